@@ -1,0 +1,117 @@
+#include "platform/MessageWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+using namespace platform;
+
+namespace {
+
+// Pumps until `done` holds or two seconds pass; returns whether it held.
+template <typename Pred> bool PumpUntil(Pred done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        WaitMessage(10);
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(MessageWindow, DeliversPostedMessagesInOrderAcrossWindows) {
+    std::vector<std::pair<int, uint32_t>> seen;
+    MessageWindow a([&](uint32_t msg, WPARAM, LPARAM) {
+        seen.emplace_back(1, msg);
+        return 0;
+    });
+    MessageWindow b([&](uint32_t msg, WPARAM w, LPARAM l) {
+        seen.emplace_back(2, msg + static_cast<uint32_t>(w) + static_cast<uint32_t>(l));
+        return 0;
+    });
+    a.PostMessage(WM_USER + 1, 0, 0);
+    b.PostMessage(WM_USER + 2, 10, 100);
+    a.PostMessage(WM_USER + 3, 0, 0);
+    EXPECT_TRUE(seen.empty()) << "posting must not call the procedure";
+    PumpMessages();
+    const std::vector<std::pair<int, uint32_t>> want = {
+        {1, WM_USER + 1}, {2, WM_USER + 2 + 110}, {1, WM_USER + 3}};
+    EXPECT_EQ(seen, want);
+}
+
+TEST(MessageWindow, SendMessageCallsAtOnceAndReturnsTheResult) {
+    MessageWindow w([](uint32_t msg, WPARAM, LPARAM) -> LRESULT {
+        return msg == WM_QUERYENDSESSION ? 1 : 0;
+    });
+    EXPECT_EQ(w.SendMessage(WM_QUERYENDSESSION, 0, 0), 1);
+    EXPECT_EQ(w.SendMessage(WM_USER, 0, 0), 0);
+}
+
+TEST(MessageWindow, MessagesFromAnotherThreadArriveAndOverflowKeepsOrder) {
+    constexpr int kCount = 5000; // more than the ring holds
+    std::vector<WPARAM> got;
+    MessageWindow w([&](uint32_t, WPARAM wParam, LPARAM) {
+        got.push_back(wParam);
+        return 0;
+    });
+    std::thread poster([&] {
+        for (int i = 0; i < kCount; ++i) {
+            w.PostMessage(MM_WOM_DONE, static_cast<WPARAM>(i), 0);
+        }
+    });
+    poster.join();
+    ASSERT_TRUE(PumpUntil([&] { return got.size() == kCount; }));
+    for (int i = 0; i < kCount; ++i) {
+        ASSERT_EQ(got[static_cast<size_t>(i)], static_cast<WPARAM>(i));
+    }
+}
+
+TEST(MessageWindow, DestroyedWindowGetsNothingAndOthersStillDo) {
+    int toOther = 0;
+    MessageWindow other([&](uint32_t, WPARAM, LPARAM) {
+        ++toOther;
+        return 0;
+    });
+    bool reached = false;
+    {
+        MessageWindow gone([&](uint32_t, WPARAM, LPARAM) {
+            reached = true;
+            return 0;
+        });
+        gone.PostMessage(WM_USER, 0, 0);
+        other.PostMessage(WM_USER, 0, 0);
+    }
+    PumpMessages();
+    EXPECT_FALSE(reached);
+    EXPECT_EQ(toOther, 1);
+}
+
+TEST(MessageWindow, NestedPumpInsideAProcedureDeliversLaterMessages) {
+    std::vector<int> order;
+    MessageWindow w([&](uint32_t msg, WPARAM, LPARAM) -> LRESULT { return msg; });
+    MessageWindow outer([&](uint32_t msg, WPARAM, LPARAM) {
+        order.push_back(static_cast<int>(msg));
+        if (msg == WM_USER) {
+            outer.PostMessage(WM_USER + 1, 0, 0);
+            PumpUntil([&] { return order.size() == 2; });
+            order.push_back(-1);
+        }
+        return 0;
+    });
+    outer.PostMessage(WM_USER, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return order.size() == 3; }));
+    EXPECT_EQ(order, (std::vector<int>{WM_USER, WM_USER + 1, -1}));
+}
+
+TEST(MessageWindow, WaitMessageReturnsAfterItsTimeoutWithoutMessages) {
+    const auto start = std::chrono::steady_clock::now();
+    WaitMessage(30);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, std::chrono::seconds(2));
+}
