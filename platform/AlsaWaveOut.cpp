@@ -444,20 +444,22 @@ MMRESULT AlsaWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT deviceId, const WAVEFORMA
         return set == -ENOMEM ? MMSYSERR_NOMEM : WAVERR_BADFORMAT;
     }
 
-    std::lock_guard lock(m_mutex);
-    auto slot = std::find(m_streams.begin(), m_streams.end(), nullptr);
-    if (slot == m_streams.end()) {
-        return MMSYSERR_ALLOCATED;
-    }
     auto stream = std::make_unique<AlsaStream>(
         std::move(pcm), *format, callbackType == CALLBACK_FUNCTION ? callback : nullptr, instance,
         m_volume);
-    if (!stream->Start()) {
-        return MMSYSERR_NOMEM;
+    {
+        std::lock_guard lock(m_mutex);
+        auto slot = std::find(m_streams.begin(), m_streams.end(), nullptr);
+        if (slot == m_streams.end()) {
+            return MMSYSERR_ALLOCATED;
+        }
+        if (!stream->Start()) {
+            return MMSYSERR_NOMEM;
+        }
+        *slot = stream.get();
     }
-    *slot = stream.release();
-    *phwo = *slot;
-    (*slot)->Notify(WOM_OPEN, 0);
+    *phwo = stream.get();
+    stream.release()->Notify(WOM_OPEN, 0);
     return MMSYSERR_NOERROR;
 }
 
