@@ -218,7 +218,7 @@ TEST(AudioOut, ClientWithThreeBuffersGetsThreeQueuedAndOneOnPlayed) {
         ASSERT_TRUE(p.StartPlaying());
         EXPECT_FALSE(p.Priming());
         EXPECT_EQ(rig.device.Writes(), 3);
-        EXPECT_EQ(rig.device.MaxQueued() >= 1, true);
+        EXPECT_GE(rig.device.MaxQueued(), 1);
         if (completion == Completion::Manual) {
             EXPECT_EQ(p.QueuedCount(), 3);
             EXPECT_EQ(rig.device.Queued(), 3);
