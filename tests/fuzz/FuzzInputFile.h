@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -21,6 +22,12 @@ inline std::string WriteInputFile(const char* readerName, const uint8_t* data, s
         return (dir / ("fuzz-" + std::string(readerName) + "-" + std::to_string(getpid()) + ".bin"))
             .string();
     }();
+    // libFuzzer ends through exit(), so the scratch file goes with the process.
+    static const bool removedAtExit = [] {
+        std::atexit([] { std::remove(path.c_str()); });
+        return true;
+    }();
+    (void)removedAtExit;
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file != nullptr) {
         if (size > 0) {
