@@ -135,6 +135,22 @@ TEST(MP3Util, SearchHonoursItsLimitAndStart) {
     EXPECT_EQ(h.Position, 3000 + 417 * 3);
 }
 
+TEST(MP3Util, NoFrameIsTakenBeyondTheLimitAfterAFailedConfirmation) {
+    ScratchDir dir;
+    // An unconfirmed header just inside the limit (MPEG 2, 64 kbit/s, 22050 Hz: also 417
+    // bytes), the real frames just beyond it.
+    Bytes file;
+    file.Fill(1600, 0x20)
+        .BE32(0xFFF38000)
+        .Fill(396, 0x20)
+        .Append(MpegFrames(kMpeg1Layer3At128, 417, 6));
+    TFrameHeader h;
+    EXPECT_FALSE(FindIn(dir, file, 0, 1729, h));
+    ASSERT_TRUE(FindIn(dir, file, 0, 2100, h));
+    EXPECT_EQ(h.Position, 2000);
+    EXPECT_EQ(h.SampleRate, 44100);
+}
+
 TEST(MP3Util, SearchNeverLooksAtTheLast96Bytes) {
     ScratchDir dir;
     // MPEG 1 Layer I at 32 kbit/s and 48000 Hz: 96-byte frames, so the confirming header can sit
