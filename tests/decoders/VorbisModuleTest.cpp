@@ -211,6 +211,24 @@ TEST_F(VorbisDll, RefusesFilesThatAreNotOggVorbis) {
     }
 }
 
+TEST_F(VorbisDll, AFileCutShortEndsWhereItsDataEnds) {
+    const auto dir = FreshDir("VorbisDllCut");
+    const Bytes real = ReadFile(MediaFile("stereo-44100.ogg"));
+    for (size_t keep : {real.size() / 2, real.size() - 100}) {
+        SCOPED_TRACE(keep);
+        const auto path = dir / ("cut" + std::to_string(keep) + ".ogg");
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(real.data()), static_cast<std::streamsize>(keep));
+        State state;
+        void* comment = nullptr;
+        ASSERT_EQ(lib.Open(state.data(), &comment, path.c_str()), 0);
+        const Bytes pcm = ReadToEnd(state);
+        EXPECT_TRUE(pcm == ReferenceOgg(path));
+        EXPECT_LE(state.Get<uint32_t>(kStatePosition), state.Get<uint32_t>(kStateLength));
+        lib.Close(state.data());
+    }
+}
+
 TEST_F(VorbisDll, IgnoresRecordsItDidNotOpen) {
     // A record never opened, or holding stray bytes where the library keeps its decoder, must
     // not be taken for an open decoder.
