@@ -49,7 +49,9 @@ std::shared_ptr<Stream> Find(int32_t handle) {
 
 // Every rate the decoder knows, 16-bit signed, mono or stereo as the stream is.
 bool Configure(mpg123_handle* decoder) {
-    if (mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_QUIET, 0) != MPG123_OK ||
+    // ID3v2 tags are skipped unread: their size field alone would make the decoder set aside
+    // memory for them, up to 256 MB for a damaged tag, again on every call.
+    if (mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_SKIP_ID3V2, 0) != MPG123_OK ||
         mpg123_format_none(decoder) != MPG123_OK) {
         return false;
     }
