@@ -36,7 +36,8 @@ HMODULE LoadLibrary(const std::string& name) {
     }
     if (auto found = FindFileNoCase(ProgramDirectory(), name)) {
         // An absolute path, so that dlopen does not search again elsewhere.
-        const std::string path = std::filesystem::absolute(*found).string();
+        std::error_code ec;
+        const std::string path = std::filesystem::absolute(*found, ec).string();
         if (HMODULE module = dlopen(path.c_str(), kFlags)) {
             return module;
         }

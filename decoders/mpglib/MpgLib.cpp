@@ -135,9 +135,10 @@ int32_t Decode(int32_t handle, const void* input, int32_t inputLength, void* out
     if (!stream->pending.empty()) {
         return TakePending(*stream, out, capacity, outputLength);
     }
-    // A frame of no samples is possible (an info frame, a format change); the loop is bounded
-    // by the input held, which every pass consumes.
-    for (;;) {
+    // Frames without samples are normal (the info frame, frames trimmed at the start of a
+    // gapless stream); every pass consumes input, and the bound guards against a decoder that
+    // would not.
+    for (int empty = 0; empty < 4096; ++empty) {
         off_t frameNumber = 0;
         unsigned char* audio = nullptr;
         size_t bytes = 0;
@@ -163,6 +164,7 @@ int32_t Decode(int32_t handle, const void* input, int32_t inputLength, void* out
         *outputLength = static_cast<int32_t>(now);
         return kOk;
     }
+    return kNeedMore;
 }
 
 } // namespace
