@@ -253,32 +253,6 @@ TEST_F(VorbisDll, IgnoresRecordsItDidNotOpen) {
     EXPECT_NE(lib.Read(state.data(), buffer.data(), &length), 0);
 }
 
-TEST_F(VorbisDll, TwoRecordsDecodeIndependently) {
-    const auto a = MediaFile("stereo-44100.ogg");
-    const auto b = MediaFile("mono-8000.ogg");
-    State sa, sb;
-    void* ca = nullptr;
-    void* cb = nullptr;
-    ASSERT_EQ(lib.Open(sa.data(), &ca, a.c_str()), 0);
-    ASSERT_EQ(lib.Open(sb.data(), &cb, b.c_str()), 0);
-    Bytes pa, pb;
-    std::array<uint8_t, 4608> buffer{};
-    bool moreA = true, moreB = true;
-    while (moreA || moreB) {
-        int32_t length = 0;
-        if (moreA && (moreA = lib.Read(sa.data(), buffer.data(), &length) == 0)) {
-            pa.insert(pa.end(), buffer.begin(), buffer.begin() + length);
-        }
-        if (moreB && (moreB = lib.Read(sb.data(), buffer.data(), &length) == 0)) {
-            pb.insert(pb.end(), buffer.begin(), buffer.begin() + length);
-        }
-    }
-    EXPECT_TRUE(pa == ReferenceOgg(a));
-    EXPECT_TRUE(pb == ReferenceOgg(b));
-    lib.Close(sa.data());
-    lib.Close(sb.data());
-}
-
 TEST_F(VorbisDll, HandlesAFileLongerThanAnHour) {
     const auto spec = testmedia::CatalogueOgg("long.ogg");
     const auto path = MediaFile("long.ogg");
