@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 class TFileStream {
@@ -27,7 +28,16 @@ public:
     int32_t Read(void* buffer, int32_t count);
 
 private:
+    // The frame search reads one byte per call; a buffer of our own keeps that cheap and lets a
+    // seek inside the buffered range cost nothing.
+    static constexpr int32_t kBufferSize = 8192;
+
+    bool Fill();
+
     std::FILE* m_file = nullptr;
     int64_t m_size = 0;
     int64_t m_position = 0;
+    std::unique_ptr<uint8_t[]> m_buffer;
+    int64_t m_bufferStart = 0; // file offset of m_buffer[0]
+    int32_t m_bufferLength = 0;
 };

@@ -6,9 +6,15 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 // Channel-mode names for the channel counts 0, 1 and 2.
 extern const char* const VorbisChannelModes[3];
+
+// The comment texts' conversion: each 16-bit code unit the lenient UTF-8 walk produces is
+// appended in the system's 8-bit code page, which is UTF-8 here. A malformed sequence ends
+// the text; what was converted before it stays.
+std::string VorbisUtf8ToAnsi(std::string_view source);
 
 class TOggVorbis {
 public:
