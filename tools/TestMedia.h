@@ -1,0 +1,75 @@
+// Test media: deterministic Ogg Vorbis and MP3 files made at run time, so that no sound file is
+// kept in the repository. Equal specs make byte-equal files.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testmedia {
+
+enum class Content {
+    Tones,  // a few sliding tones with a little noise; loud enough to vary a VBR encoder
+    Silence // digital silence (cheap to encode, for long files)
+};
+
+// Interleaved 16-bit PCM of `frames` sample frames; the same arguments give the same samples.
+std::vector<int16_t> MakePcm(int channels, int sampleRate, int64_t frames, Content content,
+                             uint32_t seed);
+
+struct OggSpec {
+    int channels = 2;
+    int sampleRate = 44100;
+    int64_t frames = 44100;
+    float quality = 0.3f;
+    std::vector<std::string> comments; // "ARTIST=..."
+    Content content = Content::Tones;
+    uint32_t seed = 1;
+};
+
+// Writes the file (replacing it); false when it could not be written.
+bool WriteOggVorbis(const std::filesystem::path& path, const OggSpec& spec);
+
+struct Id3Tags {
+    std::string title;
+    std::string artist;
+    std::string album;
+    std::string year;
+    std::string comment;
+    uint8_t track = 0;   // 0: none (ID3v1.0)
+    uint8_t genre = 255; // ID3v1 genre number, 255: none
+};
+
+struct Mp3Spec {
+    int channels = 2;
+    int sampleRate = 44100; // 32000..48000: MPEG 1; 16000..24000: MPEG 2; 8000..12000: MPEG 2.5
+    int64_t frames = 44100;
+    int bitRateKbps = 128; // constant bit rate, unless vbr
+    bool vbr = false;
+    int vbrQuality = 4;    // 0 (best) .. 9
+    bool infoFrame = true; // the encoder's Xing/Info frame at the start of the audio
+    std::optional<Id3Tags> id3v1;
+    std::optional<Id3Tags> id3v2; // written as ID3v2.3 text frames
+    uint32_t id3v2Padding = 0;    // zero bytes after the ID3v2 frames, inside the tag
+    Content content = Content::Tones;
+    uint32_t seed = 1;
+};
+
+bool WriteMp3(const std::filesystem::path& path, const Mp3Spec& spec);
+
+// The ID3v2.3 tag and the 128-byte ID3v1 tag exactly as WriteMp3 writes them.
+std::vector<uint8_t> MakeId3v2(const Id3Tags& tags, uint32_t padding);
+std::vector<uint8_t> MakeId3v1(const Id3Tags& tags);
+
+// The catalogue of files tests share, by name (see CatalogueNames()). Made in `dir` on first
+// use and reused after that; safe when several test processes ask at once.
+std::filesystem::path Media(const std::filesystem::path& dir, std::string_view name);
+std::vector<std::string> CatalogueNames();
+// The specs behind the catalogue names (exactly one of them is set for a known name).
+std::optional<OggSpec> CatalogueOgg(std::string_view name);
+std::optional<Mp3Spec> CatalogueMp3(std::string_view name);
+
+} // namespace testmedia
