@@ -10,6 +10,7 @@
 
 TSleeper::TSleeper() : m_timer(std::make_unique<QTimer>()) {
     m_timer->setSingleShot(false);
+    m_timer->setTimerType(Qt::PreciseTimer); // a coarse timer may end the wait 5 % early
     QObject::connect(m_timer.get(), &QTimer::timeout, [this] { m_elapsed = true; });
 }
 
