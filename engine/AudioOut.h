@@ -3,9 +3,10 @@
 // through OnPlayed when the device has closed after the last buffer.
 //
 // Threads: everything runs on the window thread except the device callback, which only
-// touches CallbackOpen (writes), QueuedCount (atomic decrement) and Feeding (reads), and posts
-// to the hidden window. QueuedCount is atomic; Feeding and CallbackOpen are single flags with
-// one writer each, so atomics with acquire/release suffice and no lock is needed.
+// touches CallbackOpen (writes), QueuedCount (atomic decrement), Feeding and the session number
+// (reads), and posts to the hidden window. QueuedCount is atomic; Feeding, CallbackOpen and the
+// session are single words with one writer each, so atomics with acquire/release suffice and
+// no lock is needed.
 #pragma once
 
 #include "platform/MessageWindow.h"
@@ -51,7 +52,12 @@ public:
     bool AllocBuffers();
     void FreeBuffers();
 
+    // Data buffer i (0..7), null while the buffers are not allocated.
+    char* Buffer(int i) const { return m_buffers.at(static_cast<size_t>(i)).get(); }
+
 protected:
+    friend class TAudioOut;
+
     TAudioOut* m_owner;
     std::array<std::unique_ptr<platform::WAVEHDR>, 8> m_headers;
     std::array<std::unique_ptr<char[]>, 8> m_buffers;
@@ -97,12 +103,19 @@ private:
     platform::LRESULT WindowProc(uint32_t msg, platform::WPARAM wParam, platform::LPARAM lParam);
     void SetError(platform::MMRESULT code, const std::string& text);
     platform::WaveOutDevice& Device();
+    bool CloseDeviceRaising(bool raisePlayed);
+    void CloseQuietly();
+    bool ForceClose();
 
     platform::HWAVEOUT m_device = nullptr;
     std::atomic<uint16_t> m_queuedCount{0};
     bool m_priming = false;
     std::atomic<bool> m_feeding{false};
     std::unique_ptr<platform::MessageWindow> m_window;
+    // Numbers each opening of the device; the callback's posts carry it, so a notification
+    // still queued from an earlier opening cannot refill or close a later one.
+    std::atomic<uint32_t> m_session{0};
+    bool m_queueFailed = false; // the last QueueBuffer was refused by the device
 };
 
 // The component the client creates. Without a device argument it plays on the system's

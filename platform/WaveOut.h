@@ -17,7 +17,10 @@ using UINT = uint32_t;
 using DWORD = uint32_t;
 using MMRESULT = uint32_t;
 using DWORD_PTR = uintptr_t;
-struct WaveOutHandle;
+// Each backend derives its own open-device record from this.
+struct WaveOutHandle {
+    virtual ~WaveOutHandle() = default;
+};
 using HWAVEOUT = WaveOutHandle*;
 
 inline constexpr MMRESULT MMSYSERR_NOERROR = 0;
@@ -37,6 +40,7 @@ inline constexpr MMRESULT WAVERR_STILLPLAYING = 33;
 inline constexpr MMRESULT WAVERR_UNPREPARED = 34;
 
 inline constexpr UINT WAVE_MAPPER = 0xFFFFFFFFu;
+inline constexpr UINT MAXERRORLENGTH = 256;
 
 inline constexpr UINT WOM_OPEN = 0x3BB;
 inline constexpr UINT WOM_CLOSE = 0x3BC;
@@ -110,6 +114,10 @@ public:
     virtual MMRESULT waveOutGetVolume(HWAVEOUT hwo, DWORD* volume) = 0;
     virtual MMRESULT waveOutSetVolume(HWAVEOUT hwo, DWORD volume) = 0;
 };
+
+// The text of a wave-out error code, shared by the backends: copies at most size - 1
+// characters and a terminating zero. Unknown codes give an empty text and MMSYSERR_BADERRNUM.
+MMRESULT WaveOutErrorText(MMRESULT error, char* text, UINT size);
 
 // The device the program uses when none is handed in: ALSA's "default" PCM. Created on first
 // use, lives until the process ends.

@@ -1,0 +1,553 @@
+// Wave-out over ALSA.
+//
+// Threads. Each open device (AlsaStream) has one writer thread; the functions of AlsaWaveOut
+// run on the caller's thread (the window thread in this program).
+// - The queue (m_head/m_tail, linked through WAVEHDR::lpNext so that queueing never
+//   allocates), every header's dwFlags while it is queued, and m_command are guarded by the
+//   stream's mutex. The writer takes the head under the lock, plays it without the lock, and
+//   unlinks it under the lock; nobody else unlinks, so the head it plays stays put.
+// - m_interrupt mirrors "a command is waiting" so the writer can look between two ALSA writes
+//   without taking the lock; the eventfd wakes it from poll() when ALSA is full.
+// - The snd_pcm handle is used by the writer thread only, from the thread's start until it
+//   ends; open and close happen before and after it runs.
+// - The callback is always called without a lock held, so it may post to another thread that
+//   is itself waiting on this device (waveOutReset).
+// - The volume is one atomic word, read once per chunk.
+#include "platform/AlsaWaveOut.h"
+
+#include <alsa/asoundlib.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+constexpr DWORD kFullVolume = 0xFFFFFFFFu;
+constexpr size_t kScratchBytes = 16384;
+constexpr DWORD kCallbackTypeMask = 0x00070000;
+
+// The program reports device trouble through result codes; ALSA's own chatter on stderr
+// would only confuse (the probe for a device prints several lines when there is none).
+void Quiet(const char*, int, const char*, int, const char*, ...) {}
+
+MMRESULT FromAlsa(int error) {
+    switch (-error) {
+    case EBUSY:
+    case EAGAIN:
+        return MMSYSERR_ALLOCATED;
+    case ENOMEM:
+        return MMSYSERR_NOMEM;
+    case EINVAL:
+        return WAVERR_BADFORMAT;
+    default:
+        return MMSYSERR_NODRIVER;
+    }
+}
+
+bool ValidFormat(const WAVEFORMATEX& f) {
+    return f.wFormatTag == WAVE_FORMAT_PCM && (f.nChannels == 1 || f.nChannels == 2) &&
+           (f.wBitsPerSample == 8 || f.wBitsPerSample == 16) &&
+           f.nBlockAlign == f.nChannels * f.wBitsPerSample / 8 && f.nSamplesPerSec > 0;
+}
+
+// Scales one sample by gain/65536, with full scale (0xFFFF) passing the sample unchanged.
+inline int Scale(int sample, uint32_t gain) {
+    return static_cast<int>((static_cast<int64_t>(sample) * (gain + 1)) >> 16);
+}
+
+struct PcmCloser {
+    void operator()(snd_pcm_t* pcm) const { snd_pcm_close(pcm); }
+};
+using PcmHandle = std::unique_ptr<snd_pcm_t, PcmCloser>;
+
+} // namespace
+
+class AlsaStream final : public WaveOutHandle {
+public:
+    AlsaStream(PcmHandle pcm, const WAVEFORMATEX& format, WaveOutProc callback,
+               DWORD_PTR instance, const std::atomic<DWORD>& volume)
+        : m_pcm(std::move(pcm)), m_format(format), m_callback(callback), m_instance(instance),
+          m_volume(volume) {}
+
+    ~AlsaStream() override {
+        if (m_thread.joinable()) {
+            Command(Cmd::Close);
+            m_thread.join();
+        }
+        if (m_wakeFd >= 0) {
+            ::close(m_wakeFd);
+        }
+    }
+
+    // Everything the writer needs while playing is allocated here, once.
+    bool Start() {
+        m_scratchFrames = kScratchBytes / m_format.nBlockAlign;
+        m_scratch = std::make_unique<char[]>(kScratchBytes);
+        const int count = snd_pcm_poll_descriptors_count(m_pcm.get());
+        if (count < 0) {
+            return false;
+        }
+        m_fds.resize(static_cast<size_t>(count) + 1);
+        m_wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (m_wakeFd < 0) {
+            return false;
+        }
+        m_thread = std::thread([this] { Run(); });
+        return true;
+    }
+
+    void Notify(UINT msg, DWORD_PTR param) {
+        if (m_callback != nullptr) {
+            m_callback(this, msg, m_instance, param, 0);
+        }
+    }
+
+    MMRESULT Prepare(WAVEHDR* header) {
+        std::lock_guard lock(m_mutex);
+        header->dwFlags |= WHDR_PREPARED;
+        return MMSYSERR_NOERROR;
+    }
+
+    MMRESULT Unprepare(WAVEHDR* header) {
+        std::lock_guard lock(m_mutex);
+        if ((header->dwFlags & WHDR_INQUEUE) != 0) {
+            return WAVERR_STILLPLAYING;
+        }
+        header->dwFlags &= ~WHDR_PREPARED;
+        return MMSYSERR_NOERROR;
+    }
+
+    MMRESULT Write(WAVEHDR* header) {
+        {
+            std::lock_guard lock(m_mutex);
+            if ((header->dwFlags & WHDR_PREPARED) == 0) {
+                return WAVERR_UNPREPARED;
+            }
+            if ((header->dwFlags & WHDR_INQUEUE) != 0) {
+                return WAVERR_STILLPLAYING;
+            }
+            header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+            header->lpNext = nullptr;
+            if (m_tail != nullptr) {
+                m_tail->lpNext = header;
+            } else {
+                m_head = header;
+            }
+            m_tail = header;
+        }
+        m_changed.notify_all();
+        return MMSYSERR_NOERROR;
+    }
+
+    // Returns every queued buffer (each reported done) before it returns, as the platform does.
+    void Reset() {
+        Command(Cmd::Reset);
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_command != Cmd::Reset; });
+    }
+
+    // Lets the queued sound play out and stops the writer; refused while buffers are queued.
+    MMRESULT Close() {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_head != nullptr) {
+                return WAVERR_STILLPLAYING;
+            }
+        }
+        Command(Cmd::Close);
+        m_thread.join();
+        return MMSYSERR_NOERROR;
+    }
+
+private:
+    enum class Cmd { None, Reset, Close };
+
+    void Command(Cmd command) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_command = command;
+            m_interrupt.store(true, std::memory_order_release);
+        }
+        m_changed.notify_all();
+        const uint64_t one = 1;
+        ssize_t written = ::write(m_wakeFd, &one, sizeof one);
+        (void)written; // a full counter still leaves the fd readable
+    }
+
+    void Run() {
+        for (;;) {
+            WAVEHDR* header = nullptr;
+            Cmd command = Cmd::None;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [this] { return m_command != Cmd::None || m_head != nullptr; });
+                command = m_command;
+                header = m_head;
+            }
+            if (command == Cmd::Reset) {
+                ReturnAll();
+                continue;
+            }
+            if (command == Cmd::Close) {
+                snd_pcm_nonblock(m_pcm.get(), 0);
+                snd_pcm_drain(m_pcm.get());
+                return;
+            }
+            if (!Play(*header)) {
+                continue; // a command came in; it is handled at the top
+            }
+            {
+                std::lock_guard lock(m_mutex);
+                m_head = header->lpNext;
+                if (m_head == nullptr) {
+                    m_tail = nullptr;
+                }
+                header->lpNext = nullptr;
+                header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+            }
+            Notify(WOM_DONE, reinterpret_cast<DWORD_PTR>(header));
+        }
+    }
+
+    // Writes one buffer to ALSA; false when interrupted by a command before the end.
+    bool Play(const WAVEHDR& header) {
+        const size_t frameBytes = m_format.nBlockAlign;
+        const size_t frames = header.dwBufferLength / frameBytes;
+        size_t done = 0;
+        while (done < frames) {
+            if (m_interrupt.load(std::memory_order_acquire)) {
+                return false;
+            }
+            if (m_broken) {
+                return true; // the device is gone; give the buffers back rather than hang
+            }
+            const size_t chunk = std::min(frames - done, m_scratchFrames);
+            const char* source = header.lpData + done * frameBytes;
+            const DWORD volume = m_volume.load(std::memory_order_relaxed);
+            if (volume != kFullVolume) {
+                ApplyGain(source, chunk, volume);
+                source = m_scratch.get();
+            }
+            const snd_pcm_sframes_t written =
+                snd_pcm_writei(m_pcm.get(), source, static_cast<snd_pcm_uframes_t>(chunk));
+            if (written == -EAGAIN) {
+                WaitWritable();
+            } else if (written < 0) {
+                m_broken = snd_pcm_recover(m_pcm.get(), static_cast<int>(written), 1) < 0;
+            } else {
+                done += static_cast<size_t>(written);
+            }
+        }
+        return true;
+    }
+
+    void ApplyGain(const char* source, size_t frames, DWORD volume) {
+        const uint32_t left = volume & 0xFFFFu;
+        const uint32_t right = m_format.nChannels == 2 ? volume >> 16 : left;
+        const size_t samples = frames * m_format.nChannels;
+        char* target = m_scratch.get();
+        if (m_format.wBitsPerSample == 16) {
+            for (size_t i = 0; i < samples; ++i) {
+                int16_t s;
+                std::memcpy(&s, source + 2 * i, 2);
+                s = static_cast<int16_t>(Scale(s, (i & 1) != 0 ? right : left));
+                std::memcpy(target + 2 * i, &s, 2);
+            }
+        } else {
+            const uint32_t gains[2] = {left, right};
+            for (size_t i = 0; i < samples; ++i) {
+                const int s = static_cast<unsigned char>(source[i]) - 128;
+                const uint32_t gain = gains[m_format.nChannels == 2 ? (i & 1) : 0];
+                target[i] = static_cast<char>(Scale(s, gain) + 128);
+            }
+        }
+    }
+
+    // Sleeps until ALSA takes more data or a command arrives.
+    void WaitWritable() {
+        const int count = snd_pcm_poll_descriptors(m_pcm.get(), m_fds.data(),
+                                                   static_cast<unsigned>(m_fds.size() - 1));
+        if (count < 0) {
+            m_broken = true;
+            return;
+        }
+        pollfd& wake = m_fds[static_cast<size_t>(count)];
+        wake = pollfd{m_wakeFd, POLLIN, 0};
+        for (;;) {
+            if (::poll(m_fds.data(), static_cast<nfds_t>(count) + 1, 1000) <= 0) {
+                return;
+            }
+            if ((wake.revents & POLLIN) != 0) {
+                uint64_t value = 0;
+                ssize_t got = ::read(m_wakeFd, &value, sizeof value);
+                (void)got;
+                return;
+            }
+            unsigned short revents = 0;
+            snd_pcm_poll_descriptors_revents(m_pcm.get(), m_fds.data(),
+                                             static_cast<unsigned>(count), &revents);
+            if ((revents & (POLLOUT | POLLERR)) != 0) {
+                return;
+            }
+        }
+    }
+
+    void ReturnAll() {
+        snd_pcm_drop(m_pcm.get());
+        snd_pcm_prepare(m_pcm.get());
+        WAVEHDR* list = nullptr;
+        {
+            std::lock_guard lock(m_mutex);
+            list = m_head;
+            m_head = nullptr;
+            m_tail = nullptr;
+            for (WAVEHDR* h = list; h != nullptr; h = h->lpNext) {
+                h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+            }
+        }
+        while (list != nullptr) {
+            WAVEHDR* next = list->lpNext;
+            list->lpNext = nullptr;
+            Notify(WOM_DONE, reinterpret_cast<DWORD_PTR>(list));
+            list = next;
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            m_command = Cmd::None;
+            m_interrupt.store(false, std::memory_order_release);
+        }
+        m_changed.notify_all();
+    }
+
+    PcmHandle m_pcm;
+    const WAVEFORMATEX m_format;
+    const WaveOutProc m_callback;
+    const DWORD_PTR m_instance;
+    const std::atomic<DWORD>& m_volume;
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    WAVEHDR* m_head = nullptr;
+    WAVEHDR* m_tail = nullptr;
+    Cmd m_command = Cmd::None;
+    std::atomic<bool> m_interrupt{false};
+
+    // Writer thread only.
+    std::unique_ptr<char[]> m_scratch;
+    size_t m_scratchFrames = 0;
+    std::vector<pollfd> m_fds;
+    bool m_broken = false;
+
+    int m_wakeFd = -1;
+    std::thread m_thread;
+};
+
+AlsaWaveOut::AlsaWaveOut(std::string pcmName) : m_pcmName(std::move(pcmName)) {
+    snd_lib_error_set_handler(&Quiet);
+}
+
+AlsaWaveOut::~AlsaWaveOut() {
+    for (AlsaStream*& stream : m_streams) {
+        if (stream != nullptr) {
+            stream->Reset();
+            std::unique_ptr<AlsaStream> owned(stream);
+            stream = nullptr;
+        }
+    }
+}
+
+AlsaStream* AlsaWaveOut::Find(HWAVEOUT hwo) {
+    if (hwo == nullptr) {
+        return nullptr;
+    }
+    std::lock_guard lock(m_mutex);
+    for (AlsaStream* stream : m_streams) {
+        if (stream != nullptr && stream == hwo) {
+            return stream;
+        }
+    }
+    return nullptr;
+}
+
+UINT AlsaWaveOut::waveOutGetNumDevs() {
+    {
+        std::lock_guard lock(m_mutex);
+        for (AlsaStream* stream : m_streams) {
+            if (stream != nullptr) {
+                return 1;
+            }
+        }
+    }
+    snd_pcm_t* probe = nullptr;
+    if (snd_pcm_open(&probe, m_pcmName.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) {
+        return 0;
+    }
+    snd_pcm_close(probe);
+    return 1;
+}
+
+MMRESULT AlsaWaveOut::waveOutGetDevCaps(UINT deviceId, WAVEOUTCAPS* caps, UINT size) {
+    if (caps == nullptr) {
+        return MMSYSERR_INVALPARAM;
+    }
+    if ((deviceId != 0 && deviceId != WAVE_MAPPER) || waveOutGetNumDevs() == 0) {
+        return MMSYSERR_BADDEVICEID;
+    }
+    WAVEOUTCAPS found{};
+    found.vDriverVersion = 0x0100;
+    const std::string name = "ALSA " + m_pcmName;
+    std::strncpy(found.szPname, name.c_str(), sizeof found.szPname - 1);
+    found.dwFormats = 0x00000FFF; // 11.025 to 44.1 kHz, mono and stereo, 8 and 16 bits
+    found.wChannels = 2;
+    found.dwSupport = WAVECAPS_VOLUME | WAVECAPS_LRVOLUME;
+    std::memcpy(caps, &found, std::min<size_t>(size, sizeof found));
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT AlsaWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT deviceId, const WAVEFORMATEX* format,
+                                  WaveOutProc callback, DWORD_PTR instance, DWORD flags) {
+    if (phwo == nullptr || format == nullptr) {
+        return MMSYSERR_INVALPARAM;
+    }
+    if (deviceId != 0 && deviceId != WAVE_MAPPER) {
+        return MMSYSERR_BADDEVICEID;
+    }
+    const DWORD callbackType = flags & kCallbackTypeMask;
+    if (callbackType != 0 && callbackType != CALLBACK_FUNCTION) {
+        return MMSYSERR_INVALFLAG;
+    }
+    if (!ValidFormat(*format)) {
+        return WAVERR_BADFORMAT;
+    }
+    snd_pcm_t* raw = nullptr;
+    const int opened =
+        snd_pcm_open(&raw, m_pcmName.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+    if (opened < 0) {
+        return FromAlsa(opened);
+    }
+    PcmHandle pcm(raw);
+    const snd_pcm_format_t sampleFormat =
+        format->wBitsPerSample == 16 ? SND_PCM_FORMAT_S16_LE : SND_PCM_FORMAT_U8;
+    const int set =
+        snd_pcm_set_params(pcm.get(), sampleFormat, SND_PCM_ACCESS_RW_INTERLEAVED,
+                           format->nChannels, format->nSamplesPerSec, 1, kLatencyUs);
+    if (set < 0) {
+        return set == -ENOMEM ? MMSYSERR_NOMEM : WAVERR_BADFORMAT;
+    }
+
+    std::lock_guard lock(m_mutex);
+    auto slot = std::find(m_streams.begin(), m_streams.end(), nullptr);
+    if (slot == m_streams.end()) {
+        return MMSYSERR_ALLOCATED;
+    }
+    auto stream = std::make_unique<AlsaStream>(std::move(pcm), *format,
+                                               callbackType == CALLBACK_FUNCTION ? callback
+                                                                                 : nullptr,
+                                               instance, m_volume);
+    if (!stream->Start()) {
+        return MMSYSERR_NOMEM;
+    }
+    *slot = stream.release();
+    *phwo = *slot;
+    (*slot)->Notify(WOM_OPEN, 0);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT AlsaWaveOut::waveOutPrepareHeader(HWAVEOUT hwo, WAVEHDR* header, UINT size) {
+    AlsaStream* stream = Find(hwo);
+    if (stream == nullptr) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    if (header == nullptr || size < sizeof(WAVEHDR) || header->lpData == nullptr) {
+        return MMSYSERR_INVALPARAM;
+    }
+    return stream->Prepare(header);
+}
+
+MMRESULT AlsaWaveOut::waveOutUnprepareHeader(HWAVEOUT hwo, WAVEHDR* header, UINT size) {
+    AlsaStream* stream = Find(hwo);
+    if (stream == nullptr) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    if (header == nullptr || size < sizeof(WAVEHDR)) {
+        return MMSYSERR_INVALPARAM;
+    }
+    return stream->Unprepare(header);
+}
+
+MMRESULT AlsaWaveOut::waveOutWrite(HWAVEOUT hwo, WAVEHDR* header, UINT size) {
+    AlsaStream* stream = Find(hwo);
+    if (stream == nullptr) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    if (header == nullptr || size < sizeof(WAVEHDR)) {
+        return MMSYSERR_INVALPARAM;
+    }
+    return stream->Write(header);
+}
+
+MMRESULT AlsaWaveOut::waveOutReset(HWAVEOUT hwo) {
+    AlsaStream* stream = Find(hwo);
+    if (stream == nullptr) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    stream->Reset();
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT AlsaWaveOut::waveOutClose(HWAVEOUT hwo) {
+    AlsaStream* stream = Find(hwo);
+    if (stream == nullptr) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    const MMRESULT closed = stream->Close();
+    if (closed != MMSYSERR_NOERROR) {
+        return closed;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        *std::find(m_streams.begin(), m_streams.end(), stream) = nullptr;
+    }
+    std::unique_ptr<AlsaStream> owned(stream);
+    owned->Notify(WOM_CLOSE, 0);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT AlsaWaveOut::waveOutGetErrorText(MMRESULT error, char* text, UINT size) {
+    return WaveOutErrorText(error, text, size);
+}
+
+MMRESULT AlsaWaveOut::waveOutGetVolume(HWAVEOUT hwo, DWORD* volume) {
+    if (hwo != nullptr && Find(hwo) == nullptr) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    if (volume == nullptr) {
+        return MMSYSERR_INVALPARAM;
+    }
+    *volume = m_volume.load(std::memory_order_relaxed);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT AlsaWaveOut::waveOutSetVolume(HWAVEOUT hwo, DWORD volume) {
+    if (hwo != nullptr && Find(hwo) == nullptr) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    m_volume.store(volume, std::memory_order_relaxed);
+    return MMSYSERR_NOERROR;
+}
+
+WaveOutDevice& SystemWaveOut() {
+    static AlsaWaveOut device;
+    return device;
+}
+
+} // namespace platform

@@ -1,0 +1,55 @@
+// The wave-out device over ALSA: what the program plays through. Each open device is one
+// ALSA PCM (the "default" one unless told otherwise) with a writer thread that plays the
+// queued buffers in order and reports each one done through the callback, the way the
+// multimedia system's own callback thread does.
+#pragma once
+
+#include "platform/WaveOut.h"
+
+#include <array>
+#include <atomic>
+#include <mutex>
+#include <string>
+
+namespace platform {
+
+class AlsaStream;
+
+class AlsaWaveOut final : public WaveOutDevice {
+public:
+    explicit AlsaWaveOut(std::string pcmName = "default");
+    ~AlsaWaveOut() override;
+
+    AlsaWaveOut(const AlsaWaveOut&) = delete;
+    AlsaWaveOut& operator=(const AlsaWaveOut&) = delete;
+
+    UINT waveOutGetNumDevs() override;
+    MMRESULT waveOutGetDevCaps(UINT deviceId, WAVEOUTCAPS* caps, UINT size) override;
+    MMRESULT waveOutOpen(HWAVEOUT* phwo, UINT deviceId, const WAVEFORMATEX* format,
+                         WaveOutProc callback, DWORD_PTR instance, DWORD flags) override;
+    MMRESULT waveOutPrepareHeader(HWAVEOUT hwo, WAVEHDR* header, UINT size) override;
+    MMRESULT waveOutUnprepareHeader(HWAVEOUT hwo, WAVEHDR* header, UINT size) override;
+    MMRESULT waveOutWrite(HWAVEOUT hwo, WAVEHDR* header, UINT size) override;
+    MMRESULT waveOutReset(HWAVEOUT hwo) override;
+    MMRESULT waveOutClose(HWAVEOUT hwo) override;
+    MMRESULT waveOutGetErrorText(MMRESULT error, char* text, UINT size) override;
+    MMRESULT waveOutGetVolume(HWAVEOUT hwo, DWORD* volume) override;
+    MMRESULT waveOutSetVolume(HWAVEOUT hwo, DWORD volume) override;
+
+    // How much audio ALSA itself holds ahead of the speaker; closing waits this long at most
+    // for the queued sound to play out.
+    static constexpr unsigned kLatencyUs = 100000;
+
+private:
+    static constexpr size_t kMaxStreams = 8;
+
+    AlsaStream* Find(HWAVEOUT hwo);
+
+    const std::string m_pcmName;
+    std::mutex m_mutex; // guards m_streams
+    std::array<AlsaStream*, kMaxStreams> m_streams{};
+    // Left in the low 16 bits, right in the high; one gain for everything this process plays.
+    std::atomic<DWORD> m_volume{0xFFFFFFFFu};
+};
+
+} // namespace platform

@@ -1,0 +1,99 @@
+// A wave-out device in memory, for tests: scripted failures, buffers completed at once from a
+// thread of its own (as a real device does) or one by one when the test says, and every
+// completed buffer's PCM captured in order.
+#pragma once
+
+#include "platform/WaveOut.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace platform {
+
+class TestWaveOut final : public WaveOutDevice {
+public:
+    enum class Completion { Immediate, Manual };
+
+    explicit TestWaveOut(Completion completion = Completion::Immediate);
+    ~TestWaveOut() override;
+
+    TestWaveOut(const TestWaveOut&) = delete;
+    TestWaveOut& operator=(const TestWaveOut&) = delete;
+
+    // The script: set from the test's thread before the call it should affect.
+    UINT devices = 1;
+    MMRESULT openResult = MMSYSERR_NOERROR;
+    MMRESULT prepareResult = MMSYSERR_NOERROR;
+    MMRESULT unprepareResult = MMSYSERR_NOERROR;
+    MMRESULT writeResult = MMSYSERR_NOERROR;
+    MMRESULT resetResult = MMSYSERR_NOERROR;
+    MMRESULT closeResult = MMSYSERR_NOERROR;
+    DWORD support = WAVECAPS_VOLUME | WAVECAPS_LRVOLUME;
+
+    // Manual completion: reports up to `count` queued buffers done, oldest first, from the
+    // calling thread. Returns how many it completed.
+    int Complete(int count = 1);
+
+    // What happened.
+    std::vector<char> Captured() const;
+    bool IsOpen() const;
+    int Opens() const;
+    int Closes() const;
+    int Resets() const;
+    int Writes() const;
+    int Prepares() const;
+    int Queued() const;
+    int MaxQueued() const;
+    WAVEFORMATEX LastFormat() const;
+    DWORD Volume() const;
+
+    UINT waveOutGetNumDevs() override;
+    MMRESULT waveOutGetDevCaps(UINT deviceId, WAVEOUTCAPS* caps, UINT size) override;
+    MMRESULT waveOutOpen(HWAVEOUT* phwo, UINT deviceId, const WAVEFORMATEX* format,
+                         WaveOutProc callback, DWORD_PTR instance, DWORD flags) override;
+    MMRESULT waveOutPrepareHeader(HWAVEOUT hwo, WAVEHDR* header, UINT size) override;
+    MMRESULT waveOutUnprepareHeader(HWAVEOUT hwo, WAVEHDR* header, UINT size) override;
+    MMRESULT waveOutWrite(HWAVEOUT hwo, WAVEHDR* header, UINT size) override;
+    MMRESULT waveOutReset(HWAVEOUT hwo) override;
+    MMRESULT waveOutClose(HWAVEOUT hwo) override;
+    MMRESULT waveOutGetErrorText(MMRESULT error, char* text, UINT size) override;
+    MMRESULT waveOutGetVolume(HWAVEOUT hwo, DWORD* volume) override;
+    MMRESULT waveOutSetVolume(HWAVEOUT hwo, DWORD volume) override;
+
+private:
+    struct Handle : WaveOutHandle {};
+
+    bool Valid(HWAVEOUT hwo) const { return hwo != nullptr && hwo == &m_handle && m_open; }
+    WAVEHDR* PopLocked(bool capture);
+    void Notify(UINT msg, DWORD_PTR param);
+    void Run();
+
+    const Completion m_completion;
+    Handle m_handle;
+
+    mutable std::mutex m_mutex; // guards everything below, and queued headers' flags
+    std::condition_variable m_changed;
+    bool m_open = false;
+    WaveOutProc m_callback = nullptr;
+    DWORD_PTR m_instance = 0;
+    WAVEFORMATEX m_format{};
+    WAVEHDR* m_head = nullptr;
+    WAVEHDR* m_tail = nullptr;
+    int m_queued = 0;
+    int m_maxQueued = 0;
+    int m_opens = 0;
+    int m_closes = 0;
+    int m_resets = 0;
+    int m_writes = 0;
+    int m_prepares = 0;
+    DWORD m_volume = 0xFFFFFFFFu;
+    std::vector<char> m_captured;
+    int m_inFlight = 0; // done reports the worker is delivering
+    bool m_stop = false;
+    std::thread m_worker;
+};
+
+} // namespace platform

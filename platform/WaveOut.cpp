@@ -1,0 +1,69 @@
+// The texts behind the wave-out error codes, worded as the multimedia system words them, so
+// that LastError reads the same whichever backend produced the code.
+#include "platform/WaveOut.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+const char* TextOf(MMRESULT error) {
+    switch (error) {
+    case MMSYSERR_NOERROR:
+        return "The specified command was carried out.";
+    case MMSYSERR_ERROR:
+        return "Undefined external error.";
+    case MMSYSERR_BADDEVICEID:
+        return "A device ID has been used that is out of range for your system.";
+    case MMSYSERR_NOTENABLED:
+        return "The driver was not enabled.";
+    case MMSYSERR_ALLOCATED:
+        return "The specified device is already in use. Wait until it is free, and then try "
+               "again.";
+    case MMSYSERR_INVALHANDLE:
+        return "The specified device handle is invalid.";
+    case MMSYSERR_NODRIVER:
+        return "There is no driver installed on your system.";
+    case MMSYSERR_NOMEM:
+        return "There is not enough memory available for this task. Quit one or more "
+               "applications to increase available memory, and then try again.";
+    case MMSYSERR_NOTSUPPORTED:
+        return "This function is not supported. Use the Capabilities function to determine "
+               "which functions and messages the driver supports.";
+    case MMSYSERR_BADERRNUM:
+        return "An error number was specified that is not defined in the system.";
+    case MMSYSERR_INVALFLAG:
+        return "An invalid flag was passed to a system function.";
+    case MMSYSERR_INVALPARAM:
+        return "An invalid parameter was passed to a system function.";
+    case WAVERR_BADFORMAT:
+        return "The specified format is not supported or cannot be translated. Use the "
+               "Capabilities function to determine the supported formats.";
+    case WAVERR_STILLPLAYING:
+        return "Cannot perform this operation while media data is still playing. Reset the "
+               "device, or wait until the data is finished playing.";
+    case WAVERR_UNPREPARED:
+        return "The wave header was not prepared. Use the Prepare function to prepare the "
+               "header, and then try again.";
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+MMRESULT WaveOutErrorText(MMRESULT error, char* text, UINT size) {
+    if (text == nullptr || size == 0) {
+        return MMSYSERR_INVALPARAM;
+    }
+    const char* found = TextOf(error);
+    const char* source = found != nullptr ? found : "";
+    const size_t length = std::min<size_t>(std::strlen(source), size - 1);
+    std::memcpy(text, source, length);
+    text[length] = '\0';
+    return found != nullptr ? MMSYSERR_NOERROR : MMSYSERR_BADERRNUM;
+}
+
+} // namespace platform
