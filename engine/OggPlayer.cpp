@@ -29,7 +29,9 @@ std::string UpperExtension(const std::string& fileName) {
     return ext;
 }
 
-std::string TextOrEmpty(const char* text) { return text != nullptr ? std::string(text) : std::string(); }
+std::string TextOrEmpty(const char* text) {
+    return text != nullptr ? std::string(text) : std::string();
+}
 
 std::string TwoDigitsBelowTen(unsigned value) {
     return (value < 10 ? "0" : "") + std::to_string(value);
@@ -82,6 +84,13 @@ platform::LRESULT TOggPlayer::WindowProc(uint32_t msg, platform::WPARAM wParam, 
         }
         return 0;
     case WM_PLAYER_POSITION:
+        if (m_postedReports > 0) {
+            --m_postedReports;
+        }
+        if (m_staleReports > 0) {
+            --m_staleReports;
+            return 0;
+        }
         if (OnPosChange) {
             OnPosChange(this, static_cast<uint32_t>(wParam));
         }
@@ -334,13 +343,16 @@ void TOggPlayer::Close() {
         vbDecClose(&m_oggState);
     }
     ForgetDecodedData();
+    ForgetPostedReports();
     m_currentFile.clear();
     m_state = psReady;
     m_streamKind = 0;
     m_fileOpen = false;
 }
 
-uint32_t TOggPlayer::Length() const { return m_fileOpen ? m_streamInfo.Duration : 0; }
+uint32_t TOggPlayer::Length() const {
+    return m_fileOpen ? m_streamInfo.Duration : 0;
+}
 
 uint32_t TOggPlayer::CurrentPosition() const {
     if (!m_fileOpen) {
@@ -382,6 +394,7 @@ void TOggPlayer::Rewind() {
         return;
     }
     ForgetDecodedData();
+    ForgetPostedReports();
     if (m_streamKind == 1) {
         m_skipFrames = 0;
         RestartMP3Decoder();
@@ -499,6 +512,7 @@ void TOggPlayer::Seek(uint32_t Pos) {
         ForgetDecodedData();
         m_oggEndOfStream = false;
     }
+    ForgetPostedReports();
     if (OnPosChange) {
         OnPosChange(this, Pos);
     }
@@ -538,6 +552,7 @@ void TOggPlayer::PlayDone() {
     if (atEnd) {
         m_state = psStopped;
         m_endReached = true;
+        ForgetPostedReports();
         if (OnPosChange) {
             OnPosChange(this, m_streamInfo.Duration);
         }

@@ -157,15 +157,22 @@ private:
 
     // The end of an MP3 file: the decoder still holds input it has not decoded yet. These
     // track handing it the last, incomplete block and taking out what it holds.
-    bool m_mp3Draining = false;   // the file has been read to DataEnd
-    bool m_mp3Drained = false;    // the decoder has nothing decodable left
-    int32_t m_drainInput = 0;     // bytes of the last block waiting in ReadBuffer
-    int m_drainErrors = 0;        // consecutive decode errors while draining
+    bool m_mp3Draining = false; // the file has been read to DataEnd
+    bool m_mp3Drained = false;  // the decoder has nothing decodable left
+    int32_t m_drainInput = 0;   // bytes of the last block waiting in ReadBuffer
+    int m_drainErrors = 0;      // consecutive decode errors while draining
 
     // Decoded PCM that did not fit into the wave buffer it was decoded for (a decoder chunk
     // larger than half a buffer); it goes first into the next buffer.
     std::unique_ptr<uint8_t[]> m_carry;
     uint32_t m_carryLen = 0;
+
+    // Position reports are posted while decoding runs up to eight buffers ahead, so some may
+    // still wait in the queue when the song ends, is sought or closed. Those are dropped, so
+    // that no old position follows the end, the new position or another song.
+    uint32_t m_postedReports = 0; // posted and not yet handled
+    uint32_t m_staleReports = 0;  // of these, the oldest ones that are out of date
+    void ForgetPostedReports() { m_staleReports = m_postedReports; }
 
     bool m_suspending = false; // the output is closing for a pause, not for a stop
     bool m_endReached = false; // PlayDone found the end of the song

@@ -57,7 +57,9 @@ void TOggPlayer::PostPosition(uint32_t position) {
     const auto tenth = static_cast<int32_t>(position / 100);
     if (tenth != m_lastPosTenth) {
         m_lastPosTenth = tenth;
-        m_window->PostMessage(WM_PLAYER_POSITION, position, 0);
+        if (m_window->PostMessage(WM_PLAYER_POSITION, position, 0)) {
+            ++m_postedReports;
+        }
     }
 }
 
@@ -100,8 +102,8 @@ int TOggPlayer::DecodeMP3Chunks() {
                 continue;
             }
             L = 0;
-            r = MpgLib_DecodeChunk(m_mpgHandle, m_readBuffer.get(), m_readSize,
-                                   m_chunks[n].get(), m_chunkSize, &L);
+            r = MpgLib_DecodeChunk(m_mpgHandle, m_readBuffer.get(), m_readSize, m_chunks[n].get(),
+                                   m_chunkSize, &L);
             retried = true;
         }
         // After a second try the bit rate is looked at whatever the decoder said; a plain
