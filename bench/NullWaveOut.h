@@ -1,14 +1,15 @@
 // A wave-out device that plays nothing and takes data as fast as it comes: every written
-// buffer is reported done at once from a thread of its own, as a device would, and nothing
-// is kept, so memory measurements see only the player.
+// buffer is reported done at once and nothing is kept, so the measurements see only the
+// player. The report is a message to the window thread rather than a call from a thread of
+// the device's own: on a busy machine that thread would preempt the window thread once per
+// buffer, and the benchmark would measure the scheduler instead of the player.
 #pragma once
 
+#include "platform/MessageWindow.h"
 #include "platform/WaveOut.h"
 
-#include <condition_variable>
 #include <deque>
-#include <mutex>
-#include <thread>
+#include <memory>
 
 class NullWaveOut final : public platform::WaveOutDevice {
 public:
@@ -38,15 +39,11 @@ public:
 
 private:
     struct Handle : platform::WaveOutHandle {};
-    void Run();
+    void CompleteOldest();
 
     Handle m_handle;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
+    std::unique_ptr<platform::MessageWindow> m_window;
     std::deque<platform::WAVEHDR*> m_queue;
     platform::WaveOutProc m_callback = nullptr;
     platform::DWORD_PTR m_instance = 0;
-    int m_inFlight = 0;
-    bool m_stop = false;
-    std::thread m_worker;
 };

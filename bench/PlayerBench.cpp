@@ -11,6 +11,7 @@
 #include "tools/TestMedia.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 
 #include <mpg123.h>
 #include <vorbis/vorbisfile.h>
@@ -27,12 +28,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kRounds = 5;
+constexpr int kRounds = 15;
 constexpr double kMaxRatio = 1.10;
 
-double CpuSeconds() {
+// The player does all its work on the window thread, so that thread's CPU time is the cost
+// compared; the whole process's is shown beside it.
+double CpuSeconds(int who = RUSAGE_THREAD) {
     rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
+    getrusage(who, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
@@ -72,10 +75,10 @@ fs::path MakeOgg(const fs::path& dir, const std::string& name, int seconds) {
 }
 
 struct PlayResult {
-    double cpu = 0;
+    double cpu = 0;        // window thread
+    double processCpu = 0; // whole process
     long rssAfterFirstMinute = 0;
     long rssPeakAfter = 0;
-    uint64_t bytes = 0;
 };
 
 // Plays the file to its end; CPU time from Open to the end of the song.
@@ -83,11 +86,17 @@ PlayResult PlayThroughPlayer(const fs::path& file) {
     NullWaveOut device;
     TOggPlayer player(&device);
     PlayResult result;
-    bool ended = false;
-    player.OnPlayEnd = [&](TOggPlayer*) { ended = true; };
-    // The window installs a position handler; so does the benchmark, and samples memory.
+    QEventLoop loop;
+    player.OnPlayEnd = [&](TOggPlayer*) {
+        result.rssPeakAfter = std::max(result.rssPeakAfter, RssKiB());
+        loop.quit();
+    };
+    // The window installs a position handler; so does the benchmark, and samples memory once
+    // a second of the song after its first minute.
+    uint32_t lastSecond = 0;
     player.OnPosChange = [&](TOggPlayer*, uint32_t pos) {
-        if (pos >= 60000) {
+        if (pos >= 60000 && pos / 1000 != lastSecond) {
+            lastSecond = pos / 1000;
             const long rss = RssKiB();
             if (result.rssAfterFirstMinute == 0) {
                 result.rssAfterFirstMinute = rss;
@@ -96,15 +105,20 @@ PlayResult PlayThroughPlayer(const fs::path& file) {
         }
     };
     const double start = CpuSeconds();
+    const double processStart = CpuSeconds(RUSAGE_SELF);
+
     if (!player.Open(file.string())) {
         std::fprintf(stderr, "cannot open %s\n", file.c_str());
         return result;
     }
+    // The window thread's own message loop, as in the program.
     player.Play();
-    while (!ended) {
-        platform::WaitMessage(100);
+    if (player.State() == psPlaying) {
+        loop.exec();
     }
     result.cpu = CpuSeconds() - start;
+    result.processCpu = CpuSeconds(RUSAGE_SELF) - processStart;
+
     player.Close();
     return result;
 }
@@ -147,27 +161,30 @@ double DecodeWithVorbisfile(const fs::path& file, uint64_t& bytes) {
 
 bool CompareCpu(const char* label, const fs::path& file, bool mp3) {
     double best = 1e9;
+    double bestProcess = 1e9;
     double bestDirect = 1e9;
     uint64_t bytes = 0;
     for (int round = 0; round < kRounds; ++round) {
         bestDirect = std::min(bestDirect, mp3 ? DecodeWithMpg123(file, bytes)
                                               : DecodeWithVorbisfile(file, bytes));
-        best = std::min(best, PlayThroughPlayer(file).cpu);
+        const PlayResult r = PlayThroughPlayer(file);
+        best = std::min(best, r.cpu);
+        bestProcess = std::min(bestProcess, r.processCpu);
     }
     const double ratio = best / bestDirect;
-    std::printf("%s: player %.3f s CPU, %s directly %.3f s, ratio %.3f (limit %.2f) %s\n", label,
-                best, mp3 ? "libmpg123" : "libvorbisfile", bestDirect, ratio, kMaxRatio,
-                ratio <= kMaxRatio ? "PASS" : "FAIL");
+    std::printf("%s: player %.3f s CPU (process %.3f s), %s directly"
+                " %.3f s, ratio %.3f (limit %.2f) %s\n",
+                label, best, bestProcess, mp3 ? "libmpg123" : "libvorbisfile", bestDirect, ratio,
+                kMaxRatio, ratio <= kMaxRatio ? "PASS" : "FAIL");
     return ratio <= kMaxRatio;
 }
 
-bool MeasureMemory(const char* label, const fs::path& file) {
+void MeasureMemory(const char* label, const fs::path& file) {
     const PlayResult r = PlayThroughPlayer(file);
     const long growth = r.rssPeakAfter - r.rssAfterFirstMinute;
     std::printf("%s: RSS after the first minute %ld KiB, peak to the end %ld KiB, growth %ld KiB"
                 " (%.2f s CPU)\n",
                 label, r.rssAfterFirstMinute, r.rssPeakAfter, growth, r.cpu);
-    return true;
 }
 
 } // namespace
