@@ -34,16 +34,17 @@ HMODULE LoadLibrary(const std::string& name) {
         }
         return module;
     }
-    if (auto found = FindFileNoCase(ProgramDirectory(), name)) {
-        // An absolute path, so that dlopen does not search again elsewhere.
-        const std::string path = std::filesystem::absolute(*found).string();
-        if (HMODULE module = dlopen(path.c_str(), kFlags)) {
-            return module;
-        }
-        RememberError();
+    // A bare name is only ever loaded from the program directory: the program runs no code
+    // from anywhere else, whatever the system's library path holds.
+    const auto found = FindFileNoCase(ProgramDirectory(), name);
+    if (!found) {
+        t_lastError = name + ": not in the program directory " + ProgramDirectory();
         return nullptr;
     }
-    HMODULE module = dlopen(name.c_str(), kFlags);
+    // An absolute path, so that dlopen does not search again elsewhere.
+    std::error_code ec;
+    const std::string path = std::filesystem::absolute(*found, ec).string();
+    HMODULE module = dlopen(path.c_str(), kFlags);
     if (module == nullptr) {
         RememberError();
     }

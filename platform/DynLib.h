@@ -1,7 +1,8 @@
 // Run-time binding of the decoder libraries: the program loads them by file name, looks up
 // their entry points by name and releases them at the end, as it would on the platform it was
-// designed for. A bare name is looked for in the program directory first, matched without
-// regard to letter case ("VORBIS.DLL" finds "Vorbis.DLL"), then along the system's own search.
+// designed for. A bare name is looked for in the program directory only, matched without
+// regard to letter case ("VORBIS.DLL" finds "Vorbis.DLL"): the program reads nothing outside
+// that directory on its own, least of all code.
 #pragma once
 
 #include <string>
@@ -11,7 +12,7 @@ namespace platform {
 using HMODULE = void*;
 
 // The loaded library, or nullptr when none could be loaded. A name with a directory part is
-// loaded from exactly there.
+// loaded from exactly there (tests and tools).
 HMODULE LoadLibrary(const std::string& name);
 
 // The address of the exported entry point `name`, or nullptr when the library lacks it.

@@ -69,6 +69,7 @@ bool WriteOggVorbis(const std::filesystem::path& path, const OggSpec& spec) {
     settings.sampleRate = spec.sampleRate;
     settings.quality = spec.quality;
     settings.comments = spec.comments;
+    settings.serial = spec.serial;
     auto encoder = vorbisdll::OggEncoder::Create(path.string(), settings);
     if (!encoder) {
         return false;

@@ -28,6 +28,7 @@ struct OggSpec {
     std::vector<std::string> comments; // "ARTIST=..."
     Content content = Content::Tones;
     uint32_t seed = 1;
+    int serial = 0x54415652; // Ogg stream serial; the parts of a chained file need distinct ones
 };
 
 // Writes the file (replacing it); false when it could not be written.

@@ -49,7 +49,9 @@ std::shared_ptr<Stream> Find(int32_t handle) {
 
 // Every rate the decoder knows, 16-bit signed, mono or stereo as the stream is.
 bool Configure(mpg123_handle* decoder) {
-    if (mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_QUIET, 0) != MPG123_OK ||
+    // ID3v2 tags are skipped unread: their size field alone would make the decoder set aside
+    // memory for them, up to 256 MB for a damaged tag, again on every call.
+    if (mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_SKIP_ID3V2, 0) != MPG123_OK ||
         mpg123_format_none(decoder) != MPG123_OK) {
         return false;
     }
@@ -133,9 +135,10 @@ int32_t Decode(int32_t handle, const void* input, int32_t inputLength, void* out
     if (!stream->pending.empty()) {
         return TakePending(*stream, out, capacity, outputLength);
     }
-    // A frame of no samples is possible (an info frame, a format change); the loop is bounded
-    // by the input held, which every pass consumes.
-    for (;;) {
+    // Frames without samples are normal (the info frame, frames trimmed at the start of a
+    // gapless stream); every pass consumes input, and the bound guards against a decoder that
+    // would not.
+    for (int empty = 0; empty < 4096; ++empty) {
         off_t frameNumber = 0;
         unsigned char* audio = nullptr;
         size_t bytes = 0;
@@ -161,6 +164,7 @@ int32_t Decode(int32_t handle, const void* input, int32_t inputLength, void* out
         *outputLength = static_cast<int32_t>(now);
         return kOk;
     }
+    return kNeedMore;
 }
 
 } // namespace

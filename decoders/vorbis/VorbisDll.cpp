@@ -28,6 +28,7 @@ struct Decoder {
     int channels = 0;
     long sampleRate = 0;
     int link = 0;
+    ogg_int64_t playable = 0; // sample frames up to the first part of another format
     int32_t bitRate = 0;
     bool ended = false;
     std::string artist;
@@ -87,14 +88,41 @@ uint32_t Milliseconds(ogg_int64_t samples, long rate) {
 }
 
 void StorePosition(void* state, Decoder& decoder) {
-    Store<uint32_t>(state, kStatePosition,
-                    Milliseconds(ov_pcm_tell(&decoder.file), decoder.sampleRate));
+    // Decoding may have run into a part of another format, which does not play.
+    ogg_int64_t frames = ov_pcm_tell(&decoder.file);
+    if (decoder.playable > 0) {
+        frames = std::min(frames, decoder.playable);
+    }
+    Store<uint32_t>(state, kStatePosition, Milliseconds(frames, decoder.sampleRate));
     Store<int32_t>(state, kStateBitRate, decoder.bitRate);
 }
 
 std::string FirstComment(vorbis_comment* comments, const char* name) {
     const char* value = comments != nullptr ? vorbis_comment_query(comments, name, 0) : nullptr;
     return value != nullptr ? value : "";
+}
+
+// The output format is fixed when the file opens, so a chained stream whose next part has
+// another channel count or rate ends where that part begins instead of playing as noise.
+bool SameFormat(Decoder& decoder, int link) {
+    const vorbis_info* info = ov_info(&decoder.file, link);
+    return info != nullptr && info->channels == decoder.channels &&
+           info->rate == decoder.sampleRate;
+}
+
+// The samples a chained file plays: its parts up to the first one of another format.
+ogg_int64_t PlayableFrames(Decoder& decoder) {
+    if (ov_seekable(&decoder.file) == 0) {
+        return ov_pcm_total(&decoder.file, -1);
+    }
+    ogg_int64_t frames = 0;
+    for (long link = 0; link < ov_streams(&decoder.file); ++link) {
+        if (!SameFormat(decoder, static_cast<int>(link))) {
+            break;
+        }
+        frames += ov_pcm_total(&decoder.file, static_cast<int>(link));
+    }
+    return frames;
 }
 
 int32_t Open(void* state, void** comment, const char* fileName) {
@@ -127,8 +155,8 @@ int32_t Open(void* state, void** comment, const char* fileName) {
     decoder->comment.album = decoder->album.c_str();
     decoder->comment.title = decoder->title.c_str();
 
-    const ogg_int64_t total = ov_pcm_total(&decoder->file, -1);
-    Store<uint32_t>(state, kStateLength, Milliseconds(total, decoder->sampleRate));
+    decoder->playable = PlayableFrames(*decoder);
+    Store<uint32_t>(state, kStateLength, Milliseconds(decoder->playable, decoder->sampleRate));
     Store<uint16_t>(state, kStateChunkSize,
                     static_cast<uint16_t>(kChunkFrames * decoder->channels * 2));
     Store<int32_t>(state, kStateSampleRate, static_cast<int32_t>(decoder->sampleRate));
@@ -142,14 +170,6 @@ int32_t Open(void* state, void** comment, const char* fileName) {
     *comment = &decoder->comment;
     Store<Decoder*>(state, kStateContext, decoder.release());
     return 0;
-}
-
-// The output format is fixed when the file opens, so a chained stream whose next part has
-// another channel count or rate ends where that part begins instead of playing as noise.
-bool SameFormat(Decoder& decoder, int link) {
-    const vorbis_info* info = ov_info(&decoder.file, link);
-    return info != nullptr && info->channels == decoder.channels &&
-           info->rate == decoder.sampleRate;
 }
 
 int32_t Read(void* state, void* buffer, int32_t* outLength) {
@@ -204,7 +224,7 @@ int32_t Seek(void* state, uint32_t positionMs) {
         return 1;
     }
     const ogg_int64_t target = static_cast<ogg_int64_t>(positionMs) * decoder->sampleRate / 1000;
-    if (target > ov_pcm_total(&decoder->file, -1)) {
+    if (target > decoder->playable) {
         return 2;
     }
     if (ov_pcm_seek(&decoder->file, target) != 0) {

@@ -194,30 +194,6 @@ TEST_F(MpgLibDll, HandlesAreDistinctAndStaleOnesAreRefused) {
     lib.Close(b);
 }
 
-TEST_F(MpgLibDll, TwoStreamsDecodeIndependently) {
-    const auto pa = MediaFile("cbr128.mp3");
-    const auto pb = MediaFile("mono.mp3");
-    const Bytes fa = ReadFile(pa), fb = ReadFile(pb);
-    int32_t a = 0, b = 0;
-    ASSERT_EQ(lib.Open(&a), 0);
-    ASSERT_EQ(lib.Open(&b), 0);
-    Decoded da, db;
-    for (size_t at = 0; at < std::max(fa.size(), fb.size()); at += 500) {
-        if (at < fa.size()) {
-            Collect(a, fa.data() + at, int32_t(std::min<size_t>(500, fa.size() - at)), 4608, da);
-        }
-        if (at < fb.size()) {
-            Collect(b, fb.data() + at, int32_t(std::min<size_t>(500, fb.size() - at)), 4608, db);
-        }
-    }
-    Collect(a, nullptr, 0, 4608, da);
-    Collect(b, nullptr, 0, 4608, db);
-    EXPECT_TRUE(da.pcm == ReferenceMp3(pa));
-    EXPECT_TRUE(db.pcm == ReferenceMp3(pb));
-    lib.Close(a);
-    lib.Close(b);
-}
-
 TEST_F(MpgLibDll, RecoversFromGarbageAndFlushStartsAfresh) {
     const auto path = MediaFile("cbr128-noinfo.mp3");
     const Bytes file = ReadFile(path);
