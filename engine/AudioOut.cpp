@@ -103,8 +103,8 @@ bool TAudioSettings::AllocBuffers() {
     f.nChannels = m_channels == TChannels::Stereo ? 2 : 1;
     f.nSamplesPerSec = m_sampleRate;
     f.wBitsPerSample = m_bitsPerSample == TBPS::_16 ? 16 : 8;
-    f.nBlockAlign = static_cast<uint16_t>(m_bitsPerSample == TBPS::_16 ? f.nChannels * 2
-                                                                      : f.nChannels);
+    f.nBlockAlign =
+        static_cast<uint16_t>(m_bitsPerSample == TBPS::_16 ? f.nChannels * 2 : f.nChannels);
     f.nAvgBytesPerSec = f.nSamplesPerSec * f.nBlockAlign;
     f.cbSize = 0;
     m_bufferSize = static_cast<uint16_t>(m_noSamples * f.nBlockAlign);
@@ -150,13 +150,14 @@ TPlayer::TPlayer(TAudioOut* owner) : TAudioSettings(owner) {}
 
 TPlayer::~TPlayer() = default;
 
-WaveOutDevice& TPlayer::Device() { return m_owner->Device(); }
+WaveOutDevice& TPlayer::Device() {
+    return m_owner->Device();
+}
 
 void TPlayer::SetError(MMRESULT code, const std::string& text) {
     char platformText[MAXERRORLENGTH] = {};
     Device().waveOutGetErrorText(code, platformText, MAXERRORLENGTH);
-    m_owner->m_lastError =
-        platformText[0] == '\0' ? text : text + " " + std::string(platformText);
+    m_owner->m_lastError = platformText[0] == '\0' ? text : text + " " + std::string(platformText);
 }
 
 bool TPlayer::OpenDevice() {
@@ -167,10 +168,9 @@ bool TPlayer::OpenDevice() {
         return false; // no buffers to play from; LastError tells why
     }
     m_session.fetch_add(1, std::memory_order_acq_rel);
-    const MMRESULT opened =
-        Device().waveOutOpen(&m_device, m_owner->m_audioDeviceId, m_waveFormat.get(),
-                             &TPlayer::WaveOutCallback, reinterpret_cast<DWORD_PTR>(this),
-                             CALLBACK_FUNCTION | WAVE_ALLOWSYNC);
+    const MMRESULT opened = Device().waveOutOpen(
+        &m_device, m_owner->m_audioDeviceId, m_waveFormat.get(), &TPlayer::WaveOutCallback,
+        reinterpret_cast<DWORD_PTR>(this), CALLBACK_FUNCTION | WAVE_ALLOWSYNC);
     if (opened != MMSYSERR_NOERROR) {
         SetError(opened, "Could not open the output device for playing: ");
         return false;
@@ -365,7 +365,9 @@ bool TPlayer::CloseDeviceRaising(bool raisePlayed) {
     return true;
 }
 
-void TPlayer::CloseDevice() { CloseDeviceRaising(true); }
+void TPlayer::CloseDevice() {
+    CloseDeviceRaising(true);
+}
 
 // For a device open with nothing queued: no buffer will come back, so no close would ever be
 // posted. Nothing was played, so the client hears nothing of it.
@@ -415,8 +417,8 @@ TAudioOut::TAudioOut(WaveOutDevice* device)
       m_version(kVersion), m_readyToGo(false) {
     m_player = std::make_unique<TPlayer>(this);
     TPlayer* player = m_player.get();
-    m_player->m_window = std::make_unique<MessageWindow>(
-        [player](uint32_t msg, WPARAM wParam, LPARAM lParam) {
+    m_player->m_window =
+        std::make_unique<MessageWindow>([player](uint32_t msg, WPARAM wParam, LPARAM lParam) {
             return player->WindowProc(msg, wParam, lParam);
         });
     if (m_device->waveOutGetNumDevs() != 0) {
@@ -445,4 +447,6 @@ void TAudioOut::SetAudioDeviceID(uint32_t value) {
     m_player->Rebuild();
 }
 
-void TAudioOut::SetVersion(const std::string&) { m_version = kVersion; }
+void TAudioOut::SetVersion(const std::string&) {
+    m_version = kVersion;
+}

@@ -73,8 +73,8 @@ using PcmHandle = std::unique_ptr<snd_pcm_t, PcmCloser>;
 
 class AlsaStream final : public WaveOutHandle {
 public:
-    AlsaStream(PcmHandle pcm, const WAVEFORMATEX& format, WaveOutProc callback,
-               DWORD_PTR instance, const std::atomic<DWORD>& volume)
+    AlsaStream(PcmHandle pcm, const WAVEFORMATEX& format, WaveOutProc callback, DWORD_PTR instance,
+               const std::atomic<DWORD>& volume)
         : m_pcm(std::move(pcm)), m_format(format), m_callback(callback), m_instance(instance),
           m_volume(volume) {}
 
@@ -189,7 +189,8 @@ private:
             Cmd command = Cmd::None;
             {
                 std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [this] { return m_command != Cmd::None || m_head != nullptr; });
+                m_changed.wait(lock,
+                               [this] { return m_command != Cmd::None || m_head != nullptr; });
                 command = m_command;
                 header = m_head;
             }
@@ -437,28 +438,28 @@ MMRESULT AlsaWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT deviceId, const WAVEFORMA
     PcmHandle pcm(raw);
     const snd_pcm_format_t sampleFormat =
         format->wBitsPerSample == 16 ? SND_PCM_FORMAT_S16_LE : SND_PCM_FORMAT_U8;
-    const int set =
-        snd_pcm_set_params(pcm.get(), sampleFormat, SND_PCM_ACCESS_RW_INTERLEAVED,
-                           format->nChannels, format->nSamplesPerSec, 1, kLatencyUs);
+    const int set = snd_pcm_set_params(pcm.get(), sampleFormat, SND_PCM_ACCESS_RW_INTERLEAVED,
+                                       format->nChannels, format->nSamplesPerSec, 1, kLatencyUs);
     if (set < 0) {
         return set == -ENOMEM ? MMSYSERR_NOMEM : WAVERR_BADFORMAT;
     }
 
-    std::lock_guard lock(m_mutex);
-    auto slot = std::find(m_streams.begin(), m_streams.end(), nullptr);
-    if (slot == m_streams.end()) {
-        return MMSYSERR_ALLOCATED;
+    auto stream = std::make_unique<AlsaStream>(
+        std::move(pcm), *format, callbackType == CALLBACK_FUNCTION ? callback : nullptr, instance,
+        m_volume);
+    {
+        std::lock_guard lock(m_mutex);
+        auto slot = std::find(m_streams.begin(), m_streams.end(), nullptr);
+        if (slot == m_streams.end()) {
+            return MMSYSERR_ALLOCATED;
+        }
+        if (!stream->Start()) {
+            return MMSYSERR_NOMEM;
+        }
+        *slot = stream.get();
     }
-    auto stream = std::make_unique<AlsaStream>(std::move(pcm), *format,
-                                               callbackType == CALLBACK_FUNCTION ? callback
-                                                                                 : nullptr,
-                                               instance, m_volume);
-    if (!stream->Start()) {
-        return MMSYSERR_NOMEM;
-    }
-    *slot = stream.release();
-    *phwo = *slot;
-    (*slot)->Notify(WOM_OPEN, 0);
+    *phwo = stream.get();
+    stream.release()->Notify(WOM_OPEN, 0);
     return MMSYSERR_NOERROR;
 }
 

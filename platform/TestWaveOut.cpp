@@ -38,7 +38,8 @@ WAVEHDR* TestWaveOut::PopLocked(bool capture) {
     header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
     --m_queued;
     if (capture) {
-        m_captured.insert(m_captured.end(), header->lpData, header->lpData + header->dwBufferLength);
+        m_captured.insert(m_captured.end(), header->lpData,
+                          header->lpData + header->dwBufferLength);
     }
     return header;
 }
@@ -138,7 +139,9 @@ DWORD TestWaveOut::Volume() const {
     return m_volume;
 }
 
-UINT TestWaveOut::waveOutGetNumDevs() { return devices; }
+UINT TestWaveOut::waveOutGetNumDevs() {
+    return devices;
+}
 
 MMRESULT TestWaveOut::waveOutGetDevCaps(UINT deviceId, WAVEOUTCAPS* caps, UINT size) {
     if (caps == nullptr) {
