@@ -3,7 +3,7 @@
 // libmpg123 and libvorbisfile in the same run. Reports the CPU time ratio (player / direct)
 // and the resident-memory growth while playing 10-minute files.
 //
-// Usage: player-bench [media-dir]   (files are made there on first use and reused)
+// Usage: bench_player [media-dir]   (files are made there on first use and reused)
 #include "bench/NullWaveOut.h"
 #include "engine/OggPlayer.h"
 #include "platform/MessageWindow.h"

@@ -203,7 +203,6 @@ bool DecodeFrameHeader(uint32_t HeaderData, TFrameHeader& Header) {
 }
 
 bool FindFrame(TFileStream& Stream, uint16_t Limit, TFrameHeader& Header) {
-    Header.BitRate = 0;
     TFrameHeader confirmation;
     const int64_t start = Stream.Position();
     const int64_t size = Stream.Size();
@@ -212,8 +211,9 @@ bool FindFrame(TFileStream& Stream, uint16_t Limit, TFrameHeader& Header) {
         return Stream.Position() < size - kSearchEndMargin && Stream.Position() < end;
     };
     for (;;) {
-        // A header left over from an earlier, unconfirmed candidate must not pass for the one
-        // at the new position when the sliding search below has no room to run.
+        // Invalid until decoded. Cleared on every pass, not only the first: otherwise, when the
+        // byte search ran past the limit, the header of an earlier unconfirmed candidate would
+        // be taken for the bytes at the new position, and a frame beyond the limit accepted.
         Header.BitRate = 0;
         uint8_t byte = 0;
         do {

@@ -1,0 +1,17 @@
+// What the mediainfo tool prints: one JSON object per file with everything the three media
+// readers find in it, under the readers' own field names.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace mediainfo {
+
+// A JSON string literal: quotes, backslashes and control characters escaped; every byte that
+// is not part of valid UTF-8 written as U+FFFD.
+std::string JsonString(std::string_view text);
+
+// {"file": ..., "ogg": {...}, "id3v2": {...}, "mp3": {...}} on one line, without a line end.
+std::string DescribeFile(const std::string& fileName);
+
+} // namespace mediainfo
