@@ -11,7 +11,10 @@ constexpr uint32_t kBufferDone = WM_USER + 1;
 NullWaveOut::NullWaveOut()
     : m_window(std::make_unique<MessageWindow>([this](uint32_t msg, WPARAM, LPARAM) {
           if (msg == kBufferDone) {
-              CompleteOldest();
+              m_completionPosted = false;
+              while (!m_queue.empty()) {
+                  CompleteOldest();
+              }
           }
           return LRESULT{0};
       })) {}
@@ -57,7 +60,10 @@ MMRESULT NullWaveOut::waveOutUnprepareHeader(HWAVEOUT, WAVEHDR* header, UINT) {
 MMRESULT NullWaveOut::waveOutWrite(HWAVEOUT, WAVEHDR* header, UINT) {
     header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
     m_queue.push_back(header);
-    m_window->PostMessage(kBufferDone, 0, 0);
+    // One message returns every buffer written until it is handled.
+    if (!m_completionPosted) {
+        m_completionPosted = m_window->PostMessage(kBufferDone, 0, 0);
+    }
     return MMSYSERR_NOERROR;
 }
 

@@ -46,4 +46,5 @@ private:
     std::deque<platform::WAVEHDR*> m_queue;
     platform::WaveOutProc m_callback = nullptr;
     platform::DWORD_PTR m_instance = 0;
+    bool m_completionPosted = false;
 };

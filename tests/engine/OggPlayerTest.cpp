@@ -9,12 +9,14 @@
 #include "platform/TestWaveOut.h"
 #include "tools/TestMedia.h"
 
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <mpg123.h>
 #include <vorbis/vorbisfile.h>
 
 #include <chrono>
 #include <cmath>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -539,6 +541,32 @@ TEST_F(PlayerTest, CloseAndDestroyWhilePlayingCloseTheDevice) {
     completer.PostMessage(platform::WM_USER, 0, 0);
     p.reset();
     EXPECT_FALSE(manual.IsOpen());
+}
+
+// While the device still plays its queued buffers, Stop waits without spinning and the
+// window's other work (here a timer) goes on.
+TEST_F(PlayerTest, StopWaitsWithoutSpinningAndKeepsTheWindowAlive) {
+    TestWaveOut manual{TestWaveOut::Completion::Manual};
+    TOggPlayer p(&manual);
+    ASSERT_TRUE(p.Open(Media("stereo-44100.ogg").string()));
+    p.Play();
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(20);
+    QTimer::singleShot(300, [&] { manual.Complete(8); });
+
+    timespec before{};
+    timespec after{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &before);
+    p.Stop();
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &after);
+    const double cpuMs =
+        (after.tv_sec - before.tv_sec) * 1e3 + (after.tv_nsec - before.tv_nsec) / 1e6;
+
+    EXPECT_EQ(p.State(), psStopped);
+    EXPECT_GE(ticks, 10);
+    EXPECT_LT(cpuMs, 100.0);
 }
 
 TEST_F(PlayerTest, PriorityMapsToThePlatformValuesAndIsRaisedOnlyWhilePlaying) {
