@@ -1,0 +1,179 @@
+// The player component: the one object through which the program plays a song. It opens an
+// MP3 or Ogg Vorbis file, describes it in StreamInfo, plays, pauses, stops and seeks it, and
+// decodes each wave buffer (FillBuffer) through the decoder library of the song's kind.
+//
+// Threads: none of its own. Everything, decoding included, runs on the window thread inside
+// the wave output's message handling; the position and bit-rate reports are posted to the
+// component's hidden window so that its events run after the buffer has been queued.
+#pragma once
+
+#include "engine/AudioOut.h"
+#include "engine/Sleeper.h"
+#include "engine/VorbisDll.h"
+#include "media/FileStream.h"
+#include "media/MP3Util.h"
+#include "media/OggVorbis.h"
+#include "platform/MessageWindow.h"
+#include "platform/WaveOut.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+enum TPlayState { psNotReady, psReady, psOpened, psStopped, psPlaying, psPaused };
+
+enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+
+struct TStreamInfo {
+    std::string FileName;
+    int32_t FileSize = 0;
+    int32_t SampleRate = 0; // Hz
+    int32_t BitRate = 0;    // bit/s
+    uint32_t Duration = 0;  // ms
+    int16_t Channels = 0;
+    std::string Title;
+    std::string Artist;
+    std::string Album;
+    std::string Genre;
+};
+
+class TOggPlayer;
+
+using TNotifyPosChangeEvent = std::function<void(TOggPlayer* Sender, uint32_t NewPos)>;
+using TNotifyEvent = std::function<void(TOggPlayer* Sender)>;
+using TNotifyBitRateChangeEvent = std::function<void(TOggPlayer* Sender, int32_t BitRate)>;
+
+inline constexpr uint32_t WM_PLAYER_BITRATE = platform::WM_USER + 104;  // 1128
+inline constexpr uint32_t WM_PLAYER_POSITION = platform::WM_USER + 105; // 1129
+
+class TOggPlayer {
+public:
+    // Must be created on the window thread. Without a device the sound goes to the system's
+    // wave-out device; tests hand in their own.
+    explicit TOggPlayer(platform::WaveOutDevice* device = nullptr);
+    ~TOggPlayer();
+
+    TOggPlayer(const TOggPlayer&) = delete;
+    TOggPlayer& operator=(const TOggPlayer&) = delete;
+
+    bool Initialize();
+
+    bool Open(const std::string& FileName);
+    void Close();
+    void Play();
+    void Pause(bool Value);
+    void Stop();
+    void Seek(uint32_t Pos);
+    uint32_t Length() const;
+    uint32_t CurrentPosition() const;
+
+    const TStreamInfo& StreamInfo() const { return m_streamInfo; }
+    const std::string& LibVersion() const { return m_libVersion; }
+    TPlayState State() const { return m_state; }
+    const std::string& CurrentFile() const { return m_currentFile; }
+
+    TThreadPriority Priority() const;
+    void SetPriority(TThreadPriority value);
+
+    // The wave output's OnBufferPlayed handler: decodes the next buffer of the song.
+    bool FillBuffer(char* Buffer, uint16_t& Size);
+
+    // Read access for tests and the benchmark.
+    int32_t ReadSize() const { return m_readSize; }
+    int32_t ChunkSize() const { return m_chunkSize; }
+    uint16_t SkipFrames() const { return m_skipFrames; }
+    TAudioOut* AudioOut() { return m_audioOut.get(); }
+
+    TNotifyPosChangeEvent OnPosChange;
+    TNotifyEvent OnPlayEnd;
+    TNotifyBitRateChangeEvent OnBitRateChange;
+
+private:
+    bool AllocChunkBuffers(int32_t Size);
+    void FreeChunkBuffers();
+    std::string VorbisVersionText() const;
+    void BuildLibVersion();
+    bool OpenMP3(const std::string& FileName);
+    bool OpenOgg(const std::string& FileName);
+    void Rewind();
+    void SuspendOutput();
+    void ResumeOutput();
+    void PlayDone();
+    void WaitForQueueEmpty();
+    void SetThreadPriority(int32_t value);
+    void RestartMP3Decoder();
+    void ForgetDecodedData();
+    bool AtEndOfData() const;
+    int32_t ClampReadSize(int64_t size) const;
+
+    int DecodeMP3Chunks();
+    int DecodeOggChunks();
+    int DrainMP3Chunks(int n);
+    bool ReadBlock();
+    bool TakeMP3Output(int32_t r, int32_t L, int& n);
+    void Deliver(const uint8_t* data, uint32_t length, char* Buffer, uint32_t capacity,
+                 uint32_t& Size);
+    void PostPosition(uint32_t position);
+
+    platform::LRESULT WindowProc(uint32_t msg, platform::WPARAM wParam, platform::LPARAM lParam);
+
+    platform::WaveOutDevice* m_device;
+
+    std::unique_ptr<TFileStream> m_mp3Stream;
+    TMP3Info m_mp3Info;
+    int32_t m_dataStart = 0;
+    int32_t m_dataEnd = 0;
+    std::unique_ptr<uint8_t[]> m_readBuffer; // ChunkSize div 2 bytes
+    int32_t m_chunkSize = 0;
+    std::array<std::unique_ptr<uint8_t[]>, 2> m_chunks;
+    std::array<uint16_t, 2> m_chunkLen{0, 0};
+    int32_t m_mpgHandle = 0;
+    int m_threadHandle = 0; // the window thread's id, for setpriority
+    int m_normalNice = 0;   // the window thread's nice value when the component was made
+    int32_t m_readSize = 0;
+    bool m_fileOpen = false;
+    bool m_oggEndOfStream = false;
+    int32_t m_lastPosTenth = 0;
+    int32_t m_lastBitRate = 0;
+    uint16_t m_skipFrames = 0;
+    TVbDecState m_oggState{};
+    void* m_oggComment = nullptr;
+    std::unique_ptr<TOggVorbis> m_oggVorbis;
+    std::unique_ptr<TSleeper> m_sleeper;
+    std::unique_ptr<TAudioOut> m_audioOut;
+    std::unique_ptr<platform::MessageWindow> m_window;
+    bool m_mp3Usable = false;
+    bool m_oggUsable = false;
+    bool m_mp3Loaded = false;
+    bool m_oggLoaded = false;
+    std::string m_libVersion;
+    std::string m_currentFile;
+    uint8_t m_streamKind = 0; // 0 none, 1 MP3, 2 Ogg Vorbis
+    TStreamInfo m_streamInfo;
+    TPlayState m_state = psNotReady;
+    int32_t m_priority = 2;
+
+    // The end of an MP3 file: the decoder still holds input it has not decoded yet. These
+    // track handing it the last, incomplete block and taking out what it holds.
+    bool m_mp3Draining = false; // the file has been read to DataEnd
+    bool m_mp3Drained = false;  // the decoder has nothing decodable left
+    int32_t m_drainInput = 0;   // bytes of the last block waiting in ReadBuffer
+    int m_drainErrors = 0;      // consecutive decode errors while draining
+
+    // Decoded PCM that did not fit into the wave buffer it was decoded for (a decoder chunk
+    // larger than half a buffer); it goes first into the next buffer.
+    std::unique_ptr<uint8_t[]> m_carry;
+    uint32_t m_carryLen = 0;
+
+    // Position reports are posted while decoding runs up to eight buffers ahead, so some may
+    // still wait in the queue when the song ends, is sought or closed. Those are dropped, so
+    // that no old position follows the end, the new position or another song.
+    uint32_t m_postedReports = 0; // posted and not yet handled
+    uint32_t m_staleReports = 0;  // of these, the oldest ones that are out of date
+    void ForgetPostedReports() { m_staleReports = m_postedReports; }
+
+    bool m_suspending = false; // the output is closing for a pause, not for a stop
+    bool m_endReached = false; // PlayDone found the end of the song
+};

@@ -1,0 +1,720 @@
+#include "engine/OggPlayer.h"
+
+#include "engine/MpgLib.h"
+#include "engine/VorbisDll.h"
+#include "media/FileStream.h"
+#include "media/MP3Util.h"
+#include "platform/MessageWindow.h"
+#include "platform/ProgramDir.h"
+#include "platform/TestWaveOut.h"
+#include "tools/TestMedia.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <mpg123.h>
+#include <vorbis/vorbisfile.h>
+
+#include <chrono>
+#include <cmath>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using Pcm = std::vector<char>;
+using platform::TestWaveOut;
+
+namespace {
+
+fs::path Media(std::string_view name) {
+    fs::path path = testmedia::Media(TAVRO_TEST_TMP, name);
+    EXPECT_FALSE(path.empty()) << name;
+    return path;
+}
+
+// A scratch folder of this test case's own.
+fs::path Scratch() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    fs::path dir = fs::path(TAVRO_TEST_TMP) / "player" / info->test_suite_name() / info->name();
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+// Pumps the window thread until `done` holds; false after the deadline.
+bool WaitUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        platform::WaitMessage(20);
+    }
+    return true;
+}
+
+Pcm VorbisReference(const fs::path& file, uint32_t fromMs = 0) {
+    OggVorbis_File vf;
+    Pcm pcm;
+    if (ov_fopen(file.c_str(), &vf) != 0) {
+        ADD_FAILURE() << "libvorbisfile cannot open " << file;
+        return pcm;
+    }
+    ov_pcm_seek(&vf, static_cast<ogg_int64_t>(fromMs) * ov_info(&vf, -1)->rate / 1000);
+    char buffer[4096];
+    int link = 0;
+    long got = 0;
+    while ((got = ov_read(&vf, buffer, sizeof buffer, 0, 2, 1, &link)) > 0) {
+        pcm.insert(pcm.end(), buffer, buffer + got);
+    }
+    ov_clear(&vf);
+    return pcm;
+}
+
+mpg123_handle* NewMpg123() {
+    mpg123_init();
+    mpg123_handle* mh = mpg123_new(nullptr, nullptr);
+    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+    return mh;
+}
+
+// libmpg123 reading the whole file on its own.
+Pcm Mpg123Reference(const fs::path& file) {
+    Pcm pcm;
+    mpg123_handle* mh = NewMpg123();
+    if (mpg123_open(mh, file.c_str()) == MPG123_OK) {
+        std::vector<unsigned char> buffer(65536);
+        int r = MPG123_OK;
+        while (r == MPG123_OK || r == MPG123_NEW_FORMAT) {
+            size_t done = 0;
+            r = mpg123_read(mh, buffer.data(), buffer.size(), &done);
+            pcm.insert(pcm.end(), buffer.begin(), buffer.begin() + static_cast<long>(done));
+        }
+    }
+    mpg123_delete(mh);
+    return pcm;
+}
+
+// libmpg123 fed the file's audio data from byte `start` on, less its first `dropFrames`
+// frames of output.
+Pcm Mpg123FeedReference(const fs::path& file, int64_t start, int dropFrames = 0) {
+    TMP3Info info;
+    bool valid = false;
+    ReadMP3Info(file.string(), valid, info);
+    std::ifstream in(file, std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), {});
+    const size_t end = bytes.size() - (info.HasTag ? 128 : 0);
+    mpg123_handle* mh = NewMpg123();
+    mpg123_open_feed(mh);
+    mpg123_feed(mh, bytes.data() + start, end - static_cast<size_t>(start));
+    Pcm pcm;
+    for (int frames = 0;;) {
+        off_t num = 0;
+        unsigned char* audio = nullptr;
+        size_t n = 0;
+        const int r = mpg123_decode_frame(mh, &num, &audio, &n);
+        if (r != MPG123_OK && r != MPG123_NEW_FORMAT) {
+            break;
+        }
+        if (n > 0 && ++frames > dropFrames) {
+            pcm.insert(pcm.end(), audio, audio + n);
+        }
+    }
+    mpg123_delete(mh);
+    return pcm;
+}
+
+TMP3Info MP3Info(const fs::path& file) {
+    TMP3Info info;
+    bool valid = false;
+    ReadMP3Info(file.string(), valid, info);
+    EXPECT_TRUE(valid);
+    return info;
+}
+
+Pcm Reference(const fs::path& file) {
+    return file.extension() == ".ogg" ? VorbisReference(file) : Mpg123Reference(file);
+}
+
+// Where two PCM streams first differ, for a readable failure.
+std::string Compare(const Pcm& got, const Pcm& want) {
+    size_t i = 0;
+    while (i < got.size() && i < want.size() && got[i] == want[i]) {
+        ++i;
+    }
+    return "got " + std::to_string(got.size()) + " bytes, want " + std::to_string(want.size()) +
+           ", first difference at byte " + std::to_string(i);
+}
+
+class PlayerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetProgramDirectory(TAVRO_PROGRAM_DIR);
+        player = std::make_unique<TOggPlayer>(&device);
+        ASSERT_EQ(player->State(), psReady) << player->LibVersion();
+    }
+    void TearDown() override { player.reset(); }
+
+    // Opens the song with fresh event records; `atPosition` may act on each position report.
+    fs::path Open(std::string_view name) {
+        positions.clear();
+        bitRates.clear();
+        playEnds = 0;
+        atPlayEnd = -1;
+        atPosition = nullptr;
+        player->OnPosChange = [this](TOggPlayer*, uint32_t pos) {
+            positions.push_back(pos);
+            if (atPosition) {
+                atPosition(pos);
+            }
+        };
+        player->OnBitRateChange = [this](TOggPlayer*, int32_t br) { bitRates.push_back(br); };
+        player->OnPlayEnd = [this](TOggPlayer*) {
+            ++playEnds;
+            atPlayEnd = static_cast<int>(positions.size());
+        };
+        const fs::path file = Media(name);
+        player->Close();
+        start = device.Captured().size();
+        EXPECT_TRUE(player->Open(file.string()));
+        return file;
+    }
+
+    void WaitForEnd(int ends = 1) {
+        ASSERT_TRUE(WaitUntil([&] { return playEnds >= ends; }));
+    }
+
+    // What the device has played since the song was opened.
+    Pcm Played() const {
+        const Pcm all = device.Captured();
+        return Pcm(all.begin() + static_cast<long>(start), all.end());
+    }
+
+    TestWaveOut device{TestWaveOut::Completion::Immediate};
+    std::unique_ptr<TOggPlayer> player;
+    size_t start = 0;
+    std::vector<uint32_t> positions;
+    std::vector<int32_t> bitRates;
+    int playEnds = 0;
+    int atPlayEnd = -1;
+    std::function<void(uint32_t)> atPosition;
+};
+
+} // namespace
+
+// The whole song reaches the device exactly as the decoder libraries' own full decode gives
+// it; for MP3 files that includes the frames the decoder still holds when the file has been
+// read to its end, and the last block shorter than ReadSize.
+TEST_F(PlayerTest, PlaysSongsToTheirEndExactlyAsTheLibrariesDecodeThem) {
+    const struct {
+        const char* name;
+        int channels;
+        int rate;
+    } songs[] = {
+        {"stereo-44100.ogg", 2, 44100},   {"mono-22050.ogg", 1, 22050}, {"cbr128.mp3", 2, 44100},
+        {"cbr128-id3both.mp3", 2, 44100}, {"vbr.mp3", 2, 44100},        {"mono.mp3", 1, 44100},
+        {"mpeg2-22050.mp3", 2, 22050},
+    };
+    for (const auto& song : songs) {
+        SCOPED_TRACE(song.name);
+        const fs::path file = Open(song.name);
+        EXPECT_EQ(player->StreamInfo().Channels, song.channels);
+        EXPECT_EQ(player->StreamInfo().SampleRate, song.rate);
+        player->Play();
+        WaitForEnd();
+
+        // The frame search sizes every frame as an MPEG 1 frame, so in an MPEG 2 file it
+        // confirms only the second frame and the encoder's information frame is never
+        // decoded: libmpg123 fed from the same frame is the measure. Its reads are twice the
+        // frame length too, so by the end the decoder holds half the file.
+        const Pcm want = song.rate == 22050 && file.extension() == ".mp3"
+                             ? Mpg123FeedReference(file, MP3Info(file).Header.Position)
+                             : Reference(file);
+        EXPECT_TRUE(Played() == want) << Compare(Played(), want);
+        EXPECT_EQ(device.LastFormat().nChannels, song.channels);
+        EXPECT_EQ(device.LastFormat().nSamplesPerSec, static_cast<uint32_t>(song.rate));
+
+        // Open reports 0, the end reports Duration and then the end, once each; in between at
+        // most one report per 100 ms of decode position, in order.
+        ASSERT_GE(positions.size(), 3u);
+        EXPECT_EQ(positions.front(), 0u);
+        EXPECT_EQ(positions.back(), player->StreamInfo().Duration);
+        EXPECT_EQ(playEnds, 1);
+        EXPECT_EQ(atPlayEnd, static_cast<int>(positions.size()))
+            << ::testing::PrintToString(positions);
+        for (size_t i = 2; i + 1 < positions.size(); ++i) {
+            EXPECT_GT(positions[i] / 100, positions[i - 1] / 100) << i;
+        }
+        EXPECT_EQ(player->State(), psStopped);
+        EXPECT_FALSE(device.IsOpen());
+    }
+}
+
+TEST_F(PlayerTest, PlayAfterTheEndOrAStopStartsFromTheBeginning) {
+    for (const char* name : {"short.ogg", "short.mp3", "stereo-44100.ogg", "cbr128.mp3"}) {
+        SCOPED_TRACE(name);
+        const fs::path file = Open(name);
+        const bool stopInTheMiddle = !std::string_view(name).starts_with("short");
+        atPosition = [&](uint32_t pos) {
+            if (stopInTheMiddle && pos >= 500 && player->State() == psPlaying) {
+                atPosition = nullptr;
+                player->Stop();
+            }
+        };
+        player->Play();
+        if (stopInTheMiddle) {
+            ASSERT_TRUE(WaitUntil([&] { return player->State() == psStopped; }));
+            EXPECT_EQ(playEnds, 0);
+            start = device.Captured().size();
+        } else {
+            WaitForEnd();
+        }
+        player->Play();
+        WaitForEnd(stopInTheMiddle ? 1 : 2);
+        Pcm want = Reference(file);
+        if (!stopInTheMiddle) {
+            want.insert(want.end(), want.begin(), want.end());
+        }
+        EXPECT_TRUE(Played() == want) << Compare(Played(), want);
+    }
+}
+
+// A pause stops feeding, lets the queued buffers play out and closes the device; resuming
+// goes on with exactly the next sample. (The MP3 decoder is kept across the pause: a fresh
+// one would drop what it holds and start without the frames before.)
+TEST_F(PlayerTest, PauseAndResumeInTheMiddleLosesAndRepeatsNothing) {
+    for (const char* name : {"stereo-44100.ogg", "cbr128.mp3", "vbr.mp3"}) {
+        SCOPED_TRACE(name);
+        const fs::path file = Open(name);
+        atPosition = [&](uint32_t pos) {
+            if (pos >= 1000) {
+                atPosition = nullptr;
+                player->Pause(true);
+            }
+        };
+        player->Play();
+        ASSERT_TRUE(WaitUntil([&] { return player->State() == psPaused; }));
+        EXPECT_FALSE(device.IsOpen());
+        EXPECT_GT(Played().size(), 0u);
+        EXPECT_LT(Played().size(), Reference(file).size());
+
+        player->Pause(true); // not playing: nothing
+        EXPECT_EQ(player->State(), psPaused);
+        player->Pause(false);
+        EXPECT_EQ(player->State(), psPlaying);
+        player->Pause(false); // not paused: nothing
+        WaitForEnd();
+        EXPECT_TRUE(Played() == Reference(file)) << Compare(Played(), Reference(file));
+    }
+}
+
+TEST_F(PlayerTest, SeekWhileStoppedMovesThePositionButPlayStartsAtZero) {
+    for (const char* name : {"stereo-44100.ogg", "cbr128.mp3"}) {
+        SCOPED_TRACE(name);
+        const fs::path file = Open(name);
+        player->Seek(2000);
+        EXPECT_EQ(positions.back(), 2000u);
+        EXPECT_NEAR(player->CurrentPosition(), 2000.0, 60.0);
+        player->Play();
+        WaitForEnd();
+        EXPECT_TRUE(Played() == Reference(file)) << Compare(Played(), Reference(file));
+    }
+}
+
+TEST_F(PlayerTest, SeekBeyondDurationDoesNothingAndToDurationEndsTheSong) {
+    for (const char* name : {"stereo-44100.ogg", "cbr128.mp3"}) {
+        SCOPED_TRACE(name);
+        Open(name);
+        const uint32_t duration = player->StreamInfo().Duration;
+        player->Seek(duration + 1);
+        EXPECT_EQ(positions, std::vector<uint32_t>{0});
+        EXPECT_EQ(player->CurrentPosition(), 0u);
+
+        player->Play();
+        player->Seek(duration);
+        WaitForEnd();
+        EXPECT_EQ(player->State(), psStopped);
+        // The seek reports Duration, and so does the end, last.
+        ASSERT_GE(positions.size(), 3u);
+        EXPECT_EQ(std::count(positions.begin(), positions.end(), duration), 2);
+        EXPECT_EQ(positions.back(), duration);
+    }
+}
+
+// Seeking a paused song: the next Play goes on from the new position, and what plays from
+// there is libvorbisfile's decode from that sample on.
+TEST_F(PlayerTest, SeekWhilePausedThenPlayContinuesFromTheNewPosition) {
+    const fs::path file = Open("stereo-44100.ogg");
+    atPosition = [&](uint32_t pos) {
+        if (pos >= 500) {
+            atPosition = nullptr;
+            player->Pause(true);
+        }
+    };
+    player->Play();
+    ASSERT_TRUE(WaitUntil([&] { return player->State() == psPaused; }));
+    const Pcm head = Played();
+    player->Seek(2500);
+    EXPECT_EQ(player->State(), psPaused);
+    EXPECT_EQ(positions.back(), 2500u);
+    EXPECT_EQ(player->CurrentPosition(), 2500u);
+    player->Play();
+    WaitForEnd();
+
+    const Pcm all = Played();
+    EXPECT_TRUE(std::equal(head.begin(), head.end(), VorbisReference(file).begin()));
+    const Pcm tail(all.begin() + static_cast<long>(head.size()), all.end());
+    const Pcm want = VorbisReference(file, 2500);
+    EXPECT_TRUE(tail == want) << Compare(tail, want);
+}
+
+// After a seek during MP3 playback the first six decode passes are discarded; the rest is the
+// decode of the file from the frame the seek found.
+TEST_F(PlayerTest, SeekWhilePlayingAnMp3DiscardsTheFirstSixPasses) {
+    const fs::path file = Open("cbr128.mp3");
+    size_t atSeek = 0;
+    atPosition = [&](uint32_t pos) {
+        if (pos >= 500 && atSeek == 0 && player->State() == psPlaying) {
+            atSeek = 1;
+            player->Seek(2000);
+        } else if (pos == 2000 && atSeek == 1) {
+            // Raised by the seek itself, after the pause and before the restart.
+            atSeek = Played().size();
+        }
+    };
+    player->Play();
+    WaitForEnd();
+    EXPECT_EQ(player->SkipFrames(), 0);
+
+    // Where the seek lands: the confirmed frame from the estimated byte position.
+    const TMP3Info info = MP3Info(file);
+    TFileStream stream;
+    ASSERT_TRUE(stream.Open(file.string()));
+    stream.Seek(int64_t{2000} * (info.Header.BitRate / 8) + info.Header.Position);
+    TFrameHeader found;
+    ASSERT_TRUE(FindFrame(stream, 1729, found));
+
+    const Pcm all = Played();
+    const Pcm tail(all.begin() + static_cast<long>(atSeek), all.end());
+    const Pcm want = Mpg123FeedReference(file, found.Position, 6);
+    EXPECT_TRUE(tail == want) << Compare(tail, want);
+}
+
+TEST_F(PlayerTest, BitRateReportsFollowTheStreamAndSizeTheReads) {
+    // A constant-rate file whose decoder reports its nominal rate raises nothing.
+    const fs::path cbr = Open("cbr128.mp3");
+    EXPECT_EQ(player->ReadSize(), MP3Info(cbr).Header.FrameLength + 4);
+    player->Play();
+    WaitForEnd();
+    EXPECT_TRUE(bitRates.empty());
+    EXPECT_EQ(player->ReadSize(), MP3Info(cbr).Header.FrameLength + 4);
+
+    // A variable-rate one: one report per change, and the reads follow the last rate.
+    const TMP3Info info = MP3Info(Open("vbr.mp3"));
+    std::vector<char> buffer(9216);
+    int checked = 0;
+    for (uint16_t size = 9216; player->FillBuffer(buffer.data(), size); size = 9216) {
+        const size_t seen = bitRates.size();
+        platform::PumpMessages();
+        if (bitRates.size() > seen) {
+            const long double frame =
+                static_cast<long double>(bitRates.back() * 144) / info.Header.SampleRate +
+                (info.Header.Padding ? 1 : 0);
+            EXPECT_EQ(player->ReadSize(), static_cast<int32_t>(std::trunc(frame)) + 4);
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 3);
+    EXPECT_EQ(std::adjacent_find(bitRates.begin(), bitRates.end()), bitRates.end());
+}
+
+// The reports are posted, not called; without a handler while decoding, nothing may be
+// waiting for a handler assigned later.
+TEST_F(PlayerTest, PositionReportsArePostedOnlyWithAHandler) {
+    for (bool withHandler : {false, true}) {
+        for (const char* name : {"stereo-44100.ogg", "cbr128.mp3"}) {
+            SCOPED_TRACE(name);
+            Open(name);
+            auto handler = player->OnPosChange;
+            if (!withHandler) {
+                player->OnPosChange = nullptr;
+            }
+            std::vector<char> buffer(9216);
+            for (int i = 0; i < 30; ++i) {
+                uint16_t size = 9216;
+                ASSERT_TRUE(player->FillBuffer(buffer.data(), size));
+            }
+            EXPECT_EQ(positions, std::vector<uint32_t>{0}) << "only Open's report is called";
+            player->OnPosChange = handler;
+            platform::PumpMessages();
+            EXPECT_EQ(positions.size() > 5, withHandler) << positions.size();
+        }
+    }
+}
+
+// A wave buffer smaller than what one decode pass yields: nothing is written past it and
+// nothing is lost; the rest goes into the next buffer.
+TEST_F(PlayerTest, FillBufferNeverWritesMoreThanItsCapacity) {
+    for (const char* name : {"stereo-44100.ogg", "mono-22050.ogg", "cbr128.mp3"}) {
+        SCOPED_TRACE(name);
+        const fs::path file = Open(name);
+        Pcm got;
+        std::vector<char> buffer(1016, '\x5a');
+        for (;;) {
+            uint16_t size = 1000;
+            const bool more = player->FillBuffer(buffer.data(), size);
+            ASSERT_LE(size, 1000);
+            ASSERT_EQ(std::count(buffer.begin() + 1000, buffer.end(), '\x5a'), 16);
+            if (!more) {
+                break;
+            }
+            got.insert(got.end(), buffer.begin(), buffer.begin() + size);
+        }
+        EXPECT_TRUE(got == Reference(file)) << Compare(got, Reference(file));
+    }
+}
+
+TEST_F(PlayerTest, OpenAcceptsOnlyMp3AndOggInAnyLetterCase) {
+    const fs::path dir = Scratch();
+    fs::copy_file(Media("short.ogg"), dir / "UPPER.OGG");
+    fs::copy_file(Media("short.mp3"), dir / "Mixed.Mp3");
+    fs::copy_file(Media("short.ogg"), dir / "song.wav");
+    const struct {
+        fs::path file;
+        bool opens;
+    } cases[] = {
+        {Media("short.ogg"), true},   {dir / "UPPER.OGG", true},
+        {Media("short.mp3"), true},   {dir / "Mixed.Mp3", true},
+        {dir / "song.wav", false},    {dir / "missing.ogg", false},
+        {dir / "missing.mp3", false}, {fs::path(TAVRO_SOURCE_DIR) / "CMakeLists.txt", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.string());
+        EXPECT_EQ(player->Open(c.file.string()), c.opens);
+        EXPECT_EQ(player->State(), c.opens ? psOpened : psReady);
+        player->Close();
+        EXPECT_EQ(player->State(), psReady);
+    }
+}
+
+TEST_F(PlayerTest, OpenWhileOpenFailsAndTheSongPlaysOnAndCloseKeepsStreamInfo) {
+    const fs::path file = Open("stereo-44100.ogg");
+    const TStreamInfo info = player->StreamInfo();
+    player->Play();
+    EXPECT_FALSE(player->Open(Media("cbr128.mp3").string()));
+    EXPECT_EQ(player->State(), psPlaying);
+    EXPECT_EQ(player->CurrentFile(), file.string());
+    WaitForEnd();
+    EXPECT_TRUE(Played() == Reference(file)) << Compare(Played(), Reference(file));
+
+    EXPECT_EQ(player->Length(), info.Duration);
+    player->Close();
+    EXPECT_EQ(player->Length(), 0u);
+    EXPECT_EQ(player->CurrentFile(), "");
+    EXPECT_EQ(player->StreamInfo().Duration, info.Duration);
+    EXPECT_EQ(player->StreamInfo().FileName, file.string());
+    EXPECT_EQ(player->StreamInfo().FileSize, static_cast<int32_t>(fs::file_size(file)));
+    EXPECT_FALSE(player->StreamInfo().Artist.empty());
+}
+
+// Closing or destroying a playing player waits, handling messages, until the device closes.
+TEST_F(PlayerTest, CloseAndDestroyWhilePlayingCloseTheDevice) {
+    TestWaveOut manual{TestWaveOut::Completion::Manual};
+    auto p = std::make_unique<TOggPlayer>(&manual);
+    platform::MessageWindow completer([&](uint32_t, platform::WPARAM, platform::LPARAM) {
+        manual.Complete(8);
+        return platform::LRESULT{0};
+    });
+    ASSERT_TRUE(p->Open(Media("stereo-44100.ogg").string()));
+    p->Play();
+    EXPECT_EQ(manual.Queued(), 8);
+    completer.PostMessage(platform::WM_USER, 0, 0);
+    p->Close();
+    EXPECT_EQ(p->State(), psReady);
+    EXPECT_FALSE(manual.IsOpen());
+
+    ASSERT_TRUE(p->Open(Media("cbr128.mp3").string()));
+    p->Play();
+    completer.PostMessage(platform::WM_USER, 0, 0);
+    p.reset();
+    EXPECT_FALSE(manual.IsOpen());
+}
+
+// While the device still plays its queued buffers, Stop waits without spinning and the
+// window's other work (here a timer) goes on.
+TEST_F(PlayerTest, StopWaitsWithoutSpinningAndKeepsTheWindowAlive) {
+    TestWaveOut manual{TestWaveOut::Completion::Manual};
+    TOggPlayer p(&manual);
+    ASSERT_TRUE(p.Open(Media("stereo-44100.ogg").string()));
+    p.Play();
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(20);
+    QTimer::singleShot(300, [&] { manual.Complete(8); });
+
+    timespec before{};
+    timespec after{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &before);
+    p.Stop();
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &after);
+    const double cpuMs =
+        (after.tv_sec - before.tv_sec) * 1e3 + (after.tv_nsec - before.tv_nsec) / 1e6;
+
+    EXPECT_EQ(p.State(), psStopped);
+    EXPECT_GE(ticks, 10);
+    EXPECT_LT(cpuMs, 100.0);
+}
+
+TEST_F(PlayerTest, PriorityMapsToThePlatformValuesAndIsRaisedOnlyWhilePlaying) {
+    EXPECT_EQ(player->Priority(), tpHighest);
+    for (TThreadPriority p :
+         {tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical}) {
+        player->SetPriority(p);
+        EXPECT_EQ(player->Priority(), p);
+    }
+    player->SetPriority(tpHighest);
+
+    const auto tid = static_cast<id_t>(::gettid());
+    const int base = ::getpriority(PRIO_PROCESS, tid);
+    int during = base;
+    Open("short.ogg");
+    atPosition = [&](uint32_t) {
+        if (player->State() == psPlaying) {
+            during = ::getpriority(PRIO_PROCESS, tid);
+        }
+    };
+    player->Play();
+    WaitForEnd();
+    if (::geteuid() == 0) {
+        // Only a privileged process may raise a thread's priority; others play at their own.
+        EXPECT_EQ(during, base - 2);
+    }
+    EXPECT_EQ(::getpriority(PRIO_PROCESS, tid), base);
+}
+
+TEST_F(PlayerTest, LibVersionNamesBothLibraries) {
+    const std::regex pattern(R"(MpgLib\.dll : [^,]+, Vorbis\.dll : Ver \d+\.\d\d )"
+                             R"(\(Engine Ver : \d+\.\d\d, Date : \d+-\d+-\d+\))");
+    EXPECT_TRUE(std::regex_match(player->LibVersion(), pattern)) << player->LibVersion();
+}
+
+// An MPEG 2.5 stream at 8000 Hz and 160 kbit/s has frames of 2880 bytes, more than the read
+// buffer holds; the reads are kept within it.
+TEST_F(PlayerTest, ReadSizeStaysWithinTheReadBuffer) {
+    const fs::path file = Scratch() / "wide.mp3";
+    {
+        std::ofstream out(file, std::ios::binary);
+        std::vector<char> frame(2880, 0);
+        frame[0] = '\xFF', frame[1] = '\xE3', frame[2] = '\xE8', frame[3] = '\xC0';
+        for (int i = 0; i < 12; ++i) {
+            out.write(frame.data(), static_cast<long>(frame.size()));
+        }
+    }
+    ASSERT_TRUE(player->Open(file.string()));
+    EXPECT_EQ(player->ReadSize(), player->ChunkSize() / 2);
+    player->Play();
+    ASSERT_TRUE(WaitUntil([&] { return player->State() == psStopped; }));
+}
+
+// The decoder libraries load once per process; these cases load them from a directory that
+// holds only some of them, or run without a wave device.
+class PlayerSetupTest : public ::testing::Test {
+protected:
+    void LoadFrom(const std::vector<std::string>& modules) {
+        player.reset();
+        if (scratch.empty()) {
+            scratch = Scratch();
+        }
+        const fs::path dir = scratch / std::to_string(++loads);
+        fs::create_directories(dir);
+        for (const std::string& name : modules) {
+            auto found = platform::FindFileNoCase(TAVRO_PROGRAM_DIR, name);
+            ASSERT_TRUE(found.has_value()) << name;
+            fs::copy_file(*found, dir / found->filename());
+        }
+        FreeMpgLib();
+        FreeVorbisLib();
+        platform::SetProgramDirectory(dir.string() + "/");
+        player = std::make_unique<TOggPlayer>(&device);
+    }
+    void TearDown() override {
+        player.reset();
+        FreeMpgLib();
+        FreeVorbisLib();
+        platform::SetProgramDirectory(TAVRO_PROGRAM_DIR);
+    }
+
+    TestWaveOut device;
+    std::unique_ptr<TOggPlayer> player;
+    fs::path scratch;
+    int loads = 0;
+};
+
+TEST_F(PlayerSetupTest, WithOneLibraryOnlyFilesOfItsKindOpen) {
+    LoadFrom({"Vorbis.DLL"});
+    EXPECT_EQ(player->State(), psReady);
+    EXPECT_TRUE(player->LibVersion().starts_with("MpgLib.dll : N.A., Vorbis.dll : Ver "))
+        << player->LibVersion();
+    EXPECT_FALSE(player->Open(Media("short.mp3").string()));
+    EXPECT_TRUE(player->Open(Media("short.ogg").string()));
+
+    LoadFrom({"MPGLib.DLL"});
+    EXPECT_EQ(player->State(), psReady);
+    EXPECT_TRUE(player->LibVersion().ends_with(", Vorbis.dll : N.A.")) << player->LibVersion();
+    EXPECT_FALSE(player->Open(Media("short.ogg").string()));
+    EXPECT_TRUE(player->Open(Media("short.mp3").string()));
+}
+
+TEST_F(PlayerSetupTest, WithNeitherLibraryOrNoDeviceThePlayerIsNotReady) {
+    LoadFrom({});
+    EXPECT_EQ(player->State(), psNotReady);
+    EXPECT_EQ(player->LibVersion(), "");
+    EXPECT_FALSE(player->Open(Media("short.ogg").string()));
+    EXPECT_FALSE(player->Open(Media("short.mp3").string()));
+    player->Play();
+    player->Stop();
+    player->Close();
+    EXPECT_EQ(player->State(), psNotReady);
+
+    device.devices = 0;
+    LoadFrom({"Vorbis.DLL", "MPGLib.DLL"});
+    EXPECT_EQ(player->State(), psNotReady);
+    EXPECT_FALSE(player->LibVersion().empty());
+    EXPECT_FALSE(player->Open(Media("short.ogg").string()));
+}
+
+// Through the real wave-out layer: ALSA's default PCM is the file plugin of the test
+// configuration, which records every sample played.
+void PlayThroughAlsa(const char* name) {
+    const fs::path capture = Scratch() / "capture.raw";
+    ::setenv("ALSA_CONFIG_PATH", TAVRO_SOURCE_DIR "/tests/support/alsa-file.conf", 1);
+    ::setenv("TAVRO_ALSA_CAPTURE", capture.c_str(), 1);
+    platform::SetProgramDirectory(TAVRO_PROGRAM_DIR);
+    const fs::path file = Media(name);
+
+    TOggPlayer player;
+    int ends = 0;
+    player.OnPlayEnd = [&](TOggPlayer*) { ++ends; };
+    ASSERT_TRUE(player.Open(file.string()));
+    player.Play();
+    ASSERT_EQ(player.State(), psPlaying);
+    ASSERT_TRUE(WaitUntil([&] { return ends == 1; }));
+    player.Close();
+
+    std::ifstream in(capture, std::ios::binary);
+    const Pcm got((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_TRUE(got == Reference(file)) << Compare(got, Reference(file));
+}
+
+TEST(PlayerThroughAlsa, PlaysAnOggSongToItsEnd) {
+    PlayThroughAlsa("mono-22050.ogg");
+}
+
+TEST(PlayerThroughAlsa, PlaysAnMp3SongToItsEnd) {
+    PlayThroughAlsa("cbr128.mp3");
+}
