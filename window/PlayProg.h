@@ -1,0 +1,277 @@
+// TPlayerForm (form name "PlayerForm"): the program's one window. Its controls are the store of
+// the library and of every setting while the program runs. The class is split into sources by
+// concern:
+//   FormLayout.cpp     the controls, their names, places, captions and designed states
+//   StartUp.cpp        creation, start-up, the settings file, close
+//   Language.cpp       language scripts and run-time texts
+//   Transport.cpp      play, pause, stop, stepping, the timer, the volume bar
+//   Appearance.cpp     background, top picture, colours, tray, help key
+//   AlbumDatabase.cpp  the album library file, album display, pictures
+//   Playlists.cpp      playlists, adding songs, song details, directory listing
+#pragma once
+
+#include "window/FormControls.h"
+
+#include <QColor>
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QScrollBar;
+class QTabWidget;
+class QTextEdit;
+class QTimer;
+class QTreeWidget;
+
+namespace platform {
+class Dialogs;
+class Shell;
+class NotifyShell; // the tray icon's backend (stands in for Shell_NotifyIcon), kept with the tray
+class WaveOutDevice;
+} // namespace platform
+
+// What the window needs of the system, handed in so that tests can answer for it.
+struct PlayerServices {
+    platform::Dialogs* dialogs = nullptr;     // required
+    platform::Shell* shell = nullptr;         // help files; may be null (nothing opens)
+    platform::NotifyShell* tray = nullptr;    // tray icon backend; may be null (no tray)
+    platform::WaveOutDevice* waveOut = nullptr; // null: the system's wave-output device
+};
+
+// The designed file-open dialog: only its settings live here, the dialog itself is shown
+// through platform::Dialogs.
+struct TOpenDialog {
+    QString Filter;
+    bool MultiSelect = true;
+    bool HideReadOnly = true;
+    bool Sizeable = true;
+};
+
+class TPlayerForm : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kClientWidth = 630;
+    static constexpr int kClientHeight = 451;
+    // The designed outer size: client area, the 3-pixel fixed frame on every side and the
+    // 19-pixel caption. The default position is computed from it, before the window exists
+    // on screen and its real frame is known.
+    static constexpr int kOuterWidth = kClientWidth + 2 * 3;
+    static constexpr int kOuterHeight = kClientHeight + 19 + 2 * 3;
+    static constexpr int kOptionCount = 6;
+
+    TPlayerForm(std::string programDirectory, PlayerServices services,
+                QWidget* parent = nullptr);
+    ~TPlayerForm() override;
+
+    // --- StartUp.cpp ------------------------------------------------------------------
+    // The creation event: the decoder-library check, then StartUp. False when the library
+    // is missing; the message has been shown and the program must end.
+    bool FormCreate();
+    void StartUp();
+    void ReadSettings();
+    void ApplySettings();
+    void WriteSettings();
+    void FormClose();
+    void btnExitClick();
+    // False when start-up asked for the window to stay hidden (only the tray icon shows).
+    bool ShowMainForm() const { return m_showMainForm; }
+    const std::string& ProgramDirectory() const { return m_programDir; }
+    std::string SettingsPath() const;
+    // Names read from files (pictures, scripts) are used only when they name a file of the
+    // program directory itself: no separators, not "." or "..". Anything else is never
+    // opened, so a changed settings file cannot make the program read elsewhere.
+    static bool IsPlainFileName(const std::string& name);
+
+    // Seams filled by the player component's work: where the player is created (with
+    // PlayerPosChange as its OnPosChange) and where it is stopped, closed and freed.
+    void CreatePlayer();
+    void FreePlayer();
+    // Seams of the banner and the progress bar: created, placed and freed by start-up and
+    // close; coloured by ApplySettings.
+    void CreateDisplayControls();
+    void PlaceBanner();
+    void PlaceProgressBar();
+    void FreeDisplayControls();
+    void SetBannerColors(TColor fontColor, TColor backColor);
+
+    // --- Language.cpp -----------------------------------------------------------------
+    void ApplyLanguageScript(const std::string& path);
+    QString LanguageText(const QString& section, const QString& key) const;
+    void LanguageComboChange();
+
+    // --- Transport.cpp ----------------------------------------------------------------
+    void PlaySelectedSong();
+    bool GetWaveVolume(uint32_t& left, uint32_t& right);
+    bool SetWaveVolume(uint32_t volume);
+    void LoudnessBarChange();
+    void PlayerPosChange(QObject* sender, int32_t newPosition);
+
+    // --- Appearance.cpp ---------------------------------------------------------------
+    void FormResize();
+    void TopPicEditChange();
+    void BackPicEditChange();
+    void FormKeyDown(int key);
+    // Seams of the tray icon component.
+    void SetTrayTip(const QString& tip);
+    void SetTrayEnabled(bool enabled);
+    bool TrayEnabled() const { return m_trayEnabled; }
+    const QString& TrayTip() const { return m_trayTip; }
+
+    // --- AlbumDatabase.cpp ------------------------------------------------------------
+    void LoadDatabase();
+    void SaveDatabase();
+    // Draws the bitmap file stretched over the whole image control; false (and the image
+    // left as it was) when the file is missing or no bitmap.
+    bool LoadPicture(TImage* image, const std::string& path);
+
+    // --- Playlists.cpp ----------------------------------------------------------------
+    // The names in `directory` other than "." and "..", each followed by a line break, in
+    // the order the file system gives them; one empty line when the directory cannot be
+    // searched (missing), an empty text when it is empty.
+    static std::string ListDirectory(const std::string& directory);
+
+    // --- Fields ----------------------------------------------------------------------
+    int32_t ElapsedSeconds = 0;
+    int32_t TickCount = 0;
+    int32_t SongLength = 0;
+    int32_t AniFrame = 1;
+    uint16_t SavedVolumeLeft = 65535;
+    uint16_t SavedVolumeRight = 65535;
+    std::string LanguageFile;
+    std::string LanguageScriptPath;
+    bool KeyPreview = false;
+
+    // --- Controls, by the names of the layout ------------------------------------------
+    std::array<TImage*, 11> Ani{};
+    QPushButton* btnExit = nullptr;
+    QFrame* PlayerPanel = nullptr;
+    TOpenDialog OpenDialog;
+    QColor ColorDialog1Color = Qt::black; // the colour dialog opens with the last choice
+    QTimer* PlayTimer = nullptr;
+    QList<QPixmap> IList;
+
+    TImage* PlayerImage = nullptr;
+    TImage* AniImage = nullptr;
+    QTabWidget* PlayerControl = nullptr;
+    QScrollBar* LoudnessBar = nullptr;
+    TBitBtn* btnPlay = nullptr;
+    TBitBtn* btnPause = nullptr;
+    TBitBtn* btnStop = nullptr;
+    TBitBtn* NextSongButton = nullptr;
+    TBitBtn* LastSongButton = nullptr;
+
+    QWidget* Player = nullptr;
+    QGroupBox* AlbumDisplayBox = nullptr;
+    QComboBox* AlbumCombo = nullptr;
+    QGroupBox* SongBox = nullptr;
+    QGroupBox* SongNameBox = nullptr;
+    QGroupBox* TimeBox = nullptr;
+    QTextEdit* TimeMemo = nullptr;
+    QGroupBox* DetailsBox = nullptr;
+    QTreeWidget* DetailsView = nullptr;
+    QGroupBox* AlbumImageBox = nullptr;
+    TImage* AlbumImage = nullptr;
+    QGroupBox* SelectedSongBox = nullptr;
+    QLineEdit* SelectedSongEdit = nullptr;
+
+    QWidget* PlayList = nullptr;
+    QGroupBox* AlbumBox = nullptr;
+    QTreeWidget* AlbumView = nullptr;
+    TBitBtn* AlbumAddButton = nullptr;
+    TBitBtn* AlbumDeleteButton = nullptr;
+    TBitBtn* AlbumRenameButton = nullptr;
+    TBitBtn* AlbumUpButton = nullptr;
+    TBitBtn* AlbumDownButton = nullptr;
+    QGroupBox* AlbumNameBox = nullptr;
+    QTextEdit* AlbumNameMemo = nullptr;
+    QTabWidget* SongControl = nullptr;
+    QWidget* Songs = nullptr;
+    QGroupBox* SongListBox = nullptr;
+    QTreeWidget* PlayListView = nullptr;
+    TBitBtn* PLDeleteButton = nullptr;
+    TBitBtn* PLUpButton = nullptr;
+    TBitBtn* PLDownButton = nullptr;
+    TBitBtn* PLLoadButton = nullptr;
+    TBitBtn* PLSongChangeButton = nullptr;
+    QWidget* Picture = nullptr;
+    QGroupBox* PicBox = nullptr;
+    TImage* PreviewImage = nullptr;
+    TBitBtn* AlbumPicAddButton = nullptr;
+    TBitBtn* AlbumPicDeleteButton = nullptr;
+
+    QWidget* Options = nullptr;
+    QGroupBox* GeneralBox = nullptr;
+    QListWidget* GeneralOptList = nullptr;
+    QGroupBox* LanguageBox = nullptr;
+    QComboBox* LanguageCombo = nullptr;
+    QGroupBox* ColorBox = nullptr;
+    QLabel* WinColorLabel = nullptr;
+    TShape* WinColor = nullptr;
+    QLabel* PlayerColorLabel = nullptr;
+    TShape* PlayerColor = nullptr;
+    QLabel* TimeFontColorLabel = nullptr;
+    TShape* TimeFontColor = nullptr;
+    QLabel* TimeBoxColorLabel = nullptr;
+    TShape* TimeBoxColor = nullptr;
+    QLabel* BannerFontColorLabel = nullptr;
+    TShape* BannerFontColor = nullptr;
+    QLabel* BannerColorLabel = nullptr;
+    TShape* BannerColor = nullptr;
+    QLabel* ProgBarColor1Label = nullptr;
+    TShape* ProgBarColor1 = nullptr;
+    QLabel* ProgBarColor2Label = nullptr;
+    TShape* ProgBarColor2 = nullptr;
+    QGroupBox* TopPicBox = nullptr;
+    QLineEdit* TopPicEdit = nullptr;
+    TBitBtn* TopPicFindButton = nullptr;
+    QGroupBox* BackPicBox = nullptr;
+    QLineEdit* BackPicEdit = nullptr;
+    TBitBtn* BackPicFindButton = nullptr;
+    QGroupBox* FontBox = nullptr;
+    QComboBox* FontCombo = nullptr;
+
+    QWidget* About = nullptr;
+    QGroupBox* AboutBox = nullptr;
+    TImage* Image2 = nullptr;
+    QLabel* PresentLabel = nullptr;
+    TShadowLabel* ProgNameLabel = nullptr;
+    QTextEdit* ProgNameMemo = nullptr;
+    QGroupBox* CreditsBox = nullptr;
+    QTextEdit* DankMemo = nullptr;
+
+    // The eight colour shapes in the order of the settings file.
+    std::array<TShape*, 8> ColorShapes() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildLayout();          // FormLayout.cpp
+    void ApplyDesignedFixedSize(); // StartUp.cpp: fixed in normal state, free when maximised
+    void SetGeneralOption(int index, bool on);
+    bool GeneralOption(int index) const;
+
+    std::string m_programDir;
+    PlayerServices m_services;
+    bool m_showMainForm = true;
+    bool m_started = false; // the player exists: start-up went past the library check
+    bool m_closed = false;
+    bool m_trayEnabled = false;
+    unsigned long m_lastKeyTime = 0;
+    int m_lastKey = 0;
+    QString m_trayTip;
+};
