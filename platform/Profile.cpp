@@ -5,8 +5,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -83,6 +81,30 @@ std::string_view SingleLine(std::string_view text) {
     return end == std::string_view::npos ? text : text.substr(0, end);
 }
 
+// The whole file; false when it cannot be opened or read (a directory, no rights).
+bool ReadFileBytes(const std::filesystem::path& file, std::string& text) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    text.clear();
+    char buffer[16384];
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return ok;
+}
+
 } // namespace
 
 std::optional<int32_t> ParseProfileInteger(std::string_view text) {
@@ -142,11 +164,10 @@ std::optional<int32_t> ParseProfileInteger(std::string_view text) {
 }
 
 ProfileFile ProfileFile::Load(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
+    std::string text;
+    if (!ReadFileBytes(file, text)) {
         return {};
     }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return Parse(text);
 }
 
@@ -155,12 +176,8 @@ std::optional<ProfileFile> ProfileFile::LoadForUpdate(const std::filesystem::pat
     if (!std::filesystem::exists(file, ec) && !ec) {
         return ProfileFile();
     }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
+    std::string text;
+    if (!ReadFileBytes(file, text)) {
         return std::nullopt;
     }
     return Parse(text);

@@ -89,6 +89,11 @@ void TPlayerForm::ApplyLanguageScript(const std::string& path) {
     }
 }
 
+std::string TPlayerForm::ScriptPath(const std::string& name) const {
+    return platform::ResolveNoCase(platform::ResolveNoCase(m_programDir, "LScripts"), name)
+        .string();
+}
+
 QString TPlayerForm::LanguageText(const QString& section, const QString& key) const {
     if (LanguageScriptPath.empty()) {
         return key;
@@ -102,7 +107,7 @@ void TPlayerForm::LanguageComboChange() {
                        ? LanguageCombo->currentText().toStdString()
                        : std::string();
     if (!LanguageFile.empty() && isVisible() && IsPlainFileName(LanguageFile)) {
-        LanguageScriptPath = m_programDir + "LScripts/" + LanguageFile;
+        LanguageScriptPath = ScriptPath(LanguageFile);
         ApplyLanguageScript(LanguageScriptPath);
         ApplySettings();
     }

@@ -108,6 +108,8 @@ public:
     void ApplyLanguageScript(const std::string& path);
     QString LanguageText(const QString& section, const QString& key) const;
     void LanguageComboChange();
+    // program directory + "LScripts/" + name, both found without regard to letter case.
+    std::string ScriptPath(const std::string& name) const;
 
     // --- Transport.cpp ----------------------------------------------------------------
     void PlaySelectedSong();

@@ -196,7 +196,7 @@ void TPlayerForm::ReadSettings() {
 
     LanguageFile = ini.ReadString("Language", "Value", "English.lng");
     if (!LanguageFile.empty() && IsPlainFileName(LanguageFile)) {
-        LanguageScriptPath = m_programDir + "LScripts/" + LanguageFile;
+        LanguageScriptPath = ScriptPath(LanguageFile);
         ApplyLanguageScript(LanguageScriptPath);
     }
 
