@@ -265,6 +265,8 @@ bool ProfileFile::ReadBool(std::string_view section, std::string_view key, bool 
 
 void ProfileFile::WriteString(std::string_view section, std::string_view key,
                               std::string_view value) {
+    section = SingleLine(section);
+    key = SingleLine(key);
     std::string line = std::string(Trim(key)) + "=" + std::string(SingleLine(value));
     const long s = FindSection(section);
     if (s < 0) {

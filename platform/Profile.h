@@ -48,7 +48,8 @@ public:
     int32_t ReadInteger(std::string_view section, std::string_view key, int32_t def) const;
     bool ReadBool(std::string_view section, std::string_view key, bool def) const;
 
-    // Line breaks in a value end it: a value never spills onto a line of its own.
+    // A line break ends a section name, key or value: nothing written spills onto a line
+    // of its own.
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, int32_t value);
     void WriteBool(std::string_view section, std::string_view key, bool value);

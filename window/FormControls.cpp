@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPalette>
 
+#include <cstdlib>
+
 QColor ColorToQColor(TColor color) {
     const auto bits = static_cast<uint32_t>(color);
     if (bits & 0x80000000u) {
@@ -85,7 +87,13 @@ void TShadowLabel::SetShadow(const QColor& color, int dx, int dy) {
 void TShadowLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setFont(font());
-    const QRect area = contentsRect();
+    QRect area = contentsRect();
+    // A substitute face may be wider than the designed one; squeeze rather than cut off.
+    const int textWidth = painter.fontMetrics().horizontalAdvance(text()) + std::abs(m_dx);
+    if (textWidth > area.width() && textWidth > 0) {
+        painter.scale(static_cast<double>(area.width()) / textWidth, 1.0);
+        area.setWidth(textWidth);
+    }
     painter.setPen(m_shadowColor);
     painter.drawText(area.translated(m_dx, m_dy), static_cast<int>(alignment()), text());
     painter.setPen(palette().color(QPalette::WindowText));

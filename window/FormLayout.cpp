@@ -78,6 +78,12 @@ void TPlayerForm::BuildLayout() {
     setFont(OwnFont(kDesignedFace, 11, false));
     setAutoFillBackground(true);
     resize(kClientWidth, kClientHeight);
+    // Group boxes as the designed window draws them: the caption sits on the frame line, so
+    // the controls placed inside keep their designed distance from the frame.
+    setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+        " left: 6px; padding: 0px 2px; background-color: palette(window); }"));
 
     static const int aniLefts[11] = {248, 280, 312, 344, 376, 408, 439, 471, 503, 535, 567};
     for (int i = 0; i < 11; ++i) {
@@ -176,8 +182,12 @@ void TPlayerForm::BuildLayout() {
                                 QStringLiteral("Songs")});
     AlbumView->setHeaderHidden(true);
     AlbumView->setRootIsDecorated(false);
+    AlbumView->header()->setStretchLastSection(false);
+    AlbumView->header()->setMinimumSectionSize(0);
+    AlbumView->setColumnWidth(0, 109);
     AlbumView->setColumnWidth(1, 0);
     AlbumView->setColumnWidth(2, 0);
+    AlbumView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     AlbumAddButton = Glyph(AlbumBox, "AlbumAddButton", "", "add", "Add new album", 128, 16, 33, 25);
     AlbumDeleteButton =
         Glyph(AlbumBox, "AlbumDeleteButton", "", "delete", "Delete album", 128, 46, 33, 25);
@@ -192,7 +202,9 @@ void TPlayerForm::BuildLayout() {
     AlbumNameBox = Box(AlbumBox, "AlbumNameBox", "Album Name", 8, 166, 153, 46);
     AlbumNameMemo = Memo(AlbumNameBox, "AlbumNameMemo", 0, 0, 0, 0);
     AlbumNameMemo->setFrameStyle(QFrame::NoFrame);
-    FillWith(AlbumNameBox, AlbumNameMemo, 14);
+    AlbumNameMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    AlbumNameMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FillWith(AlbumNameBox, AlbumNameMemo, 8);
 
     SongControl = Make<QTabWidget>(PlayList, "SongControl", 176, 0, 345, 217);
     SongControl->setDocumentMode(true);
@@ -210,10 +222,13 @@ void TPlayerForm::BuildLayout() {
     PlayListView->setHeaderLabels({QStringLiteral("Song name"), QStringLiteral("Duration"),
                                    QStringLiteral("DurationNumber"), QStringLiteral("FileName")});
     PlayListView->setRootIsDecorated(false);
+    PlayListView->header()->setMinimumSectionSize(0);
     PlayListView->setColumnWidth(0, 200);
     PlayListView->setColumnWidth(1, 55);
     PlayListView->setColumnWidth(2, 0);
     PlayListView->setColumnWidth(3, 0);
+    PlayListView->header()->setStretchLastSection(false);
+    PlayListView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     PLDeleteButton = Glyph(SongListBox, "PLDeleteButton", "", "delete", "", 296, 24, 33, 25);
     PLUpButton = Glyph(SongListBox, "PLUpButton", "", "up", "", 296, 56, 33, 25);
     PLDownButton = Glyph(SongListBox, "PLDownButton", "", "down", "", 296, 88, 33, 25);
@@ -250,7 +265,8 @@ void TPlayerForm::BuildLayout() {
         item->setCheckState(Qt::Unchecked);
         item->setSizeHint(QSize(0, 13));
     }
-    FillWith(GeneralBox, GeneralOptList, 14);
+    GeneralOptList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FillWith(GeneralBox, GeneralOptList, 8);
     LanguageBox = Box(Options, "LanguageBox", "Language", 208, 8, 113, 100);
     LanguageCombo = Make<QComboBox>(LanguageBox, "LanguageCombo", 8, 40, 97, 21);
     LanguageCombo->setEditable(true);

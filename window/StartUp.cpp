@@ -221,8 +221,10 @@ void TPlayerForm::ApplySettings() {
 
     SetBannerColors(BannerFontColor->BrushColor(), BannerColor->BrushColor());
 
-    // An empty face (the stored font is not installed) lets the system choose one.
-    const QString face = FontCombo->currentIndex() >= 0 ? FontCombo->currentText() : QString();
+    // No selection (the stored font is not installed): the system chooses the face, which
+    // here is the application's default one.
+    const QString face = FontCombo->currentIndex() >= 0 ? FontCombo->currentText()
+                                                        : QApplication::font().family();
     QFont formFont = font();
     formFont.setFamily(face);
     setFont(formFont);
