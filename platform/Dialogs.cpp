@@ -59,8 +59,7 @@ std::optional<QString> QtDialogs::InputBox(QWidget* parent, const QString& title
     return text;
 }
 
-std::optional<QStringList> QtDialogs::OpenFiles(QWidget* parent,
-                                                const OpenFileRequest& request) {
+std::optional<QStringList> QtDialogs::OpenFiles(QWidget* parent, const OpenFileRequest& request) {
     QFileDialog dialog(parent);
     dialog.setNameFilter(QtFilterFromDesigned(request.filter));
     dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles

@@ -48,12 +48,11 @@ QString QtFilterFromDesigned(const QString& designed);
 
 class QtDialogs final : public Dialogs {
 public:
-    MsgResult MessageBox(QWidget* parent, const QString& text, const QString& title,
-                         MsgIcon icon, MsgButtons buttons) override;
-    std::optional<QString> InputBox(QWidget* parent, const QString& title,
-                                    const QString& prompt, const QString& value) override;
-    std::optional<QStringList> OpenFiles(QWidget* parent,
-                                         const OpenFileRequest& request) override;
+    MsgResult MessageBox(QWidget* parent, const QString& text, const QString& title, MsgIcon icon,
+                         MsgButtons buttons) override;
+    std::optional<QString> InputBox(QWidget* parent, const QString& title, const QString& prompt,
+                                    const QString& value) override;
+    std::optional<QStringList> OpenFiles(QWidget* parent, const OpenFileRequest& request) override;
     std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial) override;
 };
 

@@ -227,8 +227,7 @@ long ProfileFile::FindKey(long sectionLine, std::string_view key) const {
     return -1;
 }
 
-std::optional<std::string> ProfileFile::Find(std::string_view section,
-                                             std::string_view key) const {
+std::optional<std::string> ProfileFile::Find(std::string_view section, std::string_view key) const {
     const long s = FindSection(section);
     if (s < 0) {
         return std::nullopt;

@@ -26,12 +26,11 @@ public:
     std::vector<Shown> shown;
     std::vector<OpenFileRequest> openRequests;
 
-    MsgResult MessageBox(QWidget* parent, const QString& text, const QString& title,
-                         MsgIcon icon, MsgButtons buttons) override;
-    std::optional<QString> InputBox(QWidget* parent, const QString& title,
-                                    const QString& prompt, const QString& value) override;
-    std::optional<QStringList> OpenFiles(QWidget* parent,
-                                         const OpenFileRequest& request) override;
+    MsgResult MessageBox(QWidget* parent, const QString& text, const QString& title, MsgIcon icon,
+                         MsgButtons buttons) override;
+    std::optional<QString> InputBox(QWidget* parent, const QString& title, const QString& prompt,
+                                    const QString& value) override;
+    std::optional<QStringList> OpenFiles(QWidget* parent, const OpenFileRequest& request) override;
     std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial) override;
 };
 

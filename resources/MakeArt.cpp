@@ -70,8 +70,8 @@ bool MakeRainbowFrames() {
         for (int y = 0; y < 3; ++y) {
             uchar* line = image.scanLine(y);
             for (int x = 0; x < kWidth; ++x) {
-                const double t = static_cast<double>(((x - shift) % kWidth + kWidth) % kWidth) /
-                                 kWidth * kSteps;
+                const double t =
+                    static_cast<double>(((x - shift) % kWidth + kWidth) % kWidth) / kWidth * kSteps;
                 int step = static_cast<int>(t);
                 if (t - step > bayer[y][x % 4]) {
                     ++step;
@@ -181,8 +181,8 @@ bool MakeGlyphs() {
     ok &= Glyph("rename", [](QPainter& p) {
         p.setPen(QPen(kInk, 1));
         p.setBrush(QColor(255, 220, 120));
-        p.drawPolygon(QPolygonF({QPointF(3, 13), QPointF(4, 10), QPointF(11, 3),
-                                 QPointF(13, 5), QPointF(6, 12)}));
+        p.drawPolygon(QPolygonF(
+            {QPointF(3, 13), QPointF(4, 10), QPointF(11, 3), QPointF(13, 5), QPointF(6, 12)}));
     });
     ok &= Glyph("up", [](QPainter& p) { Arrow(p, true); });
     ok &= Glyph("down", [](QPainter& p) { Arrow(p, false); });
@@ -231,7 +231,8 @@ void Emblem(QPainter& p, int size) {
     p.drawEllipse(QRectF(18, 17, 7, 5.5));
     p.drawRect(QRectF(13.2, 7, 1.8, 15));
     p.drawRect(QRectF(23.2, 5, 1.8, 15));
-    p.drawPolygon(QPolygonF({QPointF(13.2, 7), QPointF(25, 5), QPointF(25, 8.5), QPointF(13.2, 10.5)}));
+    p.drawPolygon(
+        QPolygonF({QPointF(13.2, 7), QPointF(25, 5), QPointF(25, 8.5), QPointF(13.2, 10.5)}));
     p.restore();
 }
 

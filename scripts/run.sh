@@ -53,8 +53,10 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # Wait for the window itself, then let it paint once.
+found=
 for _ in $(seq 1 100); do
-  if xwininfo -root -children 2>/dev/null | grep -q '"Kelmora (TAVRO)"'; then
+  if xwininfo -name 'Kelmora (TAVRO)' 2>/dev/null | grep -q 'Map State: IsViewable'; then
+    found=1
     break
   fi
   if ! kill -0 "$tavro_pid" 2>/dev/null; then
@@ -64,8 +66,14 @@ for _ in $(seq 1 100); do
   sleep 0.1
 done
 sleep 0.5
-import -window 'Kelmora (TAVRO)' "$screenshot"
-echo "run: screenshot of the player's window written to $screenshot"
+if [ -n "$found" ]; then
+  import -window 'Kelmora (TAVRO)' "$screenshot"
+  echo "run: screenshot of the player's window written to $screenshot"
+else
+  # No main window (a message box, for one): the whole virtual screen shows what there is.
+  import -window root "$screenshot"
+  echo "run: the player's main window did not appear; screenshot of the screen written to $screenshot"
+fi
 
 if [ -n "${TAVRO_SCREENSHOT_ONLY:-}" ]; then
   exit 0

@@ -15,8 +15,7 @@ void TPlayerForm::SaveDatabase() {
 
 bool TPlayerForm::LoadPicture(TImage* image, const std::string& path) {
     QImage bitmap;
-    if (image == nullptr || !bitmap.load(QString::fromStdString(path), "BMP") ||
-        bitmap.isNull()) {
+    if (image == nullptr || !bitmap.load(QString::fromStdString(path), "BMP") || bitmap.isNull()) {
         return false;
     }
     QPixmap picture(image->size());

@@ -15,9 +15,8 @@
 #include <QPainter>
 
 bool TPlayerForm::IsPlainFileName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find('/') == std::string::npos && name.find('\\') == std::string::npos &&
-           name.find('\0') == std::string::npos;
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\\') == std::string::npos && name.find('\0') == std::string::npos;
 }
 
 void TPlayerForm::paintEvent(QPaintEvent* event) {

@@ -31,8 +31,7 @@ template <typename W> W* Make(QWidget* parent, const char* name, int x, int y, i
     return widget;
 }
 
-QGroupBox* Box(QWidget* parent, const char* name, const char* caption, int x, int y, int w,
-               int h) {
+QGroupBox* Box(QWidget* parent, const char* name, const char* caption, int x, int y, int w, int h) {
     auto* box = Make<QGroupBox>(parent, name, x, y, w, h);
     box->setTitle(QString::fromLatin1(caption));
     return box;
@@ -122,10 +121,10 @@ void TPlayerForm::BuildLayout() {
     LoudnessBar->setToolTip(QStringLiteral("Loudness"));
 
     btnPlay = Glyph(PlayerPanel, "btnPlay", "Play", "play", "Play selected song", 8, 356, 100, 28);
-    btnPause = Glyph(PlayerPanel, "btnPause", "Pause", "pause", "Pause currently playing song",
-                     224, 356, 100, 28);
-    btnStop = Glyph(PlayerPanel, "btnStop", "Stop", "stop", "Stop currently playing song", 116,
-                    356, 100, 28);
+    btnPause = Glyph(PlayerPanel, "btnPause", "Pause", "pause", "Pause currently playing song", 224,
+                     356, 100, 28);
+    btnStop = Glyph(PlayerPanel, "btnStop", "Stop", "stop", "Stop currently playing song", 116, 356,
+                    100, 28);
     NextSongButton =
         Glyph(PlayerPanel, "NextSongButton", "Next", "next", "Play next song", 332, 356, 100, 28);
     LastSongButton =
@@ -178,8 +177,8 @@ void TPlayerForm::BuildLayout() {
     AlbumBox = Box(PlayList, "AlbumBox", "Albums", 0, 0, 169, 217);
     AlbumView = Make<QTreeWidget>(AlbumBox, "AlbumView", 8, 16, 113, 148);
     AlbumView->setColumnCount(3);
-    AlbumView->setHeaderLabels({QStringLiteral("AlbumName"), QStringLiteral("PicPath"),
-                                QStringLiteral("Songs")});
+    AlbumView->setHeaderLabels(
+        {QStringLiteral("AlbumName"), QStringLiteral("PicPath"), QStringLiteral("Songs")});
     AlbumView->setHeaderHidden(true);
     AlbumView->setRootIsDecorated(false);
     AlbumView->header()->setStretchLastSection(false);
@@ -257,9 +256,9 @@ void TPlayerForm::BuildLayout() {
     PlayerControl->addTab(Options, QStringLiteral("Options"));
     GeneralBox = Box(Options, "GeneralBox", "General", 16, 8, 185, 100);
     GeneralOptList = Make<QListWidget>(GeneralBox, "GeneralOptList", 0, 0, 0, 0);
-    for (const char* entry : {"Play all albums", "Stop at end of album list",
-                              "No animated rainbow line", "Start playing at program start",
-                              "Show in system tray", "Start maximized"}) {
+    for (const char* entry :
+         {"Play all albums", "Stop at end of album list", "No animated rainbow line",
+          "Start playing at program start", "Show in system tray", "Start maximized"}) {
         auto* item = new QListWidgetItem(QString::fromLatin1(entry), GeneralOptList);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
         item->setCheckState(Qt::Unchecked);
@@ -283,8 +282,7 @@ void TPlayerForm::BuildLayout() {
         {&PlayerColorLabel, &PlayerColor, "PlayerColorLabel", "PlayerColor", "Player color"},
         {&TimeFontColorLabel, &TimeFontColor, "TimeFontColorLabel", "TimeFontColor",
          "Time font color"},
-        {&TimeBoxColorLabel, &TimeBoxColor, "TimeBoxColorLabel", "TimeBoxColor",
-         "Time box color"},
+        {&TimeBoxColorLabel, &TimeBoxColor, "TimeBoxColorLabel", "TimeBoxColor", "Time box color"},
         {&BannerFontColorLabel, &BannerFontColor, "BannerFontColorLabel", "BannerFontColor",
          "Banner font color"},
         {&BannerColorLabel, &BannerColor, "BannerColorLabel", "BannerColor", "Banner color"},
@@ -351,14 +349,14 @@ void TPlayerForm::BuildLayout() {
     DankMemo = Memo(CreditsBox, "DankMemo", 8, 16, 361, 65);
     DankMemo->setReadOnly(true);
     DankMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    DankMemo->setPlainText(QStringLiteral(
-        "TAVRO was written by the Kelmora team.\n"
-        "Ogg Vorbis decoding: libvorbis by the Xiph.Org Foundation.\n"
-        "MPEG audio decoding: libmpg123 by the mpg123 project.\n"
-        "Windows and controls: the Qt toolkit.\n"
-        "Sound output: ALSA.\n"
-        "Pictures and icons: drawn for TAVRO.\n"
-        "Thanks to everyone who tried the early versions and told us what broke."));
+    DankMemo->setPlainText(
+        QStringLiteral("TAVRO was written by the Kelmora team.\n"
+                       "Ogg Vorbis decoding: libvorbis by the Xiph.Org Foundation.\n"
+                       "MPEG audio decoding: libmpg123 by the mpg123 project.\n"
+                       "Windows and controls: the Qt toolkit.\n"
+                       "Sound output: ALSA.\n"
+                       "Pictures and icons: drawn for TAVRO.\n"
+                       "Thanks to everyone who tried the early versions and told us what broke."));
 }
 
 std::array<TShape*, 8> TPlayerForm::ColorShapes() const {

@@ -103,9 +103,8 @@ QString TPlayerForm::LanguageText(const QString& section, const QString& key) co
 }
 
 void TPlayerForm::LanguageComboChange() {
-    LanguageFile = LanguageCombo->currentIndex() >= 0
-                       ? LanguageCombo->currentText().toStdString()
-                       : std::string();
+    LanguageFile = LanguageCombo->currentIndex() >= 0 ? LanguageCombo->currentText().toStdString()
+                                                      : std::string();
     if (!LanguageFile.empty() && isVisible() && IsPlainFileName(LanguageFile)) {
         LanguageScriptPath = ScriptPath(LanguageFile);
         ApplyLanguageScript(LanguageScriptPath);

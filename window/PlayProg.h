@@ -42,9 +42,9 @@ class WaveOutDevice;
 
 // What the window needs of the system, handed in so that tests can answer for it.
 struct PlayerServices {
-    platform::Dialogs* dialogs = nullptr;     // required
-    platform::Shell* shell = nullptr;         // help files; may be null (nothing opens)
-    platform::NotifyShell* tray = nullptr;    // tray icon backend; may be null (no tray)
+    platform::Dialogs* dialogs = nullptr;       // required
+    platform::Shell* shell = nullptr;           // help files; may be null (nothing opens)
+    platform::NotifyShell* tray = nullptr;      // tray icon backend; may be null (no tray)
     platform::WaveOutDevice* waveOut = nullptr; // null: the system's wave-output device
 };
 
@@ -69,8 +69,7 @@ public:
     static constexpr int kOuterHeight = kClientHeight + 19 + 2 * 3;
     static constexpr int kOptionCount = 6;
 
-    TPlayerForm(std::string programDirectory, PlayerServices services,
-                QWidget* parent = nullptr);
+    TPlayerForm(std::string programDirectory, PlayerServices services, QWidget* parent = nullptr);
     ~TPlayerForm() override;
 
     // --- StartUp.cpp ------------------------------------------------------------------
@@ -262,7 +261,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void BuildLayout();          // FormLayout.cpp
+    void BuildLayout();            // FormLayout.cpp
     void ApplyDesignedFixedSize(); // StartUp.cpp: fixed in normal state, free when maximised
     void SetGeneralOption(int index, bool on);
     bool GeneralOption(int index) const;

@@ -38,9 +38,9 @@ struct ColorKey {
 
 // The "Colors" keys in file order, matching TPlayerForm::ColorShapes().
 constexpr ColorKey kColorKeys[8] = {
-    {"Window Color", clBtnFace},      {"Player Color", 12632256},
-    {"Time Font Color", 65535},       {"Time Box Color", 8388608},
-    {"Banner Font Color", 65535},     {"Banner Color", 32768},
+    {"Window Color", clBtnFace},        {"Player Color", 12632256},
+    {"Time Font Color", 65535},         {"Time Box Color", 8388608},
+    {"Banner Font Color", 65535},       {"Banner Color", 32768},
     {"Progress Bar Color 1", 16776960}, {"Progress Bar Color 2", 16711680},
 };
 
@@ -223,14 +223,14 @@ void TPlayerForm::ApplySettings() {
 
     // No selection (the stored font is not installed): the system chooses the face, which
     // here is the application's default one.
-    const QString face = FontCombo->currentIndex() >= 0 ? FontCombo->currentText()
-                                                        : QApplication::font().family();
+    const QString face =
+        FontCombo->currentIndex() >= 0 ? FontCombo->currentText() : QApplication::font().family();
     QFont formFont = font();
     formFont.setFamily(face);
     setFont(formFont);
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             btnPlay, btnStop, btnPause, NextSongButton, LastSongButton, AlbumCombo,
-             SelectedSongEdit}) {
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{btnPlay, btnStop, btnPause, NextSongButton, LastSongButton,
+                                         AlbumCombo, SelectedSongEdit}) {
         QFont own = control->font();
         own.setFamily(face);
         control->setFont(own);

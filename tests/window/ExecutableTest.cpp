@@ -9,12 +9,12 @@
 
 #include <xcb/xcb.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <optional>
-#include <cstring>
 #include <poll.h>
 
 namespace fs = std::filesystem;
@@ -122,10 +122,10 @@ TEST(Executable, ClosesOnTheWindowManagersRequestAndWritesItsSettings) {
         GTEST_SKIP() << "Xvfb is not installed";
     }
     QProcess xvfb;
-    xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                        QStringLiteral("-screen"), QStringLiteral("0"),
-                                        QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                                        QStringLiteral("tcp")});
+    xvfb.start(QStringLiteral("Xvfb"),
+               {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                QStringLiteral("tcp")});
     ASSERT_TRUE(xvfb.waitForStarted(kDeadlineMs));
     QByteArray displayNumber;
     while (!displayNumber.endsWith('\n') && xvfb.waitForReadyRead(kDeadlineMs)) {

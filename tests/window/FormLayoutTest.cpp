@@ -99,19 +99,18 @@ const Row kLayout[] = {
      true},
     {"btnPause", "PlayerPanel", "TBitBtn", 224, 356, 100, 28, "Pause",
      "Pause currently playing song", false, true},
-    {"btnStop", "PlayerPanel", "TBitBtn", 116, 356, 100, 28, "Stop",
-     "Stop currently playing song", false, true},
-    {"NextSongButton", "PlayerPanel", "TBitBtn", 332, 356, 100, 28, "Next", "Play next song",
+    {"btnStop", "PlayerPanel", "TBitBtn", 116, 356, 100, 28, "Stop", "Stop currently playing song",
      false, true},
-    {"LastSongButton", "PlayerPanel", "TBitBtn", 438, 356, 100, 28, "Last", "Play last song",
-     false, true},
+    {"NextSongButton", "PlayerPanel", "TBitBtn", 332, 356, 100, 28, "Next", "Play next song", false,
+     true},
+    {"LastSongButton", "PlayerPanel", "TBitBtn", 438, 356, 100, 28, "Last", "Play last song", false,
+     true},
     // Page "Player".
     {"Player", "PlayerControl", "QWidget", F, 0, 0, 0, "Player", "", true, true},
     {"AlbumDisplayBox", "Player", "QGroupBox", 0, 0, 297, 43, "Selected Album", "", true, true},
     {"AlbumCombo", "AlbumDisplayBox", "QComboBox", 8, 14, 281, 24, "", "", true, true},
     {"SongBox", "Player", "QGroupBox", 0, 44, 297, 173, "Playing", "", true, true},
-    {"SongNameBox", "SongBox", "QGroupBox", 8, 112, 281, 57, "Currently playing", "", true,
-     true},
+    {"SongNameBox", "SongBox", "QGroupBox", 8, 112, 281, 57, "Currently playing", "", true, true},
     {"TimeBox", "SongBox", "QGroupBox", 8, 14, 153, 96, "Time", "", true, true},
     {"TimeMemo", "TimeBox", "QTextEdit", 10, 16, 135, 49, "00:00", "", true, true},
     {"DetailsBox", "SongBox", "QGroupBox", 168, 14, 121, 96, "Song details", "", true, true},
@@ -125,10 +124,8 @@ const Row kLayout[] = {
     {"AlbumBox", "PlayList", "QGroupBox", 0, 0, 169, 217, "Albums", "", true, true},
     {"AlbumView", "AlbumBox", "QTreeWidget", 8, 16, 113, 148, "", "", true, true},
     {"AlbumAddButton", "AlbumBox", "TBitBtn", 128, 16, 33, 25, "", "Add new album", true, true},
-    {"AlbumDeleteButton", "AlbumBox", "TBitBtn", 128, 46, 33, 25, "", "Delete album", false,
-     true},
-    {"AlbumRenameButton", "AlbumBox", "TBitBtn", 128, 76, 33, 25, "", "Rename album", false,
-     true},
+    {"AlbumDeleteButton", "AlbumBox", "TBitBtn", 128, 46, 33, 25, "", "Delete album", false, true},
+    {"AlbumRenameButton", "AlbumBox", "TBitBtn", 128, 76, 33, 25, "", "Rename album", false, true},
     {"AlbumUpButton", "AlbumBox", "TBitBtn", 128, 106, 33, 25, "", "Move album up", false, true},
     {"AlbumDownButton", "AlbumBox", "TBitBtn", 128, 136, 33, 25, "", "Move album down", false,
      true},
@@ -178,8 +175,7 @@ const Row kLayout[] = {
     {"TopPicBox", "Options", "QGroupBox", 16, 112, 305, 41, "Top picture", "", true, true},
     {"TopPicEdit", "TopPicBox", "QLineEdit", 8, 16, 257, 21, "", "", true, true},
     {"TopPicFindButton", "TopPicBox", "TBitBtn", 268, 16, 33, 21, "", "", true, true},
-    {"BackPicBox", "Options", "QGroupBox", 16, 160, 305, 41, "Background picture", "", true,
-     true},
+    {"BackPicBox", "Options", "QGroupBox", 16, 160, 305, 41, "Background picture", "", true, true},
     {"BackPicEdit", "BackPicBox", "QLineEdit", 8, 16, 257, 21, "", "", true, true},
     {"BackPicFindButton", "BackPicBox", "TBitBtn", 268, 16, 33, 21, "", "", true, true},
     {"FontBox", "Options", "QGroupBox", 328, 160, 177, 41, "Font", "", true, true},
@@ -279,12 +275,9 @@ TEST(FormLayout, EveryControlIsBuiltAsDesigned) {
     EXPECT_EQ(form.OpenDialog.Filter, "Ogg-Files|*.OGG|Wave-Files|*.WAV|Playlists|*.PLI");
     EXPECT_EQ(form.ColorDialog1Color, QColor(Qt::black));
     ASSERT_EQ(form.GeneralOptList->count(), 6);
-    const char* options[6] = {"Play all albums",
-                              "Stop at end of album list",
-                              "No animated rainbow line",
-                              "Start playing at program start",
-                              "Show in system tray",
-                              "Start maximized"};
+    const char* options[6] = {"Play all albums",          "Stop at end of album list",
+                              "No animated rainbow line", "Start playing at program start",
+                              "Show in system tray",      "Start maximized"};
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(form.GeneralOptList->item(i)->text(), options[i]);
         EXPECT_EQ(form.GeneralOptList->item(i)->checkState(), Qt::Unchecked);

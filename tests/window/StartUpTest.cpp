@@ -2,14 +2,17 @@
 
 #include "platform/MessageWindow.h"
 #include "platform/Profile.h"
+#include "platform/Shell.h"
 #include "platform/TestDialogs.h"
 #include "platform/WaveOut.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
@@ -184,7 +187,7 @@ TEST(StartUp, SettingsAreShownInTheirControlsAndWrittenBack) {
              "; kept\r\n[Mine]\r\nA=1\r\n[colors]\r\nTime Box Color=0xFF0000\r\n"
              "Foo=bar\r\nPlayer Color=$FF\r\n[General Options]\r\nOption 0=1\r\nOption 2=7\r\n"
              "[Font]\r\nName=\"dejavu sans\"\r\n[Position]\r\nLeft=10\r\nTop=20\r\n"
-             "[Top picture]\r\nPath=Mine.bmp\r\n");
+             "[Top picture]\r\nPath=Mine.bmp\r\n[General Options]\r\nOption 4=1\r\n");
     Session run(dir);
     ASSERT_TRUE(run.form->FormCreate());
     EXPECT_EQ(run.form->TimeBoxColor->BrushColor(), 16711680);
@@ -195,6 +198,9 @@ TEST(StartUp, SettingsAreShownInTheirControlsAndWrittenBack) {
     EXPECT_TRUE(run.form->AniImage->isHidden()); // "No animated rainbow line"
     EXPECT_EQ(run.form->pos(), QPoint(10, 20));
     EXPECT_EQ(run.form->TopPicEdit->text(), "Mine.bmp");
+    // The second [General Options] is not looked at; the first has no Option 4.
+    EXPECT_FALSE(run.form->TrayEnabled());
+    EXPECT_TRUE(run.form->ShowMainForm());
     if (!face.empty()) {
         EXPECT_EQ(run.form->FontCombo->currentText().toStdString(), face);
         EXPECT_EQ(run.form->btnPlay->font().family().toStdString(), face);
@@ -265,8 +271,8 @@ TEST(StartUp, StartMaximizedWritesTheMaximisedCorner) {
     EXPECT_EQ(run.form->PlayerPanel->x(), run.form->width() / 2 - 569 / 2);
     run.form->close();
     const std::string ini = ReadAll(dir / "TAVRO.INI");
-    EXPECT_NE(ini.find("Left=" + std::to_string(corner.x()) + "\r\nTop=" +
-                       std::to_string(corner.y()) + "\r\n"),
+    EXPECT_NE(ini.find("Left=" + std::to_string(corner.x()) +
+                       "\r\nTop=" + std::to_string(corner.y()) + "\r\n"),
               std::string::npos)
         << ini;
     EXPECT_NE(ini.find("Option 5=1"), std::string::npos);
@@ -355,6 +361,38 @@ TEST(StartUp, VolumeFoundAtStartIsBackAfterClose) {
     EXPECT_EQ(wave.volume, 0xFFFFFFFFu);
     run.form->close();
     EXPECT_EQ(wave.volume, 0x40003000u);
+}
+
+TEST(StartUp, ShowInSystemTrayStartsWithTheWindowHidden) {
+    const fs::path dir = ProgramDir("Tray");
+    WriteAll(dir / "TAVRO.INI", "[General Options]\r\nOption 4=1\r\n");
+    Session run(dir);
+    ASSERT_TRUE(run.form->FormCreate());
+    EXPECT_TRUE(run.form->TrayEnabled());
+    EXPECT_FALSE(run.form->ShowMainForm());
+    EXPECT_EQ(run.form->TrayTip(), "Kelmora (TAVRO)");
+}
+
+TEST(StartUp, TheWindowSeesKeysFirstAndF1OpensTheHelpOfTheLanguage) {
+    const fs::path dir = ProgramDir("HelpKey");
+    fs::create_directories(dir / "LScripts");
+    WriteAll(dir / "LScripts" / "German.lng", "[PlayerForm]\r\n");
+    WriteAll(dir / "TAVRO.INI", "[Language]\r\nValue=German.lng\r\n");
+    platform::TestShell shell;
+    platform::TestDialogs dialogs;
+    PlayerServices services;
+    services.dialogs = &dialogs;
+    services.shell = &shell;
+    TPlayerForm form(dir.string(), services);
+    ASSERT_TRUE(form.FormCreate());
+    form.show();
+    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    QApplication::sendEvent(form.TopPicEdit, &f1);
+    ASSERT_EQ(shell.opened.size(), 1u);
+    EXPECT_EQ(shell.opened[0], (dir / "Hilfe" / "Help-Ger.rtf").string());
+    QKeyEvent other(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier);
+    QApplication::sendEvent(form.TopPicEdit, &other);
+    EXPECT_EQ(shell.opened.size(), 1u);
 }
 
 TEST(StartUp, LanguageListComesFromTheScriptDirectory) {
