@@ -2,6 +2,8 @@
 // panel, the help key and the tray icon's settings.
 #include "window/PlayProg.h"
 
+#include "platform/Dialogs.h"
+#include "platform/FileOps.h"
 #include "platform/ProgramDir.h"
 #include "platform/Shell.h"
 
@@ -66,6 +68,45 @@ void TPlayerForm::TopPicEditChange() {
 
 void TPlayerForm::BackPicEditChange() {
     repaint();
+}
+
+void TPlayerForm::TopPicFindButtonClick() {
+    FindPicture(TopPicEdit);
+}
+
+void TPlayerForm::BackPicFindButtonClick() {
+    FindPicture(BackPicEdit);
+}
+
+void TPlayerForm::FindPicture(QLineEdit* edit) {
+    // The filter stays set: every other user of the shared dialog sets its own first.
+    OpenDialog.Filter = QStringLiteral("Bitmap-Files|*.BMP");
+    platform::OpenFileRequest request;
+    request.filter = OpenDialog.Filter;
+    request.multiSelect = OpenDialog.MultiSelect;
+    request.hideReadOnly = OpenDialog.HideReadOnly;
+    request.sizeable = OpenDialog.Sizeable;
+    const auto chosen = m_services.dialogs->OpenFiles(this, request);
+    if (!chosen || chosen->isEmpty()) {
+        return;
+    }
+    const std::filesystem::path from = chosen->first().toStdString();
+    const std::string name = from.filename().string();
+    if (!IsPlainFileName(name)) {
+        return;
+    }
+    // A picture of that name already beside the program is used as it is.
+    platform::CopyFileNoOverwrite(from, std::filesystem::path(m_programDir) / name);
+    edit->setText(QString::fromStdString(name));
+}
+
+void TPlayerForm::WinColorMouseDown(TShape* shape) {
+    // The dialog starts from the colour last chosen in it, not from the shape's.
+    if (const auto color = m_services.dialogs->ChooseColor(this, ColorDialog1Color)) {
+        ColorDialog1Color = *color;
+        shape->SetBrushColor(QColorToColor(*color));
+    }
+    ApplySettings();
 }
 
 bool TPlayerForm::eventFilter(QObject* watched, QEvent* event) {

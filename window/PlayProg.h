@@ -122,6 +122,10 @@ public:
     void TopPicEditChange();
     void BackPicEditChange();
     void FormKeyDown(int key);
+    void TopPicFindButtonClick();
+    void BackPicFindButtonClick();
+    // Shared by the eight colour shapes.
+    void WinColorMouseDown(TShape* shape);
     // Seams of the tray icon component.
     void SetTrayTip(const QString& tip);
     void SetTrayEnabled(bool enabled);
@@ -264,6 +268,7 @@ private:
     void BuildLayout();            // FormLayout.cpp
     void ApplyDesignedFixedSize(); // StartUp.cpp: fixed in normal state, free when maximised
     void SetGeneralOption(int index, bool on);
+    void FindPicture(QLineEdit* edit); // Appearance.cpp
     bool GeneralOption(int index) const;
 
     std::string m_programDir;

@@ -71,6 +71,13 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
     QObject::connect(FontCombo, &QComboBox::activated, this, [this](int) { ApplySettings(); });
     QObject::connect(GeneralOptList, &QListWidget::itemClicked, this,
                      [this](QListWidgetItem*) { ApplySettings(); });
+    QObject::connect(TopPicFindButton, &QPushButton::clicked, this,
+                     [this] { TopPicFindButtonClick(); });
+    QObject::connect(BackPicFindButton, &QPushButton::clicked, this,
+                     [this] { BackPicFindButtonClick(); });
+    for (TShape* shape : ColorShapes()) {
+        shape->OnMouseDown = [this](TShape* clicked) { WinColorMouseDown(clicked); };
+    }
 
     // The font list: the installed faces, sorted without regard to case.
     QStringList faces = QFontDatabase::families();

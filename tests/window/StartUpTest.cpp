@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -420,4 +421,54 @@ TEST(StartUp, LanguageListComesFromTheScriptDirectory) {
     }
     names.sort();
     EXPECT_EQ(names, QStringList({"English.lng", "German.lng"}));
+}
+
+TEST(StartUp, PicturesAndColoursChosenOnTheOptionsPageAreKept) {
+    const fs::path dir = ProgramDir("Choose");
+    const fs::path outside = fs::path(TAVRO_TEST_TMP) / "window" / "ChooseOutside";
+    fs::remove_all(outside);
+    fs::create_directories(outside);
+    QImage red(10, 10, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(QString::fromStdString((outside / "Top.bmp").string()), "BMP"));
+    WriteAll(dir / "Back.bmp", "already here");
+    {
+        Session run(dir);
+        ASSERT_TRUE(run.form->FormCreate());
+        run.dialogs.openAnswers.push_back(
+            QStringList{QString::fromStdString((outside / "Top.bmp").string())});
+        run.form->TopPicFindButton->click();
+        EXPECT_EQ(run.form->OpenDialog.Filter, "Bitmap-Files|*.BMP");
+        EXPECT_EQ(run.form->TopPicEdit->text(), "Top.bmp");
+        EXPECT_EQ(ReadAll(dir / "Top.bmp"), ReadAll(outside / "Top.bmp"));
+        EXPECT_EQ(run.form->PlayerImage->Picture().size(), QSize(555, 90));
+        EXPECT_EQ(run.form->PlayerImage->Picture().toImage().pixelColor(300, 40), QColor(Qt::red));
+
+        // The same name again: the file beside the program is not replaced.
+        WriteAll(outside / "Back.bmp", "newer");
+        run.dialogs.openAnswers.push_back(
+            QStringList{QString::fromStdString((outside / "Back.bmp").string())});
+        run.form->BackPicFindButton->click();
+        EXPECT_EQ(run.form->BackPicEdit->text(), "Back.bmp");
+        EXPECT_EQ(ReadAll(dir / "Back.bmp"), "already here");
+
+        // Cancelled: nothing changes.
+        run.form->TopPicFindButton->click();
+        EXPECT_EQ(run.form->TopPicEdit->text(), "Top.bmp");
+
+        // Colours: a confirmed choice lands in the clicked shape; a cancel changes nothing.
+        run.dialogs.colorAnswers.push_back(QColor(1, 2, 3));
+        run.form->TimeBoxColor->OnMouseDown(run.form->TimeBoxColor);
+        EXPECT_EQ(run.form->TimeBoxColor->BrushColor(), 0x030201);
+        EXPECT_EQ(run.form->TimeMemo->palette().color(QPalette::Base), QColor(1, 2, 3));
+        run.form->WinColor->OnMouseDown(run.form->WinColor);
+        EXPECT_EQ(run.form->WinColor->BrushColor(), clBtnFace);
+        EXPECT_EQ(run.form->ColorDialog1Color, QColor(1, 2, 3));
+        run.form->close();
+    }
+    const platform::ProfileFile ini = platform::ProfileFile::Load(dir / "TAVRO.INI");
+    EXPECT_EQ(ini.ReadString("Top picture", "Path", ""), "Top.bmp");
+    EXPECT_EQ(ini.ReadString("Background picture", "Path", ""), "Back.bmp");
+    EXPECT_EQ(ini.ReadInteger("Colors", "Time Box Color", 0), 0x030201);
+    EXPECT_EQ(ini.ReadInteger("Colors", "Window Color", 0), clBtnFace);
 }
