@@ -141,6 +141,11 @@ void TPlayerForm::SetTrayTip(const QString& tip) {
     m_trayTip = tip;
 }
 
+bool TPlayerForm::TrayIconAvailable() const {
+    // The tray component answers this once it is in; until then there is no icon to show.
+    return m_services.tray != nullptr;
+}
+
 void TPlayerForm::SetTrayEnabled(bool enabled) {
     // The tray icon's Enabled; the tray component puts the icon in the tray or takes it out.
     m_trayEnabled = enabled;

@@ -130,6 +130,9 @@ public:
     void SetTrayTip(const QString& tip);
     void SetTrayEnabled(bool enabled);
     bool TrayEnabled() const { return m_trayEnabled; }
+    // Whether the tray icon can actually be shown (a tray backend and a system tray exist).
+    // Starting hidden without one would leave the program running and unreachable.
+    bool TrayIconAvailable() const;
     const QString& TrayTip() const { return m_trayTip; }
 
     // --- AlbumDatabase.cpp ------------------------------------------------------------

@@ -149,7 +149,7 @@ void TPlayerForm::StartUp() {
             shape->setToolTip(hint);
         }
     }
-    if (TrayEnabled()) {
+    if (TrayEnabled() && TrayIconAvailable()) {
         m_showMainForm = false;
     }
     if (GeneralOption(3) && PlayListView->currentItem() != nullptr) {

@@ -364,13 +364,14 @@ TEST(StartUp, VolumeFoundAtStartIsBackAfterClose) {
     EXPECT_EQ(wave.volume, 0x40003000u);
 }
 
-TEST(StartUp, ShowInSystemTrayStartsWithTheWindowHidden) {
+TEST(StartUp, ShowInSystemTrayWithoutATrayStillShowsTheWindow) {
     const fs::path dir = ProgramDir("Tray");
     WriteAll(dir / "TAVRO.INI", "[General Options]\r\nOption 4=1\r\n");
     Session run(dir);
     ASSERT_TRUE(run.form->FormCreate());
     EXPECT_TRUE(run.form->TrayEnabled());
-    EXPECT_FALSE(run.form->ShowMainForm());
+    ASSERT_FALSE(run.form->TrayIconAvailable());
+    EXPECT_TRUE(run.form->ShowMainForm());
     EXPECT_EQ(run.form->TrayTip(), "Kelmora (TAVRO)");
 }
 
