@@ -1,7 +1,7 @@
 // TPlayerForm (form name "PlayerForm"): the program's one window. Its controls are the store of
 // the library and of every setting while the program runs. The class is split into sources by
 // concern:
-//   FormLayout.cpp     the controls, their names, places, captions and designed states
+//   FormLayout.cpp     what the layout file resources/PlayerForm.ui cannot hold
 //   StartUp.cpp        creation, start-up, the settings file, close
 //   Language.cpp       language scripts and run-time texts
 //   Transport.cpp      play, pause, stop, stepping, the timer, the volume bar
@@ -12,6 +12,8 @@
 
 #include "window/FormControls.h"
 
+#include "ui_PlayerForm.h" // generated from resources/PlayerForm.ui
+
 #include <QColor>
 #include <QPixmap>
 #include <QString>
@@ -21,17 +23,7 @@
 #include <cstdint>
 #include <string>
 
-class QComboBox;
-class QFrame;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QListWidget;
-class QScrollBar;
-class QTabWidget;
-class QTextEdit;
 class QTimer;
-class QTreeWidget;
 
 namespace platform {
 class Dialogs;
@@ -57,7 +49,7 @@ struct TOpenDialog {
     bool Sizeable = true;
 };
 
-class TPlayerForm : public QWidget {
+class TPlayerForm : public QWidget, public Ui::PlayerForm {
     Q_OBJECT
 public:
     static constexpr int kClientWidth = 630;
@@ -159,103 +151,14 @@ public:
     std::string LanguageScriptPath;
     bool KeyPreview = false;
 
-    // --- Controls, by the names of the layout ------------------------------------------
-    std::array<TImage*, 11> Ani{};
-    QPushButton* btnExit = nullptr;
-    QFrame* PlayerPanel = nullptr;
+    // --- Controls -------------------------------------------------------------------
+    // Every control of the layout file is a member of Ui::PlayerForm under its own name
+    // (btnPlay, PlayerPanel, GeneralOptList ...). What the layout file cannot hold:
+    std::array<TImage*, 11> Ani{}; // Ani1 ... Ani11
     TOpenDialog OpenDialog;
     QColor ColorDialog1Color = Qt::black; // the colour dialog opens with the last choice
     QTimer* PlayTimer = nullptr;
     QList<QPixmap> IList;
-
-    TImage* PlayerImage = nullptr;
-    TImage* AniImage = nullptr;
-    QTabWidget* PlayerControl = nullptr;
-    QScrollBar* LoudnessBar = nullptr;
-    TBitBtn* btnPlay = nullptr;
-    TBitBtn* btnPause = nullptr;
-    TBitBtn* btnStop = nullptr;
-    TBitBtn* NextSongButton = nullptr;
-    TBitBtn* LastSongButton = nullptr;
-
-    QWidget* Player = nullptr;
-    QGroupBox* AlbumDisplayBox = nullptr;
-    QComboBox* AlbumCombo = nullptr;
-    QGroupBox* SongBox = nullptr;
-    QGroupBox* SongNameBox = nullptr;
-    QGroupBox* TimeBox = nullptr;
-    QTextEdit* TimeMemo = nullptr;
-    QGroupBox* DetailsBox = nullptr;
-    QTreeWidget* DetailsView = nullptr;
-    QGroupBox* AlbumImageBox = nullptr;
-    TImage* AlbumImage = nullptr;
-    QGroupBox* SelectedSongBox = nullptr;
-    QLineEdit* SelectedSongEdit = nullptr;
-
-    QWidget* PlayList = nullptr;
-    QGroupBox* AlbumBox = nullptr;
-    QTreeWidget* AlbumView = nullptr;
-    TBitBtn* AlbumAddButton = nullptr;
-    TBitBtn* AlbumDeleteButton = nullptr;
-    TBitBtn* AlbumRenameButton = nullptr;
-    TBitBtn* AlbumUpButton = nullptr;
-    TBitBtn* AlbumDownButton = nullptr;
-    QGroupBox* AlbumNameBox = nullptr;
-    QTextEdit* AlbumNameMemo = nullptr;
-    QTabWidget* SongControl = nullptr;
-    QWidget* Songs = nullptr;
-    QGroupBox* SongListBox = nullptr;
-    QTreeWidget* PlayListView = nullptr;
-    TBitBtn* PLDeleteButton = nullptr;
-    TBitBtn* PLUpButton = nullptr;
-    TBitBtn* PLDownButton = nullptr;
-    TBitBtn* PLLoadButton = nullptr;
-    TBitBtn* PLSongChangeButton = nullptr;
-    QWidget* Picture = nullptr;
-    QGroupBox* PicBox = nullptr;
-    TImage* PreviewImage = nullptr;
-    TBitBtn* AlbumPicAddButton = nullptr;
-    TBitBtn* AlbumPicDeleteButton = nullptr;
-
-    QWidget* Options = nullptr;
-    QGroupBox* GeneralBox = nullptr;
-    QListWidget* GeneralOptList = nullptr;
-    QGroupBox* LanguageBox = nullptr;
-    QComboBox* LanguageCombo = nullptr;
-    QGroupBox* ColorBox = nullptr;
-    QLabel* WinColorLabel = nullptr;
-    TShape* WinColor = nullptr;
-    QLabel* PlayerColorLabel = nullptr;
-    TShape* PlayerColor = nullptr;
-    QLabel* TimeFontColorLabel = nullptr;
-    TShape* TimeFontColor = nullptr;
-    QLabel* TimeBoxColorLabel = nullptr;
-    TShape* TimeBoxColor = nullptr;
-    QLabel* BannerFontColorLabel = nullptr;
-    TShape* BannerFontColor = nullptr;
-    QLabel* BannerColorLabel = nullptr;
-    TShape* BannerColor = nullptr;
-    QLabel* ProgBarColor1Label = nullptr;
-    TShape* ProgBarColor1 = nullptr;
-    QLabel* ProgBarColor2Label = nullptr;
-    TShape* ProgBarColor2 = nullptr;
-    QGroupBox* TopPicBox = nullptr;
-    QLineEdit* TopPicEdit = nullptr;
-    TBitBtn* TopPicFindButton = nullptr;
-    QGroupBox* BackPicBox = nullptr;
-    QLineEdit* BackPicEdit = nullptr;
-    TBitBtn* BackPicFindButton = nullptr;
-    QGroupBox* FontBox = nullptr;
-    QComboBox* FontCombo = nullptr;
-
-    QWidget* About = nullptr;
-    QGroupBox* AboutBox = nullptr;
-    TImage* Image2 = nullptr;
-    QLabel* PresentLabel = nullptr;
-    TShadowLabel* ProgNameLabel = nullptr;
-    QTextEdit* ProgNameMemo = nullptr;
-    QGroupBox* CreditsBox = nullptr;
-    QTextEdit* DankMemo = nullptr;
 
     // The eight colour shapes in the order of the settings file.
     std::array<TShape*, 8> ColorShapes() const;

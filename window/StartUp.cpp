@@ -221,10 +221,11 @@ void TPlayerForm::ApplySettings() {
     panelPalette.setColor(QPalette::Window, ColorToQColor(PlayerColor->BrushColor()));
     PlayerPanel->setPalette(panelPalette);
 
-    QPalette timePalette = TimeMemo->palette();
-    timePalette.setColor(QPalette::Text, ColorToQColor(TimeFontColor->BrushColor()));
-    timePalette.setColor(QPalette::Base, ColorToQColor(TimeBoxColor->BrushColor()));
-    TimeMemo->setPalette(timePalette);
+    // Through a style sheet: under the window's style sheet a palette given to the memo does
+    // not reach the viewport it paints with.
+    TimeMemo->setStyleSheet(QStringLiteral("QTextEdit { color: %1; background-color: %2; }")
+                                .arg(ColorToQColor(TimeFontColor->BrushColor()).name(),
+                                     ColorToQColor(TimeBoxColor->BrushColor()).name()));
 
     SetBannerColors(BannerFontColor->BrushColor(), BannerColor->BrushColor());
 
