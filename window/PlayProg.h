@@ -59,7 +59,6 @@ public:
     // on screen and its real frame is known.
     static constexpr int kOuterWidth = kClientWidth + 2 * 3;
     static constexpr int kOuterHeight = kClientHeight + 19 + 2 * 3;
-    static constexpr int kOptionCount = 6;
 
     TPlayerForm(std::string programDirectory, PlayerServices services, QWidget* parent = nullptr);
     ~TPlayerForm() override;
