@@ -11,6 +11,10 @@ using TestApplication = QCoreApplication;
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    // ctest's test discovery runs the executable without the tests' environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     TestApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

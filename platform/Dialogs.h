@@ -1,0 +1,59 @@
+// The window's dialogs behind one interface: message boxes, input boxes, the file-open dialog
+// and the colour dialog. The program gets the Qt dialogs; tests get TestDialogs, which
+// answers from a script and records what was asked.
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QWidget;
+
+namespace platform {
+
+enum class MsgIcon { None, Error, Warning, Information, Question };
+enum class MsgButtons { Ok, YesNo };
+enum class MsgResult { Ok, Yes, No };
+
+// A file-open request. `filter` is in the "Name|*.EXT|Name|*.EX2" form of the window's
+// designed dialogs.
+struct OpenFileRequest {
+    QString filter;
+    bool multiSelect = true;
+    bool hideReadOnly = true;
+    bool sizeable = true;
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    virtual MsgResult MessageBox(QWidget* parent, const QString& text, const QString& title,
+                                 MsgIcon icon, MsgButtons buttons) = 0;
+    // The entered text, or nothing when the user cancelled.
+    virtual std::optional<QString> InputBox(QWidget* parent, const QString& title,
+                                            const QString& prompt, const QString& value) = 0;
+    // The chosen files with their full paths, in the order the dialog lists them; nothing
+    // on cancel.
+    virtual std::optional<QStringList> OpenFiles(QWidget* parent,
+                                                 const OpenFileRequest& request) = 0;
+    // The confirmed colour, or nothing on cancel.
+    virtual std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial) = 0;
+};
+
+// "Ogg-Files|*.OGG|Playlists|*.PLI" -> "Ogg-Files (*.OGG);;Playlists (*.PLI)".
+QString QtFilterFromDesigned(const QString& designed);
+
+class QtDialogs final : public Dialogs {
+public:
+    MsgResult MessageBox(QWidget* parent, const QString& text, const QString& title, MsgIcon icon,
+                         MsgButtons buttons) override;
+    std::optional<QString> InputBox(QWidget* parent, const QString& title, const QString& prompt,
+                                    const QString& value) override;
+    std::optional<QStringList> OpenFiles(QWidget* parent, const OpenFileRequest& request) override;
+    std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial) override;
+};
+
+} // namespace platform

@@ -1,0 +1,362 @@
+// Profile (INI) file reader and writer.
+#include "platform/Profile.h"
+
+#include "platform/ProgramDir.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && IsBlank(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+// The section name a line opens, or nothing when the line is no section line.
+std::optional<std::string_view> SectionName(std::string_view line) {
+    line = Trim(line);
+    if (line.empty() || line.front() != '[') {
+        return std::nullopt;
+    }
+    line.remove_prefix(1);
+    const size_t close = line.find(']');
+    if (close != std::string_view::npos) {
+        line = line.substr(0, close);
+    }
+    return Trim(line);
+}
+
+// Splits "key=value" at the first "="; nothing for lines without one.
+bool SplitEntry(std::string_view line, std::string_view& key, std::string_view& value) {
+    const size_t eq = line.find('=');
+    if (eq == std::string_view::npos) {
+        return false;
+    }
+    key = Trim(line.substr(0, eq));
+    value = Trim(line.substr(eq + 1));
+    return true;
+}
+
+std::string CleanValue(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        value = value.substr(1, value.size() - 2);
+    }
+    if (value.size() > kProfileValueMax) {
+        value = value.substr(0, kProfileValueMax);
+    }
+    return std::string(value);
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// Line breaks would let a value open sections or keys of its own.
+std::string_view SingleLine(std::string_view text) {
+    const size_t end = text.find_first_of("\r\n");
+    return end == std::string_view::npos ? text : text.substr(0, end);
+}
+
+// The whole file; false when it cannot be opened or read (a directory, no rights).
+bool ReadFileBytes(const std::filesystem::path& file, std::string& text) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    text.clear();
+    char buffer[16384];
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+std::optional<int32_t> ParseProfileInteger(std::string_view text) {
+    text = Trim(text);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    bool hex = false;
+    if (text.front() == '$') {
+        hex = true;
+        text.remove_prefix(1);
+    } else if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        hex = true;
+        text.remove_prefix(2);
+    }
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    uint64_t value = 0;
+    if (hex) {
+        // Hexadecimal takes the full 32 bits, so $8000000F is the system colour it names.
+        for (char c : text) {
+            const int d = HexDigit(c);
+            if (d < 0) {
+                return std::nullopt;
+            }
+            value = value * 16 + static_cast<uint64_t>(d);
+            if (value > 0xFFFFFFFFull) {
+                return std::nullopt;
+            }
+        }
+        uint32_t bits = static_cast<uint32_t>(value);
+        if (negative) {
+            bits = 0u - bits;
+        }
+        return static_cast<int32_t>(bits);
+    }
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+        if (value > 2147483648ull) {
+            return std::nullopt;
+        }
+    }
+    if (!negative && value > 2147483647ull) {
+        return std::nullopt;
+    }
+    return static_cast<int32_t>(negative ? -static_cast<int64_t>(value)
+                                         : static_cast<int64_t>(value));
+}
+
+ProfileFile ProfileFile::Load(const std::filesystem::path& file) {
+    std::string text;
+    if (!ReadFileBytes(file, text)) {
+        return {};
+    }
+    return Parse(text);
+}
+
+std::optional<ProfileFile> ProfileFile::LoadForUpdate(const std::filesystem::path& file) {
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec) && !ec) {
+        return ProfileFile();
+    }
+    std::string text;
+    if (!ReadFileBytes(file, text)) {
+        return std::nullopt;
+    }
+    return Parse(text);
+}
+
+ProfileFile ProfileFile::Parse(std::string_view text) {
+    ProfileFile profile;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) {
+            profile.m_lines.emplace_back(text.substr(pos));
+            break;
+        }
+        profile.m_lines.emplace_back(text.substr(pos, end - pos));
+        pos = end + 1;
+        if (text[end] == '\r' && pos < text.size() && text[pos] == '\n') {
+            ++pos;
+        }
+    }
+    return profile;
+}
+
+long ProfileFile::FindSection(std::string_view section) const {
+    const std::string_view wanted = Trim(section);
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        const auto name = SectionName(m_lines[i]);
+        if (name && EqualsNoCase(*name, wanted)) {
+            return static_cast<long>(i);
+        }
+    }
+    return -1;
+}
+
+long ProfileFile::FindKey(long sectionLine, std::string_view key) const {
+    const std::string_view wanted = Trim(key);
+    for (size_t i = static_cast<size_t>(sectionLine) + 1; i < m_lines.size(); ++i) {
+        if (SectionName(m_lines[i])) {
+            break;
+        }
+        std::string_view k;
+        std::string_view v;
+        if (SplitEntry(m_lines[i], k, v) && EqualsNoCase(k, wanted)) {
+            return static_cast<long>(i);
+        }
+    }
+    return -1;
+}
+
+std::optional<std::string> ProfileFile::Find(std::string_view section, std::string_view key) const {
+    const long s = FindSection(section);
+    if (s < 0) {
+        return std::nullopt;
+    }
+    const long k = FindKey(s, key);
+    if (k < 0) {
+        return std::nullopt;
+    }
+    std::string_view name;
+    std::string_view value;
+    SplitEntry(m_lines[static_cast<size_t>(k)], name, value);
+    return CleanValue(value);
+}
+
+std::string ProfileFile::ReadString(std::string_view section, std::string_view key,
+                                    std::string_view def) const {
+    if (auto value = Find(section, key)) {
+        return *value;
+    }
+    return std::string(def.substr(0, std::min(def.size(), kProfileValueMax)));
+}
+
+int32_t ProfileFile::ReadInteger(std::string_view section, std::string_view key,
+                                 int32_t def) const {
+    if (auto value = Find(section, key)) {
+        return ParseProfileInteger(*value).value_or(def);
+    }
+    return def;
+}
+
+bool ProfileFile::ReadBool(std::string_view section, std::string_view key, bool def) const {
+    return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+void ProfileFile::WriteString(std::string_view section, std::string_view key,
+                              std::string_view value) {
+    section = SingleLine(section);
+    key = SingleLine(key);
+    std::string line = std::string(Trim(key)) + "=" + std::string(SingleLine(value));
+    const long s = FindSection(section);
+    if (s < 0) {
+        m_lines.push_back("[" + std::string(Trim(section)) + "]");
+        m_lines.push_back(std::move(line));
+        return;
+    }
+    const long k = FindKey(s, key);
+    if (k >= 0) {
+        m_lines[static_cast<size_t>(k)] = std::move(line);
+        return;
+    }
+    // After the section's last non-empty line, so blank lines between sections stay between.
+    size_t insertAt = static_cast<size_t>(s) + 1;
+    for (size_t i = insertAt; i < m_lines.size() && !SectionName(m_lines[i]); ++i) {
+        if (!Trim(m_lines[i]).empty()) {
+            insertAt = i + 1;
+        }
+    }
+    m_lines.insert(m_lines.begin() + static_cast<long>(insertAt), std::move(line));
+}
+
+void ProfileFile::WriteInteger(std::string_view section, std::string_view key, int32_t value) {
+    WriteString(section, key, std::to_string(value));
+}
+
+void ProfileFile::WriteBool(std::string_view section, std::string_view key, bool value) {
+    WriteString(section, key, value ? "1" : "0");
+}
+
+std::string ProfileFile::Text() const {
+    std::string text;
+    for (const auto& line : m_lines) {
+        text += line;
+        text += "\r\n";
+    }
+    return text;
+}
+
+bool ProfileFile::Save(const std::filesystem::path& file) const {
+    const std::string text = Text();
+    std::filesystem::path dir = file.parent_path();
+    if (dir.empty()) {
+        dir = ".";
+    }
+    std::string tmpl = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) {
+        return false;
+    }
+    struct stat old {};
+    ::fchmod(fd, ::stat(file.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+    bool ok = true;
+    size_t done = 0;
+    while (ok && done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        ok = n > 0;
+        if (ok) {
+            done += static_cast<size_t>(n);
+        }
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(tmpl.c_str(), file.c_str()) == 0;
+    if (!ok) {
+        ::unlink(tmpl.c_str());
+    }
+    return ok;
+}
+
+std::string GetPrivateProfileString(std::string_view section, std::string_view key,
+                                    std::string_view def, const std::filesystem::path& file) {
+    return ProfileFile::Load(file).ReadString(section, key, def);
+}
+
+int32_t GetPrivateProfileInt(std::string_view section, std::string_view key, int32_t def,
+                             const std::filesystem::path& file) {
+    return ProfileFile::Load(file).ReadInteger(section, key, def);
+}
+
+bool WritePrivateProfileString(std::string_view section, std::string_view key,
+                               std::string_view value, const std::filesystem::path& file) {
+    std::optional<ProfileFile> profile = ProfileFile::LoadForUpdate(file);
+    if (!profile) {
+        return false;
+    }
+    profile->WriteString(section, key, value);
+    return profile->Save(file);
+}
+
+} // namespace platform

@@ -1,0 +1,190 @@
+// The real program on a real X server: it shows its window, and a close request from the
+// window manager ends it through the normal close path, which writes the settings file.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+
+#include <xcb/xcb.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <poll.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kDeadlineMs = 20000;
+
+struct XcbConnection {
+    xcb_connection_t* c = nullptr;
+    ~XcbConnection() {
+        if (c != nullptr) {
+            xcb_disconnect(c);
+        }
+    }
+};
+
+xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
+    auto cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(name)), name);
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
+        xcb_intern_atom_reply(c, cookie, nullptr), &free);
+    return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+}
+
+std::string Property(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property) {
+    auto cookie = xcb_get_property(c, 0, w, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024);
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> reply(
+        xcb_get_property_reply(c, cookie, nullptr), &free);
+    if (!reply || reply->format != 8) {
+        return {};
+    }
+    return std::string(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                       static_cast<size_t>(xcb_get_property_value_length(reply.get())));
+}
+
+bool Viewable(xcb_connection_t* c, xcb_window_t w) {
+    std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&free)> attributes(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr), &free);
+    return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+// The mapped top-level window with this caption, waiting for it on the server's events.
+std::optional<xcb_window_t> FindWindow(xcb_connection_t* c, xcb_window_t root,
+                                       const std::string& caption) {
+    const xcb_atom_t netName = Atom(c, "_NET_WM_NAME");
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(c);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < kDeadlineMs) {
+        std::unique_ptr<xcb_query_tree_reply_t, decltype(&free)> tree(
+            xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr), &free);
+        if (tree) {
+            const xcb_window_t* children = xcb_query_tree_children(tree.get());
+            for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+                if ((Property(c, children[i], netName) == caption ||
+                     Property(c, children[i], XCB_ATOM_WM_NAME) == caption) &&
+                    Viewable(c, children[i])) {
+                    return children[i];
+                }
+            }
+        }
+        // Wait for the next window to appear or change (the caption may come a little later
+        // than the window, so the wait is bounded).
+        pollfd fd{xcb_get_file_descriptor(c), POLLIN, 0};
+        ::poll(&fd, 1, 200);
+        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+            free(event);
+        }
+        if (xcb_connection_has_error(c)) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+void CopyProgramDirectory(const fs::path& from, const fs::path& to) {
+    fs::remove_all(to);
+    fs::create_directories(to);
+    fs::copy(from, to, fs::copy_options::recursive);
+    for (const auto& entry : fs::directory_iterator(to)) {
+        const std::string name = entry.path().filename().string();
+        if (name == "TAVRO.INI" || name == "Database.DAT") {
+            fs::remove(entry.path());
+        }
+    }
+    bool library = false;
+    for (const auto& entry : fs::directory_iterator(to)) {
+        std::string name = entry.path().filename().string();
+        for (char& ch : name) {
+            ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        }
+        library = library || name == "vorbis.dll";
+    }
+    if (!library) {
+        std::ofstream(to / "Vorbis.DLL") << "stand-in until the decoder library is built";
+    }
+}
+
+} // namespace
+
+TEST(Executable, ClosesOnTheWindowManagersRequestAndWritesItsSettings) {
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
+        GTEST_SKIP() << "Xvfb is not installed";
+    }
+    QProcess xvfb;
+    xvfb.start(QStringLiteral("Xvfb"),
+               {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                QStringLiteral("tcp")});
+    ASSERT_TRUE(xvfb.waitForStarted(kDeadlineMs));
+    QByteArray displayNumber;
+    while (!displayNumber.endsWith('\n') && xvfb.waitForReadyRead(kDeadlineMs)) {
+        displayNumber += xvfb.readAllStandardOutput();
+    }
+    ASSERT_FALSE(displayNumber.trimmed().isEmpty()) << "Xvfb reported no display";
+    const QByteArray display = ":" + displayNumber.trimmed();
+
+    const fs::path dir = fs::path(TAVRO_TEST_TMP) / "window" / "Executable";
+    CopyProgramDirectory(TAVRO_PROGRAM_DIR, dir);
+
+    QProcess tavro;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    // The program's own leaks are the unit tests' business; the toolkit's at exit are not.
+    env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    tavro.setProcessEnvironment(env);
+    tavro.setProcessChannelMode(QProcess::ForwardedChannels);
+    tavro.start(QString::fromStdString((dir / "tavro").string()), {});
+    ASSERT_TRUE(tavro.waitForStarted(kDeadlineMs));
+
+    XcbConnection x;
+    x.c = xcb_connect(display.constData(), nullptr);
+    ASSERT_EQ(xcb_connection_has_error(x.c), 0);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x.c)).data->root;
+    const auto window = FindWindow(x.c, root, "Kelmora (TAVRO)");
+    ASSERT_TRUE(window.has_value()) << "no window captioned \"Kelmora (TAVRO)\"";
+
+    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> geometry(
+        xcb_get_geometry_reply(x.c, xcb_get_geometry(x.c, *window), nullptr), &free);
+    ASSERT_TRUE(geometry);
+    EXPECT_EQ(geometry->width, 630);
+    EXPECT_EQ(geometry->height, 451);
+    EXPECT_FALSE(fs::exists(dir / "TAVRO.INI"));
+
+    xcb_client_message_event_t close{};
+    close.response_type = XCB_CLIENT_MESSAGE;
+    close.format = 32;
+    close.window = *window;
+    close.type = Atom(x.c, "WM_PROTOCOLS");
+    close.data.data32[0] = Atom(x.c, "WM_DELETE_WINDOW");
+    close.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(x.c, 0, *window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&close));
+    xcb_flush(x.c);
+
+    const bool ended = tavro.waitForFinished(kDeadlineMs);
+    if (!ended) {
+        tavro.kill();
+        tavro.waitForFinished(kDeadlineMs);
+    }
+    xvfb.terminate();
+    xvfb.waitForFinished(kDeadlineMs);
+    ASSERT_TRUE(ended) << "the program did not end on the close request";
+    EXPECT_EQ(tavro.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(tavro.exitCode(), 0);
+
+    std::ifstream in(dir / "TAVRO.INI", std::ios::binary);
+    const std::string ini((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(ini.rfind("[Position]\r\nLeft=", 0), 0u) << ini;
+    EXPECT_NE(ini.find("[Language]\r\nValue=English.lng\r\n"), std::string::npos) << ini;
+}

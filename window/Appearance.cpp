@@ -1,0 +1,152 @@
+// How the window looks: the tiled background picture, the top picture, the centred player
+// panel, the help key and the tray icon's settings.
+#include "window/PlayProg.h"
+
+#include "platform/Dialogs.h"
+#include "platform/FileOps.h"
+#include "platform/ProgramDir.h"
+#include "platform/Shell.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFrame>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPaintEvent>
+#include <QPainter>
+
+bool TPlayerForm::IsPlainFileName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\\') == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+void TPlayerForm::paintEvent(QPaintEvent* event) {
+    // FormPaint: the background bitmap, loaded anew at every repaint, tiled from the client
+    // area's top-left corner over the repainted area.
+    const std::string name = BackPicEdit->text().toStdString();
+    if (!IsPlainFileName(name)) {
+        return;
+    }
+    const auto path = platform::FindFileNoCase(m_programDir, name);
+    if (!path) {
+        return;
+    }
+    QImage tile;
+    if (!tile.load(QString::fromStdString(path->string()), "BMP") || tile.width() <= 0 ||
+        tile.height() <= 0) {
+        return; // unreadable: nothing drawn, nothing reported
+    }
+    const QRect clip = event->rect();
+    const int right = clip.right() + 1;
+    const int bottom = clip.bottom() + 1;
+    QPainter painter(this);
+    for (int c = 0; c <= right / tile.width(); ++c) {
+        for (int r = 0; r <= bottom / tile.height(); ++r) {
+            painter.drawImage(c * tile.width(), r * tile.height(), tile);
+        }
+    }
+}
+
+void TPlayerForm::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void TPlayerForm::FormResize() {
+    PlayerPanel->move(width() / 2 - PlayerPanel->width() / 2,
+                      height() / 2 - PlayerPanel->height() / 2);
+}
+
+void TPlayerForm::TopPicEditChange() {
+    const std::string name = TopPicEdit->text().toStdString();
+    if (!IsPlainFileName(name)) {
+        return;
+    }
+    LoadPicture(PlayerImage, platform::ResolveNoCase(m_programDir, name).string());
+}
+
+void TPlayerForm::BackPicEditChange() {
+    repaint();
+}
+
+void TPlayerForm::TopPicFindButtonClick() {
+    FindPicture(TopPicEdit);
+}
+
+void TPlayerForm::BackPicFindButtonClick() {
+    FindPicture(BackPicEdit);
+}
+
+void TPlayerForm::FindPicture(QLineEdit* edit) {
+    // The filter stays set: every other user of the shared dialog sets its own first.
+    OpenDialog.Filter = QStringLiteral("Bitmap-Files|*.BMP");
+    platform::OpenFileRequest request;
+    request.filter = OpenDialog.Filter;
+    request.multiSelect = OpenDialog.MultiSelect;
+    request.hideReadOnly = OpenDialog.HideReadOnly;
+    request.sizeable = OpenDialog.Sizeable;
+    const auto chosen = m_services.dialogs->OpenFiles(this, request);
+    if (!chosen || chosen->isEmpty()) {
+        return;
+    }
+    const std::filesystem::path from = chosen->first().toStdString();
+    const std::string name = from.filename().string();
+    if (!IsPlainFileName(name)) {
+        return;
+    }
+    // A picture of that name already beside the program is used as it is.
+    platform::CopyFileNoOverwrite(from, std::filesystem::path(m_programDir) / name);
+    edit->setText(QString::fromStdString(name));
+}
+
+void TPlayerForm::WinColorMouseDown(TShape* shape) {
+    // The dialog starts from the colour last chosen in it, not from the shape's.
+    if (const auto color = m_services.dialogs->ChooseColor(this, ColorDialog1Color)) {
+        ColorDialog1Color = *color;
+        shape->SetBrushColor(QColorToColor(*color));
+    }
+    ApplySettings();
+}
+
+bool TPlayerForm::eventFilter(QObject* watched, QEvent* event) {
+    // Key preview: the window sees every key press meant for one of its controls first.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        // A key a control ignores travels on to its parents; see it once.
+        if (key->timestamp() != m_lastKeyTime || key->key() != m_lastKey) {
+            m_lastKeyTime = key->timestamp();
+            m_lastKey = key->key();
+            FormKeyDown(key->key());
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TPlayerForm::FormKeyDown(int key) {
+    const QString selected =
+        LanguageCombo->currentIndex() >= 0 ? LanguageCombo->currentText() : QString();
+    const char* help = selected.contains(QLatin1String("German.lng"), Qt::CaseSensitive)
+                           ? "Help-Ger.rtf"
+                           : "Help-Eng.rtf";
+    if (key == Qt::Key_F1 && m_services.shell != nullptr) {
+        const auto dir = platform::ResolveNoCase(m_programDir, "Hilfe");
+        m_services.shell->ShellExecuteOpen(platform::ResolveNoCase(dir, help).string());
+    }
+}
+
+void TPlayerForm::SetTrayTip(const QString& tip) {
+    // The tray icon's Tip; the tray component shows it.
+    m_trayTip = tip;
+}
+
+bool TPlayerForm::TrayIconAvailable() const {
+    // The tray component answers this once it is in; until then there is no icon to show.
+    return m_services.tray != nullptr;
+}
+
+void TPlayerForm::SetTrayEnabled(bool enabled) {
+    // The tray icon's Enabled; the tray component puts the icon in the tray or takes it out.
+    m_trayEnabled = enabled;
+}

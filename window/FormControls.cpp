@@ -1,0 +1,101 @@
+// Image, shape, glyph-button and shadow-label controls of the main window.
+#include "window/FormControls.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPalette>
+
+#include <cstdlib>
+
+QColor ColorToQColor(TColor color) {
+    const auto bits = static_cast<uint32_t>(color);
+    if (bits & 0x80000000u) {
+        const QPalette palette = QApplication::palette();
+        switch (bits & 0xFFu) {
+        case 5: // window
+            return palette.color(QPalette::Base);
+        case 8: // window text
+            return palette.color(QPalette::Text);
+        case 13: // highlight
+            return palette.color(QPalette::Highlight);
+        case 14: // highlighted text
+            return palette.color(QPalette::HighlightedText);
+        case 16: // button shadow
+            return palette.color(QPalette::Dark);
+        case 18: // button text
+            return palette.color(QPalette::ButtonText);
+        case 20: // button highlight
+            return palette.color(QPalette::Light);
+        default: // 15, button face, and every other face-like colour
+            return palette.color(QPalette::Button);
+        }
+    }
+    return QColor(static_cast<int>(bits & 0xFFu), static_cast<int>((bits >> 8) & 0xFFu),
+                  static_cast<int>((bits >> 16) & 0xFFu));
+}
+
+TColor QColorToColor(const QColor& color) {
+    return static_cast<TColor>(static_cast<uint32_t>(color.red()) |
+                               (static_cast<uint32_t>(color.green()) << 8) |
+                               (static_cast<uint32_t>(color.blue()) << 16));
+}
+
+TImage::TImage(QWidget* parent) : QWidget(parent) {}
+
+void TImage::SetPicture(const QPixmap& picture) {
+    m_picture = picture;
+    update();
+}
+
+void TImage::paintEvent(QPaintEvent*) {
+    if (m_picture.isNull()) {
+        return;
+    }
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, m_picture);
+}
+
+TShape::TShape(QWidget* parent) : QWidget(parent) {}
+
+void TShape::SetBrushColor(TColor color) {
+    m_brushColor = color;
+    update();
+}
+
+void TShape::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(ColorToQColor(m_brushColor));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void TShape::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+    if (OnMouseDown) {
+        OnMouseDown(this);
+    }
+}
+
+void TShadowLabel::SetShadow(const QColor& color, int dx, int dy) {
+    m_shadowColor = color;
+    m_dx = dx;
+    m_dy = dy;
+    update();
+}
+
+void TShadowLabel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setFont(font());
+    QRect area = contentsRect();
+    // A substitute face may be wider than the designed one; squeeze rather than cut off.
+    const int textWidth = painter.fontMetrics().horizontalAdvance(text()) + std::abs(m_dx);
+    if (textWidth > area.width() && textWidth > 0) {
+        painter.scale(static_cast<double>(area.width()) / textWidth, 1.0);
+        area.setWidth(textWidth);
+    }
+    painter.setPen(m_shadowColor);
+    painter.drawText(area.translated(m_dx, m_dy), static_cast<int>(alignment()), text());
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(area, static_cast<int>(alignment()), text());
+}

@@ -1,0 +1,113 @@
+// Language scripts: the texts of the window's controls by control name, and the texts the
+// program composes at run time, looked up by their English text.
+#include "window/PlayProg.h"
+
+#include "platform/Profile.h"
+#include "platform/ProgramDir.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTextCursor>
+#include <QTextEdit>
+
+namespace {
+
+// In ".Items" and ".Lines" values each comma stands for a line break.
+QStringList ScriptLines(const QString& value) {
+    return value.split(QLatin1Char(','));
+}
+
+QTabWidget* TabWidgetOf(QWidget* page) {
+    QWidget* stack = page->parentWidget();
+    if (stack == nullptr || qobject_cast<QStackedWidget*>(stack) == nullptr) {
+        return nullptr;
+    }
+    return qobject_cast<QTabWidget*>(stack->parentWidget());
+}
+
+} // namespace
+
+void TPlayerForm::ApplyLanguageScript(const std::string& path) {
+    const platform::ProfileFile script = platform::ProfileFile::Load(path);
+    auto read = [&script](const QString& key) {
+        return QString::fromStdString(script.ReadString("PlayerForm", key.toStdString(), ""));
+    };
+    if (auto caption = script.Find("PlayerForm", "Caption")) {
+        setWindowTitle(QString::fromStdString(*caption));
+    }
+    // Creation order is the window's component order.
+    const QList<QWidget*> components = findChildren<QWidget*>();
+    for (QWidget* control : components) {
+        const QString name = control->objectName();
+        if (name.isEmpty() || name.startsWith(QLatin1String("qt_"))) {
+            continue;
+        }
+        const QString caption = read(name + QLatin1String(".Caption"));
+        if (!caption.isEmpty()) {
+            if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+                button->setText(caption);
+            } else if (auto* box = qobject_cast<QGroupBox*>(control)) {
+                box->setTitle(caption);
+            } else if (auto* label = qobject_cast<QLabel*>(control)) {
+                label->setText(caption);
+            } else if (QTabWidget* tabs = TabWidgetOf(control)) {
+                tabs->setTabText(tabs->indexOf(control), caption);
+            }
+        }
+        const QString hint = read(name + QLatin1String(".Hint"));
+        if (!hint.isEmpty()) {
+            control->setToolTip(hint);
+        }
+        const QString items = read(name + QLatin1String(".Items"));
+        if (!items.isEmpty()) {
+            if (auto* checkList = qobject_cast<QListWidget*>(control)) {
+                // Entry texts only, so the check marks stay; extra lines are ignored.
+                const QStringList lines = ScriptLines(items);
+                for (int i = 0; i < checkList->count() && i < lines.size(); ++i) {
+                    checkList->item(i)->setText(lines[i]);
+                }
+            } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+                combo->clear();
+                combo->addItems(ScriptLines(items));
+            }
+        }
+        const QString lines = read(name + QLatin1String(".Lines"));
+        if (!lines.isEmpty()) {
+            if (auto* memo = qobject_cast<QTextEdit*>(control)) {
+                const Qt::Alignment alignment = memo->alignment();
+                memo->setPlainText(ScriptLines(lines).join(QLatin1Char('\n')));
+                memo->selectAll();
+                memo->setAlignment(alignment);
+                memo->moveCursor(QTextCursor::Start);
+            }
+        }
+    }
+}
+
+std::string TPlayerForm::ScriptPath(const std::string& name) const {
+    return platform::ResolveNoCase(platform::ResolveNoCase(m_programDir, "LScripts"), name)
+        .string();
+}
+
+QString TPlayerForm::LanguageText(const QString& section, const QString& key) const {
+    if (LanguageScriptPath.empty()) {
+        return key;
+    }
+    return QString::fromStdString(platform::GetPrivateProfileString(
+        section.toStdString(), key.toStdString(), key.toStdString(), LanguageScriptPath));
+}
+
+void TPlayerForm::LanguageComboChange() {
+    LanguageFile = LanguageCombo->currentIndex() >= 0 ? LanguageCombo->currentText().toStdString()
+                                                      : std::string();
+    if (!LanguageFile.empty() && isVisible() && IsPlainFileName(LanguageFile)) {
+        LanguageScriptPath = ScriptPath(LanguageFile);
+        ApplyLanguageScript(LanguageScriptPath);
+        ApplySettings();
+    }
+}

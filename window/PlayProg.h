@@ -1,0 +1,188 @@
+// TPlayerForm (form name "PlayerForm"): the program's one window. Its controls are the store of
+// the library and of every setting while the program runs. The class is split into sources by
+// concern:
+//   FormLayout.cpp     what the layout file resources/PlayerForm.ui cannot hold
+//   StartUp.cpp        creation, start-up, the settings file, close
+//   Language.cpp       language scripts and run-time texts
+//   Transport.cpp      play, pause, stop, stepping, the timer, the volume bar
+//   Appearance.cpp     background, top picture, colours, tray, help key
+//   AlbumDatabase.cpp  the album library file, album display, pictures
+//   Playlists.cpp      playlists, adding songs, song details, directory listing
+#pragma once
+
+#include "window/FormControls.h"
+
+#include "ui_PlayerForm.h" // generated from resources/PlayerForm.ui
+
+#include <QColor>
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+class QTimer;
+
+namespace platform {
+class Dialogs;
+class Shell;
+class NotifyShell; // the tray icon's backend (stands in for Shell_NotifyIcon), kept with the tray
+class WaveOutDevice;
+} // namespace platform
+
+// What the window needs of the system, handed in so that tests can answer for it.
+struct PlayerServices {
+    platform::Dialogs* dialogs = nullptr;       // required
+    platform::Shell* shell = nullptr;           // help files; may be null (nothing opens)
+    platform::NotifyShell* tray = nullptr;      // tray icon backend; may be null (no tray)
+    platform::WaveOutDevice* waveOut = nullptr; // null: the system's wave-output device
+};
+
+// The designed file-open dialog: only its settings live here, the dialog itself is shown
+// through platform::Dialogs.
+struct TOpenDialog {
+    QString Filter;
+    bool MultiSelect = true;
+    bool HideReadOnly = true;
+    bool Sizeable = true;
+};
+
+class TPlayerForm : public QWidget, public Ui::PlayerForm {
+    Q_OBJECT
+public:
+    static constexpr int kClientWidth = 630;
+    static constexpr int kClientHeight = 451;
+    // The designed outer size: client area, the 3-pixel fixed frame on every side and the
+    // 19-pixel caption. The default position is computed from it, before the window exists
+    // on screen and its real frame is known.
+    static constexpr int kOuterWidth = kClientWidth + 2 * 3;
+    static constexpr int kOuterHeight = kClientHeight + 19 + 2 * 3;
+
+    TPlayerForm(std::string programDirectory, PlayerServices services, QWidget* parent = nullptr);
+    ~TPlayerForm() override;
+
+    // --- StartUp.cpp ------------------------------------------------------------------
+    // The creation event: the decoder-library check, then StartUp. False when the library
+    // is missing; the message has been shown and the program must end.
+    bool FormCreate();
+    void StartUp();
+    void ReadSettings();
+    void ApplySettings();
+    void WriteSettings();
+    void FormClose();
+    void btnExitClick();
+    // False when start-up asked for the window to stay hidden (only the tray icon shows).
+    bool ShowMainForm() const { return m_showMainForm; }
+    const std::string& ProgramDirectory() const { return m_programDir; }
+    std::string SettingsPath() const;
+    // Names read from files (pictures, scripts) are used only when they name a file of the
+    // program directory itself: no separators, not "." or "..". Anything else is never
+    // opened, so a changed settings file cannot make the program read elsewhere.
+    static bool IsPlainFileName(const std::string& name);
+
+    // Seams filled by the player component's work: where the player is created (with
+    // PlayerPosChange as its OnPosChange) and where it is stopped, closed and freed.
+    void CreatePlayer();
+    void FreePlayer();
+    // Seams of the banner and the progress bar: created, placed and freed by start-up and
+    // close; coloured by ApplySettings.
+    void CreateDisplayControls();
+    void PlaceBanner();
+    void PlaceProgressBar();
+    void FreeDisplayControls();
+    void SetBannerColors(TColor fontColor, TColor backColor);
+
+    // --- Language.cpp -----------------------------------------------------------------
+    void ApplyLanguageScript(const std::string& path);
+    QString LanguageText(const QString& section, const QString& key) const;
+    void LanguageComboChange();
+    // program directory + "LScripts/" + name, both found without regard to letter case.
+    std::string ScriptPath(const std::string& name) const;
+
+    // --- Transport.cpp ----------------------------------------------------------------
+    void PlaySelectedSong();
+    bool GetWaveVolume(uint32_t& left, uint32_t& right);
+    bool SetWaveVolume(uint32_t volume);
+    void LoudnessBarChange();
+    void PlayerPosChange(QObject* sender, int32_t newPosition);
+
+    // --- Appearance.cpp ---------------------------------------------------------------
+    void FormResize();
+    void TopPicEditChange();
+    void BackPicEditChange();
+    void FormKeyDown(int key);
+    void TopPicFindButtonClick();
+    void BackPicFindButtonClick();
+    // Shared by the eight colour shapes.
+    void WinColorMouseDown(TShape* shape);
+    // Seams of the tray icon component.
+    void SetTrayTip(const QString& tip);
+    void SetTrayEnabled(bool enabled);
+    bool TrayEnabled() const { return m_trayEnabled; }
+    // Whether the tray icon can actually be shown (a tray backend and a system tray exist).
+    // Starting hidden without one would leave the program running and unreachable.
+    bool TrayIconAvailable() const;
+    const QString& TrayTip() const { return m_trayTip; }
+
+    // --- AlbumDatabase.cpp ------------------------------------------------------------
+    void LoadDatabase();
+    void SaveDatabase();
+    // Draws the bitmap file stretched over the whole image control; false (and the image
+    // left as it was) when the file is missing or no bitmap.
+    bool LoadPicture(TImage* image, const std::string& path);
+
+    // --- Playlists.cpp ----------------------------------------------------------------
+    // The names in `directory` other than "." and "..", each followed by a line break, in
+    // the order the file system gives them; one empty line when the directory cannot be
+    // searched (missing), an empty text when it is empty.
+    static std::string ListDirectory(const std::string& directory);
+
+    // --- Fields ----------------------------------------------------------------------
+    int32_t ElapsedSeconds = 0;
+    int32_t TickCount = 0;
+    int32_t SongLength = 0;
+    int32_t AniFrame = 1;
+    uint16_t SavedVolumeLeft = 65535;
+    uint16_t SavedVolumeRight = 65535;
+    std::string LanguageFile;
+    std::string LanguageScriptPath;
+    bool KeyPreview = false;
+
+    // --- Controls -------------------------------------------------------------------
+    // Every control of the layout file is a member of Ui::PlayerForm under its own name
+    // (btnPlay, PlayerPanel, GeneralOptList ...). What the layout file cannot hold:
+    std::array<TImage*, 11> Ani{}; // Ani1 ... Ani11
+    TOpenDialog OpenDialog;
+    QColor ColorDialog1Color = Qt::black; // the colour dialog opens with the last choice
+    QTimer* PlayTimer = nullptr;
+    QList<QPixmap> IList;
+
+    // The eight colour shapes in the order of the settings file.
+    std::array<TShape*, 8> ColorShapes() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildLayout();            // FormLayout.cpp
+    void ApplyDesignedFixedSize(); // StartUp.cpp: fixed in normal state, free when maximised
+    void SetGeneralOption(int index, bool on);
+    void FindPicture(QLineEdit* edit); // Appearance.cpp
+    bool GeneralOption(int index) const;
+
+    std::string m_programDir;
+    PlayerServices m_services;
+    bool m_showMainForm = true;
+    bool m_started = false; // the player exists: start-up went past the library check
+    bool m_closed = false;
+    bool m_trayEnabled = false;
+    unsigned long m_lastKeyTime = 0;
+    int m_lastKey = 0;
+    QString m_trayTip;
+};

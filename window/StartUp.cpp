@@ -1,0 +1,360 @@
+// Creation, start-up and close of the window, and the settings file "TAVRO.INI".
+//
+// The controls hold every setting while the program runs; the file is read once by
+// ReadSettings during start-up and written once by WriteSettings at close.
+#include "window/PlayProg.h"
+
+#include "platform/Dialogs.h"
+#include "platform/Profile.h"
+#include "platform/ProgramDir.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QEvent>
+#include <QFrame>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <QFontDatabase>
+
+#include <algorithm>
+
+namespace {
+
+constexpr const char* kDesignedCaption = "Kelmora (TAVRO)";
+
+struct ColorKey {
+    const char* key;
+    TColor def;
+};
+
+// The "Colors" keys in file order, matching TPlayerForm::ColorShapes().
+constexpr ColorKey kColorKeys[8] = {
+    {"Window Color", clBtnFace},        {"Player Color", 12632256},
+    {"Time Font Color", 65535},         {"Time Box Color", 8388608},
+    {"Banner Font Color", 65535},       {"Banner Color", 32768},
+    {"Progress Bar Color 1", 16776960}, {"Progress Bar Color 2", 16711680},
+};
+
+std::string OptionKey(int index) {
+    return "Option " + std::to_string(index);
+}
+
+} // namespace
+
+TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, QWidget* parent)
+    : QWidget(parent), m_programDir(std::move(programDirectory)), m_services(services) {
+    Q_INIT_RESOURCE(tavro_art);
+    if (m_programDir.empty() || m_programDir.back() != '/') {
+        m_programDir.push_back('/');
+    }
+    BuildLayout();
+    ApplyDesignedFixedSize();
+
+    QObject::connect(btnExit, &QPushButton::clicked, this, [this] { btnExitClick(); });
+    QObject::connect(LoudnessBar, &QScrollBar::valueChanged, this,
+                     [this](int) { LoudnessBarChange(); });
+    QObject::connect(TopPicEdit, &QLineEdit::textChanged, this,
+                     [this](const QString&) { TopPicEditChange(); });
+    QObject::connect(BackPicEdit, &QLineEdit::textChanged, this,
+                     [this](const QString&) { BackPicEditChange(); });
+    QObject::connect(LanguageCombo, &QComboBox::activated, this,
+                     [this](int) { LanguageComboChange(); });
+    QObject::connect(FontCombo, &QComboBox::activated, this, [this](int) { ApplySettings(); });
+    QObject::connect(GeneralOptList, &QListWidget::itemClicked, this,
+                     [this](QListWidgetItem*) { ApplySettings(); });
+    QObject::connect(TopPicFindButton, &QPushButton::clicked, this,
+                     [this] { TopPicFindButtonClick(); });
+    QObject::connect(BackPicFindButton, &QPushButton::clicked, this,
+                     [this] { BackPicFindButtonClick(); });
+    for (TShape* shape : ColorShapes()) {
+        shape->OnMouseDown = [this](TShape* clicked) { WinColorMouseDown(clicked); };
+    }
+
+    // The font list: the installed faces, sorted without regard to case.
+    QStringList faces = QFontDatabase::families();
+    std::sort(faces.begin(), faces.end(), [](const QString& a, const QString& b) {
+        return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+    });
+    FontCombo->addItems(faces);
+    FontCombo->setCurrentIndex(-1);
+}
+
+TPlayerForm::~TPlayerForm() {
+    if (KeyPreview) {
+        qApp->removeEventFilter(this);
+    }
+}
+
+std::string TPlayerForm::SettingsPath() const {
+    return platform::ResolveNoCase(m_programDir, "TAVRO.INI").string();
+}
+
+bool TPlayerForm::FormCreate() {
+    const auto library = platform::FindFileNoCase(m_programDir, "VORBIS.DLL");
+    std::error_code ec;
+    if (!library || std::filesystem::is_directory(*library, ec)) {
+        m_services.dialogs->MessageBox(
+            this,
+            QStringLiteral("Error : VORBIS.DLL not found in program file directory! Program "
+                           "cannot be started."),
+            QStringLiteral("Open Error"), platform::MsgIcon::Error, platform::MsgButtons::Ok);
+        return false;
+    }
+    StartUp();
+    return true;
+}
+
+void TPlayerForm::StartUp() {
+    CreatePlayer();
+    m_started = true;
+    CreateDisplayControls();
+    uint32_t left = 0;
+    uint32_t right = 0;
+    if (GetWaveVolume(left, right)) {
+        SavedVolumeLeft = static_cast<uint16_t>(left);
+        SavedVolumeRight = static_cast<uint16_t>(right);
+    }
+    KeyPreview = true;
+    qApp->installEventFilter(this);
+    TickCount = 0;
+    SetTrayTip(QString::fromLatin1(kDesignedCaption));
+    PlaceBanner();
+    ElapsedSeconds = 0;
+    SongLength = 0;
+    AniFrame = 1;
+    ReadSettings();
+    if (GeneralOption(5)) {
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+    } else {
+        setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized));
+    }
+    PlaceProgressBar();
+    LoudnessBar->setValue(-static_cast<int>(SavedVolumeLeft));
+    AniImage->SetPicture(Ani[0]->Picture());
+    LoadDatabase();
+    const QString hint = WinColor->toolTip();
+    for (TShape* shape : ColorShapes()) {
+        if (shape != WinColor) {
+            shape->setToolTip(hint);
+        }
+    }
+    if (TrayEnabled() && TrayIconAvailable()) {
+        m_showMainForm = false;
+    }
+    if (GeneralOption(3) && PlayListView->currentItem() != nullptr) {
+        PlaySelectedSong();
+    }
+}
+
+bool TPlayerForm::GeneralOption(int index) const {
+    const QListWidgetItem* item = GeneralOptList->item(index);
+    return item != nullptr && item->checkState() == Qt::Checked;
+}
+
+void TPlayerForm::SetGeneralOption(int index, bool on) {
+    if (QListWidgetItem* item = GeneralOptList->item(index)) {
+        item->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+    }
+}
+
+void TPlayerForm::ReadSettings() {
+    const QScreen* screenNow = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QRect area = screenNow ? screenNow->geometry() : QRect(0, 0, 800, 600);
+    const int defaultLeft = area.width() / 2 - kOuterWidth / 2;
+    const int defaultTop = area.height() / 2 - kOuterHeight / 2;
+
+    LanguageCombo->clear();
+    const std::string listing =
+        ListDirectory(platform::ResolveNoCase(m_programDir, "LScripts").string());
+    if (listing == "\r\n") {
+        LanguageCombo->addItem(QStringLiteral("English.lng"));
+    } else {
+        QStringList names = QString::fromStdString(listing).split(QStringLiteral("\r\n"));
+        names.removeLast(); // the text ends with a line break
+        LanguageCombo->addItems(names);
+    }
+    LanguageCombo->setCurrentIndex(-1);
+
+    const platform::ProfileFile ini = platform::ProfileFile::Load(SettingsPath());
+    move(ini.ReadInteger("Position", "Left", defaultLeft),
+         ini.ReadInteger("Position", "Top", defaultTop));
+
+    const auto shapes = ColorShapes();
+    for (size_t i = 0; i < shapes.size(); ++i) {
+        shapes[i]->SetBrushColor(ini.ReadInteger("Colors", kColorKeys[i].key, kColorKeys[i].def));
+    }
+
+    TopPicEdit->setText(QString::fromStdString(ini.ReadString("Top picture", "Path", "TAVRO.bmp")));
+    BackPicEdit->setText(
+        QString::fromStdString(ini.ReadString("Background picture", "Path", "BackImg.bmp")));
+    const QString face = QString::fromStdString(ini.ReadString("Font", "Name", "MS Sans Serif"));
+    FontCombo->setCurrentIndex(FontCombo->findText(face, Qt::MatchFixedString));
+
+    LanguageFile = ini.ReadString("Language", "Value", "English.lng");
+    if (!LanguageFile.empty() && IsPlainFileName(LanguageFile)) {
+        LanguageScriptPath = ScriptPath(LanguageFile);
+        ApplyLanguageScript(LanguageScriptPath);
+    }
+
+    for (int i = 0; i < GeneralOptList->count(); ++i) {
+        SetGeneralOption(i, ini.ReadBool("General Options", OptionKey(i), false));
+    }
+    ApplySettings();
+}
+
+void TPlayerForm::ApplySettings() {
+    QPalette formPalette = palette();
+    formPalette.setColor(QPalette::Window, ColorToQColor(WinColor->BrushColor()));
+    setPalette(formPalette);
+    QPalette panelPalette = PlayerPanel->palette();
+    panelPalette.setColor(QPalette::Window, ColorToQColor(PlayerColor->BrushColor()));
+    PlayerPanel->setPalette(panelPalette);
+
+    // Through a style sheet: under the window's style sheet a palette given to the memo does
+    // not reach the viewport it paints with.
+    TimeMemo->setStyleSheet(QStringLiteral("QTextEdit { color: %1; background-color: %2; }")
+                                .arg(ColorToQColor(TimeFontColor->BrushColor()).name(),
+                                     ColorToQColor(TimeBoxColor->BrushColor()).name()));
+
+    SetBannerColors(BannerFontColor->BrushColor(), BannerColor->BrushColor());
+
+    // No selection (the stored font is not installed): the system chooses the face, which
+    // here is the application's default one.
+    const QString face =
+        FontCombo->currentIndex() >= 0 ? FontCombo->currentText() : QApplication::font().family();
+    QFont formFont = font();
+    formFont.setFamily(face);
+    setFont(formFont);
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{btnPlay, btnStop, btnPause, NextSongButton, LastSongButton,
+                                         AlbumCombo, SelectedSongEdit}) {
+        QFont own = control->font();
+        own.setFamily(face);
+        control->setFont(own);
+    }
+
+    SetTrayEnabled(GeneralOption(4));
+    if (!TopPicEdit->text().isEmpty()) {
+        TopPicEditChange();
+    }
+    AniImage->setVisible(!GeneralOption(2));
+    LanguageCombo->setCurrentIndex(
+        LanguageCombo->findText(QString::fromStdString(LanguageFile), Qt::MatchFixedString));
+
+    if (QTreeWidgetItem* header = PlayListView->headerItem()) {
+        header->setText(0, LanguageText(QStringLiteral("Captions"), QStringLiteral("Song name")));
+        header->setText(1, LanguageText(QStringLiteral("Captions"), QStringLiteral("Duration")));
+    }
+    DetailsView->clear();
+    for (const char* caption : {"Khz", "Kbps", "Modus", "Duration"}) {
+        auto* row = new QTreeWidgetItem(DetailsView);
+        row->setText(0, LanguageText(QStringLiteral("Captions"), QString::fromLatin1(caption)));
+        row->setText(1, QString());
+    }
+}
+
+void TPlayerForm::WriteSettings() {
+    const std::string path = SettingsPath();
+    std::optional<platform::ProfileFile> ini = platform::ProfileFile::LoadForUpdate(path);
+    if (!ini) {
+        return;
+    }
+    const QPoint corner = pos();
+    ini->WriteInteger("Position", "Left", corner.x());
+    ini->WriteInteger("Position", "Top", corner.y());
+    const auto shapes = ColorShapes();
+    for (size_t i = 0; i < shapes.size(); ++i) {
+        ini->WriteInteger("Colors", kColorKeys[i].key, shapes[i]->BrushColor());
+    }
+    for (int i = 0; i < GeneralOptList->count(); ++i) {
+        ini->WriteBool("General Options", OptionKey(i), GeneralOption(i));
+    }
+    ini->WriteString("Top picture", "Path", TopPicEdit->text().toStdString());
+    ini->WriteString("Background picture", "Path", BackPicEdit->text().toStdString());
+    ini->WriteString("Font", "Name",
+                     FontCombo->currentIndex() >= 0 ? FontCombo->currentText().toStdString()
+                                                    : std::string());
+    ini->WriteString("Language", "Value", LanguageFile);
+    ini->Save(path); // an unwritable file is passed over in silence
+}
+
+void TPlayerForm::FormClose() {
+    if (!m_started || m_closed) {
+        return;
+    }
+    m_closed = true;
+    FreePlayer();
+    SetWaveVolume(static_cast<uint32_t>(SavedVolumeLeft) |
+                  (static_cast<uint32_t>(SavedVolumeRight) << 16));
+    FreeDisplayControls();
+    WriteSettings();
+    SaveDatabase();
+}
+
+void TPlayerForm::btnExitClick() {
+    close();
+}
+
+void TPlayerForm::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void TPlayerForm::ApplyDesignedFixedSize() {
+    // A single fixed border: the user cannot drag the size, but the window can be maximised.
+    if (windowState() & Qt::WindowMaximized) {
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    } else {
+        setFixedSize(kClientWidth, kClientHeight);
+    }
+}
+
+void TPlayerForm::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange) {
+        ApplyDesignedFixedSize();
+    }
+    QWidget::changeEvent(event);
+}
+
+void TPlayerForm::CreatePlayer() {
+    // The player component (TOggPlayer) is created here, with PlayerPosChange installed as
+    // its OnPosChange handler.
+}
+
+void TPlayerForm::FreePlayer() {
+    // The player is told to Stop, then to Close its file, and is freed here.
+}
+
+void TPlayerForm::CreateDisplayControls() {
+    // The banner (TBanner) and the progress bar (TGradProgress) are created here, without
+    // owner.
+}
+
+void TPlayerForm::PlaceBanner() {
+    // Inside SongNameBox: 8, 16; 265 x 33; 18 points bold; yellow on green; empty text.
+}
+
+void TPlayerForm::PlaceProgressBar() {
+    // Inside TimeBox: 10, 68; 135 x 23; visible; ProgBarColor1 to ProgBarColor2 on black,
+    // horizontal.
+}
+
+void TPlayerForm::FreeDisplayControls() {
+    // The banner and the progress bar are freed here.
+}
+
+void TPlayerForm::SetBannerColors(TColor, TColor) {
+    // The banner's font colour and Color are set here.
+}

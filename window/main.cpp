@@ -1,0 +1,65 @@
+// The program's entry: the application object, the main window, the message loop.
+#include "window/PlayProg.h"
+
+#include "platform/Dialogs.h"
+#include "platform/ProgramDir.h"
+#include "platform/Shell.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+int g_closePipe[2] = {-1, -1};
+
+void RequestClose(int) {
+    const char byte = 1;
+    ssize_t written = ::write(g_closePipe[1], &byte, 1);
+    (void)written;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("TAVRO"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/art/TAVRO.png")));
+
+    platform::QtDialogs dialogs;
+    platform::QtShell shell;
+    PlayerServices services;
+    services.dialogs = &dialogs;
+    services.shell = &shell;
+    // The wave-output device: null means the system's device.
+    services.waveOut = nullptr;
+
+    TPlayerForm form(platform::ProgramDirectory(), services);
+    if (!form.FormCreate()) {
+        return 0;
+    }
+
+    // SIGTERM and SIGINT (the session ending, Ctrl+C in a terminal) close the window the way
+    // its close button does, so the settings and the library are still written.
+    std::unique_ptr<QSocketNotifier> closeNotifier;
+    if (::pipe(g_closePipe) == 0) {
+        closeNotifier = std::make_unique<QSocketNotifier>(g_closePipe[0], QSocketNotifier::Read);
+        QObject::connect(closeNotifier.get(), &QSocketNotifier::activated, &form, [&form] {
+            char byte = 0;
+            ssize_t got = ::read(g_closePipe[0], &byte, 1);
+            (void)got;
+            form.close();
+            QApplication::quit();
+        });
+        std::signal(SIGTERM, RequestClose);
+        std::signal(SIGINT, RequestClose);
+    }
+
+    if (form.ShowMainForm()) {
+        form.show();
+    }
+    return QApplication::exec();
+}
