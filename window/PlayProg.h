@@ -21,9 +21,11 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class QTimer;
+class TOggPlayer;
 
 namespace platform {
 class Dialogs;
@@ -82,10 +84,11 @@ public:
     // opened, so a changed settings file cannot make the program read elsewhere.
     static bool IsPlainFileName(const std::string& name);
 
-    // Seams filled by the player component's work: where the player is created (with
-    // PlayerPosChange as its OnPosChange) and where it is stopped, closed and freed.
+    // The player component: created by start-up (with PlayerPosChange as its OnPosChange),
+    // stopped, closed and freed at close.
     void CreatePlayer();
     void FreePlayer();
+    TOggPlayer* Player() const { return m_player.get(); }
     // Seams of the banner and the progress bar: created, placed and freed by start-up and
     // close; coloured by ApplySettings.
     void CreateDisplayControls();
@@ -106,7 +109,7 @@ public:
     bool GetWaveVolume(uint32_t& left, uint32_t& right);
     bool SetWaveVolume(uint32_t volume);
     void LoudnessBarChange();
-    void PlayerPosChange(QObject* sender, int32_t newPosition);
+    void PlayerPosChange(TOggPlayer* sender, uint32_t newPosition);
 
     // --- Appearance.cpp ---------------------------------------------------------------
     void FormResize();
@@ -175,9 +178,11 @@ private:
     void SetGeneralOption(int index, bool on);
     void FindPicture(QLineEdit* edit); // Appearance.cpp
     bool GeneralOption(int index) const;
+    platform::WaveOutDevice* VolumeDevice() const; // Transport.cpp
 
     std::string m_programDir;
     PlayerServices m_services;
+    std::unique_ptr<TOggPlayer> m_player;
     bool m_showMainForm = true;
     bool m_started = false; // the player exists: start-up went past the library check
     bool m_closed = false;

@@ -4,6 +4,8 @@
 // ReadSettings during start-up and written once by WriteSettings at close.
 #include "window/PlayProg.h"
 
+#include "engine/OggPlayer.h"
+
 #include "platform/Dialogs.h"
 #include "platform/Profile.h"
 #include "platform/ProgramDir.h"
@@ -329,12 +331,19 @@ void TPlayerForm::changeEvent(QEvent* event) {
 }
 
 void TPlayerForm::CreatePlayer() {
-    // The player component (TOggPlayer) is created here, with PlayerPosChange installed as
-    // its OnPosChange handler.
+    m_player = std::make_unique<TOggPlayer>(m_services.waveOut);
+    m_player->OnPosChange = [this](TOggPlayer* sender, uint32_t newPosition) {
+        PlayerPosChange(sender, newPosition);
+    };
 }
 
 void TPlayerForm::FreePlayer() {
-    // The player is told to Stop, then to Close its file, and is freed here.
+    if (!m_player) {
+        return;
+    }
+    m_player->Stop();
+    m_player->Close();
+    m_player.reset();
 }
 
 void TPlayerForm::CreateDisplayControls() {

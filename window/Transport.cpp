@@ -27,8 +27,13 @@ void TPlayerForm::PlaySelectedSong() {
     // with the player component.
 }
 
+// The device of the volume bar: the one handed in, else the system's.
+platform::WaveOutDevice* TPlayerForm::VolumeDevice() const {
+    return m_services.waveOut != nullptr ? m_services.waveOut : &platform::SystemWaveOut();
+}
+
 bool TPlayerForm::GetWaveVolume(uint32_t& left, uint32_t& right) {
-    platform::WaveOutDevice* device = m_services.waveOut;
+    platform::WaveOutDevice* device = VolumeDevice();
     if (!HasVolumeControl(device)) {
         return false;
     }
@@ -42,7 +47,7 @@ bool TPlayerForm::GetWaveVolume(uint32_t& left, uint32_t& right) {
 }
 
 bool TPlayerForm::SetWaveVolume(uint32_t volume) {
-    platform::WaveOutDevice* device = m_services.waveOut;
+    platform::WaveOutDevice* device = VolumeDevice();
     if (!HasVolumeControl(device)) {
         return false;
     }
@@ -54,7 +59,7 @@ void TPlayerForm::LoudnessBarChange() {
     SetWaveVolume(static_cast<uint32_t>(level) + static_cast<uint32_t>(level) * 65536u);
 }
 
-void TPlayerForm::PlayerPosChange(QObject*, int32_t) {
+void TPlayerForm::PlayerPosChange(TOggPlayer*, uint32_t) {
     // The player's OnPosChange: sets the progress bar to the share played; filled in with the
     // progress bar.
 }
