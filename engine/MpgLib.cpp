@@ -1,9 +1,7 @@
-// Binding of MPGLib.DLL: one load per process, every entry point by its exact name.
+// Binding of MPGLib.DLL.
 #include "engine/MpgLib.h"
 
-#include "platform/DynLib.h"
-
-#include <mutex>
+#include "engine/LibraryBinding.h"
 
 TMpgLib_OpenStream MpgLib_OpenStream = nullptr;
 TMpgLib_DecodeChunk MpgLib_DecodeChunk = nullptr;
@@ -14,62 +12,30 @@ TMpgLib_Flush MpgLib_Flush = nullptr;
 
 namespace {
 
-std::mutex g_mutex;
-platform::HMODULE g_handle = nullptr;
-
-template <typename F> F Lookup(platform::HMODULE module, const char* name) {
-    return reinterpret_cast<F>(platform::GetProcAddress(module, name));
-}
-
-void ClearEntryPoints() {
-    MpgLib_OpenStream = nullptr;
-    MpgLib_DecodeChunk = nullptr;
-    MpgLib_CloseStream = nullptr;
-    MpgLib_Version = nullptr;
-    MpgLib_GetBitRate = nullptr;
-    MpgLib_Flush = nullptr;
+TLibraryBinding& Binding() {
+    // MpgLib_Flush is looked up but never called, so only the others decide.
+    static TLibraryBinding binding("MPGLib.DLL",
+                                   {
+                                       {"MpgLib_OpenStream", &MpgLib_OpenStream, true},
+                                       {"MpgLib_DecodeChunk", &MpgLib_DecodeChunk, true},
+                                       {"MpgLib_CloseStream", &MpgLib_CloseStream, true},
+                                       {"MpgLib_Version", &MpgLib_Version, true},
+                                       {"MpgLib_GetBitRate", &MpgLib_GetBitRate, true},
+                                       {"MpgLib_Flush", &MpgLib_Flush, false},
+                                   });
+    return binding;
 }
 
 } // namespace
 
 bool LoadMpgLib() {
-    std::lock_guard lock(g_mutex);
-    if (g_handle != nullptr) {
-        return true;
-    }
-    platform::HMODULE module = platform::LoadLibrary("MPGLib.DLL");
-    if (module == nullptr) {
-        return false;
-    }
-    MpgLib_OpenStream = Lookup<TMpgLib_OpenStream>(module, "MpgLib_OpenStream");
-    MpgLib_DecodeChunk = Lookup<TMpgLib_DecodeChunk>(module, "MpgLib_DecodeChunk");
-    MpgLib_CloseStream = Lookup<TMpgLib_CloseStream>(module, "MpgLib_CloseStream");
-    MpgLib_Version = Lookup<TMpgLib_Version>(module, "MpgLib_Version");
-    MpgLib_GetBitRate = Lookup<TMpgLib_GetBitRate>(module, "MpgLib_GetBitRate");
-    MpgLib_Flush = Lookup<TMpgLib_Flush>(module, "MpgLib_Flush");
-    // MpgLib_Flush is looked up but never called, so only the others decide.
-    if (MpgLib_OpenStream == nullptr || MpgLib_DecodeChunk == nullptr ||
-        MpgLib_CloseStream == nullptr || MpgLib_Version == nullptr ||
-        MpgLib_GetBitRate == nullptr) {
-        ClearEntryPoints();
-        platform::FreeLibrary(module);
-        return false;
-    }
-    g_handle = module;
-    return true;
+    return Binding().Load();
 }
 
 bool MpgLibLoaded() {
-    std::lock_guard lock(g_mutex);
-    return g_handle != nullptr;
+    return Binding().Loaded();
 }
 
 void FreeMpgLib() {
-    std::lock_guard lock(g_mutex);
-    if (g_handle == nullptr) {
-        return;
-    }
-    ClearEntryPoints();
-    platform::FreeLibrary(g_handle);
-    g_handle = nullptr;
+    Binding().Free();
 }
