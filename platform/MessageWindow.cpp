@@ -29,8 +29,8 @@ struct MessageQueue {
 
     std::mutex mutex;
     std::array<QueuedMessage, kRingSize> ring{};
-    size_t head = 0;  // next to deliver
-    size_t count = 0; // messages in the ring
+    size_t head = 0;                    // next to deliver
+    size_t count = 0;                   // messages in the ring
     std::deque<QueuedMessage> overflow; // only when the ring is full; keeps order behind it
     int eventFd = -1;
     std::unique_ptr<QSocketNotifier> notifier;
@@ -143,7 +143,9 @@ MessageQueue& Queue() {
 }
 } // namespace
 
-MessageWindow::MessageWindow(WindowProc proc) : m_proc(std::move(proc)) { Queue().AddWindow(); }
+MessageWindow::MessageWindow(WindowProc proc) : m_proc(std::move(proc)) {
+    Queue().AddWindow();
+}
 
 MessageWindow::~MessageWindow() {
     Queue().Forget(this);
@@ -158,7 +160,9 @@ LRESULT MessageWindow::SendMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
     return m_proc ? m_proc(msg, wParam, lParam) : 0;
 }
 
-void PumpMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void PumpMessages() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void WaitMessage(int maxMs) {
     QTimer wakeUp;

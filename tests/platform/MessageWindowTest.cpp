@@ -46,9 +46,8 @@ TEST(MessageWindow, DeliversPostedMessagesInOrderAcrossWindows) {
 }
 
 TEST(MessageWindow, SendMessageCallsAtOnceAndReturnsTheResult) {
-    MessageWindow w([](uint32_t msg, WPARAM, LPARAM) -> LRESULT {
-        return msg == WM_QUERYENDSESSION ? 1 : 0;
-    });
+    MessageWindow w(
+        [](uint32_t msg, WPARAM, LPARAM) -> LRESULT { return msg == WM_QUERYENDSESSION ? 1 : 0; });
     EXPECT_EQ(w.SendMessage(WM_QUERYENDSESSION, 0, 0), 1);
     EXPECT_EQ(w.SendMessage(WM_USER, 0, 0), 0);
 }
