@@ -41,15 +41,20 @@ struct MessageQueue {
         if (eventFd < 0) {
             return false;
         }
+        const bool wasEmpty = count == 0 && overflow.empty();
         if (count < kRingSize && overflow.empty()) {
             ring[(head + count) % kRingSize] = m;
             ++count;
         } else {
             overflow.push_back(m);
         }
-        const uint64_t one = 1;
-        ssize_t written = ::write(eventFd, &one, sizeof one);
-        (void)written; // a full counter still leaves the fd readable
+        // The eventfd stays readable for as long as anything is queued (it is reset only when
+        // Pop finds the queue empty), so one write when the queue fills up is enough.
+        if (wasEmpty) {
+            const uint64_t one = 1;
+            ssize_t written = ::write(eventFd, &one, sizeof one);
+            (void)written; // a full counter still leaves the fd readable
+        }
         return true;
     }
 
@@ -73,6 +78,9 @@ struct MessageQueue {
                 return true;
             }
         }
+        uint64_t value = 0;
+        ssize_t got = ::read(eventFd, &value, sizeof value);
+        (void)got; // EAGAIN: nothing was signalled
         return false;
     }
 
@@ -91,10 +99,10 @@ struct MessageQueue {
         }
     }
 
+    // While a procedure runs, the rest of the queue stays signalled, so a wait inside the
+    // procedure (a nested pump) still delivers the messages behind it, as a nested message
+    // loop does on the platform this stands in for.
     void Dispatch() {
-        uint64_t value = 0;
-        ssize_t got = ::read(eventFd, &value, sizeof value);
-        (void)got; // EAGAIN: a nested dispatch already drained it
         QueuedMessage m;
         while (Pop(m)) {
             if (m.target->m_proc) {

@@ -108,6 +108,23 @@ TEST(MessageWindow, NestedPumpInsideAProcedureDeliversLaterMessages) {
     EXPECT_EQ(order, (std::vector<int>{WM_USER, WM_USER + 1, -1}));
 }
 
+TEST(MessageWindow, NestedPumpDeliversMessagesQueuedBehindTheCurrentOne) {
+    std::vector<uint32_t> order;
+    MessageWindow w([&](uint32_t msg, WPARAM, LPARAM) {
+        order.push_back(msg);
+        if (msg == WM_USER) {
+            // Both messages were queued before delivery began: the wait here must still see
+            // the second one.
+            EXPECT_TRUE(PumpUntil([&] { return order.size() == 2; }));
+        }
+        return 0;
+    });
+    w.PostMessage(WM_USER, 0, 0);
+    w.PostMessage(WM_USER + 1, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return order.size() == 2; }));
+    EXPECT_EQ(order, (std::vector<uint32_t>{WM_USER, WM_USER + 1}));
+}
+
 TEST(MessageWindow, WaitMessageReturnsAfterItsTimeoutWithoutMessages) {
     const auto start = std::chrono::steady_clock::now();
     WaitMessage(30);
