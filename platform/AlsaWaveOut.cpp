@@ -2,7 +2,7 @@
 //
 // Threads. Each open device (AlsaStream) has one writer thread; the functions of AlsaWaveOut
 // run on the caller's thread (the window thread in this program).
-// - The queue (m_head/m_tail, linked through WAVEHDR::lpNext so that queueing never
+// - The queue (m_queue, linked through WAVEHDR::lpNext so that queueing never
 //   allocates), every header's dwFlags while it is queued, and m_command are guarded by the
 //   stream's mutex. The writer takes the head under the lock, plays it without the lock, and
 //   unlinks it under the lock; nobody else unlinks, so the head it plays stays put.
@@ -129,20 +129,9 @@ public:
     MMRESULT Write(WAVEHDR* header) {
         {
             std::lock_guard lock(m_mutex);
-            if ((header->dwFlags & WHDR_PREPARED) == 0) {
-                return WAVERR_UNPREPARED;
+            if (const MMRESULT r = m_queue.Append(header); r != MMSYSERR_NOERROR) {
+                return r;
             }
-            if ((header->dwFlags & WHDR_INQUEUE) != 0) {
-                return WAVERR_STILLPLAYING;
-            }
-            header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
-            header->lpNext = nullptr;
-            if (m_tail != nullptr) {
-                m_tail->lpNext = header;
-            } else {
-                m_head = header;
-            }
-            m_tail = header;
         }
         m_changed.notify_all();
         return MMSYSERR_NOERROR;
@@ -159,7 +148,7 @@ public:
     MMRESULT Close() {
         {
             std::lock_guard lock(m_mutex);
-            if (m_head != nullptr) {
+            if (!m_queue.Empty()) {
                 return WAVERR_STILLPLAYING;
             }
         }
@@ -189,10 +178,9 @@ private:
             Cmd command = Cmd::None;
             {
                 std::unique_lock lock(m_mutex);
-                m_changed.wait(lock,
-                               [this] { return m_command != Cmd::None || m_head != nullptr; });
+                m_changed.wait(lock, [this] { return m_command != Cmd::None || !m_queue.Empty(); });
                 command = m_command;
-                header = m_head;
+                header = m_queue.Front();
             }
             if (command == Cmd::Reset) {
                 ReturnAll();
@@ -208,12 +196,7 @@ private:
             }
             {
                 std::lock_guard lock(m_mutex);
-                m_head = header->lpNext;
-                if (m_head == nullptr) {
-                    m_tail = nullptr;
-                }
-                header->lpNext = nullptr;
-                header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+                m_queue.PopFront();
             }
             Notify(WOM_DONE, reinterpret_cast<DWORD_PTR>(header));
         }
@@ -308,12 +291,7 @@ private:
         WAVEHDR* list = nullptr;
         {
             std::lock_guard lock(m_mutex);
-            list = m_head;
-            m_head = nullptr;
-            m_tail = nullptr;
-            for (WAVEHDR* h = list; h != nullptr; h = h->lpNext) {
-                h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-            }
+            list = m_queue.TakeAll();
         }
         while (list != nullptr) {
             WAVEHDR* next = list->lpNext;
@@ -337,8 +315,7 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    WAVEHDR* m_head = nullptr;
-    WAVEHDR* m_tail = nullptr;
+    WaveHeaderQueue m_queue;
     Cmd m_command = Cmd::None;
     std::atomic<bool> m_interrupt{false};
 

@@ -26,16 +26,10 @@ TestWaveOut::~TestWaveOut() {
 }
 
 WAVEHDR* TestWaveOut::PopLocked(bool capture) {
-    WAVEHDR* header = m_head;
+    WAVEHDR* header = m_queue.PopFront();
     if (header == nullptr) {
         return nullptr;
     }
-    m_head = header->lpNext;
-    if (m_head == nullptr) {
-        m_tail = nullptr;
-    }
-    header->lpNext = nullptr;
-    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
     --m_queued;
     if (capture) {
         m_captured.insert(m_captured.end(), header->lpData,
@@ -53,7 +47,7 @@ void TestWaveOut::Notify(UINT msg, DWORD_PTR param) {
 void TestWaveOut::Run() {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [this] { return m_stop || m_head != nullptr; });
+        m_changed.wait(lock, [this] { return m_stop || !m_queue.Empty(); });
         if (m_stop) {
             return;
         }
@@ -231,20 +225,9 @@ MMRESULT TestWaveOut::waveOutWrite(HWAVEOUT hwo, WAVEHDR* header, UINT size) {
     }
     {
         std::lock_guard lock(m_mutex);
-        if ((header->dwFlags & WHDR_PREPARED) == 0) {
-            return WAVERR_UNPREPARED;
+        if (const MMRESULT r = m_queue.Append(header); r != MMSYSERR_NOERROR) {
+            return r;
         }
-        if ((header->dwFlags & WHDR_INQUEUE) != 0) {
-            return WAVERR_STILLPLAYING;
-        }
-        header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
-        header->lpNext = nullptr;
-        if (m_tail != nullptr) {
-            m_tail->lpNext = header;
-        } else {
-            m_head = header;
-        }
-        m_tail = header;
         ++m_writes;
         m_maxQueued = std::max(m_maxQueued, ++m_queued);
     }
@@ -285,7 +268,7 @@ MMRESULT TestWaveOut::waveOutClose(HWAVEOUT hwo) {
     }
     {
         std::unique_lock lock(m_mutex);
-        if (m_head != nullptr) {
+        if (!m_queue.Empty()) {
             return WAVERR_STILLPLAYING;
         }
         // A done report the worker is still delivering must not arrive after the close.

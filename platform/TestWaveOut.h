@@ -80,8 +80,7 @@ private:
     WaveOutProc m_callback = nullptr;
     DWORD_PTR m_instance = 0;
     WAVEFORMATEX m_format{};
-    WAVEHDR* m_head = nullptr;
-    WAVEHDR* m_tail = nullptr;
+    WaveHeaderQueue m_queue;
     int m_queued = 0;
     int m_maxQueued = 0;
     int m_opens = 0;

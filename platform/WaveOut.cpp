@@ -66,4 +66,46 @@ MMRESULT WaveOutErrorText(MMRESULT error, char* text, UINT size) {
     return found != nullptr ? MMSYSERR_NOERROR : MMSYSERR_BADERRNUM;
 }
 
+MMRESULT WaveHeaderQueue::Append(WAVEHDR* header) {
+    if ((header->dwFlags & WHDR_PREPARED) == 0) {
+        return WAVERR_UNPREPARED;
+    }
+    if ((header->dwFlags & WHDR_INQUEUE) != 0) {
+        return WAVERR_STILLPLAYING;
+    }
+    header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+    header->lpNext = nullptr;
+    if (m_tail != nullptr) {
+        m_tail->lpNext = header;
+    } else {
+        m_head = header;
+    }
+    m_tail = header;
+    return MMSYSERR_NOERROR;
+}
+
+WAVEHDR* WaveHeaderQueue::PopFront() {
+    WAVEHDR* header = m_head;
+    if (header == nullptr) {
+        return nullptr;
+    }
+    m_head = header->lpNext;
+    if (m_head == nullptr) {
+        m_tail = nullptr;
+    }
+    header->lpNext = nullptr;
+    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    return header;
+}
+
+WAVEHDR* WaveHeaderQueue::TakeAll() {
+    WAVEHDR* list = m_head;
+    m_head = nullptr;
+    m_tail = nullptr;
+    for (WAVEHDR* h = list; h != nullptr; h = h->lpNext) {
+        h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    }
+    return list;
+}
+
 } // namespace platform

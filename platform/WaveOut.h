@@ -119,6 +119,24 @@ public:
 // characters and a terminating zero. Unknown codes give an empty text and MMSYSERR_BADERRNUM.
 MMRESULT WaveOutErrorText(MMRESULT error, char* text, UINT size);
 
+// The buffers a device holds, oldest first, chained through WAVEHDR::lpNext so that queueing
+// needs no memory of its own. Not locked: each device guards it with its own mutex.
+class WaveHeaderQueue {
+public:
+    // Appends a prepared header that is not queued yet, marking it queued and not done.
+    MMRESULT Append(WAVEHDR* header);
+    WAVEHDR* Front() const { return m_head; }
+    bool Empty() const { return m_head == nullptr; }
+    // Takes the oldest header off and marks it done; null when empty.
+    WAVEHDR* PopFront();
+    // Takes every header off and marks each done; returns them still chained through lpNext.
+    WAVEHDR* TakeAll();
+
+private:
+    WAVEHDR* m_head = nullptr;
+    WAVEHDR* m_tail = nullptr;
+};
+
 // The device the program uses when none is handed in: ALSA's "default" PCM. Created on first
 // use, lives until the process ends.
 WaveOutDevice& SystemWaveOut();
