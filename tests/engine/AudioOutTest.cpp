@@ -1,6 +1,8 @@
 #include "engine/AudioOut.h"
 #include "platform/TestWaveOut.h"
 
+#include "tests/support/PumpUntil.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,17 +14,6 @@ using namespace platform;
 using Completion = TestWaveOut::Completion;
 
 namespace {
-
-template <typename Pred> bool PumpUntil(Pred done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        WaitMessage(10);
-    }
-    return true;
-}
 
 // Gives `buffers` buffers of distinct PCM (the last one `lastSize` bytes when not 0), then
 // reports that it has nothing more. Keeps what it gave, in order.

@@ -9,7 +9,9 @@
 #include "platform/TestWaveOut.h"
 #include "tools/TestMedia.h"
 
+#include "tests/support/PumpUntil.h"
 #include <QTimer>
+
 #include <gtest/gtest.h>
 #include <mpg123.h>
 #include <vorbis/vorbisfile.h>
@@ -45,16 +47,8 @@ fs::path Scratch() {
     return dir;
 }
 
-// Pumps the window thread until `done` holds; false after the deadline.
 bool WaitUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        platform::WaitMessage(20);
-    }
-    return true;
+    return PumpUntil(done, std::chrono::seconds(60));
 }
 
 Pcm VorbisReference(const fs::path& file, uint32_t fromMs = 0) {

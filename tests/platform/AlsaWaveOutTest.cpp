@@ -3,6 +3,8 @@
 #include "platform/AlsaWaveOut.h"
 #include "engine/AudioOut.h"
 
+#include "tests/support/PumpUntil.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -40,17 +42,6 @@ std::string CaptureFile(const char* name) {
 std::vector<char> ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-template <typename Pred> bool PumpUntil(Pred done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        WaitMessage(10);
-    }
-    return true;
 }
 
 // Records the callbacks of a device opened directly; can hold the writer thread inside the

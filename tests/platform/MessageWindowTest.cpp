@@ -1,5 +1,7 @@
 #include "platform/MessageWindow.h"
 
+#include "tests/support/PumpUntil.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,22 +10,6 @@
 #include <vector>
 
 using namespace platform;
-
-namespace {
-
-// Pumps until `done` holds or two seconds pass; returns whether it held.
-template <typename Pred> bool PumpUntil(Pred done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        WaitMessage(10);
-    }
-    return true;
-}
-
-} // namespace
 
 TEST(MessageWindow, DeliversPostedMessagesInOrderAcrossWindows) {
     std::vector<std::pair<int, uint32_t>> seen;
