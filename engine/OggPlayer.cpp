@@ -568,6 +568,10 @@ void TOggPlayer::ResumeOutput() {
 void TOggPlayer::Stop() {
     if (m_state == psPlaying || m_state == psPaused) {
         StopOutput(NewRequest());
+    } else if (m_suspending) {
+        // Asked for while a pause closes the output (the state reads stopped until the pause
+        // is done): the song ends stopped, not paused.
+        NewRequest();
     }
 }
 
