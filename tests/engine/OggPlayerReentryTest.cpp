@@ -141,7 +141,7 @@ TEST_F(PlayerReentryTest, FreeingThePlayerFromItsEndReportsIsSafe) {
 // A handler inside Stop's wait goes on to the next song (as the window does at a song's end):
 // Stop returns at once and the new song plays on, whole.
 TEST_F(PlayerReentryTest, ASongStartedInsideStopsWaitPlaysOn) {
-    TestWaveOut device;
+    TestWaveOut device{TestWaveOut::Completion::Manual};
     TOggPlayer player(&device);
     const fs::path next = Media("short.mp3");
     int ends = 0;
@@ -150,6 +150,7 @@ TEST_F(PlayerReentryTest, ASongStartedInsideStopsWaitPlaysOn) {
     player.Play();
     size_t start = 0;
     InsideTheNextWait nextSong([&] {
+        device.Complete(8);
         player.Close();
         start = device.Captured().size();
         ASSERT_TRUE(player.Open(next.string()));
@@ -159,7 +160,10 @@ TEST_F(PlayerReentryTest, ASongStartedInsideStopsWaitPlaysOn) {
     EXPECT_EQ(nextSong.Runs(), 1);
     EXPECT_EQ(player.State(), psPlaying);
     EXPECT_EQ(player.CurrentFile(), next.string());
-    ASSERT_TRUE(WaitUntil([&] { return ends == 1; }));
+    ASSERT_TRUE(WaitUntil([&] {
+        device.Complete(8);
+        return ends == 1;
+    }));
     const Pcm all = device.Captured();
     const Pcm played(all.begin() + static_cast<long>(start), all.end());
     EXPECT_TRUE(played == Reference(next)) << Compare(played, Reference(next));

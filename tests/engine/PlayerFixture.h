@@ -156,7 +156,9 @@ protected:
     void TearDown() override { player.reset(); }
 
     // Opens the song with fresh event records; `atPosition` may act on each position report.
-    fs::path Open(std::string_view name) {
+    fs::path Open(std::string_view name) { return OpenFile(Media(name)); }
+
+    fs::path OpenFile(const fs::path& file) {
         positions.clear();
         bitRates.clear();
         playEnds = 0;
@@ -165,7 +167,9 @@ protected:
         player->OnPosChange = [this](TOggPlayer*, uint32_t pos) {
             positions.push_back(pos);
             if (atPosition) {
-                atPosition(pos);
+                // A copy: the action may clear atPosition while it runs.
+                const auto action = atPosition;
+                action(pos);
             }
         };
         player->OnBitRateChange = [this](TOggPlayer*, int32_t br) { bitRates.push_back(br); };
@@ -173,7 +177,6 @@ protected:
             ++playEnds;
             atPlayEnd = static_cast<int>(positions.size());
         };
-        const fs::path file = Media(name);
         player->Close();
         start = device.Captured().size();
         EXPECT_TRUE(player->Open(file.string()));
