@@ -1,6 +1,7 @@
 // The wave-output device interface: the shape of the multimedia system's waveOut functions,
 // so that the wave output above it reads like the code it stands in for. Two backends: ALSA
-// for the real program (AlsaWaveOut) and a scriptable in-memory one for tests (TestWaveOut).
+// for the real program (AlsaWaveOut) and a scriptable in-memory one for tests (TestWaveOut,
+// in tests/support).
 //
 // Callback contract (as with the platform this stands in for): the callback is called with
 // WOM_OPEN from inside waveOutOpen, with WOM_DONE once per written buffer when the device has

@@ -1,5 +1,5 @@
 #include "engine/AudioOut.h"
-#include "platform/TestWaveOut.h"
+#include "tests/support/TestWaveOut.h"
 
 #include "tests/support/PumpUntil.h"
 

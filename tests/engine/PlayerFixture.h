@@ -11,7 +11,7 @@
 #include "media/MP3Util.h"
 #include "platform/MessageWindow.h"
 #include "platform/ProgramDir.h"
-#include "platform/TestWaveOut.h"
+#include "tests/support/TestWaveOut.h"
 #include "tools/TestMedia.h"
 
 #include "tests/support/PumpUntil.h"

@@ -1,5 +1,5 @@
 // Scripted answers for the dialogs.
-#include "platform/TestDialogs.h"
+#include "tests/support/TestDialogs.h"
 
 namespace platform {
 

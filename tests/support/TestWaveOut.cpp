@@ -1,7 +1,7 @@
 // The in-memory wave-out device. The worker thread (immediate completion only) and the test's
 // thread share the queue and the records; one mutex guards them, and the callback is always
 // called without it, as the ALSA backend does.
-#include "platform/TestWaveOut.h"
+#include "tests/support/TestWaveOut.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "window/PlayProg.h"
 
-#include "platform/TestDialogs.h"
+#include "tests/support/TestDialogs.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "platform/MessageWindow.h"
 #include "platform/Profile.h"
 #include "platform/Shell.h"
-#include "platform/TestDialogs.h"
+#include "tests/support/TestDialogs.h"
 #include "platform/WaveOut.h"
 
 #include <gtest/gtest.h>
