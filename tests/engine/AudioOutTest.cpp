@@ -365,6 +365,29 @@ TEST(AudioOut, RefusedBufferWhilePlayingEndsOutputInsteadOfHanging) {
     EXPECT_EQ(rig.played, 1);
 }
 
+// The client runs dry while the output is primed, so feeding has stopped; the first buffer
+// comes back while the second is being written, and that write is refused. The buffer that
+// came back saw another still counted and posted no close; the refused write must.
+TEST(AudioOut, ARefusedWriteAfterFeedingStoppedClosesOnceTheLastBufferIsBack) {
+    Rig rig;
+    rig.Attach();
+    rig.client.buffers = 2;
+    rig.device.beforeWrite = [&](int calls) {
+        if (calls == 1) {
+            EXPECT_EQ(rig.device.Complete(1), 1);
+            rig.device.writeResult = MMSYSERR_NOMEM;
+        }
+    };
+    TPlayer& p = rig.out.Player();
+    ASSERT_TRUE(p.StartPlaying());
+    EXPECT_FALSE(p.Feeding());
+    EXPECT_EQ(p.QueuedCount(), 0);
+    ASSERT_TRUE(PumpUntil([&] { return rig.played > 0; }));
+    EXPECT_FALSE(p.DeviceOpen());
+    EXPECT_FALSE(rig.device.IsOpen());
+    EXPECT_EQ(rig.played, 1);
+}
+
 TEST(AudioOut, FailedCloseKeepsTheDeviceOpenAndSaysWhy) {
     struct Row {
         MMRESULT TestWaveOut::*field;

@@ -214,6 +214,10 @@ MMRESULT TestWaveOut::waveOutUnprepareHeader(HWAVEOUT hwo, WAVEHDR* header, UINT
 }
 
 MMRESULT TestWaveOut::waveOutWrite(HWAVEOUT hwo, WAVEHDR* header, UINT size) {
+    if (beforeWrite) {
+        beforeWrite(m_writeCalls);
+    }
+    ++m_writeCalls;
     if (!Valid(hwo)) {
         return MMSYSERR_INVALHANDLE;
     }

@@ -7,6 +7,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -32,6 +33,9 @@ public:
     MMRESULT resetResult = MMSYSERR_NOERROR;
     MMRESULT closeResult = MMSYSERR_NOERROR;
     DWORD support = WAVECAPS_VOLUME | WAVECAPS_LRVOLUME;
+    // Called at the start of every waveOutWrite, on the caller's thread, with the number of
+    // write calls before it: a test can complete buffers or change a result right there.
+    std::function<void(int calls)> beforeWrite;
 
     // Manual completion: reports up to `count` queued buffers done, oldest first, from the
     // calling thread. Returns how many it completed.
@@ -87,6 +91,7 @@ private:
     int m_closes = 0;
     int m_resets = 0;
     int m_writes = 0;
+    int m_writeCalls = 0;
     int m_prepares = 0;
     DWORD m_volume = 0xFFFFFFFFu;
     std::vector<char> m_captured;
