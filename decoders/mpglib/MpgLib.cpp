@@ -92,12 +92,13 @@ void NoteBitRate(mpg123_handle* decoder) {
     }
     int32_t bitRate = info.bitrate * 1000;
     if (bitRate <= 0 && info.framesize > 0 && info.rate > 0) {
-        // Free format: the frame's own size and duration give its rate.
+        // Free format: the frame's own size (libmpg123 counts the header in it) and duration
+        // give its rate.
         const long samples = info.layer == 1                                   ? 384
                              : (info.layer == 3 && info.version != MPG123_1_0) ? 576
                                                                                : 1152;
-        bitRate = static_cast<int32_t>(static_cast<int64_t>(info.framesize + 4) * 8 * info.rate /
-                                       samples);
+        bitRate =
+            static_cast<int32_t>(static_cast<int64_t>(info.framesize) * 8 * info.rate / samples);
     }
     g_bitRate.store(std::max(bitRate, 0), std::memory_order_relaxed);
 }

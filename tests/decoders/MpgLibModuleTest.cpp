@@ -237,3 +237,41 @@ TEST_F(MpgLibDll, VersionTextFitsTheCallersBuffer) {
 }
 
 } // namespace
+
+// Free format: no bit-rate index in the headers (index 0). The library decodes it as libmpg123
+// does and reports the rate that the frame size and the sample rate give; at 48000 Hz and
+// 200 kbit/s every MPEG 1 Layer III frame is 600 bytes without padding, exactly 200000 bit/s.
+TEST_F(MpgLibDll, DecodesFreeFormatAndReportsTheRateItsFramesGive) {
+    const auto path = FreshDir("MpgLibFreeFormat") / "free.mp3";
+    testmedia::Mp3Spec spec;
+    spec.sampleRate = 48000;
+    spec.bitRateKbps = 200;
+    spec.freeFormat = true;
+    spec.infoFrame = false;
+    spec.frames = 48000;
+    ASSERT_TRUE(testmedia::WriteMp3(path, spec));
+    const Bytes file = ReadFile(path);
+    ASSERT_GT(file.size(), 4u);
+    ASSERT_EQ(file[0], 0xFF);
+    ASSERT_EQ(file[2] >> 4, 0) << "bit-rate index 0";
+    ASSERT_EQ(file[600], 0xFF) << "frames of 600 bytes";
+    const Bytes reference = ReferenceMp3(path);
+    ASSERT_GT(reference.size(), 0u);
+
+    for (const size_t block : {size_t{604}, size_t{97}}) {
+        SCOPED_TRACE(block);
+        int32_t handle = 0;
+        ASSERT_NE(lib.Open(&handle), -1);
+        Decoded out;
+        for (size_t at = 0; at < file.size(); at += block) {
+            const size_t n = std::min(block, file.size() - at);
+            Collect(handle, file.data() + at, static_cast<int32_t>(n), 4608, out);
+        }
+        EXPECT_EQ(Collect(handle, nullptr, 0, 4608, out), 1);
+        lib.Close(handle);
+        EXPECT_EQ(out.errors, 0);
+        EXPECT_TRUE(out.pcm == reference)
+            << "got " << out.pcm.size() << " bytes, want " << reference.size();
+        EXPECT_EQ(out.bitRates, std::set<int32_t>{200000});
+    }
+}
