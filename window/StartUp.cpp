@@ -58,6 +58,9 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
     if (m_programDir.empty() || m_programDir.back() != '/') {
         m_programDir.push_back('/');
     }
+    // One program directory: the one this window checks for the decoder library is the one
+    // the player loads its libraries from.
+    platform::SetProgramDirectory(m_programDir);
     BuildLayout();
     ApplyDesignedFixedSize();
 

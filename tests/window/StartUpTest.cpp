@@ -1,10 +1,16 @@
 #include "window/PlayProg.h"
 
+#include "engine/MpgLib.h"
+#include "engine/OggPlayer.h"
+#include "engine/VorbisDll.h"
+#include "platform/ProgramDir.h"
+#include "tests/support/TestWaveOut.h"
+
 #include "platform/MessageWindow.h"
 #include "platform/Profile.h"
 #include "platform/Shell.h"
-#include "tests/support/TestDialogs.h"
 #include "platform/WaveOut.h"
+#include "tests/support/TestDialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -345,6 +351,27 @@ TEST(StartUp, MissingDecoderLibraryShowsTheMessageAndTouchesNothing) {
     fs::create_directory(folder / "VORBIS.DLL");
     Session run(folder);
     EXPECT_FALSE(run.form->FormCreate());
+}
+
+// The directory the window is given is the program directory: the player loads its decoder
+// libraries from there, wherever the process thought its program directory was.
+TEST(StartUp, ThePlayerLoadsItsLibrariesFromTheWindowsProgramDirectory) {
+    const fs::path dir = ProgramDir("LibrariesHere", false);
+    for (const char* name : {"Vorbis.DLL", "MPGLib.DLL"}) {
+        const auto built = platform::FindFileNoCase(TAVRO_PROGRAM_DIR, name);
+        ASSERT_TRUE(built.has_value()) << name;
+        fs::copy_file(*built, dir / name);
+    }
+    FreeMpgLib();
+    FreeVorbisLib();
+    platform::SetProgramDirectory(ProgramDir("NoLibrariesHere", false).string());
+    platform::TestWaveOut device;
+    Session run(dir, &device);
+    ASSERT_TRUE(run.form->FormCreate());
+    ASSERT_NE(run.form->Player(), nullptr);
+    EXPECT_EQ(run.form->Player()->State(), psReady) << run.form->Player()->LibVersion();
+    EXPECT_EQ(platform::ProgramDirectory(), dir.string() + "/");
+    run.form->FormClose();
 }
 
 TEST(StartUp, VolumeFoundAtStartIsBackAfterClose) {
