@@ -4,6 +4,8 @@
 // ReadSettings during start-up and written once by WriteSettings at close.
 #include "window/PlayProg.h"
 
+#include "window/GeneralOptions.h"
+
 #include "engine/OggPlayer.h"
 
 #include "platform/Dialogs.h"
@@ -137,7 +139,7 @@ void TPlayerForm::StartUp() {
     SongLength = 0;
     AniFrame = 1;
     ReadSettings();
-    if (GeneralOption(5)) {
+    if (GeneralOption(goStartMaximized)) {
         setMinimumSize(0, 0);
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
@@ -157,7 +159,7 @@ void TPlayerForm::StartUp() {
     if (TrayEnabled() && TrayIconAvailable()) {
         m_showMainForm = false;
     }
-    if (GeneralOption(3) && PlayListView->currentItem() != nullptr) {
+    if (GeneralOption(goStartPlayingAtProgramStart) && PlayListView->currentItem() != nullptr) {
         PlaySelectedSong();
     }
 }
@@ -249,11 +251,11 @@ void TPlayerForm::ApplySettings() {
         control->setFont(own);
     }
 
-    SetTrayEnabled(GeneralOption(4));
+    SetTrayEnabled(GeneralOption(goShowInSystemTray));
     if (!TopPicEdit->text().isEmpty()) {
         TopPicEditChange();
     }
-    AniImage->setVisible(!GeneralOption(2));
+    AniImage->setVisible(!GeneralOption(goNoAnimatedRainbowLine));
     LanguageCombo->setCurrentIndex(
         LanguageCombo->findText(QString::fromStdString(LanguageFile), Qt::MatchFixedString));
 
