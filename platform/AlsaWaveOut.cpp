@@ -393,6 +393,11 @@ MMRESULT AlsaWaveOut::waveOutGetDevCaps(UINT deviceId, WAVEOUTCAPS* caps, UINT s
 
 MMRESULT AlsaWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT deviceId, const WAVEFORMATEX* format,
                                   WaveOutProc callback, DWORD_PTR instance, DWORD flags) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_alsaCode = MMSYSERR_NOERROR;
+        m_alsaText.clear();
+    }
     if (phwo == nullptr || format == nullptr) {
         return MMSYSERR_INVALPARAM;
     }
@@ -410,7 +415,7 @@ MMRESULT AlsaWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT deviceId, const WAVEFORMA
     const int opened =
         snd_pcm_open(&raw, m_pcmName.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
     if (opened < 0) {
-        return FromAlsa(opened);
+        return AlsaFailure(opened, FromAlsa(opened));
     }
     PcmHandle pcm(raw);
     const snd_pcm_format_t sampleFormat =
@@ -418,7 +423,7 @@ MMRESULT AlsaWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT deviceId, const WAVEFORMA
     const int set = snd_pcm_set_params(pcm.get(), sampleFormat, SND_PCM_ACCESS_RW_INTERLEAVED,
                                        format->nChannels, format->nSamplesPerSec, 1, kLatencyUs);
     if (set < 0) {
-        return set == -ENOMEM ? MMSYSERR_NOMEM : WAVERR_BADFORMAT;
+        return AlsaFailure(set, set == -ENOMEM ? MMSYSERR_NOMEM : WAVERR_BADFORMAT);
     }
 
     auto stream = std::make_unique<AlsaStream>(
@@ -500,7 +505,24 @@ MMRESULT AlsaWaveOut::waveOutClose(HWAVEOUT hwo) {
     return MMSYSERR_NOERROR;
 }
 
+MMRESULT AlsaWaveOut::AlsaFailure(int error, MMRESULT code) {
+    std::lock_guard lock(m_mutex);
+    m_alsaCode = code;
+    m_alsaText = snd_strerror(error);
+    return code;
+}
+
 MMRESULT AlsaWaveOut::waveOutGetErrorText(MMRESULT error, char* text, UINT size) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (error != MMSYSERR_NOERROR && error == m_alsaCode && !m_alsaText.empty() &&
+            text != nullptr && size > 0) {
+            const size_t length = std::min<size_t>(m_alsaText.size(), size - 1);
+            std::memcpy(text, m_alsaText.data(), length);
+            text[length] = '\0';
+            return MMSYSERR_NOERROR;
+        }
+    }
     return WaveOutErrorText(error, text, size);
 }
 

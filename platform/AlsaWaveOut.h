@@ -44,10 +44,15 @@ private:
     static constexpr size_t kMaxStreams = 8;
 
     AlsaStream* Find(HWAVEOUT hwo);
+    MMRESULT AlsaFailure(int error, MMRESULT code);
 
     const std::string m_pcmName;
     std::mutex m_mutex; // guards m_streams
     std::array<AlsaStream*, kMaxStreams> m_streams{};
+    // ALSA's own text (snd_strerror) for the last failure it reported, and the code that
+    // failure was given: the error text of that code is ALSA's, which says more.
+    MMRESULT m_alsaCode = MMSYSERR_NOERROR; // guarded by m_mutex
+    std::string m_alsaText;                 // guarded by m_mutex
     // Left in the low 16 bits, right in the high; one gain for everything this process plays.
     std::atomic<DWORD> m_volume{0xFFFFFFFFu};
 };

@@ -251,8 +251,21 @@ TEST(AlsaWaveOut, NoDefaultPcmMeansNoDevice) {
     EXPECT_EQ(device.waveOutGetDevCaps(WAVE_MAPPER, &caps, sizeof caps), MMSYSERR_BADDEVICEID);
     const WAVEFORMATEX format = Format(2, 16, 44100);
     HWAVEOUT hwo = nullptr;
-    EXPECT_NE(device.waveOutOpen(&hwo, WAVE_MAPPER, &format, nullptr, 0, CALLBACK_FUNCTION),
-              MMSYSERR_NOERROR);
+    const MMRESULT refused =
+        device.waveOutOpen(&hwo, WAVE_MAPPER, &format, nullptr, 0, CALLBACK_FUNCTION);
+    EXPECT_NE(refused, MMSYSERR_NOERROR);
+    // The text of the failure is ALSA's own, not the general one of the code.
+    char text[MAXERRORLENGTH] = {};
+    char general[MAXERRORLENGTH] = {};
+    EXPECT_EQ(device.waveOutGetErrorText(refused, text, MAXERRORLENGTH), MMSYSERR_NOERROR);
+    WaveOutErrorText(refused, general, MAXERRORLENGTH);
+    EXPECT_STRNE(text, "");
+    EXPECT_STRNE(text, general);
+    // An open refused before ALSA was asked has the general text again.
+    EXPECT_EQ(device.waveOutOpen(&hwo, 5, &format, nullptr, 0, CALLBACK_FUNCTION),
+              MMSYSERR_BADDEVICEID);
+    device.waveOutGetErrorText(refused, text, MAXERRORLENGTH);
+    EXPECT_STREQ(text, general);
     TAudioOut out(&device);
     EXPECT_FALSE(out.ReadyToGo());
 }
