@@ -23,7 +23,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -50,7 +49,15 @@ std::optional<std::string> ReadWholeFile(const fs::path& file) {
     if (!in) {
         return std::nullopt;
     }
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Read in one piece at the size the file has now, then whatever it has grown by since.
+    const uintmax_t size = fs::file_size(file, ec);
+    std::string text(ec ? 0 : static_cast<size_t>(size), '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(in.gcount()));
+    char block[1 << 16];
+    while (in && (in.read(block, sizeof block) || in.gcount() > 0)) {
+        text.append(block, static_cast<size_t>(in.gcount()));
+    }
     if (in.bad()) {
         return std::nullopt;
     }
@@ -87,6 +94,9 @@ void TPlayerForm::SetUpLibraryViews() {
         view->setSelectionMode(QAbstractItemView::SingleSelection);
         view->setSelectionBehavior(QAbstractItemView::SelectRows);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        // Every row is one line high: selecting a row of a large library then need not
+        // measure all the others.
+        view->setUniformRowHeights(true);
         // The selected row stays marked while another control has the focus.
         QPalette colours = view->palette();
         for (const auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
@@ -138,9 +148,9 @@ void TPlayerForm::SelectRow(QTreeWidget* view, QTreeWidgetItem* row) {
         view->setCurrentItem(nullptr);
         return;
     }
-    view->setCurrentItem(row); // single selection: the row becomes the only selected one
+    // Single selection: the row becomes the only selected one, and is scrolled into view.
+    view->setCurrentItem(row);
     row->setSelected(true);
-    view->scrollToItem(row);
 }
 
 QTreeWidgetItem* TPlayerForm::AddAlbumRow(const QString& name, const QString& songs,
@@ -196,11 +206,9 @@ void TPlayerForm::LoadDatabase() {
     QList<QTreeWidgetItem*> rows;
     rows.reserve(static_cast<qsizetype>(albums.size()));
     for (const AlbumRecord& album : albums) {
-        auto* row = new QTreeWidgetItem;
-        row->setText(kAlbumNameColumn, FromFile(album.Name));
-        row->setText(kAlbumSongsColumn, FromFile(album.Songs));
-        row->setText(kAlbumPicPathColumn, FromFile(album.PicPath));
-        rows.push_back(row);
+        // In column order: name, songs, picture.
+        rows.push_back(new QTreeWidgetItem(
+            QStringList{FromFile(album.Name), FromFile(album.Songs), FromFile(album.PicPath)}));
     }
     AlbumView->addTopLevelItems(rows);
     if (rows.isEmpty()) {
@@ -267,27 +275,33 @@ void TPlayerForm::ShowAlbum() {
     }
 }
 
+std::string TPlayerForm::SongFieldsText(const QTreeWidgetItem* row) {
+    // All four fields, also for a row read from a playlist (its last two are empty), so the
+    // stored list never slips out of its groups of four.
+    std::string text;
+    for (int column = kSongNameColumn; column <= kFileNameColumn; ++column) {
+        if (column > kSongNameColumn) {
+            text.push_back(',');
+        }
+        const QByteArray field = row->text(column).toUtf8();
+        AppendCommaField(text,
+                         std::string_view(field.constData(), static_cast<size_t>(field.size())));
+    }
+    return text;
+}
+
 void TPlayerForm::StoreSongList() {
     QTreeWidgetItem* album = SelectedAlbum();
     if (album == nullptr) {
         return;
     }
-    // Every row gives all four fields, also one read from a playlist (its last two are
-    // empty), so the stored list never slips out of its groups of four.
     std::string text;
-    bool first = true;
     const int count = PlayListView->topLevelItemCount();
     for (int i = 0; i < count; ++i) {
-        const QTreeWidgetItem* row = PlayListView->topLevelItem(i);
-        for (int column = kSongNameColumn; column <= kFileNameColumn; ++column) {
-            if (!first) {
-                text.push_back(',');
-            }
-            first = false;
-            const QByteArray field = row->text(column).toUtf8();
-            AppendCommaField(
-                text, std::string_view(field.constData(), static_cast<size_t>(field.size())));
+        if (i > 0) {
+            text.push_back(',');
         }
+        text += SongFieldsText(PlayListView->topLevelItem(i));
     }
     album->setText(kAlbumSongsColumn, FromFile(text));
 }

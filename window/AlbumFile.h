@@ -8,15 +8,17 @@
 #include <string_view>
 #include <vector>
 
+// One album's three lines; the views point into the text read or the strings written.
 struct AlbumRecord {
-    std::string Name;    // AlbumName, also the name of the album folder
-    std::string Songs;   // comma text, four fields per song
-    std::string PicPath; // picture file name inside the album folder; empty: none
+    std::string_view Name;    // AlbumName, also the name of the album folder
+    std::string_view Songs;   // comma text, four fields per song
+    std::string_view PicPath; // picture file name inside the album folder; empty: none
 };
 
 // The lines of a text as the library reader splits them. The views point into `text`.
 std::vector<std::string_view> SplitLines(std::string_view text);
 
+// The albums of a library text; the records point into `text`.
 std::vector<AlbumRecord> ReadAlbumFile(std::string_view text);
 
 // Appends one line and its CR LF. A line break or NUL inside the text would split the album

@@ -236,6 +236,8 @@ private:
     // Playlists.cpp: stops and closes the player until no file is open (a handler run inside
     // its waits may have opened one); false when there is no player.
     bool ReleasePlayer();
+    // A song row's four fields as comma text.
+    static std::string SongFieldsText(const QTreeWidgetItem* row);
     QTreeWidgetItem* NewSongItem(const QString& name, const QString& duration,
                                  const QString& durationNumber, const QString& fileName) const;
 

@@ -63,11 +63,18 @@ void TPlayerForm::PLLoadButtonClick() {
 }
 
 void TPlayerForm::AddSongFiles(const QStringList& files) {
+    // The album's list is stored after every added song. While nothing else has changed it
+    // in between, the new song's fields are appended to what was stored last instead of
+    // encoding the whole list again, which would make a large add slow down with every song.
+    const QTreeWidgetItem* storedAlbum = nullptr;
+    QString stored;
+    int storedRows = 0;
     for (const QString& file : files) {
         const std::string path = file.toStdString();
         const std::string extension = UpperExtension(path);
         if (extension == ".PLI") {
             ReadPlaylist(path);
+            storedAlbum = nullptr; // the list shown is no longer the one stored
         } else if (extension == ".OGG") {
             // Without an album the row would be lost with the next album shown.
             if (SelectedAlbum() == nullptr) {
@@ -85,7 +92,18 @@ void TPlayerForm::AddSongFiles(const QStringList& files) {
                 AddSongRow(FromUtf8(SongNameOfFile(name)), FromUtf8(DurationText(duration)),
                            FromUtf8(DurationNumberText(duration)), FromUtf8(name));
             SelectRow(PlayListView, row);
-            StoreSongList();
+            QTreeWidgetItem* album = SelectedAlbum();
+            const int rows = PlayListView->topLevelItemCount();
+            if (album != nullptr && album == storedAlbum && rows == storedRows + 1 &&
+                album->text(kAlbumSongsColumn) == stored) {
+                stored += QLatin1Char(',') + FromUtf8(SongFieldsText(row));
+                album->setText(kAlbumSongsColumn, stored);
+            } else {
+                StoreSongList();
+                storedAlbum = album;
+                stored = album ? album->text(kAlbumSongsColumn) : QString();
+            }
+            storedRows = rows;
         }
     }
     if (PlayListView->topLevelItemCount() > 0) {

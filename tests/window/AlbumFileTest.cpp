@@ -8,11 +8,9 @@
 #include <vector>
 
 TEST(AlbumFile, TheExampleAlbumIsThreeLinesWithCrLf) {
-    const std::vector<AlbumRecord> albums = {
-        {"Live 1999",
-         CommaText(
-             {"Intro", "01:12", "72", "Intro.ogg", "Long Song", "10:05", "605", "Long Song.ogg"}),
-         "cover.bmp"}};
+    const std::string songs = CommaText(
+        {"Intro", "01:12", "72", "Intro.ogg", "Long Song", "10:05", "605", "Long Song.ogg"});
+    const std::vector<AlbumRecord> albums = {{"Live 1999", songs, "cover.bmp"}};
     const std::string file =
         "Live 1999\r\n"
         "Intro,01:12,72,Intro.ogg,\"Long Song\",10:05,605,\"Long Song.ogg\"\r\n"
@@ -70,10 +68,11 @@ TEST(AlbumFile, OnlyWholeGroupsOfThreeLinesAreAlbums) {
 }
 
 TEST(AlbumFile, LineBreaksInsideAFieldCannotShiftTheAlbumsAfterIt) {
-    const std::vector<AlbumRecord> albums = {
-        {"Bad\nName", CommaText({"a\r\nb", "01:00", "60", "a.ogg"}), std::string("p\0q", 3)},
-        {"Next", "", ""}};
-    const std::vector<AlbumRecord> read = ReadAlbumFile(WriteAlbumFile(albums));
+    const std::string songs = CommaText({"a\r\nb", "01:00", "60", "a.ogg"});
+    const std::string picture("p\0q", 3);
+    const std::vector<AlbumRecord> albums = {{"Bad\nName", songs, picture}, {"Next", "", ""}};
+    const std::string file = WriteAlbumFile(albums);
+    const std::vector<AlbumRecord> read = ReadAlbumFile(file);
     ASSERT_EQ(read.size(), 2u);
     EXPECT_EQ(read[0].Name, "Bad Name");
     EXPECT_EQ(ReadCommaGroups(read[0].Songs),

@@ -175,6 +175,19 @@ TEST_F(Playlists, PlaylistRowsAreStoredAsFourFieldsAndDoNotPlay) {
     EXPECT_EQ(dialogs.shown[0].text, "Error : Invalid stream file");
 }
 
+TEST_F(Playlists, SongsAddedAfterAPlaylistStoreTheWholeListShown) {
+    StartWithAlbum("Old,00:01,1,Old.ogg");
+    WriteFile("elsewhere/list.pli", "[Songs]\r\nCount=1\r\nSong 1=Listed\r\n");
+    Add(QStringList{Text(MakeOgg("", "A.ogg")), Text(Dir() / "elsewhere" / "list.pli"),
+                    Text(MakeOgg("", "B.ogg")), Text(MakeOgg("", "C.ogg"))});
+    EXPECT_EQ(StoredSongs(), "Listed,,,,B,00:01,1,B.ogg,C,00:01,1,C.ogg");
+    // A list changed and stored since is what the next add appends to.
+    form->PlayListView->topLevelItem(0)->setText(0, "Renamed");
+    form->StoreSongList();
+    Add(QStringList{Text(MakeOgg("", "D.ogg"))});
+    EXPECT_EQ(StoredSongs(), "Renamed,,,,B,00:01,1,B.ogg,C,00:01,1,C.ogg,D,00:01,1,D.ogg");
+}
+
 TEST_F(Playlists, OpeningASongFillsTheDetails) {
     testmedia::Mp3Spec cbr;
     cbr.sampleRate = 44100;
