@@ -22,19 +22,25 @@ constexpr const char* kVersion = "4.1 (32bit)";
 // How long ResetOutput waits for the device to report its close before closing it itself.
 constexpr int kResetWaitMs = 2000;
 
+enum class Pumped { Done, TimedOut, Gone };
+
 // Handles the window thread's messages until `done` holds or `maxMs` pass, sleeping between
-// messages rather than spinning.
-template <typename Pred> bool PumpUntil(Pred done, int maxMs) {
+// messages rather than spinning. A handler may free the waiting object meanwhile; then the
+// wait ends at once, before `done` could read it.
+template <typename Pred> Pumped PumpUntil(const Lifetime::Token& alive, Pred done, int maxMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMs);
     while (!done()) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
-            return false;
+            return Pumped::TimedOut;
         }
         WaitMessage(static_cast<int>(std::min<long long>(left.count(), 50)));
+        if (!alive.Alive()) {
+            return Pumped::Gone;
+        }
     }
-    return true;
+    return Pumped::Done;
 }
 
 } // namespace
@@ -61,7 +67,7 @@ void TAudioSettings::SetChannels(TChannels value) {
     Rebuild();
 }
 
-void TAudioSettings::SetSampleRate(uint16_t value) {
+void TAudioSettings::SetSampleRate(uint32_t value) {
     if (value == m_sampleRate || m_deviceOpen) {
         return;
     }
@@ -360,7 +366,9 @@ bool TPlayer::CloseDeviceRaising(bool raisePlayed) {
     m_deviceOpen = false;
     m_device = nullptr;
     if (raisePlayed && m_owner->OnPlayed) {
-        m_owner->OnPlayed(this);
+        // A copy: the handler may free the wave output, and with it OnPlayed.
+        const TNotifyPlayedEvent played = m_owner->OnPlayed;
+        played(this);
     }
     return true;
 }
@@ -377,10 +385,10 @@ void TPlayer::CloseQuietly() {
     }
 }
 
-void TPlayer::ResetOutput() {
+bool TPlayer::ResetOutput() {
     if (!m_deviceOpen) {
         m_owner->m_lastError = "Player already closed";
-        return;
+        return true;
     }
     // Buffers handed back by the reset must not be refilled and queued again, or the device
     // would only close when the client runs dry.
@@ -389,14 +397,20 @@ void TPlayer::ResetOutput() {
         const MMRESULT reset = Device().waveOutReset(m_device);
         if (reset != MMSYSERR_NOERROR) {
             m_owner->m_lastError = "Error in waveOutReset";
-            return;
+            return true;
         }
         // The returned buffers' notifications close the device from the message loop.
-        if (PumpUntil([this] { return !CallbackOpen() || !m_deviceOpen; }, kResetWaitMs)) {
-            return;
+        const Pumped pumped = PumpUntil(
+            m_lifetime.Watch(), [this] { return !CallbackOpen() || !m_deviceOpen; }, kResetWaitMs);
+        if (pumped == Pumped::Gone) {
+            return false;
+        }
+        if (pumped == Pumped::Done) {
+            return true;
         }
     }
     CloseQuietly();
+    return true;
 }
 
 // Last resort of the destructor: the device must not call back into a freed player.

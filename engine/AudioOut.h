@@ -9,6 +9,7 @@
 // no lock is needed.
 #pragma once
 
+#include "platform/Lifetime.h"
 #include "platform/MessageWindow.h"
 #include "platform/WaveOut.h"
 
@@ -38,8 +39,9 @@ public:
     void SetBitsPerSample(TBPS value);
     TChannels Channels() const { return m_channels; }
     void SetChannels(TChannels value);
-    uint16_t SampleRate() const { return m_sampleRate; }
-    void SetSampleRate(uint16_t value);
+    // Carried in 32 bits: rates above 65535 Hz (88200, 96000) are common.
+    uint32_t SampleRate() const { return m_sampleRate; }
+    void SetSampleRate(uint32_t value);
     uint16_t NoSamples() const { return m_noSamples; }
     void SetNoSamples(uint16_t value);
 
@@ -65,7 +67,7 @@ protected:
     bool m_deviceOpen = false;
     TBPS m_bitsPerSample = TBPS::_16;
     TChannels m_channels = TChannels::Stereo;
-    uint16_t m_sampleRate = 44100;
+    uint32_t m_sampleRate = 44100;
     uint16_t m_noSamples = 8192;
     std::unique_ptr<platform::WAVEFORMATEX> m_waveFormat;
     uint16_t m_bufferSize = 0;
@@ -88,7 +90,9 @@ public:
 
     bool StartPlaying();
     void StopFeeding();
-    void ResetOutput();
+    // Returns the buffers the device holds and closes it, handling messages until it has
+    // closed (bounded). False when a handler run meanwhile freed the wave output.
+    bool ResetOutput();
 
     bool OpenDevice();
     void CloseDevice();
@@ -116,6 +120,7 @@ private:
     // still queued from an earlier opening cannot refill or close a later one.
     std::atomic<uint32_t> m_session{0};
     bool m_queueFailed = false; // the last QueueBuffer was refused by the device
+    platform::Lifetime m_lifetime;
 };
 
 // The component the client creates. Without a device argument it plays on the system's

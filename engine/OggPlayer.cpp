@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <sys/resource.h>
@@ -18,6 +19,9 @@ constexpr uint16_t kWaveBufferFrames = 2304;
 constexpr int32_t kMP3ChunkSize = 4608;
 constexpr uint16_t kSeekSearchLimit = 1729;
 constexpr size_t kMaxOggName = 255;
+// How much longer than the queued buffers' play time Stop and Pause wait for the device to
+// hand them back before they reset it.
+constexpr uint32_t kStallMarginMs = 2000;
 
 // The platform's thread-priority values for tpIdle .. tpTimeCritical.
 constexpr std::array<int32_t, 7> kPriorityValues{-15, -2, -1, 0, 1, 2, 15};
@@ -51,16 +55,14 @@ TOggPlayer::TOggPlayer(platform::WaveOutDevice* device) : m_device(device) {
 }
 
 TOggPlayer::~TOggPlayer() {
-    if (m_state == psPlaying) {
-        Stop();
-    }
-    m_mp3Stream.reset();
+    // A player going away reports nothing more; the handlers may belong to what frees it.
+    OnPosChange = nullptr;
+    OnPlayEnd = nullptr;
+    OnBitRateChange = nullptr;
+    Close();
+    // A request made while Close waited may have kept the file open.
     if (m_fileOpen) {
-        if (m_streamKind == 1) {
-            MpgLib_CloseStream(m_mpgHandle);
-        } else if (m_streamKind == 2) {
-            vbDecClose(&m_oggState);
-        }
+        ReleaseFile();
     }
     m_window.reset();
     FreeChunkBuffers();
@@ -80,7 +82,8 @@ platform::LRESULT TOggPlayer::WindowProc(uint32_t msg, platform::WPARAM wParam, 
         return 1;
     case WM_PLAYER_BITRATE:
         if (OnBitRateChange) {
-            OnBitRateChange(this, static_cast<int32_t>(wParam));
+            const TNotifyBitRateChangeEvent handler = OnBitRateChange;
+            handler(this, static_cast<int32_t>(wParam));
         }
         return 0;
     case WM_PLAYER_POSITION:
@@ -92,7 +95,8 @@ platform::LRESULT TOggPlayer::WindowProc(uint32_t msg, platform::WPARAM wParam, 
             return 0;
         }
         if (OnPosChange) {
-            OnPosChange(this, static_cast<uint32_t>(wParam));
+            const TNotifyPosChangeEvent handler = OnPosChange;
+            handler(this, static_cast<uint32_t>(wParam));
         }
         return 0;
     default:
@@ -163,16 +167,24 @@ std::string TOggPlayer::VorbisVersionText() const {
            std::to_string(v.Month()) + "-" + std::to_string(v.Day()) + ")";
 }
 
+// The new buffers replace the old ones only when all of them could be had, so a failure leaves
+// the player with the buffers it had.
 bool TOggPlayer::AllocChunkBuffers(int32_t Size) {
+    std::array<std::unique_ptr<uint8_t[]>, 2> chunks;
+    std::unique_ptr<uint8_t[]> readBuffer;
+    std::unique_ptr<uint8_t[]> carry;
     try {
         const auto size = static_cast<size_t>(Size);
-        m_chunks[0] = std::make_unique<uint8_t[]>(size);
-        m_chunks[1] = std::make_unique<uint8_t[]>(size);
-        m_readBuffer = std::make_unique<uint8_t[]>(size / 2);
-        m_carry = std::make_unique<uint8_t[]>(2 * size);
+        chunks[0] = std::make_unique<uint8_t[]>(size);
+        chunks[1] = std::make_unique<uint8_t[]>(size);
+        readBuffer = std::make_unique<uint8_t[]>(size / 2);
+        carry = std::make_unique<uint8_t[]>(2 * size);
     } catch (const std::bad_alloc&) {
         return false;
     }
+    m_chunks = std::move(chunks);
+    m_readBuffer = std::move(readBuffer);
+    m_carry = std::move(carry);
     m_chunkSize = Size;
     m_carryLen = 0;
     return true;
@@ -210,97 +222,118 @@ void TOggPlayer::SetThreadPriority(int32_t value) {
     (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(m_threadHandle), nice);
 }
 
+struct TOggPlayer::TOpening {
+    TStreamKind kind = skNone;
+    TStreamInfo info;
+    int32_t requiredChunkSize = 0;
+    // MP3 only.
+    std::shared_ptr<TFileStream> stream;
+    TMP3Info mp3Info;
+    int32_t mpgHandle = 0;
+};
+
+// Everything that can fail comes first; the player's state changes only once nothing can, so
+// a failed Open leaves no decoder open and the state (StreamInfo included) as it was.
 bool TOggPlayer::Open(const std::string& FileName) {
     if ((!m_mp3Usable && !m_oggUsable) || m_fileOpen) {
         return false;
     }
-    const std::string ext = UpperExtension(FileName);
-    int32_t required = 0;
+    // A copy: the search below handles messages, and the caller's string may change meanwhile.
+    const std::string fileName = FileName;
+    const uint32_t request = NewRequest();
+    const std::string ext = UpperExtension(fileName);
+    TOpening opening;
     if (ext == ".MP3") {
-        if (!m_mp3Usable || !OpenMP3(FileName)) {
+        if (!m_mp3Usable || !OpenMP3(fileName, opening)) {
             return false;
         }
-        required = kMP3ChunkSize;
-        m_streamKind = 1;
     } else if (ext == ".OGG") {
-        if (!m_oggUsable || !OpenOgg(FileName)) {
+        if (!m_oggUsable || !OpenOgg(fileName, opening)) {
             return false;
         }
-        required = m_oggState.Get<uint16_t>(TVbDecState::kChunkSize);
-        m_streamKind = 2;
     } else {
         return false;
     }
+    if (m_request != request || m_fileOpen ||
+        (opening.requiredChunkSize > m_chunkSize &&
+         !AllocChunkBuffers(opening.requiredChunkSize))) {
+        // Another request came during the frame search, or no memory for the chunks.
+        CloseDecoder(opening.kind, opening.mpgHandle);
+        return false;
+    }
 
+    m_streamKind = opening.kind;
+    m_streamInfo = std::move(opening.info);
+    if (m_streamKind == skMP3) {
+        m_mp3Stream = std::move(opening.stream);
+        m_mp3Info = std::move(opening.mp3Info);
+        m_mpgHandle = opening.mpgHandle;
+        const int64_t size = m_mp3Stream->Size();
+        m_dataStart = m_mp3Info.Header.Position;
+        m_dataEnd = static_cast<int32_t>(m_mp3Info.HasTag ? size - 128 : size);
+        m_readSize = ClampReadSize(int64_t{m_mp3Info.Header.FrameLength} + 4);
+    }
     m_fileOpen = true;
     m_lastBitRate = m_streamInfo.BitRate;
     m_skipFrames = 0;
     m_oggEndOfStream = false;
     m_endReached = false;
     ForgetDecodedData();
+    ForgetPostedReports();
 
     TPlayer& out = m_audioOut->Player();
     out.SetChannels(m_streamInfo.Channels == 1 ? TChannels::Mono : TChannels::Stereo);
-    out.SetSampleRate(static_cast<uint16_t>(m_streamInfo.SampleRate));
+    out.SetSampleRate(static_cast<uint32_t>(m_streamInfo.SampleRate));
 
-    m_currentFile = FileName;
-    if (required > m_chunkSize) {
-        FreeChunkBuffers();
-        if (AllocChunkBuffers(required)) {
-            m_state = psOpened;
-        }
-    } else {
-        m_state = psOpened;
-    }
-    // A larger chunk size means a larger read buffer too; keep the read within it.
-    m_readSize = ClampReadSize(m_readSize);
-
-    if (m_state != psOpened) {
-        return false;
-    }
+    m_currentFile = fileName;
+    m_state = psOpened;
     m_lastPosTenth = 0;
     if (OnPosChange) {
-        OnPosChange(this, 0);
+        const TNotifyPosChangeEvent handler = OnPosChange;
+        handler(this, 0);
     }
     return true;
 }
 
-bool TOggPlayer::OpenMP3(const std::string& FileName) {
+bool TOggPlayer::OpenMP3(const std::string& FileName, TOpening& opening) {
+    const platform::Lifetime::Token alive = m_lifetime.Watch();
     bool valid = false;
-    ReadMP3Info(FileName, valid, m_mp3Info);
-    if (!valid) {
-        return false;
+    // Into the opening's own record: the search handles messages, and a handler may free the
+    // player meanwhile.
+    ReadMP3Info(FileName, valid, opening.mp3Info);
+    if (!alive.Alive() || !valid) {
+        return false; // the decoder is opened only after the search
     }
-    m_mp3Stream.reset();
-    auto stream = std::make_unique<TFileStream>();
+    auto stream = std::make_shared<TFileStream>();
     if (!stream->Open(FileName)) {
         return false;
     }
-    if (MpgLib_OpenStream(&m_mpgHandle) == -1) {
+    int32_t handle = m_mpgHandle;
+    if (MpgLib_OpenStream(&handle) == -1) {
         return false;
     }
-    m_mp3Stream = std::move(stream);
+    opening.kind = skMP3;
+    opening.stream = std::move(stream);
+    opening.mpgHandle = handle;
+    opening.requiredChunkSize = kMP3ChunkSize;
 
-    const TFrameHeader& h = m_mp3Info.Header;
-    m_streamInfo.FileName = m_mp3Info.FileName;
-    m_streamInfo.FileSize = m_mp3Info.FileSize;
-    m_streamInfo.SampleRate = h.SampleRate;
-    m_streamInfo.BitRate = h.BitRate * 1000;
-    m_streamInfo.Duration = static_cast<uint32_t>(m_mp3Info.Duration);
-    m_streamInfo.Channels = h.ChannelMode == 3 ? 1 : 2;
-    m_streamInfo.Title = m_mp3Info.Title;
-    m_streamInfo.Artist = m_mp3Info.Artist;
-    m_streamInfo.Album = m_mp3Info.Album;
-    m_streamInfo.Genre = GenreName(m_mp3Info.Genre);
-
-    const int64_t size = m_mp3Stream->Size();
-    m_dataStart = h.Position;
-    m_dataEnd = static_cast<int32_t>(m_mp3Info.HasTag ? size - 128 : size);
-    m_readSize = ClampReadSize(int64_t{h.FrameLength} + 4);
+    const TMP3Info& mp3 = opening.mp3Info;
+    const TFrameHeader& h = mp3.Header;
+    TStreamInfo& info = opening.info;
+    info.FileName = mp3.FileName;
+    info.FileSize = mp3.FileSize;
+    info.SampleRate = h.SampleRate;
+    info.BitRate = h.BitRate * 1000;
+    info.Duration = static_cast<uint32_t>(mp3.Duration);
+    info.Channels = h.ChannelMode == 3 ? 1 : 2;
+    info.Title = mp3.Title;
+    info.Artist = mp3.Artist;
+    info.Album = mp3.Album;
+    info.Genre = GenreName(mp3.Genre);
     return true;
 }
 
-bool TOggPlayer::OpenOgg(const std::string& FileName) {
+bool TOggPlayer::OpenOgg(const std::string& FileName, TOpening& opening) {
     // The library takes names of at most 255 characters; a longer one is refused rather
     // than cut, which would name another file.
     if (FileName.size() > kMaxOggName) {
@@ -314,39 +347,51 @@ bool TOggPlayer::OpenOgg(const std::string& FileName) {
     if (vbDecOpen(&m_oggState, &m_oggComment, name) != 0) {
         return false;
     }
+    opening.kind = skOggVorbis;
+    opening.requiredChunkSize = m_oggState.Get<uint16_t>(TVbDecState::kChunkSize);
     (void)m_oggVorbis->ReadFromFile(FileName);
     const auto* comment = static_cast<const TVbComment*>(m_oggComment);
-    m_streamInfo.FileName = FileName;
-    m_streamInfo.FileSize = m_oggVorbis->FileSize;
-    m_streamInfo.SampleRate = m_oggState.Get<int32_t>(TVbDecState::kSampleRate);
-    m_streamInfo.BitRate = m_oggState.Get<int32_t>(TVbDecState::kBitRate);
-    m_streamInfo.Duration = m_oggState.Get<uint32_t>(TVbDecState::kLength);
-    m_streamInfo.Channels = m_oggState.Get<int16_t>(TVbDecState::kChannels);
-    m_streamInfo.Title = comment != nullptr ? TextOrEmpty(comment->Title) : std::string();
-    m_streamInfo.Artist = comment != nullptr ? TextOrEmpty(comment->Artist) : std::string();
-    m_streamInfo.Album = comment != nullptr ? TextOrEmpty(comment->Album) : std::string();
-    m_streamInfo.Genre = m_oggVorbis->Genre;
+    TStreamInfo& info = opening.info;
+    info.FileName = FileName;
+    info.FileSize = m_oggVorbis->FileSize;
+    info.SampleRate = m_oggState.Get<int32_t>(TVbDecState::kSampleRate);
+    info.BitRate = m_oggState.Get<int32_t>(TVbDecState::kBitRate);
+    info.Duration = m_oggState.Get<uint32_t>(TVbDecState::kLength);
+    info.Channels = m_oggState.Get<int16_t>(TVbDecState::kChannels);
+    info.Title = comment != nullptr ? TextOrEmpty(comment->Title) : std::string();
+    info.Artist = comment != nullptr ? TextOrEmpty(comment->Artist) : std::string();
+    info.Album = comment != nullptr ? TextOrEmpty(comment->Album) : std::string();
+    info.Genre = m_oggVorbis->Genre;
     return true;
+}
+
+void TOggPlayer::CloseDecoder(TStreamKind kind, int32_t mpgHandle) {
+    if (kind == skMP3) {
+        MpgLib_CloseStream(mpgHandle);
+    } else if (kind == skOggVorbis) {
+        vbDecClose(&m_oggState);
+    }
 }
 
 void TOggPlayer::Close() {
     if (!m_fileOpen) {
         return;
     }
-    if (m_state == psPlaying) {
-        Stop();
+    const uint32_t request = NewRequest();
+    if (m_state == psPlaying && StopOutput(request) != TWait::Done) {
+        return; // freed, or a newer request took over the song
     }
+    ReleaseFile();
+}
+
+void TOggPlayer::ReleaseFile() {
     m_mp3Stream.reset();
-    if (m_streamKind == 1) {
-        MpgLib_CloseStream(m_mpgHandle);
-    } else if (m_streamKind == 2) {
-        vbDecClose(&m_oggState);
-    }
+    CloseDecoder(m_streamKind, m_mpgHandle);
     ForgetDecodedData();
     ForgetPostedReports();
     m_currentFile.clear();
     m_state = psReady;
-    m_streamKind = 0;
+    m_streamKind = skNone;
     m_fileOpen = false;
 }
 
@@ -358,14 +403,14 @@ uint32_t TOggPlayer::CurrentPosition() const {
     if (!m_fileOpen) {
         return 0;
     }
-    if (m_streamKind == 1) {
+    if (m_streamKind == skMP3) {
         const int64_t kbits = m_streamInfo.BitRate / 1000;
         if (kbits == 0 || !m_mp3Stream) {
             return 0;
         }
         return static_cast<uint32_t>((m_mp3Stream->Position() - m_dataStart) * 8 / kbits);
     }
-    if (m_streamKind == 2) {
+    if (m_streamKind == skOggVorbis) {
         return m_oggState.Get<uint32_t>(TVbDecState::kPosition);
     }
     return 0;
@@ -395,11 +440,11 @@ void TOggPlayer::Rewind() {
     }
     ForgetDecodedData();
     ForgetPostedReports();
-    if (m_streamKind == 1) {
+    if (m_streamKind == skMP3) {
         m_skipFrames = 0;
         RestartMP3Decoder();
         m_mp3Stream->Seek(m_dataStart);
-    } else if (m_streamKind == 2) {
+    } else if (m_streamKind == skOggVorbis) {
         (void)vbDecSeek(&m_oggState, 0);
         m_oggEndOfStream = false;
     }
@@ -409,7 +454,13 @@ void TOggPlayer::Play() {
     if (!m_fileOpen || (m_state != psOpened && m_state != psStopped && m_state != psPaused)) {
         return;
     }
+    NewRequest();
     Rewind();
+    StartOutput();
+}
+
+// The start shared by Play and ResumeOutput: from where decoding stands.
+void TOggPlayer::StartOutput() {
     m_endReached = false;
     if (m_audioOut->Player().StartPlaying()) {
         m_state = psPlaying;
@@ -427,86 +478,164 @@ void TOggPlayer::Pause(bool Value) {
     }
 }
 
-void TOggPlayer::WaitForQueueEmpty() {
-    while (m_audioOut->Player().QueuedCount() > 0) {
-        platform::WaitMessage(50);
+// The play time of what the device still holds.
+uint32_t TOggPlayer::QueuedPlayTimeMs() {
+    const TPlayer& out = m_audioOut->Player();
+    const uint32_t rate = std::max<uint32_t>(out.SampleRate(), 1);
+    return static_cast<uint32_t>(uint64_t{out.QueuedCount()} * out.NoSamples() * 1000 / rate);
+}
+
+// A device that hands nothing back (a stalled sound card) would hold the window here for
+// good. It is given the play time of what it holds and a margin, then reset; the reset brings
+// the buffers back and the device closes (bounded in turn).
+TOggPlayer::TWait TOggPlayer::WaitForQueueEmpty(uint32_t request) {
+    const platform::Lifetime::Token alive = m_lifetime.Watch();
+    TPlayer& out = m_audioOut->Player();
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(QueuedPlayTimeMs() + kStallMarginMs);
+    while (out.QueuedCount() > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0) {
+            if (!out.ResetOutput()) {
+                return TWait::Gone;
+            }
+            if (!alive.Alive()) {
+                return TWait::Gone;
+            }
+            if (m_request != request) {
+                return TWait::Superseded;
+            }
+            // The reset closed the device without a word, or could not close it at all.
+            if (m_state == psPlaying) {
+                PlayDone();
+            }
+            return TWait::Done;
+        }
+        platform::WaitMessage(static_cast<int>(std::min<long long>(left, 50)));
+        if (!alive.Alive()) {
+            return TWait::Gone;
+        }
+        if (m_request != request) {
+            return TWait::Superseded;
+        }
     }
+    return TWait::Done;
 }
 
 void TOggPlayer::SuspendOutput() {
-    if (m_state != psPlaying) {
-        return;
+    if (m_state == psPlaying) {
+        SuspendOutput(NewRequest());
     }
+}
+
+TOggPlayer::TWait TOggPlayer::SuspendOutput(uint32_t request) {
+    const platform::Lifetime::Token alive = m_lifetime.Watch();
     m_suspending = true;
     m_endReached = false;
     m_audioOut->Player().StopFeeding();
-    WaitForQueueEmpty();
-    m_sleeper->Delay(100);
+    TWait result = WaitForQueueEmpty(request);
+    if (result == TWait::Done && !m_sleeper->Delay(100)) {
+        result = TWait::Gone;
+    }
+    if (result == TWait::Gone || !alive.Alive()) {
+        return TWait::Gone;
+    }
     m_suspending = false;
+    if (result == TWait::Done && m_request != request) {
+        result = TWait::Superseded;
+    }
     // When the song ran out while the output was closing, it has ended, not paused.
-    if (!m_endReached) {
+    if (result == TWait::Done && !m_endReached) {
         m_state = psPaused;
     }
+    return result;
 }
 
 void TOggPlayer::ResumeOutput() {
     if (m_state != psPaused) {
         return;
     }
+    NewRequest();
     if (AtEndOfData()) {
         PlayDone();
         return;
     }
-    m_endReached = false;
-    if (m_audioOut->Player().StartPlaying()) {
-        m_state = psPlaying;
-        SetThreadPriority(m_priority);
-    } else {
-        PlayDone();
-    }
+    StartOutput();
 }
 
 void TOggPlayer::Stop() {
+    if (m_state == psPlaying || m_state == psPaused) {
+        StopOutput(NewRequest());
+    } else if (m_suspending) {
+        // Asked for while a pause closes the output (the state reads stopped until the pause
+        // is done): the song ends stopped, not paused.
+        NewRequest();
+    }
+}
+
+TOggPlayer::TWait TOggPlayer::StopOutput(uint32_t request) {
     if (m_state == psPlaying) {
         m_audioOut->Player().StopFeeding();
-        WaitForQueueEmpty();
+        if (const TWait result = WaitForQueueEmpty(request); result != TWait::Done) {
+            return result;
+        }
     } else if (m_state == psPaused) {
         m_state = psStopped;
     } else {
-        return;
+        return TWait::Done;
     }
-    m_sleeper->Delay(100);
+    const platform::Lifetime::Token alive = m_lifetime.Watch();
+    if (!m_sleeper->Delay(100) || !alive.Alive()) {
+        return TWait::Gone;
+    }
+    return m_request == request ? TWait::Done : TWait::Superseded;
 }
 
 void TOggPlayer::Seek(uint32_t Pos) {
     if (!m_fileOpen || Pos > m_streamInfo.Duration) {
         return;
     }
+    const uint32_t request = NewRequest();
+    const platform::Lifetime::Token alive = m_lifetime.Watch();
     bool restart = false;
     if (m_state == psPlaying) {
-        Pause(true);
+        if (SuspendOutput(request) != TWait::Done) {
+            return;
+        }
         restart = true;
-        if (m_streamKind == 1) {
+        if (m_streamKind == skMP3) {
             m_skipFrames = 6;
         }
         // Even if the song ran out meanwhile, the restart continues from the new position.
         m_state = psPaused;
     }
-    if (m_streamKind == 1) {
+    if (m_streamKind == skMP3) {
         ForgetDecodedData();
         RestartMP3Decoder();
         const int64_t bytesPerMs = (m_streamInfo.BitRate / 1000) / 8;
         const int64_t estimate = int64_t{Pos} * bytesPerMs + m_dataStart;
-        m_mp3Stream->Seek(estimate);
+        const std::shared_ptr<TFileStream> stream = m_mp3Stream;
+        stream->Seek(estimate);
         TFrameHeader header;
-        if (FindFrame(*m_mp3Stream, kSeekSearchLimit, header)) {
-            m_mp3Stream->Seek(header.Position);
+        const bool found = FindFrame(*stream, kSeekSearchLimit, header);
+        if (!alive.Alive() || m_request != request) {
+            return; // the search handled messages; the song is no longer this seek's
+        }
+        if (found) {
+            stream->Seek(header.Position);
             m_readSize = ClampReadSize(int64_t{header.FrameLength} + 4);
         } else {
-            m_mp3Stream->Seek(estimate);
+            stream->Seek(estimate);
         }
-    } else if (m_streamKind == 2) {
+    } else if (m_streamKind == skOggVorbis) {
         if (vbDecSeek(&m_oggState, Pos) != 0) {
+            // The position stays where it was, and so does the playing: a song that was
+            // playing goes on from there rather than staying paused.
+            if (restart) {
+                Play();
+            }
             return;
         }
         ForgetDecodedData();
@@ -514,7 +643,11 @@ void TOggPlayer::Seek(uint32_t Pos) {
     }
     ForgetPostedReports();
     if (OnPosChange) {
-        OnPosChange(this, Pos);
+        const TNotifyPosChangeEvent handler = OnPosChange;
+        handler(this, Pos);
+        if (!alive.Alive() || m_request != request) {
+            return;
+        }
     }
     if (restart) {
         Play();
@@ -525,10 +658,10 @@ bool TOggPlayer::AtEndOfData() const {
     if (m_carryLen > 0) {
         return false;
     }
-    if (m_streamKind == 1) {
+    if (m_streamKind == skMP3) {
         return m_mp3Stream && m_mp3Stream->Position() >= m_dataEnd && m_mp3Drained;
     }
-    if (m_streamKind == 2) {
+    if (m_streamKind == skOggVorbis) {
         return m_oggState.Get<uint32_t>(TVbDecState::kPosition) >=
                m_oggState.Get<uint32_t>(TVbDecState::kLength);
     }
@@ -538,7 +671,7 @@ bool TOggPlayer::AtEndOfData() const {
 void TOggPlayer::PlayDone() {
     SetThreadPriority(0);
     bool atEnd = false;
-    if (m_streamKind == 1) {
+    if (m_streamKind == skMP3) {
         atEnd = AtEndOfData();
         // A pause keeps the decoder: what it holds is the continuation of the song, and the
         // frames ahead need the ones before them.
@@ -546,18 +679,27 @@ void TOggPlayer::PlayDone() {
         if (atEnd || !pausing) {
             RestartMP3Decoder();
         }
-    } else if (m_streamKind == 2) {
+    } else if (m_streamKind == skOggVorbis) {
         atEnd = m_carryLen == 0 && (AtEndOfData() || m_oggEndOfStream);
     }
     if (atEnd) {
         m_state = psStopped;
         m_endReached = true;
         ForgetPostedReports();
+        const platform::Lifetime::Token alive = m_lifetime.Watch();
+        const uint32_t request = m_request;
         if (OnPosChange) {
-            OnPosChange(this, m_streamInfo.Duration);
+            const TNotifyPosChangeEvent handler = OnPosChange;
+            handler(this, m_streamInfo.Duration);
+            // A handler that freed the player, or went on to another song, has taken the end
+            // as it was; the end is not reported for what plays now.
+            if (!alive.Alive() || m_request != request) {
+                return;
+            }
         }
         if (OnPlayEnd) {
-            OnPlayEnd(this);
+            const TNotifyEvent handler = OnPlayEnd;
+            handler(this);
         }
     } else if (m_state != psPaused) {
         m_state = psStopped;

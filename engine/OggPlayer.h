@@ -5,6 +5,13 @@
 // Threads: none of its own. Everything, decoding included, runs on the window thread inside
 // the wave output's message handling; the position and bit-rate reports are posted to the
 // component's hidden window so that its events run after the buffer has been queued.
+//
+// Re-entry: Open (the MP3 frame search), Stop, Pause(True), Seek, Close and the destructor
+// handle the window's messages while they wait, so any handler may run inside them and call
+// the player again, or free it. A request made from inside a wait stands: the waiting call
+// sees that a newer request came (every request that changes the transport takes a new
+// number) and ends without undoing it. A player freed from inside a wait is freed at once;
+// the wait holds a token of the player's lifetime and returns without touching it.
 #pragma once
 
 #include "engine/AudioOut.h"
@@ -13,6 +20,7 @@
 #include "media/FileStream.h"
 #include "media/MP3Util.h"
 #include "media/OggVorbis.h"
+#include "platform/Lifetime.h"
 #include "platform/MessageWindow.h"
 #include "platform/WaveOut.h"
 
@@ -25,6 +33,9 @@
 enum TPlayState { psNotReady, psReady, psOpened, psStopped, psPlaying, psPaused };
 
 enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+
+// What kind of song is open.
+enum TStreamKind : uint8_t { skNone = 0, skMP3 = 1, skOggVorbis = 2 };
 
 struct TStreamInfo {
     std::string FileName;
@@ -73,6 +84,7 @@ public:
     const std::string& LibVersion() const { return m_libVersion; }
     TPlayState State() const { return m_state; }
     const std::string& CurrentFile() const { return m_currentFile; }
+    TStreamKind StreamKind() const { return m_streamKind; }
 
     TThreadPriority Priority() const;
     void SetPriority(TThreadPriority value);
@@ -91,17 +103,31 @@ public:
     TNotifyBitRateChangeEvent OnBitRateChange;
 
 private:
+    // How a wait ended: its condition came true; a handler run meanwhile made a request of
+    // its own (which stands, so the waiting call stops there); or freed the player.
+    enum class TWait { Done, Superseded, Gone };
+
+    // What an Open has made ready and not yet committed to the player.
+    struct TOpening;
+
     bool AllocChunkBuffers(int32_t Size);
     void FreeChunkBuffers();
     std::string VorbisVersionText() const;
     void BuildLibVersion();
-    bool OpenMP3(const std::string& FileName);
-    bool OpenOgg(const std::string& FileName);
+    bool OpenMP3(const std::string& FileName, TOpening& opening);
+    bool OpenOgg(const std::string& FileName, TOpening& opening);
+    void CloseDecoder(TStreamKind kind, int32_t mpgHandle);
+    void ReleaseFile();
     void Rewind();
     void SuspendOutput();
+    TWait SuspendOutput(uint32_t request);
     void ResumeOutput();
+    void StartOutput();
+    TWait StopOutput(uint32_t request);
     void PlayDone();
-    void WaitForQueueEmpty();
+    TWait WaitForQueueEmpty(uint32_t request);
+    uint32_t QueuedPlayTimeMs();
+    uint32_t NewRequest() { return ++m_request; }
     void SetThreadPriority(int32_t value);
     void RestartMP3Decoder();
     void ForgetDecodedData();
@@ -121,7 +147,9 @@ private:
 
     platform::WaveOutDevice* m_device;
 
-    std::unique_ptr<TFileStream> m_mp3Stream;
+    // Shared with a seek's frame search, which handles messages: a handler closing the song
+    // meanwhile must not free the stream under the search.
+    std::shared_ptr<TFileStream> m_mp3Stream;
     TMP3Info m_mp3Info;
     int32_t m_dataStart = 0;
     int32_t m_dataEnd = 0;
@@ -150,7 +178,7 @@ private:
     bool m_oggLoaded = false;
     std::string m_libVersion;
     std::string m_currentFile;
-    uint8_t m_streamKind = 0; // 0 none, 1 MP3, 2 Ogg Vorbis
+    TStreamKind m_streamKind = skNone;
     TStreamInfo m_streamInfo;
     TPlayState m_state = psNotReady;
     int32_t m_priority = 2;
@@ -176,4 +204,7 @@ private:
 
     bool m_suspending = false; // the output is closing for a pause, not for a stop
     bool m_endReached = false; // PlayDone found the end of the song
+
+    uint32_t m_request = 0; // numbers the transport requests, see Re-entry above
+    platform::Lifetime m_lifetime;
 };

@@ -28,9 +28,9 @@ bool TOggPlayer::FillBuffer(char* Buffer, uint16_t& Size) {
     }
     if (m_carryLen == 0 && size < capacity && m_fileOpen) {
         int n = 0;
-        if (m_streamKind == 1) {
+        if (m_streamKind == skMP3) {
             n = DecodeMP3Chunks();
-        } else if (m_streamKind == 2) {
+        } else if (m_streamKind == skOggVorbis) {
             n = DecodeOggChunks();
         }
         for (int i = 0; i < n; ++i) {

@@ -26,22 +26,27 @@ void TSleeper::SetInterval(uint32_t value) {
     }
 }
 
-void TSleeper::Delay(uint32_t Milliseconds) {
+bool TSleeper::Delay(uint32_t Milliseconds) {
     if (!m_timer) {
-        return;
+        return true;
     }
     if (Interval() != Milliseconds) {
         SetInterval(Milliseconds);
     }
-    Wait();
+    return Wait();
 }
 
-void TSleeper::Wait() {
+bool TSleeper::Wait() {
+    const platform::Lifetime::Token alive = m_lifetime.Watch();
     m_elapsed = false;
     m_timer->start();
     while (!m_elapsed) {
         // The timer wakes the wait; the bound only guards against a lost wake-up.
         platform::WaitMessage(static_cast<int>(std::min<uint32_t>(Interval(), 1000)) + 1);
+        if (!alive.Alive()) {
+            return false;
+        }
     }
     m_timer->stop();
+    return true;
 }

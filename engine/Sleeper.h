@@ -2,6 +2,8 @@
 // thread goes on handling its messages (user input, the wave output's notifications).
 #pragma once
 
+#include "platform/Lifetime.h"
+
 #include <cstdint>
 #include <memory>
 
@@ -21,12 +23,14 @@ public:
 
     bool Elapsed() const { return m_elapsed; }
 
-    // Waits Milliseconds (one timer interval), handling messages meanwhile.
-    void Delay(uint32_t Milliseconds);
-    // Waits one timer interval, handling messages meanwhile.
-    void Wait();
+    // Waits Milliseconds (one timer interval), handling messages meanwhile. False when a
+    // handler run meanwhile destroyed the sleeper: the caller's owner is gone with it.
+    bool Delay(uint32_t Milliseconds);
+    // Waits one timer interval, handling messages meanwhile; false as for Delay.
+    bool Wait();
 
 private:
     std::unique_ptr<QTimer> m_timer;
     bool m_elapsed = false;
+    platform::Lifetime m_lifetime;
 };

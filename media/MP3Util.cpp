@@ -210,11 +210,8 @@ bool FindFrame(TFileStream& Stream, uint16_t Limit, TFrameHeader& Header) {
     const auto inWindow = [&] {
         return Stream.Position() < size - kSearchEndMargin && Stream.Position() < end;
     };
+    Header.BitRate = 0;
     for (;;) {
-        // Invalid until decoded. Cleared on every pass, not only the first: otherwise, when the
-        // byte search ran past the limit, the header of an earlier unconfirmed candidate would
-        // be taken for the bytes at the new position, and a frame beyond the limit accepted.
-        Header.BitRate = 0;
         uint8_t byte = 0;
         do {
             if (!ReadByte(Stream, byte)) {
@@ -229,6 +226,12 @@ bool FindFrame(TFileStream& Stream, uint16_t Limit, TFrameHeader& Header) {
             return false;
         }
         uint32_t h = 0xFF000000u | uint32_t{rest[0]} << 16 | uint32_t{rest[1]} << 8 | rest[2];
+        // When the byte search ran past the limit, no header is examined in this pass and the
+        // one in Header is still the earlier, unconfirmed candidate: taking it for the bytes at
+        // the new position would accept a frame beyond the limit, so the search ends here.
+        if (!inWindow()) {
+            return false;
+        }
         while (inWindow()) {
             if ((h >> 24) == 255 && DecodeFrameHeader(h, Header)) {
                 break;

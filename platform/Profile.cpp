@@ -1,6 +1,7 @@
 // Profile (INI) file reader and writer.
 #include "platform/Profile.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/ProgramDir.h"
 
 #include <cerrno>
@@ -306,37 +307,7 @@ std::string ProfileFile::Text() const {
 }
 
 bool ProfileFile::Save(const std::filesystem::path& file) const {
-    const std::string text = Text();
-    std::filesystem::path dir = file.parent_path();
-    if (dir.empty()) {
-        dir = ".";
-    }
-    std::string tmpl = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) {
-        return false;
-    }
-    struct stat old {};
-    ::fchmod(fd, ::stat(file.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
-    bool ok = true;
-    size_t done = 0;
-    while (ok && done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        ok = n > 0;
-        if (ok) {
-            done += static_cast<size_t>(n);
-        }
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(tmpl.c_str(), file.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tmpl.c_str());
-    }
-    return ok;
+    return ReplaceFileAtomically(file, Text());
 }
 
 std::string GetPrivateProfileString(std::string_view section, std::string_view key,

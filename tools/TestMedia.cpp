@@ -175,6 +175,7 @@ bool WriteMp3(const std::filesystem::path& path, const Mp3Spec& spec) {
     }
     lame_set_quality(gf, 5);
     lame_set_bWriteVbrTag(gf, spec.infoFrame ? 1 : 0);
+    lame_set_free_format(gf, spec.freeFormat ? 1 : 0);
     lame_set_write_id3tag_automatic(gf, 0);
     if (lame_init_params(gf) < 0) {
         return false;

@@ -50,8 +50,9 @@ struct Mp3Spec {
     int64_t frames = 44100;
     int bitRateKbps = 128; // constant bit rate, unless vbr
     bool vbr = false;
-    int vbrQuality = 4;    // 0 (best) .. 9
-    bool infoFrame = true; // the encoder's Xing/Info frame at the start of the audio
+    int vbrQuality = 4;      // 0 (best) .. 9
+    bool infoFrame = true;   // the encoder's Xing/Info frame at the start of the audio
+    bool freeFormat = false; // bit-rate index 0 in every header; the frame size gives the rate
     std::optional<Id3Tags> id3v1;
     std::optional<Id3Tags> id3v2; // written as ID3v2.3 text frames
     uint32_t id3v2Padding = 0;    // zero bytes after the ID3v2 frames, inside the tag

@@ -151,6 +151,27 @@ TEST(MP3Util, NoFrameIsTakenBeyondTheLimitAfterAFailedConfirmation) {
     EXPECT_EQ(h.SampleRate, 44100);
 }
 
+// The bit rate is cleared once, when the search starts: a search that finds no further 255
+// byte after an unconfirmed candidate ends with that candidate whole in the header.
+TEST(MP3Util, AFailedSearchKeepsTheLastCandidateWhole) {
+    ScratchDir dir;
+    Bytes file;
+    file.Fill(40, 0x20).BE32(kMpeg1Layer3At128).Fill(600, 0x20);
+    TFrameHeader h;
+    EXPECT_FALSE(FindIn(dir, file, 0, 4096, h));
+    EXPECT_EQ(h.Position, 40);
+    EXPECT_EQ(h.BitRate, 128);
+    EXPECT_EQ(h.SampleRate, 44100);
+    EXPECT_EQ(h.FrameLength, 417);
+
+    // Nothing found at all: the header is invalid.
+    Bytes empty;
+    empty.Fill(600, 0x20);
+    h.BitRate = 99;
+    EXPECT_FALSE(FindIn(dir, empty, 0, 4096, h));
+    EXPECT_EQ(h.BitRate, 0);
+}
+
 TEST(MP3Util, SearchNeverLooksAtTheLast96Bytes) {
     ScratchDir dir;
     // MPEG 1 Layer I at 32 kbit/s and 48000 Hz: 96-byte frames, so the confirming header can sit

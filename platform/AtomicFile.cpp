@@ -1,0 +1,128 @@
+// Temporary file, write, fsync, rename (or link), fsync of the directory.
+#include "platform/AtomicFile.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+std::filesystem::path DirectoryOf(const std::filesystem::path& file) {
+    const std::filesystem::path dir = file.parent_path();
+    return dir.empty() ? std::filesystem::path(".") : dir;
+}
+
+// Some file systems cannot flush a directory and say so; that is no failure of the write.
+bool SyncDirectory(const std::filesystem::path& dir) {
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool ok = ::fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+AtomicFileWriter::AtomicFileWriter(std::filesystem::path file) : m_file(std::move(file)) {
+    m_temp = (DirectoryOf(m_file) / ("." + m_file.filename().string() + ".XXXXXX")).string();
+    m_fd = ::mkstemp(m_temp.data());
+    if (m_fd < 0) {
+        m_temp.clear();
+        return;
+    }
+    m_ok = true;
+    // The new file keeps the permissions of the one it replaces; mkstemp's 0600 would lock
+    // other users out of a file they could read before.
+    struct stat old {};
+    ::fchmod(m_fd, ::stat(m_file.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+    Discard();
+}
+
+bool AtomicFileWriter::Write(std::string_view bytes) {
+    while (IsOk() && !bytes.empty()) {
+        const ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            m_ok = false;
+            break;
+        }
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return IsOk();
+}
+
+bool AtomicFileWriter::WriteFrom(int in) {
+    char buffer[65536];
+    while (IsOk()) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            m_ok = false;
+            break;
+        }
+        if (n == 0) {
+            break;
+        }
+        Write(std::string_view(buffer, static_cast<size_t>(n)));
+    }
+    return IsOk();
+}
+
+bool AtomicFileWriter::Finish() {
+    bool ok = IsOk() && ::fsync(m_fd) == 0;
+    if (m_fd >= 0) {
+        // A close can report a write error the earlier calls did not (network file systems).
+        ok = ::close(m_fd) == 0 && ok;
+        m_fd = -1;
+    }
+    m_ok = ok;
+    return ok;
+}
+
+bool AtomicFileWriter::Commit() {
+    if (!Finish() || ::rename(m_temp.c_str(), m_file.c_str()) != 0) {
+        Discard();
+        return false;
+    }
+    m_temp.clear();
+    return SyncDirectory(DirectoryOf(m_file));
+}
+
+bool AtomicFileWriter::CommitNew() {
+    // link() fails when the name exists, so a file that appeared meanwhile is never replaced.
+    const bool ok = Finish() && ::link(m_temp.c_str(), m_file.c_str()) == 0;
+    Discard();
+    return ok && SyncDirectory(DirectoryOf(m_file));
+}
+
+void AtomicFileWriter::Discard() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_temp.empty()) {
+        ::unlink(m_temp.c_str());
+        m_temp.clear();
+    }
+    m_ok = false;
+}
+
+bool ReplaceFileAtomically(const std::filesystem::path& file, std::string_view contents) {
+    AtomicFileWriter writer(file);
+    writer.Write(contents);
+    return writer.Commit();
+}
+
+} // namespace platform

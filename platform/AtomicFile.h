@@ -1,0 +1,50 @@
+// Writing a file so that readers and crashes only ever see the old contents or the new ones
+// whole: every file the program writes (the settings, the album database, copied pictures)
+// goes through here.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// A temporary file beside `file`, which becomes `file` on Commit (replacing it) or
+// CommitNew (only when `file` does not exist). Until then nothing under the final name
+// changes; a writer destroyed without a successful commit removes its temporary file.
+class AtomicFileWriter {
+public:
+    explicit AtomicFileWriter(std::filesystem::path file);
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    // False when the temporary file could not be created or an earlier write failed; every
+    // later call then fails too, so a caller can check once at the end.
+    bool IsOk() const { return m_fd >= 0 && m_ok; }
+
+    bool Write(std::string_view bytes);
+    // Appends everything readable from the descriptor `in`.
+    bool WriteFrom(int in);
+
+    // Flushes the data to the disk, renames the temporary file over `file` and flushes the
+    // directory, so the new name survives a power cut.
+    bool Commit();
+    // As Commit, but never replaces: false when `file` exists (even if it appeared meanwhile).
+    bool CommitNew();
+
+private:
+    bool Finish();
+    void Discard();
+
+    std::filesystem::path m_file;
+    std::string m_temp;
+    int m_fd = -1;
+    bool m_ok = false;
+};
+
+// Replaces `file` by `contents` through an AtomicFileWriter. On false the old file is as it
+// was, byte for byte, and no temporary file is left.
+bool ReplaceFileAtomically(const std::filesystem::path& file, std::string_view contents);
+
+} // namespace platform
