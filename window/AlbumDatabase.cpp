@@ -8,6 +8,7 @@
 #include "window/AlbumFile.h"
 #include "window/CommaText.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
 #include "platform/ProgramDir.h"
 
@@ -20,10 +21,8 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -62,29 +61,6 @@ std::optional<std::string> ReadWholeFile(const fs::path& file) {
         return std::nullopt;
     }
     return text;
-}
-
-// Writes the whole text under a temporary name beside the file and renames it over the old
-// one, so that the old library stays whole until the new one is complete.
-bool ReplaceFile(const fs::path& file, const std::string& contents) {
-    const fs::path temp = file.string() + ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out.write(contents.data(), static_cast<std::streamsize>(contents.size())) ||
-            !out.flush()) {
-            out.close();
-            std::error_code ec;
-            fs::remove(temp, ec);
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, file, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -232,7 +208,9 @@ void TPlayerForm::SaveDatabase() {
         AppendUtf8Line(file, album->text(kAlbumSongsColumn));
         AppendUtf8Line(file, album->text(kAlbumPicPathColumn));
     }
-    ReplaceFile(DatabasePath(), file); // a failed save is passed over in silence
+    // A crash, a power cut or a full disk while writing leaves the old library whole; a
+    // failed save is passed over in silence.
+    platform::ReplaceFileAtomically(DatabasePath(), file);
 }
 
 void TPlayerForm::ShowAlbum(int albumIndex) {

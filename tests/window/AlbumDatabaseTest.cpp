@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QTreeWidget>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -52,7 +54,17 @@ void SaveBitmap(const fs::path& file, Qt::GlobalColor colour) {
 
 } // namespace
 
-class AlbumDatabase : public FormFixture {};
+class AlbumDatabase : public FormFixture {
+protected:
+    // A save that failed leaves nothing of its own beside the library file.
+    void ExpectNoTemporaryFile() const {
+        for (const auto& entry : fs::directory_iterator(Dir())) {
+            const std::string name = entry.path().filename().string();
+            EXPECT_TRUE(name.find("Database.DAT") == std::string::npos || name == "Database.DAT")
+                << name;
+        }
+    }
+};
 
 TEST_F(AlbumDatabase, TheExampleAlbumIsShownAndWrittenBackUnchanged) {
     WriteDatabase(kExample + "Second\r\nA,00:01,1,A.ogg\r\n\r\n");
@@ -291,9 +303,25 @@ TEST_F(AlbumDatabase, AFailedSaveKeepsWhatIsThereAndLeavesNoTemporaryFile) {
     form->AddAlbumRow("New", "", "");
     Close();
     EXPECT_TRUE(fs::is_directory(Dir() / "Database.DAT" / "keep"));
-    for (const auto& entry : fs::directory_iterator(Dir())) {
-        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
-    }
+    ExpectNoTemporaryFile();
+}
+
+TEST_F(AlbumDatabase, ADiskThatFillsUpWhileSavingLeavesTheOldLibraryWhole) {
+    WriteDatabase(kExample);
+    ASSERT_TRUE(Start());
+    form->AddAlbumRow("Big", QString(64 * 1024, QLatin1Char('x')), "");
+    // Files may grow to 4 KiB only: the new library cannot be written whole.
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = before;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    Close();
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(Database(), kExample);
+    ExpectNoTemporaryFile();
 }
 
 TEST_F(AlbumDatabase, DamagedFilesLoadWhatTheRulesGive) {
