@@ -81,8 +81,11 @@ void TPlayerForm::SetUpLibraryViews() {
         view->setPalette(colours);
     }
     // Grid lines between the rows and columns of the song list.
+    // A style sheet for items also takes over their selected look, so that is given too.
     PlayListView->setStyleSheet(QStringLiteral(
-        "QTreeView::item { border-right: 1px solid #c0c0c0; border-bottom: 1px solid #c0c0c0; }"));
+        "QTreeView::item { border-right: 1px solid #c0c0c0; border-bottom: 1px solid #c0c0c0; }"
+        "QTreeView::item:selected { background-color: palette(highlight);"
+        " color: palette(highlighted-text); }"));
     QObject::connect(PLLoadButton, &QPushButton::clicked, this, [this] { PLLoadButtonClick(); });
 }
 

@@ -3,6 +3,8 @@
 #include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QTreeWidget>
 
 #include <csignal>
@@ -93,6 +95,23 @@ TEST_F(AlbumDatabase, TheExampleAlbumIsShownAndWrittenBackUnchanged) {
     EXPECT_EQ(form->AlbumCombo->currentIndex(), 0);
     Close();
     EXPECT_EQ(Database(), kExample + "Second\r\nA,00:01,1,A.ogg\r\n\r\n");
+}
+
+TEST_F(AlbumDatabase, TheSelectedRowsStayMarkedWithoutTheFocus) {
+    WriteDatabase(kExample);
+    ASSERT_TRUE(Start());
+    form->show();
+    form->PlayerControl->setCurrentWidget(form->PlayList);
+    form->btnExit->setFocus();
+    for (QTreeWidget* view : {form->AlbumView, form->PlayListView}) {
+        ASSERT_FALSE(view->hasFocus());
+        const QRect row = view->visualItemRect(view->topLevelItem(0));
+        const QImage picture = view->viewport()->grab().toImage();
+        const QColor highlight = view->palette().color(QPalette::Active, QPalette::Highlight);
+        EXPECT_EQ(picture.pixelColor(row.left() + 100, row.center().y()), highlight)
+            << view->objectName().toStdString();
+        EXPECT_NE(picture.pixelColor(row.left() + 100, row.center().y() + row.height()), highlight);
+    }
 }
 
 TEST_F(AlbumDatabase, MissingFileIsReportedInTheScriptsLanguageAndCreatedAtClose) {
