@@ -12,6 +12,8 @@
 
 #include "window/FormControls.h"
 
+#include "platform/Dialogs.h"
+
 #include "ui_PlayerForm.h" // generated from resources/PlayerForm.ui
 
 #include <QColor>
@@ -53,6 +55,10 @@ struct TOpenDialog {
     bool MultiSelect = true;
     bool HideReadOnly = true;
     bool Sizeable = true;
+    // A request with these settings, the filter as it is now and the given start folder.
+    platform::OpenFileRequest Request(const QString& directory = QString()) const {
+        return {Filter, MultiSelect, HideReadOnly, Sizeable, directory};
+    }
 };
 
 class TPlayerForm : public QWidget, public Ui::PlayerForm {

@@ -40,21 +40,18 @@ bool TPlayerForm::ReleasePlayer() {
 void TPlayerForm::PLLoadButtonClick() {
     // The dialog is shared: each use sets its own filter first.
     OpenDialog.Filter = QStringLiteral("OGG-Files|*.OGG");
-    platform::OpenFileRequest request;
-    request.filter = OpenDialog.Filter;
-    request.multiSelect = OpenDialog.MultiSelect;
-    request.hideReadOnly = OpenDialog.HideReadOnly;
-    request.sizeable = OpenDialog.Sizeable;
     // Songs play from the album folder only, so that is where the dialog starts.
+    QString start;
     if (const QTreeWidgetItem* album = SelectedAlbum()) {
         if (const auto folder = AlbumFolder(album->text(kAlbumNameColumn))) {
             std::error_code ec;
             if (std::filesystem::is_directory(*folder, ec)) {
-                request.directory = FromUtf8(*folder);
+                start = FromUtf8(*folder);
             }
         }
     }
-    const std::optional<QStringList> chosen = m_services.dialogs->OpenFiles(this, request);
+    const std::optional<QStringList> chosen =
+        m_services.dialogs->OpenFiles(this, OpenDialog.Request(start));
     if (chosen) {
         AddSongFiles(*chosen);
     } else if (PlayListView->topLevelItemCount() > 0) {

@@ -28,15 +28,6 @@ QStringList Column(const QTreeWidget* view, int column) {
     return texts;
 }
 
-QStringList Row(const QTreeWidget* view, int row) {
-    QStringList texts;
-    const QTreeWidgetItem* item = view->topLevelItem(row);
-    for (int c = 0; item != nullptr && c < view->columnCount(); ++c) {
-        texts << item->text(c);
-    }
-    return texts;
-}
-
 bool PlayButtonsOn(const TPlayerForm& f) {
     return f.btnPlay->isEnabled() && f.btnStop->isEnabled() && f.btnPause->isEnabled() &&
            f.NextSongButton->isEnabled() && f.LastSongButton->isEnabled();
@@ -73,14 +64,14 @@ TEST_F(AlbumDatabase, TheExampleAlbumIsShownAndWrittenBackUnchanged) {
     ASSERT_TRUE(Start());
     EXPECT_TRUE(dialogs.shown.empty());
     ASSERT_EQ(form->AlbumView->topLevelItemCount(), 2);
-    EXPECT_EQ(Row(form->AlbumView, 0),
+    EXPECT_EQ(RowTexts(form->AlbumView, 0),
               QStringList({"Live 1999",
                            "Intro,01:12,72,Intro.ogg,\"Long Song\",10:05,605,\"Long Song.ogg\"",
                            "cover.bmp"}));
     EXPECT_EQ(form->SelectedAlbum(), form->AlbumView->topLevelItem(0));
     ASSERT_EQ(form->PlayListView->topLevelItemCount(), 2);
-    EXPECT_EQ(Row(form->PlayListView, 0), QStringList({"Intro", "01:12", "72", "Intro.ogg"}));
-    EXPECT_EQ(Row(form->PlayListView, 1),
+    EXPECT_EQ(RowTexts(form->PlayListView, 0), QStringList({"Intro", "01:12", "72", "Intro.ogg"}));
+    EXPECT_EQ(RowTexts(form->PlayListView, 1),
               QStringList({"Long Song", "10:05", "605", "Long Song.ogg"}));
     EXPECT_FALSE(form->PlayListView->topLevelItem(1)->icon(0).isNull());
     EXPECT_EQ(form->SelectedSong(), form->PlayListView->topLevelItem(0));
@@ -159,7 +150,7 @@ TEST_F(AlbumDatabase, EveryLineEndLoadsAndIsWrittenBackAsCrLf) {
         EXPECT_EQ(Column(form->AlbumView, 0), c.albums) << c.file;
         std::string expected;
         for (int i = 0; i < form->AlbumView->topLevelItemCount(); ++i) {
-            const QStringList row = Row(form->AlbumView, i);
+            const QStringList row = RowTexts(form->AlbumView, i);
             expected += row[0].toStdString() + "\r\n" + row[1].toStdString() + "\r\n" +
                         row[2].toStdString() + "\r\n";
         }
@@ -169,7 +160,7 @@ TEST_F(AlbumDatabase, EveryLineEndLoadsAndIsWrittenBackAsCrLf) {
     }
     WriteDatabase("A\rp.bmp\rB\r\r");
     ASSERT_TRUE(Start());
-    EXPECT_EQ(Row(form->AlbumView, 0), QStringList({"A", "p.bmp", "B"}));
+    EXPECT_EQ(RowTexts(form->AlbumView, 0), QStringList({"A", "p.bmp", "B"}));
 }
 
 TEST_F(AlbumDatabase, AnAlbumWithoutSongsLeavesTheButtonsAsTheyWere) {
@@ -210,8 +201,9 @@ TEST_F(AlbumDatabase, StoredSongListsAreQuotedAndGoToTheSelectedAlbumOnly) {
     form->ShowAlbum(1);
     form->ShowAlbum(0);
     ASSERT_EQ(form->PlayListView->topLevelItemCount(), 2);
-    EXPECT_EQ(Row(form->PlayListView, 0), QStringList({"say \"hi\"", "01:00", "60", "a, b.ogg"}));
-    EXPECT_EQ(Row(form->PlayListView, 1), QStringList({"", "", "", ""}));
+    EXPECT_EQ(RowTexts(form->PlayListView, 0),
+              QStringList({"say \"hi\"", "01:00", "60", "a, b.ogg"}));
+    EXPECT_EQ(RowTexts(form->PlayListView, 1), QStringList({"", "", "", ""}));
 
     // Without a selected album nothing is stored anywhere.
     TPlayerForm::SelectRow(form->AlbumView, nullptr);

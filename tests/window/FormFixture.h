@@ -23,6 +23,8 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <QStringList>
+#include <QTreeWidget>
 
 #include <filesystem>
 #include <fstream>
@@ -112,6 +114,16 @@ protected:
         if (form) {
             form->close();
         }
+    }
+
+    // Every column's text of a list row; empty for a row that does not exist.
+    static QStringList RowTexts(const QTreeWidget* view, int row) {
+        QStringList texts;
+        const QTreeWidgetItem* item = view->topLevelItem(row);
+        for (int c = 0; item != nullptr && c < view->columnCount(); ++c) {
+            texts << item->text(c);
+        }
+        return texts;
     }
 
     platform::TestDialogs dialogs;

@@ -12,15 +12,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QStringList Row(const QTreeWidget* view, int row) {
-    QStringList texts;
-    const QTreeWidgetItem* item = view->topLevelItem(row);
-    for (int c = 0; item != nullptr && c < view->columnCount(); ++c) {
-        texts << item->text(c);
-    }
-    return texts;
-}
-
 QString Text(const fs::path& file) {
     return QString::fromStdString(file.string());
 }
@@ -71,9 +62,9 @@ TEST_F(Playlists, AddingSongsMeasuresThemAndStoresThemInDialogOrder) {
     EXPECT_EQ(dialogs.shown.size(), 1u); // the dialog only: skipped files are not reported
 
     ASSERT_EQ(form->PlayListView->topLevelItemCount(), 3);
-    EXPECT_EQ(Row(form->PlayListView, 0), QStringList({"Intro", "01:12", "72", "Intro.ogg"}));
-    EXPECT_EQ(Row(form->PlayListView, 1), QStringList({"01", "00:01", "1", "01. Song.ogg"}));
-    EXPECT_EQ(Row(form->PlayListView, 2), QStringList({"track", "00:02", "2", "track.OgG"}));
+    EXPECT_EQ(RowTexts(form->PlayListView, 0), QStringList({"Intro", "01:12", "72", "Intro.ogg"}));
+    EXPECT_EQ(RowTexts(form->PlayListView, 1), QStringList({"01", "00:01", "1", "01. Song.ogg"}));
+    EXPECT_EQ(RowTexts(form->PlayListView, 2), QStringList({"track", "00:02", "2", "track.OgG"}));
     EXPECT_FALSE(form->PlayListView->topLevelItem(2)->icon(0).isNull());
     EXPECT_EQ(form->SelectedSong(), form->PlayListView->topLevelItem(2));
     EXPECT_EQ(StoredSongs(), "Intro,01:12,72,Intro.ogg,01,00:01,1,\"01. Song.ogg\",track,00:02,2,"
@@ -157,7 +148,7 @@ TEST_F(Playlists, PlaylistRowsAreStoredAsFourFieldsAndDoNotPlay) {
               "Duration 2=02:00\r\n");
     Add(QStringList{Text(Dir() / "elsewhere" / "list.PLI")});
     ASSERT_EQ(form->PlayListView->topLevelItemCount(), 2);
-    EXPECT_EQ(Row(form->PlayListView, 0), QStringList({"First", "01:00", "", ""}));
+    EXPECT_EQ(RowTexts(form->PlayListView, 0), QStringList({"First", "01:00", "", ""}));
     EXPECT_EQ(StoredSongs(), "");
 
     // A later edit stores the list: every row keeps its four fields, so the groups hold.
@@ -165,8 +156,8 @@ TEST_F(Playlists, PlaylistRowsAreStoredAsFourFieldsAndDoNotPlay) {
     EXPECT_EQ(StoredSongs(), "First,01:00,,,\"Second Song\",02:00,,,Real,00:01,1,Real.ogg");
     form->ShowAlbum(0);
     ASSERT_EQ(form->PlayListView->topLevelItemCount(), 3);
-    EXPECT_EQ(Row(form->PlayListView, 1), QStringList({"Second Song", "02:00", "", ""}));
-    EXPECT_EQ(Row(form->PlayListView, 2), QStringList({"Real", "00:01", "1", "Real.ogg"}));
+    EXPECT_EQ(RowTexts(form->PlayListView, 1), QStringList({"Second Song", "02:00", "", ""}));
+    EXPECT_EQ(RowTexts(form->PlayListView, 2), QStringList({"Real", "00:01", "1", "Real.ogg"}));
 
     dialogs.shown.clear();
     form->OpenSelectedSong(); // the first row: no file name
@@ -238,7 +229,7 @@ TEST_F(Playlists, SongsOfAnHourAndMoreShowAllTheirMinutes) {
     // A quiet 8 kHz mono song is cheap to make at this length.
     Add(QStringList{Text(MakeOgg("Album", "Long.ogg", SilentOgg(3725.0, 1, 8000)))});
     ASSERT_EQ(form->PlayListView->topLevelItemCount(), 1);
-    EXPECT_EQ(Row(form->PlayListView, 0), QStringList({"Long", "62:05", "3725", "Long.ogg"}));
+    EXPECT_EQ(RowTexts(form->PlayListView, 0), QStringList({"Long", "62:05", "3725", "Long.ogg"}));
     form->OpenSelectedSong();
     EXPECT_EQ(Details(*form).value(3), "62:05");
     EXPECT_EQ(form->SongLength, 3725);
