@@ -11,6 +11,7 @@
 
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -28,10 +29,13 @@ QString FromUtf8(const std::string& text) {
 bool TPlayerForm::ReleasePlayer() {
     // Stop and Close wait for the device while handling messages; a handler run there (Play)
     // may open a song again. A few rounds settle it.
-    for (int round = 0; round < 4 && m_player && m_player->State() > psReady; ++round) {
+    for (int round = 0; round < 4 && m_player; ++round) {
         m_player->Stop();
         if (m_player) {
             m_player->Close();
+        }
+        if (m_player && m_player->State() <= psReady) {
+            break;
         }
     }
     return m_player != nullptr;
