@@ -64,6 +64,7 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
     // the player loads its libraries from.
     platform::SetProgramDirectory(m_programDir);
     BuildLayout();
+    SetUpLibraryViews();
     ApplyDesignedFixedSize();
 
     QObject::connect(btnExit, &QPushButton::clicked, this, [this] { btnExitClick(); });

@@ -117,7 +117,7 @@ void CopyProgramDirectory(const fs::path& from, const fs::path& to) {
 
 } // namespace
 
-TEST(Executable, ClosesOnTheWindowManagersRequestAndWritesItsSettings) {
+TEST(Executable, ClosesOnTheWindowManagersRequestAndWritesItsSettingsAndLibrary) {
     if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
         GTEST_SKIP() << "Xvfb is not installed";
     }
@@ -136,6 +136,11 @@ TEST(Executable, ClosesOnTheWindowManagersRequestAndWritesItsSettings) {
 
     const fs::path dir = fs::path(TAVRO_TEST_TMP) / "window" / "Executable";
     CopyProgramDirectory(TAVRO_PROGRAM_DIR, dir);
+    // A library with every kind of line end and no end on its last line: it comes back
+    // unchanged but for its line ends, which become CR LF.
+    std::ofstream(dir / "Database.DAT", std::ios::binary)
+        << "Live 1999\rIntro,01:12,72,Intro.ogg,\"Long Song\",10:05,605,\"Long Song.ogg\"\n"
+           "cover.bmp\r\nEmpty\r\n\nlast.bmp";
 
     QProcess tavro;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -187,4 +192,9 @@ TEST(Executable, ClosesOnTheWindowManagersRequestAndWritesItsSettings) {
     const std::string ini((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(ini.rfind("[Position]\r\nLeft=", 0), 0u) << ini;
     EXPECT_NE(ini.find("[Language]\r\nValue=English.lng\r\n"), std::string::npos) << ini;
+
+    std::ifstream library(dir / "Database.DAT", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(library), {}),
+              "Live 1999\r\nIntro,01:12,72,Intro.ogg,\"Long Song\",10:05,605,\"Long Song.ogg\"\r\n"
+              "cover.bmp\r\nEmpty\r\n\r\nlast.bmp\r\n");
 }

@@ -1,0 +1,45 @@
+// Fuzzes the library file reader and the comma text reader: any bytes read without a crash or
+// a hang, albums come only in whole groups of three lines and songs in groups of four, and
+// whatever was read is written so that it reads back the same.
+#include "window/AlbumFile.h"
+#include "window/CommaText.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+void Check(bool holds) {
+    if (!holds) {
+        std::abort();
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+
+    const std::vector<AlbumRecord> albums = ReadAlbumFile(text);
+    Check(albums.size() == SplitLines(text).size() / 3);
+    const std::string written = WriteAlbumFile(albums);
+    const std::vector<AlbumRecord> again = ReadAlbumFile(written);
+    Check(again.size() == albums.size());
+    for (size_t i = 0; i < albums.size(); ++i) {
+        Check(again[i].Name == albums[i].Name && again[i].Songs == albums[i].Songs &&
+              again[i].PicPath == albums[i].PicPath);
+        Check(ReadCommaGroups(albums[i].Songs).size() % 4 == 0);
+    }
+
+    // The whole input as one song list, as an album's line holds it.
+    const std::vector<std::string> fields = ReadCommaText(text);
+    Check(ReadCommaText(CommaText(fields)) == fields);
+    const std::vector<std::string> songs = ReadCommaGroups(text);
+    Check(songs.size() % 4 == 0 && songs.size() <= fields.size() &&
+          fields.size() - songs.size() < 4);
+    return 0;
+}
