@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QFrame>
 #include <QImage>
 #include <QKeyEvent>
@@ -107,6 +108,50 @@ void TPlayerForm::WinColorMouseDown(TShape* shape) {
         shape->SetBrushColor(QColorToColor(*color));
     }
     ApplySettings();
+}
+
+void TPlayerForm::FontComboChange() {
+    ApplySettings();
+}
+
+void TPlayerForm::GeneralOptListClick() {
+    // "Show in system tray" and "No animated rainbow line" take effect at once; the other
+    // options are read when they are needed.
+    ApplySettings();
+}
+
+namespace {
+
+constexpr const char* kDesignedFace = "MS Sans Serif";
+
+// The face the platform gives a plain sans-serif request.
+QString StandardSansSerif() {
+    QFont probe(QStringLiteral("Sans Serif"));
+    probe.setStyleHint(QFont::SansSerif);
+    return QFontInfo(probe).family();
+}
+
+} // namespace
+
+void TPlayerForm::SelectFontFace(const QString& face) {
+    m_fontStandIn.clear();
+    int index = FontCombo->findText(face, Qt::MatchFixedString);
+    if (index < 0 && face.compare(QLatin1String(kDesignedFace), Qt::CaseInsensitive) == 0) {
+        index = FontCombo->findText(StandardSansSerif(), Qt::MatchFixedString);
+        if (index >= 0) {
+            m_fontStandIn = FontCombo->itemText(index);
+        }
+    }
+    FontCombo->setCurrentIndex(index);
+}
+
+QString TPlayerForm::SelectedFontFace() const {
+    if (FontCombo->currentIndex() < 0) {
+        return {};
+    }
+    const QString shown = FontCombo->currentText();
+    return !m_fontStandIn.isEmpty() && shown == m_fontStandIn ? QString::fromLatin1(kDesignedFace)
+                                                              : shown;
 }
 
 bool TPlayerForm::eventFilter(QObject* watched, QEvent* event) {

@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -14,6 +15,8 @@
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QTextEdit>
+
+#include <algorithm>
 
 namespace {
 
@@ -95,6 +98,9 @@ std::string TPlayerForm::ScriptPath(const std::string& name) const {
 }
 
 QString TPlayerForm::LanguageText(const QString& section, const QString& key) const {
+    if (OnLanguageText) {
+        OnLanguageText(section, key);
+    }
     if (LanguageScriptPath.empty()) {
         return key;
     }
@@ -109,5 +115,49 @@ void TPlayerForm::LanguageComboChange() {
         LanguageScriptPath = ScriptPath(LanguageFile);
         ApplyLanguageScript(LanguageScriptPath);
         ApplySettings();
+    }
+}
+
+QFont TPlayerForm::FittedFont(const QFont& font, const QString& text, int width) {
+    if (QFontMetrics(font).horizontalAdvance(text) <= width) {
+        return font;
+    }
+    QFont narrow = font;
+    for (int stretch = 99; stretch >= kMinStretch; --stretch) {
+        narrow.setStretch(stretch);
+        if (QFontMetrics(narrow).horizontalAdvance(text) <= width) {
+            break;
+        }
+    }
+    return narrow;
+}
+
+void TPlayerForm::FitTexts() {
+    // Labels size themselves to their captions, as the designed ones do; a translation or a
+    // wider face must not be cut off, nor run into the control beside it.
+    static constexpr const char* kDesignedWidth = "tavroDesignedWidth";
+    static constexpr int kGap = 2;
+    for (QLabel* label : findChildren<QLabel*>()) {
+        if (label->objectName().isEmpty() || qobject_cast<TShadowLabel*>(label) != nullptr) {
+            continue; // the shadowed title squeezes itself
+        }
+        QVariant designed = label->property(kDesignedWidth);
+        if (!designed.isValid()) {
+            designed = label->width();
+            label->setProperty(kDesignedWidth, designed);
+        }
+        const int base = designed.toInt();
+        const QRect place = label->geometry();
+        QWidget* container = label->parentWidget();
+        int limit = container->contentsRect().right() + 1 - kGap;
+        for (QWidget* sibling : container->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const QRect other = sibling->geometry();
+            if (sibling != label && !sibling->isHidden() && other.top() <= place.bottom() &&
+                other.bottom() >= place.top() && other.left() >= place.left() + base) {
+                limit = std::min(limit, other.left() - kGap);
+            }
+        }
+        const int wanted = std::max(base, label->sizeHint().width());
+        label->resize(std::max(base, std::min(wanted, limit - place.left())), place.height());
     }
 }

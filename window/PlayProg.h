@@ -8,6 +8,7 @@
 //   Appearance.cpp     background, top picture, colours, tray, help key
 //   AlbumDatabase.cpp  the album library file, album display, pictures
 //   Playlists.cpp      playlists, adding songs, song details, directory listing
+//   Editing.cpp        adding, renaming, deleting and moving albums, songs and pictures
 #pragma once
 
 #include "window/FormControls.h"
@@ -21,6 +22,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -103,6 +105,15 @@ public:
     void LanguageComboChange();
     // program directory + "LScripts/" + name, both found without regard to letter case.
     std::string ScriptPath(const std::string& name) const;
+    // Makes the texts of the current language and font fit their controls: a label grows to
+    // its text as far as its neighbours allow (and back to its designed width).
+    void FitTexts();
+    // `font`, drawn narrower where `text` would not fit into `width` pixels, so that an entry
+    // of a fixed-size list is squeezed rather than cut off; never narrower than kMinStretch.
+    static QFont FittedFont(const QFont& font, const QString& text, int width);
+    static constexpr int kMinStretch = 75;
+    // Told about every run-time text looked up (section, key); null when nobody listens.
+    std::function<void(const QString& section, const QString& key)> OnLanguageText;
 
     // --- Transport.cpp ----------------------------------------------------------------
     void PlaySelectedSong();
@@ -120,6 +131,14 @@ public:
     void BackPicFindButtonClick();
     // Shared by the eight colour shapes.
     void WinColorMouseDown(TShape* shape);
+    void FontComboChange();
+    void GeneralOptListClick();
+    void PlayerControlChange();
+    // The font list's selection for a face name read from the settings. Where the designed
+    // face "MS Sans Serif" is not installed, the platform's standard sans-serif face stands
+    // in for it: shown selected and used, while the designed name is what is stored again.
+    void SelectFontFace(const QString& face);
+    QString SelectedFontFace() const; // the name to store
     // Seams of the tray icon component.
     void SetTrayTip(const QString& tip);
     void SetTrayEnabled(bool enabled);
@@ -190,4 +209,5 @@ private:
     unsigned long m_lastKeyTime = 0;
     int m_lastKey = 0;
     QString m_trayTip;
+    QString m_fontStandIn; // the face shown for the designed one, when that is missing
 };

@@ -17,9 +17,11 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTimer>
@@ -50,6 +52,29 @@ std::string OptionKey(int index) {
     return "Option " + std::to_string(index);
 }
 
+// The option entries have a fixed width, designed for a narrower face than most systems have:
+// an entry that would be cut off is drawn a little narrower instead.
+class TFittingItemDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem fitted(option);
+        initStyleOption(&fitted, index);
+        const QWidget* widget = fitted.widget;
+        const QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
+        // The text is drawn inside the text rectangle less the focus frame's margins.
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const int room =
+            style->subElementRect(QStyle::SE_ItemViewItemText, &fitted, widget).width() -
+            2 * margin;
+        fitted.font = TPlayerForm::FittedFont(fitted.font, fitted.text, room);
+        fitted.fontMetrics = QFontMetrics(fitted.font);
+        style->drawControl(QStyle::CE_ItemViewItem, &fitted, painter, widget);
+    }
+};
+
 } // namespace
 
 TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, QWidget* parent)
@@ -70,9 +95,16 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
                      [this](const QString&) { BackPicEditChange(); });
     QObject::connect(LanguageCombo, &QComboBox::activated, this,
                      [this](int) { LanguageComboChange(); });
-    QObject::connect(FontCombo, &QComboBox::activated, this, [this](int) { ApplySettings(); });
+    QObject::connect(FontCombo, &QComboBox::activated, this, [this](int) { FontComboChange(); });
     QObject::connect(GeneralOptList, &QListWidget::itemClicked, this,
-                     [this](QListWidgetItem*) { ApplySettings(); });
+                     [this](QListWidgetItem*) { GeneralOptListClick(); });
+    // A check mark set from the keyboard takes effect as one set with the mouse does; changes
+    // made by the program itself (reading the settings, a script) do not run the handler.
+    QObject::connect(GeneralOptList, &QListWidget::itemChanged, this, [this](QListWidgetItem*) {
+        if (GeneralOptList->hasFocus()) {
+            GeneralOptListClick();
+        }
+    });
     QObject::connect(TopPicFindButton, &QPushButton::clicked, this,
                      [this] { TopPicFindButtonClick(); });
     QObject::connect(BackPicFindButton, &QPushButton::clicked, this,
@@ -80,6 +112,7 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
     for (TShape* shape : ColorShapes()) {
         shape->OnMouseDown = [this](TShape* clicked) { WinColorMouseDown(clicked); };
     }
+    GeneralOptList->setItemDelegate(new TFittingItemDelegate(GeneralOptList));
 
     // The font list: the installed faces, sorted without regard to case.
     QStringList faces = QFontDatabase::families();
@@ -200,8 +233,7 @@ void TPlayerForm::ReadSettings() {
     TopPicEdit->setText(QString::fromStdString(ini.ReadString("Top picture", "Path", "TAVRO.bmp")));
     BackPicEdit->setText(
         QString::fromStdString(ini.ReadString("Background picture", "Path", "BackImg.bmp")));
-    const QString face = QString::fromStdString(ini.ReadString("Font", "Name", "MS Sans Serif"));
-    FontCombo->setCurrentIndex(FontCombo->findText(face, Qt::MatchFixedString));
+    SelectFontFace(QString::fromStdString(ini.ReadString("Font", "Name", "MS Sans Serif")));
 
     LanguageFile = ini.ReadString("Language", "Value", "English.lng");
     if (!LanguageFile.empty() && IsPlainFileName(LanguageFile)) {
@@ -264,6 +296,7 @@ void TPlayerForm::ApplySettings() {
         row->setText(0, LanguageText(QStringLiteral("Captions"), QString::fromLatin1(caption)));
         row->setText(1, QString());
     }
+    FitTexts();
 }
 
 void TPlayerForm::WriteSettings() {
@@ -284,9 +317,7 @@ void TPlayerForm::WriteSettings() {
     }
     ini->WriteString("Top picture", "Path", TopPicEdit->text().toStdString());
     ini->WriteString("Background picture", "Path", BackPicEdit->text().toStdString());
-    ini->WriteString("Font", "Name",
-                     FontCombo->currentIndex() >= 0 ? FontCombo->currentText().toStdString()
-                                                    : std::string());
+    ini->WriteString("Font", "Name", SelectedFontFace().toStdString());
     ini->WriteString("Language", "Value", LanguageFile);
     ini->Save(path); // an unwritable file is passed over in silence
 }
