@@ -212,6 +212,30 @@ public:
     // searched (missing), an empty text when it is empty.
     static std::string ListDirectory(const std::string& directory);
 
+    // --- Editing.cpp ------------------------------------------------------------------
+    void AlbumAddButtonClick();
+    void AlbumRenameButtonClick();
+    void AlbumDeleteButtonClick();
+    void AlbumUpButtonClick();
+    void AlbumDownButtonClick();
+    void AlbumPicAddButtonClick();
+    void AlbumPicDeleteButtonClick();
+    void AlbumViewClick();
+    void AlbumViewChange();
+    void AlbumComboClick(int index);
+    void PLDeleteButtonClick();
+    void PLUpButtonClick();
+    void PLDownButtonClick();
+    void PLSongChangeButtonClick();
+    void PlayListViewClick();
+    // Delete, rename and the picture buttons follow `on`; the move buttons are enabled
+    // either way.
+    void SetAlbumButtons(bool on);
+    // Moves the selected row one place, caption and sub-items together, and keeps it
+    // selected; nothing at the end of the list or without a selection.
+    static void MoveItemUp(QTreeWidget* list);
+    static void MoveItemDown(QTreeWidget* list);
+
     // --- Fields ----------------------------------------------------------------------
     int32_t ElapsedSeconds = 0;
     int32_t TickCount = 0;
@@ -257,6 +281,14 @@ private:
     bool ReleasePlayer();
     QTreeWidgetItem* NewSongItem(const QString& name, const QString& duration,
                                  const QString& durationNumber, const QString& fileName) const;
+    // Editing.cpp: the editing buttons' and lists' signals, and the keyboard's selection
+    // changes in the two lists.
+    void SetUpEditing();
+    // The name the input box returns: the edited text on OK, the default on Cancel.
+    QString InputName(const QString& title, const QString& value);
+    // False (and the duplicate message shown) when a row of `list` already has the name.
+    bool NameIsFree(const QTreeWidget* list, const QString& name);
+    bool Confirmed(); // "Are you sure?", answered Yes
 
     std::string m_programDir;
     PlayerServices m_services;

@@ -85,6 +85,7 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
     }
     BuildLayout();
     SetUpLibraryViews();
+    SetUpEditing();
     ApplyDesignedFixedSize();
 
     QObject::connect(btnExit, &QPushButton::clicked, this, [this] { btnExitClick(); });

@@ -45,11 +45,13 @@ void WriteAll(const fs::path& file, const std::string& text) {
     std::ofstream(file, std::ios::binary) << text;
 }
 
-// A fresh program directory with the decoder library present.
+// A fresh program directory with an empty library and the decoder library present.
 fs::path ProgramDir(const std::string& name, bool withLibrary = true) {
     const fs::path dir = fs::path(TAVRO_TEST_TMP) / "window" / name;
     fs::remove_all(dir);
     fs::create_directories(dir);
+    // An empty library: start-up has nothing to say about it.
+    WriteAll(dir / "Database.DAT", "");
     if (withLibrary) {
         WriteAll(dir / "Vorbis.DLL", "library");
     }
