@@ -1,5 +1,7 @@
 #include "tests/window/FormFixture.h"
 
+#include "platform/Profile.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QImage>
@@ -7,11 +9,13 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTreeWidget>
 
 #include <functional>
+#include <set>
 
 namespace fs = std::filesystem;
 
@@ -565,4 +569,77 @@ TEST_F(Editing, AfterAMoveARenameAndADeleteTheClosedWindowWritesTheNewLibrary) {
                           "Rock\r\n"
                           "Intro,00:01,1,Intro.ogg,\"Long Song\",00:02,2,\"Long Song.ogg\"\r\n"
                           "cover.bmp\r\n");
+}
+
+namespace {
+
+// Every (section, key) a source of the window passes to LanguageText as written text.
+std::set<std::pair<QString, QString>> KeysInTheSources() {
+    std::set<std::pair<QString, QString>> keys;
+    const QRegularExpression call(QStringLiteral(
+        R"re(LanguageText\(\s*QStringLiteral\("([^"]+)"\)\s*,\s*QStringLiteral\("([^"]+)"\)\s*\))re"));
+    for (const auto& entry : fs::directory_iterator(fs::path(TAVRO_SOURCE_DIR) / "window")) {
+        if (entry.path().extension() != ".cpp") {
+            continue;
+        }
+        std::ifstream in(entry.path(), std::ios::binary);
+        const QString text = QString::fromStdString(
+            std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+        for (auto it = call.globalMatch(text); it.hasNext();) {
+            const auto match = it.next();
+            keys.emplace(match.captured(1), match.captured(2));
+        }
+    }
+    return keys;
+}
+
+} // namespace
+
+TEST_F(Editing, BothScriptsGiveEveryRunTimeTextTheWindowLooksUp) {
+    std::set<std::pair<QString, QString>> looked;
+    const auto record = [&looked](const QString& section, const QString& key) {
+        looked.emplace(section, key);
+    };
+    PlayerServices services;
+    services.dialogs = &dialogs;
+    services.waveOut = &wave;
+    {
+        // No library file: its message.
+        TPlayerForm bare(ProgramDirText(), services);
+        bare.OnLanguageText = record;
+        ASSERT_TRUE(bare.FormCreate());
+    }
+    WriteDatabase(kLibrary);
+    form = std::make_unique<TPlayerForm>(ProgramDirText(), services);
+    form->OnLanguageText = record;
+    ASSERT_TRUE(form->FormCreate());
+    Click(Albums(), 0);
+    // Every prompt and message of the editing handlers, each at least once.
+    dialogs.inputAnswers = {QString("Rock"), QString("Rock"), QString("Intro")};
+    form->AlbumAddButtonClick();
+    form->AlbumRenameButtonClick();
+    form->PLSongChangeButtonClick();
+    form->AlbumDeleteButtonClick();
+    form->AlbumPicDeleteButtonClick();
+
+    const auto sources = KeysInTheSources();
+    ASSERT_GE(sources.size(), 8u);
+    for (const auto& key : sources) {
+        EXPECT_TRUE(looked.count(key)) << "never looked up here: " << key.first.toStdString() << "/"
+                                       << key.second.toStdString();
+    }
+    for (const char* script : {"English.lng", "German.lng"}) {
+        SCOPED_TRACE(script);
+        const fs::path file = fs::path(TAVRO_SOURCE_DIR) / "resources" / "LScripts" / script;
+        const platform::ProfileFile profile = platform::ProfileFile::Load(file);
+        for (const auto& [section, key] : looked) {
+            const auto value = profile.Find(section.toStdString(), key.toStdString());
+            ASSERT_TRUE(value.has_value()) << section.toStdString() << "/" << key.toStdString();
+            EXPECT_FALSE(value->empty()) << key.toStdString();
+            if (std::string(script) == "English.lng") {
+                EXPECT_EQ(*value, key.toStdString());
+            }
+        }
+    }
+    EXPECT_GE(looked.size(), 12u);
 }

@@ -9,6 +9,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -532,4 +534,92 @@ TEST(LanguageScripts, FittedFontSqueezesOnlyWhatWouldBeCut) {
         EXPECT_EQ(fitted.family(), font.family());
         EXPECT_EQ(fitted.pixelSize(), 11);
     }
+}
+
+namespace {
+
+bool Installed(const QString& face) {
+    return QFontDatabase::families().contains(face, Qt::CaseInsensitive);
+}
+
+QString StoredFace(const fs::path& dir) {
+    return QString::fromStdString(
+        platform::ProfileFile::Load(dir / "TAVRO.INI").ReadString("Font", "Name", "?"));
+}
+
+} // namespace
+
+TEST(OptionsPage, AMissingDesignedFaceIsStoodInForAndKept) {
+    if (Installed(QStringLiteral("MS Sans Serif"))) {
+        GTEST_SKIP() << "the designed face is installed here";
+    }
+    {
+        const fs::path dir = ProgramDir("FontStandIn");
+        Session run(dir); // no font in the settings: the designed face
+        run.Start();
+        const QString shown = run.form->FontCombo->currentText();
+        ASSERT_GE(run.form->FontCombo->currentIndex(), 0) << "no face stands in";
+        QFont sans(QStringLiteral("Sans Serif"));
+        sans.setStyleHint(QFont::SansSerif);
+        EXPECT_EQ(shown, QFontInfo(sans).family());
+        EXPECT_EQ(run.form->font().family(), shown);
+        EXPECT_EQ(run.form->btnPlay->font().family(), shown);
+        EXPECT_EQ(run.form->SelectedSongEdit->font().family(), shown);
+        run.form->close();
+        EXPECT_EQ(StoredFace(dir), "MS Sans Serif");
+    }
+    {
+        // Another missing face: no selection, the system's face, and an empty name stored.
+        const fs::path dir = ProgramDir("FontMissing");
+        WriteAll(dir / "TAVRO.INI", "[Font]\r\nName=No Such Face At All\r\n");
+        platform::TestDialogs dialogs;
+        PlayerServices services;
+        services.dialogs = &dialogs;
+        TPlayerForm form(dir.string(), services);
+        ASSERT_TRUE(form.FormCreate());
+        EXPECT_EQ(form.FontCombo->currentIndex(), -1);
+        form.close();
+        EXPECT_EQ(StoredFace(dir), "");
+    }
+}
+
+TEST(OptionsPage, APickedFontAndAClickedOptionTakeEffectAtOnce) {
+    const fs::path dir = ProgramDir("Pick");
+    Session run(dir);
+    run.Start();
+    TPlayerForm& form = *run.form;
+    // A face other than the one shown, picked in the list.
+    int other = -1;
+    for (int i = 0; i < form.FontCombo->count() && other < 0; ++i) {
+        if (i != form.FontCombo->currentIndex()) {
+            other = i;
+        }
+    }
+    ASSERT_GE(other, 0);
+    const QString face = form.FontCombo->itemText(other);
+    form.FontCombo->setCurrentIndex(other);
+    emit form.FontCombo->activated(other);
+    EXPECT_EQ(form.btnPause->font().family(), face);
+    EXPECT_EQ(form.AlbumCombo->font().family(), face);
+    EXPECT_EQ(form.btnPause->font().pixelSize(), 16); // only the face changes
+    EXPECT_TRUE(form.AlbumCombo->font().bold());
+
+    // "No animated rainbow line", clicked or set from the keyboard, hides the line at once.
+    form.PlayerControl->setCurrentWidget(form.Options);
+    QListWidgetItem* rainbow = form.GeneralOptList->item(2);
+    rainbow->setCheckState(Qt::Checked);
+    EXPECT_FALSE(form.AniImage->isHidden()); // a change by the program runs nothing
+    emit form.GeneralOptList->itemClicked(rainbow);
+    EXPECT_TRUE(form.AniImage->isHidden());
+    form.activateWindow();
+    form.GeneralOptList->setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(form.GeneralOptList->hasFocus());
+    form.GeneralOptList->setCurrentItem(rainbow);
+    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
+    QApplication::sendEvent(form.GeneralOptList, &space);
+    EXPECT_EQ(rainbow->checkState(), Qt::Unchecked);
+    EXPECT_FALSE(form.AniImage->isHidden());
+    form.close();
+    EXPECT_EQ(StoredFace(dir), face);
 }
