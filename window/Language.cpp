@@ -7,14 +7,17 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QSet>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QTranslator>
 
 #include <algorithm>
 
@@ -33,7 +36,40 @@ QTabWidget* TabWidgetOf(QWidget* page) {
     return qobject_cast<QTabWidget*>(stack->parentWidget());
 }
 
+// Qt's own dialogs speak the script's language too: the buttons of the message and input
+// boxes, the file dialog and the colour dialog take their texts from section "Dialogs", found
+// by Qt's English text (mnemonic "&" included). A script without them leaves them English.
+class TScriptTranslator final : public QTranslator {
+public:
+    explicit TScriptTranslator(const TPlayerForm* form)
+        : QTranslator(const_cast<TPlayerForm*>(form)), m_form(form) {}
+
+    QString translate(const char* context, const char* sourceText, const char*,
+                      int) const override {
+        static const QSet<QByteArray> kDialogContexts = {
+            "QPlatformTheme", "QFileDialog", "QFileSystemModel", "QAbstractFileIconProvider",
+            "QColorDialog",   "QMessageBox", "QInputDialog"};
+        if (sourceText == nullptr || *sourceText == '\0' || m_form->LanguageScriptPath.empty() ||
+            !kDialogContexts.contains(QByteArray(context))) {
+            return {};
+        }
+        const std::string text = platform::GetPrivateProfileString("Dialogs", sourceText, "",
+                                                                   m_form->LanguageScriptPath);
+        // A null text tells Qt there is none; an empty one would blank the button.
+        return text.empty() ? QString() : QString::fromStdString(text);
+    }
+    bool isEmpty() const override { return false; }
+
+private:
+    const TPlayerForm* m_form;
+};
+
 } // namespace
+
+void TPlayerForm::SetUpDialogTexts() {
+    // Freed with the window, which takes it out of the application's translators.
+    QCoreApplication::installTranslator(new TScriptTranslator(this));
+}
 
 void TPlayerForm::ApplyLanguageScript(const std::string& path) {
     const platform::ProfileFile script = platform::ProfileFile::Load(path);

@@ -116,6 +116,9 @@ public:
     // of a fixed-size list is squeezed rather than cut off; never narrower than kMinStretch.
     static QFont FittedFont(const QFont& font, const QString& text, int width);
     static constexpr int kMinStretch = 75;
+    // Lets Qt's own dialogs (buttons, file and colour dialogs) take their texts from the
+    // current script.
+    void SetUpDialogTexts();
     // Told about every run-time text looked up (section, key); null when nobody listens.
     std::function<void(const QString& section, const QString& key)> OnLanguageText;
 

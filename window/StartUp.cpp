@@ -86,6 +86,7 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
     BuildLayout();
     SetUpLibraryViews();
     SetUpEditing();
+    SetUpDialogTexts();
     ApplyDesignedFixedSize();
 
     QObject::connect(btnExit, &QPushButton::clicked, this, [this] { btnExitClick(); });

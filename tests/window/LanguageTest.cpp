@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -15,6 +16,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStackedWidget>
 #include <QStyle>
@@ -622,4 +625,26 @@ TEST(OptionsPage, APickedFontAndAClickedOptionTakeEffectAtOnce) {
     EXPECT_FALSE(form.AniImage->isHidden());
     form.close();
     EXPECT_EQ(StoredFace(dir), face);
+}
+
+TEST(LanguageScripts, QtsOwnDialogsSpeakTheScriptsLanguage) {
+    const fs::path dir = ProgramDir("QtDialogs");
+    Session run(dir, "German.lng");
+    run.Start();
+    {
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        EXPECT_EQ(box.button(QMessageBox::Yes)->text(), "&Ja");
+        EXPECT_EQ(box.button(QMessageBox::No)->text(), "&Nein");
+        QColorDialog colours;
+        colours.setOption(QColorDialog::DontUseNativeDialog);
+        EXPECT_EQ(colours.windowTitle(), "Farbe wählen");
+    }
+    run.Pick("English.lng");
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Ok)->text(), "OK");
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), "Cancel");
+    run.form.reset(); // the window's texts go with it
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Yes");
 }
