@@ -124,9 +124,7 @@ run_language() {
     key ctrl+Tab
     n=$((n + 1))
   done
-  key ctrl+Tab # back on the Player page
-
-  # The PlayList page with its dialogs.
+  # The PlayList page with its dialogs (the steps above ended on the Player page).
   key ctrl+Tab
   album_row 0
   shot_window "$lang-5-PlayList-album-selected"
