@@ -74,14 +74,16 @@ class TSelectionWatch final : public QObject {
 public:
     TSelectionWatch(QTreeWidget* view, std::function<void()> moved,
                     std::function<void()> emptyClick)
-        : QObject(view), m_view(view), m_moved(std::move(moved)),
+        : QObject(view), m_view(view), m_viewport(view->viewport()), m_moved(std::move(moved)),
           m_emptyClick(std::move(emptyClick)) {
         view->installEventFilter(this);
-        view->viewport()->installEventFilter(this);
+        m_viewport->installEventFilter(this);
     }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
+        // Events still reach the filter while the view is being destroyed: only pointers are
+        // compared until the event is one the working view handles.
         if (watched == m_view && event->type() == QEvent::KeyPress) {
             auto before = std::make_shared<RowMark>(m_view, SelectedRow(m_view));
             QMetaObject::invokeMethod(
@@ -93,7 +95,7 @@ protected:
                     }
                 },
                 Qt::QueuedConnection);
-        } else if (watched == m_view->viewport() && event->type() == QEvent::MouseButtonPress &&
+        } else if (watched == m_viewport && event->type() == QEvent::MouseButtonPress &&
                    m_emptyClick) {
             const auto* press = static_cast<QMouseEvent*>(event);
             if (m_view->itemAt(press->position().toPoint()) == nullptr) {
@@ -105,6 +107,7 @@ protected:
 
 private:
     QTreeWidget* m_view;
+    QObject* m_viewport;
     std::function<void()> m_moved;
     std::function<void()> m_emptyClick;
 };
@@ -132,9 +135,9 @@ void TPlayerForm::SetUpEditing() {
         {PLDownButton, &TPlayerForm::PLDownButtonClick},
         {PLSongChangeButton, &TPlayerForm::PLSongChangeButtonClick},
     };
-    for (const auto& [button, handler] : buttons) {
-        QObject::connect(button, &QPushButton::clicked, this,
-                         [this, handler] { (this->*handler)(); });
+    for (const auto& entry : buttons) {
+        QObject::connect(entry.first, &QPushButton::clicked, this,
+                         [this, handler = entry.second] { (this->*handler)(); });
     }
     QObject::connect(AlbumView, &QTreeWidget::itemClicked, this,
                      [this](QTreeWidgetItem*, int) { AlbumViewClick(); });

@@ -8,7 +8,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -155,13 +155,18 @@ void TPlayerForm::LanguageComboChange() {
 }
 
 QFont TPlayerForm::FittedFont(const QFont& font, const QString& text, int width) {
-    if (QFontMetrics(font).horizontalAdvance(text) <= width) {
+    // Measured as the text is laid out, in fractions of a pixel, with one pixel to spare for
+    // the rounding of the drawing: a text measured as just fitting must not be cut.
+    const auto fits = [&text, width](const QFont& candidate) {
+        return QFontMetricsF(candidate).horizontalAdvance(text) + 1.0 <= width;
+    };
+    if (fits(font)) {
         return font;
     }
     QFont narrow = font;
     for (int stretch = 99; stretch >= kMinStretch; --stretch) {
         narrow.setStretch(stretch);
-        if (QFontMetrics(narrow).horizontalAdvance(text) <= width) {
+        if (fits(narrow)) {
             break;
         }
     }

@@ -524,7 +524,8 @@ TEST(LanguageScripts, FittedFontSqueezesOnlyWhatWouldBeCut) {
         bool squeezed;
         bool fits;
     } cases[] = {
-        {natural + 10, false, true},    {natural, false, true},     {natural - 1, true, true},
+        {natural + 10, false, true},    {natural + 2, false, true},
+        {natural, true, true},          {natural - 1, true, true},
         {natural * 9 / 10, true, true}, {natural / 3, true, false}, // beyond the limit: as narrow
                                                                     // as allowed, still drawn
     };
