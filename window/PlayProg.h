@@ -25,7 +25,11 @@
 #include <string>
 
 class QTimer;
+class QWindowStateChangeEvent;
+class TBanner;
+class TGradProgress;
 class TOggPlayer;
+class TTBNArea;
 
 namespace platform {
 class Dialogs;
@@ -96,6 +100,10 @@ public:
     void PlaceProgressBar();
     void FreeDisplayControls();
     void SetBannerColors(TColor fontColor, TColor backColor);
+    // The banner in "Currently playing" and the progress bar in "Time"; null before start-up
+    // and after close.
+    TBanner* Banner = nullptr;
+    TGradProgress* ProgressBar = nullptr;
 
     // --- Language.cpp -----------------------------------------------------------------
     void ApplyLanguageScript(const std::string& path);
@@ -120,14 +128,23 @@ public:
     void BackPicFindButtonClick();
     // Shared by the eight colour shapes.
     void WinColorMouseDown(TShape* shape);
-    // Seams of the tray icon component.
+    // The tray icon: its tip and Enabled, and the window's tray behaviour.
     void SetTrayTip(const QString& tip);
     void SetTrayEnabled(bool enabled);
-    bool TrayEnabled() const { return m_trayEnabled; }
+    bool TrayEnabled() const;
     // Whether the tray icon can actually be shown (a tray backend and a system tray exist).
-    // Starting hidden without one would leave the program running and unreachable.
+    // Hiding the window without one would leave the program running and unreachable.
     bool TrayIconAvailable() const;
-    const QString& TrayTip() const { return m_trayTip; }
+    QString TrayTip() const;
+    // The tray icon's left click: the window shows and comes forward.
+    void TrayIconLeftClick();
+    // The window's system command; SC_MINIMIZE hides the window to the tray when the icon is
+    // enabled and a tray exists. True when the command was handled here.
+    bool WMSysCommand(uint32_t command);
+    static constexpr uint32_t SC_MINIMIZE = 0xF020;
+    // Designed on the form: disabled, the program's tray icon, the left click bound to
+    // TrayIconLeftClick. Owned by the window.
+    TTBNArea* TrayIcon = nullptr;
 
     // --- AlbumDatabase.cpp ------------------------------------------------------------
     void LoadDatabase();
@@ -177,6 +194,8 @@ private:
     void ApplyDesignedFixedSize(); // StartUp.cpp: fixed in normal state, free when maximised
     void SetGeneralOption(int index, bool on);
     void FindPicture(QLineEdit* edit); // Appearance.cpp
+    void CreateTrayIcon();             // Appearance.cpp: the designed tray icon
+    void WindowStateChanged(const QWindowStateChangeEvent& event);
     bool GeneralOption(int index) const;
     platform::WaveOutDevice* VolumeDevice() const; // Transport.cpp
 
@@ -186,8 +205,6 @@ private:
     bool m_showMainForm = true;
     bool m_started = false; // the player exists: start-up went past the library check
     bool m_closed = false;
-    bool m_trayEnabled = false;
     unsigned long m_lastKeyTime = 0;
     int m_lastKey = 0;
-    QString m_trayTip;
 };
