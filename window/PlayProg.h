@@ -22,9 +22,11 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QTimer;
 class QTreeWidget;
@@ -117,11 +119,33 @@ public:
     std::string ScriptPath(const std::string& name) const;
 
     // --- Transport.cpp ----------------------------------------------------------------
+    // The transport buttons and the display timer are bound to their handlers here.
+    void ConnectTransport();
+    void btnPlayClick();
+    void btnPauseClick();
+    void btnStopClick();
+    void NextSongButtonClick();
+    void LastSongButtonClick();
+    void PlayTimerTimer();
     void PlaySelectedSong();
+    void SetDisplayRunning(bool on);
+    void StepSong(bool backward, bool play);
+    void StepAlbum(bool backward);
     bool GetWaveVolume(uint32_t& left, uint32_t& right);
     bool SetWaveVolume(uint32_t volume);
     void LoudnessBarChange();
     void PlayerPosChange(TOggPlayer* sender, uint32_t newPosition);
+    // The player's OnPlayEnd: the song's sound has been played to its last sample.
+    void PlayerPlayEnd(TOggPlayer* sender);
+    // The application's title, the text of its taskbar entry: the playing song's name, a
+    // blank and the time display's text with its line break. Also the window's icon text.
+    const QString& ApplicationTitle() const { return m_applicationTitle; }
+    // True while a transport operation waits for the player (Stop, Pause and Close handle the
+    // window's messages meanwhile). Transport buttons pressed and a close asked for then are
+    // carried out, in order, once the operation is over; the song end is not looked for.
+    bool InPlayerWait() const { return m_playerWaits > 0; }
+    // Queues `action` when InPlayerWait(); false (nothing queued) otherwise.
+    bool DeferWhilePlayerWaits(std::function<void()> action);
 
     // --- Appearance.cpp ---------------------------------------------------------------
     void FormResize();
@@ -248,7 +272,15 @@ private:
     void CreateTrayIcon();             // Appearance.cpp: the designed tray icon
     void WindowStateChanged(const QWindowStateChangeEvent& event);
     bool GeneralOption(int index) const;
-    platform::WaveOutDevice* VolumeDevice() const; // Transport.cpp
+    // Transport.cpp
+    platform::WaveOutDevice* VolumeDevice() const;
+    class PlayerWaitScope;
+    void StopSequence();
+    void ShowTime(int32_t seconds);
+    int m_playerWaits = 0;
+    std::vector<std::function<void()>> m_deferred;
+    bool m_playEndReported = false; // by the player, for the song now playing
+    QString m_applicationTitle;
     // AlbumDatabase.cpp: how the library views select and show their rows, and the add
     // button's signal.
     void SetUpLibraryViews();
