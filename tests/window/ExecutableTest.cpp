@@ -136,6 +136,8 @@ TEST(Executable, ClosesOnTheWindowManagersRequestAndWritesItsSettings) {
 
     const fs::path dir = fs::path(TAVRO_TEST_TMP) / "window" / "Executable";
     CopyProgramDirectory(TAVRO_PROGRAM_DIR, dir);
+    // An empty library, so that start-up shows the window and no message about it.
+    std::ofstream(dir / "Database.DAT", std::ios::binary);
 
     QProcess tavro;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
