@@ -87,7 +87,14 @@ pause() { sleep "${1:-0.4}"; }
 click() { xdotool mousemove --sync "$1" "$2" click 1; pause; }
 key() { xdotool key --clearmodifiers "$@"; pause; }
 shot_window() { import -window "$window" "$out/$1.png"; }
-shot_screen() { import -window root -crop 1024x620+0+0 "$out/$1.png"; }
+# A dialog lies over the window (it is centred on it); its title, which only a window manager
+# would draw, goes to the log.
+shot_screen() {
+  import -window root -crop 640x460+0+0 +repage "$out/$1.png"
+  local dialog
+  dialog=$(xdotool getwindowfocus getwindowname 2>/dev/null || true)
+  echo "screenshots: $1: dialog titled \"$dialog\""
+}
 
 # Places of the controls (window coordinates): the page control's tab row, and the buttons
 # of the PlayList and Options pages.
