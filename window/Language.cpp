@@ -7,13 +7,19 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QSet>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QTranslator>
+
+#include <algorithm>
 
 namespace {
 
@@ -30,7 +36,40 @@ QTabWidget* TabWidgetOf(QWidget* page) {
     return qobject_cast<QTabWidget*>(stack->parentWidget());
 }
 
+// Qt's own dialogs speak the script's language too: the buttons of the message and input
+// boxes, the file dialog and the colour dialog take their texts from section "Dialogs", found
+// by Qt's English text (mnemonic "&" included). A script without them leaves them English.
+class TScriptTranslator final : public QTranslator {
+public:
+    explicit TScriptTranslator(const TPlayerForm* form)
+        : QTranslator(const_cast<TPlayerForm*>(form)), m_form(form) {}
+
+    QString translate(const char* context, const char* sourceText, const char*,
+                      int) const override {
+        static const QSet<QByteArray> kDialogContexts = {
+            "QPlatformTheme", "QFileDialog", "QFileSystemModel", "QAbstractFileIconProvider",
+            "QColorDialog",   "QMessageBox", "QInputDialog"};
+        if (sourceText == nullptr || *sourceText == '\0' || m_form->LanguageScriptPath.empty() ||
+            !kDialogContexts.contains(QByteArray(context))) {
+            return {};
+        }
+        const std::string text = platform::GetPrivateProfileString("Dialogs", sourceText, "",
+                                                                   m_form->LanguageScriptPath);
+        // A null text tells Qt there is none; an empty one would blank the button.
+        return text.empty() ? QString() : QString::fromStdString(text);
+    }
+    bool isEmpty() const override { return false; }
+
+private:
+    const TPlayerForm* m_form;
+};
+
 } // namespace
+
+void TPlayerForm::SetUpDialogTexts() {
+    // Freed with the window, which takes it out of the application's translators.
+    QCoreApplication::installTranslator(new TScriptTranslator(this));
+}
 
 void TPlayerForm::ApplyLanguageScript(const std::string& path) {
     const platform::ProfileFile script = platform::ProfileFile::Load(path);
@@ -95,6 +134,9 @@ std::string TPlayerForm::ScriptPath(const std::string& name) const {
 }
 
 QString TPlayerForm::LanguageText(const QString& section, const QString& key) const {
+    if (OnLanguageText) {
+        OnLanguageText(section, key);
+    }
     if (LanguageScriptPath.empty()) {
         return key;
     }
@@ -109,5 +151,54 @@ void TPlayerForm::LanguageComboChange() {
         LanguageScriptPath = ScriptPath(LanguageFile);
         ApplyLanguageScript(LanguageScriptPath);
         ApplySettings();
+    }
+}
+
+QFont TPlayerForm::FittedFont(const QFont& font, const QString& text, int width) {
+    // Measured as the text is laid out, in fractions of a pixel, with one pixel to spare for
+    // the rounding of the drawing: a text measured as just fitting must not be cut.
+    const auto fits = [&text, width](const QFont& candidate) {
+        return QFontMetricsF(candidate).horizontalAdvance(text) + 1.0 <= width;
+    };
+    if (fits(font)) {
+        return font;
+    }
+    QFont narrow = font;
+    for (int stretch = 99; stretch >= kMinStretch; --stretch) {
+        narrow.setStretch(stretch);
+        if (fits(narrow)) {
+            break;
+        }
+    }
+    return narrow;
+}
+
+void TPlayerForm::FitTexts() {
+    // Labels size themselves to their captions, as the designed ones do; a translation or a
+    // wider face must not be cut off, nor run into the control beside it.
+    static constexpr const char* kDesignedWidth = "tavroDesignedWidth";
+    static constexpr int kGap = 2;
+    for (QLabel* label : findChildren<QLabel*>()) {
+        if (label->objectName().isEmpty() || qobject_cast<TShadowLabel*>(label) != nullptr) {
+            continue; // the shadowed title squeezes itself
+        }
+        QVariant designed = label->property(kDesignedWidth);
+        if (!designed.isValid()) {
+            designed = label->width();
+            label->setProperty(kDesignedWidth, designed);
+        }
+        const int base = designed.toInt();
+        const QRect place = label->geometry();
+        QWidget* container = label->parentWidget();
+        int limit = container->contentsRect().right() + 1 - kGap;
+        for (QWidget* sibling : container->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const QRect other = sibling->geometry();
+            if (sibling != label && !sibling->isHidden() && other.top() <= place.bottom() &&
+                other.bottom() >= place.top() && other.left() >= place.left() + base) {
+                limit = std::min(limit, other.left() - kGap);
+            }
+        }
+        const int wanted = std::max(base, label->sizeHint().width());
+        label->resize(std::max(base, std::min(wanted, limit - place.left())), place.height());
     }
 }

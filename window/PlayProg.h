@@ -8,6 +8,7 @@
 //   Appearance.cpp     background, top picture, colours, tray, help key
 //   AlbumDatabase.cpp  the album library file, album display, pictures
 //   Playlists.cpp      playlists, adding songs, song details, directory listing
+//   Editing.cpp        adding, renaming, deleting and moving albums, songs and pictures
 #pragma once
 
 #include "window/FormControls.h"
@@ -24,14 +25,20 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QWindowStateChangeEvent;
+class TBanner;
+class TGradProgress;
 class TOggPlayer;
+class TTBNArea;
 
 namespace platform {
 class Dialogs;
@@ -106,6 +113,10 @@ public:
     void PlaceProgressBar();
     void FreeDisplayControls();
     void SetBannerColors(TColor fontColor, TColor backColor);
+    // The banner in "Currently playing" and the progress bar in "Time"; null before start-up
+    // and after close.
+    TBanner* Banner = nullptr;
+    TGradProgress* ProgressBar = nullptr;
 
     // --- Language.cpp -----------------------------------------------------------------
     void ApplyLanguageScript(const std::string& path);
@@ -113,13 +124,47 @@ public:
     void LanguageComboChange();
     // program directory + "LScripts/" + name, both found without regard to letter case.
     std::string ScriptPath(const std::string& name) const;
+    // Makes the texts of the current language and font fit their controls: a label grows to
+    // its text as far as its neighbours allow (and back to its designed width).
+    void FitTexts();
+    // `font`, drawn narrower where `text` would not fit into `width` pixels, so that an entry
+    // of a fixed-size list is squeezed rather than cut off; never narrower than kMinStretch.
+    static QFont FittedFont(const QFont& font, const QString& text, int width);
+    static constexpr int kMinStretch = 75;
+    // Lets Qt's own dialogs (buttons, file and colour dialogs) take their texts from the
+    // current script.
+    void SetUpDialogTexts();
+    // Told about every run-time text looked up (section, key); null when nobody listens.
+    std::function<void(const QString& section, const QString& key)> OnLanguageText;
 
     // --- Transport.cpp ----------------------------------------------------------------
+    // The transport buttons and the display timer are bound to their handlers here.
+    void ConnectTransport();
+    void btnPlayClick();
+    void btnPauseClick();
+    void btnStopClick();
+    void NextSongButtonClick();
+    void LastSongButtonClick();
+    void PlayTimerTimer();
     void PlaySelectedSong();
+    void SetDisplayRunning(bool on);
+    void StepSong(bool backward, bool play);
+    void StepAlbum(bool backward);
     bool GetWaveVolume(uint32_t& left, uint32_t& right);
     bool SetWaveVolume(uint32_t volume);
     void LoudnessBarChange();
     void PlayerPosChange(TOggPlayer* sender, uint32_t newPosition);
+    // The player's OnPlayEnd: the song's sound has been played to its last sample.
+    void PlayerPlayEnd(TOggPlayer* sender);
+    // The application's title, the text of its taskbar entry: the playing song's name, a
+    // blank and the time display's text with its line break. Also the window's icon text.
+    const QString& ApplicationTitle() const { return m_applicationTitle; }
+    // True while a transport operation waits for the player (Stop, Pause and Close handle the
+    // window's messages meanwhile). Transport buttons pressed and a close asked for then are
+    // carried out, in order, once the operation is over; the song end is not looked for.
+    bool InPlayerWait() const { return m_playerWaits > 0; }
+    // Queues `action` when InPlayerWait(); false (nothing queued) otherwise.
+    bool DeferWhilePlayerWaits(std::function<void()> action);
 
     // --- Appearance.cpp ---------------------------------------------------------------
     void FormResize();
@@ -130,14 +175,31 @@ public:
     void BackPicFindButtonClick();
     // Shared by the eight colour shapes.
     void WinColorMouseDown(TShape* shape);
-    // Seams of the tray icon component.
+    void FontComboChange();
+    void GeneralOptListClick();
+    void PlayerControlChange();
+    // The font list's selection for a face name read from the settings. Where the designed
+    // face "MS Sans Serif" is not installed, the platform's standard sans-serif face stands
+    // in for it: shown selected and used, while the designed name is what is stored again.
+    void SelectFontFace(const QString& face);
+    QString SelectedFontFace() const; // the name to store
+    // The tray icon: its tip and Enabled, and the window's tray behaviour.
     void SetTrayTip(const QString& tip);
     void SetTrayEnabled(bool enabled);
-    bool TrayEnabled() const { return m_trayEnabled; }
+    bool TrayEnabled() const;
     // Whether the tray icon can actually be shown (a tray backend and a system tray exist).
-    // Starting hidden without one would leave the program running and unreachable.
+    // Hiding the window without one would leave the program running and unreachable.
     bool TrayIconAvailable() const;
-    const QString& TrayTip() const { return m_trayTip; }
+    QString TrayTip() const;
+    // The tray icon's left click: the window shows and comes forward.
+    void TrayIconLeftClick();
+    // The window's system command; SC_MINIMIZE hides the window to the tray when the icon is
+    // enabled and a tray exists. True when the command was handled here.
+    bool WMSysCommand(uint32_t command);
+    static constexpr uint32_t SC_MINIMIZE = 0xF020;
+    // Designed on the form: disabled, the program's tray icon, the left click bound to
+    // TrayIconLeftClick. Owned by the window.
+    TTBNArea* TrayIcon = nullptr;
 
     // --- AlbumDatabase.cpp ------------------------------------------------------------
     // AlbumView rows: caption AlbumName; sub-item 1 Songs (comma text, four fields a song);
@@ -199,6 +261,30 @@ public:
     // searched (missing), an empty text when it is empty.
     static std::string ListDirectory(const std::string& directory);
 
+    // --- Editing.cpp ------------------------------------------------------------------
+    void AlbumAddButtonClick();
+    void AlbumRenameButtonClick();
+    void AlbumDeleteButtonClick();
+    void AlbumUpButtonClick();
+    void AlbumDownButtonClick();
+    void AlbumPicAddButtonClick();
+    void AlbumPicDeleteButtonClick();
+    void AlbumViewClick();
+    void AlbumViewChange();
+    void AlbumComboClick(int index);
+    void PLDeleteButtonClick();
+    void PLUpButtonClick();
+    void PLDownButtonClick();
+    void PLSongChangeButtonClick();
+    void PlayListViewClick();
+    // Delete, rename and the picture buttons follow `on`; the move buttons are enabled
+    // either way.
+    void SetAlbumButtons(bool on);
+    // Moves the selected row one place, caption and sub-items together, and keeps it
+    // selected; nothing at the end of the list or without a selection.
+    static void MoveItemUp(QTreeWidget* list);
+    static void MoveItemDown(QTreeWidget* list);
+
     // --- Fields ----------------------------------------------------------------------
     int32_t ElapsedSeconds = 0;
     int32_t TickCount = 0;
@@ -234,8 +320,18 @@ private:
     void ApplyDesignedFixedSize(); // StartUp.cpp: fixed in normal state, free when maximised
     void SetGeneralOption(int index, bool on);
     void FindPicture(QLineEdit* edit); // Appearance.cpp
+    void CreateTrayIcon();             // Appearance.cpp: the designed tray icon
+    void WindowStateChanged(const QWindowStateChangeEvent& event);
     bool GeneralOption(int index) const;
-    platform::WaveOutDevice* VolumeDevice() const; // Transport.cpp
+    // Transport.cpp
+    platform::WaveOutDevice* VolumeDevice() const;
+    class PlayerWaitScope;
+    void StopSequence();
+    void ShowTime(int32_t seconds);
+    int m_playerWaits = 0;
+    std::vector<std::function<void()>> m_deferred;
+    bool m_playEndReported = false; // by the player, for the song now playing
+    QString m_applicationTitle;
     // AlbumDatabase.cpp: how the library views select and show their rows, and the add
     // button's signal.
     void SetUpLibraryViews();
@@ -246,6 +342,14 @@ private:
     static std::string SongFieldsText(const QTreeWidgetItem* row);
     QTreeWidgetItem* NewSongItem(const QString& name, const QString& duration,
                                  const QString& durationNumber, const QString& fileName) const;
+    // Editing.cpp: the editing buttons' and lists' signals, and the keyboard's selection
+    // changes in the two lists.
+    void SetUpEditing();
+    // The name the input box returns: the edited text on OK, the default on Cancel.
+    QString InputName(const QString& title, const QString& value);
+    // False (and the duplicate message shown) when a row of `list` already has the name.
+    bool NameIsFree(const QTreeWidget* list, const QString& name);
+    bool Confirmed(); // "Are you sure?", answered Yes
 
     std::string m_programDir;
     PlayerServices m_services;
@@ -254,8 +358,7 @@ private:
     bool m_started = false; // the player exists: start-up went past the library check
     bool m_closed = false;
     bool m_databaseUnread = false; // "Database.DAT" exists but could not be read: keep it
-    bool m_trayEnabled = false;
     unsigned long m_lastKeyTime = 0;
     int m_lastKey = 0;
-    QString m_trayTip;
+    QString m_fontStandIn; // the face shown for the designed one, when that is missing
 };

@@ -6,6 +6,8 @@
 
 #include "window/GeneralOptions.h"
 
+#include "controls/Banner.h"
+#include "controls/GradProgress.h"
 #include "engine/OggPlayer.h"
 
 #include "platform/Dialogs.h"
@@ -19,13 +21,16 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWindowStateChangeEvent>
 
 #include <QFontDatabase>
 
@@ -52,6 +57,29 @@ std::string OptionKey(int index) {
     return "Option " + std::to_string(index);
 }
 
+// The option entries have a fixed width, designed for a narrower face than most systems have:
+// an entry that would be cut off is drawn a little narrower instead.
+class TFittingItemDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem fitted(option);
+        initStyleOption(&fitted, index);
+        const QWidget* widget = fitted.widget;
+        const QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
+        // The text is drawn inside the text rectangle less the focus frame's margins.
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const int room =
+            style->subElementRect(QStyle::SE_ItemViewItemText, &fitted, widget).width() -
+            2 * margin;
+        fitted.font = TPlayerForm::FittedFont(fitted.font, fitted.text, room);
+        fitted.fontMetrics = QFontMetrics(fitted.font);
+        style->drawControl(QStyle::CE_ItemViewItem, &fitted, painter, widget);
+    }
+};
+
 } // namespace
 
 TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, QWidget* parent)
@@ -65,20 +93,30 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
     platform::SetProgramDirectory(m_programDir);
     BuildLayout();
     SetUpLibraryViews();
+    SetUpEditing();
+    SetUpDialogTexts();
     ApplyDesignedFixedSize();
 
     QObject::connect(btnExit, &QPushButton::clicked, this, [this] { btnExitClick(); });
     QObject::connect(LoudnessBar, &QScrollBar::valueChanged, this,
                      [this](int) { LoudnessBarChange(); });
+    ConnectTransport();
     QObject::connect(TopPicEdit, &QLineEdit::textChanged, this,
                      [this](const QString&) { TopPicEditChange(); });
     QObject::connect(BackPicEdit, &QLineEdit::textChanged, this,
                      [this](const QString&) { BackPicEditChange(); });
     QObject::connect(LanguageCombo, &QComboBox::activated, this,
                      [this](int) { LanguageComboChange(); });
-    QObject::connect(FontCombo, &QComboBox::activated, this, [this](int) { ApplySettings(); });
+    QObject::connect(FontCombo, &QComboBox::activated, this, [this](int) { FontComboChange(); });
     QObject::connect(GeneralOptList, &QListWidget::itemClicked, this,
-                     [this](QListWidgetItem*) { ApplySettings(); });
+                     [this](QListWidgetItem*) { GeneralOptListClick(); });
+    // A check mark set from the keyboard takes effect as one set with the mouse does; changes
+    // made by the program itself (reading the settings, a script) do not run the handler.
+    QObject::connect(GeneralOptList, &QListWidget::itemChanged, this, [this](QListWidgetItem*) {
+        if (GeneralOptList->hasFocus()) {
+            GeneralOptListClick();
+        }
+    });
     QObject::connect(TopPicFindButton, &QPushButton::clicked, this,
                      [this] { TopPicFindButtonClick(); });
     QObject::connect(BackPicFindButton, &QPushButton::clicked, this,
@@ -86,6 +124,7 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
     for (TShape* shape : ColorShapes()) {
         shape->OnMouseDown = [this](TShape* clicked) { WinColorMouseDown(clicked); };
     }
+    GeneralOptList->setItemDelegate(new TFittingItemDelegate(GeneralOptList));
 
     // The font list: the installed faces, sorted without regard to case.
     QStringList faces = QFontDatabase::families();
@@ -206,8 +245,7 @@ void TPlayerForm::ReadSettings() {
     TopPicEdit->setText(QString::fromStdString(ini.ReadString("Top picture", "Path", "TAVRO.bmp")));
     BackPicEdit->setText(
         QString::fromStdString(ini.ReadString("Background picture", "Path", "BackImg.bmp")));
-    const QString face = QString::fromStdString(ini.ReadString("Font", "Name", "MS Sans Serif"));
-    FontCombo->setCurrentIndex(FontCombo->findText(face, Qt::MatchFixedString));
+    SelectFontFace(QString::fromStdString(ini.ReadString("Font", "Name", "MS Sans Serif")));
 
     LanguageFile = ini.ReadString("Language", "Value", "English.lng");
     if (!LanguageFile.empty() && IsPlainFileName(LanguageFile)) {
@@ -270,6 +308,7 @@ void TPlayerForm::ApplySettings() {
         row->setText(0, LanguageText(QStringLiteral("Captions"), QString::fromLatin1(caption)));
         row->setText(1, QString());
     }
+    FitTexts();
 }
 
 void TPlayerForm::WriteSettings() {
@@ -290,9 +329,7 @@ void TPlayerForm::WriteSettings() {
     }
     ini->WriteString("Top picture", "Path", TopPicEdit->text().toStdString());
     ini->WriteString("Background picture", "Path", BackPicEdit->text().toStdString());
-    ini->WriteString("Font", "Name",
-                     FontCombo->currentIndex() >= 0 ? FontCombo->currentText().toStdString()
-                                                    : std::string());
+    ini->WriteString("Font", "Name", SelectedFontFace().toStdString());
     ini->WriteString("Language", "Value", LanguageFile);
     ini->Save(path); // an unwritable file is passed over in silence
 }
@@ -315,6 +352,12 @@ void TPlayerForm::btnExitClick() {
 }
 
 void TPlayerForm::closeEvent(QCloseEvent* event) {
+    // Freeing the player while a transport operation waits for it would pull it from under
+    // that operation: the close follows once the operation is over.
+    if (DeferWhilePlayerWaits([this] { close(); })) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }
@@ -332,6 +375,7 @@ void TPlayerForm::ApplyDesignedFixedSize() {
 void TPlayerForm::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange) {
         ApplyDesignedFixedSize();
+        WindowStateChanged(*static_cast<QWindowStateChangeEvent*>(event));
     }
     QWidget::changeEvent(event);
 }
@@ -341,6 +385,8 @@ void TPlayerForm::CreatePlayer() {
     m_player->OnPosChange = [this](TOggPlayer* sender, uint32_t newPosition) {
         PlayerPosChange(sender, newPosition);
     };
+    // The end of a song is found with the player's report that its sound is over.
+    m_player->OnPlayEnd = [this](TOggPlayer* sender) { PlayerPlayEnd(sender); };
 }
 
 void TPlayerForm::FreePlayer() {
@@ -353,23 +399,49 @@ void TPlayerForm::FreePlayer() {
 }
 
 void TPlayerForm::CreateDisplayControls() {
-    // The banner (TBanner) and the progress bar (TGradProgress) are created here, without
-    // owner.
+    // Without owner: the window frees both itself at close. They get their parents when they
+    // are placed.
+    Banner = new TBanner();
+    ProgressBar = new TGradProgress();
+    if (TrayIcon == nullptr) {
+        CreateTrayIcon();
+    }
 }
 
 void TPlayerForm::PlaceBanner() {
-    // Inside SongNameBox: 8, 16; 265 x 33; 18 points bold; yellow on green; empty text.
+    Banner->setParent(SongNameBox);
+    Banner->setGeometry(8, 16, 265, 33);
+    QFont bannerFont = Banner->font();
+    bannerFont.setPointSize(18);
+    bannerFont.setBold(true);
+    Banner->setFont(bannerFont);
+    Banner->SetFontColor(ColorToQColor(0x00FFFF));
+    Banner->SetColor(ColorToQColor(0x008000));
+    Banner->SetBannerText(QString());
+    Banner->show();
 }
 
 void TPlayerForm::PlaceProgressBar() {
-    // Inside TimeBox: 10, 68; 135 x 23; visible; ProgBarColor1 to ProgBarColor2 on black,
-    // horizontal.
+    ProgressBar->setParent(TimeBox);
+    ProgressBar->setGeometry(10, 68, 135, 23);
+    ProgressBar->show();
+    ProgressBar->SetStartColor(ProgBarColor1->BrushColor());
+    ProgressBar->SetEndColor(ProgBarColor2->BrushColor());
+    ProgressBar->SetBackColor(0);
+    ProgressBar->SetStyle(gsHorizontal);
 }
 
 void TPlayerForm::FreeDisplayControls() {
-    // The banner and the progress bar are freed here.
+    delete Banner;
+    Banner = nullptr;
+    delete ProgressBar;
+    ProgressBar = nullptr;
 }
 
-void TPlayerForm::SetBannerColors(TColor, TColor) {
-    // The banner's font colour and Color are set here.
+void TPlayerForm::SetBannerColors(TColor fontColor, TColor backColor) {
+    if (Banner == nullptr) {
+        return;
+    }
+    Banner->SetFontColor(ColorToQColor(fontColor));
+    Banner->SetColor(ColorToQColor(backColor));
 }

@@ -16,8 +16,8 @@
 #include "window/PlayProg.h"
 
 #include "platform/ProgramDir.h"
-#include "platform/TestDialogs.h"
-#include "platform/TestWaveOut.h"
+#include "tests/support/TestDialogs.h"
+#include "tests/support/TestWaveOut.h"
 #include "tools/TestMedia.h"
 
 #include <gtest/gtest.h>

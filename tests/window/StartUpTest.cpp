@@ -180,11 +180,8 @@ TEST(StartUp, WithoutSettingsFileClosingWritesTheDefaultFile) {
         "Option 0=0\r\nOption 1=0\r\nOption 2=0\r\nOption 3=0\r\nOption 4=0\r\nOption 5=0\r\n"
         "[Top picture]\r\nPath=TAVRO.bmp\r\n"
         "[Background picture]\r\nPath=BackImg.bmp\r\n"
-        // The designed face is written only where it is installed; otherwise the font list
-        // has no selection and the name is empty.
-        "[Font]\r\nName=" +
-        InstalledFaceOr("MS Sans Serif") +
-        "\r\n"
+        // Where the designed face is missing, a stand-in is shown, but the name is kept.
+        "[Font]\r\nName=MS Sans Serif\r\n"
         "[Language]\r\nValue=English.lng\r\n";
     EXPECT_EQ(ReadAll(dir / "TAVRO.INI"), expected);
 }

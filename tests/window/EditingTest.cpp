@@ -1,0 +1,645 @@
+#include "tests/window/FormFixture.h"
+
+#include "platform/Profile.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QTreeWidget>
+
+#include <functional>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Three albums: Rock (two songs and a picture), Jazz (one song), Empty (nothing).
+const std::string kLibrary = "Rock\r\n"
+                             "Intro,00:01,1,Intro.ogg,\"Long Song\",00:02,2,\"Long Song.ogg\"\r\n"
+                             "cover.bmp\r\n"
+                             "Jazz\r\n"
+                             "Blue,00:03,3,Blue.ogg\r\n"
+                             "\r\n"
+                             "Empty\r\n"
+                             "\r\n"
+                             "\r\n";
+
+QStringList Column(const QTreeWidget* view, int column = 0) {
+    QStringList texts;
+    for (int i = 0; i < view->topLevelItemCount(); ++i) {
+        texts << view->topLevelItem(i)->text(column);
+    }
+    return texts;
+}
+
+QStringList Row(const QTreeWidget* view, int row) {
+    QStringList texts;
+    const QTreeWidgetItem* item = view->topLevelItem(row);
+    for (int c = 0; item != nullptr && c < view->columnCount(); ++c) {
+        texts << item->text(c);
+    }
+    return texts;
+}
+
+int SelectedIndex(const QTreeWidget* view) {
+    const auto selected = view->selectedItems();
+    return selected.size() == 1 ? view->indexOfTopLevelItem(selected.first()) : -1;
+}
+
+void SaveBitmap(const fs::path& file, Qt::GlobalColor colour) {
+    fs::create_directories(file.parent_path());
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(colour);
+    ASSERT_TRUE(image.save(QString::fromStdString(file.string()), "BMP"));
+}
+
+QColor Middle(const TImage* image) {
+    const QImage picture = image->Picture().toImage();
+    return picture.isNull() ? QColor()
+                            : picture.pixelColor(picture.width() / 2, picture.height() / 2);
+}
+
+void Click(QTreeWidget* view, int row) {
+    const QRect place = view->visualItemRect(view->topLevelItem(row));
+    ASSERT_TRUE(place.isValid());
+    QMouseEvent press(QEvent::MouseButtonPress, place.center(),
+                      view->viewport()->mapToGlobal(place.center()), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, place.center(),
+                        view->viewport()->mapToGlobal(place.center()), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &press);
+    QApplication::sendEvent(view->viewport(), &release);
+}
+
+void Key(QWidget* target, int key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QApplication::processEvents();
+}
+
+} // namespace
+
+class Editing : public FormFixture {
+protected:
+    // Starts on the PlayList page, shown, with the first album clicked as a user would.
+    void StartShown(const std::string& library = kLibrary) {
+        WriteDatabase(library);
+        ASSERT_TRUE(Start());
+        form->show();
+        form->PlayerControl->setCurrentWidget(form->PlayList);
+        QApplication::processEvents();
+        dialogs.shown.clear();
+    }
+    QTreeWidget* Albums() const { return form->AlbumView; }
+    QTreeWidget* Songs() const { return form->PlayListView; }
+    QStringList Shown(const QString& kind) const {
+        QStringList texts;
+        for (const auto& s : dialogs.shown) {
+            if (s.kind == kind) {
+                texts << (kind == "InputBox" ? s.title + " | " + s.text : s.text);
+            }
+        }
+        return texts;
+    }
+};
+
+TEST_F(Editing, AddingAnAlbumRefusesATakenNameAndIgnoresAnEmptyOne) {
+    StartShown();
+    EXPECT_FALSE(form->AlbumDeleteButton->isEnabled()); // until the list is clicked
+
+    dialogs.inputAnswers = {QString("rock"), QString(""), std::nullopt};
+    for (int i = 0; i < 3; ++i) {
+        form->AlbumAddButtonClick();
+    }
+    EXPECT_EQ(Shown("MessageBox"), QStringList{"rock already exists."});
+    EXPECT_EQ(Shown("InputBox"), QStringList(3, "Please enter album name: | Name:"));
+    EXPECT_EQ(Column(Albums()), QStringList({"Rock", "Jazz", "Empty"}));
+
+    dialogs.shown.clear();
+    dialogs.inputAnswers = {QString("Blues Night")};
+    form->AlbumAddButton->click();
+    EXPECT_TRUE(Shown("MessageBox").isEmpty());
+    EXPECT_EQ(Column(Albums()), QStringList({"Rock", "Jazz", "Empty", "Blues Night"}));
+    EXPECT_EQ(Row(Albums(), 3), QStringList({"Blues Night", "", ""}));
+    EXPECT_EQ(SelectedIndex(Albums()), 3);
+    EXPECT_EQ(Songs()->topLevelItemCount(), 0);
+    EXPECT_EQ(form->AlbumCombo->count(), 4);
+    EXPECT_EQ(form->AlbumCombo->currentText(), "Blues Night");
+    EXPECT_EQ(form->AlbumNameMemo->toPlainText(), "Blues Night");
+    EXPECT_TRUE(form->PLLoadButton->isEnabled());
+    for (QPushButton* b :
+         {form->AlbumDeleteButton, form->AlbumRenameButton, form->AlbumPicAddButton,
+          form->AlbumPicDeleteButton, form->AlbumUpButton, form->AlbumDownButton}) {
+        EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
+    }
+    EXPECT_TRUE(form->PreviewImage->Picture().isNull());
+    // What the Player page shows is left as it was; no folder is made.
+    EXPECT_EQ(form->SelectedSongEdit->text(), "Intro");
+    EXPECT_TRUE(form->btnPlay->isEnabled());
+    EXPECT_FALSE(fs::exists(Dir() / "Blues Night"));
+}
+
+TEST_F(Editing, RenamingAnAlbumToItsOwnNameOrCancellingShowsTheDuplicateMessage) {
+    fs::create_directories(Dir() / "Rock");
+    StartShown();
+    Click(Albums(), 0);
+    dialogs.inputAnswers = {QString("Rock"), std::nullopt, QString("JAZZ"), QString("")};
+    for (int i = 0; i < 4; ++i) {
+        form->AlbumRenameButton->click();
+    }
+    EXPECT_EQ(Shown("MessageBox"), QStringList({"Rock already exists.", "Rock already exists.",
+                                                "JAZZ already exists."}));
+    EXPECT_EQ(Shown("InputBox"), QStringList(4, "Please enter new album name: | Name:"));
+    EXPECT_EQ(Column(Albums()), QStringList({"Rock", "Jazz", "Empty"}));
+
+    dialogs.inputAnswers = {QString("Classic Rock")};
+    form->AlbumRenameButton->click();
+    EXPECT_EQ(Column(Albums()), QStringList({"Classic Rock", "Jazz", "Empty"}));
+    EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn).left(5), "Intro");
+    EXPECT_EQ(form->AlbumNameMemo->toPlainText(), "Classic Rock");
+    EXPECT_TRUE(fs::exists(Dir() / "Rock")); // the folder keeps its name
+    EXPECT_FALSE(fs::exists(Dir() / "Classic Rock"));
+    // The combo on the Player page follows when that page is reached.
+    EXPECT_EQ(form->AlbumCombo->itemText(0), "Rock");
+    form->PlayerControl->setCurrentIndex(0);
+    EXPECT_EQ(form->AlbumCombo->itemText(0), "Classic Rock");
+    EXPECT_EQ(form->AlbumCombo->currentText(), "Classic Rock");
+}
+
+TEST_F(Editing, DeletingAnAlbumAsksAndLeavesItsFilesOnDisk) {
+    MakeOgg("Rock", "Intro.ogg");
+    SaveBitmap(Dir() / "Rock" / "cover.bmp", Qt::red);
+    StartShown();
+    Click(Albums(), 0);
+    form->AlbumDeleteButton->click(); // answered No
+    EXPECT_EQ(Shown("MessageBox"), QStringList{"Are you sure?"});
+    EXPECT_EQ(dialogs.shown.back().icon, platform::MsgIcon::Question);
+    EXPECT_EQ(dialogs.shown.back().buttons, platform::MsgButtons::YesNo);
+    EXPECT_EQ(Albums()->topLevelItemCount(), 3);
+    EXPECT_EQ(Songs()->topLevelItemCount(), 2);
+
+    dialogs.messageAnswers = {platform::MsgResult::Yes};
+    form->AlbumDeleteButton->click();
+    EXPECT_EQ(Column(Albums()), QStringList({"Jazz", "Empty"}));
+    EXPECT_EQ(Songs()->topLevelItemCount(), 0);
+    EXPECT_TRUE(fs::exists(Dir() / "Rock" / "Intro.ogg"));
+    EXPECT_TRUE(fs::exists(Dir() / "Rock" / "cover.bmp"));
+    // No other album took the selection over: adding songs now stores into none.
+    EXPECT_EQ(SelectedIndex(Albums()), -1);
+    form->AddSongFiles({QString::fromStdString(MakeOgg("", "New.ogg").string())});
+    EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn),
+              "Blue,00:03,3,Blue.ogg");
+    Close();
+    EXPECT_EQ(Database(), "Jazz\r\nBlue,00:03,3,Blue.ogg\r\n\r\nEmpty\r\n\r\n\r\n");
+}
+
+TEST_F(Editing, MovingRowsStopsAtTheEndsAndCarriesSongsAndPictures) {
+    StartShown();
+    const QStringList rock = Row(Albums(), 0);
+    const QStringList jazz = Row(Albums(), 1);
+    Click(Albums(), 0);
+    form->AlbumUpButton->click(); // the first album up: nothing
+    EXPECT_EQ(Row(Albums(), 0), rock);
+    EXPECT_EQ(SelectedIndex(Albums()), 0);
+
+    Click(Albums(), 1);
+    form->AlbumUpButton->click();
+    EXPECT_EQ(Row(Albums(), 0), jazz);
+    EXPECT_EQ(Row(Albums(), 1), rock);
+    EXPECT_EQ(SelectedIndex(Albums()), 0); // the moved album stays selected
+    EXPECT_EQ(form->AlbumNameMemo->toPlainText(), "Jazz");
+    form->AlbumDownButton->click();
+    form->AlbumDownButton->click();
+    EXPECT_EQ(Column(Albums()), QStringList({"Rock", "Empty", "Jazz"}));
+    form->AlbumDownButton->click(); // the last album down: nothing
+    EXPECT_EQ(Column(Albums()), QStringList({"Rock", "Empty", "Jazz"}));
+    EXPECT_EQ(SelectedIndex(Albums()), 2);
+
+    // Songs: the last one down changes nothing; the first one down swaps and is stored.
+    Click(Albums(), 0);
+    const QStringList intro = Row(Songs(), 0);
+    const QStringList longSong = Row(Songs(), 1);
+    TPlayerForm::SelectRow(Songs(), Songs()->topLevelItem(1));
+    form->PLDownButton->click();
+    EXPECT_EQ(Row(Songs(), 1), longSong);
+    TPlayerForm::SelectRow(Songs(), Songs()->topLevelItem(0));
+    form->PLDownButton->click();
+    EXPECT_EQ(Row(Songs(), 0), longSong);
+    EXPECT_EQ(Row(Songs(), 1), intro);
+    EXPECT_EQ(SelectedIndex(Songs()), 1);
+    EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn),
+              "\"Long Song\",00:02,2,\"Long Song.ogg\",Intro,00:01,1,Intro.ogg");
+    form->PLUpButton->click();
+    EXPECT_EQ(Row(Songs(), 0), intro);
+    form->PLUpButton->click(); // the first song up: nothing
+    EXPECT_EQ(Row(Songs(), 0), intro);
+
+    // Without a selection nothing moves.
+    TPlayerForm::SelectRow(Albums(), nullptr);
+    TPlayerForm::MoveItemUp(Albums());
+    TPlayerForm::MoveItemDown(Albums());
+    EXPECT_EQ(Column(Albums()), QStringList({"Rock", "Empty", "Jazz"}));
+}
+
+TEST_F(Editing, DeletingAndRenamingSongsUpdatesTheStoredList) {
+    StartShown();
+    Click(Albums(), 0);
+    dialogs.inputAnswers = {QString("long song"), std::nullopt, QString("")};
+    for (int i = 0; i < 3; ++i) {
+        form->PLSongChangeButton->click();
+    }
+    EXPECT_EQ(Shown("MessageBox"),
+              QStringList({"long song already exists.", "Intro already exists."}));
+    EXPECT_EQ(Shown("InputBox"), QStringList(3, "Please enter new song name: | Name:"));
+
+    dialogs.inputAnswers = {QString("Opening, Part 1")};
+    form->PLSongChangeButton->click();
+    EXPECT_EQ(Row(Songs(), 0), QStringList({"Opening, Part 1", "00:01", "1", "Intro.ogg"}));
+    EXPECT_EQ(form->SelectedSongEdit->text(), "Opening, Part 1");
+    const QString stored =
+        "\"Opening, Part 1\",00:01,1,Intro.ogg,\"Long Song\",00:02,2,\"Long Song.ogg\"";
+    EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn), stored);
+
+    // Deleting asks nothing, keeps SelectedSongEdit, and stores the shorter list.
+    TPlayerForm::SelectRow(Songs(), Songs()->topLevelItem(1));
+    dialogs.shown.clear();
+    form->PLDeleteButton->click();
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(Column(Songs()), QStringList{"Opening, Part 1"});
+    EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn),
+              "\"Opening, Part 1\",00:01,1,Intro.ogg");
+    EXPECT_EQ(form->SelectedSongEdit->text(), "Opening, Part 1");
+    Close();
+    EXPECT_EQ(Database().substr(0, Database().find("Jazz")),
+              "Rock\r\n\"Opening, Part 1\",00:01,1,Intro.ogg\r\ncover.bmp\r\n");
+}
+
+TEST_F(Editing, AddingAPictureCopiesItWithoutOverwritingAndStoresOnlyItsName) {
+    fs::create_directories(Dir() / "Jazz");
+    SaveBitmap(Dir() / "elsewhere" / "Blue Cover.bmp", Qt::blue);
+    SaveBitmap(Dir() / "elsewhere" / "cover.bmp", Qt::green);
+    SaveBitmap(Dir() / "Rock" / "cover.bmp", Qt::red);
+    StartShown();
+    Click(Albums(), 1);
+    dialogs.openAnswers = {
+        QStringList{QString::fromStdString((Dir() / "elsewhere" / "Blue Cover.bmp").string())}};
+    form->AlbumPicAddButton->click();
+    EXPECT_EQ(dialogs.openRequests.back().filter, "Bitmap-Files (*.bmp)|*.bmp");
+    EXPECT_EQ(form->OpenDialog.Filter, "Bitmap-Files (*.bmp)|*.bmp");
+    EXPECT_EQ(Albums()->topLevelItem(1)->text(TPlayerForm::kAlbumPicPathColumn), "Blue Cover.bmp");
+    EXPECT_EQ(ReadFile("Jazz/Blue Cover.bmp"), ReadFile("elsewhere/Blue Cover.bmp"));
+    EXPECT_EQ(Middle(form->PreviewImage), QColor(Qt::blue));
+    EXPECT_EQ(form->PreviewImage->Picture().size(), QSize(201, 153));
+
+    // A picture of that name already in the album folder stays; the name is set anyway.
+    Click(Albums(), 0);
+    const std::string red = ReadFile("Rock/cover.bmp");
+    dialogs.openAnswers = {
+        QStringList{QString::fromStdString((Dir() / "elsewhere" / "cover.bmp").string())}};
+    form->AlbumPicAddButton->click();
+    EXPECT_EQ(ReadFile("Rock/cover.bmp"), red);
+    EXPECT_EQ(Middle(form->PreviewImage), QColor(Qt::green)); // shown from where it was chosen
+    Click(Albums(), 0);
+    EXPECT_EQ(Middle(form->PreviewImage), QColor(Qt::red)); // the album's own
+
+    // No album folder: the preview shows it, nothing is copied, the next showing has none.
+    Click(Albums(), 2);
+    dialogs.openAnswers = {
+        QStringList{QString::fromStdString((Dir() / "elsewhere" / "Blue Cover.bmp").string())}};
+    form->AlbumPicAddButton->click();
+    EXPECT_EQ(Albums()->topLevelItem(2)->text(TPlayerForm::kAlbumPicPathColumn), "Blue Cover.bmp");
+    EXPECT_EQ(Middle(form->PreviewImage), QColor(Qt::blue));
+    EXPECT_FALSE(fs::exists(Dir() / "Empty"));
+    form->ShowAlbum();
+    EXPECT_TRUE(form->PreviewImage->Picture().isNull());
+
+    // Cancelled: nothing changes.
+    form->AlbumPicAddButton->click();
+    EXPECT_EQ(Albums()->topLevelItem(2)->text(TPlayerForm::kAlbumPicPathColumn), "Blue Cover.bmp");
+}
+
+TEST_F(Editing, DeletingAPictureAsksThenRemovesTheFileFromTheAlbumFolder) {
+    SaveBitmap(Dir() / "Rock" / "cover.bmp", Qt::red);
+    StartShown();
+    Click(Albums(), 0);
+    ASSERT_EQ(Middle(form->AlbumImage), QColor(Qt::red));
+    form->AlbumPicDeleteButton->click(); // No
+    EXPECT_TRUE(fs::exists(Dir() / "Rock" / "cover.bmp"));
+    EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumPicPathColumn), "cover.bmp");
+    dialogs.messageAnswers = {platform::MsgResult::Yes};
+    form->AlbumPicDeleteButton->click();
+    EXPECT_EQ(Shown("MessageBox"), QStringList(2, "Are you sure?"));
+    EXPECT_FALSE(fs::exists(Dir() / "Rock" / "cover.bmp"));
+    EXPECT_TRUE(form->PreviewImage->Picture().isNull());
+    EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumPicPathColumn), "");
+    EXPECT_EQ(Middle(form->AlbumImage), QColor(Qt::red)); // until the album is shown again
+    EXPECT_TRUE(fs::exists(Dir() / "Rock"));              // only the file goes
+}
+
+TEST_F(Editing, NoNameMakesTheProgramCopyOrDeleteOutsideTheProgramDirectory) {
+    // The victims lie beside the program directory and in it; album and picture names from
+    // the library file point at them.
+    const fs::path outside = Dir().parent_path() / (Dir().filename().string() + "-outside");
+    fs::remove_all(outside);
+    SaveBitmap(outside / "victim.bmp", Qt::red);
+    SaveBitmap(Dir() / "victim.bmp", Qt::red);
+    SaveBitmap(Dir() / "Plain" / "keep.bmp", Qt::red);
+    SaveBitmap(Dir() / "elsewhere" / "victim.bmp", Qt::blue);
+    const std::string outsideName = "../" + outside.filename().string();
+    const std::string library = outsideName + "\r\n\r\nvictim.bmp\r\n" +      //
+                                outside.string() + "\r\n\r\nvictim.bmp\r\n" + //
+                                ".\r\n\r\nvictim.bmp\r\n" +                   //
+                                "..\r\n\r\nvictim.bmp\r\n" +                  //
+                                "\r\n\r\nvictim.bmp\r\n" +                    //
+                                "Plain\r\n\r\n../victim.bmp\r\n" +            //
+                                "Plain2\r\n\r\n" + outside.string() + "/victim.bmp\r\n";
+    StartShown(library);
+    ASSERT_EQ(Albums()->topLevelItemCount(), 7);
+    for (int i = 0; i < 7; ++i) {
+        SCOPED_TRACE(i);
+        TPlayerForm::SelectRow(Albums(), Albums()->topLevelItem(i));
+        form->AlbumViewClick();
+        dialogs.messageAnswers = {platform::MsgResult::Yes};
+        form->AlbumPicDeleteButtonClick();
+        dialogs.openAnswers = {
+            QStringList{QString::fromStdString((Dir() / "elsewhere" / "victim.bmp").string())}};
+        form->AlbumPicAddButtonClick();
+        EXPECT_TRUE(fs::exists(outside / "victim.bmp"));
+        EXPECT_TRUE(fs::exists(Dir() / "victim.bmp"));
+        EXPECT_EQ(Middle(form->PreviewImage), QColor(Qt::blue)); // still previewed
+    }
+    // Only the picture's file-name part counts: nothing of "Plain" but what was named.
+    EXPECT_TRUE(fs::exists(Dir() / "Plain" / "keep.bmp"));
+    EXPECT_EQ(ReadFile("victim.bmp"), ReadFile(fs::relative(outside / "victim.bmp", Dir())));
+    fs::remove_all(outside);
+}
+
+TEST_F(Editing, TheComboOnThePlayerPageShowsAnotherAlbumOnly) {
+    StartShown();
+    form->PlayerControl->setCurrentIndex(0);
+    TPlayerForm::SelectRow(Songs(), Songs()->topLevelItem(1));
+    form->SelectedSongEdit->setText("Long Song");
+    form->AlbumComboClick(0); // the current album: nothing
+    EXPECT_EQ(SelectedIndex(Songs()), 1);
+    EXPECT_EQ(form->SelectedSongEdit->text(), "Long Song");
+
+    form->AlbumCombo->setCurrentIndex(1);
+    form->AlbumComboClick(1);
+    EXPECT_EQ(SelectedIndex(Albums()), 1);
+    EXPECT_EQ(Column(Songs()), QStringList{"Blue"});
+    EXPECT_EQ(SelectedIndex(Songs()), 0);
+    EXPECT_EQ(form->SelectedSongEdit->text(), "Blue");
+    EXPECT_EQ(form->AlbumCombo->currentText(), "Jazz");
+    EXPECT_EQ(form->AlbumNameMemo->toPlainText(), "Jazz");
+    form->AlbumComboClick(7); // out of step with the list: nothing
+    EXPECT_EQ(SelectedIndex(Albums()), 1);
+}
+
+TEST_F(Editing, ClicksAndKeysOnTheListsShowTheSelectionAtOnce) {
+    StartShown();
+    // The album buttons wait for a click on the list.
+    EXPECT_FALSE(form->AlbumRenameButton->isEnabled());
+    Click(Albums(), 1);
+    EXPECT_TRUE(form->AlbumRenameButton->isEnabled());
+    EXPECT_EQ(Column(Songs()), QStringList{"Blue"});
+    EXPECT_EQ(form->AlbumCombo->currentText(), "Jazz");
+    EXPECT_EQ(form->AlbumNameMemo->toPlainText(), "Jazz");
+
+    // Keys move the selection; the song list follows at once, so song edits go to the album
+    // the list shows.
+    Albums()->setFocus();
+    Key(Albums(), Qt::Key_Up);
+    EXPECT_EQ(SelectedIndex(Albums()), 0);
+    EXPECT_EQ(Column(Songs()), QStringList({"Intro", "Long Song"}));
+    EXPECT_EQ(form->AlbumNameMemo->toPlainText(), "Rock");
+    EXPECT_EQ(Middle(form->PreviewImage).isValid(), false); // no cover.bmp on disk
+    Key(Albums(), Qt::Key_End);
+    EXPECT_EQ(SelectedIndex(Albums()), 2);
+    EXPECT_EQ(Songs()->topLevelItemCount(), 0);
+    Key(Albums(), Qt::Key_Home);
+    EXPECT_EQ(Column(Songs()), QStringList({"Intro", "Long Song"}));
+    Key(Albums(), Qt::Key_Home); // no move: the song selection stays
+    TPlayerForm::SelectRow(Songs(), Songs()->topLevelItem(1));
+    Key(Albums(), Qt::Key_Home);
+    EXPECT_EQ(SelectedIndex(Songs()), 1);
+
+    // In the song list a key moves the selected song as a click does.
+    Songs()->setFocus();
+    TPlayerForm::SelectRow(Songs(), Songs()->topLevelItem(0));
+    Key(Songs(), Qt::Key_Down);
+    EXPECT_EQ(form->SelectedSongEdit->text(), "Long Song");
+    Click(Songs(), 0);
+    EXPECT_EQ(form->SelectedSongEdit->text(), "Intro");
+
+    // A click on empty space leaves no album selected: delete, rename and the picture
+    // buttons go off, the move buttons stay on.
+    const QPoint below(10, Albums()->viewport()->height() - 3);
+    QMouseEvent press(QEvent::MouseButtonPress, below, Albums()->viewport()->mapToGlobal(below),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Albums()->viewport(), &press);
+    EXPECT_EQ(SelectedIndex(Albums()), -1);
+    EXPECT_FALSE(form->AlbumDeleteButton->isEnabled());
+    EXPECT_FALSE(form->AlbumRenameButton->isEnabled());
+    EXPECT_FALSE(form->AlbumPicAddButton->isEnabled());
+    EXPECT_FALSE(form->AlbumPicDeleteButton->isEnabled());
+    EXPECT_TRUE(form->AlbumUpButton->isEnabled());
+    EXPECT_TRUE(form->AlbumDownButton->isEnabled());
+    // Handlers that need an album change nothing now.
+    form->AlbumRenameButtonClick();
+    form->AlbumDeleteButtonClick();
+    form->AlbumPicDeleteButtonClick();
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(Albums()->topLevelItemCount(), 3);
+}
+
+TEST_F(Editing, TheDialogsSpeakTheChosenLanguage) {
+    fs::create_directories(Dir() / "LScripts");
+    fs::copy_file(fs::path(TAVRO_SOURCE_DIR) / "resources" / "LScripts" / "German.lng",
+                  Dir() / "LScripts" / "German.lng");
+    WriteFile("TAVRO.INI", "[Language]\r\nValue=German.lng\r\n");
+    StartShown();
+    Click(Albums(), 0);
+    dialogs.inputAnswers = {QString("jazz")};
+    form->AlbumAddButton->click();
+    form->AlbumDeleteButton->click();
+    form->PLSongChangeButton->click();
+    EXPECT_EQ(Shown("InputBox"),
+              QStringList({"Bitte den Namen des Albums eingeben: | Name:",
+                           "Bitte den neuen Namen des Titels eingeben: | Name:"}));
+    EXPECT_EQ(Shown("MessageBox"), QStringList({"jazz ist schon vorhanden.", "Sind Sie sicher?",
+                                                "Intro ist schon vorhanden."}));
+}
+
+namespace {
+
+// Dialogs that let the window go on while they are open: each answer runs a step first,
+// as the window's timer or a song's end may while the user types.
+class BusyDialogs final : public platform::Dialogs {
+public:
+    std::function<void()> meanwhile;
+    std::optional<QString> input;
+    platform::MsgResult answer = platform::MsgResult::Yes;
+    std::optional<QStringList> files;
+
+    platform::MsgResult MessageBox(QWidget*, const QString&, const QString&, platform::MsgIcon,
+                                   platform::MsgButtons) override {
+        Run();
+        return answer;
+    }
+    std::optional<QString> InputBox(QWidget*, const QString&, const QString&,
+                                    const QString&) override {
+        Run();
+        return input;
+    }
+    std::optional<QStringList> OpenFiles(QWidget*, const platform::OpenFileRequest&) override {
+        Run();
+        return files;
+    }
+    std::optional<QColor> ChooseColor(QWidget*, const QColor&) override { return std::nullopt; }
+
+private:
+    void Run() {
+        if (meanwhile) {
+            meanwhile();
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(Editing, ARowThatGoesWhileADialogIsOpenIsLeftAlone) {
+    WriteDatabase(kLibrary);
+    SaveBitmap(Dir() / "elsewhere" / "pic.bmp", Qt::blue);
+    BusyDialogs busy;
+    PlayerServices services;
+    services.dialogs = &busy;
+    services.waveOut = &wave;
+    form = std::make_unique<TPlayerForm>(ProgramDirText(), services);
+    ASSERT_TRUE(form->FormCreate());
+    // While the song name is asked for, the next album is shown (as at a song's end).
+    busy.meanwhile = [this] { form->ShowAlbum(1); };
+    busy.input = QString("Renamed");
+    form->PLSongChangeButtonClick();
+    EXPECT_EQ(Column(Songs()), QStringList{"Blue"});
+    EXPECT_EQ(Albums()->topLevelItem(1)->text(TPlayerForm::kAlbumSongsColumn),
+              "Blue,00:03,3,Blue.ogg");
+    EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn).left(5), "Intro");
+
+    // The album asked about is renamed, deleted or given a picture even when the selection
+    // moved meanwhile; one removed meanwhile is not touched.
+    TPlayerForm::SelectRow(Albums(), Albums()->topLevelItem(0));
+    busy.meanwhile = [this] { TPlayerForm::SelectRow(Albums(), Albums()->topLevelItem(2)); };
+    busy.input = QString("Hard Rock");
+    form->AlbumRenameButtonClick();
+    EXPECT_EQ(Column(Albums()), QStringList({"Hard Rock", "Jazz", "Empty"}));
+
+    busy.meanwhile = [this] { delete Albums()->topLevelItem(0); };
+    TPlayerForm::SelectRow(Albums(), Albums()->topLevelItem(0));
+    busy.files = QStringList{QString::fromStdString((Dir() / "elsewhere" / "pic.bmp").string())};
+    form->AlbumPicAddButtonClick();
+    EXPECT_EQ(Column(Albums()), QStringList({"Jazz", "Empty"}));
+    EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumPicPathColumn), "");
+
+    busy.meanwhile = [this] { TPlayerForm::SelectRow(Albums(), Albums()->topLevelItem(1)); };
+    TPlayerForm::SelectRow(Albums(), Albums()->topLevelItem(0));
+    form->AlbumDeleteButtonClick();
+    EXPECT_EQ(Column(Albums()), QStringList{"Empty"});
+}
+
+TEST_F(Editing, AfterAMoveARenameAndADeleteTheClosedWindowWritesTheNewLibrary) {
+    StartShown();
+    Click(Albums(), 1);
+    form->AlbumUpButton->click();
+    dialogs.inputAnswers = {QString("Smooth Jazz")};
+    form->AlbumRenameButton->click();
+    Click(Albums(), 2);
+    dialogs.messageAnswers = {platform::MsgResult::Yes};
+    form->AlbumDeleteButton->click();
+    Close();
+    EXPECT_EQ(Database(), "Smooth Jazz\r\nBlue,00:03,3,Blue.ogg\r\n\r\n"
+                          "Rock\r\n"
+                          "Intro,00:01,1,Intro.ogg,\"Long Song\",00:02,2,\"Long Song.ogg\"\r\n"
+                          "cover.bmp\r\n");
+}
+
+namespace {
+
+// Every (section, key) a source of the window passes to LanguageText as written text.
+std::set<std::pair<QString, QString>> KeysInTheSources() {
+    std::set<std::pair<QString, QString>> keys;
+    const QRegularExpression call(QStringLiteral(
+        R"re(LanguageText\(\s*QStringLiteral\("([^"]+)"\)\s*,\s*QStringLiteral\("([^"]+)"\)\s*\))re"));
+    for (const auto& entry : fs::directory_iterator(fs::path(TAVRO_SOURCE_DIR) / "window")) {
+        if (entry.path().extension() != ".cpp") {
+            continue;
+        }
+        std::ifstream in(entry.path(), std::ios::binary);
+        const QString text = QString::fromStdString(
+            std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+        for (auto it = call.globalMatch(text); it.hasNext();) {
+            const auto match = it.next();
+            keys.emplace(match.captured(1), match.captured(2));
+        }
+    }
+    return keys;
+}
+
+} // namespace
+
+TEST_F(Editing, BothScriptsGiveEveryRunTimeTextTheWindowLooksUp) {
+    std::set<std::pair<QString, QString>> looked;
+    const auto record = [&looked](const QString& section, const QString& key) {
+        looked.emplace(section, key);
+    };
+    PlayerServices services;
+    services.dialogs = &dialogs;
+    services.waveOut = &wave;
+    {
+        // No library file: its message.
+        TPlayerForm bare(ProgramDirText(), services);
+        bare.OnLanguageText = record;
+        ASSERT_TRUE(bare.FormCreate());
+    }
+    WriteDatabase(kLibrary);
+    form = std::make_unique<TPlayerForm>(ProgramDirText(), services);
+    form->OnLanguageText = record;
+    ASSERT_TRUE(form->FormCreate());
+    Click(Albums(), 0);
+    // Every prompt and message of the editing handlers, each at least once.
+    dialogs.inputAnswers = {QString("Rock"), QString("Rock"), QString("Intro")};
+    form->AlbumAddButtonClick();
+    form->AlbumRenameButtonClick();
+    form->PLSongChangeButtonClick();
+    form->AlbumDeleteButtonClick();
+    form->AlbumPicDeleteButtonClick();
+
+    const auto sources = KeysInTheSources();
+    ASSERT_GE(sources.size(), 8u);
+    for (const auto& key : sources) {
+        EXPECT_TRUE(looked.count(key)) << "never looked up here: " << key.first.toStdString() << "/"
+                                       << key.second.toStdString();
+    }
+    for (const char* script : {"English.lng", "German.lng"}) {
+        SCOPED_TRACE(script);
+        const fs::path file = fs::path(TAVRO_SOURCE_DIR) / "resources" / "LScripts" / script;
+        const platform::ProfileFile profile = platform::ProfileFile::Load(file);
+        for (const auto& [section, key] : looked) {
+            const auto value = profile.Find(section.toStdString(), key.toStdString());
+            ASSERT_TRUE(value.has_value()) << section.toStdString() << "/" << key.toStdString();
+            EXPECT_FALSE(value->empty()) << key.toStdString();
+            if (std::string(script) == "English.lng") {
+                EXPECT_EQ(*value, key.toStdString());
+            }
+        }
+    }
+    EXPECT_GE(looked.size(), 12u);
+}
