@@ -1,14 +1,24 @@
 #include "bench/NullWaveOut.h"
 
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 
 using namespace platform;
 
 namespace {
 constexpr uint32_t kBufferDone = WM_USER + 1;
-}
 
-NullWaveOut::NullWaveOut()
+double NowMs() {
+    return std::chrono::duration<double, std::milli>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+} // namespace
+
+NullWaveOut::NullWaveOut(bool paced)
     : m_window(std::make_unique<MessageWindow>([this](uint32_t msg, WPARAM, LPARAM) {
           if (msg == kBufferDone) {
               m_completionPosted = false;
@@ -17,7 +27,21 @@ NullWaveOut::NullWaveOut()
               }
           }
           return LRESULT{0};
-      })) {}
+      })) {
+    if (paced) {
+        m_pace = std::make_unique<QTimer>();
+        m_pace->setInterval(10);
+        QObject::connect(m_pace.get(), &QTimer::timeout, [this] { CompletePlayed(); });
+    }
+}
+
+void NullWaveOut::CompletePlayed() {
+    const double now = NowMs();
+    while (!m_endsMs.empty() && m_endsMs.front() <= now) {
+        m_endsMs.pop_front();
+        CompleteOldest();
+    }
+}
 
 NullWaveOut::~NullWaveOut() = default;
 
@@ -38,8 +62,13 @@ MMRESULT NullWaveOut::waveOutGetDevCaps(UINT, WAVEOUTCAPS* caps, UINT) {
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT NullWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT, const WAVEFORMATEX*, WaveOutProc callback,
-                                  DWORD_PTR instance, DWORD) {
+MMRESULT NullWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT, const WAVEFORMATEX* format,
+                                  WaveOutProc callback, DWORD_PTR instance, DWORD) {
+    if (m_pace) {
+        m_bytesPerMs = format != nullptr ? format->nAvgBytesPerSec / 1000.0 : 176.4;
+        m_playedUntilMs = NowMs();
+        m_pace->start();
+    }
     m_callback = callback;
     m_instance = instance;
     *phwo = &m_handle;
@@ -60,6 +89,12 @@ MMRESULT NullWaveOut::waveOutUnprepareHeader(HWAVEOUT, WAVEHDR* header, UINT) {
 MMRESULT NullWaveOut::waveOutWrite(HWAVEOUT, WAVEHDR* header, UINT) {
     header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
     m_queue.push_back(header);
+    if (m_pace) {
+        m_playedUntilMs = std::max(m_playedUntilMs, NowMs()) +
+                          static_cast<double>(header->dwBufferLength) / m_bytesPerMs;
+        m_endsMs.push_back(m_playedUntilMs);
+        return MMSYSERR_NOERROR;
+    }
     // One message returns every buffer written until it is handled.
     if (!m_completionPosted) {
         m_completionPosted = m_window->PostMessage(kBufferDone, 0, 0);
@@ -68,6 +103,7 @@ MMRESULT NullWaveOut::waveOutWrite(HWAVEOUT, WAVEHDR* header, UINT) {
 }
 
 MMRESULT NullWaveOut::waveOutReset(HWAVEOUT) {
+    m_endsMs.clear();
     while (!m_queue.empty()) {
         CompleteOldest();
     }
@@ -76,6 +112,9 @@ MMRESULT NullWaveOut::waveOutReset(HWAVEOUT) {
 
 MMRESULT NullWaveOut::waveOutClose(HWAVEOUT) {
     waveOutReset(nullptr);
+    if (m_pace) {
+        m_pace->stop();
+    }
     const WaveOutProc callback = m_callback;
     m_callback = nullptr;
     if (callback != nullptr) {

@@ -1,5 +1,8 @@
 // The real program on a real X server: it shows its window, and a close request from the
 // window manager ends it through the normal close path, which writes the settings file.
+#include "tests/decoders/DecoderTestSupport.h"
+#include "tools/DemoLibrary.h"
+
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -8,7 +11,9 @@
 #include <QStandardPaths>
 
 #include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -115,24 +120,107 @@ void CopyProgramDirectory(const fs::path& from, const fs::path& to) {
     }
 }
 
+// A virtual X server, on a display number it chooses itself, with the program started on it.
+class Session {
+public:
+    ~Session() {
+        if (tavro.state() != QProcess::NotRunning) {
+            tavro.kill();
+            tavro.waitForFinished(kDeadlineMs);
+        }
+        xvfb.terminate();
+        xvfb.waitForFinished(kDeadlineMs);
+    }
+
+    // Empty when the server did not start.
+    QByteArray StartDisplay() {
+        xvfb.start(QStringLiteral("Xvfb"),
+                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                    QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                    QStringLiteral("tcp")});
+        if (!xvfb.waitForStarted(kDeadlineMs)) {
+            return {};
+        }
+        QByteArray displayNumber;
+        while (!displayNumber.endsWith('\n') && xvfb.waitForReadyRead(kDeadlineMs)) {
+            displayNumber += xvfb.readAllStandardOutput();
+        }
+        display = displayNumber.trimmed().isEmpty() ? QByteArray() : ":" + displayNumber.trimmed();
+        return display;
+    }
+
+    bool StartProgram(const fs::path& dir, const QProcessEnvironment& extra = {}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        // The program's own leaks are the unit tests' business; the toolkit's at exit are not.
+        env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+        env.insert(extra);
+        tavro.setProcessEnvironment(env);
+        tavro.setProcessChannelMode(QProcess::ForwardedChannels);
+        tavro.start(QString::fromStdString((dir / "tavro").string()), {});
+        return tavro.waitForStarted(kDeadlineMs);
+    }
+
+    // Connects and waits for the program's main window.
+    std::optional<xcb_window_t> MainWindow() {
+        x.c = xcb_connect(display.constData(), nullptr);
+        if (xcb_connection_has_error(x.c) != 0) {
+            return std::nullopt;
+        }
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x.c)).data->root;
+        return FindWindow(x.c, root, "Kelmora (TAVRO)");
+    }
+
+    // The close request a window manager sends when the user closes the window.
+    void RequestClose(xcb_window_t window) {
+        xcb_client_message_event_t close{};
+        close.response_type = XCB_CLIENT_MESSAGE;
+        close.format = 32;
+        close.window = window;
+        close.type = Atom(x.c, "WM_PROTOCOLS");
+        close.data.data32[0] = Atom(x.c, "WM_DELETE_WINDOW");
+        close.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(x.c, 0, window, XCB_EVENT_MASK_NO_EVENT,
+                       reinterpret_cast<const char*>(&close));
+        xcb_flush(x.c);
+    }
+
+    // A left click at (x, y) of the window, made by the server's test extension as if it
+    // came from the mouse.
+    void Click(xcb_window_t window, int16_t atX, int16_t atY) {
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x.c)).data->root;
+        std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&free)> at(
+            xcb_translate_coordinates_reply(
+                x.c, xcb_translate_coordinates(x.c, window, root, atX, atY), nullptr),
+            &free);
+        if (!at) {
+            return;
+        }
+        xcb_test_fake_input(x.c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root, at->dst_x, at->dst_y,
+                            0);
+        xcb_test_fake_input(x.c, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, root, 0, 0, 0);
+        xcb_test_fake_input(x.c, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, root, 0, 0, 0);
+        xcb_flush(x.c);
+    }
+
+    // True when the program ended by itself within the deadline.
+    bool WaitForExit() { return tavro.waitForFinished(kDeadlineMs); }
+
+    QProcess xvfb;
+    QProcess tavro;
+    QByteArray display;
+    XcbConnection x;
+};
+
 } // namespace
 
 TEST(Executable, ClosesOnTheWindowManagersRequestAndWritesItsSettingsAndLibrary) {
     if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
         GTEST_SKIP() << "Xvfb is not installed";
     }
-    QProcess xvfb;
-    xvfb.start(QStringLiteral("Xvfb"),
-               {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                QStringLiteral("tcp")});
-    ASSERT_TRUE(xvfb.waitForStarted(kDeadlineMs));
-    QByteArray displayNumber;
-    while (!displayNumber.endsWith('\n') && xvfb.waitForReadyRead(kDeadlineMs)) {
-        displayNumber += xvfb.readAllStandardOutput();
-    }
-    ASSERT_FALSE(displayNumber.trimmed().isEmpty()) << "Xvfb reported no display";
-    const QByteArray display = ":" + displayNumber.trimmed();
+    Session session;
+    ASSERT_FALSE(session.StartDisplay().isEmpty()) << "Xvfb reported no display";
 
     const fs::path dir = fs::path(TAVRO_TEST_TMP) / "window" / "Executable";
     CopyProgramDirectory(TAVRO_PROGRAM_DIR, dir);
@@ -141,52 +229,23 @@ TEST(Executable, ClosesOnTheWindowManagersRequestAndWritesItsSettingsAndLibrary)
     std::ofstream(dir / "Database.DAT", std::ios::binary)
         << "Live 1999\rIntro,01:12,72,Intro.ogg,\"Long Song\",10:05,605,\"Long Song.ogg\"\n"
            "cover.bmp\r\nEmpty\r\n\nlast.bmp";
-
-    QProcess tavro;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    // The program's own leaks are the unit tests' business; the toolkit's at exit are not.
-    env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-    tavro.setProcessEnvironment(env);
-    tavro.setProcessChannelMode(QProcess::ForwardedChannels);
-    tavro.start(QString::fromStdString((dir / "tavro").string()), {});
-    ASSERT_TRUE(tavro.waitForStarted(kDeadlineMs));
-
-    XcbConnection x;
-    x.c = xcb_connect(display.constData(), nullptr);
-    ASSERT_EQ(xcb_connection_has_error(x.c), 0);
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x.c)).data->root;
-    const auto window = FindWindow(x.c, root, "Kelmora (TAVRO)");
+    ASSERT_TRUE(session.StartProgram(dir));
+    const auto window = session.MainWindow();
     ASSERT_TRUE(window.has_value()) << "no window captioned \"Kelmora (TAVRO)\"";
+    xcb_connection_t* c = session.x.c;
 
     std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> geometry(
-        xcb_get_geometry_reply(x.c, xcb_get_geometry(x.c, *window), nullptr), &free);
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, *window), nullptr), &free);
     ASSERT_TRUE(geometry);
     EXPECT_EQ(geometry->width, 630);
     EXPECT_EQ(geometry->height, 451);
     EXPECT_FALSE(fs::exists(dir / "TAVRO.INI"));
 
-    xcb_client_message_event_t close{};
-    close.response_type = XCB_CLIENT_MESSAGE;
-    close.format = 32;
-    close.window = *window;
-    close.type = Atom(x.c, "WM_PROTOCOLS");
-    close.data.data32[0] = Atom(x.c, "WM_DELETE_WINDOW");
-    close.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(x.c, 0, *window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&close));
-    xcb_flush(x.c);
-
-    const bool ended = tavro.waitForFinished(kDeadlineMs);
-    if (!ended) {
-        tavro.kill();
-        tavro.waitForFinished(kDeadlineMs);
-    }
-    xvfb.terminate();
-    xvfb.waitForFinished(kDeadlineMs);
+    session.RequestClose(*window);
+    const bool ended = session.WaitForExit();
     ASSERT_TRUE(ended) << "the program did not end on the close request";
-    EXPECT_EQ(tavro.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(tavro.exitCode(), 0);
+    EXPECT_EQ(session.tavro.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(session.tavro.exitCode(), 0);
 
     std::ifstream in(dir / "TAVRO.INI", std::ios::binary);
     const std::string ini((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -197,4 +256,50 @@ TEST(Executable, ClosesOnTheWindowManagersRequestAndWritesItsSettingsAndLibrary)
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(library), {}),
               "Live 1999\r\nIntro,01:12,72,Intro.ogg,\"Long Song\",10:05,605,\"Long Song.ogg\"\r\n"
               "cover.bmp\r\nEmpty\r\n\r\nlast.bmp\r\n");
+}
+
+// A first start as a newcomer makes it: the demo library in the program directory, a click
+// on Play, and the first song is played through ALSA (its file plugin records it) whole.
+TEST(Executable, PlaysTheDemoLibrarysFirstSongThroughAlsa) {
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
+        GTEST_SKIP() << "Xvfb is not installed";
+    }
+    Session session;
+    ASSERT_FALSE(session.StartDisplay().isEmpty()) << "Xvfb reported no display";
+    const fs::path dir = fs::path(TAVRO_TEST_TMP) / "window" / "ExecutablePlays";
+    CopyProgramDirectory(TAVRO_PROGRAM_DIR, dir);
+    std::string error;
+    ASSERT_TRUE(demolibrary::BuildDemoLibrary(dir, error)) << error;
+    const fs::path first = dir / demolibrary::kAlbumName / demolibrary::Pieces()[0].fileName;
+    const testsupport::Bytes decode = testsupport::ReferenceOgg(first);
+
+    const fs::path capture = dir / "capture.raw";
+    QProcessEnvironment alsa;
+    alsa.insert(QStringLiteral("ALSA_CONFIG_PATH"),
+                QStringLiteral(TAVRO_SOURCE_DIR "/tests/support/alsa-file.conf"));
+    alsa.insert(QStringLiteral("TAVRO_ALSA_CAPTURE"), QString::fromStdString(capture.string()));
+    ASSERT_TRUE(session.StartProgram(dir, alsa));
+    const auto window = session.MainWindow();
+    ASSERT_TRUE(window.has_value()) << "no window captioned \"Kelmora (TAVRO)\"";
+
+    // The middle of btnPlay: 8, 356 (100 x 28) inside PlayerPanel, which lies at 32, 24.
+    session.Click(*window, 32 + 8 + 50, 24 + 356 + 14);
+    QElapsedTimer clock;
+    clock.start();
+    auto captured = [&] {
+        std::error_code ec;
+        const auto size = fs::file_size(capture, ec);
+        return ec ? 0 : static_cast<size_t>(size);
+    };
+    while (clock.elapsed() < 4 * kDeadlineMs && captured() < decode.size()) {
+        pollfd none{-1, 0, 0};
+        ::poll(&none, 0, 100); // the capture grows as the device is fed
+    }
+    session.RequestClose(*window);
+    ASSERT_TRUE(session.WaitForExit()) << "the program did not end on the close request";
+
+    const testsupport::Bytes got = testsupport::ReadFile(capture);
+    ASSERT_GE(got.size(), decode.size()) << "the first song was not played whole";
+    EXPECT_TRUE(std::equal(decode.begin(), decode.end(), got.begin()))
+        << "the capture does not start with the first song's decode";
 }
