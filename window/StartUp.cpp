@@ -59,6 +59,7 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
         m_programDir.push_back('/');
     }
     BuildLayout();
+    SetUpLibraryViews();
     ApplyDesignedFixedSize();
 
     QObject::connect(btnExit, &QPushButton::clicked, this, [this] { btnExitClick(); });
