@@ -193,6 +193,11 @@ public:
     // searched (missing), an empty text when it is empty.
     static std::string ListDirectory(const std::string& directory);
 
+    // --- SongDrop.cpp -----------------------------------------------------------------
+    // Ogg Vorbis files dropped on the song list are added with AddSongFiles once the drop
+    // is taken; other files are passed over, and nothing is taken without a selected album.
+    void SetUpSongDrop();
+
     // --- Fields ----------------------------------------------------------------------
     int32_t ElapsedSeconds = 0;
     int32_t TickCount = 0;

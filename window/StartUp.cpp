@@ -60,6 +60,7 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
     }
     BuildLayout();
     SetUpLibraryViews();
+    SetUpSongDrop();
     ApplyDesignedFixedSize();
 
     QObject::connect(btnExit, &QPushButton::clicked, this, [this] { btnExitClick(); });
