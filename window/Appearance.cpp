@@ -1,20 +1,25 @@
 // How the window looks: the tiled background picture, the top picture, the centred player
-// panel, the help key and the tray icon's settings.
+// panel, the help key, the tray icon and hiding the window to the tray.
 #include "window/PlayProg.h"
 
+#include "controls/TBNArea.h"
 #include "platform/Dialogs.h"
 #include "platform/FileOps.h"
+#include "platform/NotifyShell.h"
 #include "platform/ProgramDir.h"
 #include "platform/Shell.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QFrame>
+#include <QIcon>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
+#include <QWindowStateChangeEvent>
 
 bool TPlayerForm::IsPlainFileName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
@@ -136,17 +141,64 @@ void TPlayerForm::FormKeyDown(int key) {
     }
 }
 
-void TPlayerForm::SetTrayTip(const QString& tip) {
-    // The tray icon's Tip; the tray component shows it.
-    m_trayTip = tip;
+void TPlayerForm::CreateTrayIcon() {
+    // As designed on the form: disabled, the program's tray picture, the left click bound.
+    TrayIcon = new TTBNArea(m_services.tray, this);
+    TrayIcon->SetEnabled(false);
+    TrayIcon->SetIcon(QIcon(QStringLiteral(":/art/TrayIcon.png")));
+    TrayIcon->OnLeftClick = [this](TTBNArea*) { TrayIconLeftClick(); };
+    TrayIcon->Loaded();
 }
 
-bool TPlayerForm::TrayIconAvailable() const {
-    // The tray component answers this once it is in; until then there is no icon to show.
-    return m_services.tray != nullptr;
+void TPlayerForm::SetTrayTip(const QString& tip) {
+    if (TrayIcon != nullptr) {
+        TrayIcon->SetTip(tip);
+    }
+}
+
+QString TPlayerForm::TrayTip() const {
+    return TrayIcon != nullptr ? TrayIcon->Tip() : QString();
 }
 
 void TPlayerForm::SetTrayEnabled(bool enabled) {
-    // The tray icon's Enabled; the tray component puts the icon in the tray or takes it out.
-    m_trayEnabled = enabled;
+    if (TrayIcon != nullptr) {
+        TrayIcon->SetEnabled(enabled);
+    }
+}
+
+bool TPlayerForm::TrayEnabled() const {
+    return TrayIcon != nullptr && TrayIcon->Enabled();
+}
+
+bool TPlayerForm::TrayIconAvailable() const {
+    return m_services.tray != nullptr && m_services.tray->SystemTrayAvailable();
+}
+
+bool TPlayerForm::WMSysCommand(uint32_t command) {
+    // Without a notification area the icon cannot be clicked, so the window minimises as
+    // usual instead of disappearing with no way back.
+    if ((command & 0xFFF0u) != SC_MINIMIZE || !TrayEnabled() || !TrayIconAvailable()) {
+        return false;
+    }
+    // Hidden from the event loop, not from inside the state change being delivered; the
+    // minimised state is dropped so that the window comes back as it was.
+    QTimer::singleShot(0, this, [this] {
+        hide();
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    });
+    return true;
+}
+
+void TPlayerForm::WindowStateChanged(const QWindowStateChangeEvent& event) {
+    // The desktop minimises the window itself; the command is seen as the change it made.
+    if ((windowState() & Qt::WindowMinimized) && !(event.oldState() & Qt::WindowMinimized)) {
+        WMSysCommand(SC_MINIMIZE);
+    }
+}
+
+void TPlayerForm::TrayIconLeftClick() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
 }

@@ -22,14 +22,20 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QWindowStateChangeEvent;
+class TBanner;
+class TGradProgress;
 class TOggPlayer;
+class TTBNArea;
 
 namespace platform {
 class Dialogs;
@@ -100,6 +106,10 @@ public:
     void PlaceProgressBar();
     void FreeDisplayControls();
     void SetBannerColors(TColor fontColor, TColor backColor);
+    // The banner in "Currently playing" and the progress bar in "Time"; null before start-up
+    // and after close.
+    TBanner* Banner = nullptr;
+    TGradProgress* ProgressBar = nullptr;
 
     // --- Language.cpp -----------------------------------------------------------------
     void ApplyLanguageScript(const std::string& path);
@@ -109,11 +119,33 @@ public:
     std::string ScriptPath(const std::string& name) const;
 
     // --- Transport.cpp ----------------------------------------------------------------
+    // The transport buttons and the display timer are bound to their handlers here.
+    void ConnectTransport();
+    void btnPlayClick();
+    void btnPauseClick();
+    void btnStopClick();
+    void NextSongButtonClick();
+    void LastSongButtonClick();
+    void PlayTimerTimer();
     void PlaySelectedSong();
+    void SetDisplayRunning(bool on);
+    void StepSong(bool backward, bool play);
+    void StepAlbum(bool backward);
     bool GetWaveVolume(uint32_t& left, uint32_t& right);
     bool SetWaveVolume(uint32_t volume);
     void LoudnessBarChange();
     void PlayerPosChange(TOggPlayer* sender, uint32_t newPosition);
+    // The player's OnPlayEnd: the song's sound has been played to its last sample.
+    void PlayerPlayEnd(TOggPlayer* sender);
+    // The application's title, the text of its taskbar entry: the playing song's name, a
+    // blank and the time display's text with its line break. Also the window's icon text.
+    const QString& ApplicationTitle() const { return m_applicationTitle; }
+    // True while a transport operation waits for the player (Stop, Pause and Close handle the
+    // window's messages meanwhile). Transport buttons pressed and a close asked for then are
+    // carried out, in order, once the operation is over; the song end is not looked for.
+    bool InPlayerWait() const { return m_playerWaits > 0; }
+    // Queues `action` when InPlayerWait(); false (nothing queued) otherwise.
+    bool DeferWhilePlayerWaits(std::function<void()> action);
 
     // --- Appearance.cpp ---------------------------------------------------------------
     void FormResize();
@@ -124,14 +156,23 @@ public:
     void BackPicFindButtonClick();
     // Shared by the eight colour shapes.
     void WinColorMouseDown(TShape* shape);
-    // Seams of the tray icon component.
+    // The tray icon: its tip and Enabled, and the window's tray behaviour.
     void SetTrayTip(const QString& tip);
     void SetTrayEnabled(bool enabled);
-    bool TrayEnabled() const { return m_trayEnabled; }
+    bool TrayEnabled() const;
     // Whether the tray icon can actually be shown (a tray backend and a system tray exist).
-    // Starting hidden without one would leave the program running and unreachable.
+    // Hiding the window without one would leave the program running and unreachable.
     bool TrayIconAvailable() const;
-    const QString& TrayTip() const { return m_trayTip; }
+    QString TrayTip() const;
+    // The tray icon's left click: the window shows and comes forward.
+    void TrayIconLeftClick();
+    // The window's system command; SC_MINIMIZE hides the window to the tray when the icon is
+    // enabled and a tray exists. True when the command was handled here.
+    bool WMSysCommand(uint32_t command);
+    static constexpr uint32_t SC_MINIMIZE = 0xF020;
+    // Designed on the form: disabled, the program's tray icon, the left click bound to
+    // TrayIconLeftClick. Owned by the window.
+    TTBNArea* TrayIcon = nullptr;
 
     // --- AlbumDatabase.cpp ------------------------------------------------------------
     // AlbumView rows: caption AlbumName; sub-item 1 Songs (comma text, four fields a song);
@@ -233,8 +274,18 @@ private:
     void ApplyDesignedFixedSize(); // StartUp.cpp: fixed in normal state, free when maximised
     void SetGeneralOption(int index, bool on);
     void FindPicture(QLineEdit* edit); // Appearance.cpp
+    void CreateTrayIcon();             // Appearance.cpp: the designed tray icon
+    void WindowStateChanged(const QWindowStateChangeEvent& event);
     bool GeneralOption(int index) const;
-    platform::WaveOutDevice* VolumeDevice() const; // Transport.cpp
+    // Transport.cpp
+    platform::WaveOutDevice* VolumeDevice() const;
+    class PlayerWaitScope;
+    void StopSequence();
+    void ShowTime(int32_t seconds);
+    int m_playerWaits = 0;
+    std::vector<std::function<void()>> m_deferred;
+    bool m_playEndReported = false; // by the player, for the song now playing
+    QString m_applicationTitle;
     // AlbumDatabase.cpp: how the library views select and show their rows, and the add
     // button's signal.
     void SetUpLibraryViews();
@@ -251,8 +302,6 @@ private:
     bool m_started = false; // the player exists: start-up went past the library check
     bool m_closed = false;
     bool m_databaseUnread = false; // "Database.DAT" exists but could not be read: keep it
-    bool m_trayEnabled = false;
     unsigned long m_lastKeyTime = 0;
     int m_lastKey = 0;
-    QString m_trayTip;
 };

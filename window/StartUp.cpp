@@ -4,6 +4,8 @@
 // ReadSettings during start-up and written once by WriteSettings at close.
 #include "window/PlayProg.h"
 
+#include "controls/Banner.h"
+#include "controls/GradProgress.h"
 #include "engine/OggPlayer.h"
 
 #include "platform/Dialogs.h"
@@ -24,6 +26,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWindowStateChangeEvent>
 
 #include <QFontDatabase>
 
@@ -66,6 +69,7 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
     QObject::connect(btnExit, &QPushButton::clicked, this, [this] { btnExitClick(); });
     QObject::connect(LoudnessBar, &QScrollBar::valueChanged, this,
                      [this](int) { LoudnessBarChange(); });
+    ConnectTransport();
     QObject::connect(TopPicEdit, &QLineEdit::textChanged, this,
                      [this](const QString&) { TopPicEditChange(); });
     QObject::connect(BackPicEdit, &QLineEdit::textChanged, this,
@@ -311,6 +315,12 @@ void TPlayerForm::btnExitClick() {
 }
 
 void TPlayerForm::closeEvent(QCloseEvent* event) {
+    // Freeing the player while a transport operation waits for it would pull it from under
+    // that operation: the close follows once the operation is over.
+    if (DeferWhilePlayerWaits([this] { close(); })) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }
@@ -328,6 +338,7 @@ void TPlayerForm::ApplyDesignedFixedSize() {
 void TPlayerForm::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange) {
         ApplyDesignedFixedSize();
+        WindowStateChanged(*static_cast<QWindowStateChangeEvent*>(event));
     }
     QWidget::changeEvent(event);
 }
@@ -337,6 +348,8 @@ void TPlayerForm::CreatePlayer() {
     m_player->OnPosChange = [this](TOggPlayer* sender, uint32_t newPosition) {
         PlayerPosChange(sender, newPosition);
     };
+    // The end of a song is found with the player's report that its sound is over.
+    m_player->OnPlayEnd = [this](TOggPlayer* sender) { PlayerPlayEnd(sender); };
 }
 
 void TPlayerForm::FreePlayer() {
@@ -349,23 +362,49 @@ void TPlayerForm::FreePlayer() {
 }
 
 void TPlayerForm::CreateDisplayControls() {
-    // The banner (TBanner) and the progress bar (TGradProgress) are created here, without
-    // owner.
+    // Without owner: the window frees both itself at close. They get their parents when they
+    // are placed.
+    Banner = new TBanner();
+    ProgressBar = new TGradProgress();
+    if (TrayIcon == nullptr) {
+        CreateTrayIcon();
+    }
 }
 
 void TPlayerForm::PlaceBanner() {
-    // Inside SongNameBox: 8, 16; 265 x 33; 18 points bold; yellow on green; empty text.
+    Banner->setParent(SongNameBox);
+    Banner->setGeometry(8, 16, 265, 33);
+    QFont bannerFont = Banner->font();
+    bannerFont.setPointSize(18);
+    bannerFont.setBold(true);
+    Banner->setFont(bannerFont);
+    Banner->SetFontColor(ColorToQColor(0x00FFFF));
+    Banner->SetColor(ColorToQColor(0x008000));
+    Banner->SetBannerText(QString());
+    Banner->show();
 }
 
 void TPlayerForm::PlaceProgressBar() {
-    // Inside TimeBox: 10, 68; 135 x 23; visible; ProgBarColor1 to ProgBarColor2 on black,
-    // horizontal.
+    ProgressBar->setParent(TimeBox);
+    ProgressBar->setGeometry(10, 68, 135, 23);
+    ProgressBar->show();
+    ProgressBar->SetStartColor(ProgBarColor1->BrushColor());
+    ProgressBar->SetEndColor(ProgBarColor2->BrushColor());
+    ProgressBar->SetBackColor(0);
+    ProgressBar->SetStyle(gsHorizontal);
 }
 
 void TPlayerForm::FreeDisplayControls() {
-    // The banner and the progress bar are freed here.
+    delete Banner;
+    Banner = nullptr;
+    delete ProgressBar;
+    ProgressBar = nullptr;
 }
 
-void TPlayerForm::SetBannerColors(TColor, TColor) {
-    // The banner's font colour and Color are set here.
+void TPlayerForm::SetBannerColors(TColor fontColor, TColor backColor) {
+    if (Banner == nullptr) {
+        return;
+    }
+    Banner->SetFontColor(ColorToQColor(fontColor));
+    Banner->SetColor(ColorToQColor(backColor));
 }

@@ -2,6 +2,7 @@
 #include "window/PlayProg.h"
 
 #include "platform/Dialogs.h"
+#include "platform/NotifyShell.h"
 #include "platform/ProgramDir.h"
 #include "platform/Shell.h"
 
@@ -31,9 +32,11 @@ int main(int argc, char** argv) {
 
     platform::QtDialogs dialogs;
     platform::QtShell shell;
+    platform::QtNotifyShell tray; // outlives the window, whose tray icon it holds
     PlayerServices services;
     services.dialogs = &dialogs;
     services.shell = &shell;
+    services.tray = &tray;
     // The wave-output device: null means the system's device.
     services.waveOut = nullptr;
 

@@ -1,0 +1,322 @@
+// The scrolling banner: its lines, its scroll timer and its flicker-free painting.
+#include "controls/Banner.h"
+
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QRegularExpression>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kDefaultInterval = 50;
+
+// a / b rounded to the nearest integer, halves to the even neighbour (b > 0, a >= 0).
+int DivideRoundingToEven(int a, int b) {
+    int quotient = a / b;
+    const int twice = 2 * (a % b);
+    if (twice > b || (twice == b && quotient % 2 != 0)) {
+        ++quotient;
+    }
+    return quotient;
+}
+
+} // namespace
+
+TBanner::TBanner(QWidget* owner) : QLabel(owner), m_scrollTimer(new QTimer(this)) {
+    setAutoFillBackground(false);
+    resize(70, 18);
+    m_color = palette().color(QPalette::Window);
+    m_fontColor = palette().color(QPalette::WindowText);
+    m_scrollTimer->setInterval(kDefaultInterval);
+    m_scrollTimer->setTimerType(Qt::PreciseTimer);
+    QObject::connect(m_scrollTimer, &QTimer::timeout, this, [this] { Tick(); });
+    m_lines = {QStringLiteral("TAVRO"), QStringLiteral("Kelmora"), QStringLiteral("Ogg Vorbis")};
+    NextLine();
+}
+
+TBanner::~TBanner() = default;
+
+bool TBanner::Run() const {
+    return m_scrollTimer->isActive();
+}
+
+void TBanner::SetRun(bool run) {
+    if (run) {
+        m_scrollTimer->start();
+    } else {
+        m_scrollTimer->stop();
+    }
+    ResetPosition();
+}
+
+void TBanner::SetLines(const QStringList& lines) {
+    m_lines = lines;
+    ResetPosition();
+    m_nextIndex = 0;
+    NextLine();
+    repaint();
+}
+
+void TBanner::SetBannerText(const QString& text) {
+    // A text ending in a line break ends its last line there; an empty text has no lines.
+    QStringList lines;
+    if (!text.isEmpty()) {
+        static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+        lines = text.split(lineBreak);
+        if (lines.size() > 1 && lines.last().isEmpty()) {
+            lines.removeLast();
+        }
+    }
+    SetLines(lines);
+}
+
+int TBanner::Speed() const {
+    return DivideRoundingToEven(10000, m_scrollTimer->interval());
+}
+
+void TBanner::SetSpeed(int speed) {
+    m_scrollTimer->setInterval(DivideRoundingToEven(10000, std::clamp(speed, 2, 200)));
+}
+
+int TBanner::Interval() const {
+    return m_scrollTimer->interval();
+}
+
+void TBanner::SetGap(int gap) {
+    m_gap = gap;
+    repaint();
+}
+
+void TBanner::SetDirection(tDirection direction) {
+    m_direction = direction;
+    if (direction == dirRightLeft) {
+        m_posY = 0;
+    }
+    repaint();
+}
+
+void TBanner::SetTransparent(bool transparent) {
+    m_transparent = transparent;
+    repaint();
+}
+
+void TBanner::SetColor(const QColor& color) {
+    m_color = color;
+    repaint();
+}
+
+void TBanner::SetFontColor(const QColor& color) {
+    m_fontColor = color;
+    repaint();
+}
+
+void TBanner::ResetPosition() {
+    if (m_direction == dirRightLeft) {
+        m_posY = 0;
+        m_posX = width();
+    } else {
+        m_posX = 0;
+        m_posY = height();
+    }
+}
+
+void TBanner::NextLine() {
+    m_currentText.clear();
+    if (m_lines.isEmpty()) {
+        Fire(OnEndList);
+        return;
+    }
+    // A list replaced from outside between two calls may be shorter than the index.
+    if (m_nextIndex < 0 || m_nextIndex >= m_lines.size()) {
+        m_nextIndex = 0;
+    }
+    m_currentText = m_lines.at(m_nextIndex);
+    if (m_nextIndex + 1 < m_lines.size()) {
+        ++m_nextIndex;
+    } else {
+        m_nextIndex = 0;
+        Fire(OnEndList);
+    }
+}
+
+void TBanner::Tick() {
+    if (m_firstTick) {
+        ResetPosition();
+        m_firstTick = false;
+    }
+    if (m_direction == dirRightLeft) {
+        if (m_gap == 0) {
+            if (TextWidth(m_currentText) + m_posX < 0) {
+                NextLine();
+                m_posX = width();
+            } else {
+                m_posX -= Jump;
+            }
+        } else {
+            const int32_t w = m_lines.size() > m_nextIndex
+                                  ? TextWidth(m_currentText) + m_posX + m_gap
+                                  : TextWidth(m_currentText) + m_posX;
+            if (w < 0) {
+                NextLine();
+                // The line after the head is already on screen and becomes the head where it
+                // stands; only a list that starts again comes in at the right edge.
+                m_posX = m_nextIndex == 1 ? width() : w;
+            } else {
+                m_posX -= Jump;
+            }
+        }
+    } else {
+        const int32_t h = m_posY + m_gap;
+        if (h < 0) {
+            NextLine();
+            m_posY = m_nextIndex == 1 ? height() : h;
+        } else {
+            m_posY -= Jump;
+        }
+    }
+    repaint();
+}
+
+int TBanner::TextWidth(const QString& text) const {
+    return QFontMetrics(font()).horizontalAdvance(text);
+}
+
+void TBanner::DrawLine(QPainter& painter, const QString& text, int x, int y) const {
+    // (x, y) is the top-left corner of the line's cell, as for the system's text output.
+    painter.drawText(x, y + QFontMetrics(font()).ascent(), text);
+}
+
+void TBanner::paintEvent(QPaintEvent*) {
+    if (!text().isEmpty()) {
+        setText(QString());
+    }
+    QPixmap buffer(size() * devicePixelRatioF());
+    buffer.setDevicePixelRatio(devicePixelRatioF());
+    {
+        QPainter canvas(&buffer);
+        if (m_transparent) {
+            // What lies under the control shows through: the off-screen bitmap starts clear
+            // and is laid over the parent's pixels when copied.
+            canvas.setCompositionMode(QPainter::CompositionMode_Source);
+            canvas.fillRect(rect(), Qt::transparent);
+            canvas.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        } else {
+            canvas.fillRect(rect(), m_color);
+        }
+        canvas.setFont(font());
+        canvas.setPen(m_fontColor);
+
+        const int w = width();
+        const int h = height();
+        if (m_gap <= 0) {
+            DrawLine(canvas, m_currentText, m_posX, m_posY);
+        } else if (m_direction == dirRightLeft) {
+            int x = m_posX;
+            int32_t i = m_nextIndex;
+            QString line = m_currentText;
+            for (;;) {
+                DrawLine(canvas, line, x, m_posY);
+                x += TextWidth(line) + m_gap;
+                if (i == 0 || i >= m_lines.size() || x >= w) {
+                    break;
+                }
+                line = m_lines.at(i);
+                ++i;
+            }
+        } else {
+            int y = m_posY;
+            int32_t i = m_nextIndex;
+            QString line = m_currentText;
+            for (;;) {
+                switch (Alignment) {
+                case taLeftJustify:
+                    m_posX = 0;
+                    break;
+                case taRightJustify:
+                    m_posX = w - TextWidth(line);
+                    break;
+                case taCenter:
+                    m_posX = static_cast<int32_t>(static_cast<double>(w - TextWidth(line)) / 2);
+                    break;
+                }
+                DrawLine(canvas, line, m_posX, y);
+                y += m_gap;
+                if (i == 0 || i >= m_lines.size() || y >= h) {
+                    break;
+                }
+                line = m_lines.at(i);
+                ++i;
+            }
+        }
+    }
+    QPainter screen(this);
+    screen.drawPixmap(0, 0, buffer);
+}
+
+void TBanner::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    ResetPosition();
+    Fire(OnSize);
+}
+
+bool TBanner::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate) {
+        Fire(OnActivate);
+    }
+    return QLabel::event(event);
+}
+
+void TBanner::mouseMoveEvent(QMouseEvent* event) {
+    if (OnMouseMove) {
+        OnMouseMove(this, controls::ShiftStateOf(*event), controls::ClientX(*event),
+                    controls::ClientY(*event));
+    }
+}
+
+namespace {
+
+// The banner reports the left and the right button; the middle one has no meaning for it.
+bool ReportedButton(const QMouseEvent& event, TMouseButton& button) {
+    return controls::ButtonOf(event, button) && button != mbMiddle;
+}
+
+} // namespace
+
+void TBanner::mousePressEvent(QMouseEvent* event) {
+    TMouseButton button;
+    if (!ReportedButton(*event, button)) {
+        return;
+    }
+    if (OnMouseDown) {
+        OnMouseDown(this, button, controls::ShiftStateOf(*event), controls::ClientX(*event),
+                    controls::ClientY(*event));
+    }
+    Fire(OnClick);
+}
+
+void TBanner::mouseReleaseEvent(QMouseEvent* event) {
+    TMouseButton button;
+    if (!ReportedButton(*event, button)) {
+        return;
+    }
+    if (OnMouseUp) {
+        OnMouseUp(this, button, controls::ShiftStateOf(*event), controls::ClientX(*event),
+                  controls::ClientY(*event));
+    }
+}
+
+void TBanner::mouseDoubleClickEvent(QMouseEvent* event) {
+    TMouseButton button;
+    if (!ReportedButton(*event, button)) {
+        return;
+    }
+    if (OnMouseDown) {
+        OnMouseDown(this, button, controls::ShiftStateOf(*event) | ssDouble,
+                    controls::ClientX(*event), controls::ClientY(*event));
+    }
+    Fire(OnDblClick);
+}
