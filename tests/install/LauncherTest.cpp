@@ -7,6 +7,8 @@
 // at close. One case starts the real program through the launcher.
 #include "InstallSupport.h"
 
+#include "tests/support/ProgramProcess.h"
+
 #include <csignal>
 #include <sys/stat.h>
 
@@ -71,8 +73,15 @@ TEST(Launcher, MakesTheUsersProgramDirectoryOnceRefreshesProgramFilesAndKeepsThe
     Outcome first = Launch(f.prefix, env);
     ASSERT_EQ(first.exitCode, 0) << first.err;
     EXPECT_EQ(first.out, (f.user / "tavro").string() + "|" + f.user.string() + "||v1\n");
-    EXPECT_EQ(Tree(f.user), Tree(f.prefix / "lib/tavro"));
+    // A new user starts with an empty library rather than a missing one.
+    auto expected = Tree(f.prefix / "lib/tavro");
+    expected["Database.DAT"] = "";
+    EXPECT_EQ(Tree(f.user), expected);
     EXPECT_EQ(first.err, "");
+    // Later, a library the user removed stays removed (the program says it is missing).
+    fs::remove(f.user / "Database.DAT");
+    ASSERT_EQ(Launch(f.prefix, env).exitCode, 0);
+    EXPECT_FALSE(fs::exists(f.user / "Database.DAT"));
 
     // The user's own files, as a session of the program leaves them.
     const std::map<std::string, std::string> own = {
@@ -226,25 +235,10 @@ TEST(Launcher, StartsTheInstalledProgramInTheUsersDirectory) {
     tavro.start(Q(prefix / "bin/tavro"), {});
     ASSERT_TRUE(tavro.waitForStarted(20000));
 
-    // The launcher hands its process to the program; the program is up once it catches
-    // SIGTERM (it then closes its window the normal way).
-    const fs::path proc = "/proc/" + std::to_string(tavro.processId());
-    bool ready = false;
-    for (int i = 0; i < 2000 && !ready && tavro.state() == QProcess::Running; ++i) {
-        std::error_code ec;
-        const bool inUserDir = fs::read_symlink(proc / "exe", ec) == data / "tavro/tavro";
-        const std::string status = ReadFile(proc / "status");
-        const auto at = status.find("SigCgt:");
-        if (inUserDir && at != std::string::npos) {
-            const unsigned long long caught = std::stoull(status.substr(at + 7), nullptr, 16);
-            ready = (caught & (1ull << (SIGTERM - 1))) != 0;
-        }
-        if (!ready) {
-            tavro.waitForFinished(10);
-        }
-    }
-    ASSERT_TRUE(ready) << "the program did not start from " << data / "tavro"
-                       << tavro.readAllStandardError().toStdString();
+    // The launcher hands its process to the program, which runs from the user's directory.
+    ASSERT_TRUE(programprocess::WaitUntilUp(tavro, data / "tavro/tavro"))
+        << "the program did not start from " << data / "tavro"
+        << tavro.readAllStandardError().toStdString();
     ::kill(static_cast<pid_t>(tavro.processId()), SIGTERM);
     ASSERT_TRUE(tavro.waitForFinished(20000));
     EXPECT_EQ(tavro.exitStatus(), QProcess::NormalExit);
