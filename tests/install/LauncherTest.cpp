@@ -87,7 +87,7 @@ TEST(Launcher, MakesTheUsersProgramDirectoryOnceRefreshesProgramFilesAndKeepsThe
     const std::map<std::string, std::string> own = {
         {"TAVRO.INI", "[Position]\r\nLeft=10\r\n"},
         {"Database.DAT", "Road Trip\r\n\"01\",\"01:12\",\"72\",\"01.ogg\"\r\nCover.bmp\r\n"},
-        {"Road Trip/01.ogg", std::string("OggS\0\x02 a song", 15)},
+        {"Road Trip/01.ogg", std::string("OggS\0\x02 a song", 13)},
         {"Road Trip/Cover.bmp", "BM album picture"},
         {"Holiday.bmp", "BM a top picture the user chose"},
     };
