@@ -8,7 +8,7 @@
 #include "bench/NullWaveOut.h"
 #include "engine/OggPlayer.h"
 #include "platform/ProgramDir.h"
-#include "platform/TestDialogs.h"
+#include "tests/support/TestDialogs.h"
 #include "tools/TestMedia.h"
 #include "window/PlayProg.h"
 

@@ -2,6 +2,8 @@
 // image, the program and tray icons, the About picture, and the default top and background
 // pictures. Run by the build, so every picture is made from this file and nothing else:
 //   tavro_make_art <output directory>
+// The desktop's program icons (the hicolor theme's sizes) come from the same emblem:
+//   tavro_make_art --icons <output directory>
 #include <QColor>
 #include <QDir>
 #include <QFont>
@@ -15,6 +17,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 
 namespace {
@@ -255,6 +258,22 @@ bool MakeIcons() {
     return ok;
 }
 
+// The icon a desktop menu, task switcher or media panel shows, one file per hicolor size:
+// tavro-48.png, tavro-128.png, tavro-256.png. Drawn at each size rather than scaled from one,
+// so the small one stays sharp.
+bool MakeProgramIcons() {
+    bool ok = true;
+    for (const int size : {48, 128, 256}) {
+        QImage icon = Canvas(size, size);
+        QPainter p(&icon);
+        p.setRenderHint(QPainter::Antialiasing);
+        Emblem(p, size);
+        p.end();
+        ok &= Save(icon, QStringLiteral("tavro-%1.png").arg(size), "PNG");
+    }
+    return ok;
+}
+
 QFont Face(int pixels, bool bold) {
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(pixels);
@@ -337,15 +356,19 @@ bool MakeBackgroundTile() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: tavro_make_art <output directory>\n");
+    const bool iconsOnly = argc == 3 && std::strcmp(argv[1], "--icons") == 0;
+    if (argc != 2 && !iconsOnly) {
+        std::fprintf(stderr, "usage: tavro_make_art [--icons] <output directory>\n");
         return 2;
     }
     // Text needs the font machinery of a GUI application, but never a display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    g_out = QString::fromLocal8Bit(argv[1]);
+    g_out = QString::fromLocal8Bit(argv[argc - 1]);
     QDir().mkpath(g_out);
+    if (iconsOnly) {
+        return MakeProgramIcons() ? 0 : 1;
+    }
     const bool ok = MakeRainbowFrames() && MakeGlyphs() && MakeIcons() && MakeImage2() &&
                     MakeTopPicture() && MakeBackgroundTile();
     return ok ? 0 : 1;

@@ -11,6 +11,7 @@ packages=(
   googletest libgtest-dev
   xvfb xauth x11-apps x11-utils imagemagick libxcb1-dev libxcb-xtest0-dev xdotool
   fonts-dejavu-core
+  dpkg-dev file desktop-file-utils appstream dbus playerctl
 )
 
 missing=()

@@ -285,6 +285,16 @@ public:
     static void MoveItemUp(QTreeWidget* list);
     static void MoveItemDown(QTreeWidget* list);
 
+    // --- SongDrop.cpp -----------------------------------------------------------------
+    // Ogg Vorbis files dropped on the song list are added with AddSongFiles once the drop
+    // is taken; other files are passed over, and nothing is taken without a selected album.
+    void SetUpSongDrop();
+
+    // --- Mpris.cpp --------------------------------------------------------------------
+    // Moves the open song to `position` (ms) through the player's Seek, and the window's
+    // count of the song's seconds with it; for the desktop's media-player service.
+    void SeekSong(uint32_t position);
+
     // --- Fields ----------------------------------------------------------------------
     int32_t ElapsedSeconds = 0;
     int32_t TickCount = 0;

@@ -95,6 +95,7 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
     SetUpLibraryViews();
     SetUpEditing();
     SetUpDialogTexts();
+    SetUpSongDrop();
     ApplyDesignedFixedSize();
 
     QObject::connect(btnExit, &QPushButton::clicked, this, [this] { btnExitClick(); });

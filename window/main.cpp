@@ -1,6 +1,8 @@
 // The program's entry: the application object, the main window, the message loop.
 #include "window/PlayProg.h"
 
+#include "window/Mpris.h"
+
 #include "platform/Dialogs.h"
 #include "platform/NotifyShell.h"
 #include "platform/ProgramDir.h"
@@ -28,6 +30,8 @@ void RequestClose(int) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TAVRO"));
+    // The desktop finds the menu entry, and with it the icon, under this name.
+    QApplication::setDesktopFileName(QStringLiteral(TAVRO_APP_ID));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/art/TAVRO.png")));
 
     platform::QtDialogs dialogs;
@@ -60,6 +64,10 @@ int main(int argc, char** argv) {
         std::signal(SIGTERM, RequestClose);
         std::signal(SIGINT, RequestClose);
     }
+
+    // Media keys and the desktop's media panels; without a session bus the program runs as
+    // before.
+    (new TMpris(&form))->Register();
 
     if (form.ShowMainForm()) {
         form.show();

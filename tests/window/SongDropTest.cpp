@@ -1,0 +1,141 @@
+// Ogg Vorbis files dropped on the song list: the rule that picks them from the dropped list,
+// and the window taking them as the add button takes chosen files.
+#include "tests/window/FormFixture.h"
+
+#include "window/SongDrop.h"
+
+#include "tests/support/PumpUntil.h"
+
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTreeWidget>
+
+namespace fs = std::filesystem;
+
+TEST(DroppedSongFiles, TakesLocalOggFilesInTheDroppedOrderAndPassesOverTheRest) {
+    const QList<QUrl> dropped = {
+        QUrl::fromLocalFile(QStringLiteral("/music/a.ogg")),
+        QUrl::fromLocalFile(QStringLiteral("/music/b.mp3")),
+        QUrl::fromLocalFile(QStringLiteral("/music/c.OGG")),
+        QUrl(QStringLiteral("https://example.org/remote.ogg")),
+        QUrl::fromLocalFile(QStringLiteral("/music/list.pli")),
+        QUrl::fromLocalFile(QStringLiteral("/music/e.OgG")),
+        QUrl::fromLocalFile(QStringLiteral("/music/ogg")),
+        QUrl::fromLocalFile(QStringLiteral("/music/song.ogg.txt")),
+        QUrl::fromLocalFile(QStringLiteral("/music/01. Intro.ogg")),
+    };
+    EXPECT_EQ(
+        DroppedSongFiles(dropped),
+        (QStringList{QStringLiteral("/music/a.ogg"), QStringLiteral("/music/c.OGG"),
+                     QStringLiteral("/music/e.OgG"), QStringLiteral("/music/01. Intro.ogg")}));
+    EXPECT_TRUE(DroppedSongFiles({}).isEmpty());
+}
+
+namespace {
+
+QStringList Rows(const QTreeWidget* view) {
+    QStringList rows;
+    for (int r = 0; r < view->topLevelItemCount(); ++r) {
+        QStringList texts;
+        for (int c = 0; c < view->columnCount(); ++c) {
+            texts << view->topLevelItem(r)->text(c);
+        }
+        rows << texts.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+} // namespace
+
+class SongDrop : public FormFixture {
+protected:
+    void StartWithAlbum() {
+        WriteDatabase("Album\r\n\r\n\r\n");
+        fs::create_directories(Dir() / "Album");
+        ASSERT_TRUE(Start());
+        ASSERT_NE(form->SelectedAlbum(), nullptr);
+    }
+
+    std::unique_ptr<QMimeData> Files(const std::vector<fs::path>& files) const {
+        auto data = std::make_unique<QMimeData>();
+        QList<QUrl> urls;
+        for (const fs::path& file : files) {
+            urls << QUrl::fromLocalFile(QString::fromStdString(file.string()));
+        }
+        data->setUrls(urls);
+        return data;
+    }
+
+    // What a file manager's drag does over the list: enter, then the drop. Returns whether
+    // the list took the drag on entering.
+    bool DragOn(const QMimeData& data, bool drop = true) {
+        QWidget* target = form->PlayListView->viewport();
+        const QPoint middle = target->rect().center();
+        QDragEnterEvent enter(middle, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        if (drop) {
+            QDropEvent dropped(middle, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
+                               Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &dropped);
+            m_dropTaken = dropped.isAccepted() && dropped.dropAction() == Qt::CopyAction;
+        }
+        return enter.isAccepted() && enter.dropAction() == Qt::CopyAction;
+    }
+
+    bool m_dropTaken = false;
+};
+
+TEST_F(SongDrop, AddsTheDroppedOggFilesInOrderAsTheAddButtonDoes) {
+    StartWithAlbum();
+    const fs::path intro = MakeOgg("", "01. Intro.ogg", SilentOgg(72.9));
+    const fs::path mp3 = MakeMp3("", "b.mp3");
+    const fs::path second = MakeOgg("", "Second.OGG", SilentOgg(2.5));
+    const fs::path third = MakeOgg("", "third.ogg");
+
+    const auto data = Files({intro, mp3, second, third});
+    EXPECT_TRUE(DragOn(*data));
+    EXPECT_TRUE(m_dropTaken);
+    ASSERT_TRUE(PumpUntil([&] { return form->PlayListView->topLevelItemCount() == 3; }));
+    const QStringList dropped = Rows(form->PlayListView);
+    EXPECT_EQ(dropped, (QStringList{QStringLiteral("01|01:12|72|01. Intro.ogg"),
+                                    QStringLiteral("Second|00:02|2|Second.OGG"),
+                                    QStringLiteral("third|00:01|1|third.ogg")}));
+    EXPECT_EQ(form->SelectedSong(), form->PlayListView->topLevelItem(2));
+    const QString stored = form->AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn);
+    EXPECT_TRUE(form->PLDeleteButton->isEnabled());
+
+    // The add button with the same files in the same order gives the same rows and store.
+    form->PlayListView->clear();
+    form->AlbumView->topLevelItem(0)->setText(TPlayerForm::kAlbumSongsColumn, QString());
+    dialogs.openAnswers.push_back(QStringList{
+        QString::fromStdString(intro.string()), QString::fromStdString(mp3.string()),
+        QString::fromStdString(second.string()), QString::fromStdString(third.string())});
+    form->PLLoadButton->click();
+    EXPECT_EQ(Rows(form->PlayListView), dropped);
+    EXPECT_EQ(form->AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn), stored);
+}
+
+TEST_F(SongDrop, RefusesWhatHoldsNoOggFileAndEverythingWithoutASelectedAlbum) {
+    StartWithAlbum();
+    const fs::path song = MakeOgg("", "Song.ogg");
+    const fs::path mp3 = MakeMp3("", "Song.mp3");
+    WriteFile("elsewhere/list.pli", "[Songs]\r\nCount=1\r\nSong 1=From a list\r\n");
+    // A playlist among the files would replace the song list: a drop never shows one.
+    form->AddSongRow(QStringLiteral("Kept"), QStringLiteral("00:01"), QStringLiteral("1"),
+                     QStringLiteral("Kept.ogg"));
+
+    const auto noOgg = Files({mp3, Dir() / "elsewhere/list.pli"});
+    EXPECT_FALSE(DragOn(*noOgg));
+    EXPECT_FALSE(m_dropTaken);
+
+    const auto withOgg = Files({song});
+    TPlayerForm::SelectRow(form->AlbumView, nullptr);
+    ASSERT_EQ(form->SelectedAlbum(), nullptr);
+    EXPECT_FALSE(DragOn(*withOgg));
+    EXPECT_FALSE(m_dropTaken);
+
+    // Let anything queued run: still only the row that was there.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Rows(form->PlayListView), QStringList{QStringLiteral("Kept|00:01|1|Kept.ogg")});
+}

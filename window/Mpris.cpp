@@ -1,0 +1,420 @@
+// The desktop's media-player service (MPRIS 2) over the window's own handlers.
+#include "window/Mpris.h"
+
+#include "window/PlayProg.h"
+
+#include "engine/OggPlayer.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include <cmath>
+#include <filesystem>
+
+namespace {
+
+constexpr double kVolumeSteps = 65535.0; // the volume bar runs from -65535 (full) to 0
+
+QString ServiceBaseName() {
+    return QStringLiteral("org.mpris.MediaPlayer2.tavro");
+}
+
+} // namespace
+
+// --- The window's side ------------------------------------------------------------------
+
+void TPlayerForm::SeekSong(uint32_t position) {
+    if (DeferWhilePlayerWaits([this, position] { SeekSong(position); })) {
+        return;
+    }
+    if (!m_player || m_player->State() < psOpened) {
+        return;
+    }
+    // The player's Seek waits for the device while the window's messages are handled: what
+    // the transport is asked meanwhile follows after it, as with the transport's own waits.
+    ++m_playerWaits;
+    m_player->Seek(position);
+    --m_playerWaits;
+    // The window finds a song's end by counting its seconds, so the count moves with the
+    // song; else a song sought forward would end in silence, one sought back be cut off.
+    if (m_player) {
+        ElapsedSeconds = static_cast<int32_t>(position / 1000);
+        TickCount = 0;
+        m_playEndReported = false;
+    }
+    while (!m_deferred.empty() && m_playerWaits == 0) {
+        std::function<void()> action = std::move(m_deferred.front());
+        m_deferred.erase(m_deferred.begin());
+        action();
+    }
+}
+
+// --- The service ------------------------------------------------------------------------
+
+TMpris::TMpris(TPlayerForm* form) : QObject(form), m_form(form), m_updateSoon(new QTimer(this)) {
+    m_updateSoon->setSingleShot(true);
+    m_updateSoon->setInterval(0);
+    connect(m_updateSoon, &QTimer::timeout, this, &TMpris::Update);
+    new TMprisRootAdaptor(this);
+    auto* player = new TMprisPlayerAdaptor(this);
+    connect(this, &TMpris::Seeked, player, &TMprisPlayerAdaptor::Seeked);
+    connect(this, &TMpris::PropertiesChanged, this, &TMpris::SendPropertiesChanged);
+    WatchForm();
+    m_reported = Read();
+}
+
+TMpris::~TMpris() {
+    if (m_registered) {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        bus.unregisterObject(QString::fromLatin1(kObjectPath));
+        bus.unregisterService(m_serviceName);
+    }
+}
+
+bool TMpris::Register() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        return false;
+    }
+    if (!bus.registerObject(QString::fromLatin1(kObjectPath), this,
+                            QDBusConnection::ExportAdaptors)) {
+        return false;
+    }
+    // The protocol's rule for a second instance: the same name with ".instance<pid>".
+    for (const QString& name :
+         {ServiceBaseName(), ServiceBaseName() + QStringLiteral(".instance") +
+                                 QString::number(QCoreApplication::applicationPid())}) {
+        if (bus.registerService(name)) {
+            m_serviceName = name;
+            m_registered = true;
+            return true;
+        }
+    }
+    bus.unregisterObject(QString::fromLatin1(kObjectPath));
+    return false;
+}
+
+// Everything that can change what the service shows comes through one of these.
+void TMpris::WatchForm() {
+    for (QPushButton* button : {m_form->btnPlay, m_form->btnPause, m_form->btnStop,
+                                m_form->NextSongButton, m_form->LastSongButton}) {
+        connect(button, &QPushButton::clicked, this, &TMpris::UpdateSoon);
+    }
+    connect(m_form->PlayTimer, &QTimer::timeout, this, &TMpris::UpdateSoon);
+    connect(m_form->LoudnessBar, &QScrollBar::valueChanged, this, &TMpris::UpdateSoon);
+    connect(m_form->AlbumView, &QTreeWidget::itemSelectionChanged, this, &TMpris::UpdateSoon);
+    connect(m_form->PlayListView, &QTreeWidget::itemSelectionChanged, this, &TMpris::UpdateSoon);
+}
+
+void TMpris::UpdateSoon() {
+    // Many changes of one event (a step selects an album, then a song) are one report.
+    if (!m_updateSoon->isActive()) {
+        m_updateSoon->start();
+    }
+}
+
+void TMpris::Raise() {
+    m_form->TrayIconLeftClick();
+}
+
+void TMpris::Quit() {
+    QTimer::singleShot(0, this, [form = m_form] {
+        // The window's close waits for a running transport operation itself; the program
+        // ends once the window has closed.
+        if (form->DeferWhilePlayerWaits([form] {
+                form->close();
+                QCoreApplication::quit();
+            })) {
+            return;
+        }
+        form->close();
+        QCoreApplication::quit();
+    });
+}
+
+bool TMpris::Playing() {
+    return PlaybackStatus() == QLatin1String("Playing");
+}
+
+void TMpris::Play() {
+    // A media key's Play while a song plays leaves it playing; from Pause the window's Play
+    // starts the song again, as its button does.
+    if (CanPlay() && !Playing()) {
+        m_form->btnPlayClick();
+    }
+    Update();
+}
+
+void TMpris::Pause() {
+    if (Playing()) {
+        m_form->btnPauseClick();
+    }
+    Update();
+}
+
+void TMpris::PlayPause() {
+    if (Playing()) {
+        Pause();
+    } else {
+        Play();
+    }
+}
+
+void TMpris::Stop() {
+    if (PlaybackStatus() != QLatin1String("Stopped")) {
+        m_form->btnStopClick();
+    }
+    Update();
+}
+
+void TMpris::Next() {
+    if (CanGoNext()) {
+        // The window's Next only moves the selection; a media key's Next is heard at once.
+        if (Playing()) {
+            if (!m_form->DeferWhilePlayerWaits([this] { Next(); })) {
+                m_form->StepSong(false, true);
+            }
+        } else {
+            m_form->NextSongButtonClick();
+        }
+    }
+    Update();
+}
+
+void TMpris::Previous() {
+    if (CanGoPrevious()) {
+        if (Playing()) {
+            if (!m_form->DeferWhilePlayerWaits([this] { Previous(); })) {
+                m_form->StepSong(true, true);
+            }
+        } else {
+            m_form->LastSongButtonClick();
+        }
+    }
+    Update();
+}
+
+void TMpris::Seek(qint64 offsetMicroseconds) {
+    const TOggPlayer* player = m_form->Player();
+    if (!CanSeek() || player == nullptr) {
+        return;
+    }
+    const qint64 length = qint64{player->Length()} * 1000;
+    const qint64 target = Position() + offsetMicroseconds;
+    if (target > length) {
+        Next(); // past the end: as the protocol says, the next song
+        return;
+    }
+    SeekTo(std::max<qint64>(target, 0));
+}
+
+void TMpris::SetPosition(const QDBusObjectPath& trackId, qint64 positionMicroseconds) {
+    const TOggPlayer* player = m_form->Player();
+    // A stale request (for a song no longer playing) or one outside the song is not taken.
+    if (!CanSeek() || player == nullptr ||
+        trackId.path() !=
+            Metadata().value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path() ||
+        positionMicroseconds < 0 || positionMicroseconds > qint64{player->Length()} * 1000) {
+        return;
+    }
+    SeekTo(positionMicroseconds);
+}
+
+void TMpris::SeekTo(qint64 positionMicroseconds) {
+    m_form->SeekSong(static_cast<uint32_t>(positionMicroseconds / 1000));
+    emit Seeked(Position());
+    Update();
+}
+
+QString TMpris::PlaybackStatus() {
+    if (m_form->PlayTimer->isActive()) {
+        return QStringLiteral("Playing");
+    }
+    // The window's Pause stops the display and leaves the song open; its Stop closes it. A
+    // song merely opened (adding songs measures them) has not been played.
+    const TOggPlayer* player = m_form->Player();
+    if (player != nullptr && player->State() > psOpened) {
+        return QStringLiteral("Paused");
+    }
+    return QStringLiteral("Stopped");
+}
+
+QVariantMap TMpris::SelectedSongMetadata() const {
+    QVariantMap metadata;
+    const QTreeWidgetItem* album = m_form->SelectedAlbum();
+    const QTreeWidgetItem* song = m_form->SelectedSong();
+    if (album == nullptr || song == nullptr) {
+        metadata.insert(QStringLiteral("mpris:trackid"),
+                        QVariant::fromValue(QDBusObjectPath(QString::fromLatin1(kNoTrack))));
+        return metadata;
+    }
+    const int albumRow =
+        m_form->AlbumView->indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(album));
+    const int songRow =
+        m_form->PlayListView->indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(song));
+    metadata.insert(
+        QStringLiteral("mpris:trackid"),
+        QVariant::fromValue(QDBusObjectPath(
+            QStringLiteral("/org/kelmora/tavro/track/%1_%2").arg(albumRow).arg(songRow))));
+    const QString albumName = album->text(TPlayerForm::kAlbumNameColumn);
+    metadata.insert(QStringLiteral("xesam:title"), song->text(TPlayerForm::kSongNameColumn));
+    metadata.insert(QStringLiteral("xesam:album"), albumName);
+    bool known = false;
+    const qint64 seconds = song->text(TPlayerForm::kDurationNumberColumn).toLongLong(&known);
+    if (known) {
+        metadata.insert(QStringLiteral("mpris:length"), seconds * 1000000);
+    }
+    const QString fileName = song->text(TPlayerForm::kFileNameColumn);
+    if (const auto path = m_form->AlbumFilePath(albumName, fileName); path && !fileName.isEmpty()) {
+        metadata.insert(QStringLiteral("xesam:url"),
+                        QUrl::fromLocalFile(QString::fromStdString(*path)).toString());
+    }
+    const QString picture = album->text(TPlayerForm::kAlbumPicPathColumn);
+    if (const auto path = m_form->AlbumFilePath(albumName, picture); path && !picture.isEmpty()) {
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(*path, ec)) {
+            metadata.insert(QStringLiteral("mpris:artUrl"),
+                            QUrl::fromLocalFile(QString::fromStdString(*path)).toString());
+        }
+    }
+    return metadata;
+}
+
+QVariantMap TMpris::Metadata() {
+    const TOggPlayer* player = m_form->Player();
+    if (PlaybackStatus() == QLatin1String("Stopped") || player == nullptr) {
+        m_nowPlaying.reset();
+        return SelectedSongMetadata();
+    }
+    // The window's Next and Last only move the selection while a song plays: the song that
+    // plays is the one that was selected when the player opened it.
+    const std::string& file = player->CurrentFile();
+    if (!m_nowPlaying || m_nowPlaying->file != file) {
+        QVariantMap metadata = SelectedSongMetadata();
+        if (player->State() >= psOpened) {
+            metadata.insert(QStringLiteral("mpris:length"),
+                            qint64{player->StreamInfo().Duration} * 1000);
+        }
+        m_nowPlaying = NowPlaying{file, metadata};
+    }
+    return m_nowPlaying->metadata;
+}
+
+double TMpris::Volume() const {
+    return -m_form->LoudnessBar->value() / kVolumeSteps;
+}
+
+void TMpris::SetVolume(double volume) {
+    if (std::isnan(volume)) {
+        return;
+    }
+    // Moving the bar runs its own handler, which sets the device's volume.
+    m_form->LoudnessBar->setValue(
+        -static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * kVolumeSteps)));
+    Update();
+}
+
+qint64 TMpris::Position() const {
+    const TOggPlayer* player = m_form->Player();
+    if (player == nullptr || player->State() < psOpened) {
+        return 0;
+    }
+    return qint64{player->CurrentPosition()} * 1000;
+}
+
+bool TMpris::CanPlay() const {
+    return m_form->btnPlay->isEnabled();
+}
+
+bool TMpris::CanPause() const {
+    return m_form->btnPause->isEnabled();
+}
+
+bool TMpris::CanGoNext() const {
+    return m_form->NextSongButton->isEnabled();
+}
+
+bool TMpris::CanGoPrevious() const {
+    return m_form->LastSongButton->isEnabled();
+}
+
+bool TMpris::CanSeek() {
+    return PlaybackStatus() != QLatin1String("Stopped");
+}
+
+TMpris::Shown TMpris::Read() {
+    Shown shown;
+    shown.status = PlaybackStatus();
+    shown.metadata = Metadata();
+    shown.volume = Volume();
+    shown.canPlay = CanPlay();
+    shown.canPause = CanPause();
+    shown.canGoNext = CanGoNext();
+    shown.canGoPrevious = CanGoPrevious();
+    shown.canSeek = CanSeek();
+    return shown;
+}
+
+void TMpris::Update() {
+    const Shown now = Read();
+    QVariantMap changed;
+    const auto note = [&](const char* name, const QVariant& value, bool differs) {
+        if (differs) {
+            changed.insert(QString::fromLatin1(name), value);
+        }
+    };
+    const Shown& was = *m_reported;
+    note("PlaybackStatus", now.status, now.status != was.status);
+    note("Metadata", now.metadata, now.metadata != was.metadata);
+    note("Volume", now.volume, now.volume != was.volume);
+    note("CanPlay", now.canPlay, now.canPlay != was.canPlay);
+    note("CanPause", now.canPause, now.canPause != was.canPause);
+    note("CanGoNext", now.canGoNext, now.canGoNext != was.canGoNext);
+    note("CanGoPrevious", now.canGoPrevious, now.canGoPrevious != was.canGoPrevious);
+    note("CanSeek", now.canSeek, now.canSeek != was.canSeek);
+    m_reported = now;
+    if (!changed.isEmpty()) {
+        emit PropertiesChanged(QString::fromLatin1(kPlayerInterface), changed);
+    }
+}
+
+void TMpris::SendPropertiesChanged(const QString& interfaceName, const QVariantMap& changed) {
+    if (!m_registered) {
+        return;
+    }
+    QDBusMessage signal = QDBusMessage::createSignal(
+        QString::fromLatin1(kObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("PropertiesChanged"));
+    signal << interfaceName << changed << QStringList();
+    QDBusConnection::sessionBus().send(signal);
+}
+
+// --- Adaptors ---------------------------------------------------------------------------
+
+TMprisRootAdaptor::TMprisRootAdaptor(TMpris* mpris) : QDBusAbstractAdaptor(mpris), m_mpris(mpris) {}
+
+QString TMprisRootAdaptor::Identity() const {
+    return QStringLiteral("TAVRO");
+}
+
+QString TMprisRootAdaptor::DesktopEntry() const {
+    return QStringLiteral(TAVRO_APP_ID);
+}
+
+QStringList TMprisRootAdaptor::SupportedUriSchemes() const {
+    return {QStringLiteral("file")};
+}
+
+QStringList TMprisRootAdaptor::SupportedMimeTypes() const {
+    return {QStringLiteral("audio/ogg"), QStringLiteral("audio/mpeg")};
+}
+
+TMprisPlayerAdaptor::TMprisPlayerAdaptor(TMpris* mpris)
+    : QDBusAbstractAdaptor(mpris), m_mpris(mpris) {}
