@@ -28,6 +28,7 @@ int DivideRoundingToEven(int a, int b) {
 
 TBanner::TBanner(QWidget* owner) : QLabel(owner), m_scrollTimer(new QTimer(this)) {
     setAutoFillBackground(false);
+    setMouseTracking(true); // moves are reported with no button held too
     resize(70, 18);
     m_color = palette().color(QPalette::Window);
     m_fontColor = palette().color(QPalette::WindowText);
