@@ -8,13 +8,35 @@
 
 namespace platform {
 
+namespace {
+
+// "*.OGG" -> "*.[oO][gG][gG]": the designed filters were written for a file system that
+// ignores letter case, so "song.ogg" and "Song.Ogg" must show as well.
+QString AnyCasePattern(const QString& pattern) {
+    QString any;
+    for (const QChar ch : pattern) {
+        const QChar lower = ch.toLower();
+        const QChar upper = ch.toUpper();
+        if (ch.isLetter() && lower != upper) {
+            any += QLatin1Char('[') + lower + upper + QLatin1Char(']');
+        } else {
+            any += ch;
+        }
+    }
+    return any;
+}
+
+} // namespace
+
 QString QtFilterFromDesigned(const QString& designed) {
     const QStringList parts = designed.split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
+        QStringList patterns;
+        for (const QString& pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            patterns << AnyCasePattern(pattern.trimmed());
+        }
+        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns.join(QLatin1Char(' ')));
     }
     return filters.join(QStringLiteral(";;"));
 }
@@ -66,6 +88,9 @@ std::optional<QStringList> QtDialogs::OpenFiles(QWidget* parent, const OpenFileR
                                            : QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setSizeGripEnabled(request.sizeable);
+    if (!request.directory.isEmpty()) {
+        dialog.setDirectory(request.directory);
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }

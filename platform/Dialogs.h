@@ -24,6 +24,7 @@ struct OpenFileRequest {
     bool multiSelect = true;
     bool hideReadOnly = true;
     bool sizeable = true;
+    QString directory; // where the dialog starts; empty: wherever it last was
 };
 
 class Dialogs {
@@ -43,7 +44,8 @@ public:
     virtual std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial) = 0;
 };
 
-// "Ogg-Files|*.OGG|Playlists|*.PLI" -> "Ogg-Files (*.OGG);;Playlists (*.PLI)".
+// "Ogg-Files|*.OGG|Playlists|*.PLI" -> "Ogg-Files (*.[oO][gG][gG]);;Playlists (*.[pP][lL][iI])":
+// the patterns match without regard to letter case.
 QString QtFilterFromDesigned(const QString& designed);
 
 class QtDialogs final : public Dialogs {

@@ -17,6 +17,21 @@ namespace testmedia {
 
 namespace {
 
+// The frames of a spec: its own samples when it carries them, else the generated content.
+template <typename Spec> int64_t FramesOf(const Spec& spec) {
+    return spec.pcm.empty() ? spec.frames
+                            : static_cast<int64_t>(spec.pcm.size()) / std::max(spec.channels, 1);
+}
+
+template <typename Spec>
+std::vector<int16_t> SliceOf(const Spec& spec, int64_t first, int64_t count, uint32_t part) {
+    if (spec.pcm.empty()) {
+        return MakePcm(spec.channels, spec.sampleRate, count, spec.content, spec.seed + part);
+    }
+    const auto begin = spec.pcm.begin() + static_cast<ptrdiff_t>(first * spec.channels);
+    return std::vector<int16_t>(begin, begin + static_cast<ptrdiff_t>(count * spec.channels));
+}
+
 // A small deterministic generator; std:: distributions differ between library versions.
 struct Lcg {
     uint32_t state;
@@ -77,10 +92,10 @@ bool WriteOggVorbis(const std::filesystem::path& path, const OggSpec& spec) {
     // In slices, so an hour-long file never needs an hour of samples in memory.
     const int64_t slice = static_cast<int64_t>(spec.sampleRate) * 60;
     uint32_t part = 0;
-    for (int64_t done = 0; done < spec.frames; done += slice, ++part) {
-        const int64_t count = std::min(slice, spec.frames - done);
-        const std::vector<int16_t> pcm =
-            MakePcm(spec.channels, spec.sampleRate, count, spec.content, spec.seed + part);
+    const int64_t frames = FramesOf(spec);
+    for (int64_t done = 0; done < frames; done += slice, ++part) {
+        const int64_t count = std::min(slice, frames - done);
+        const std::vector<int16_t> pcm = SliceOf(spec, done, count, part);
         if (!encoder->Write(pcm.data(), count)) {
             return false;
         }
@@ -184,10 +199,10 @@ bool WriteMp3(const std::filesystem::path& path, const Mp3Spec& spec) {
     std::vector<unsigned char> out(1 << 16);
     const int64_t slice = 1152 * 64;
     uint32_t part = 0;
-    for (int64_t done = 0; done < spec.frames; done += slice, ++part) {
-        const int count = static_cast<int>(std::min(slice, spec.frames - done));
-        std::vector<int16_t> pcm =
-            MakePcm(spec.channels, spec.sampleRate, count, spec.content, spec.seed + part);
+    const int64_t frames = FramesOf(spec);
+    for (int64_t done = 0; done < frames; done += slice, ++part) {
+        const int count = static_cast<int>(std::min(slice, frames - done));
+        std::vector<int16_t> pcm = SliceOf(spec, done, count, part);
         out.resize(static_cast<size_t>(count) * 5 / 4 + 7200);
         const int bytes = spec.channels == 2
                               ? lame_encode_buffer_interleaved(gf, pcm.data(), count, out.data(),

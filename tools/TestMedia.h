@@ -29,6 +29,8 @@ struct OggSpec {
     Content content = Content::Tones;
     uint32_t seed = 1;
     int serial = 0x54415652; // Ogg stream serial; the parts of a chained file need distinct ones
+    // Interleaved samples to encode instead of `content`; `frames` is then their frame count.
+    std::vector<int16_t> pcm;
 };
 
 // Writes the file (replacing it); false when it could not be written.
@@ -57,6 +59,8 @@ struct Mp3Spec {
     uint32_t id3v2Padding = 0;    // zero bytes after the ID3v2 frames, inside the tag
     Content content = Content::Tones;
     uint32_t seed = 1;
+    // Interleaved samples to encode instead of `content`; `frames` is then their frame count.
+    std::vector<int16_t> pcm;
 };
 
 bool WriteMp3(const std::filesystem::path& path, const Mp3Spec& spec);

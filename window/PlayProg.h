@@ -17,14 +17,20 @@
 #include <QColor>
 #include <QPixmap>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 class QTimer;
+class QTreeWidget;
+class QTreeWidgetItem;
 class QWindowStateChangeEvent;
 class TBanner;
 class TGradProgress;
@@ -113,11 +119,33 @@ public:
     std::string ScriptPath(const std::string& name) const;
 
     // --- Transport.cpp ----------------------------------------------------------------
+    // The transport buttons and the display timer are bound to their handlers here.
+    void ConnectTransport();
+    void btnPlayClick();
+    void btnPauseClick();
+    void btnStopClick();
+    void NextSongButtonClick();
+    void LastSongButtonClick();
+    void PlayTimerTimer();
     void PlaySelectedSong();
+    void SetDisplayRunning(bool on);
+    void StepSong(bool backward, bool play);
+    void StepAlbum(bool backward);
     bool GetWaveVolume(uint32_t& left, uint32_t& right);
     bool SetWaveVolume(uint32_t volume);
     void LoudnessBarChange();
     void PlayerPosChange(TOggPlayer* sender, uint32_t newPosition);
+    // The player's OnPlayEnd: the song's sound has been played to its last sample.
+    void PlayerPlayEnd(TOggPlayer* sender);
+    // The application's title, the text of its taskbar entry: the playing song's name, a
+    // blank and the time display's text with its line break. Also the window's icon text.
+    const QString& ApplicationTitle() const { return m_applicationTitle; }
+    // True while a transport operation waits for the player (Stop, Pause and Close handle the
+    // window's messages meanwhile). Transport buttons pressed and a close asked for then are
+    // carried out, in order, once the operation is over; the song end is not looked for.
+    bool InPlayerWait() const { return m_playerWaits > 0; }
+    // Queues `action` when InPlayerWait(); false (nothing queued) otherwise.
+    bool DeferWhilePlayerWaits(std::function<void()> action);
 
     // --- Appearance.cpp ---------------------------------------------------------------
     void FormResize();
@@ -147,13 +175,60 @@ public:
     TTBNArea* TrayIcon = nullptr;
 
     // --- AlbumDatabase.cpp ------------------------------------------------------------
+    // AlbumView rows: caption AlbumName; sub-item 1 Songs (comma text, four fields a song);
+    // sub-item 2 PicPath. The hidden columns are captioned "PicPath", "Songs" the other way
+    // round; the contents follow the file order.
+    static constexpr int kAlbumNameColumn = 0;
+    static constexpr int kAlbumSongsColumn = 1;
+    static constexpr int kAlbumPicPathColumn = 2;
+    // PlayListView rows: SongName, Duration ("nn:ss"), DurationNumber (whole seconds),
+    // FileName. A row always has all four; those of a playlist leave the last two empty.
+    static constexpr int kSongNameColumn = 0;
+    static constexpr int kDurationColumn = 1;
+    static constexpr int kDurationNumberColumn = 2;
+    static constexpr int kFileNameColumn = 3;
+
     void LoadDatabase();
     void SaveDatabase();
+    // Fills the song list and the two pictures from the selected album; selects its first
+    // song. The second form selects album row `albumIndex` first (no change when out of
+    // range).
+    void ShowAlbum();
+    void ShowAlbum(int albumIndex);
+    void StoreSongList();
+    void FillAlbumCombo();
+    void SetPlayButtons(bool on);
+    void SetSongButtons(bool on);
+    QTreeWidgetItem* SelectedAlbum() const;
+    QTreeWidgetItem* SelectedSong() const;
+    // Appends a row with the song picture in front; the new row is returned, not selected.
+    QTreeWidgetItem* AddAlbumRow(const QString& name, const QString& songs, const QString& picPath);
+    QTreeWidgetItem* AddSongRow(const QString& name, const QString& duration,
+                                const QString& durationNumber, const QString& fileName);
+    // Selects the row (or nothing for null) as the single selection and current row.
+    static void SelectRow(QTreeWidget* view, QTreeWidgetItem* row);
+    // program directory + album name + "/" + name. Nothing when the album name or `name`
+    // is not a plain name (a separator, "." or "..", empty): such an album has no folder,
+    // and a name from a file or an input box never leads outside the program directory.
+    std::optional<std::string> AlbumFilePath(const QString& albumName, const QString& name) const;
+    // The album folder, when the album name is a plain name.
+    std::optional<std::string> AlbumFolder(const QString& albumName) const;
+    std::string DatabasePath() const;
     // Draws the bitmap file stretched over the whole image control; false (and the image
     // left as it was) when the file is missing or no bitmap.
     bool LoadPicture(TImage* image, const std::string& path);
 
     // --- Playlists.cpp ----------------------------------------------------------------
+    void PLLoadButtonClick();
+    // What the add button does with the chosen files, in order: ".OGG" songs are measured
+    // and appended to the selected album, a ".PLI" playlist is shown in the song list,
+    // anything else is passed over. Drag and drop hands its files here too.
+    void AddSongFiles(const QStringList& files);
+    void ReadPlaylist(const std::string& path);
+    void OpenSelectedSong();
+    void ReadSongDetails(const std::string& path);
+    // Set by ReadSongDetails: the last attempt to open the selected song succeeded.
+    bool SongOpened = false;
     // The names in `directory` other than "." and "..", each followed by a line break, in
     // the order the file system gives them; one empty line when the directory cannot be
     // searched (missing), an empty text when it is empty.
@@ -197,7 +272,23 @@ private:
     void CreateTrayIcon();             // Appearance.cpp: the designed tray icon
     void WindowStateChanged(const QWindowStateChangeEvent& event);
     bool GeneralOption(int index) const;
-    platform::WaveOutDevice* VolumeDevice() const; // Transport.cpp
+    // Transport.cpp
+    platform::WaveOutDevice* VolumeDevice() const;
+    class PlayerWaitScope;
+    void StopSequence();
+    void ShowTime(int32_t seconds);
+    int m_playerWaits = 0;
+    std::vector<std::function<void()>> m_deferred;
+    bool m_playEndReported = false; // by the player, for the song now playing
+    QString m_applicationTitle;
+    // AlbumDatabase.cpp: how the library views select and show their rows, and the add
+    // button's signal.
+    void SetUpLibraryViews();
+    // Playlists.cpp: stops and closes the player until no file is open (a handler run inside
+    // its waits may have opened one); false when there is no player.
+    bool ReleasePlayer();
+    QTreeWidgetItem* NewSongItem(const QString& name, const QString& duration,
+                                 const QString& durationNumber, const QString& fileName) const;
 
     std::string m_programDir;
     PlayerServices m_services;
@@ -205,6 +296,7 @@ private:
     bool m_showMainForm = true;
     bool m_started = false; // the player exists: start-up went past the library check
     bool m_closed = false;
+    bool m_databaseUnread = false; // "Database.DAT" exists but could not be read: keep it
     unsigned long m_lastKeyTime = 0;
     int m_lastKey = 0;
 };

@@ -1,7 +1,158 @@
-// Playlists, adding songs, the song details and the directory listing.
+// Adding songs to the selected album, playlists, opening the selected song with its details,
+// and the directory listing.
 #include "window/PlayProg.h"
 
+#include "window/SongFiles.h"
+
+#include "engine/OggPlayer.h"
+
+#include "platform/Dialogs.h"
+#include "platform/Profile.h"
+
+#include <QTreeWidget>
+
 #include <filesystem>
+
+namespace {
+
+// More rows than any album holds; a playlist claiming more (a damaged or hostile "Count")
+// shows this many instead of filling memory and holding up the window.
+constexpr int32_t kMaxPlaylistSongs = 10000;
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+bool TPlayerForm::ReleasePlayer() {
+    // Stop and Close wait for the device while handling messages; a handler run there (Play)
+    // may open a song again. A few rounds settle it.
+    for (int round = 0; round < 4 && m_player && m_player->State() > psReady; ++round) {
+        m_player->Stop();
+        if (m_player) {
+            m_player->Close();
+        }
+    }
+    return m_player != nullptr;
+}
+
+void TPlayerForm::PLLoadButtonClick() {
+    // The dialog is shared: each use sets its own filter first.
+    OpenDialog.Filter = QStringLiteral("OGG-Files|*.OGG");
+    platform::OpenFileRequest request;
+    request.filter = OpenDialog.Filter;
+    request.multiSelect = OpenDialog.MultiSelect;
+    request.hideReadOnly = OpenDialog.HideReadOnly;
+    request.sizeable = OpenDialog.Sizeable;
+    // Songs play from the album folder only, so that is where the dialog starts.
+    if (const QTreeWidgetItem* album = SelectedAlbum()) {
+        if (const auto folder = AlbumFolder(album->text(kAlbumNameColumn))) {
+            std::error_code ec;
+            if (std::filesystem::is_directory(*folder, ec)) {
+                request.directory = FromUtf8(*folder);
+            }
+        }
+    }
+    const std::optional<QStringList> chosen = m_services.dialogs->OpenFiles(this, request);
+    if (chosen) {
+        AddSongFiles(*chosen);
+    } else if (PlayListView->topLevelItemCount() > 0) {
+        SetSongButtons(true);
+    }
+}
+
+void TPlayerForm::AddSongFiles(const QStringList& files) {
+    for (const QString& file : files) {
+        const std::string path = file.toStdString();
+        const std::string extension = UpperExtension(path);
+        if (extension == ".PLI") {
+            ReadPlaylist(path);
+        } else if (extension == ".OGG") {
+            // Without an album the row would be lost with the next album shown.
+            if (SelectedAlbum() == nullptr) {
+                continue;
+            }
+            if (!ReleasePlayer()) {
+                break;
+            }
+            if (!m_player->Open(path)) {
+                continue; // not a song the player can play: passed over in silence
+            }
+            const uint32_t duration = m_player->StreamInfo().Duration;
+            const std::string name = FileNameOf(path);
+            QTreeWidgetItem* row =
+                AddSongRow(FromUtf8(SongNameOfFile(name)), FromUtf8(DurationText(duration)),
+                           FromUtf8(DurationNumberText(duration)), FromUtf8(name));
+            SelectRow(PlayListView, row);
+            StoreSongList();
+        }
+    }
+    if (PlayListView->topLevelItemCount() > 0) {
+        SetSongButtons(true);
+    }
+}
+
+void TPlayerForm::ReadPlaylist(const std::string& path) {
+    // The rows hold name and duration only; the album's own list is not changed by showing
+    // them.
+    PlayListView->clear();
+    const platform::ProfileFile playlist = platform::ProfileFile::Load(path);
+    const int32_t count = std::min(playlist.ReadInteger("Songs", "Count", 0), kMaxPlaylistSongs);
+    QList<QTreeWidgetItem*> rows;
+    for (int32_t n = 1; n <= count; ++n) {
+        const std::string number = std::to_string(n);
+        rows.push_back(NewSongItem(FromUtf8(playlist.ReadString("Songs", "Song " + number, "")),
+                                   FromUtf8(playlist.ReadString("Songs", "Duration " + number, "")),
+                                   QString(), QString()));
+    }
+    PlayListView->addTopLevelItems(rows);
+}
+
+void TPlayerForm::OpenSelectedSong() {
+    const QTreeWidgetItem* song = SelectedSong();
+    if (song == nullptr) {
+        SetSongButtons(false);
+        SetPlayButtons(false);
+        return;
+    }
+    // A song whose album or file name leads outside its album folder is not looked for: it
+    // fails to open like a missing one.
+    const QTreeWidgetItem* album = SelectedAlbum();
+    const std::optional<std::string> path =
+        album ? AlbumFilePath(album->text(kAlbumNameColumn), song->text(kFileNameColumn))
+              : std::nullopt;
+    ReadSongDetails(path.value_or(std::string()));
+    SetSongButtons(true);
+    SetPlayButtons(true);
+}
+
+void TPlayerForm::ReadSongDetails(const std::string& path) {
+    const bool released = ReleasePlayer();
+    SongOpened = false;
+    if (!released || path.empty() || !m_player->Open(path)) {
+        m_services.dialogs->MessageBox(this, QStringLiteral("Error : Invalid stream file"),
+                                       QStringLiteral("Open Error"), platform::MsgIcon::Error,
+                                       platform::MsgButtons::Ok);
+        SetPlayButtons(false);
+        return;
+    }
+    SongOpened = true;
+    const TStreamInfo& info = m_player->StreamInfo();
+    const QString values[4] = {
+        QString::number(info.SampleRate),
+        QString::number(info.BitRate / 1000),
+        info.Channels == 2 ? QStringLiteral("Stereo") : QStringLiteral("Mono"),
+        FromUtf8(DurationText(info.Duration)),
+    };
+    for (int i = 0; i < 4; ++i) {
+        if (QTreeWidgetItem* row = DetailsView->topLevelItem(i)) {
+            row->setText(1, values[i]);
+        }
+    }
+    SongLength = static_cast<int32_t>(info.Duration / 1000);
+    SetPlayButtons(true);
+}
 
 std::string TPlayerForm::ListDirectory(const std::string& directory) {
     std::error_code ec;

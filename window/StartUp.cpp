@@ -62,11 +62,13 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
         m_programDir.push_back('/');
     }
     BuildLayout();
+    SetUpLibraryViews();
     ApplyDesignedFixedSize();
 
     QObject::connect(btnExit, &QPushButton::clicked, this, [this] { btnExitClick(); });
     QObject::connect(LoudnessBar, &QScrollBar::valueChanged, this,
                      [this](int) { LoudnessBarChange(); });
+    ConnectTransport();
     QObject::connect(TopPicEdit, &QLineEdit::textChanged, this,
                      [this](const QString&) { TopPicEditChange(); });
     QObject::connect(BackPicEdit, &QLineEdit::textChanged, this,
@@ -312,6 +314,12 @@ void TPlayerForm::btnExitClick() {
 }
 
 void TPlayerForm::closeEvent(QCloseEvent* event) {
+    // Freeing the player while a transport operation waits for it would pull it from under
+    // that operation: the close follows once the operation is over.
+    if (DeferWhilePlayerWaits([this] { close(); })) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }
@@ -339,6 +347,8 @@ void TPlayerForm::CreatePlayer() {
     m_player->OnPosChange = [this](TOggPlayer* sender, uint32_t newPosition) {
         PlayerPosChange(sender, newPosition);
     };
+    // The end of a song is found with the player's report that its sound is over.
+    m_player->OnPlayEnd = [this](TOggPlayer* sender) { PlayerPlayEnd(sender); };
 }
 
 void TPlayerForm::FreePlayer() {

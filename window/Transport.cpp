@@ -1,9 +1,31 @@
 // Transport: play, pause, stop, song stepping, the display timer and the volume bar.
+//
+// The song that plays is always the selected row of PlayListView in the selected album; the
+// rules of which row follows which are in PlaySequence. The window counts the seconds of a
+// song itself; a song ends once that count has reached its length and the player has
+// reported that its sound is over (with a grace period for a device that never reports).
+//
+// Stop, Pause and Close wait for the device while handling the window's messages, so clicks,
+// timer ticks and a close request can arrive in the middle of a transport operation. While
+// one runs (PlayerWaitScope), the transport buttons and the close are queued and carried out
+// after it, and the timer does not act on the end of a song: nothing here ever stops, closes
+// or reopens the player from inside one of the player's own waits.
 #include "window/PlayProg.h"
 
+#include "controls/Banner.h"
+#include "controls/GradProgress.h"
+#include "engine/OggPlayer.h"
+#include "platform/TimeText.h"
 #include "platform/WaveOut.h"
+#include "window/PlaySequence.h"
 
+#include <QPushButton>
 #include <QScrollBar>
+#include <QTextEdit>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -20,11 +42,257 @@ bool HasVolumeControl(platform::WaveOutDevice* device) {
     return (caps.dwSupport & platform::WAVECAPS_VOLUME) != 0;
 }
 
+int RowOf(const QTreeWidget* view, QTreeWidgetItem* row) {
+    return row != nullptr ? view->indexOfTopLevelItem(row) : -1;
+}
+
 } // namespace
 
+// Marks a transport operation that may wait for the player. When the outermost one ends,
+// what was queued meanwhile runs, in the order it came.
+class TPlayerForm::PlayerWaitScope {
+public:
+    explicit PlayerWaitScope(TPlayerForm& form) : m_form(form) { ++m_form.m_playerWaits; }
+    ~PlayerWaitScope() {
+        if (--m_form.m_playerWaits > 0) {
+            return;
+        }
+        while (!m_form.m_deferred.empty() && m_form.m_playerWaits == 0) {
+            std::function<void()> action = std::move(m_form.m_deferred.front());
+            m_form.m_deferred.erase(m_form.m_deferred.begin());
+            action();
+        }
+    }
+    PlayerWaitScope(const PlayerWaitScope&) = delete;
+    PlayerWaitScope& operator=(const PlayerWaitScope&) = delete;
+
+private:
+    TPlayerForm& m_form;
+};
+
+bool TPlayerForm::DeferWhilePlayerWaits(std::function<void()> action) {
+    if (m_playerWaits == 0) {
+        return false;
+    }
+    m_deferred.push_back(std::move(action));
+    return true;
+}
+
+void TPlayerForm::ConnectTransport() {
+    QObject::connect(btnPlay, &QPushButton::clicked, this, [this] { btnPlayClick(); });
+    QObject::connect(btnPause, &QPushButton::clicked, this, [this] { btnPauseClick(); });
+    QObject::connect(btnStop, &QPushButton::clicked, this, [this] { btnStopClick(); });
+    QObject::connect(NextSongButton, &QPushButton::clicked, this,
+                     [this] { NextSongButtonClick(); });
+    QObject::connect(LastSongButton, &QPushButton::clicked, this,
+                     [this] { LastSongButtonClick(); });
+    QObject::connect(PlayTimer, &QTimer::timeout, this, [this] { PlayTimerTimer(); });
+}
+
+void TPlayerForm::btnPlayClick() {
+    if (!DeferWhilePlayerWaits([this] { btnPlayClick(); })) {
+        PlaySelectedSong();
+    }
+}
+
+void TPlayerForm::btnPauseClick() {
+    if (DeferWhilePlayerWaits([this] { btnPauseClick(); })) {
+        return;
+    }
+    PlayerWaitScope scope(*this);
+    SetDisplayRunning(false);
+    if (m_player) {
+        m_player->Pause(true);
+    }
+}
+
+void TPlayerForm::btnStopClick() {
+    if (!DeferWhilePlayerWaits([this] { btnStopClick(); })) {
+        StopSequence();
+    }
+}
+
+void TPlayerForm::NextSongButtonClick() {
+    if (!DeferWhilePlayerWaits([this] { NextSongButtonClick(); })) {
+        StepSong(false, false);
+    }
+}
+
+void TPlayerForm::LastSongButtonClick() {
+    if (!DeferWhilePlayerWaits([this] { LastSongButtonClick(); })) {
+        StepSong(true, false);
+    }
+}
+
+void TPlayerForm::StopSequence() {
+    PlayerWaitScope scope(*this);
+    SetDisplayRunning(false);
+    ElapsedSeconds = 0;
+    ShowTime(0);
+    if (ProgressBar) {
+        ProgressBar->SetPosition(0);
+    }
+    if (m_player) {
+        m_player->Stop();
+        m_player->Close();
+    }
+    // A song whose last buffers were still playing reports its end while it stops, and
+    // with it a full bar: Stop leaves the bar empty all the same.
+    if (ProgressBar) {
+        ProgressBar->SetPosition(0);
+    }
+    m_playEndReported = false;
+    if (Banner) {
+        Banner->update(); // the text stays, no longer scrolling
+    }
+}
+
 void TPlayerForm::PlaySelectedSong() {
-    // Opens the selected song (OpenSelectedSong) and starts it from its beginning; filled in
-    // with the player component.
+    if (!m_player) {
+        return;
+    }
+    PlayerWaitScope scope(*this);
+    OpenSelectedSong();
+    if (!SongOpened) {
+        // Nothing plays: the display stops instead of counting on from the song before.
+        SetDisplayRunning(false);
+        if (ProgressBar) {
+            ProgressBar->SetPosition(0);
+        }
+        return;
+    }
+    ElapsedSeconds = 0;
+    m_playEndReported = false; // an end report from here on is this song's
+    if (Banner) {
+        Banner->SetBannerText(SelectedSongEdit->text());
+    }
+    SetDisplayRunning(true);
+    m_player->Play();
+}
+
+void TPlayerForm::SetDisplayRunning(bool on) {
+    if (on) {
+        PlayTimer->start();
+    } else {
+        PlayTimer->stop();
+    }
+    if (Banner) {
+        Banner->SetRun(on);
+    }
+    if (!on) {
+        ShowTime(0);
+    }
+}
+
+void TPlayerForm::ShowTime(int32_t seconds) {
+    // Hours are not shown: after an hour the display starts again from 00:00.
+    TimeMemo->setPlainText(
+        QString::fromStdString(platform::TimeText((seconds % 3600) / 60, seconds % 60)));
+}
+
+void TPlayerForm::PlayTimerTimer() {
+    ++TickCount;
+    if (!GeneralOption(2)) {
+        ++AniFrame;
+        if (AniFrame > 11) {
+            AniFrame = 1;
+        }
+    }
+    AniImage->SetPicture(Ani[static_cast<size_t>(std::clamp(AniFrame, 1, 11) - 1)]->Picture());
+
+    if (TickCount >= 10) {
+        ++ElapsedSeconds;
+        TickCount = 0;
+        ShowTime(ElapsedSeconds);
+        // The memo's text ends with its line break.
+        m_applicationTitle =
+            SelectedSongEdit->text() + QLatin1Char(' ') + TimeMemo->toPlainText() + '\n';
+        setWindowIconText(m_applicationTitle);
+    }
+
+    // Looked for on every tick, so that the next song follows the end report closely.
+    if (InPlayerWait() ||
+        !playsequence::SongIsOver(ElapsedSeconds, SongLength, m_playEndReported)) {
+        return;
+    }
+    PlayerWaitScope scope(*this);
+    SetDisplayRunning(false);
+    const bool stop = playsequence::StopsAtEndOfList(
+        RowOf(AlbumView, SelectedAlbum()), AlbumView->topLevelItemCount(),
+        RowOf(PlayListView, SelectedSong()), PlayListView->topLevelItemCount(), GeneralOption(1));
+    if (stop) {
+        StopSequence();
+    } else {
+        StepSong(false, true);
+    }
+}
+
+void TPlayerForm::StepSong(bool backward, bool play) {
+    PlayerWaitScope scope(*this);
+    const playsequence::SongStep step =
+        playsequence::StepSong(RowOf(PlayListView, SelectedSong()),
+                               PlayListView->topLevelItemCount(), backward, GeneralOption(0));
+    if (step.kind == playsequence::SongStep::Kind::Song) {
+        SelectRow(PlayListView, PlayListView->topLevelItem(step.song));
+    } else if (step.kind == playsequence::SongStep::Kind::Album) {
+        // An album without songs is passed over; after a whole round of empty albums the
+        // step ends where it is, with no song to name or play.
+        const int albums = AlbumView->topLevelItemCount();
+        for (int tries = 0; tries < albums; ++tries) {
+            StepAlbum(backward);
+            if (PlayListView->topLevelItemCount() > 0) {
+                break;
+            }
+        }
+    }
+    const QTreeWidgetItem* song = SelectedSong();
+    if (song == nullptr) {
+        if (play) {
+            StopSequence();
+        }
+        return;
+    }
+    SelectedSongEdit->setText(song->text(kSongNameColumn));
+    if (play) {
+        SetDisplayRunning(true);
+        PlaySelectedSong();
+    }
+}
+
+void TPlayerForm::StepAlbum(bool backward) {
+    const int next = playsequence::StepAlbum(RowOf(AlbumView, SelectedAlbum()),
+                                             AlbumView->topLevelItemCount(), backward);
+    QTreeWidgetItem* album = AlbumView->topLevelItem(next);
+    if (album == nullptr) {
+        return;
+    }
+    SelectRow(AlbumView, album);
+    AlbumCombo->setCurrentIndex(
+        AlbumCombo->findText(album->text(kAlbumNameColumn), Qt::MatchFixedString));
+    ShowAlbum();
+    if (backward && PlayListView->topLevelItemCount() > 0) {
+        SelectRow(PlayListView, PlayListView->topLevelItem(PlayListView->topLevelItemCount() - 1));
+    }
+}
+
+void TPlayerForm::PlayerPosChange(TOggPlayer* sender, uint32_t newPosition) {
+    if (ProgressBar == nullptr) {
+        return;
+    }
+    const uint32_t length = sender != nullptr ? sender->Length() : 0;
+    if (length == 0) {
+        ProgressBar->SetPosition(0); // a song without length has no share played
+        return;
+    }
+    // In 64 bits: position x maximum leaves 32 bits for songs of more than six hours.
+    const int64_t share = int64_t{newPosition} * ProgressBar->MaxValue() / int64_t{length};
+    ProgressBar->SetPosition(static_cast<int32_t>(std::min<int64_t>(share, INT32_MAX)));
+}
+
+void TPlayerForm::PlayerPlayEnd(TOggPlayer* sender) {
+    if (sender != nullptr && sender == m_player.get()) {
+        m_playEndReported = true;
+    }
 }
 
 // The device of the volume bar: the one handed in, else the system's.
@@ -57,9 +325,4 @@ bool TPlayerForm::SetWaveVolume(uint32_t volume) {
 void TPlayerForm::LoudnessBarChange() {
     const auto level = static_cast<uint16_t>(-LoudnessBar->value());
     SetWaveVolume(static_cast<uint32_t>(level) + static_cast<uint32_t>(level) * 65536u);
-}
-
-void TPlayerForm::PlayerPosChange(TOggPlayer*, uint32_t) {
-    // The player's OnPosChange: sets the progress bar to the share played; filled in with the
-    // progress bar.
 }

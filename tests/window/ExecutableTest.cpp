@@ -1,13 +1,25 @@
 // The real program on a real X server: it shows its window, and a close request from the
 // window manager ends it through the normal close path, which writes the settings file.
+#include "tools/TestMedia.h"
+
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 
 #include <xcb/xcb.h>
+
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <set>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
 
 #include <cstring>
 #include <filesystem>
@@ -115,6 +127,190 @@ void CopyProgramDirectory(const fs::path& from, const fs::path& to) {
     }
 }
 
+// Starts a virtual X server; its display name (":n"), empty when it did not come up.
+QByteArray StartXvfb(QProcess& xvfb) {
+    xvfb.start(QStringLiteral("Xvfb"),
+               {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                QStringLiteral("tcp")});
+    if (!xvfb.waitForStarted(kDeadlineMs)) {
+        return {};
+    }
+    QByteArray displayNumber;
+    while (!displayNumber.endsWith('\n') && xvfb.waitForReadyRead(kDeadlineMs)) {
+        displayNumber += xvfb.readAllStandardOutput();
+    }
+    if (displayNumber.trimmed().isEmpty()) {
+        return {};
+    }
+    return ":" + displayNumber.trimmed();
+}
+
+// The window manager's close request, as its close button sends it.
+void RequestClose(xcb_connection_t* c, xcb_window_t window) {
+    xcb_client_message_event_t close{};
+    close.response_type = XCB_CLIENT_MESSAGE;
+    close.format = 32;
+    close.window = window;
+    close.type = Atom(c, "WM_PROTOCOLS");
+    close.data.data32[0] = Atom(c, "WM_DELETE_WINDOW");
+    close.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(c, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&close));
+    xcb_flush(c);
+}
+
+// Stands in for a sound card: ALSA's file plugin writes the samples into this pipe, and the
+// pipe is emptied at the pace the samples play, so the writes (and the player with them)
+// keep to real time. Between songs the device is closed and opened again.
+class PacedSink {
+public:
+    PacedSink(const fs::path& pipe, int bytesPerSecond) : m_pipe(pipe), m_rate(bytesPerSecond) {
+        fs::remove(pipe);
+        m_ok = ::mkfifo(pipe.c_str(), 0600) == 0;
+        if (m_ok) {
+            m_thread = std::thread([this] { Run(); });
+        }
+    }
+    ~PacedSink() {
+        m_stop = true;
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        fs::remove(m_pipe);
+    }
+    bool Ok() const { return m_ok; }
+
+private:
+    void Run() {
+        using Clock = std::chrono::steady_clock;
+        std::vector<char> chunk(static_cast<size_t>(m_rate / 40)); // 25 ms of sound
+        while (!m_stop) {
+            // Non-blocking, so that the open does not wait for a writer that may never come.
+            const int fd = ::open(m_pipe.c_str(), O_RDONLY | O_NONBLOCK);
+            if (fd < 0) {
+                return;
+            }
+            int64_t played = 0;
+            Clock::time_point start;
+            bool writerSeen = false;
+            while (!m_stop) {
+                pollfd p{fd, POLLIN, 0};
+                ::poll(&p, 1, 50);
+                const ssize_t got = ::read(fd, chunk.data(), chunk.size());
+                if (got > 0) {
+                    if (!writerSeen) {
+                        writerSeen = true;
+                        start = Clock::now();
+                    }
+                    played += got;
+                    // The sound card's clock: this much sound takes this long to play.
+                    std::this_thread::sleep_until(
+                        start + std::chrono::microseconds(played * 1000000 / m_rate));
+                } else if (got == 0 && writerSeen) {
+                    break; // the device was closed
+                }
+            }
+            ::close(fd);
+        }
+    }
+
+    fs::path m_pipe;
+    int m_rate;
+    bool m_ok = false;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// What the window shows, as the X server has it.
+QImage WindowImage(xcb_connection_t* c, xcb_window_t window) {
+    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> geometry(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr), &free);
+    if (!geometry) {
+        return {};
+    }
+    std::unique_ptr<xcb_get_image_reply_t, decltype(&free)> reply(
+        xcb_get_image_reply(c,
+                            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0,
+                                          geometry->width, geometry->height, ~0u),
+                            nullptr),
+        &free);
+    if (!reply || reply->depth != 24) {
+        return {};
+    }
+    const QImage image(xcb_get_image_data(reply.get()), geometry->width, geometry->height,
+                       QImage::Format_RGB32);
+    return image.copy(); // the reply's memory goes with the reply
+}
+
+// The banner: the rows holding a long run of its green background, and their extent.
+QRect BannerArea(const QImage& image) {
+    QRect area;
+    for (int y = 0; y < image.height(); ++y) {
+        int run = 0;
+        int left = -1;
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) == qRgb(0, 128, 0)) {
+                left = left < 0 ? x : left;
+                ++run;
+            }
+        }
+        if (run >= 100) {
+            area = area.united(QRect(left, y, image.width() - left, 1));
+        }
+    }
+    if (!area.isNull()) {
+        int right = area.left();
+        for (int x = area.left(); x < image.width(); ++x) {
+            if (image.pixel(x, area.top()) == qRgb(0, 128, 0)) {
+                right = x;
+            }
+        }
+        area.setRight(right);
+    }
+    return area;
+}
+
+// Where the banner's yellow text lies inside `area`; null when there is none.
+QRect YellowBox(const QImage& image, const QRect& area) {
+    QRect box;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (image.pixel(x, y) == qRgb(255, 255, 0)) {
+                box = box.united(QRect(x, y, 1, 1));
+            }
+        }
+    }
+    return box;
+}
+
+int YellowPixels(const QImage& image, const QRect& area) {
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            n += image.pixel(x, y) == qRgb(255, 255, 0) ? 1 : 0;
+        }
+    }
+    return n;
+}
+
+// Columns of the progress bar's aqua-to-blue gradient: no red, full blue, green falling.
+int GradientColumns(const QImage& image, int* distinctGreens) {
+    int columns = 0;
+    std::set<int> greens;
+    for (int x = 0; x < image.width(); ++x) {
+        for (int y = 0; y < image.height(); ++y) {
+            const QRgb p = image.pixel(x, y);
+            if (qRed(p) == 0 && qBlue(p) == 255 && qGreen(p) > 0) {
+                ++columns;
+                greens.insert(qGreen(p));
+                break;
+            }
+        }
+    }
+    *distinctGreens = static_cast<int>(greens.size());
+    return columns;
+}
+
 } // namespace
 
 TEST(Executable, ClosesOnTheWindowManagersRequestAndWritesItsSettings) {
@@ -122,17 +318,8 @@ TEST(Executable, ClosesOnTheWindowManagersRequestAndWritesItsSettings) {
         GTEST_SKIP() << "Xvfb is not installed";
     }
     QProcess xvfb;
-    xvfb.start(QStringLiteral("Xvfb"),
-               {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                QStringLiteral("tcp")});
-    ASSERT_TRUE(xvfb.waitForStarted(kDeadlineMs));
-    QByteArray displayNumber;
-    while (!displayNumber.endsWith('\n') && xvfb.waitForReadyRead(kDeadlineMs)) {
-        displayNumber += xvfb.readAllStandardOutput();
-    }
-    ASSERT_FALSE(displayNumber.trimmed().isEmpty()) << "Xvfb reported no display";
-    const QByteArray display = ":" + displayNumber.trimmed();
+    const QByteArray display = StartXvfb(xvfb);
+    ASSERT_FALSE(display.isEmpty()) << "Xvfb reported no display";
 
     const fs::path dir = fs::path(TAVRO_TEST_TMP) / "window" / "Executable";
     CopyProgramDirectory(TAVRO_PROGRAM_DIR, dir);
@@ -162,15 +349,7 @@ TEST(Executable, ClosesOnTheWindowManagersRequestAndWritesItsSettings) {
     EXPECT_EQ(geometry->height, 451);
     EXPECT_FALSE(fs::exists(dir / "TAVRO.INI"));
 
-    xcb_client_message_event_t close{};
-    close.response_type = XCB_CLIENT_MESSAGE;
-    close.format = 32;
-    close.window = *window;
-    close.type = Atom(x.c, "WM_PROTOCOLS");
-    close.data.data32[0] = Atom(x.c, "WM_DELETE_WINDOW");
-    close.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(x.c, 0, *window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&close));
-    xcb_flush(x.c);
+    RequestClose(x.c, *window);
 
     const bool ended = tavro.waitForFinished(kDeadlineMs);
     if (!ended) {
@@ -187,4 +366,116 @@ TEST(Executable, ClosesOnTheWindowManagersRequestAndWritesItsSettings) {
     const std::string ini((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(ini.rfind("[Position]\r\nLeft=", 0), 0u) << ini;
     EXPECT_NE(ini.find("[Language]\r\nValue=English.lng\r\n"), std::string::npos) << ini;
+}
+
+TEST(Executable, PlayingScrollsTheSongNameAndGrowsTheProgressBar) {
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
+        GTEST_SKIP() << "Xvfb is not installed";
+    }
+    const fs::path dir = fs::path(TAVRO_TEST_TMP) / "window" / "Playing";
+    CopyProgramDirectory(TAVRO_PROGRAM_DIR, dir);
+    fs::create_directories(dir / "Live");
+    testmedia::OggSpec spec; // 44.1 kHz stereo
+    spec.frames = 44100 * 30;
+    ASSERT_TRUE(testmedia::WriteOggVorbis(dir / "Live" / "nightsong.ogg", spec));
+    std::ofstream(dir / "Database.DAT", std::ios::binary)
+        << "Live\r\n\"Kelmora Nightsong\",00:30,30,nightsong.ogg\r\n\r\n";
+    // Start playing at program start.
+    std::ofstream(dir / "TAVRO.INI", std::ios::binary) << "[General Options]\r\nOption 3=1\r\n";
+    PacedSink sink(dir / "sound.pipe", 44100 * 2 * 2);
+    ASSERT_TRUE(sink.Ok());
+
+    QProcess xvfb;
+    const QByteArray display = StartXvfb(xvfb);
+    ASSERT_FALSE(display.isEmpty()) << "Xvfb reported no display";
+    QProcess tavro;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    env.insert(QStringLiteral("ALSA_CONFIG_PATH"),
+               QStringLiteral(TAVRO_SOURCE_DIR "/tests/support/alsa-file.conf"));
+    env.insert(QStringLiteral("TAVRO_ALSA_CAPTURE"),
+               QString::fromStdString((dir / "sound.pipe").string()));
+    tavro.setProcessEnvironment(env);
+    tavro.setProcessChannelMode(QProcess::ForwardedChannels);
+    tavro.start(QString::fromStdString((dir / "tavro").string()), {});
+    ASSERT_TRUE(tavro.waitForStarted(kDeadlineMs));
+
+    XcbConnection x;
+    x.c = xcb_connect(display.constData(), nullptr);
+    ASSERT_EQ(xcb_connection_has_error(x.c), 0);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x.c)).data->root;
+    std::optional<xcb_window_t> window;
+    QImage first;
+    QRect banner;
+    QElapsedTimer clock;
+    clock.start();
+    // The first picture: the song's name has come into the banner.
+    while (clock.elapsed() < kDeadlineMs) {
+        if (!window) {
+            window = FindWindow(x.c, root, "Kelmora (TAVRO)");
+        }
+        if (window) {
+            first = WindowImage(x.c, *window);
+            banner = BannerArea(first);
+            if (!banner.isNull() && YellowPixels(first, banner) > 20) {
+                break;
+            }
+        }
+        pollfd none{-1, 0, 0};
+        ::poll(&none, 0, 50);
+    }
+    ASSERT_TRUE(window.has_value()) << "no window";
+    ASSERT_FALSE(banner.isNull()) << "no green banner on the window";
+    EXPECT_EQ(banner.width(), 265);
+    EXPECT_EQ(banner.height(), 33);
+    ASSERT_GT(YellowPixels(first, banner), 20) << "the song's name never showed";
+    int greensFirst = 0;
+    const int filledFirst = GradientColumns(first, &greensFirst);
+
+    // The second picture, a second of playing later: the text has moved on, the bar grown.
+    QImage second;
+    int filledSecond = 0;
+    int greensSecond = 0;
+    const qint64 firstAt = clock.elapsed();
+    while (clock.elapsed() < firstAt + kDeadlineMs) {
+        second = WindowImage(x.c, *window);
+        filledSecond = GradientColumns(second, &greensSecond);
+        if (clock.elapsed() >= firstAt + 1000 && filledSecond > filledFirst) {
+            break;
+        }
+        pollfd none{-1, 0, 0};
+        ::poll(&none, 0, 50);
+    }
+    first.save(QString::fromStdString((dir / "playing-1.png").string()));
+    second.save(QString::fromStdString((dir / "playing-2.png").string()));
+    EXPECT_GT(filledSecond, filledFirst) << "the progress bar did not grow";
+    EXPECT_GT(greensSecond, 2) << "the bar's fill is a gradient";
+    EXPECT_LT(filledSecond, 135) << "a second into a half-minute song";
+    EXPECT_NE(second.copy(banner), first.copy(banner)) << "the name did not move";
+    EXPECT_GT(YellowPixels(second, banner), 20);
+
+    // The name keeps moving until it has crossed to the banner's left side.
+    QImage across;
+    int left = banner.right();
+    while (clock.elapsed() < firstAt + kDeadlineMs && left > banner.left() + 40) {
+        across = WindowImage(x.c, *window);
+        const QRect text = YellowBox(across, banner);
+        left = text.isNull() ? left : text.left();
+        pollfd none{-1, 0, 0};
+        ::poll(&none, 0, 50);
+    }
+    across.save(QString::fromStdString((dir / "playing-3.png").string()));
+    EXPECT_LE(left, banner.left() + 40) << "the name did not scroll across";
+
+    RequestClose(x.c, *window);
+    const bool ended = tavro.waitForFinished(kDeadlineMs);
+    if (!ended) {
+        tavro.kill();
+        tavro.waitForFinished(kDeadlineMs);
+    }
+    xvfb.terminate();
+    xvfb.waitForFinished(kDeadlineMs);
+    EXPECT_TRUE(ended) << "the program did not end on the close request";
 }

@@ -1,0 +1,314 @@
+#include "tests/window/FormFixture.h"
+
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QTreeWidget>
+
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kExample =
+    "Live 1999\r\n"
+    "Intro,01:12,72,Intro.ogg,\"Long Song\",10:05,605,\"Long Song.ogg\"\r\n"
+    "cover.bmp\r\n";
+
+QStringList Column(const QTreeWidget* view, int column) {
+    QStringList texts;
+    for (int i = 0; i < view->topLevelItemCount(); ++i) {
+        texts << view->topLevelItem(i)->text(column);
+    }
+    return texts;
+}
+
+QStringList Row(const QTreeWidget* view, int row) {
+    QStringList texts;
+    const QTreeWidgetItem* item = view->topLevelItem(row);
+    for (int c = 0; item != nullptr && c < view->columnCount(); ++c) {
+        texts << item->text(c);
+    }
+    return texts;
+}
+
+bool PlayButtonsOn(const TPlayerForm& f) {
+    return f.btnPlay->isEnabled() && f.btnStop->isEnabled() && f.btnPause->isEnabled() &&
+           f.NextSongButton->isEnabled() && f.LastSongButton->isEnabled();
+}
+
+bool SongButtonsOn(const TPlayerForm& f) {
+    return f.PLDeleteButton->isEnabled() && f.PLUpButton->isEnabled() &&
+           f.PLDownButton->isEnabled() && f.PLSongChangeButton->isEnabled();
+}
+
+void SaveBitmap(const fs::path& file, Qt::GlobalColor colour) {
+    fs::create_directories(file.parent_path());
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(colour);
+    ASSERT_TRUE(image.save(QString::fromStdString(file.string()), "BMP"));
+}
+
+} // namespace
+
+class AlbumDatabase : public FormFixture {};
+
+TEST_F(AlbumDatabase, TheExampleAlbumIsShownAndWrittenBackUnchanged) {
+    WriteDatabase(kExample + "Second\r\nA,00:01,1,A.ogg\r\n\r\n");
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(dialogs.shown.empty());
+    ASSERT_EQ(form->AlbumView->topLevelItemCount(), 2);
+    EXPECT_EQ(Row(form->AlbumView, 0),
+              QStringList({"Live 1999",
+                           "Intro,01:12,72,Intro.ogg,\"Long Song\",10:05,605,\"Long Song.ogg\"",
+                           "cover.bmp"}));
+    EXPECT_EQ(form->SelectedAlbum(), form->AlbumView->topLevelItem(0));
+    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 2);
+    EXPECT_EQ(Row(form->PlayListView, 0), QStringList({"Intro", "01:12", "72", "Intro.ogg"}));
+    EXPECT_EQ(Row(form->PlayListView, 1),
+              QStringList({"Long Song", "10:05", "605", "Long Song.ogg"}));
+    EXPECT_FALSE(form->PlayListView->topLevelItem(1)->icon(0).isNull());
+    EXPECT_EQ(form->SelectedSong(), form->PlayListView->topLevelItem(0));
+    EXPECT_EQ(form->PlayListView->currentItem(), form->SelectedSong());
+    EXPECT_EQ(form->SelectedSongEdit->text(), "Intro");
+    EXPECT_TRUE(PlayButtonsOn(*form));
+    EXPECT_TRUE(SongButtonsOn(*form));
+    EXPECT_TRUE(form->PLLoadButton->isEnabled());
+    EXPECT_FALSE(form->AlbumDeleteButton->isEnabled()); // the album buttons wait for a click
+    ASSERT_EQ(form->AlbumCombo->count(), 2);
+    EXPECT_EQ(form->AlbumCombo->itemText(1), "Second");
+    EXPECT_EQ(form->AlbumCombo->currentIndex(), 0);
+    Close();
+    EXPECT_EQ(Database(), kExample + "Second\r\nA,00:01,1,A.ogg\r\n\r\n");
+}
+
+TEST_F(AlbumDatabase, MissingFileIsReportedInTheScriptsLanguageAndCreatedAtClose) {
+    WriteFile("LScripts/German.lng",
+              "[Messages]\r\nDatabase in program directory not found.=Keine Datenbank\r\n");
+    WriteFile("TAVRO.INI", "[Language]\r\nValue=German.lng\r\n");
+    ASSERT_TRUE(Start());
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, "MessageBox");
+    EXPECT_EQ(dialogs.shown[0].text, "Keine Datenbank");
+    EXPECT_EQ(dialogs.shown[0].icon, platform::MsgIcon::None);
+    EXPECT_EQ(dialogs.shown[0].buttons, platform::MsgButtons::Ok);
+    EXPECT_EQ(form->AlbumView->topLevelItemCount(), 0);
+    EXPECT_FALSE(form->PLLoadButton->isEnabled());
+    Close();
+    EXPECT_TRUE(fs::is_regular_file(Dir() / "Database.DAT"));
+    EXPECT_EQ(Database(), "");
+}
+
+TEST_F(AlbumDatabase, EmptyFileIsAnEmptyLibraryWithoutMessage) {
+    WriteDatabase("");
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(form->AlbumView->topLevelItemCount(), 0);
+    EXPECT_EQ(form->AlbumCombo->count(), 0);
+    EXPECT_FALSE(form->PLLoadButton->isEnabled());
+    EXPECT_FALSE(PlayButtonsOn(*form));
+}
+
+TEST_F(AlbumDatabase, EveryLineEndLoadsAndIsWrittenBackAsCrLf) {
+    struct Case {
+        std::string file;
+        QStringList albums;
+    } cases[] = {
+        {"A\r\n\r\n\r\nB\r\n\r\n\r\n", {"A", "B"}},
+        {"A\r\rp.bmp\rB\r\r", {"A"}},     // a trailing group of two lines is no album
+        {"A\n\n\nB\n\n\nC", {"A", "B"}},  // nor one of one line
+        {"A\n\n\nB\n\nlast", {"A", "B"}}, // a last line without its end
+        {"A\r\n\r\n\r\nfourth\r\n", {"A"}},
+        {std::string("A\n\n\nB\0\n\n\nC\n\n\n", 14), {"A"}}, // a NUL ends the file
+    };
+    for (const Case& c : cases) {
+        WriteDatabase(c.file);
+        ASSERT_TRUE(Start());
+        EXPECT_EQ(Column(form->AlbumView, 0), c.albums) << c.file;
+        std::string expected;
+        for (int i = 0; i < form->AlbumView->topLevelItemCount(); ++i) {
+            const QStringList row = Row(form->AlbumView, i);
+            expected += row[0].toStdString() + "\r\n" + row[1].toStdString() + "\r\n" +
+                        row[2].toStdString() + "\r\n";
+        }
+        Close();
+        EXPECT_EQ(Database(), expected) << c.file;
+        form.reset();
+    }
+    WriteDatabase("A\rp.bmp\rB\r\r");
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(Row(form->AlbumView, 0), QStringList({"A", "p.bmp", "B"}));
+}
+
+TEST_F(AlbumDatabase, AnAlbumWithoutSongsLeavesTheButtonsAsTheyWere) {
+    WriteDatabase("Empty\r\n\r\n\r\nFull\r\nS,00:02,2,S.ogg,broken,group\r\n\r\n");
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(form->PlayListView->topLevelItemCount(), 0);
+    EXPECT_FALSE(PlayButtonsOn(*form));
+    EXPECT_FALSE(SongButtonsOn(*form));
+    EXPECT_TRUE(form->SelectedSongEdit->text().isEmpty());
+    EXPECT_TRUE(form->PLLoadButton->isEnabled());
+
+    form->ShowAlbum(1);
+    EXPECT_EQ(form->SelectedAlbum(), form->AlbumView->topLevelItem(1));
+    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 1); // the incomplete group is dropped
+    EXPECT_EQ(form->SelectedSongEdit->text(), "S");
+    EXPECT_TRUE(PlayButtonsOn(*form));
+
+    form->ShowAlbum(0); // back to no songs: the list empties, buttons and name stay
+    EXPECT_EQ(form->PlayListView->topLevelItemCount(), 0);
+    EXPECT_TRUE(PlayButtonsOn(*form));
+    EXPECT_EQ(form->SelectedSongEdit->text(), "S");
+    form->ShowAlbum(7); // no such row: the selection stays
+    EXPECT_EQ(form->SelectedAlbum(), form->AlbumView->topLevelItem(0));
+    Close();
+    EXPECT_EQ(Database(), "Empty\r\n\r\n\r\nFull\r\nS,00:02,2,S.ogg,broken,group\r\n\r\n");
+}
+
+TEST_F(AlbumDatabase, StoredSongListsAreQuotedAndGoToTheSelectedAlbumOnly) {
+    WriteDatabase("One\r\n\r\n\r\nTwo\r\nX,00:01,1,X.ogg\r\n\r\n");
+    ASSERT_TRUE(Start());
+    form->AddSongRow("say \"hi\"", "01:00", "60", "a, b.ogg");
+    form->AddSongRow("", "", "", "");
+    form->StoreSongList();
+    EXPECT_EQ(form->AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn),
+              "\"say \"\"hi\"\"\",01:00,60,\"a, b.ogg\",,,,");
+    EXPECT_EQ(form->AlbumView->topLevelItem(1)->text(TPlayerForm::kAlbumSongsColumn),
+              "X,00:01,1,X.ogg");
+    form->ShowAlbum(1);
+    form->ShowAlbum(0);
+    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 2);
+    EXPECT_EQ(Row(form->PlayListView, 0), QStringList({"say \"hi\"", "01:00", "60", "a, b.ogg"}));
+    EXPECT_EQ(Row(form->PlayListView, 1), QStringList({"", "", "", ""}));
+
+    // Without a selected album nothing is stored anywhere.
+    TPlayerForm::SelectRow(form->AlbumView, nullptr);
+    form->StoreSongList();
+    EXPECT_EQ(form->AlbumView->topLevelItem(1)->text(TPlayerForm::kAlbumSongsColumn),
+              "X,00:01,1,X.ogg");
+}
+
+TEST_F(AlbumDatabase, TheAlbumComboFollowsTheListAndItsSelection) {
+    WriteDatabase("Rock\r\n\r\n\r\nJazz\r\n\r\n\r\njazz\r\n\r\n\r\n");
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(form->AlbumCombo->count(), 3);
+    TPlayerForm::SelectRow(form->AlbumView, form->AlbumView->topLevelItem(2));
+    form->FillAlbumCombo();
+    // The first entry equal without regard to case: names from an input box are unique in
+    // that sense, a hand-written file need not be.
+    EXPECT_EQ(form->AlbumCombo->currentIndex(), 1);
+    form->AlbumView->topLevelItem(0)->setText(0, "Pop");
+    TPlayerForm::SelectRow(form->AlbumView, form->AlbumView->topLevelItem(0));
+    form->FillAlbumCombo();
+    EXPECT_EQ(form->AlbumCombo->itemText(0), "Pop");
+    EXPECT_EQ(form->AlbumCombo->currentIndex(), 0);
+    TPlayerForm::SelectRow(form->AlbumView, nullptr);
+    form->FillAlbumCombo();
+    EXPECT_EQ(form->AlbumCombo->currentIndex(), -1);
+}
+
+TEST_F(AlbumDatabase, TheAlbumPictureFillsBothImagesAndGoesWithTheAlbum) {
+    SaveBitmap(Dir() / "Pictured" / "cover.bmp", Qt::red);
+    WriteDatabase("Pictured\r\n\r\ncover.bmp\r\nBare\r\n\r\n\r\nBroken\r\n\r\nnone.bmp\r\n");
+    ASSERT_TRUE(Start());
+    ASSERT_FALSE(form->AlbumImage->Picture().isNull());
+    EXPECT_EQ(form->AlbumImage->Picture().size(), form->AlbumImage->size());
+    EXPECT_EQ(form->PreviewImage->Picture().size(), form->PreviewImage->size());
+    EXPECT_EQ(form->PreviewImage->Picture().toImage().pixelColor(5, 5), QColor(Qt::red));
+    form->ShowAlbum(1);
+    EXPECT_TRUE(form->AlbumImage->Picture().isNull());
+    EXPECT_TRUE(form->PreviewImage->Picture().isNull());
+    form->ShowAlbum(0);
+    form->ShowAlbum(2); // a missing picture file: empty, no message
+    EXPECT_TRUE(form->AlbumImage->Picture().isNull());
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(AlbumDatabase, NamesFromTheFileNeverReachOutsideTheProgramDirectory) {
+    // Beside the program directory: a folder that "../outside" names, with a song and a
+    // picture that would load if the names were followed.
+    const fs::path outside = Dir().parent_path() / (Dir().filename().string() + "-outside");
+    fs::remove_all(outside);
+    SaveBitmap(outside / "cover.bmp", Qt::blue);
+    ASSERT_TRUE(testmedia::WriteOggVorbis(outside / "Song.ogg", SilentOgg(1.0)));
+    const std::string sentinel = "must stay";
+    std::ofstream(outside / "sentinel.txt", std::ios::binary) << sentinel;
+    const std::string escape = "../" + outside.filename().string();
+    const std::string absolute = outside.string();
+    MakeOgg("Inside", "Song.ogg");
+
+    WriteDatabase(escape + "\r\nSong,00:01,1,Song.ogg\r\ncover.bmp\r\n" +   //
+                  absolute + "\r\nSong,00:01,1,Song.ogg\r\ncover.bmp\r\n" + //
+                  "..\r\nSong,00:01,1," + outside.filename().string() + "/Song.ogg\r\n" +
+                  outside.filename().string() + "/cover.bmp\r\n" + //
+                  "Inside\r\nSong,00:01,1,../../" + outside.filename().string() +
+                  "/Song.ogg\r\n../../" + outside.filename().string() + "/cover.bmp\r\n" + //
+                  "Inside\r\nSong,00:01,1,Song.ogg\r\n" + absolute + "/cover.bmp\r\n");
+    ASSERT_TRUE(Start());
+    ASSERT_EQ(form->AlbumView->topLevelItemCount(), 5);
+    for (int album = 0; album < 5; ++album) {
+        form->ShowAlbum(album);
+        EXPECT_TRUE(form->AlbumImage->Picture().isNull()) << album;
+        EXPECT_TRUE(form->PreviewImage->Picture().isNull()) << album;
+        dialogs.shown.clear();
+        form->OpenSelectedSong();
+        const bool opened = form->SongOpened;
+        EXPECT_EQ(opened, album == 4) << album; // only the last album's song lies inside
+        if (!opened) {
+            ASSERT_EQ(dialogs.shown.size(), 1u) << album;
+            EXPECT_EQ(dialogs.shown[0].text, "Error : Invalid stream file");
+        }
+    }
+    Close();
+    EXPECT_TRUE(fs::exists(outside / "Song.ogg"));
+    EXPECT_TRUE(fs::exists(outside / "cover.bmp"));
+    std::ifstream in(outside / "sentinel.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), sentinel);
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(outside)) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 3); // nothing written beside the program directory either
+}
+
+TEST_F(AlbumDatabase, AFileThatCannotBeReadIsNeitherWaitedForNorReplaced) {
+    // A pipe of that name would block a plain read for ever.
+    ASSERT_EQ(::mkfifo((Dir() / "Database.DAT").c_str(), 0600), 0);
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(form->AlbumView->topLevelItemCount(), 0);
+    form->AddAlbumRow("New", "", "");
+    Close();
+    EXPECT_TRUE(fs::is_fifo(Dir() / "Database.DAT"));
+}
+
+TEST_F(AlbumDatabase, AFailedSaveKeepsWhatIsThereAndLeavesNoTemporaryFile) {
+    // A folder in the file's place: reported as missing, and the save cannot replace it.
+    fs::create_directories(Dir() / "Database.DAT" / "keep");
+    ASSERT_TRUE(Start());
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    form->AddAlbumRow("New", "", "");
+    Close();
+    EXPECT_TRUE(fs::is_directory(Dir() / "Database.DAT" / "keep"));
+    for (const auto& entry : fs::directory_iterator(Dir())) {
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+    }
+}
+
+TEST_F(AlbumDatabase, DamagedFilesLoadWhatTheRulesGive) {
+    std::string junk;
+    for (int i = 0; i < 4096; ++i) {
+        junk.push_back(static_cast<char>((i * 7919) % 251 + 1));
+    }
+    const std::string longLine(1 << 20, 'x');
+    WriteDatabase("Big\r\n" + longLine + "\r\n\r\n" + junk + "\r\n\r\n\r\n");
+    ASSERT_TRUE(Start());
+    ASSERT_GE(form->AlbumView->topLevelItemCount(), 1);
+    EXPECT_EQ(form->AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn).size(),
+              1 << 20);
+    EXPECT_EQ(form->PlayListView->topLevelItemCount(), 0); // one field: no whole song
+    Close();
+    const std::string written = Database();
+    EXPECT_EQ(written.rfind("Big\r\n" + longLine + "\r\n\r\n", 0), 0u);
+}

@@ -1,0 +1,129 @@
+// A main window on a program directory of the test's own, started the way the program starts
+// it: the built decoder libraries copied in, the library file and songs the test asks for,
+// TestDialogs answering the dialogs and a TestWaveOut standing in for the sound device.
+//
+//   class MyTest : public FormFixture {};
+//   TEST_F(MyTest, Something) {
+//       WriteDatabase("Album\r\nSong,00:01,1,Song.ogg\r\n\r\n");
+//       MakeOgg("Album", "Song.ogg");
+//       ASSERT_TRUE(Start());
+//       ... form->btnPlay->click(); ...
+//       Close();                         // FormClose: settings and library written
+//       EXPECT_EQ(ReadFile("Database.DAT"), ...);
+//   }
+#pragma once
+
+#include "window/PlayProg.h"
+
+#include "platform/ProgramDir.h"
+#include "platform/TestDialogs.h"
+#include "platform/TestWaveOut.h"
+#include "tools/TestMedia.h"
+
+#include <gtest/gtest.h>
+
+#include <QString>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+
+// Readable failure messages for Qt texts.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+class FormFixture : public ::testing::Test {
+protected:
+    using path = std::filesystem::path;
+
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_dir = path(TAVRO_TEST_TMP) / "form" / info->test_suite_name() / info->name();
+        std::filesystem::remove_all(m_dir);
+        std::filesystem::create_directories(m_dir);
+        for (const char* library : {"Vorbis.DLL", "MPGLib.DLL"}) {
+            std::filesystem::copy_file(path(TAVRO_PROGRAM_DIR) / library, m_dir / library);
+        }
+        // The player loads its decoder libraries from the program directory.
+        platform::SetProgramDirectory(ProgramDirText());
+    }
+
+    void TearDown() override {
+        form.reset();
+        platform::SetProgramDirectory(std::string(TAVRO_PROGRAM_DIR) + "/");
+    }
+
+    // The program directory with its trailing separator, as the window holds it.
+    std::string ProgramDirText() const { return m_dir.string() + "/"; }
+    const path& Dir() const { return m_dir; }
+
+    // Files relative to the program directory; folders on the way are made.
+    void WriteFile(const path& relative, const std::string& bytes) const {
+        const path file = m_dir / relative;
+        std::filesystem::create_directories(file.parent_path());
+        std::ofstream(file, std::ios::binary) << bytes;
+    }
+    std::string ReadFile(const path& relative) const {
+        std::ifstream in(m_dir / relative, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    void WriteDatabase(const std::string& bytes) const { WriteFile("Database.DAT", bytes); }
+    std::string Database() const { return ReadFile("Database.DAT"); }
+
+    // Digital silence is quick to encode, also for long songs.
+    static testmedia::OggSpec SilentOgg(double seconds, int channels = 2, int rate = 44100) {
+        testmedia::OggSpec spec;
+        spec.channels = channels;
+        spec.sampleRate = rate;
+        spec.frames = static_cast<int64_t>(seconds * rate);
+        spec.content = testmedia::Content::Silence;
+        return spec;
+    }
+
+    // A song made by the generator: in the album folder when `album` is not empty, else in
+    // the program directory's "elsewhere" folder (a file a user picks outside the library).
+    path MakeOgg(const std::string& album, const std::string& fileName,
+                 const testmedia::OggSpec& spec = SilentOgg(1.0)) const {
+        const path file = SongFolder(album) / fileName;
+        EXPECT_TRUE(testmedia::WriteOggVorbis(file, spec)) << file;
+        return file;
+    }
+    path MakeMp3(const std::string& album, const std::string& fileName,
+                 const testmedia::Mp3Spec& spec = {}) const {
+        const path file = SongFolder(album) / fileName;
+        EXPECT_TRUE(testmedia::WriteMp3(file, spec)) << file;
+        return file;
+    }
+    // Builds the window and runs its creation event as the program does; false when the
+    // creation refused to start.
+    bool Start() {
+        PlayerServices services;
+        services.dialogs = &dialogs;
+        services.waveOut = &wave;
+        form = std::make_unique<TPlayerForm>(ProgramDirText(), services);
+        return form->FormCreate();
+    }
+
+    // The window's close, as its close button does it.
+    void Close() {
+        if (form) {
+            form->close();
+        }
+    }
+
+    platform::TestDialogs dialogs;
+    platform::TestWaveOut wave{platform::TestWaveOut::Completion::Immediate};
+    std::unique_ptr<TPlayerForm> form;
+
+private:
+    path SongFolder(const std::string& album) const {
+        const path folder = album.empty() ? m_dir / "elsewhere" : m_dir / album;
+        std::filesystem::create_directories(folder);
+        return folder;
+    }
+
+    path m_dir;
+};

@@ -1,0 +1,251 @@
+#include "tests/window/FormFixture.h"
+
+#include "engine/OggPlayer.h"
+#include "platform/Dialogs.h"
+
+#include "tests/support/PumpUntil.h"
+
+#include <QDir>
+#include <QTreeWidget>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QStringList Row(const QTreeWidget* view, int row) {
+    QStringList texts;
+    const QTreeWidgetItem* item = view->topLevelItem(row);
+    for (int c = 0; item != nullptr && c < view->columnCount(); ++c) {
+        texts << item->text(c);
+    }
+    return texts;
+}
+
+QString Text(const fs::path& file) {
+    return QString::fromStdString(file.string());
+}
+
+QStringList Details(const TPlayerForm& form) {
+    QStringList values;
+    for (int i = 0; i < form.DetailsView->topLevelItemCount(); ++i) {
+        values << form.DetailsView->topLevelItem(i)->text(1);
+    }
+    return values;
+}
+
+} // namespace
+
+class Playlists : public FormFixture {
+protected:
+    // One album, "Album", whose folder exists and holds no songs yet.
+    void StartWithAlbum(const std::string& songs = "") {
+        WriteDatabase("Album\r\n" + songs + "\r\n\r\n");
+        fs::create_directories(Dir() / "Album");
+        ASSERT_TRUE(Start());
+    }
+    QString StoredSongs() const {
+        return form->AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn);
+    }
+    void Add(const QStringList& files) {
+        dialogs.openAnswers.push_back(files);
+        form->PLLoadButton->click();
+    }
+};
+
+TEST_F(Playlists, AddingSongsMeasuresThemAndStoresThemInDialogOrder) {
+    StartWithAlbum();
+    const fs::path intro = MakeOgg("", "Intro.ogg", SilentOgg(72.9));
+    const fs::path numbered = MakeOgg("", "01. Song.ogg");
+    const fs::path mixed = MakeOgg("", "track.OgG", SilentOgg(2.5));
+    const fs::path mp3 = MakeMp3("", "track.mp3");
+    const fs::path junk = Dir() / "elsewhere" / "junk.ogg";
+    std::ofstream(junk, std::ios::binary) << "not a song";
+    Add(QStringList{Text(intro), Text(mp3), Text(numbered), Text(junk), Text(mixed)});
+
+    ASSERT_EQ(dialogs.openRequests.size(), 1u);
+    EXPECT_EQ(dialogs.openRequests[0].filter, "OGG-Files|*.OGG");
+    EXPECT_EQ(form->OpenDialog.Filter, "OGG-Files|*.OGG");
+    EXPECT_TRUE(dialogs.openRequests[0].multiSelect);
+    EXPECT_EQ(dialogs.openRequests[0].directory,
+              QString::fromStdString(ProgramDirText() + "Album/"));
+    EXPECT_EQ(dialogs.shown.size(), 1u); // the dialog only: skipped files are not reported
+
+    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 3);
+    EXPECT_EQ(Row(form->PlayListView, 0), QStringList({"Intro", "01:12", "72", "Intro.ogg"}));
+    EXPECT_EQ(Row(form->PlayListView, 1), QStringList({"01", "00:01", "1", "01. Song.ogg"}));
+    EXPECT_EQ(Row(form->PlayListView, 2), QStringList({"track", "00:02", "2", "track.OgG"}));
+    EXPECT_FALSE(form->PlayListView->topLevelItem(2)->icon(0).isNull());
+    EXPECT_EQ(form->SelectedSong(), form->PlayListView->topLevelItem(2));
+    EXPECT_EQ(StoredSongs(), "Intro,01:12,72,Intro.ogg,01,00:01,1,\"01. Song.ogg\",track,00:02,2,"
+                             "track.OgG");
+    EXPECT_TRUE(form->PLDeleteButton->isEnabled());
+    EXPECT_TRUE(form->PLSongChangeButton->isEnabled());
+    // The player keeps the last file it measured.
+    EXPECT_EQ(form->Player()->CurrentFile(), mixed.string());
+
+    Close();
+    EXPECT_EQ(Database(), "Album\r\nIntro,01:12,72,Intro.ogg,01,00:01,1,\"01. Song.ogg\",track,"
+                          "00:02,2,track.OgG\r\n\r\n");
+}
+
+TEST_F(Playlists, CancellingChangesNothingButEnablesTheSongButtonsOfAList) {
+    WriteDatabase("Album\r\nA,00:01,1,A.ogg\r\n\r\nNoFolder\r\n\r\n\r\n");
+    ASSERT_TRUE(Start());
+    form->SetSongButtons(false);
+    form->PLLoadButton->click();
+    EXPECT_EQ(form->PlayListView->topLevelItemCount(), 1);
+    EXPECT_TRUE(form->PLUpButton->isEnabled());
+    EXPECT_EQ(dialogs.openRequests.back().directory, QString()); // no album folder on disk
+
+    form->ShowAlbum(1);
+    form->SetSongButtons(false);
+    form->PLLoadButton->click();
+    EXPECT_FALSE(form->PLUpButton->isEnabled());
+}
+
+TEST_F(Playlists, AddingWhileASongPlaysStopsIt) {
+    StartWithAlbum();
+    const fs::path song = MakeOgg("Album", "Long.ogg", SilentOgg(20.0));
+    Add(QStringList{Text(song)});
+    form->OpenSelectedSong();
+    ASSERT_TRUE(form->SongOpened);
+    form->Player()->Play();
+    ASSERT_EQ(form->Player()->State(), psPlaying);
+    Add(QStringList{Text(MakeOgg("", "Short.ogg"))});
+    EXPECT_NE(form->Player()->State(), psPlaying);
+    EXPECT_EQ(form->PlayListView->topLevelItemCount(), 2);
+}
+
+TEST_F(Playlists, APlaylistIsShownButNotStored) {
+    StartWithAlbum("A,00:01,1,A.ogg");
+    struct Case {
+        std::string file;
+        QStringList names;
+    } cases[] = {
+        {"[Songs]\r\nCount=2\r\nSong 1=First\r\nDuration 1=01:00\r\nSong 2=Second\r\n",
+         {"First", "Second"}},
+        {"[songs]\r\nCOUNT=0x2\r\nsong 2=B\r\n", {"", "B"}},
+        {"[Songs]\r\nCount=$3\r\n", {"", "", ""}},
+        {"[Songs]\r\nCount=0\r\nSong 1=Never\r\n", {}},
+        {"[Songs]\r\nCount=two\r\nSong 1=Never\r\n", {}},
+        {"[Other]\r\nCount=2\r\n", {}},
+        {"[Songs]\r\nCount=-5\r\n", {}},
+    };
+    for (const Case& c : cases) {
+        WriteFile("elsewhere/list.pli", c.file);
+        Add(QStringList{Text(Dir() / "elsewhere" / "list.pli")});
+        QStringList names;
+        for (int i = 0; i < form->PlayListView->topLevelItemCount(); ++i) {
+            names << form->PlayListView->topLevelItem(i)->text(0);
+        }
+        EXPECT_EQ(names, c.names) << c.file;
+        EXPECT_EQ(StoredSongs(), "A,00:01,1,A.ogg");
+    }
+    Add(QStringList{Text(Dir() / "elsewhere" / "missing.PLI")}); // no file: an empty list
+    EXPECT_EQ(form->PlayListView->topLevelItemCount(), 0);
+
+    // A damaged count cannot hold up the window with billions of rows.
+    WriteFile("elsewhere/huge.pli", "[Songs]\r\nCount=0x7FFFFFFF\r\n");
+    Add(QStringList{Text(Dir() / "elsewhere" / "huge.pli")});
+    EXPECT_EQ(form->PlayListView->topLevelItemCount(), 10000);
+}
+
+TEST_F(Playlists, PlaylistRowsAreStoredAsFourFieldsAndDoNotPlay) {
+    StartWithAlbum();
+    WriteFile("elsewhere/list.PLI",
+              "[Songs]\r\nCount=2\r\nSong 1=First\r\nDuration 1=01:00\r\nSong 2=Second Song\r\n"
+              "Duration 2=02:00\r\n");
+    Add(QStringList{Text(Dir() / "elsewhere" / "list.PLI")});
+    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 2);
+    EXPECT_EQ(Row(form->PlayListView, 0), QStringList({"First", "01:00", "", ""}));
+    EXPECT_EQ(StoredSongs(), "");
+
+    // A later edit stores the list: every row keeps its four fields, so the groups hold.
+    Add(QStringList{Text(MakeOgg("", "Real.ogg"))});
+    EXPECT_EQ(StoredSongs(), "First,01:00,,,\"Second Song\",02:00,,,Real,00:01,1,Real.ogg");
+    form->ShowAlbum(0);
+    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 3);
+    EXPECT_EQ(Row(form->PlayListView, 1), QStringList({"Second Song", "02:00", "", ""}));
+    EXPECT_EQ(Row(form->PlayListView, 2), QStringList({"Real", "00:01", "1", "Real.ogg"}));
+
+    dialogs.shown.clear();
+    form->OpenSelectedSong(); // the first row: no file name
+    EXPECT_FALSE(form->SongOpened);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, "Error : Invalid stream file");
+}
+
+TEST_F(Playlists, OpeningASongFillsTheDetails) {
+    testmedia::Mp3Spec cbr;
+    cbr.sampleRate = 44100;
+    cbr.bitRateKbps = 128;
+    cbr.frames = 44100 * 3;
+    MakeMp3("Album", "Stereo.mp3", cbr);
+    MakeOgg("Album", "Mono.ogg", SilentOgg(2.0, 1, 22050));
+    StartWithAlbum("Stereo,00:03,3,Stereo.mp3,Mono,00:02,2,Mono.ogg,Gone,00:01,1,Gone.ogg");
+    form->OpenSelectedSong();
+    EXPECT_TRUE(form->SongOpened);
+    EXPECT_TRUE(dialogs.shown.empty());
+    const QStringList stereo = Details(*form);
+    ASSERT_EQ(stereo.size(), 4);
+    EXPECT_EQ(stereo[0], "44100");
+    EXPECT_EQ(stereo[1], "128");
+    EXPECT_EQ(stereo[2], "Stereo");
+    EXPECT_EQ(stereo[3], "00:03");
+    EXPECT_EQ(form->SongLength, static_cast<int32_t>(form->Player()->StreamInfo().Duration / 1000));
+
+    TPlayerForm::SelectRow(form->PlayListView, form->PlayListView->topLevelItem(1));
+    form->OpenSelectedSong();
+    EXPECT_EQ(Details(*form),
+              QStringList({"22050", QString::number(form->Player()->StreamInfo().BitRate / 1000),
+                           "Mono", "00:02"}));
+    EXPECT_EQ(form->SongLength, 2);
+
+    // A missing file: the message, and the buttons as the open leaves them (on).
+    TPlayerForm::SelectRow(form->PlayListView, form->PlayListView->topLevelItem(2));
+    form->OpenSelectedSong();
+    EXPECT_FALSE(form->SongOpened);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].title, "Open Error");
+    EXPECT_EQ(dialogs.shown[0].icon, platform::MsgIcon::Error);
+    EXPECT_EQ(dialogs.shown[0].buttons, platform::MsgButtons::Ok);
+    EXPECT_TRUE(form->btnPlay->isEnabled());
+    EXPECT_TRUE(form->PLDeleteButton->isEnabled());
+    EXPECT_EQ(form->Player()->State(), psReady); // the song before was closed
+
+    // Nothing selected: both groups off.
+    TPlayerForm::SelectRow(form->PlayListView, nullptr);
+    form->OpenSelectedSong();
+    EXPECT_FALSE(form->btnPlay->isEnabled());
+    EXPECT_FALSE(form->PLDeleteButton->isEnabled());
+}
+
+TEST_F(Playlists, SongsOfAnHourAndMoreShowAllTheirMinutes) {
+    StartWithAlbum();
+    // A quiet 8 kHz mono song is cheap to make at this length.
+    Add(QStringList{Text(MakeOgg("Album", "Long.ogg", SilentOgg(3725.0, 1, 8000)))});
+    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 1);
+    EXPECT_EQ(Row(form->PlayListView, 0), QStringList({"Long", "62:05", "3725", "Long.ogg"}));
+    form->OpenSelectedSong();
+    EXPECT_EQ(Details(*form).value(3), "62:05");
+    EXPECT_EQ(form->SongLength, 3725);
+}
+
+TEST(OpenDialogFilter, ShowsTheDesignedExtensionInAnyLetterCase) {
+    const QString filter = platform::QtFilterFromDesigned("OGG-Files|*.OGG");
+    EXPECT_EQ(filter, "OGG-Files (*.[oO][gG][gG])");
+    EXPECT_EQ(platform::QtFilterFromDesigned("Ogg-Files|*.OGG|Playlists|*.PLI;*.M3U"),
+              "Ogg-Files (*.[oO][gG][gG]);;Playlists (*.[pP][lL][iI] *.[mM]3[uU])");
+    // The pattern as a case-sensitive file system applies it.
+    const fs::path dir = fs::path(TAVRO_TEST_TMP) / "form" / "OpenDialogFilter";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    for (const char* name : {"song.ogg", "Song.Ogg", "LOUD.OGG", "track.mp3", "oggfile"}) {
+        std::ofstream(dir / name) << "x";
+    }
+    QDir listing(QString::fromStdString(dir.string()));
+    listing.setFilter(QDir::Files | QDir::CaseSensitive);
+    listing.setNameFilters({"*.[oO][gG][gG]"});
+    listing.setSorting(QDir::Name);
+    EXPECT_EQ(listing.entryList(), QStringList({"LOUD.OGG", "Song.Ogg", "song.ogg"}));
+}

@@ -1,0 +1,515 @@
+// The transport of the main window with real songs: the buttons, the play order over whole
+// runs (read from the files the player opened), the end of a song, the display timer, the
+// progress bar and the volume bar.
+//
+// Most tests tick the display timer themselves (its own interval is set out of reach), so a
+// run over many songs takes no real time; the device hands buffers back at once unless a
+// test completes them by hand.
+#include "FormFixture.h"
+
+#include "controls/Banner.h"
+#include "controls/GradProgress.h"
+#include "engine/OggPlayer.h"
+#include "tests/support/PumpUntil.h"
+#include "tests/decoders/DecoderTestSupport.h"
+
+#include <QScrollBar>
+#include <QTextEdit>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <cstdlib>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A library line of songs "name,00:00,0,name.ogg" for each name.
+std::string SongList(const std::vector<std::string>& names) {
+    std::string line;
+    for (const std::string& name : names) {
+        line += (line.empty() ? "" : ",") + name + ",00:00,0," + name + ".ogg";
+    }
+    return line;
+}
+
+struct Album {
+    std::string name;
+    std::vector<std::string> songs;
+};
+
+} // namespace
+
+class Transport : public FormFixture {
+protected:
+    void SetUp() override {
+        FormFixture::SetUp();
+        drainer.setInterval(2);
+        QObject::connect(&drainer, &QTimer::timeout, [this] { manual.Complete(8); });
+    }
+    // Stop and Pause wait until the device has handed every buffer back, which a device
+    // completed by hand does only when told.
+    void TearDown() override {
+        drainer.start();
+        form.reset();
+        FormFixture::TearDown();
+    }
+    void DrainDuringWaits() { drainer.start(); }
+
+    // Albums with their songs (silent, half a second each unless made otherwise), the
+    // options "Play all albums" and "Stop at end of album list", and the window started.
+    void StartLibrary(const std::vector<Album>& albums, bool playAll = false,
+                      bool stopAtEnd = false, double seconds = 0.5) {
+        std::string db;
+        for (const Album& album : albums) {
+            db += album.name + "\r\n" + SongList(album.songs) + "\r\n\r\n";
+            for (const std::string& song : album.songs) {
+                if (!fs::exists(Dir() / album.name / (song + ".ogg"))) {
+                    MakeOgg(album.name, song + ".ogg", SilentOgg(seconds));
+                }
+            }
+        }
+        WriteDatabase(db);
+        WriteFile("TAVRO.INI", "[General Options]\r\nOption 0=" + std::string(playAll ? "1" : "0") +
+                                   "\r\nOption 1=" + (stopAtEnd ? "1" : "0") + "\r\n");
+        ASSERT_TRUE(StartOn(&wave));
+    }
+
+    bool StartOn(platform::WaveOutDevice* device) {
+        PlayerServices services;
+        services.dialogs = &dialogs;
+        services.waveOut = device;
+        form = std::make_unique<TPlayerForm>(ProgramDirText(), services);
+        if (!form->FormCreate()) {
+            return false;
+        }
+        form->PlayTimer->setInterval(1 << 30); // the test ticks
+        TOggPlayer* player = form->Player();
+        auto original = player->OnPosChange;
+        player->OnPosChange = [this, original](TOggPlayer* sender, uint32_t position) {
+            if (position == 0 && sender->State() == psOpened) {
+                opened.push_back(fs::path(sender->CurrentFile()).stem().string());
+            }
+            original(sender, position);
+        };
+        return true;
+    }
+
+    TOggPlayer& Player() { return *form->Player(); }
+
+    // Lets the device take what the player has queued: with buffers handed back at once the
+    // song is over when the player no longer plays.
+    void Settle() {
+        PumpUntil([&] { return Player().State() != psPlaying; });
+    }
+
+    // One tick of the display timer, when it runs.
+    bool Tick() {
+        if (!form->PlayTimer->isActive()) {
+            return false;
+        }
+        form->PlayTimerTimer();
+        return true;
+    }
+
+    // Ticks (letting every song play out first) until `count` songs have been opened or
+    // the timer stops.
+    void RunUntilOpened(size_t count) {
+        for (int ticks = 0; ticks < 2000 && opened.size() < count; ++ticks) {
+            Settle();
+            if (!Tick()) {
+                break;
+            }
+        }
+    }
+
+    QString SelectedSongName() const {
+        const QTreeWidgetItem* song = form->SelectedSong();
+        return song ? song->text(TPlayerForm::kSongNameColumn) : QString();
+    }
+    QString SelectedAlbumName() const {
+        const QTreeWidgetItem* album = form->SelectedAlbum();
+        return album ? album->text(TPlayerForm::kAlbumNameColumn) : QString();
+    }
+    QString TimeText() const { return form->TimeMemo->toPlainText(); }
+
+    std::vector<std::string> opened; // stems of the files the player opened, in order
+    platform::TestWaveOut manual{platform::TestWaveOut::Completion::Manual};
+    QTimer drainer;
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(Transport, PlayOrderOverWholeRunsFollowsTheTwoOptions) {
+    {
+        SCOPED_TRACE("Play all albums off: the last song repeats");
+        StartLibrary({{"A", {"a1", "a2", "a3"}}, {"B", {"b1"}}});
+        form->btnPlay->click();
+        RunUntilOpened(5);
+        EXPECT_EQ(opened, (Names{"a1", "a2", "a3", "a3", "a3"}));
+        EXPECT_EQ(SelectedAlbumName(), "A");
+        Close();
+    }
+    opened.clear();
+    {
+        SCOPED_TRACE("Play all albums on: wraps from the last album to the first");
+        StartLibrary({{"A", {"a1", "a2", "a3"}}, {"B", {"b1"}}}, true, false);
+        form->btnPlay->click();
+        RunUntilOpened(6);
+        EXPECT_EQ(opened, (Names{"a1", "a2", "a3", "b1", "a1", "a2"}));
+        EXPECT_EQ(form->AlbumCombo->currentText(), "A") << "the combo follows the album";
+        Close();
+    }
+    opened.clear();
+    {
+        SCOPED_TRACE("Both on: stops after the last song of the last album");
+        StartLibrary({{"A", {"a1", "a2", "a3"}}, {"B", {"b1", "b2"}}}, true, true);
+        form->btnPlay->click();
+        RunUntilOpened(10);
+        EXPECT_EQ(opened, (Names{"a1", "a2", "a3", "b1", "b2"}));
+        EXPECT_FALSE(form->PlayTimer->isActive());
+        EXPECT_EQ(Player().State(), psReady) << "the Stop sequence closed the song";
+        EXPECT_EQ(SelectedAlbumName(), "B");
+        EXPECT_EQ(SelectedSongName(), "b2");
+        EXPECT_EQ(TimeText(), "00:00");
+        EXPECT_EQ(form->ProgressBar->Position(), 0);
+    }
+}
+
+TEST_F(Transport, NextAndLastMoveOnlyTheSelection) {
+    {
+        SCOPED_TRACE("Next during song 3: song 5 follows it");
+        StartLibrary({{"A", {"s1", "s2", "s3", "s4", "s5", "s6"}}});
+        form->btnPlay->click();
+        RunUntilOpened(3);
+        ASSERT_EQ(opened.back(), "s3");
+        form->NextSongButton->click();
+        EXPECT_EQ(SelectedSongName(), "s4");
+        EXPECT_EQ(form->SelectedSongEdit->text(), "s4");
+        EXPECT_EQ(fs::path(Player().CurrentFile()).stem(), "s3") << "song 3 plays on";
+        EXPECT_TRUE(form->PlayTimer->isActive());
+        RunUntilOpened(4);
+        EXPECT_EQ(opened, (Names{"s1", "s2", "s3", "s5"}));
+        Close();
+    }
+    opened.clear();
+    {
+        SCOPED_TRACE("Last at the first song of the first album, Play all albums on");
+        StartLibrary({{"A", {"a1", "a2"}}, {"B", {"b1"}}, {"C", {"c1", "c2", "c3"}}}, true);
+        ASSERT_EQ(SelectedSongName(), "a1");
+        form->LastSongButton->click();
+        EXPECT_EQ(SelectedAlbumName(), "C");
+        EXPECT_EQ(SelectedSongName(), "c3");
+        EXPECT_EQ(form->SelectedSongEdit->text(), "c3");
+        EXPECT_TRUE(opened.empty()) << "nothing starts";
+        EXPECT_FALSE(form->PlayTimer->isActive());
+        form->LastSongButton->click();
+        EXPECT_EQ(SelectedSongName(), "c2");
+        form->NextSongButton->click();
+        form->NextSongButton->click();
+        EXPECT_EQ(SelectedAlbumName(), "A") << "forward from the end wraps to the first album";
+        EXPECT_EQ(SelectedSongName(), "a1");
+    }
+}
+
+TEST_F(Transport, EmptyAlbumsUnopenableSongsAndSongsWithoutLengthDoNotFail) {
+    {
+        SCOPED_TRACE("an album without songs is passed over");
+        StartLibrary({{"A", {"a1"}}, {"Empty", {}}, {"B", {"b1"}}}, true);
+        form->btnPlay->click();
+        RunUntilOpened(3);
+        EXPECT_EQ(opened, (Names{"a1", "b1", "a1"}));
+        form->LastSongButton->click();
+        EXPECT_EQ(SelectedAlbumName(), "B") << "backwards too";
+        Close();
+    }
+    opened.clear();
+    {
+        SCOPED_TRACE("every other album empty: back to the same album");
+        StartLibrary({{"A", {"a1", "a2"}}, {"Empty", {}}, {"Void", {}}}, true);
+        form->btnPlay->click();
+        RunUntilOpened(4);
+        EXPECT_EQ(opened, (Names{"a1", "a2", "a1", "a2"}));
+        Close();
+    }
+    opened.clear();
+    {
+        SCOPED_TRACE("stepping onto a song that cannot be opened stops the display");
+        StartLibrary({{"A", {"a1", "gone", "a3"}}});
+        fs::remove(Dir() / "A" / "gone.ogg");
+        form->btnPlay->click();
+        for (int i = 0; i < 10; ++i) {
+            Tick();
+        }
+        Settle();
+        RunUntilOpened(3);
+        EXPECT_EQ(opened, (Names{"a1"}));
+        ASSERT_FALSE(dialogs.shown.empty());
+        EXPECT_EQ(dialogs.shown.back().text, "Error : Invalid stream file");
+        EXPECT_EQ(SelectedSongName(), "gone");
+        EXPECT_FALSE(form->PlayTimer->isActive()) << "no count running on from song 1";
+        EXPECT_FALSE(form->Banner->Run());
+        EXPECT_EQ(TimeText(), "00:00");
+        EXPECT_EQ(form->ProgressBar->Position(), 0);
+        form->NextSongButton->click();
+        form->btnPlay->click();
+        EXPECT_EQ(opened, (Names{"a1", "a3"})) << "the next one plays again";
+    }
+    {
+        SCOPED_TRACE("a song of no length: the bar stays empty");
+        form->btnStopClick();
+        ASSERT_EQ(Player().Length(), 0u);
+        form->ProgressBar->SetPosition(40);
+        form->PlayerPosChange(form->Player(), 1234);
+        EXPECT_EQ(form->ProgressBar->Position(), 0);
+    }
+}
+
+TEST_F(Transport, PlayPauseAndStop) {
+    testmedia::OggSpec tones;
+    tones.frames = 44100 * 3;
+    MakeOgg("A", "Intro.ogg", tones);
+    WriteDatabase("A\r\nIntro,00:03,3,Intro.ogg\r\n\r\n");
+    ASSERT_TRUE(StartOn(&manual));
+    const testsupport::Bytes decode = testsupport::ReferenceOgg(Dir() / "A" / "Intro.ogg");
+
+    form->btnPlay->click();
+    ASSERT_EQ(Player().State(), psPlaying);
+    EXPECT_TRUE(form->PlayTimer->isActive());
+    EXPECT_TRUE(form->Banner->Run());
+    EXPECT_EQ(form->Banner->Lines(), QStringList{"Intro"});
+    PumpUntil([&] { return manual.Queued() == 8; });
+    manual.Complete(3);
+    for (int i = 0; i < 15; ++i) {
+        Tick();
+    }
+    PumpUntil([&] { return form->ProgressBar->Position() > 0; });
+    const int32_t progress = form->ProgressBar->Position();
+    EXPECT_EQ(TimeText(), "00:01");
+
+    DrainDuringWaits();
+    form->btnPause->click();
+    drainer.stop();
+    EXPECT_EQ(Player().State(), psPaused);
+    EXPECT_FALSE(form->PlayTimer->isActive());
+    EXPECT_FALSE(form->Banner->Run());
+    EXPECT_EQ(TimeText(), "00:00");
+    EXPECT_EQ(form->ElapsedSeconds, 1) << "Pause keeps the count";
+    EXPECT_EQ(form->ProgressBar->Position(), progress) << "and the bar";
+    const size_t beforeReplay = manual.Captured().size();
+    ASSERT_GT(beforeReplay, 0u);
+
+    form->btnPlay->click();
+    EXPECT_EQ(opened.size(), 2u) << "Play opens the song anew";
+    EXPECT_EQ(form->ElapsedSeconds, 0);
+    EXPECT_EQ(form->TickCount, 5) << "Play leaves the ticks towards the next second";
+    EXPECT_TRUE(form->PlayTimer->isActive());
+    while (Player().State() == psPlaying) {
+        manual.Complete(8);
+        platform::PumpMessages();
+    }
+    const std::vector<char> captured = manual.Captured();
+    ASSERT_EQ(captured.size() - beforeReplay, decode.size()) << "played from its beginning";
+    EXPECT_TRUE(std::equal(decode.begin(), decode.end(),
+                           reinterpret_cast<const uint8_t*>(captured.data()) + beforeReplay));
+
+    form->btnStop->click();
+    EXPECT_FALSE(form->PlayTimer->isActive());
+    EXPECT_EQ(form->ElapsedSeconds, 0);
+    EXPECT_EQ(TimeText(), "00:00");
+    EXPECT_EQ(form->ProgressBar->Position(), 0);
+    EXPECT_EQ(Player().State(), psReady) << "the song is closed";
+    EXPECT_FALSE(form->Banner->Run());
+    EXPECT_EQ(form->Banner->Lines(), QStringList{"Intro"}) << "its text stays";
+    form->btnPlay->click();
+    EXPECT_EQ(opened.size(), 3u);
+    EXPECT_EQ(Player().State(), psPlaying);
+}
+
+// The end of a song waits for the player's report that its sound is over, so nothing of it
+// is cut; a device that never reports holds the next song back three seconds at most.
+TEST_F(Transport, ASongEndsWhenItsSecondsAreCountedAndItsSoundIsOver) {
+    testmedia::OggSpec spec = SilentOgg(1.4);
+    MakeOgg("A", "long.ogg", spec);
+    MakeOgg("A", "short.ogg", SilentOgg(0.6));
+    WriteDatabase("A\r\n" + SongList({"long", "short"}) + "\r\n\r\n");
+    ASSERT_TRUE(StartOn(&manual));
+    auto ticks = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            Tick();
+        }
+    };
+    auto finish = [&] {
+        while (Player().State() == psPlaying) {
+            manual.Complete(8);
+            platform::PumpMessages();
+        }
+    };
+
+    form->btnPlay->click();
+    ticks(10);
+    EXPECT_EQ(form->ElapsedSeconds, 1);
+    EXPECT_EQ(opened, (Names{"long"})) << "its last 0.4 s are still to be heard";
+    ticks(15);
+    EXPECT_EQ(opened, (Names{"long"}));
+    finish();
+    ticks(1);
+    EXPECT_EQ(opened, (Names{"long", "short"})) << "the tick after the end report";
+
+    // Shorter than a second (length 0): it ends after its first second. Play leaves the
+    // ticks towards the next second as they were.
+    finish();
+    ticks(9 - form->TickCount);
+    EXPECT_EQ(opened.size(), 2u);
+    ticks(1);
+    EXPECT_EQ(opened, (Names{"long", "short", "short"})) << "the last song repeats";
+
+    // No end report at all: three seconds after the count reached the length.
+    ticks(30);
+    EXPECT_EQ(opened.size(), 3u);
+    DrainDuringWaits(); // the song is stopped for the next one
+    ticks(10);
+    EXPECT_EQ(opened.size(), 4u);
+    EXPECT_TRUE(form->PlayTimer->isActive());
+}
+
+// Three songs played one after the other through the device: exactly their three full
+// decodes, nothing cut and nothing repeated. The window's own timer runs here.
+TEST_F(Transport, ARunCapturesTheSongsWholeOneAfterTheOther) {
+    const std::pair<const char*, double> songs[] = {{"one", 1.4}, {"two", 0.6}, {"three", 2.2}};
+    testsupport::Bytes expected;
+    uint32_t seed = 30;
+    for (const auto& [name, seconds] : songs) {
+        testmedia::OggSpec spec;
+        spec.frames = static_cast<int64_t>(seconds * 44100);
+        spec.seed = ++seed;
+        const fs::path file = MakeOgg("A", std::string(name) + ".ogg", spec);
+        const testsupport::Bytes decode = testsupport::ReferenceOgg(file);
+        expected.insert(expected.end(), decode.begin(), decode.end());
+    }
+    WriteDatabase("A\r\n" + SongList({"one", "two", "three"}) + "\r\n\r\n");
+    WriteFile("TAVRO.INI", "[General Options]\r\nOption 0=1\r\nOption 1=1\r\n");
+    ASSERT_TRUE(StartOn(&wave));
+    form->PlayTimer->setInterval(100);
+
+    form->btnPlay->click();
+    ASSERT_TRUE(PumpUntil([&] { return opened.size() == 3 && !form->PlayTimer->isActive(); },
+                          std::chrono::seconds(30)));
+    EXPECT_EQ(opened, (Names{"one", "two", "three"}));
+    const std::vector<char> captured = wave.Captured();
+    ASSERT_EQ(captured.size(), expected.size());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(),
+                           reinterpret_cast<const uint8_t*>(captured.data())));
+}
+
+TEST_F(Transport, TheTimerCountsSecondsTitlesTheProgramAndTurnsTheRainbow) {
+    MakeOgg("A", "Intro.ogg", SilentOgg(4000.0, 1, 8000)); // longer than an hour
+    WriteDatabase("A\r\nIntro,66:40,4000,Intro.ogg\r\n\r\n");
+    ASSERT_TRUE(StartOn(&manual)); // nothing is decoded while the test ticks
+    form->btnPlay->click();
+    ASSERT_EQ(form->AniFrame, 1);
+
+    for (int i = 1; i <= 9; ++i) {
+        Tick();
+        EXPECT_EQ(form->AniFrame, i + 1);
+    }
+    EXPECT_EQ(TimeText(), "00:00");
+    Tick();
+    EXPECT_EQ(TimeText(), "00:01") << "after exactly ten ticks";
+    EXPECT_EQ(form->AniFrame, 11);
+    EXPECT_EQ(form->AniImage->Picture().toImage(), form->Ani[10]->Picture().toImage());
+    Tick();
+    EXPECT_EQ(form->AniFrame, 1) << "eleven frames, then the first again";
+    EXPECT_EQ(form->AniImage->Picture().toImage(), form->Ani[0]->Picture().toImage());
+    for (int i = 0; i < 9; ++i) {
+        Tick();
+    }
+    EXPECT_EQ(TimeText(), "00:02");
+
+    const struct {
+        int32_t before;
+        const char* shown;
+    } seconds[] = {{64, "01:05"}, {599, "10:00"}, {3599, "00:00"}, {3600, "00:01"}};
+    for (const auto& s : seconds) {
+        form->ElapsedSeconds = s.before;
+        for (int i = 0; i < 10; ++i) {
+            Tick();
+        }
+        EXPECT_EQ(TimeText(), s.shown) << s.before + 1 << " s";
+    }
+    form->ElapsedSeconds = 64;
+    for (int i = 0; i < 10; ++i) {
+        Tick();
+    }
+    EXPECT_EQ(form->ApplicationTitle(), "Intro 01:05\n");
+
+    // "No animated rainbow line": the frame stays.
+    form->GeneralOptList->item(2)->setCheckState(Qt::Checked);
+    const int32_t frame = form->AniFrame;
+    Tick();
+    Tick();
+    EXPECT_EQ(form->AniFrame, frame);
+}
+
+TEST_F(Transport, TheProgressBarShowsTheSharePlayed) {
+    MakeOgg("A", "s.ogg", SilentOgg(8.0));
+    WriteDatabase("A\r\n" + SongList({"s"}) + "\r\n\r\n");
+    ASSERT_TRUE(StartOn(&wave));
+    form->btnPlay->click();
+    const uint32_t length = Player().Length();
+    ASSERT_EQ(length, 8000u);
+    const std::pair<uint32_t, int32_t> cases[] = {
+        {0, 0}, {79, 0}, {80, 1}, {4000, 50}, {7999, 99}, {8000, 100}, {4294967295u, 100}};
+    for (const auto& [position, percent] : cases) {
+        form->PlayerPosChange(form->Player(), position);
+        EXPECT_EQ(form->ProgressBar->Position(), percent) << position;
+    }
+}
+
+TEST_F(Transport, TheVolumeBarSetsBothChannelsAndCloseRestoresTheStartVolume) {
+    wave.waveOutSetVolume(nullptr, 0x40003000u);
+    StartLibrary({{"A", {"a1"}}});
+    EXPECT_EQ(form->LoudnessBar->value(), -0x3000) << "the left level at start-up";
+    EXPECT_EQ(wave.Volume(), 0x30003000u) << "both channels at the left level";
+    const std::pair<int, uint32_t> cases[] = {{-65535, 0xFFFFFFFFu},
+                                              {-32768, 0x80008000u},
+                                              {-1, 0x00010001u},
+                                              {0, 0u},
+                                              {-70000, 0xFFFFFFFFu}};
+    for (const auto& [position, volume] : cases) {
+        form->LoudnessBar->setValue(position);
+        EXPECT_EQ(wave.Volume(), volume) << position;
+    }
+    Close();
+    EXPECT_EQ(wave.Volume(), 0x40003000u);
+}
+
+// Stop, Pause and Close handle the window's messages while they wait for the device; a
+// button pressed and a close asked for meanwhile follow once the wait is over.
+TEST_F(Transport, ButtonsAndCloseDuringAWaitFollowItInOrder) {
+    StartLibrary({{"A", {"a1", "a2"}}}, false, false, 3.0);
+    form->btnPlay->click();
+    std::vector<std::string> seen;
+    QTimer::singleShot(10, form.get(), [&] {
+        seen.push_back(form->InPlayerWait() ? "inside" : "outside");
+        form->btnStop->click();
+        form->NextSongButton->click();
+        form->btnPlay->click();
+        seen.push_back(opened.size() == 1 ? "deferred" : "ran");
+    });
+    form->btnPause->click(); // waits at least 100 ms
+    EXPECT_EQ(seen, (std::vector<std::string>{"inside", "deferred"}));
+    EXPECT_EQ(opened, (Names{"a1", "a2"})) << "Stop, Next and Play ran after the pause";
+    EXPECT_EQ(Player().State(), psPlaying);
+    EXPECT_TRUE(form->PlayTimer->isActive());
+
+    bool closedInside = false;
+    QTimer::singleShot(10, form.get(), [&] {
+        closedInside = form->InPlayerWait();
+        form->close();
+        EXPECT_NE(form->Player(), nullptr) << "not freed under the waiting Stop";
+    });
+    form->btnStop->click();
+    EXPECT_TRUE(closedInside);
+    EXPECT_EQ(form->Player(), nullptr) << "closed once Stop was over";
+}
