@@ -197,17 +197,11 @@ void TBanner::paintEvent(QPaintEvent*) {
     }
     QPixmap buffer(size() * devicePixelRatioF());
     buffer.setDevicePixelRatio(devicePixelRatioF());
+    // Transparent: what lies under the control shows through, as the off-screen bitmap
+    // starts clear and is laid over the parent's pixels when copied.
+    buffer.fill(m_transparent ? QColor(Qt::transparent) : m_color);
     {
         QPainter canvas(&buffer);
-        if (m_transparent) {
-            // What lies under the control shows through: the off-screen bitmap starts clear
-            // and is laid over the parent's pixels when copied.
-            canvas.setCompositionMode(QPainter::CompositionMode_Source);
-            canvas.fillRect(rect(), Qt::transparent);
-            canvas.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        } else {
-            canvas.fillRect(rect(), m_color);
-        }
         canvas.setFont(font());
         canvas.setPen(m_fontColor);
 

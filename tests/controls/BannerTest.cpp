@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QMouseEvent>
+#include <QPalette>
 #include <QResizeEvent>
 
 #include <memory>
@@ -405,5 +406,25 @@ TEST(Banner, MouseReportsAndNotificationsBecomeEvents) {
     b.banner->resize(200, 33);
     EXPECT_EQ(events, std::vector<std::string>{"size"});
     EXPECT_EQ(b.banner->PosX(), 200) << "a new size puts the text back at the edge";
+    b.banner->SetRun(false);
+}
+
+TEST(Banner, TransparentBannerShowsWhatLiesUnderIt) {
+    ProgramBanner b;
+    QPalette red = b.host.palette();
+    red.setColor(QPalette::Window, Qt::red);
+    b.host.setPalette(red);
+    b.host.setAutoFillBackground(true);
+    b.banner->SetBannerText(QStringLiteral("Song"));
+    b.banner->SetRun(true);
+    for (int i = 0; i < 30; ++i) {
+        b.banner->Tick();
+    }
+    const QPoint inside = b.banner->geometry().topLeft() + QPoint(3, 30);
+    EXPECT_EQ(b.host.grab().toImage().pixel(inside), kGreen.rgb());
+    b.banner->SetTransparent(true);
+    const QImage image = b.host.grab().toImage();
+    EXPECT_EQ(image.pixel(inside), QColor(Qt::red).rgb()) << "the parent shows through";
+    EXPECT_FALSE(BoundingBox(image, b.banner->geometry(), IsText).isNull()) << "text still drawn";
     b.banner->SetRun(false);
 }

@@ -146,6 +146,21 @@ QByteArray StartXvfb(QProcess& xvfb) {
     return ":" + displayNumber.trimmed();
 }
 
+// Starts the program of `dir` on the display, with `extra` added to its environment.
+bool StartProgram(QProcess& tavro, const fs::path& dir, const QByteArray& display,
+                  const QProcessEnvironment& extra = {}) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    // The program's own leaks are the unit tests' business; the toolkit's at exit are not.
+    env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    env.insert(extra);
+    tavro.setProcessEnvironment(env);
+    tavro.setProcessChannelMode(QProcess::ForwardedChannels);
+    tavro.start(QString::fromStdString((dir / "tavro").string()), {});
+    return tavro.waitForStarted(kDeadlineMs);
+}
+
 // The window manager's close request, as its close button sends it.
 void RequestClose(xcb_connection_t* c, xcb_window_t window) {
     xcb_client_message_event_t close{};
@@ -325,15 +340,7 @@ TEST(Executable, ClosesOnTheWindowManagersRequestAndWritesItsSettings) {
     CopyProgramDirectory(TAVRO_PROGRAM_DIR, dir);
 
     QProcess tavro;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    // The program's own leaks are the unit tests' business; the toolkit's at exit are not.
-    env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-    tavro.setProcessEnvironment(env);
-    tavro.setProcessChannelMode(QProcess::ForwardedChannels);
-    tavro.start(QString::fromStdString((dir / "tavro").string()), {});
-    ASSERT_TRUE(tavro.waitForStarted(kDeadlineMs));
+    ASSERT_TRUE(StartProgram(tavro, dir, display));
 
     XcbConnection x;
     x.c = xcb_connect(display.constData(), nullptr);
@@ -389,18 +396,12 @@ TEST(Executable, PlayingScrollsTheSongNameAndGrowsTheProgressBar) {
     const QByteArray display = StartXvfb(xvfb);
     ASSERT_FALSE(display.isEmpty()) << "Xvfb reported no display";
     QProcess tavro;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-    env.insert(QStringLiteral("ALSA_CONFIG_PATH"),
-               QStringLiteral(TAVRO_SOURCE_DIR "/tests/support/alsa-file.conf"));
-    env.insert(QStringLiteral("TAVRO_ALSA_CAPTURE"),
-               QString::fromStdString((dir / "sound.pipe").string()));
-    tavro.setProcessEnvironment(env);
-    tavro.setProcessChannelMode(QProcess::ForwardedChannels);
-    tavro.start(QString::fromStdString((dir / "tavro").string()), {});
-    ASSERT_TRUE(tavro.waitForStarted(kDeadlineMs));
+    QProcessEnvironment sound;
+    sound.insert(QStringLiteral("ALSA_CONFIG_PATH"),
+                 QStringLiteral(TAVRO_SOURCE_DIR "/tests/support/alsa-file.conf"));
+    sound.insert(QStringLiteral("TAVRO_ALSA_CAPTURE"),
+                 QString::fromStdString((dir / "sound.pipe").string()));
+    ASSERT_TRUE(StartProgram(tavro, dir, display, sound));
 
     XcbConnection x;
     x.c = xcb_connect(display.constData(), nullptr);
