@@ -9,7 +9,7 @@ packages=(
   libasound2-dev alsa-utils
   libvorbis-dev libmpg123-dev libmp3lame-dev
   googletest libgtest-dev
-  xvfb xauth x11-apps x11-utils imagemagick libxcb1-dev
+  xvfb xauth x11-apps x11-utils imagemagick libxcb1-dev libxcb-xtest0-dev
   fonts-dejavu-core
 )
 

@@ -6,6 +6,10 @@
 # out/tavro-screenshot.png, and the player keeps running on that virtual display until you
 # press Ctrl+C (it is then closed through its normal close path, which writes TAVRO.INI).
 # TAVRO_SCREENSHOT_ONLY=1 ends it right after the screenshot instead.
+#
+# A program directory without "Database.DAT" first gets the demo album (tools/DemoLibrary),
+# so a first start shows an album and plays it. Without a sound card or a sound server the
+# player plays silently through ALSA's null device.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -18,6 +22,23 @@ cmake --build build -j2
 program_dir=$root/build/bin
 if ! ls "$program_dir" | grep -qix 'vorbis.dll'; then
   echo "run: note: $program_dir has no Vorbis.DLL yet; the player will say so and end." >&2
+fi
+
+if ! ls "$program_dir" | grep -qix 'database.dat'; then
+  "$root/build/tools/make-demo-library" "$program_dir"
+  echo "run: no library yet: the album \"Demo\" was made in $program_dir"
+fi
+
+# Sound: ALSA's "default" device when there is a sound card or a sound server to reach.
+has_sound() {
+  grep -q '^ *[0-9]' /proc/asound/cards 2>/dev/null && return 0
+  [ -n "${PULSE_SERVER:-}" ] && return 0
+  local runtime=${XDG_RUNTIME_DIR:-/run/user/$(id -u)}
+  [ -S "$runtime/pulse/native" ] || [ -S "$runtime/pipewire-0" ]
+}
+if [ -z "${ALSA_CONFIG_PATH:-}" ] && ! has_sound; then
+  export ALSA_CONFIG_PATH=$root/tests/support/alsa-null.conf
+  echo "run: no sound card or sound server found: playing silently through ALSA's null device"
 fi
 
 if [ -n "${DISPLAY:-}" ] && [ -z "${TAVRO_FORCE_XVFB:-}" ]; then

@@ -1,5 +1,7 @@
 // The real program on a real X server: it shows its window, and a close request from the
 // window manager ends it through the normal close path, which writes the settings file.
+#include "tests/decoders/DecoderTestSupport.h"
+#include "tools/DemoLibrary.h"
 #include "tools/TestMedia.h"
 
 #include <gtest/gtest.h>
@@ -11,23 +13,24 @@
 #include <QStandardPaths>
 
 #include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <fcntl.h>
-#include <set>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
-#include <vector>
-
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <optional>
 #include <poll.h>
+#include <set>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -125,53 +128,6 @@ void CopyProgramDirectory(const fs::path& from, const fs::path& to) {
     if (!library) {
         std::ofstream(to / "Vorbis.DLL") << "stand-in until the decoder library is built";
     }
-}
-
-// Starts a virtual X server; its display name (":n"), empty when it did not come up.
-QByteArray StartXvfb(QProcess& xvfb) {
-    xvfb.start(QStringLiteral("Xvfb"),
-               {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                QStringLiteral("tcp")});
-    if (!xvfb.waitForStarted(kDeadlineMs)) {
-        return {};
-    }
-    QByteArray displayNumber;
-    while (!displayNumber.endsWith('\n') && xvfb.waitForReadyRead(kDeadlineMs)) {
-        displayNumber += xvfb.readAllStandardOutput();
-    }
-    if (displayNumber.trimmed().isEmpty()) {
-        return {};
-    }
-    return ":" + displayNumber.trimmed();
-}
-
-// Starts the program of `dir` on the display, with `extra` added to its environment.
-bool StartProgram(QProcess& tavro, const fs::path& dir, const QByteArray& display,
-                  const QProcessEnvironment& extra = {}) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    // The program's own leaks are the unit tests' business; the toolkit's at exit are not.
-    env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-    env.insert(extra);
-    tavro.setProcessEnvironment(env);
-    tavro.setProcessChannelMode(QProcess::ForwardedChannels);
-    tavro.start(QString::fromStdString((dir / "tavro").string()), {});
-    return tavro.waitForStarted(kDeadlineMs);
-}
-
-// The window manager's close request, as its close button sends it.
-void RequestClose(xcb_connection_t* c, xcb_window_t window) {
-    xcb_client_message_event_t close{};
-    close.response_type = XCB_CLIENT_MESSAGE;
-    close.format = 32;
-    close.window = window;
-    close.type = Atom(c, "WM_PROTOCOLS");
-    close.data.data32[0] = Atom(c, "WM_DELETE_WINDOW");
-    close.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(c, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&close));
-    xcb_flush(c);
 }
 
 // Stands in for a sound card: ALSA's file plugin writes the samples into this pipe, and the
@@ -326,53 +282,180 @@ int GradientColumns(const QImage& image, int* distinctGreens) {
     return columns;
 }
 
+// A virtual X server, on a display number it chooses itself, with the program started on it.
+class Session {
+public:
+    ~Session() {
+        if (tavro.state() != QProcess::NotRunning) {
+            tavro.kill();
+            tavro.waitForFinished(kDeadlineMs);
+        }
+        xvfb.terminate();
+        xvfb.waitForFinished(kDeadlineMs);
+    }
+
+    // Empty when the server did not start.
+    QByteArray StartDisplay() {
+        xvfb.start(QStringLiteral("Xvfb"),
+                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                    QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                    QStringLiteral("tcp")});
+        if (!xvfb.waitForStarted(kDeadlineMs)) {
+            return {};
+        }
+        QByteArray displayNumber;
+        while (!displayNumber.endsWith('\n') && xvfb.waitForReadyRead(kDeadlineMs)) {
+            displayNumber += xvfb.readAllStandardOutput();
+        }
+        display = displayNumber.trimmed().isEmpty() ? QByteArray() : ":" + displayNumber.trimmed();
+        return display;
+    }
+
+    bool StartProgram(const fs::path& dir, const QProcessEnvironment& extra = {}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        // The program's own leaks are the unit tests' business; the toolkit's at exit are not.
+        env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+        env.insert(extra);
+        tavro.setProcessEnvironment(env);
+        tavro.setProcessChannelMode(QProcess::ForwardedChannels);
+        tavro.start(QString::fromStdString((dir / "tavro").string()), {});
+        return tavro.waitForStarted(kDeadlineMs);
+    }
+
+    // Connects and waits for the program's main window.
+    std::optional<xcb_window_t> MainWindow() {
+        x.c = xcb_connect(display.constData(), nullptr);
+        if (xcb_connection_has_error(x.c) != 0) {
+            return std::nullopt;
+        }
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x.c)).data->root;
+        return FindWindow(x.c, root, "Kelmora (TAVRO)");
+    }
+
+    // The close request a window manager sends when the user closes the window.
+    void RequestClose(xcb_window_t window) {
+        xcb_client_message_event_t close{};
+        close.response_type = XCB_CLIENT_MESSAGE;
+        close.format = 32;
+        close.window = window;
+        close.type = Atom(x.c, "WM_PROTOCOLS");
+        close.data.data32[0] = Atom(x.c, "WM_DELETE_WINDOW");
+        close.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(x.c, 0, window, XCB_EVENT_MASK_NO_EVENT,
+                       reinterpret_cast<const char*>(&close));
+        xcb_flush(x.c);
+    }
+
+    // A left click at (x, y) of the window, made by the server's test extension as if it
+    // came from the mouse.
+    void Click(xcb_window_t window, int16_t atX, int16_t atY) {
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x.c)).data->root;
+        std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&free)> at(
+            xcb_translate_coordinates_reply(
+                x.c, xcb_translate_coordinates(x.c, window, root, atX, atY), nullptr),
+            &free);
+        if (!at) {
+            return;
+        }
+        xcb_test_fake_input(x.c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root, at->dst_x, at->dst_y,
+                            0);
+        xcb_test_fake_input(x.c, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, root, 0, 0, 0);
+        xcb_test_fake_input(x.c, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, root, 0, 0, 0);
+        xcb_flush(x.c);
+    }
+
+    // True when the program ended by itself within the deadline.
+    bool WaitForExit() { return tavro.waitForFinished(kDeadlineMs); }
+
+    QProcess xvfb;
+    QProcess tavro;
+    QByteArray display;
+    XcbConnection x;
+};
+
 } // namespace
 
 TEST(Executable, ClosesOnTheWindowManagersRequestAndWritesItsSettings) {
     if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
         GTEST_SKIP() << "Xvfb is not installed";
     }
-    QProcess xvfb;
-    const QByteArray display = StartXvfb(xvfb);
-    ASSERT_FALSE(display.isEmpty()) << "Xvfb reported no display";
+    Session session;
+    ASSERT_FALSE(session.StartDisplay().isEmpty()) << "Xvfb reported no display";
 
     const fs::path dir = fs::path(TAVRO_TEST_TMP) / "window" / "Executable";
     CopyProgramDirectory(TAVRO_PROGRAM_DIR, dir);
-
-    QProcess tavro;
-    ASSERT_TRUE(StartProgram(tavro, dir, display));
-
-    XcbConnection x;
-    x.c = xcb_connect(display.constData(), nullptr);
-    ASSERT_EQ(xcb_connection_has_error(x.c), 0);
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x.c)).data->root;
-    const auto window = FindWindow(x.c, root, "Kelmora (TAVRO)");
+    // An empty library: without one the program first says that it found none.
+    std::ofstream(dir / "Database.DAT", std::ios::binary).flush();
+    ASSERT_TRUE(session.StartProgram(dir));
+    const auto window = session.MainWindow();
     ASSERT_TRUE(window.has_value()) << "no window captioned \"Kelmora (TAVRO)\"";
+    xcb_connection_t* c = session.x.c;
 
     std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> geometry(
-        xcb_get_geometry_reply(x.c, xcb_get_geometry(x.c, *window), nullptr), &free);
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, *window), nullptr), &free);
     ASSERT_TRUE(geometry);
     EXPECT_EQ(geometry->width, 630);
     EXPECT_EQ(geometry->height, 451);
     EXPECT_FALSE(fs::exists(dir / "TAVRO.INI"));
 
-    RequestClose(x.c, *window);
-
-    const bool ended = tavro.waitForFinished(kDeadlineMs);
-    if (!ended) {
-        tavro.kill();
-        tavro.waitForFinished(kDeadlineMs);
-    }
-    xvfb.terminate();
-    xvfb.waitForFinished(kDeadlineMs);
+    session.RequestClose(*window);
+    const bool ended = session.WaitForExit();
     ASSERT_TRUE(ended) << "the program did not end on the close request";
-    EXPECT_EQ(tavro.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(tavro.exitCode(), 0);
+    EXPECT_EQ(session.tavro.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(session.tavro.exitCode(), 0);
 
     std::ifstream in(dir / "TAVRO.INI", std::ios::binary);
     const std::string ini((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(ini.rfind("[Position]\r\nLeft=", 0), 0u) << ini;
     EXPECT_NE(ini.find("[Language]\r\nValue=English.lng\r\n"), std::string::npos) << ini;
+}
+
+// A first start as a newcomer makes it: the demo library in the program directory, a click
+// on Play, and the first song is played through ALSA (its file plugin records it) whole.
+TEST(Executable, PlaysTheDemoLibrarysFirstSongThroughAlsa) {
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
+        GTEST_SKIP() << "Xvfb is not installed";
+    }
+    Session session;
+    ASSERT_FALSE(session.StartDisplay().isEmpty()) << "Xvfb reported no display";
+    const fs::path dir = fs::path(TAVRO_TEST_TMP) / "window" / "ExecutablePlays";
+    CopyProgramDirectory(TAVRO_PROGRAM_DIR, dir);
+    std::string error;
+    ASSERT_TRUE(demolibrary::BuildDemoLibrary(dir, error)) << error;
+    const fs::path first = dir / demolibrary::kAlbumName / demolibrary::Pieces()[0].fileName;
+    const testsupport::Bytes decode = testsupport::ReferenceOgg(first);
+
+    const fs::path capture = dir / "capture.raw";
+    QProcessEnvironment alsa;
+    alsa.insert(QStringLiteral("ALSA_CONFIG_PATH"),
+                QStringLiteral(TAVRO_SOURCE_DIR "/tests/support/alsa-file.conf"));
+    alsa.insert(QStringLiteral("TAVRO_ALSA_CAPTURE"), QString::fromStdString(capture.string()));
+    ASSERT_TRUE(session.StartProgram(dir, alsa));
+    const auto window = session.MainWindow();
+    ASSERT_TRUE(window.has_value()) << "no window captioned \"Kelmora (TAVRO)\"";
+
+    // The middle of btnPlay: 8, 356 (100 x 28) inside PlayerPanel, which lies at 32, 24.
+    session.Click(*window, 32 + 8 + 50, 24 + 356 + 14);
+    QElapsedTimer clock;
+    clock.start();
+    auto captured = [&] {
+        std::error_code ec;
+        const auto size = fs::file_size(capture, ec);
+        return ec ? 0 : static_cast<size_t>(size);
+    };
+    while (clock.elapsed() < 4 * kDeadlineMs && captured() < decode.size()) {
+        pollfd none{-1, 0, 0};
+        ::poll(&none, 0, 100); // the capture grows as the device is fed
+    }
+    session.RequestClose(*window);
+    ASSERT_TRUE(session.WaitForExit()) << "the program did not end on the close request";
+
+    const testsupport::Bytes got = testsupport::ReadFile(capture);
+    ASSERT_GE(got.size(), decode.size()) << "the first song was not played whole";
+    EXPECT_TRUE(std::equal(decode.begin(), decode.end(), got.begin()))
+        << "the capture does not start with the first song's decode";
 }
 
 TEST(Executable, PlayingScrollsTheSongNameAndGrowsTheProgressBar) {
@@ -392,42 +475,32 @@ TEST(Executable, PlayingScrollsTheSongNameAndGrowsTheProgressBar) {
     PacedSink sink(dir / "sound.pipe", 44100 * 2 * 2);
     ASSERT_TRUE(sink.Ok());
 
-    QProcess xvfb;
-    const QByteArray display = StartXvfb(xvfb);
-    ASSERT_FALSE(display.isEmpty()) << "Xvfb reported no display";
-    QProcess tavro;
+    Session session;
+    ASSERT_FALSE(session.StartDisplay().isEmpty()) << "Xvfb reported no display";
     QProcessEnvironment sound;
     sound.insert(QStringLiteral("ALSA_CONFIG_PATH"),
                  QStringLiteral(TAVRO_SOURCE_DIR "/tests/support/alsa-file.conf"));
     sound.insert(QStringLiteral("TAVRO_ALSA_CAPTURE"),
                  QString::fromStdString((dir / "sound.pipe").string()));
-    ASSERT_TRUE(StartProgram(tavro, dir, display, sound));
+    ASSERT_TRUE(session.StartProgram(dir, sound));
 
-    XcbConnection x;
-    x.c = xcb_connect(display.constData(), nullptr);
-    ASSERT_EQ(xcb_connection_has_error(x.c), 0);
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x.c)).data->root;
-    std::optional<xcb_window_t> window;
+    const auto window = session.MainWindow();
+    ASSERT_TRUE(window.has_value()) << "no window captioned \"Kelmora (TAVRO)\"";
+    xcb_connection_t* c = session.x.c;
     QImage first;
     QRect banner;
     QElapsedTimer clock;
     clock.start();
     // The first picture: the song's name has come into the banner.
     while (clock.elapsed() < kDeadlineMs) {
-        if (!window) {
-            window = FindWindow(x.c, root, "Kelmora (TAVRO)");
-        }
-        if (window) {
-            first = WindowImage(x.c, *window);
-            banner = BannerArea(first);
-            if (!banner.isNull() && YellowPixels(first, banner) > 20) {
-                break;
-            }
+        first = WindowImage(c, *window);
+        banner = BannerArea(first);
+        if (!banner.isNull() && YellowPixels(first, banner) > 20) {
+            break;
         }
         pollfd none{-1, 0, 0};
         ::poll(&none, 0, 50);
     }
-    ASSERT_TRUE(window.has_value()) << "no window";
     ASSERT_FALSE(banner.isNull()) << "no green banner on the window";
     EXPECT_EQ(banner.width(), 265);
     EXPECT_EQ(banner.height(), 33);
@@ -441,7 +514,7 @@ TEST(Executable, PlayingScrollsTheSongNameAndGrowsTheProgressBar) {
     int greensSecond = 0;
     const qint64 firstAt = clock.elapsed();
     while (clock.elapsed() < firstAt + kDeadlineMs) {
-        second = WindowImage(x.c, *window);
+        second = WindowImage(c, *window);
         filledSecond = GradientColumns(second, &greensSecond);
         if (clock.elapsed() >= firstAt + 1000 && filledSecond > filledFirst) {
             break;
@@ -461,7 +534,7 @@ TEST(Executable, PlayingScrollsTheSongNameAndGrowsTheProgressBar) {
     QImage across;
     int left = banner.right();
     while (clock.elapsed() < firstAt + kDeadlineMs && left > banner.left() + 40) {
-        across = WindowImage(x.c, *window);
+        across = WindowImage(c, *window);
         const QRect text = YellowBox(across, banner);
         left = text.isNull() ? left : text.left();
         pollfd none{-1, 0, 0};
@@ -470,13 +543,6 @@ TEST(Executable, PlayingScrollsTheSongNameAndGrowsTheProgressBar) {
     across.save(QString::fromStdString((dir / "playing-3.png").string()));
     EXPECT_LE(left, banner.left() + 40) << "the name did not scroll across";
 
-    RequestClose(x.c, *window);
-    const bool ended = tavro.waitForFinished(kDeadlineMs);
-    if (!ended) {
-        tavro.kill();
-        tavro.waitForFinished(kDeadlineMs);
-    }
-    xvfb.terminate();
-    xvfb.waitForFinished(kDeadlineMs);
-    EXPECT_TRUE(ended) << "the program did not end on the close request";
+    session.RequestClose(*window);
+    EXPECT_TRUE(session.WaitForExit()) << "the program did not end on the close request";
 }

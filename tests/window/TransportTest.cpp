@@ -513,3 +513,36 @@ TEST_F(Transport, ButtonsAndCloseDuringAWaitFollowItInOrder) {
     EXPECT_TRUE(closedInside);
     EXPECT_EQ(form->Player(), nullptr) << "closed once Stop was over";
 }
+
+// Through the real wave-out layer (ALSA's file plugin records what is played): the volume
+// bar's level scales every sample of both channels.
+TEST_F(Transport, TheVolumeBarScalesTheSoundPlayed) {
+    const fs::path capture = Dir() / "capture.raw";
+    ::setenv("ALSA_CONFIG_PATH", TAVRO_SOURCE_DIR "/tests/support/alsa-file.conf", 1);
+    ::setenv("TAVRO_ALSA_CAPTURE", capture.c_str(), 1);
+    testmedia::OggSpec spec;
+    spec.frames = 44100;
+    const fs::path song = MakeOgg("A", "s.ogg", spec);
+    WriteDatabase("A\r\n" + SongList({"s"}) + "\r\n\r\n");
+    ASSERT_TRUE(StartOn(nullptr));
+    int ends = 0;
+    form->Player()->OnPlayEnd = [&](TOggPlayer*) { ++ends; };
+    form->LoudnessBar->setValue(-32768);
+    form->btnPlay->click();
+    ASSERT_TRUE(PumpUntil([&] { return ends == 1; }, std::chrono::seconds(30)));
+    Close();
+
+    std::ifstream in(capture, std::ios::binary);
+    const std::vector<char> got((std::istreambuf_iterator<char>(in)), {});
+    const testsupport::Bytes decode = testsupport::ReferenceOgg(song);
+    ASSERT_EQ(got.size(), decode.size());
+    size_t differing = 0;
+    for (size_t i = 0; i + 1 < decode.size(); i += 2) {
+        const auto sample = static_cast<int16_t>(decode[i] | decode[i + 1] << 8);
+        const auto scaled = static_cast<int16_t>((int64_t{sample} * 0x8001) >> 16);
+        const auto played = static_cast<int16_t>(static_cast<uint8_t>(got[i]) |
+                                                 static_cast<uint8_t>(got[i + 1]) << 8);
+        differing += played != scaled ? 1 : 0;
+    }
+    EXPECT_EQ(differing, 0u) << "of " << decode.size() / 2 << " samples";
+}
