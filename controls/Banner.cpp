@@ -28,6 +28,7 @@ int DivideRoundingToEven(int a, int b) {
 
 TBanner::TBanner(QWidget* owner) : QLabel(owner), m_scrollTimer(new QTimer(this)) {
     setAutoFillBackground(false);
+    setMouseTracking(true); // moves are reported with no button held too
     resize(70, 18);
     m_color = palette().color(QPalette::Window);
     m_fontColor = palette().color(QPalette::WindowText);
@@ -196,17 +197,11 @@ void TBanner::paintEvent(QPaintEvent*) {
     }
     QPixmap buffer(size() * devicePixelRatioF());
     buffer.setDevicePixelRatio(devicePixelRatioF());
+    // Transparent: what lies under the control shows through, as the off-screen bitmap
+    // starts clear and is laid over the parent's pixels when copied.
+    buffer.fill(m_transparent ? QColor(Qt::transparent) : m_color);
     {
         QPainter canvas(&buffer);
-        if (m_transparent) {
-            // What lies under the control shows through: the off-screen bitmap starts clear
-            // and is laid over the parent's pixels when copied.
-            canvas.setCompositionMode(QPainter::CompositionMode_Source);
-            canvas.fillRect(rect(), Qt::transparent);
-            canvas.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        } else {
-            canvas.fillRect(rect(), m_color);
-        }
         canvas.setFont(font());
         canvas.setPen(m_fontColor);
 

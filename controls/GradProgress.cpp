@@ -69,6 +69,7 @@ QColor PaintColor(TColor color) {
 TGradProgress::TGradProgress(QWidget* owner)
     : QWidget(owner), m_backColor(kBtnFace), m_font(QStringLiteral("Default"), 8) {
     resize(150, 16);
+    setMouseTracking(true); // moves are reported with no button held too
     ComputeColorSteps();
     for (const QString& family : QFontDatabase::families()) {
         if (QFontDatabase::isSmoothlyScalable(family)) {

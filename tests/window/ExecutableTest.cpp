@@ -2,10 +2,12 @@
 // window manager ends it through the normal close path, which writes the settings file.
 #include "tests/decoders/DecoderTestSupport.h"
 #include "tools/DemoLibrary.h"
+#include "tools/TestMedia.h"
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
@@ -14,13 +16,21 @@
 #include <xcb/xtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <optional>
 #include <poll.h>
+#include <set>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -118,6 +128,158 @@ void CopyProgramDirectory(const fs::path& from, const fs::path& to) {
     if (!library) {
         std::ofstream(to / "Vorbis.DLL") << "stand-in until the decoder library is built";
     }
+}
+
+// Stands in for a sound card: ALSA's file plugin writes the samples into this pipe, and the
+// pipe is emptied at the pace the samples play, so the writes (and the player with them)
+// keep to real time. Between songs the device is closed and opened again.
+class PacedSink {
+public:
+    PacedSink(const fs::path& pipe, int bytesPerSecond) : m_pipe(pipe), m_rate(bytesPerSecond) {
+        fs::remove(pipe);
+        m_ok = ::mkfifo(pipe.c_str(), 0600) == 0;
+        if (m_ok) {
+            m_thread = std::thread([this] { Run(); });
+        }
+    }
+    ~PacedSink() {
+        m_stop = true;
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        fs::remove(m_pipe);
+    }
+    bool Ok() const { return m_ok; }
+
+private:
+    void Run() {
+        using Clock = std::chrono::steady_clock;
+        std::vector<char> chunk(static_cast<size_t>(m_rate / 40)); // 25 ms of sound
+        while (!m_stop) {
+            // Non-blocking, so that the open does not wait for a writer that may never come.
+            const int fd = ::open(m_pipe.c_str(), O_RDONLY | O_NONBLOCK);
+            if (fd < 0) {
+                return;
+            }
+            int64_t played = 0;
+            Clock::time_point start;
+            bool writerSeen = false;
+            while (!m_stop) {
+                pollfd p{fd, POLLIN, 0};
+                ::poll(&p, 1, 50);
+                const ssize_t got = ::read(fd, chunk.data(), chunk.size());
+                if (got > 0) {
+                    if (!writerSeen) {
+                        writerSeen = true;
+                        start = Clock::now();
+                    }
+                    played += got;
+                    // The sound card's clock: this much sound takes this long to play.
+                    std::this_thread::sleep_until(
+                        start + std::chrono::microseconds(played * 1000000 / m_rate));
+                } else if (got == 0 && writerSeen) {
+                    break; // the device was closed
+                }
+            }
+            ::close(fd);
+        }
+    }
+
+    fs::path m_pipe;
+    int m_rate;
+    bool m_ok = false;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// What the window shows, as the X server has it.
+QImage WindowImage(xcb_connection_t* c, xcb_window_t window) {
+    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> geometry(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr), &free);
+    if (!geometry) {
+        return {};
+    }
+    std::unique_ptr<xcb_get_image_reply_t, decltype(&free)> reply(
+        xcb_get_image_reply(c,
+                            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0,
+                                          geometry->width, geometry->height, ~0u),
+                            nullptr),
+        &free);
+    if (!reply || reply->depth != 24) {
+        return {};
+    }
+    const QImage image(xcb_get_image_data(reply.get()), geometry->width, geometry->height,
+                       QImage::Format_RGB32);
+    return image.copy(); // the reply's memory goes with the reply
+}
+
+// The banner: the rows holding a long run of its green background, and their extent.
+QRect BannerArea(const QImage& image) {
+    QRect area;
+    for (int y = 0; y < image.height(); ++y) {
+        int run = 0;
+        int left = -1;
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) == qRgb(0, 128, 0)) {
+                left = left < 0 ? x : left;
+                ++run;
+            }
+        }
+        if (run >= 100) {
+            area = area.united(QRect(left, y, image.width() - left, 1));
+        }
+    }
+    if (!area.isNull()) {
+        int right = area.left();
+        for (int x = area.left(); x < image.width(); ++x) {
+            if (image.pixel(x, area.top()) == qRgb(0, 128, 0)) {
+                right = x;
+            }
+        }
+        area.setRight(right);
+    }
+    return area;
+}
+
+// Where the banner's yellow text lies inside `area`; null when there is none.
+QRect YellowBox(const QImage& image, const QRect& area) {
+    QRect box;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (image.pixel(x, y) == qRgb(255, 255, 0)) {
+                box = box.united(QRect(x, y, 1, 1));
+            }
+        }
+    }
+    return box;
+}
+
+int YellowPixels(const QImage& image, const QRect& area) {
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            n += image.pixel(x, y) == qRgb(255, 255, 0) ? 1 : 0;
+        }
+    }
+    return n;
+}
+
+// Columns of the progress bar's aqua-to-blue gradient: no red, full blue, green falling.
+int GradientColumns(const QImage& image, int* distinctGreens) {
+    int columns = 0;
+    std::set<int> greens;
+    for (int x = 0; x < image.width(); ++x) {
+        for (int y = 0; y < image.height(); ++y) {
+            const QRgb p = image.pixel(x, y);
+            if (qRed(p) == 0 && qBlue(p) == 255 && qGreen(p) > 0) {
+                ++columns;
+                greens.insert(qGreen(p));
+                break;
+            }
+        }
+    }
+    *distinctGreens = static_cast<int>(greens.size());
+    return columns;
 }
 
 // A virtual X server, on a display number it chooses itself, with the program started on it.
@@ -302,4 +464,93 @@ TEST(Executable, PlaysTheDemoLibrarysFirstSongThroughAlsa) {
     ASSERT_GE(got.size(), decode.size()) << "the first song was not played whole";
     EXPECT_TRUE(std::equal(decode.begin(), decode.end(), got.begin()))
         << "the capture does not start with the first song's decode";
+}
+
+TEST(Executable, PlayingScrollsTheSongNameAndGrowsTheProgressBar) {
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
+        GTEST_SKIP() << "Xvfb is not installed";
+    }
+    const fs::path dir = fs::path(TAVRO_TEST_TMP) / "window" / "Playing";
+    CopyProgramDirectory(TAVRO_PROGRAM_DIR, dir);
+    fs::create_directories(dir / "Live");
+    testmedia::OggSpec spec; // 44.1 kHz stereo
+    spec.frames = 44100 * 30;
+    ASSERT_TRUE(testmedia::WriteOggVorbis(dir / "Live" / "nightsong.ogg", spec));
+    std::ofstream(dir / "Database.DAT", std::ios::binary)
+        << "Live\r\n\"Kelmora Nightsong\",00:30,30,nightsong.ogg\r\n\r\n";
+    // Start playing at program start.
+    std::ofstream(dir / "TAVRO.INI", std::ios::binary) << "[General Options]\r\nOption 3=1\r\n";
+    PacedSink sink(dir / "sound.pipe", 44100 * 2 * 2);
+    ASSERT_TRUE(sink.Ok());
+
+    Session session;
+    ASSERT_FALSE(session.StartDisplay().isEmpty()) << "Xvfb reported no display";
+    QProcessEnvironment sound;
+    sound.insert(QStringLiteral("ALSA_CONFIG_PATH"),
+                 QStringLiteral(TAVRO_SOURCE_DIR "/tests/support/alsa-file.conf"));
+    sound.insert(QStringLiteral("TAVRO_ALSA_CAPTURE"),
+                 QString::fromStdString((dir / "sound.pipe").string()));
+    ASSERT_TRUE(session.StartProgram(dir, sound));
+
+    const auto window = session.MainWindow();
+    ASSERT_TRUE(window.has_value()) << "no window captioned \"Kelmora (TAVRO)\"";
+    xcb_connection_t* c = session.x.c;
+    QImage first;
+    QRect banner;
+    QElapsedTimer clock;
+    clock.start();
+    // The first picture: the song's name has come into the banner.
+    while (clock.elapsed() < kDeadlineMs) {
+        first = WindowImage(c, *window);
+        banner = BannerArea(first);
+        if (!banner.isNull() && YellowPixels(first, banner) > 20) {
+            break;
+        }
+        pollfd none{-1, 0, 0};
+        ::poll(&none, 0, 50);
+    }
+    ASSERT_FALSE(banner.isNull()) << "no green banner on the window";
+    EXPECT_EQ(banner.width(), 265);
+    EXPECT_EQ(banner.height(), 33);
+    ASSERT_GT(YellowPixels(first, banner), 20) << "the song's name never showed";
+    int greensFirst = 0;
+    const int filledFirst = GradientColumns(first, &greensFirst);
+
+    // The second picture, a second of playing later: the text has moved on, the bar grown.
+    QImage second;
+    int filledSecond = 0;
+    int greensSecond = 0;
+    const qint64 firstAt = clock.elapsed();
+    while (clock.elapsed() < firstAt + kDeadlineMs) {
+        second = WindowImage(c, *window);
+        filledSecond = GradientColumns(second, &greensSecond);
+        if (clock.elapsed() >= firstAt + 1000 && filledSecond > filledFirst) {
+            break;
+        }
+        pollfd none{-1, 0, 0};
+        ::poll(&none, 0, 50);
+    }
+    first.save(QString::fromStdString((dir / "playing-1.png").string()));
+    second.save(QString::fromStdString((dir / "playing-2.png").string()));
+    EXPECT_GT(filledSecond, filledFirst) << "the progress bar did not grow";
+    EXPECT_GT(greensSecond, 2) << "the bar's fill is a gradient";
+    EXPECT_LT(filledSecond, 135) << "a second into a half-minute song";
+    EXPECT_NE(second.copy(banner), first.copy(banner)) << "the name did not move";
+    EXPECT_GT(YellowPixels(second, banner), 20);
+
+    // The name keeps moving until it has crossed to the banner's left side.
+    QImage across;
+    int left = banner.right();
+    while (clock.elapsed() < firstAt + kDeadlineMs && left > banner.left() + 40) {
+        across = WindowImage(c, *window);
+        const QRect text = YellowBox(across, banner);
+        left = text.isNull() ? left : text.left();
+        pollfd none{-1, 0, 0};
+        ::poll(&none, 0, 50);
+    }
+    across.save(QString::fromStdString((dir / "playing-3.png").string()));
+    EXPECT_LE(left, banner.left() + 40) << "the name did not scroll across";
+
+    session.RequestClose(*window);
+    EXPECT_TRUE(session.WaitForExit()) << "the program did not end on the close request";
 }
