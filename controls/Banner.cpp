@@ -4,7 +4,6 @@
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPixmap>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -26,14 +25,18 @@ int DivideRoundingToEven(int a, int b) {
 
 } // namespace
 
-TBanner::TBanner(QWidget* owner) : QLabel(owner), m_scrollTimer(new QTimer(this)) {
+TBanner::TBanner(QWidget* owner)
+    : QLabel(owner), m_scrollTimer(new QTimer(this)), m_metrics(font()) {
     setAutoFillBackground(false);
     setMouseTracking(true); // moves are reported with no button held too
     resize(70, 18);
     m_color = palette().color(QPalette::Window);
     m_fontColor = palette().color(QPalette::WindowText);
+    UpdateOpaque();
     m_scrollTimer->setInterval(kDefaultInterval);
-    m_scrollTimer->setTimerType(Qt::PreciseTimer);
+    // Coarse (within 5 % of the interval) lets the toolkit wake the program once for the
+    // banner and the window's other timers together; a step of 2 pixels hides the jitter.
+    m_scrollTimer->setTimerType(Qt::CoarseTimer);
     QObject::connect(m_scrollTimer, &QTimer::timeout, this, [this] { Tick(); });
     m_lines = {QStringLiteral("TAVRO"), QStringLiteral("Kelmora"), QStringLiteral("Ogg Vorbis")};
     NextLine();
@@ -56,6 +59,7 @@ void TBanner::SetRun(bool run) {
 
 void TBanner::SetLines(const QStringList& lines) {
     m_lines = lines;
+    ForgetLayouts();
     ResetPosition();
     m_nextIndex = 0;
     NextLine();
@@ -102,11 +106,13 @@ void TBanner::SetDirection(tDirection direction) {
 
 void TBanner::SetTransparent(bool transparent) {
     m_transparent = transparent;
+    UpdateOpaque();
     repaint();
 }
 
 void TBanner::SetColor(const QColor& color) {
     m_color = color;
+    UpdateOpaque();
     repaint();
 }
 
@@ -182,80 +188,109 @@ void TBanner::Tick() {
     repaint();
 }
 
+void TBanner::UpdateOpaque() {
+    // An opaque banner covers its cell completely, so a tick repaints the banner alone and
+    // not the group box and window beneath it as well.
+    setAttribute(Qt::WA_OpaquePaintEvent, !m_transparent && m_color.alpha() == 255);
+}
+
+void TBanner::ForgetLayouts() {
+    m_layouts.clear();
+}
+
+const TBanner::LaidOutLine& TBanner::Layout(const QString& text) const {
+    auto at = m_layouts.find(text);
+    if (at == m_layouts.end()) {
+        LaidOutLine line;
+        line.width = m_metrics.horizontalAdvance(text);
+        line.glyphs.setText(text);
+        line.glyphs.setTextFormat(Qt::PlainText); // a line is never read as markup
+        line.glyphs.setTextWidth(-1);
+        line.glyphs.prepare(QTransform(), font());
+        at = m_layouts.insert(text, line);
+    }
+    return *at;
+}
+
 int TBanner::TextWidth(const QString& text) const {
-    return QFontMetrics(font()).horizontalAdvance(text);
+    return Layout(text).width;
 }
 
 void TBanner::DrawLine(QPainter& painter, const QString& text, int x, int y) const {
     // (x, y) is the top-left corner of the line's cell, as for the system's text output.
-    painter.drawText(x, y + QFontMetrics(font()).ascent(), text);
+    painter.drawStaticText(x, y, Layout(text).glyphs);
 }
 
 void TBanner::paintEvent(QPaintEvent*) {
     if (!text().isEmpty()) {
         setText(QString());
     }
-    QPixmap buffer(size() * devicePixelRatioF());
-    buffer.setDevicePixelRatio(devicePixelRatioF());
-    // Transparent: what lies under the control shows through, as the off-screen bitmap
-    // starts clear and is laid over the parent's pixels when copied.
-    buffer.fill(m_transparent ? QColor(Qt::transparent) : m_color);
-    {
-        QPainter canvas(&buffer);
-        canvas.setFont(font());
-        canvas.setPen(m_fontColor);
+    // The window's backing store is the off-screen bitmap: everything below is drawn into it
+    // and reaches the screen in one transfer when the paint is over, so nothing flickers.
+    // Transparent: nothing is filled, and the parent's pixels painted beneath show through.
+    QPainter canvas(this);
+    if (!m_transparent) {
+        canvas.fillRect(rect(), m_color);
+    }
+    canvas.setFont(font());
+    canvas.setPen(m_fontColor);
 
-        const int w = width();
-        const int h = height();
-        if (m_gap <= 0) {
-            DrawLine(canvas, m_currentText, m_posX, m_posY);
-        } else if (m_direction == dirRightLeft) {
-            int x = m_posX;
-            int32_t i = m_nextIndex;
-            QString line = m_currentText;
-            for (;;) {
-                DrawLine(canvas, line, x, m_posY);
-                x += TextWidth(line) + m_gap;
-                if (i == 0 || i >= m_lines.size() || x >= w) {
-                    break;
-                }
-                line = m_lines.at(i);
-                ++i;
+    const int w = width();
+    const int h = height();
+    if (m_gap <= 0) {
+        DrawLine(canvas, m_currentText, m_posX, m_posY);
+    } else if (m_direction == dirRightLeft) {
+        int x = m_posX;
+        int32_t i = m_nextIndex;
+        QString line = m_currentText;
+        for (;;) {
+            DrawLine(canvas, line, x, m_posY);
+            x += TextWidth(line) + m_gap;
+            if (i == 0 || i >= m_lines.size() || x >= w) {
+                break;
             }
-        } else {
-            int y = m_posY;
-            int32_t i = m_nextIndex;
-            QString line = m_currentText;
-            for (;;) {
-                switch (Alignment) {
-                case taLeftJustify:
-                    m_posX = 0;
-                    break;
-                case taRightJustify:
-                    m_posX = w - TextWidth(line);
-                    break;
-                case taCenter:
-                    m_posX = static_cast<int32_t>(static_cast<double>(w - TextWidth(line)) / 2);
-                    break;
-                }
-                DrawLine(canvas, line, m_posX, y);
-                y += m_gap;
-                if (i == 0 || i >= m_lines.size() || y >= h) {
-                    break;
-                }
-                line = m_lines.at(i);
-                ++i;
+            line = m_lines.at(i);
+            ++i;
+        }
+    } else {
+        int y = m_posY;
+        int32_t i = m_nextIndex;
+        QString line = m_currentText;
+        for (;;) {
+            switch (Alignment) {
+            case taLeftJustify:
+                m_posX = 0;
+                break;
+            case taRightJustify:
+                m_posX = w - TextWidth(line);
+                break;
+            case taCenter:
+                m_posX = static_cast<int32_t>(static_cast<double>(w - TextWidth(line)) / 2);
+                break;
             }
+            DrawLine(canvas, line, m_posX, y);
+            y += m_gap;
+            if (i == 0 || i >= m_lines.size() || y >= h) {
+                break;
+            }
+            line = m_lines.at(i);
+            ++i;
         }
     }
-    QPainter screen(this);
-    screen.drawPixmap(0, 0, buffer);
 }
 
 void TBanner::resizeEvent(QResizeEvent* event) {
     QLabel::resizeEvent(event);
     ResetPosition();
     Fire(OnSize);
+}
+
+void TBanner::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange) {
+        m_metrics = QFontMetrics(font());
+        ForgetLayouts();
+    }
+    QLabel::changeEvent(event);
 }
 
 bool TBanner::event(QEvent* event) {

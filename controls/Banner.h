@@ -1,15 +1,18 @@
 // TBanner: the scrolling banner that shows the playing song's name in "Currently playing".
 //
 // A label-like child control that scrolls its list of lines from right to left (or from the
-// bottom to the top), moved by its own timer and painted through an off-screen bitmap so the
-// movement does not flicker. The label's caption is never shown: a caption found at painting
-// time is cleared.
+// bottom to the top), moved by its own timer and painted into the window's off-screen
+// backing store so the movement does not flicker. The label's caption is never shown: a caption
+// found at painting time is cleared.
 #pragma once
 
 #include "controls/MouseEvents.h"
 
 #include <QColor>
+#include <QFontMetrics>
+#include <QHash>
 #include <QLabel>
+#include <QStaticText>
 #include <QStringList>
 
 #include <cstdint>
@@ -85,6 +88,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -95,6 +99,15 @@ private:
     void ResetPosition();
     int TextWidth(const QString& text) const;
     void DrawLine(QPainter& painter, const QString& text, int x, int y) const;
+    // A line's measured width and laid-out glyphs, kept while the font and the lines stay:
+    // shaping the same text twenty times a second was most of what scrolling cost.
+    struct LaidOutLine {
+        int width = 0;
+        QStaticText glyphs;
+    };
+    const LaidOutLine& Layout(const QString& text) const;
+    void ForgetLayouts();
+    void UpdateOpaque();
     void Fire(const TBannerEvent& event) {
         if (event) {
             event(this);
@@ -113,4 +126,6 @@ private:
     bool m_transparent = false;
     QColor m_color;
     QColor m_fontColor;
+    QFontMetrics m_metrics;
+    mutable QHash<QString, LaidOutLine> m_layouts;
 };

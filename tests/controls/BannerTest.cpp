@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPalette>
 #include <QResizeEvent>
 
@@ -426,5 +427,78 @@ TEST(Banner, TransparentBannerShowsWhatLiesUnderIt) {
     const QImage image = b.host.grab().toImage();
     EXPECT_EQ(image.pixel(inside), QColor(Qt::red).rgb()) << "the parent shows through";
     EXPECT_FALSE(BoundingBox(image, b.banner->geometry(), IsText).isNull()) << "text still drawn";
+    b.banner->SetRun(false);
+}
+
+TEST(Banner, LinesAreDrawnAsPlainTextFromTheTopLeftOfTheirCell) {
+    ProgramBanner b;
+    // Markup characters are text like any other; the same line twice reuses its layout.
+    b.banner->SetBannerText(QStringLiteral("<b>Intro</b> & Co\r\n<b>Intro</b> & Co"));
+    b.banner->SetRun(true);
+    for (int i = 0; i < 60; ++i) {
+        b.banner->Tick();
+    }
+    QImage expected(b.banner->size(), QImage::Format_ARGB32_Premultiplied);
+    expected.fill(kGreen);
+    {
+        QPainter painter(&expected);
+        painter.setFont(b.banner->font());
+        painter.setPen(kYellow);
+        painter.drawText(b.banner->PosX(),
+                         b.banner->PosY() + QFontMetrics(b.banner->font()).ascent(),
+                         b.banner->CurrentText());
+    }
+    const QImage drawn = b.Picture().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(TextBox(drawn), TextBox(expected));
+    EXPECT_EQ(drawn, expected);
+    b.banner->SetRun(false);
+}
+
+TEST(Banner, AFontChangeIsMeasuredAtTheNextTick) {
+    ProgramBanner b;
+    b.banner->SetBannerText(QStringLiteral("Intermezzo"));
+    b.banner->SetRun(true);
+    const int small = b.TicksUntilNextLine();
+    QFont font = b.banner->font();
+    font.setPointSize(36);
+    b.banner->setFont(font);
+    b.banner->SetRun(true); // back at the right edge
+    const int large = b.TicksUntilNextLine();
+    EXPECT_EQ(large - small,
+              (b.Width(QStringLiteral("Intermezzo")) -
+               [&] {
+                   font.setPointSize(18);
+                   return QFontMetrics(font).horizontalAdvance(QStringLiteral("Intermezzo"));
+               }()) /
+                  2)
+        << "the crossing takes half the extra width in more ticks";
+    for (int i = 0; i < 60; ++i) {
+        b.banner->Tick();
+    }
+    const QRect box = TextBox(b.Picture());
+    EXPECT_GT(box.height(), 20) << "and the line is drawn in the new size";
+    b.banner->SetRun(false);
+}
+
+TEST(Banner, AnOpaqueTickRepaintsTheBannerAloneATransparentOneItsParentToo) {
+    ProgramBanner b;
+    b.banner->SetBannerText(QStringLiteral("Song"));
+    b.banner->SetRun(true);
+    PaintCounter host(&b.host);
+    PaintCounter banner(b.banner);
+    for (int i = 0; i < 5; ++i) {
+        b.banner->Tick();
+    }
+    EXPECT_EQ(banner.paints, 5) << "every tick repaints at once";
+    EXPECT_EQ(host.paints, 0);
+    b.banner->SetTransparent(true);
+    host.paints = 0;
+    b.banner->Tick();
+    EXPECT_GE(host.paints, 1) << "what lies beneath is painted first";
+    b.banner->SetTransparent(false);
+    b.banner->SetColor(QColor(0, 128, 0, 100));
+    host.paints = 0;
+    b.banner->Tick();
+    EXPECT_GE(host.paints, 1) << "a see-through colour needs what lies beneath too";
     b.banner->SetRun(false);
 }
