@@ -44,6 +44,9 @@ TColor QColorToColor(const QColor& color) {
 TImage::TImage(QWidget* parent) : QWidget(parent) {}
 
 void TImage::SetPicture(const QPixmap& picture) {
+    if (picture.cacheKey() == m_picture.cacheKey()) {
+        return; // the same picture again (a still rainbow) needs no paint
+    }
     m_picture = picture;
     update();
 }
