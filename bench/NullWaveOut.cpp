@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 
 using namespace platform;
@@ -29,8 +30,10 @@ NullWaveOut::NullWaveOut(bool paced)
           return LRESULT{0};
       })) {
     if (paced) {
+        // Woken once per finished buffer, as a sound card's interrupt would.
         m_pace = std::make_unique<QTimer>();
-        m_pace->setInterval(10);
+        m_pace->setSingleShot(true);
+        m_pace->setTimerType(Qt::PreciseTimer);
         QObject::connect(m_pace.get(), &QTimer::timeout, [this] { CompletePlayed(); });
     }
 }
@@ -40,6 +43,14 @@ void NullWaveOut::CompletePlayed() {
     while (!m_endsMs.empty() && m_endsMs.front() <= now) {
         m_endsMs.pop_front();
         CompleteOldest();
+    }
+    ScheduleNextEnd();
+}
+
+void NullWaveOut::ScheduleNextEnd() {
+    if (!m_endsMs.empty() && !m_pace->isActive()) {
+        const double wait = std::max(0.0, m_endsMs.front() - NowMs());
+        m_pace->start(static_cast<int>(std::ceil(wait)));
     }
 }
 
@@ -67,7 +78,6 @@ MMRESULT NullWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT, const WAVEFORMATEX* form
     if (m_pace) {
         m_bytesPerMs = format != nullptr ? format->nAvgBytesPerSec / 1000.0 : 176.4;
         m_playedUntilMs = NowMs();
-        m_pace->start();
     }
     m_callback = callback;
     m_instance = instance;
@@ -93,6 +103,7 @@ MMRESULT NullWaveOut::waveOutWrite(HWAVEOUT, WAVEHDR* header, UINT) {
         m_playedUntilMs = std::max(m_playedUntilMs, NowMs()) +
                           static_cast<double>(header->dwBufferLength) / m_bytesPerMs;
         m_endsMs.push_back(m_playedUntilMs);
+        ScheduleNextEnd();
         return MMSYSERR_NOERROR;
     }
     // One message returns every buffer written until it is handled.

@@ -54,6 +54,7 @@ private:
     bool m_completionPosted = false;
     // Paced mode: the time at which the oldest queued buffer has played.
     void CompletePlayed();
+    void ScheduleNextEnd();
     std::unique_ptr<QTimer> m_pace;
     double m_bytesPerMs = 0.0;
     double m_playedUntilMs = 0.0;
