@@ -7,10 +7,14 @@
 //   xvfb-run -a build-gcc/bench/program_cpu_bench [seconds]
 #include "bench/NullWaveOut.h"
 #include "engine/OggPlayer.h"
+#include "platform/GuiToolkit.h"
 #include "platform/ProgramDir.h"
 #include "tests/support/TestDialogs.h"
 #include "tools/TestMedia.h"
+#define private public
 #include "window/PlayProg.h"
+#undef private
+#include "controls/Banner.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -58,6 +62,7 @@ double DecodeCpuSeconds(const fs::path& file, double seconds) {
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::PrepareGuiToolkit(); // as the program does
     QApplication app(argc, argv);
     const double seconds = argc > 1 ? std::atof(argv[1]) : 30.0;
 
@@ -95,6 +100,9 @@ int main(int argc, char** argv) {
     // Let the window appear and settle before measuring.
     QTimer::singleShot(500, &form, [&] {
         form.btnPlay->click();
+        if (getenv("NOBANNER")) { QTimer::singleShot(100, &form, [&]{ form.Banner->SetRun(false);}); }
+        if (getenv("STILL")) { form.SetGeneralOption(2, true); }
+        if (getenv("HIDE")) { form.hide(); }
         const double start = CpuSeconds();
         QTimer::singleShot(static_cast<int>(seconds * 1000), &form, [&, start] {
             const double program = CpuSeconds() - start;

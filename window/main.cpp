@@ -4,6 +4,7 @@
 #include "window/Mpris.h"
 
 #include "platform/Dialogs.h"
+#include "platform/GuiToolkit.h"
 #include "platform/NotifyShell.h"
 #include "platform/ProgramDir.h"
 #include "platform/Shell.h"
@@ -28,6 +29,7 @@ void RequestClose(int) {
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::PrepareGuiToolkit();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TAVRO"));
     // The desktop finds the menu entry, and with it the icon, under this name.
