@@ -1,10 +1,12 @@
 #include "window/PlayProg.h"
 
+#include "tests/support/PumpUntil.h"
 #include "tests/support/TestDialogs.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -16,6 +18,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWindow>
 
 // Readable failure messages.
 inline void PrintTo(const QString& text, std::ostream* os) {
@@ -319,4 +322,39 @@ TEST(FormLayout, ExitButtonLiesBeneathThePanel) {
     ASSERT_NE(top, nullptr);
     EXPECT_NE(top, form.btnExit);
     EXPECT_TRUE(top == form.PlayerPanel || form.PlayerPanel->isAncestorOf(top));
+}
+
+TEST(FormLayout, AnImageIsRepaintedOnlyWhenItsPictureChanges) {
+    QWidget host;
+    host.resize(60, 20);
+    auto* image = new TImage(&host);
+    image->setGeometry(0, 0, 50, 10);
+    int paints = 0;
+    struct Counter : QObject {
+        int* paints;
+        explicit Counter(int* p) : paints(p) {}
+        bool eventFilter(QObject*, QEvent* event) override {
+            *paints += event->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } counter(&paints);
+    image->installEventFilter(&counter);
+    host.show();
+    ASSERT_TRUE(PumpUntil([&] { return host.windowHandle() && host.windowHandle()->isExposed(); }));
+    QPixmap frame(50, 10);
+    frame.fill(Qt::red);
+    image->SetPicture(frame);
+    ASSERT_TRUE(PumpUntil([&] { return paints > 0; }));
+    PumpUntil([] { return false; }, std::chrono::milliseconds(200)); // let the window settle
+    paints = 0;
+    for (int i = 0; i < 3; ++i) {
+        image->SetPicture(frame); // a still rainbow sets the same frame on every tick
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(paints, 0);
+    QPixmap next(50, 10);
+    next.fill(Qt::blue);
+    image->SetPicture(next);
+    EXPECT_TRUE(PumpUntil([&] { return paints > 0; }));
+    EXPECT_EQ(image->grab().toImage().pixel(5, 5), QColor(Qt::blue).rgb());
 }
