@@ -70,6 +70,7 @@ TGradProgress::TGradProgress(QWidget* owner)
     : QWidget(owner), m_backColor(kBtnFace), m_font(QStringLiteral("Default"), 8) {
     resize(150, 16);
     setMouseTracking(true); // moves are reported with no button held too
+    UpdateOpaque();
     ComputeColorSteps();
     for (const QString& family : QFontDatabase::families()) {
         if (QFontDatabase::isSmoothlyScalable(family)) {
@@ -94,6 +95,7 @@ void TGradProgress::SetStyle(TStyle style) {
 void TGradProgress::SetBevelStyle(TBevelStyleExt style) {
     if (style != m_bevelStyle) {
         m_bevelStyle = style;
+        UpdateOpaque();
         repaint();
     }
 }
@@ -190,6 +192,13 @@ bool TGradProgress::HasFace(const QString& face) const {
                                          return QString::compare(a, b, Qt::CaseInsensitive) < 0;
                                      });
     return at != m_trueTypeFaces.end() && at->compare(face, Qt::CaseInsensitive) == 0;
+}
+
+void TGradProgress::UpdateOpaque() {
+    // With a bevel every pixel is drawn (the inner area starts where the bevel ends), so a
+    // new position repaints the bar alone and not the boxes it lies in; without one a
+    // one-pixel edge lets the parent show through.
+    setAttribute(Qt::WA_OpaquePaintEvent, m_bevelStyle != bsNone);
 }
 
 void TGradProgress::DrawBevel(QPainter& painter) const {

@@ -82,6 +82,7 @@ protected:
 private:
     void ComputeColorSteps();
     void DrawBevel(QPainter& painter) const;
+    void UpdateOpaque();
     void DrawVerticalPercent(QPainter& painter, const QString& text, const QRect& inner);
     bool HasFace(const QString& face) const;
 

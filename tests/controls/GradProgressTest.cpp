@@ -297,3 +297,37 @@ TEST(GradProgress, DefaultBackgroundIsTheButtonFace) {
     const QImage image = b.Paint();
     EXPECT_EQ(image.pixel(5, 1), QApplication::palette().color(QPalette::Button).rgb());
 }
+
+TEST(GradProgress, ABevelledBarCoversItsAreaSoAPositionRepaintsTheBarAlone) {
+    for (const TBevelStyleExt style : {bsLowered, bsRaised}) {
+        for (const TStyle direction : {gsHorizontal, gsVertical}) {
+            for (const TBevelWidth width : {1, 4}) {
+                ProgramBar b;
+                b.bar->SetBevelStyle(style);
+                b.bar->SetStyle(direction);
+                b.bar->SetBevelWidth(width);
+                for (const int32_t position : {0, 1, 37, 100}) {
+                    b.bar->SetPosition(position);
+                    const QImage image = b.Paint();
+                    for (int y = 0; y < image.height(); ++y) {
+                        for (int x = 0; x < image.width(); ++x) {
+                            ASSERT_EQ(qAlpha(image.pixel(x, y)), 255)
+                                << "unpainted pixel (" << x << ", " << y << ") at " << position;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    ProgramBar b;
+    PaintCounter host(&b.host);
+    b.counter->paints = 0;
+    b.bar->SetPosition(40);
+    b.bar->SetPosition(41);
+    EXPECT_EQ(b.counter->paints, 2);
+    EXPECT_EQ(host.paints, 0) << "the boxes around the bar are not painted again";
+    b.bar->SetBevelStyle(bsNone);
+    host.paints = 0;
+    b.bar->SetPosition(42);
+    EXPECT_GE(host.paints, 1) << "without a bevel the parent shows at the edge";
+}
