@@ -48,7 +48,22 @@ void TImage::SetPicture(const QPixmap& picture) {
         return; // the same picture again (a still rainbow) needs no paint
     }
     m_picture = picture;
+    UpdateOpaque();
     update();
+}
+
+void TImage::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    UpdateOpaque();
+}
+
+void TImage::UpdateOpaque() {
+    // A picture that covers the whole control hides what lies beneath, which then needs no
+    // painting: the rainbow line, repainted ten times a second, lies over the top picture.
+    const QSizeF shown = m_picture.deviceIndependentSize();
+    setAttribute(Qt::WA_OpaquePaintEvent, !m_picture.isNull() && !m_picture.hasAlphaChannel() &&
+                                              shown.width() >= width() &&
+                                              shown.height() >= height());
 }
 
 void TImage::paintEvent(QPaintEvent*) {

@@ -33,8 +33,10 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void UpdateOpaque();
     QPixmap m_picture;
 };
 

@@ -358,3 +358,36 @@ TEST(FormLayout, AnImageIsRepaintedOnlyWhenItsPictureChanges) {
     EXPECT_TRUE(PumpUntil([&] { return paints > 0; }));
     EXPECT_EQ(image->grab().toImage().pixel(5, 5), QColor(Qt::blue).rgb());
 }
+
+TEST(FormLayout, APictureCoveringItsImageHidesWhatLiesBeneath) {
+    QWidget host;
+    host.resize(100, 60);
+    auto* picture = new TImage(&host); // the top picture, exactly its size
+    picture->setGeometry(0, 0, 100, 50);
+    auto* strip = new TImage(&host); // the rainbow: 3 rows of a 5-row control
+    strip->setGeometry(10, 45, 80, 5);
+    QPixmap top(100, 50);
+    top.fill(Qt::darkGreen);
+    picture->SetPicture(top);
+    QPixmap frame(90, 3);
+    frame.fill(Qt::red);
+    strip->SetPicture(frame);
+    host.show(); // a hidden control learns of its size only when shown
+    ASSERT_TRUE(PumpUntil([&] { return host.windowHandle() && host.windowHandle()->isExposed(); }));
+    EXPECT_TRUE(picture->testAttribute(Qt::WA_OpaquePaintEvent));
+    EXPECT_FALSE(strip->testAttribute(Qt::WA_OpaquePaintEvent)) << "two rows show through";
+
+    const QImage shown = host.grab().toImage();
+    EXPECT_EQ(shown.pixel(20, 46), QColor(Qt::red).rgb());
+    EXPECT_EQ(shown.pixel(20, 48), QColor(Qt::darkGreen).rgb()) << "the picture beneath";
+
+    picture->resize(100, 55); // now taller than its picture
+    EXPECT_FALSE(picture->testAttribute(Qt::WA_OpaquePaintEvent));
+    picture->resize(100, 50);
+    QPixmap seeThrough(100, 50);
+    seeThrough.fill(Qt::transparent);
+    picture->SetPicture(seeThrough);
+    EXPECT_FALSE(picture->testAttribute(Qt::WA_OpaquePaintEvent));
+    picture->ClearPicture();
+    EXPECT_FALSE(picture->testAttribute(Qt::WA_OpaquePaintEvent));
+}
