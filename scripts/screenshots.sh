@@ -131,6 +131,11 @@ run_language() {
     key ctrl+Tab
     n=$((n + 1))
   done
+  # Playing: the banner scrolls the song's name, the time counts, the bar grows.
+  click 90 394 # Play
+  pause 2.5
+  shot_window "$lang-1-Player-playing"
+  click 198 394 # Stop
   # The PlayList page with its dialogs (the steps above ended on the Player page).
   key ctrl+Tab
   album_row 0

@@ -2,6 +2,7 @@
 // counting, and looking for drawn pixels in an image.
 #pragma once
 
+#include "tests/support/PaintCounter.h"
 #include "tests/support/PumpUntil.h"
 
 #include <QEvent>
@@ -13,21 +14,6 @@
 
 #include <functional>
 #include <ostream>
-
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            ++paints;
-        }
-        return false;
-    }
-};
 
 // Shows a host window and waits until it is on screen, so that repaints reach it at once.
 inline bool ShowExposed(QWidget& host) {

@@ -1,5 +1,6 @@
 #include "window/PlayProg.h"
 
+#include "tests/support/PaintCounter.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/TestDialogs.h"
 
@@ -329,16 +330,8 @@ TEST(FormLayout, AnImageIsRepaintedOnlyWhenItsPictureChanges) {
     host.resize(60, 20);
     auto* image = new TImage(&host);
     image->setGeometry(0, 0, 50, 10);
-    int paints = 0;
-    struct Counter : QObject {
-        int* paints;
-        explicit Counter(int* p) : paints(p) {}
-        bool eventFilter(QObject*, QEvent* event) override {
-            *paints += event->type() == QEvent::Paint ? 1 : 0;
-            return false;
-        }
-    } counter(&paints);
-    image->installEventFilter(&counter);
+    PaintCounter counter(image);
+    int& paints = counter.paints;
     host.show();
     ASSERT_TRUE(PumpUntil([&] { return host.windowHandle() && host.windowHandle()->isExposed(); }));
     QPixmap frame(50, 10);

@@ -1,0 +1,20 @@
+// Counts the paint events a widget receives, for tests of what a change repaints.
+#pragma once
+
+#include <QEvent>
+#include <QObject>
+#include <QWidget>
+
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+        }
+        return false;
+    }
+};
