@@ -311,7 +311,14 @@ void TPlayer::WaveOutCallback(HWAVEOUT, UINT uMsg, DWORD_PTR dwInstance, DWORD_P
         const uint16_t left = player->m_queuedCount.fetch_sub(1, std::memory_order_acq_rel) - 1;
         const WPARAM session = player->m_session.load(std::memory_order_acquire);
         if (player->m_feeding.load(std::memory_order_acquire)) {
-            player->m_window->PostMessage(MM_WOM_DONE, session, 0);
+            // With half the buffers or more still playing, the refill can wait for the
+            // window thread's next wake-up (at most one buffer's time): one wake-up then
+            // serves the display and the sound together.
+            if (left >= kBufferCount / 2) {
+                player->m_window->PostMessageUnhurried(MM_WOM_DONE, session, 0);
+            } else {
+                player->m_window->PostMessage(MM_WOM_DONE, session, 0);
+            }
         } else if (left == 0) {
             player->m_window->PostMessage(MM_WOM_CLOSE, session, 0);
         }

@@ -1,6 +1,7 @@
 // Hidden message windows over one process-wide queue for the window thread.
 #include "platform/MessageWindow.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QSocketNotifier>
@@ -11,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <sys/eventfd.h>
+#include <thread>
 #include <unistd.h>
 
 namespace platform {
@@ -33,10 +35,12 @@ struct MessageQueue {
     size_t count = 0;                   // messages in the ring
     std::deque<QueuedMessage> overflow; // only when the ring is full; keeps order behind it
     int eventFd = -1;
+    bool signalled = false; // the eventfd has been written since the queue last ran empty
+    std::thread::id owner;  // the window thread
     std::unique_ptr<QSocketNotifier> notifier;
     int windows = 0;
 
-    bool Push(const QueuedMessage& m) {
+    bool Push(const QueuedMessage& m, bool unhurried) {
         std::lock_guard lock(mutex);
         if (eventFd < 0) {
             return false;
@@ -48,14 +52,35 @@ struct MessageQueue {
         } else {
             overflow.push_back(m);
         }
-        // The eventfd stays readable for as long as anything is queued (it is reset only when
-        // Pop finds the queue empty), so one write when the queue fills up is enough.
-        if (wasEmpty) {
+        // A message from another thread that may wait is left unsignalled while it is alone:
+        // the window thread takes it with whatever wakes it next (a timer, input, a paint)
+        // instead of waking for it alone. A second message always wakes the thread, so none
+        // waits longer than the gap between two posts.
+        if (unhurried && wasEmpty && std::this_thread::get_id() != owner) {
+            return true;
+        }
+        Signal();
+        return true;
+    }
+
+    // The eventfd stays readable for as long as it is signalled (it is reset only when Pop
+    // finds the queue empty), so one write per emptying is enough. Caller holds the mutex.
+    void Signal() {
+        if (!signalled) {
             const uint64_t one = 1;
             ssize_t written = ::write(eventFd, &one, sizeof one);
             (void)written; // a full counter still leaves the fd readable
+            signalled = true;
         }
-        return true;
+    }
+
+    // Window thread, whenever it is awake and about to wait: a message left waiting is
+    // signalled now, so it is handled before the thread sleeps.
+    void SignalWaiting() {
+        std::lock_guard lock(mutex);
+        if (eventFd >= 0 && (count > 0 || !overflow.empty())) {
+            Signal();
+        }
     }
 
     bool Pop(QueuedMessage& m) {
@@ -81,6 +106,7 @@ struct MessageQueue {
         uint64_t value = 0;
         ssize_t got = ::read(eventFd, &value, sizeof value);
         (void)got; // EAGAIN: nothing was signalled
+        signalled = false;
         return false;
     }
 
@@ -119,6 +145,8 @@ struct MessageQueue {
         {
             std::lock_guard lock(mutex);
             eventFd = fd;
+            signalled = false;
+            owner = std::this_thread::get_id();
             head = 0;
             count = 0;
             overflow.clear();
@@ -126,6 +154,10 @@ struct MessageQueue {
         if (fd >= 0) {
             notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
             QObject::connect(notifier.get(), &QSocketNotifier::activated, [this] { Dispatch(); });
+            if (QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance()) {
+                QObject::connect(loop, &QAbstractEventDispatcher::aboutToBlock, notifier.get(),
+                                 [this] { SignalWaiting(); });
+            }
         }
     }
 
@@ -161,7 +193,11 @@ MessageWindow::~MessageWindow() {
 }
 
 bool MessageWindow::PostMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
-    return Queue().Push(QueuedMessage{this, msg, wParam, lParam});
+    return Queue().Push(QueuedMessage{this, msg, wParam, lParam}, false);
+}
+
+bool MessageWindow::PostMessageUnhurried(uint32_t msg, WPARAM wParam, LPARAM lParam) {
+    return Queue().Push(QueuedMessage{this, msg, wParam, lParam}, true);
 }
 
 LRESULT MessageWindow::SendMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
@@ -169,6 +205,7 @@ LRESULT MessageWindow::SendMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void PumpMessages() {
+    Queue().SignalWaiting();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
@@ -176,6 +213,7 @@ void WaitMessage(int maxMs) {
     QTimer wakeUp;
     wakeUp.setSingleShot(true);
     wakeUp.start(maxMs < 0 ? 0 : maxMs);
+    Queue().SignalWaiting();
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 

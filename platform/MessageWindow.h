@@ -4,7 +4,7 @@
 // windows, some of them from the sound system's own thread. Here a MessageWindow is a plain
 // object living on the window thread; PostMessage may be called from any thread and never
 // allocates (a fixed ring holds the queued messages), so posting from the audio callback costs
-// one lock and one write to an eventfd. Messages are delivered on the window thread, in the
+// one lock and at most one write to an eventfd. Messages are delivered on the window thread, in the
 // order they were posted, whenever that thread runs its event loop or PumpMessages.
 //
 // Threads: the queue (ring, overflow list) is guarded by one mutex; everything else is touched
@@ -38,6 +38,13 @@ public:
 
     // Queues the message for the window procedure. Safe from any thread.
     bool PostMessage(uint32_t msg, WPARAM wParam, LPARAM lParam);
+
+    // The same for a message that may wait a little: posted from another thread into an
+    // empty queue, it does not wake the window thread but is handled the next time that
+    // thread is awake, or when the next message is posted. For work that has slack, such as
+    // refilling one of several queued sound buffers, so a playing program wakes once for its
+    // display and its sound together.
+    bool PostMessageUnhurried(uint32_t msg, WPARAM wParam, LPARAM lParam);
 
     // Calls the window procedure at once (window thread only).
     LRESULT SendMessage(uint32_t msg, WPARAM wParam, LPARAM lParam);

@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace platform;
@@ -286,6 +289,24 @@ TEST(AudioOut, StopFeedingLetsTheQueuedBuffersPlayThenCloses) {
     EXPECT_EQ(rig.client.given, 10);
     EXPECT_EQ(rig.device.Captured(), rig.client.sent);
     EXPECT_EQ(rig.played, 1);
+}
+
+// A buffer that comes back while most are still playing is refilled the next time the window
+// thread is awake, not by waking it for that buffer alone.
+TEST(AudioOut, ARefillWithMostBuffersStillPlayingWaitsForTheWindowThreadToWake) {
+    Rig rig;
+    rig.Attach();
+    rig.client.buffers = 1000;
+    TPlayer& p = rig.out.Player();
+    ASSERT_TRUE(p.StartPlaying());
+    std::thread([&] { rig.device.Complete(1); }).join(); // as the sound system's thread does
+    QCoreApplication::processEvents();                   // looks without waiting
+    EXPECT_EQ(rig.client.given, 8) << "the window thread was woken for one buffer";
+    ASSERT_TRUE(PumpUntil([&] { return rig.client.given == 9; }));
+    EXPECT_EQ(p.QueuedCount(), 8);
+    const auto firstBuffer = static_cast<std::ptrdiff_t>(rig.client.sent.size() / 9);
+    EXPECT_EQ(rig.device.Captured(),
+              std::vector<char>(rig.client.sent.begin(), rig.client.sent.begin() + firstBuffer));
 }
 
 TEST(AudioOut, ResetOutputReturnsAndClosesWhilePlaying) {

@@ -2,6 +2,10 @@
 
 #include "tests/support/PumpUntil.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -116,4 +120,65 @@ TEST(MessageWindow, WaitMessageReturnsAfterItsTimeoutWithoutMessages) {
     WaitMessage(30);
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_LT(took, std::chrono::seconds(2));
+}
+
+// A message that may wait, posted from another thread, does not wake the window thread: it
+// is handled with whatever wakes that thread next, or when the next message is posted.
+TEST(MessageWindow, UnhurriedMessageWaitsForTheNextWakeOrTheNextPost) {
+    std::vector<WPARAM> got;
+    MessageWindow w([&](uint32_t, WPARAM wParam, LPARAM) {
+        got.push_back(wParam);
+        return 0;
+    });
+    std::thread([&] { w.PostMessageUnhurried(MM_WOM_DONE, 1, 0); }).join();
+    QCoreApplication::processEvents(); // looks without waiting: nothing has woken it
+    EXPECT_TRUE(got.empty());
+
+    // A second message wakes the thread, and the first comes before it.
+    std::thread([&] { w.PostMessageUnhurried(MM_WOM_DONE, 2, 0); }).join();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(got, (std::vector<WPARAM>{1, 2}));
+
+    // An ordinary message behind a waiting one wakes the thread for both, in order.
+    got.clear();
+    std::thread([&] {
+        w.PostMessageUnhurried(MM_WOM_DONE, 3, 0);
+        w.PostMessage(MM_WOM_DONE, 4, 0);
+    }).join();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(got, (std::vector<WPARAM>{3, 4}));
+}
+
+TEST(MessageWindow, UnhurriedMessageIsHandledBeforeTheWindowThreadSleeps) {
+    std::vector<WPARAM> got;
+    MessageWindow w([&](uint32_t, WPARAM wParam, LPARAM) {
+        got.push_back(wParam);
+        return 0;
+    });
+    std::thread([&] { w.PostMessageUnhurried(MM_WOM_DONE, 1, 0); }).join();
+    // The loop is awake for its own timer; the waiting message goes with that wake-up.
+    QEventLoop loop;
+    QTimer::singleShot(20, &loop, [&] {
+        got.push_back(100);
+        loop.quit();
+    });
+    loop.exec();
+    EXPECT_EQ(got, (std::vector<WPARAM>{1, 100}));
+
+    // The pumps of the program's own waits deliver it as well.
+    got.clear();
+    std::thread([&] { w.PostMessageUnhurried(MM_WOM_DONE, 2, 0); }).join();
+    PumpMessages();
+    EXPECT_EQ(got, (std::vector<WPARAM>{2}));
+}
+
+TEST(MessageWindow, UnhurriedMessageFromTheWindowThreadItselfIsNotHeldBack) {
+    int got = 0;
+    MessageWindow w([&](uint32_t, WPARAM, LPARAM) {
+        ++got;
+        return 0;
+    });
+    w.PostMessageUnhurried(MM_WOM_DONE, 0, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(got, 1);
 }
