@@ -1,25 +1,14 @@
 #include "bench/NullWaveOut.h"
 
-#include <QTimer>
-
-#include <algorithm>
-#include <chrono>
-#include <cmath>
 #include <cstring>
 
 using namespace platform;
 
 namespace {
 constexpr uint32_t kBufferDone = WM_USER + 1;
-
-double NowMs() {
-    return std::chrono::duration<double, std::milli>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 } // namespace
 
-NullWaveOut::NullWaveOut(bool paced)
+NullWaveOut::NullWaveOut()
     : m_window(std::make_unique<MessageWindow>([this](uint32_t msg, WPARAM, LPARAM) {
           if (msg == kBufferDone) {
               m_completionPosted = false;
@@ -28,31 +17,7 @@ NullWaveOut::NullWaveOut(bool paced)
               }
           }
           return LRESULT{0};
-      })) {
-    if (paced) {
-        // Woken once per finished buffer, as a sound card's interrupt would.
-        m_pace = std::make_unique<QTimer>();
-        m_pace->setSingleShot(true);
-        m_pace->setTimerType(Qt::PreciseTimer);
-        QObject::connect(m_pace.get(), &QTimer::timeout, [this] { CompletePlayed(); });
-    }
-}
-
-void NullWaveOut::CompletePlayed() {
-    const double now = NowMs();
-    while (!m_endsMs.empty() && m_endsMs.front() <= now) {
-        m_endsMs.pop_front();
-        CompleteOldest();
-    }
-    ScheduleNextEnd();
-}
-
-void NullWaveOut::ScheduleNextEnd() {
-    if (!m_endsMs.empty() && !m_pace->isActive()) {
-        const double wait = std::max(0.0, m_endsMs.front() - NowMs());
-        m_pace->start(static_cast<int>(std::ceil(wait)));
-    }
-}
+      })) {}
 
 NullWaveOut::~NullWaveOut() = default;
 
@@ -73,12 +38,8 @@ MMRESULT NullWaveOut::waveOutGetDevCaps(UINT, WAVEOUTCAPS* caps, UINT) {
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT NullWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT, const WAVEFORMATEX* format,
-                                  WaveOutProc callback, DWORD_PTR instance, DWORD) {
-    if (m_pace) {
-        m_bytesPerMs = format != nullptr ? format->nAvgBytesPerSec / 1000.0 : 176.4;
-        m_playedUntilMs = NowMs();
-    }
+MMRESULT NullWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT, const WAVEFORMATEX*, WaveOutProc callback,
+                                  DWORD_PTR instance, DWORD) {
     m_callback = callback;
     m_instance = instance;
     *phwo = &m_handle;
@@ -99,13 +60,6 @@ MMRESULT NullWaveOut::waveOutUnprepareHeader(HWAVEOUT, WAVEHDR* header, UINT) {
 MMRESULT NullWaveOut::waveOutWrite(HWAVEOUT, WAVEHDR* header, UINT) {
     header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
     m_queue.push_back(header);
-    if (m_pace) {
-        m_playedUntilMs = std::max(m_playedUntilMs, NowMs()) +
-                          static_cast<double>(header->dwBufferLength) / m_bytesPerMs;
-        m_endsMs.push_back(m_playedUntilMs);
-        ScheduleNextEnd();
-        return MMSYSERR_NOERROR;
-    }
     // One message returns every buffer written until it is handled.
     if (!m_completionPosted) {
         m_completionPosted = m_window->PostMessage(kBufferDone, 0, 0);
@@ -114,7 +68,6 @@ MMRESULT NullWaveOut::waveOutWrite(HWAVEOUT, WAVEHDR* header, UINT) {
 }
 
 MMRESULT NullWaveOut::waveOutReset(HWAVEOUT) {
-    m_endsMs.clear();
     while (!m_queue.empty()) {
         CompleteOldest();
     }
@@ -123,9 +76,6 @@ MMRESULT NullWaveOut::waveOutReset(HWAVEOUT) {
 
 MMRESULT NullWaveOut::waveOutClose(HWAVEOUT) {
     waveOutReset(nullptr);
-    if (m_pace) {
-        m_pace->stop();
-    }
     const WaveOutProc callback = m_callback;
     m_callback = nullptr;
     if (callback != nullptr) {

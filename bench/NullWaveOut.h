@@ -8,17 +8,12 @@
 #include "platform/MessageWindow.h"
 #include "platform/WaveOut.h"
 
-#include <chrono>
 #include <deque>
 #include <memory>
 
-class QTimer;
-
 class NullWaveOut final : public platform::WaveOutDevice {
 public:
-    // Paced: each buffer is reported done when it would have finished playing at the
-    // format's rate, as a sound card takes its data.
-    explicit NullWaveOut(bool paced = false);
+    NullWaveOut();
     ~NullWaveOut() override;
 
     platform::UINT waveOutGetNumDevs() override { return 1; }
@@ -52,11 +47,4 @@ private:
     platform::WaveOutProc m_callback = nullptr;
     platform::DWORD_PTR m_instance = 0;
     bool m_completionPosted = false;
-    // Paced mode: the time at which the oldest queued buffer has played.
-    void CompletePlayed();
-    void ScheduleNextEnd();
-    std::unique_ptr<QTimer> m_pace;
-    double m_bytesPerMs = 0.0;
-    double m_playedUntilMs = 0.0;
-    std::deque<double> m_endsMs;
 };
