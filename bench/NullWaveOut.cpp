@@ -1,7 +1,5 @@
 #include "bench/NullWaveOut.h"
 
-#include <cstring>
-
 using namespace platform;
 
 namespace {
@@ -9,7 +7,8 @@ constexpr uint32_t kBufferDone = WM_USER + 1;
 } // namespace
 
 NullWaveOut::NullWaveOut()
-    : m_window(std::make_unique<MessageWindow>([this](uint32_t msg, WPARAM, LPARAM) {
+    : SilentWaveOut("null"),
+      m_window(std::make_unique<MessageWindow>([this](uint32_t msg, WPARAM, LPARAM) {
           if (msg == kBufferDone) {
               m_completionPosted = false;
               while (!m_queue.empty()) {
@@ -32,28 +31,12 @@ void NullWaveOut::CompleteOldest() {
                reinterpret_cast<DWORD_PTR>(header), 0);
 }
 
-MMRESULT NullWaveOut::waveOutGetDevCaps(UINT, WAVEOUTCAPS* caps, UINT) {
-    *caps = WAVEOUTCAPS{};
-    std::strcpy(caps->szPname, "null");
-    return MMSYSERR_NOERROR;
-}
-
 MMRESULT NullWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT, const WAVEFORMATEX*, WaveOutProc callback,
                                   DWORD_PTR instance, DWORD) {
     m_callback = callback;
     m_instance = instance;
     *phwo = &m_handle;
     callback(&m_handle, WOM_OPEN, instance, 0, 0);
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT NullWaveOut::waveOutPrepareHeader(HWAVEOUT, WAVEHDR* header, UINT) {
-    header->dwFlags |= WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT NullWaveOut::waveOutUnprepareHeader(HWAVEOUT, WAVEHDR* header, UINT) {
-    header->dwFlags &= ~WHDR_PREPARED;
     return MMSYSERR_NOERROR;
 }
 
@@ -81,17 +64,5 @@ MMRESULT NullWaveOut::waveOutClose(HWAVEOUT) {
     if (callback != nullptr) {
         callback(&m_handle, WOM_CLOSE, m_instance, 0, 0);
     }
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT NullWaveOut::waveOutGetErrorText(MMRESULT, char* text, UINT size) {
-    if (size > 0) {
-        text[0] = '\0';
-    }
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT NullWaveOut::waveOutGetVolume(HWAVEOUT, DWORD* volume) {
-    *volume = 0xFFFFFFFFu;
     return MMSYSERR_NOERROR;
 }

@@ -5,37 +5,24 @@
 // buffer, and the benchmark would measure the scheduler instead of the player.
 #pragma once
 
+#include "bench/SilentWaveOut.h"
 #include "platform/MessageWindow.h"
-#include "platform/WaveOut.h"
 
 #include <deque>
 #include <memory>
 
-class NullWaveOut final : public platform::WaveOutDevice {
+class NullWaveOut final : public SilentWaveOut {
 public:
     NullWaveOut();
     ~NullWaveOut() override;
 
-    platform::UINT waveOutGetNumDevs() override { return 1; }
-    platform::MMRESULT waveOutGetDevCaps(platform::UINT, platform::WAVEOUTCAPS* caps,
-                                         platform::UINT) override;
     platform::MMRESULT waveOutOpen(platform::HWAVEOUT* phwo, platform::UINT,
                                    const platform::WAVEFORMATEX*, platform::WaveOutProc callback,
                                    platform::DWORD_PTR instance, platform::DWORD) override;
-    platform::MMRESULT waveOutPrepareHeader(platform::HWAVEOUT, platform::WAVEHDR* header,
-                                            platform::UINT) override;
-    platform::MMRESULT waveOutUnprepareHeader(platform::HWAVEOUT, platform::WAVEHDR* header,
-                                              platform::UINT) override;
     platform::MMRESULT waveOutWrite(platform::HWAVEOUT, platform::WAVEHDR* header,
                                     platform::UINT) override;
     platform::MMRESULT waveOutReset(platform::HWAVEOUT) override;
     platform::MMRESULT waveOutClose(platform::HWAVEOUT) override;
-    platform::MMRESULT waveOutGetErrorText(platform::MMRESULT, char* text,
-                                           platform::UINT size) override;
-    platform::MMRESULT waveOutGetVolume(platform::HWAVEOUT, platform::DWORD* volume) override;
-    platform::MMRESULT waveOutSetVolume(platform::HWAVEOUT, platform::DWORD) override {
-        return platform::MMSYSERR_NOERROR;
-    }
 
 private:
     struct Handle : platform::WaveOutHandle {};

@@ -1,11 +1,10 @@
 #include "bench/PacedWaveOut.h"
 
 #include <algorithm>
-#include <cstring>
 
 using namespace platform;
 
-PacedWaveOut::PacedWaveOut() : m_thread([this] { Run(); }) {}
+PacedWaveOut::PacedWaveOut() : SilentWaveOut("paced null"), m_thread([this] { Run(); }) {}
 
 PacedWaveOut::~PacedWaveOut() {
     {
@@ -43,12 +42,6 @@ void PacedWaveOut::Run() {
     }
 }
 
-MMRESULT PacedWaveOut::waveOutGetDevCaps(UINT, WAVEOUTCAPS* caps, UINT) {
-    *caps = WAVEOUTCAPS{};
-    std::strcpy(caps->szPname, "paced null");
-    return MMSYSERR_NOERROR;
-}
-
 MMRESULT PacedWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT, const WAVEFORMATEX* format,
                                    WaveOutProc callback, DWORD_PTR instance, DWORD) {
     {
@@ -61,16 +54,6 @@ MMRESULT PacedWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT, const WAVEFORMATEX* for
     }
     *phwo = &m_handle;
     callback(&m_handle, WOM_OPEN, instance, 0, 0);
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT PacedWaveOut::waveOutPrepareHeader(HWAVEOUT, WAVEHDR* header, UINT) {
-    header->dwFlags |= WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT PacedWaveOut::waveOutUnprepareHeader(HWAVEOUT, WAVEHDR* header, UINT) {
-    header->dwFlags &= ~WHDR_PREPARED;
     return MMSYSERR_NOERROR;
 }
 
@@ -125,17 +108,5 @@ MMRESULT PacedWaveOut::waveOutClose(HWAVEOUT) {
     if (callback != nullptr) {
         callback(&m_handle, WOM_CLOSE, instance, 0, 0);
     }
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT PacedWaveOut::waveOutGetErrorText(MMRESULT, char* text, UINT size) {
-    if (size > 0) {
-        text[0] = '\0';
-    }
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT PacedWaveOut::waveOutGetVolume(HWAVEOUT, DWORD* volume) {
-    *volume = 0xFFFFFFFFu;
     return MMSYSERR_NOERROR;
 }

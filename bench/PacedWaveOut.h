@@ -4,7 +4,7 @@
 // (waking, refilling, reporting) is therefore what it does with a real device.
 #pragma once
 
-#include "platform/WaveOut.h"
+#include "bench/SilentWaveOut.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -12,7 +12,7 @@
 #include <mutex>
 #include <thread>
 
-class PacedWaveOut final : public platform::WaveOutDevice {
+class PacedWaveOut final : public SilentWaveOut {
 public:
     PacedWaveOut();
     ~PacedWaveOut() override;
@@ -20,27 +20,14 @@ public:
     PacedWaveOut(const PacedWaveOut&) = delete;
     PacedWaveOut& operator=(const PacedWaveOut&) = delete;
 
-    platform::UINT waveOutGetNumDevs() override { return 1; }
-    platform::MMRESULT waveOutGetDevCaps(platform::UINT, platform::WAVEOUTCAPS* caps,
-                                         platform::UINT) override;
     platform::MMRESULT waveOutOpen(platform::HWAVEOUT* phwo, platform::UINT,
                                    const platform::WAVEFORMATEX* format,
                                    platform::WaveOutProc callback, platform::DWORD_PTR instance,
                                    platform::DWORD) override;
-    platform::MMRESULT waveOutPrepareHeader(platform::HWAVEOUT, platform::WAVEHDR* header,
-                                            platform::UINT) override;
-    platform::MMRESULT waveOutUnprepareHeader(platform::HWAVEOUT, platform::WAVEHDR* header,
-                                              platform::UINT) override;
     platform::MMRESULT waveOutWrite(platform::HWAVEOUT, platform::WAVEHDR* header,
                                     platform::UINT) override;
     platform::MMRESULT waveOutReset(platform::HWAVEOUT) override;
     platform::MMRESULT waveOutClose(platform::HWAVEOUT) override;
-    platform::MMRESULT waveOutGetErrorText(platform::MMRESULT, char* text,
-                                           platform::UINT size) override;
-    platform::MMRESULT waveOutGetVolume(platform::HWAVEOUT, platform::DWORD* volume) override;
-    platform::MMRESULT waveOutSetVolume(platform::HWAVEOUT, platform::DWORD) override {
-        return platform::MMSYSERR_NOERROR;
-    }
 
 private:
     using Clock = std::chrono::steady_clock;

@@ -63,19 +63,43 @@ double DecodeCpuSeconds(const fs::path& file, double seconds) {
     return used;
 }
 
-// A timer every 50 ms, as often as the banner moves, for `seconds`; with `strip`, each tick
-// also moves a line of text 2 pixels along an opaque strip of the banner's size in a window of
-// its own and repaints it at once: the least a toolkit program showing such a banner does.
-double TimerCpuSeconds(double seconds, QWidget* strip) {
+// An opaque strip of the banner's size in a window of its own, a line of text moved 2 pixels
+// along it and repainted at once per step: the least a toolkit program showing such a banner
+// does on each tick.
+class Strip final : public QWidget {
+public:
+    Strip() : m_text(QStringLiteral("Sixty seconds of music")) {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setFixedSize(265, 33);
+    }
+
+    void Step() {
+        m_x = (m_x + 2) % width();
+        repaint();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), Qt::black);
+        painter.setPen(Qt::yellow);
+        painter.drawStaticText(width() - m_x, 8, m_text);
+    }
+
+private:
+    QStaticText m_text;
+    int m_x = 0;
+};
+
+// A timer every 50 ms, as often as the banner moves, for `seconds`; each tick steps `strip`
+// when there is one.
+double TimerCpuSeconds(double seconds, Strip* strip) {
     QEventLoop loop;
     QTimer tick;
     tick.setTimerType(Qt::CoarseTimer);
-    int x = 0;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
+    QObject::connect(&tick, &QTimer::timeout, [strip] {
         if (strip != nullptr) {
-            x = (x + 2) % strip->width();
-            strip->setProperty("x", x);
-            strip->repaint();
+            strip->Step();
         }
     });
     const double start = CpuSeconds();
@@ -84,25 +108,6 @@ double TimerCpuSeconds(double seconds, QWidget* strip) {
     loop.exec();
     return CpuSeconds() - start;
 }
-
-class Strip final : public QWidget {
-public:
-    Strip() : m_text(QStringLiteral("Sixty seconds of music")) {
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setFixedSize(265, 33);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.fillRect(rect(), Qt::black);
-        painter.setPen(Qt::yellow);
-        painter.drawStaticText(width() - property("x").toInt(), 8, m_text);
-    }
-
-private:
-    QStaticText m_text;
-};
 
 void PrintLine(const char* what, double seconds, double used) {
     std::printf("%s %.0f s: %.3f s CPU = %.2f %% of one core\n", what, seconds, used,

@@ -122,14 +122,23 @@ TEST(MessageWindow, WaitMessageReturnsAfterItsTimeoutWithoutMessages) {
     EXPECT_LT(took, std::chrono::seconds(2));
 }
 
+namespace {
+// A window that keeps the wParam of every message it is given, in order.
+struct Recorder {
+    std::vector<WPARAM> got;
+    MessageWindow window{[this](uint32_t, WPARAM wParam, LPARAM) {
+        got.push_back(wParam);
+        return LRESULT{0};
+    }};
+};
+} // namespace
+
 // A message that may wait, posted from another thread, does not wake the window thread: it
 // is handled with whatever wakes that thread next, or when the next message is posted.
 TEST(MessageWindow, UnhurriedMessageWaitsForTheNextWakeOrTheNextPost) {
-    std::vector<WPARAM> got;
-    MessageWindow w([&](uint32_t, WPARAM wParam, LPARAM) {
-        got.push_back(wParam);
-        return 0;
-    });
+    Recorder r;
+    std::vector<WPARAM>& got = r.got;
+    MessageWindow& w = r.window;
     std::thread([&] { w.PostMessageUnhurried(MM_WOM_DONE, 1, 0); }).join();
     QCoreApplication::processEvents(); // looks without waiting: nothing has woken it
     EXPECT_TRUE(got.empty());
@@ -150,11 +159,9 @@ TEST(MessageWindow, UnhurriedMessageWaitsForTheNextWakeOrTheNextPost) {
 }
 
 TEST(MessageWindow, UnhurriedMessageIsHandledBeforeTheWindowThreadSleeps) {
-    std::vector<WPARAM> got;
-    MessageWindow w([&](uint32_t, WPARAM wParam, LPARAM) {
-        got.push_back(wParam);
-        return 0;
-    });
+    Recorder r;
+    std::vector<WPARAM>& got = r.got;
+    MessageWindow& w = r.window;
     std::thread([&] { w.PostMessageUnhurried(MM_WOM_DONE, 1, 0); }).join();
     // The loop is awake for its own timer; the waiting message goes with that wake-up.
     QEventLoop loop;
