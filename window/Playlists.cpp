@@ -92,6 +92,12 @@ void TPlayerForm::AddSongFiles(const QStringList& files) {
             if (!ReleasePlayer()) {
                 break;
             }
+            // A file that is not there (or no file) is passed over like one the player cannot
+            // open; only a failing copy is reported.
+            std::error_code ec;
+            if (!std::filesystem::is_regular_file(path, ec)) {
+                continue;
+            }
             // Songs play from the album folder only: one picked elsewhere is copied in.
             const std::optional<CopiedFile> copy = CopyIntoFolder(path, *folder);
             if (!copy) {
