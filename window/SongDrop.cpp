@@ -186,7 +186,8 @@ void TPlayerForm::ImportAlbumFolders(const QStringList& folders) {
         bool complete = true;
         int done = 0;
         for (const fs::path& song : songs) {
-            const std::optional<CopiedFile> copy = CopyIntoFolder(song, staging.Path());
+            const std::optional<CopiedFile> copy =
+                CopyIntoFolder(song, staging.Path(), platform::FileSync::Deferred);
             if (!copy) {
                 copyFailed = true;
                 complete = false;
@@ -205,7 +206,8 @@ void TPlayerForm::ImportAlbumFolders(const QStringList& folders) {
             }
         }
         if (complete && cover) {
-            const std::optional<CopiedFile> copy = CopyIntoFolder(*cover, staging.Path());
+            const std::optional<CopiedFile> copy =
+                CopyIntoFolder(*cover, staging.Path(), platform::FileSync::Deferred);
             if (copy) {
                 picture = copy->name;
             } else {
@@ -222,6 +224,11 @@ void TPlayerForm::ImportAlbumFolders(const QStringList& folders) {
         // the new ones join them under free names.
         std::error_code ec;
         std::vector<std::string> finalNames;
+        // The copies reach the disk together, before any of them shows under an album.
+        if (!platform::SyncFileSystem(staging.Path())) {
+            copyFailed = true;
+            continue;
+        }
         if (!fs::exists(*albumFolder, ec)) {
             fs::rename(staging.Path(), *albumFolder, ec);
             if (ec) {

@@ -185,7 +185,8 @@ bool SameBytes(const fs::path& a, const fs::path& b) {
     }
 }
 
-std::optional<CopiedFile> CopyIntoFolder(const fs::path& file, const fs::path& folder) {
+std::optional<CopiedFile> CopyIntoFolder(const fs::path& file, const fs::path& folder,
+                                         platform::FileSync sync) {
     const FileHandle in(OpenRegular(file));
     if (in.Get() < 0) {
         return std::nullopt;
@@ -211,7 +212,7 @@ std::optional<CopiedFile> CopyIntoFolder(const fs::path& file, const fs::path& f
         if (::lseek(in.Get(), 0, SEEK_SET) != 0) {
             return std::nullopt;
         }
-        platform::AtomicFileWriter writer(folder / target);
+        platform::AtomicFileWriter writer(folder / target, sync);
         writer.WriteFrom(in.Get());
         if (!writer.IsOk()) {
             return std::nullopt;

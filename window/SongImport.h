@@ -4,6 +4,8 @@
 // are songs, their order, and which picture is the cover.
 #pragma once
 
+#include "platform/AtomicFile.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -39,9 +41,10 @@ struct CopiedFile {
 //  - a file of the same name (any letter case) and the same bytes already there is used;
 //  - otherwise the file is copied under FreeFileName, appearing under that name only whole.
 // Nothing when `file` is no regular file or the copy fails (disk full, no rights); nothing
-// of the copy is then left behind.
+// of the copy is then left behind. With FileSync::Deferred the caller flushes the copies.
 std::optional<CopiedFile> CopyIntoFolder(const std::filesystem::path& file,
-                                         const std::filesystem::path& folder);
+                                         const std::filesystem::path& folder,
+                                         platform::FileSync sync = platform::FileSync::EachFile);
 
 // The song files directly in `folder` (subfolders are not entered), in NaturalLess order of
 // their names.
