@@ -1,18 +1,15 @@
 // Picture files by their contents, not by their names: a cover saved as "cover.bmp" that is
-// really a JPEG still shows.
+// really a JPEG still shows, and a file of another kind that the toolkit happens to read (GIF,
+// SVG ...) is no picture of this program's.
 #include "window/PictureFile.h"
 
 #include <QImageReader>
 
 QImage ReadPicture(const QString& path) {
-    QImage picture;
-    if (picture.load(path, "BMP") && !picture.isNull()) {
-        return picture;
-    }
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     const QByteArray format = reader.format().toLower();
-    if (format != "jpeg" && format != "png") {
+    if (format != "bmp" && format != "jpeg" && format != "png") {
         return {};
     }
     // A huge picture would hold the window up and fill memory for a 201 by 153 preview.

@@ -5,6 +5,6 @@
 #include <QImage>
 #include <QString>
 
-// The picture in the file, or a null image when it is missing or none of these formats. A
-// file that reads as a bitmap is taken as one, whatever else it might be.
+// The picture in the file, known by its contents, or a null image when the file is missing,
+// damaged or none of these formats.
 QImage ReadPicture(const QString& path);

@@ -6,6 +6,7 @@
 #include "engine/OggPlayer.h"
 #include "tests/decoders/DecoderTestSupport.h"
 #include "tests/support/PumpUntil.h"
+#include "window/PictureFile.h"
 
 #include <QDropEvent>
 #include <QImage>
@@ -295,4 +296,54 @@ TEST_F(SongImportForm, CancelHalfWayLeavesNoAlbumAndNoFolder) {
     EXPECT_TRUE(NoStagingLeft());
     EXPECT_EQ(Messages(), 0);
     EXPECT_EQ(Names(folder).size(), 13u);
+}
+
+TEST(ReadPicture, ReadsBitmapsJpegAndPngByTheirContentsAndNothingElse) {
+    const fs::path dir = fs::path(TAVRO_TEST_TMP) / "ReadPicture";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    QImage red(20, 10, QImage::Format_RGB32);
+    red.fill(QColor(220, 20, 20));
+    ASSERT_TRUE(red.save(Text(dir / "a.bmp"), "BMP"));
+    ASSERT_TRUE(red.save(Text(dir / "b.jpg"), "JPEG"));
+    ASSERT_TRUE(red.save(Text(dir / "c.PNG"), "PNG"));
+    ASSERT_TRUE(red.save(Text(dir / "png-named.bmp"), "PNG")); // a cover saved under a bmp name
+    // A GIF, which the toolkit reads but the window does not take.
+    const unsigned char gif[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80,
+                                 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x21, 0xF9, 0x04,
+                                 0x01, 0x00, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x01,
+                                 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3B};
+    std::ofstream(dir / "d.gif", std::ios::binary)
+        .write(reinterpret_cast<const char*>(gif), sizeof gif);
+    ASSERT_FALSE(QImage(Text(dir / "d.gif")).isNull());
+    std::ofstream(dir / "text.png") << "not a picture";
+    for (const char* name : {"a.bmp", "b.jpg", "c.PNG", "png-named.bmp"}) {
+        const QImage read = ReadPicture(Text(dir / name));
+        ASSERT_EQ(read.size(), QSize(20, 10)) << name;
+        EXPECT_GT(read.pixelColor(10, 5).red(), 180) << name;
+        EXPECT_LT(read.pixelColor(10, 5).green(), 60) << name;
+    }
+    for (const char* name : {"text.png", "d.gif", "missing.jpg"}) {
+        EXPECT_TRUE(ReadPicture(Text(dir / name)).isNull()) << name;
+    }
+}
+
+TEST_F(SongImportForm, TopAndBackgroundPicturesMayBePngAndJpeg) {
+    QImage top(60, 20, QImage::Format_RGB32);
+    top.fill(QColor(20, 200, 30));
+    ASSERT_TRUE(top.save(Text(Dir() / "Top.png"), "PNG"));
+    QImage back(16, 16, QImage::Format_RGB32);
+    back.fill(QColor(30, 40, 210));
+    ASSERT_TRUE(back.save(Text(Dir() / "Back.jpg"), "JPEG"));
+    WriteFile("TAVRO.INI",
+              "[Top picture]\r\nPath=Top.png\r\n[Background picture]\r\nPath=Back.jpg\r\n");
+    StartWith("");
+    const QImage shown = form->PlayerImage->Picture().toImage();
+    ASSERT_FALSE(shown.isNull());
+    EXPECT_GT(shown.pixelColor(shown.width() / 2, shown.height() / 2).green(), 150);
+    // The background is tiled where the player panel leaves the window free.
+    const QImage window = form->grab().toImage();
+    const QColor corner = window.pixelColor(1, window.height() - 2);
+    EXPECT_GT(corner.blue(), 150);
+    EXPECT_LT(corner.red(), 80);
 }
