@@ -347,3 +347,22 @@ TEST_F(SongImportForm, TopAndBackgroundPicturesMayBePngAndJpeg) {
     EXPECT_GT(corner.blue(), 150);
     EXPECT_LT(corner.red(), 80);
 }
+
+// A folder left behind by a deleted album keeps its files; the imported songs join them, a
+// different file of the same name under a free name, the same bytes used as they are.
+TEST_F(SongImportForm, AnAlbumFolderLeftOnDiskKeepsItsFilesWhenTheFolderComesIn) {
+    StartWith("Rock\r\n\r\n\r\n");
+    const fs::path folder = MakeAlbumFolder("Live 1999");
+    WriteFile("Live 1999/1 Song.ogg", "an older file of the user's");
+    fs::copy_file(folder / "2 Song.mp3", Dir() / "Live 1999" / "2 Song.mp3");
+    ASSERT_TRUE(DropOnAlbums({folder}));
+    ASSERT_TRUE(PumpUntil([&] { return form->AlbumView->topLevelItemCount() == 2; }));
+    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 12);
+    EXPECT_EQ(RowTexts(form->PlayListView, 0),
+              QStringList({"1 Song (2)", "00:01", "1", "1 Song (2).ogg"}));
+    EXPECT_EQ(RowTexts(form->PlayListView, 1), QStringList({"2 Song", "00:01", "1", "2 Song.mp3"}));
+    EXPECT_EQ(ReadFile("Live 1999/1 Song.ogg"), "an older file of the user's");
+    EXPECT_EQ(Names(Dir() / "Live 1999").size(), 14u);
+    EXPECT_TRUE(NoStagingLeft());
+    EXPECT_TRUE(PlayRow(0) == testsupport::ReferenceOgg(folder / "1 Song.ogg"));
+}
