@@ -290,7 +290,8 @@ public:
     // --- SongDrop.cpp -----------------------------------------------------------------
     // Ogg Vorbis files dropped on the song list are added with AddSongFiles once the drop
     // is taken; other files are passed over, and nothing is taken without a selected album.
-    // Folders dropped on the album list become albums (ImportAlbumFolders).
+    // Folders dropped on the album list become albums (ImportAlbumFolders); the staging
+    // folders of imports a crash broke off are removed.
     void SetUpSongDrop();
     // Each folder becomes an album named after it, holding copies of its songs in natural
     // order and its cover picture; a name taken already gets the duplicate message and the

@@ -113,7 +113,7 @@ void AcceptDrops(QTreeWidget* view, TDropFilter* filter) {
 class TStagingFolder {
 public:
     explicit TStagingFolder(const std::string& programDir) {
-        std::string pattern = programDir + ".import-XXXXXX";
+        std::string pattern = ImportStagingPattern(programDir);
         if (::mkdtemp(pattern.data()) != nullptr) {
             m_path = pattern;
         }
@@ -136,6 +136,8 @@ private:
 } // namespace
 
 void TPlayerForm::SetUpSongDrop() {
+    // What an import broken off by a crash gathered never became an album.
+    RemoveImportLeftovers(m_programDir);
     // Nothing goes into the song list without a selected album: the rows would be lost with
     // the next album shown.
     AcceptDrops(PlayListView, new TDropFilter(

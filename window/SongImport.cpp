@@ -118,6 +118,8 @@ std::string LowerText(std::string_view text) {
     return lower;
 }
 
+constexpr std::string_view kStagingPrefix = ".import-";
+
 } // namespace
 
 bool IsSongFile(std::string_view path) {
@@ -261,4 +263,23 @@ std::optional<fs::path> FindCoverPicture(const fs::path& folder) {
         }
     }
     return std::nullopt;
+}
+
+std::string ImportStagingPattern(const std::string& programDir) {
+    return programDir + std::string(kStagingPrefix) + "XXXXXX";
+}
+
+void RemoveImportLeftovers(const fs::path& programDir) {
+    std::error_code ec;
+    std::vector<fs::path> leftovers;
+    for (fs::directory_iterator it(programDir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() == kStagingPrefix.size() + 6 && name.starts_with(kStagingPrefix) &&
+            it->symlink_status(ec).type() == fs::file_type::directory) {
+            leftovers.push_back(it->path());
+        }
+    }
+    for (const fs::path& leftover : leftovers) {
+        fs::remove_all(leftover, ec);
+    }
 }

@@ -53,3 +53,11 @@ std::vector<std::filesystem::path> FolderSongs(const std::filesystem::path& fold
 // The folder's cover picture: a file named "cover", "folder" or "front" (preferred in that
 // order) with a picture extension, names in any letter case; nothing when there is none.
 std::optional<std::filesystem::path> FindCoverPicture(const std::filesystem::path& folder);
+
+// Where a folder import gathers its copies before they become the album folder: a folder
+// `programDir` + ".import-" + six characters (a mkdtemp pattern).
+std::string ImportStagingPattern(const std::string& programDir);
+
+// Removes the staging folders that imports broken off by a crash left in `programDir`; nothing
+// else is touched (a file or link of such a name stays).
+void RemoveImportLeftovers(const std::filesystem::path& programDir);

@@ -366,3 +366,9 @@ TEST_F(SongImportForm, AnAlbumFolderLeftOnDiskKeepsItsFilesWhenTheFolderComesIn)
     EXPECT_TRUE(NoStagingLeft());
     EXPECT_TRUE(PlayRow(0) == testsupport::ReferenceOgg(folder / "1 Song.ogg"));
 }
+
+TEST_F(SongImportForm, TheNextStartRemovesWhatABrokenOffImportLeft) {
+    WriteFile(".import-Zx81Qa/1 Song.ogg", "copied before a crash");
+    StartWith("Rock\r\n\r\n\r\n");
+    EXPECT_TRUE(NoStagingLeft());
+}

@@ -169,3 +169,20 @@ TEST(SongImport, AFolderGivesItsSongsInNaturalOrderAndItsCoverPicture) {
     EXPECT_EQ(FindCoverPicture(dir)->filename(), "COVER.jpeg");
     EXPECT_FALSE(FindCoverPicture(dir / "missing"));
 }
+
+TEST(SongImport, LeftoversOfABrokenOffImportAreRemovedAndNothingElse) {
+    const fs::path dir = Scratch("Leftovers");
+    const std::string pattern = ImportStagingPattern(dir.string() + "/");
+    EXPECT_EQ(pattern, dir.string() + "/.import-XXXXXX");
+    Write(dir / ".import-a1B2c3" / "1 Song.ogg", "half an album");
+    Write(dir / ".import-short" / "kept", "x");           // not the pattern's length
+    Write(dir / ".import-file01", "a file of that name"); // not a folder
+    Write(dir / "Album" / "Song.ogg", "x");
+    Write(dir / "outside" / "keep.ogg", "x");
+    fs::create_directory_symlink(dir / "outside", dir / ".import-link01");
+    RemoveImportLeftovers(dir);
+    EXPECT_EQ(Names(dir), (std::vector<std::string>{".import-file01", ".import-link01",
+                                                    ".import-short", "Album", "outside"}));
+    EXPECT_TRUE(fs::exists(dir / "outside" / "keep.ogg"));
+    RemoveImportLeftovers(dir / "missing"); // no program directory: nothing happens
+}
