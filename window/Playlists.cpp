@@ -91,7 +91,8 @@ void TPlayerForm::AddSongFiles(const QStringList& files) {
             if (!ReleasePlayer()) {
                 break;
             }
-            if (!m_player->Open(path)) {
+            // A pipe or device named like a song would hold up the player's open for good.
+            if (!platform::IsReadableRegularFile(path) || !m_player->Open(path)) {
                 continue; // not a song the player can play: passed over in silence
             }
             const uint32_t duration = m_player->StreamInfo().Duration;

@@ -218,7 +218,7 @@ TEST_F(Playlists, SongsAddedAfterAPlaylistGoToTheAlbumsOwnList) {
                              "C.ogg,D,00:01,1,D.ogg");
 }
 
-TEST_F(Playlists, APipeOrDeviceInPlaceOfAPlaylistIsAnEmptyOne) {
+TEST_F(Playlists, APipeOrDeviceInPlaceOfAPlaylistOrSongIsMissing) {
     StartWithAlbum("A,00:01,1,A.ogg");
     fs::create_directories(Dir() / "elsewhere");
     ASSERT_EQ(::mkfifo((Dir() / "elsewhere" / "pipe.pli").c_str(), 0600), 0);
@@ -228,6 +228,14 @@ TEST_F(Playlists, APipeOrDeviceInPlaceOfAPlaylistIsAnEmptyOne) {
         EXPECT_EQ(form->PlayListView->topLevelItemCount(), 0) << name;
     }
     EXPECT_EQ(StoredSongs(), "A,00:01,1,A.ogg");
+    // Songs of such names are passed over like any file the player cannot open.
+    form->ShowAlbum(0);
+    ASSERT_EQ(::mkfifo((Dir() / "elsewhere" / "pipe.ogg").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", Dir() / "elsewhere" / "zero.ogg");
+    Add(QStringList{Text(Dir() / "elsewhere" / "pipe.ogg"),
+                    Text(Dir() / "elsewhere" / "zero.ogg")});
+    EXPECT_EQ(StoredSongs(), "A,00:01,1,A.ogg");
+    EXPECT_EQ(form->PlayListView->topLevelItemCount(), 1);
 }
 
 TEST_F(Playlists, OpeningASongFillsTheDetails) {
