@@ -10,8 +10,8 @@
 #include "controls/Banner.h"
 #include "controls/GradProgress.h"
 #include "engine/OggPlayer.h"
-#include "tests/support/PumpUntil.h"
 #include "tests/decoders/DecoderTestSupport.h"
+#include "tests/support/PumpUntil.h"
 
 #include <QScrollBar>
 #include <QTextEdit>
