@@ -1,6 +1,7 @@
 // Temporary file, write, fsync, rename (or link), fsync of the directory.
 #include "platform/AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -145,6 +146,29 @@ bool SyncFileSystem(const std::filesystem::path& path) {
     const bool ok = ::syncfs(fd) == 0;
     ::close(fd);
     return ok;
+}
+
+int RemoveLeftovers(const std::filesystem::path& file) {
+    // Only the names mkstemp makes from our template, so no file of the user's goes.
+    const std::string prefix = "." + file.filename().string() + ".";
+    const auto isTempChar = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    };
+    int removed = 0;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(DirectoryOf(file), ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0 ||
+            !std::all_of(name.begin() + static_cast<long>(prefix.size()), name.end(), isTempChar)) {
+            continue;
+        }
+        std::error_code status;
+        if (entry.is_regular_file(status) && !entry.is_symlink(status) &&
+            std::filesystem::remove(entry.path(), status)) {
+            ++removed;
+        }
+    }
+    return removed;
 }
 
 bool ReplaceFileAtomically(const std::filesystem::path& file, std::string_view contents) {

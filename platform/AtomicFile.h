@@ -56,4 +56,9 @@ bool SyncFileSystem(const std::filesystem::path& path);
 // was, byte for byte, and no temporary file is left.
 bool ReplaceFileAtomically(const std::filesystem::path& file, std::string_view contents);
 
+// Removes the temporary files a writer for `file` left when the program was killed or ran
+// into a file-size limit before it could clean up: "." + file name + "." + six characters.
+// Returns how many were removed.
+int RemoveLeftovers(const std::filesystem::path& file);
+
 } // namespace platform

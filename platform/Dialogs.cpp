@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProgressDialog>
 
@@ -76,6 +77,8 @@ QString QtFilterFromDesigned(const QString& designed) {
 MsgResult QtDialogs::MessageBox(QWidget* parent, const QString& text, const QString& title,
                                 MsgIcon icon, MsgButtons buttons) {
     QMessageBox box(parent);
+    // Texts come from language scripts and the library: never markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     box.setWindowTitle(title);
     switch (icon) {
@@ -105,11 +108,20 @@ MsgResult QtDialogs::MessageBox(QWidget* parent, const QString& text, const QStr
 
 std::optional<QString> QtDialogs::InputBox(QWidget* parent, const QString& title,
                                            const QString& prompt, const QString& value) {
-    bool ok = false;
-    QString text = QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, value, &ok);
-    if (!ok) {
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextEchoMode(QLineEdit::Normal);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(value);
+    // The prompt comes from a language script: plain text, never markup.
+    for (QLabel* label : dialog.findChildren<QLabel*>()) {
+        label->setTextFormat(Qt::PlainText);
+    }
+    if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }
+    QString text = dialog.textValue();
     return text;
 }
 

@@ -4,6 +4,8 @@
 #include "platform/AtomicFile.h"
 #include "platform/ProgramDir.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,6 +38,24 @@ bool DeleteFile(const std::filesystem::path& file) {
         return false;
     }
     return std::filesystem::remove(file, ec) && !ec;
+}
+
+bool RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+    // A folder path may end in a separator; the names are what is renamed.
+    const std::filesystem::path source = from.has_filename() ? from : from.parent_path();
+    const std::filesystem::path target = to.has_filename() ? to : to.parent_path();
+    if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    // A file system without the flag: look first, then rename.
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) == 0 || errno != ENOENT) {
+        return false;
+    }
+    return ::rename(source.c_str(), target.c_str()) == 0;
 }
 
 } // namespace platform

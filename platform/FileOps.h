@@ -13,4 +13,8 @@ bool CopyFileNoOverwrite(const std::filesystem::path& from, const std::filesyste
 // Removes the file; false when it could not be removed (or was no file).
 bool DeleteFile(const std::filesystem::path& file);
 
+// Renames `from` to `to` (files or directories) unless something of the name `to` exists; the
+// check and the rename are one step where the file system offers it. False on any failure.
+bool RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
+
 } // namespace platform

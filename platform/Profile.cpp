@@ -3,11 +3,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/ProgramDir.h"
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/RegularFile.h"
 
 namespace platform {
 
@@ -82,30 +78,6 @@ std::string_view SingleLine(std::string_view text) {
     return end == std::string_view::npos ? text : text.substr(0, end);
 }
 
-// The whole file; false when it cannot be opened or read (a directory, no rights).
-bool ReadFileBytes(const std::filesystem::path& file, std::string& text) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    text.clear();
-    char buffer[16384];
-    bool ok = true;
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        text.append(buffer, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return ok;
-}
-
 } // namespace
 
 std::optional<int32_t> ParseProfileInteger(std::string_view text) {
@@ -165,11 +137,8 @@ std::optional<int32_t> ParseProfileInteger(std::string_view text) {
 }
 
 ProfileFile ProfileFile::Load(const std::filesystem::path& file) {
-    std::string text;
-    if (!ReadFileBytes(file, text)) {
-        return {};
-    }
-    return Parse(text);
+    const std::optional<std::string> text = ReadRegularFile(file, kProfileReadLimit);
+    return text ? Parse(*text) : ProfileFile();
 }
 
 std::optional<ProfileFile> ProfileFile::LoadForUpdate(const std::filesystem::path& file) {
@@ -177,11 +146,12 @@ std::optional<ProfileFile> ProfileFile::LoadForUpdate(const std::filesystem::pat
     if (!std::filesystem::exists(file, ec) && !ec) {
         return ProfileFile();
     }
-    std::string text;
-    if (!ReadFileBytes(file, text)) {
+    // A pipe, a device or an oversized file of that name is left as it is.
+    const std::optional<std::string> text = ReadRegularFile(file, kProfileReadLimit);
+    if (!text) {
         return std::nullopt;
     }
-    return Parse(text);
+    return Parse(*text);
 }
 
 ProfileFile ProfileFile::Parse(std::string_view text) {

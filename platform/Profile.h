@@ -34,7 +34,8 @@ class ProfileFile {
 public:
     ProfileFile() = default;
 
-    // The file's contents; a missing or unreadable file gives an empty profile.
+    // The file's contents; a missing or unreadable file gives an empty profile, and so does
+    // one that is no regular file or is larger than kProfileReadLimit.
     static ProfileFile Load(const std::filesystem::path& file);
     static ProfileFile Parse(std::string_view text);
     // For a read-modify-write: like Load, but nothing when the file exists and cannot be

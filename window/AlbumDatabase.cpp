@@ -12,6 +12,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
 #include "platform/ProgramDir.h"
+#include "platform/RegularFile.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -23,45 +24,17 @@
 #include <QTreeWidget>
 
 #include <filesystem>
-#include <fstream>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-QString FromFile(std::string_view text) {
+QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-void AppendUtf8Line(std::string& file, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    AppendAlbumLine(file, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-}
-
-// The whole file, or nothing when it cannot be read. Only regular files are opened: a pipe
-// or device of that name would block the start or never end.
-std::optional<std::string> ReadWholeFile(const fs::path& file) {
-    std::error_code ec;
-    if (!fs::is_regular_file(file, ec)) {
-        return std::nullopt;
-    }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    // Read in one piece at the size the file has now, then whatever it has grown by since.
-    const uintmax_t size = fs::file_size(file, ec);
-    std::string text(ec ? 0 : static_cast<size_t>(size), '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<size_t>(in.gcount()));
-    char block[1 << 16];
-    while (in && (in.read(block, sizeof block) || in.gcount() > 0)) {
-        text.append(block, static_cast<size_t>(in.gcount()));
-    }
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return text;
+QByteArray ToBytes(std::string_view text) {
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 } // namespace
@@ -94,22 +67,44 @@ std::string TPlayerForm::DatabasePath() const {
     return platform::ResolveNoCase(m_programDir, "Database.DAT").string();
 }
 
-std::optional<std::string> TPlayerForm::AlbumFolder(const QString& albumName) const {
-    const std::string album = albumName.toStdString();
-    if (!IsPlainFileName(album)) {
+std::optional<std::string> TPlayerForm::AlbumFolder(const std::string& albumName) const {
+    if (!IsPlainFileName(albumName)) {
         return std::nullopt;
     }
-    return m_programDir + album + "/";
+    return m_programDir + albumName + "/";
+}
+
+std::optional<std::string> TPlayerForm::AlbumFolder(const QString& albumName) const {
+    return AlbumFolder(albumName.toStdString());
+}
+
+std::optional<std::string> TPlayerForm::AlbumFilePath(const std::string& albumName,
+                                                      const std::string& name) const {
+    const std::optional<std::string> folder = AlbumFolder(albumName);
+    if (!folder || !IsPlainFileName(name)) {
+        return std::nullopt;
+    }
+    return *folder + name;
 }
 
 std::optional<std::string> TPlayerForm::AlbumFilePath(const QString& albumName,
                                                       const QString& name) const {
-    const std::optional<std::string> folder = AlbumFolder(albumName);
-    const std::string file = name.toStdString();
-    if (!folder || !IsPlainFileName(file)) {
-        return std::nullopt;
-    }
-    return *folder + file;
+    return AlbumFilePath(albumName.toStdString(), name.toStdString());
+}
+
+void TPlayerForm::SetRowBytes(QTreeWidgetItem* row, int column, std::string_view bytes) {
+    const std::string shown = DisplayText(bytes);
+    row->setText(column, FromUtf8(shown));
+    // Only bytes that differ from what is shown need remembering.
+    row->setData(column, kBytesRole, shown == bytes ? QVariant() : QVariant(ToBytes(bytes)));
+}
+
+std::string TPlayerForm::RowBytes(const QTreeWidgetItem* row, int column) {
+    const QByteArray shown = row->text(column).toUtf8();
+    const QByteArray remembered = row->data(column, kBytesRole).toByteArray();
+    return StoredBytes(
+        std::string_view(shown.constData(), static_cast<size_t>(shown.size())),
+        std::string_view(remembered.constData(), static_cast<size_t>(remembered.size())));
 }
 
 QTreeWidgetItem* TPlayerForm::SelectedAlbum() const {
@@ -150,6 +145,10 @@ QTreeWidgetItem* TPlayerForm::NewSongItem(const QString& name, const QString& du
     row->setText(kDurationColumn, duration);
     row->setText(kDurationNumberColumn, durationNumber);
     row->setText(kFileNameColumn, fileName);
+    return DecorateSongItem(row);
+}
+
+QTreeWidgetItem* TPlayerForm::DecorateSongItem(QTreeWidgetItem* row) const {
     if (!IList.isEmpty()) {
         row->setIcon(kSongNameColumn, QIcon(IList.first()));
     }
@@ -166,6 +165,9 @@ QTreeWidgetItem* TPlayerForm::AddSongRow(const QString& name, const QString& dur
 void TPlayerForm::LoadDatabase() {
     const fs::path path = DatabasePath();
     std::error_code ec;
+    // Leftovers of a save that was killed, or stopped by a file-size limit, before it could
+    // clean up; the library itself was never touched by it.
+    platform::RemoveLeftovers(path);
     if (!fs::exists(path, ec) || fs::is_directory(path, ec)) {
         m_services.dialogs->MessageBox(
             this,
@@ -174,10 +176,11 @@ void TPlayerForm::LoadDatabase() {
             QApplication::applicationName(), platform::MsgIcon::None, platform::MsgButtons::Ok);
         return;
     }
-    const std::optional<std::string> text = ReadWholeFile(path);
+    const std::optional<std::string> text =
+        platform::ReadRegularFile(path, platform::kLibraryReadLimit);
     if (!text) {
-        // There, but not readable: the library stays empty, and the close must not replace
-        // the file it never saw with that empty library.
+        // There, but not readable (no regular file, no rights, larger than any library): the
+        // library stays empty, and the close must not replace the file it never saw.
         m_databaseUnread = true;
         return;
     }
@@ -187,8 +190,11 @@ void TPlayerForm::LoadDatabase() {
     rows.reserve(static_cast<qsizetype>(albums.size()));
     for (const AlbumRecord& album : albums) {
         // In column order: name, songs, picture.
-        rows.push_back(new QTreeWidgetItem(
-            QStringList{FromFile(album.Name), FromFile(album.Songs), FromFile(album.PicPath)}));
+        auto* row = new QTreeWidgetItem;
+        SetRowBytes(row, kAlbumNameColumn, album.Name);
+        SetRowBytes(row, kAlbumSongsColumn, album.Songs);
+        SetRowBytes(row, kAlbumPicPathColumn, album.PicPath);
+        rows.push_back(row);
     }
     AlbumView->addTopLevelItems(rows);
     if (rows.isEmpty()) {
@@ -208,9 +214,9 @@ void TPlayerForm::SaveDatabase() {
     const int count = AlbumView->topLevelItemCount();
     for (int i = 0; i < count; ++i) {
         const QTreeWidgetItem* album = AlbumView->topLevelItem(i);
-        AppendUtf8Line(file, album->text(kAlbumNameColumn));
-        AppendUtf8Line(file, album->text(kAlbumSongsColumn));
-        AppendUtf8Line(file, album->text(kAlbumPicPathColumn));
+        AppendAlbumLine(file, RowBytes(album, kAlbumNameColumn));
+        AppendAlbumLine(file, RowBytes(album, kAlbumSongsColumn));
+        AppendAlbumLine(file, RowBytes(album, kAlbumPicPathColumn));
     }
     // A crash, a power cut or a full disk while writing leaves the old library whole; a
     // failed save is passed over in silence.
@@ -226,24 +232,26 @@ void TPlayerForm::ShowAlbum(int albumIndex) {
 
 void TPlayerForm::ShowAlbum() {
     const QTreeWidgetItem* album = SelectedAlbum();
-    const QString songs = album ? album->text(kAlbumSongsColumn) : QString();
-    const QByteArray bytes = songs.toUtf8();
     const std::vector<std::string> fields =
-        ReadCommaGroups(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), 4);
+        ReadCommaGroups(album ? RowBytes(album, kAlbumSongsColumn) : std::string(), 4);
 
+    m_playlistShown = false;
     PlayListView->clear();
     QList<QTreeWidgetItem*> rows;
     for (size_t i = 0; i + 4 <= fields.size(); i += 4) {
-        rows.push_back(NewSongItem(FromFile(fields[i]), FromFile(fields[i + 1]),
-                                   FromFile(fields[i + 2]), FromFile(fields[i + 3])));
+        auto* row = new QTreeWidgetItem;
+        for (int column = kSongNameColumn; column <= kFileNameColumn; ++column) {
+            SetRowBytes(row, column, fields[i + static_cast<size_t>(column)]);
+        }
+        rows.push_back(DecorateSongItem(row));
     }
     PlayListView->addTopLevelItems(rows);
 
     AlbumImage->ClearPicture();
     PreviewImage->ClearPicture();
     if (album != nullptr && !album->text(kAlbumPicPathColumn).isEmpty()) {
-        if (const auto picture =
-                AlbumFilePath(album->text(kAlbumNameColumn), album->text(kAlbumPicPathColumn))) {
+        if (const auto picture = AlbumFilePath(RowBytes(album, kAlbumNameColumn),
+                                               RowBytes(album, kAlbumPicPathColumn))) {
             LoadPicture(AlbumImage, *picture);
             LoadPicture(PreviewImage, *picture);
         }
@@ -265,16 +273,15 @@ std::string TPlayerForm::SongFieldsText(const QTreeWidgetItem* row) {
         if (column > kSongNameColumn) {
             text.push_back(',');
         }
-        const QByteArray field = row->text(column).toUtf8();
-        AppendCommaField(text,
-                         std::string_view(field.constData(), static_cast<size_t>(field.size())));
+        AppendCommaField(text, RowBytes(row, column));
     }
     return text;
 }
 
 void TPlayerForm::StoreSongList() {
     QTreeWidgetItem* album = SelectedAlbum();
-    if (album == nullptr) {
+    // The rows of a playlist are not the album's songs.
+    if (album == nullptr || m_playlistShown) {
         return;
     }
     std::string text;
@@ -285,7 +292,7 @@ void TPlayerForm::StoreSongList() {
         }
         text += SongFieldsText(PlayListView->topLevelItem(i));
     }
-    album->setText(kAlbumSongsColumn, FromFile(text));
+    SetRowBytes(album, kAlbumSongsColumn, text);
 }
 
 void TPlayerForm::FillAlbumCombo() {
@@ -314,7 +321,8 @@ void TPlayerForm::SetSongButtons(bool on) {
     for (QWidget* button :
          {static_cast<QWidget*>(PLDeleteButton), static_cast<QWidget*>(PLUpButton),
           static_cast<QWidget*>(PLDownButton), static_cast<QWidget*>(PLSongChangeButton)}) {
-        button->setEnabled(on);
+        // Edits of a playlist's rows would have nowhere to go.
+        button->setEnabled(on && !m_playlistShown);
     }
 }
 
@@ -322,7 +330,7 @@ bool TPlayerForm::LoadPicture(TImage* image, const std::string& path) {
     if (image == nullptr) {
         return false;
     }
-    const QImage bitmap = ReadPicture(QString::fromStdString(path));
+    const QImage bitmap = ReadPicture(path);
     if (bitmap.isNull()) {
         return false;
     }

@@ -26,3 +26,14 @@ std::vector<AlbumRecord> ReadAlbumFile(std::string_view text);
 void AppendAlbumLine(std::string& file, std::string_view line);
 
 std::string WriteAlbumFile(const std::vector<AlbumRecord>& albums);
+
+// Names keep their bytes. The library is 8-bit text: a file from another machine may hold
+// names in a code page, whose bytes are no UTF-8, and the album folders on disk carry those
+// same bytes. For display, valid UTF-8 sequences are taken as they are and every other byte
+// as its Windows-1252 character (the code page such libraries come from); the result is
+// UTF-8. Distinct byte strings can look alike, so a row remembers the bytes it was made from.
+std::string DisplayText(std::string_view bytes);
+
+// The bytes to write for a text shown as `shown` (UTF-8) that was made from `remembered`:
+// those bytes as long as the text still is what they display, otherwise the new text itself.
+std::string StoredBytes(std::string_view shown, std::string_view remembered);

@@ -24,6 +24,9 @@
 #include <QTimer>
 #include <QWindowStateChangeEvent>
 
+#include <algorithm>
+#include <cstdint>
+
 bool TPlayerForm::IsPlainFileName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
            name.find('\\') == std::string::npos && name.find('\0') == std::string::npos;
@@ -40,7 +43,7 @@ void TPlayerForm::paintEvent(QPaintEvent* event) {
     if (!path) {
         return;
     }
-    const QImage tile = ReadPicture(QString::fromStdString(path->string()));
+    const QImage tile = ReadPicture(path->string());
     if (tile.width() <= 0 || tile.height() <= 0) {
         return; // unreadable: nothing drawn, nothing reported
     }
@@ -61,8 +64,13 @@ void TPlayerForm::resizeEvent(QResizeEvent* event) {
 }
 
 void TPlayerForm::FormResize() {
-    PlayerPanel->move(width() / 2 - PlayerPanel->width() / 2,
-                      height() / 2 - PlayerPanel->height() / 2);
+    // In 64 bits: the sizes come from the window system and the stored settings.
+    const auto centred = [](int outer, int inner) {
+        return static_cast<int>(
+            std::clamp<int64_t>(int64_t{outer} / 2 - int64_t{inner} / 2, INT32_MIN, INT32_MAX));
+    };
+    PlayerPanel->move(centred(width(), PlayerPanel->width()),
+                      centred(height(), PlayerPanel->height()));
 }
 
 void TPlayerForm::TopPicEditChange() {

@@ -113,10 +113,9 @@ private:
 };
 
 // The file-name part of a stored picture name, whichever separator it was written with.
-QString FileNamePart(const QString& name) {
-    const qsizetype slash =
-        std::max(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
-    return name.mid(slash + 1);
+std::string FileNamePart(const std::string& name) {
+    const size_t slash = name.find_last_of("/\\");
+    return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
 } // namespace
@@ -216,8 +215,11 @@ namespace {
 void ExchangeRows(QTreeWidgetItem* a, QTreeWidgetItem* b, int columns) {
     for (int column = 0; column < columns; ++column) {
         const QString text = a->text(column);
+        const QVariant bytes = a->data(column, TPlayerForm::kBytesRole);
         a->setText(column, b->text(column));
+        a->setData(column, TPlayerForm::kBytesRole, b->data(column, TPlayerForm::kBytesRole));
         b->setText(column, text);
+        b->setData(column, TPlayerForm::kBytesRole, bytes);
     }
 }
 
@@ -273,9 +275,23 @@ void TPlayerForm::AlbumRenameButtonClick() {
     if (name.isEmpty() || !NameIsFree(AlbumView, name)) {
         return;
     }
-    if (QTreeWidgetItem* renamed = mark.Row()) {
-        renamed->setText(kAlbumNameColumn, name); // the folder keeps its name
+    QTreeWidgetItem* renamed = mark.Row();
+    if (renamed == nullptr) {
+        return;
     }
+    // The songs and the picture live in the album's folder, found by the album's name: the
+    // folder goes along, or the album keeps its name.
+    if (!RenameAlbumFolder(RowBytes(renamed, kAlbumNameColumn), name.toStdString())) {
+        m_services.dialogs->MessageBox(
+            this,
+            LanguageText(QStringLiteral("Messages"),
+                         QStringLiteral(
+                             "The album's folder cannot be renamed, so the album keeps its name.")),
+            QApplication::applicationName(), platform::MsgIcon::None, platform::MsgButtons::Ok);
+        return;
+    }
+    renamed->setText(kAlbumNameColumn, name);
+    renamed->setData(kAlbumNameColumn, kBytesRole, QVariant());
 }
 
 void TPlayerForm::AlbumDeleteButtonClick() {
@@ -323,13 +339,14 @@ void TPlayerForm::AlbumPicAddButtonClick() {
         return;
     }
     const fs::path from = chosen->first().toStdString();
-    const QString name = QString::fromStdString(from.filename().string());
-    album->setText(kAlbumPicPathColumn, name);
+    const std::string name = from.filename().string();
+    SetRowBytes(album, kAlbumPicPathColumn, name);
     LoadPicture(PreviewImage, from.string());
     // Into the album folder under the same name, never over a file already there, and only
     // when the folder exists (it is never created). The outcome is not reported.
-    const std::optional<std::string> folder = AlbumFolder(album->text(kAlbumNameColumn));
-    const std::optional<std::string> target = AlbumFilePath(album->text(kAlbumNameColumn), name);
+    const std::string albumName = RowBytes(album, kAlbumNameColumn);
+    const std::optional<std::string> folder = AlbumFolder(albumName);
+    const std::optional<std::string> target = AlbumFilePath(albumName, name);
     std::error_code ec;
     if (folder && target && fs::is_directory(*folder, ec)) {
         platform::CopyFileNoOverwrite(from, *target);
@@ -346,8 +363,8 @@ void TPlayerForm::AlbumPicDeleteButtonClick() {
         return;
     }
     PreviewImage->ClearPicture();
-    const QString file = FileNamePart(album->text(kAlbumPicPathColumn));
-    if (const auto path = AlbumFilePath(album->text(kAlbumNameColumn), file)) {
+    const std::string file = FileNamePart(RowBytes(album, kAlbumPicPathColumn));
+    if (const auto path = AlbumFilePath(RowBytes(album, kAlbumNameColumn), file)) {
         platform::DeleteFile(*path); // not reported either way
     }
     album->setText(kAlbumPicPathColumn, QString());
@@ -360,14 +377,15 @@ void TPlayerForm::AlbumViewClick() {
         return;
     }
     const QString name = album->text(kAlbumNameColumn);
-    const QString picture = album->text(kAlbumPicPathColumn);
+    const std::string folderName = RowBytes(album, kAlbumNameColumn);
+    const std::string picture = RowBytes(album, kAlbumPicPathColumn);
     PlayListView->clear();
     ShowAlbum();
     SetAlbumButtons(true);
     AlbumCombo->setCurrentIndex(AlbumCombo->findText(name, Qt::MatchFixedString));
     AlbumNameMemo->setPlainText(name);
-    if (!picture.isEmpty()) {
-        if (const auto path = AlbumFilePath(name, picture)) {
+    if (!picture.empty()) {
+        if (const auto path = AlbumFilePath(folderName, picture)) {
             LoadPicture(PreviewImage, *path);
         }
     }
@@ -399,6 +417,9 @@ void TPlayerForm::AlbumComboClick(int index) {
 
 void TPlayerForm::PLDeleteButtonClick() {
     delete SelectedSong();
+    // The list would hand the selection on to the next row, which the window does not name:
+    // Play would play another song than "Selected Song" shows, and a second delete remove it.
+    SelectRow(PlayListView, nullptr);
     StoreSongList();
 }
 
@@ -441,4 +462,14 @@ void TPlayerForm::PlayListViewClick() {
         SelectedSongEdit->setText(song->text(kSongNameColumn));
         SetPlayButtons(true);
     }
+}
+
+bool TPlayerForm::RenameAlbumFolder(const std::string& from, const std::string& to) {
+    const std::optional<std::string> oldFolder = AlbumFolder(from);
+    std::error_code ec;
+    if (!oldFolder || !fs::is_directory(*oldFolder, ec)) {
+        return true; // no folder to take along
+    }
+    const std::optional<std::string> newFolder = AlbumFolder(to);
+    return newFolder && platform::RenameNoReplace(*oldFolder, *newFolder);
 }

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFontMetricsF>
+#include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -16,6 +17,7 @@
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTranslator>
 
@@ -55,14 +57,47 @@ public:
         }
         const std::string text = platform::GetPrivateProfileString("Dialogs", sourceText, "",
                                                                    m_form->LanguageScriptPath);
-        // A null text tells Qt there is none; an empty one would blank the button.
-        return text.empty() ? QString() : QString::fromStdString(text);
+        // A null text tells Qt there is none; an empty one would blank the button. Some of
+        // the dialogs' labels take markup, so a text that may be markup is not taken either.
+        const QString translated = QString::fromStdString(text);
+        return translated.isEmpty() || Qt::mightBeRichText(translated) ? QString() : translated;
     }
     bool isEmpty() const override { return false; }
 
 private:
     const TPlayerForm* m_form;
 };
+
+// A hint that Qt would take for markup is given as markup that shows it literally.
+QString PlainHint(const QString& hint) {
+    if (!Qt::mightBeRichText(hint)) {
+        return hint;
+    }
+    return QStringLiteral("<p style=\"white-space:pre\">") + hint.toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
+
+// A panel shows its caption centred behind its controls, in a label of its own.
+void SetPanelCaption(QFrame* panel, const QString& caption) {
+    static constexpr const char* kCaptionLabel = "tavroPanelCaption";
+    QLabel* label = nullptr;
+    for (QLabel* child : panel->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+        if (child->property(kCaptionLabel).toBool()) {
+            label = child;
+        }
+    }
+    if (label == nullptr) {
+        label = new QLabel(panel);
+        label->setProperty(kCaptionLabel, true);
+        label->setTextFormat(Qt::PlainText);
+        label->setAlignment(Qt::AlignCenter);
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        label->setGeometry(panel->contentsRect());
+        label->lower();
+        label->show();
+    }
+    label->setText(caption);
+}
 
 } // namespace
 
@@ -93,14 +128,19 @@ void TPlayerForm::ApplyLanguageScript(const std::string& path) {
             } else if (auto* box = qobject_cast<QGroupBox*>(control)) {
                 box->setTitle(caption);
             } else if (auto* label = qobject_cast<QLabel*>(control)) {
+                // Script texts are plain text: markup such as <img src=...> would make the
+                // label load files from anywhere.
+                label->setTextFormat(Qt::PlainText);
                 label->setText(caption);
             } else if (QTabWidget* tabs = TabWidgetOf(control)) {
                 tabs->setTabText(tabs->indexOf(control), caption);
+            } else if (control->metaObject() == &QFrame::staticMetaObject) {
+                SetPanelCaption(static_cast<QFrame*>(control), caption);
             }
         }
         const QString hint = read(name + QLatin1String(".Hint"));
         if (!hint.isEmpty()) {
-            control->setToolTip(hint);
+            control->setToolTip(PlainHint(hint));
         }
         const QString items = read(name + QLatin1String(".Items"));
         if (!items.isEmpty()) {

@@ -3,10 +3,22 @@
 // SVG ...) is no picture of this program's.
 #include "window/PictureFile.h"
 
+#include "platform/RegularFile.h"
+
+#include <QBuffer>
+#include <QFile>
 #include <QImageReader>
 
-QImage ReadPicture(const QString& path) {
-    QImageReader reader(path);
+QImage ReadPicture(const std::string& path) {
+    std::optional<std::string> bytes = platform::ReadRegularFile(path, platform::kPictureReadLimit);
+    if (!bytes) {
+        return {};
+    }
+    QByteArray data = QByteArray::fromStdString(*bytes);
+    bytes.reset();
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
     const QByteArray format = reader.format().toLower();
     if (format != "bmp" && format != "jpeg" && format != "png") {
@@ -15,4 +27,8 @@ QImage ReadPicture(const QString& path) {
     // A huge picture would hold the window up and fill memory for a 201 by 153 preview.
     reader.setAllocationLimit(256);
     return reader.read();
+}
+
+QImage ReadPicture(const QString& path) {
+    return ReadPicture(QFile::encodeName(path).toStdString());
 }

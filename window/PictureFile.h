@@ -5,6 +5,10 @@
 #include <QImage>
 #include <QString>
 
+#include <string>
+
 // The picture in the file, known by its contents, or a null image when the file is missing,
-// damaged or none of these formats.
+// damaged, no regular file (a pipe or device under a picture's name must not hold up the
+// window) or none of these formats. `path` is given as the bytes of its name on disk.
+QImage ReadPicture(const std::string& path);
 QImage ReadPicture(const QString& path);

@@ -29,6 +29,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QTimer;
@@ -232,18 +233,38 @@ public:
     QTreeWidgetItem* AddAlbumRow(const QString& name, const QString& songs, const QString& picPath);
     QTreeWidgetItem* AddSongRow(const QString& name, const QString& duration,
                                 const QString& durationNumber, const QString& fileName);
+    // Gives a song row its picture; returns the row.
+    QTreeWidgetItem* DecorateSongItem(QTreeWidgetItem* row) const;
     // Selects the row (or nothing for null) as the single selection and current row.
     static void SelectRow(QTreeWidget* view, QTreeWidgetItem* row);
     // program directory + album name + "/" + name. Nothing when the album name or `name`
     // is not a plain name (a separator, "." or "..", empty): such an album has no folder,
     // and a name from a file or an input box never leads outside the program directory.
     std::optional<std::string> AlbumFilePath(const QString& albumName, const QString& name) const;
+    // The same for names given as their bytes (RowBytes), as the folders on disk carry them.
+    std::optional<std::string> AlbumFilePath(const std::string& albumName,
+                                             const std::string& name) const;
     // The album folder, when the album name is a plain name.
     std::optional<std::string> AlbumFolder(const QString& albumName) const;
+    std::optional<std::string> AlbumFolder(const std::string& albumName) const;
+    // The texts of library rows keep the bytes they were read as (see DisplayText): a row's
+    // text is shown decoded, and RowBytes gives the original bytes back as long as the text
+    // is unchanged, otherwise the new text in UTF-8.
+    static constexpr int kBytesRole = Qt::UserRole + 20;
+    static void SetRowBytes(QTreeWidgetItem* row, int column, std::string_view bytes);
+    static std::string RowBytes(const QTreeWidgetItem* row, int column);
+    // True while the song list shows a playlist: its rows are not the album's songs, so
+    // nothing stores them into the album and the song edit buttons stay off.
+    bool PlaylistShown() const { return m_playlistShown; }
     std::string DatabasePath() const;
-    // Draws the bitmap file stretched over the whole image control; false (and the image
-    // left as it was) when the file is missing or no bitmap.
+    // Draws the picture file (bitmap, JPEG or PNG) stretched over the whole image control;
+    // false (and the image left as it was) when the file is missing or no such picture.
     bool LoadPicture(TImage* image, const std::string& path);
+
+    // Renames the album folder `from` (bytes as on disk) to `to` when it exists; true when
+    // there is none, false when it cannot be renamed (the new name is no plain name, a
+    // folder or file of that name exists, or the file system refuses).
+    bool RenameAlbumFolder(const std::string& from, const std::string& to);
 
     // --- Playlists.cpp ----------------------------------------------------------------
     void PLLoadButtonClick();
@@ -256,6 +277,10 @@ public:
     void ReadPlaylist(const std::string& path);
     void OpenSelectedSong();
     void ReadSongDetails(const std::string& path);
+    // The file a playlist row names in the album folder: the row's song name as a file name,
+    // or with ".ogg" or ".mp3" added; nothing when there is none.
+    std::optional<std::string> PlaylistSongPath(const std::string& albumName,
+                                                const std::string& songName) const;
     // Set by ReadSongDetails: the last attempt to open the selected song succeeded.
     bool SongOpened = false;
     // The names in `directory` other than "." and "..", each followed by a line break, in
@@ -379,6 +404,7 @@ private:
     bool m_started = false; // the player exists: start-up went past the library check
     bool m_closed = false;
     bool m_databaseUnread = false; // "Database.DAT" exists but could not be read: keep it
+    bool m_playlistShown = false;  // the song list shows a playlist, not the album
     unsigned long m_lastKeyTime = 0;
     int m_lastKey = 0;
     QString m_fontStandIn; // the face shown for the designed one, when that is missing

@@ -10,6 +10,8 @@
 #include "platform/Dialogs.h"
 #include "platform/FileOps.h"
 #include "platform/Profile.h"
+#include "platform/ProgramDir.h"
+#include "platform/RegularFile.h"
 
 #include <QApplication>
 #include <QTreeWidget>
@@ -51,7 +53,7 @@ void TPlayerForm::PLLoadButtonClick() {
     // Songs play from the album folder only, so that is where the dialog starts.
     QString start;
     if (const QTreeWidgetItem* album = SelectedAlbum()) {
-        if (const auto folder = AlbumFolder(album->text(kAlbumNameColumn))) {
+        if (const auto folder = AlbumFolder(RowBytes(album, kAlbumNameColumn))) {
             std::error_code ec;
             if (std::filesystem::is_directory(*folder, ec)) {
                 start = FromUtf8(*folder);
@@ -72,7 +74,7 @@ void TPlayerForm::AddSongFiles(const QStringList& files) {
     // in between, the new song's fields are appended to what was stored last instead of
     // encoding the whole list again, which would make a large add slow down with every song.
     const QTreeWidgetItem* storedAlbum = nullptr;
-    QString stored;
+    std::string stored;
     int storedRows = 0;
     bool copyFailed = false;
     for (const QString& file : files) {
@@ -85,17 +87,22 @@ void TPlayerForm::AddSongFiles(const QStringList& files) {
             // Without an album the row would be lost with the next album shown.
             const QTreeWidgetItem* album = SelectedAlbum();
             const std::optional<std::string> folder =
-                album ? AlbumFolder(album->text(kAlbumNameColumn)) : std::nullopt;
+                album ? AlbumFolder(RowBytes(album, kAlbumNameColumn)) : std::nullopt;
             if (!folder) {
                 continue;
+            }
+            // A song goes into the album, so the album's own list comes back first.
+            if (m_playlistShown) {
+                ShowAlbum();
+                storedAlbum = nullptr;
             }
             if (!ReleasePlayer()) {
                 break;
             }
             // A file that is not there (or no file) is passed over like one the player cannot
-            // open; only a failing copy is reported.
-            std::error_code ec;
-            if (!std::filesystem::is_regular_file(path, ec)) {
+            // open; only a failing copy is reported. A pipe or device named like a song would
+            // hold up the copy for good.
+            if (!platform::IsReadableRegularFile(path)) {
                 continue;
             }
             // Songs play from the album folder only: one picked elsewhere is copied in.
@@ -122,13 +129,13 @@ void TPlayerForm::AddSongFiles(const QStringList& files) {
             QTreeWidgetItem* const shown = SelectedAlbum();
             const int rows = PlayListView->topLevelItemCount();
             if (shown != nullptr && shown == storedAlbum && rows == storedRows + 1 &&
-                shown->text(kAlbumSongsColumn) == stored) {
-                stored += QLatin1Char(',') + FromUtf8(SongFieldsText(row));
-                shown->setText(kAlbumSongsColumn, stored);
+                RowBytes(shown, kAlbumSongsColumn) == stored) {
+                stored += ',' + SongFieldsText(row);
+                SetRowBytes(shown, kAlbumSongsColumn, stored);
             } else {
                 StoreSongList();
                 storedAlbum = shown;
-                stored = shown ? shown->text(kAlbumSongsColumn) : QString();
+                stored = shown ? RowBytes(shown, kAlbumSongsColumn) : std::string();
             }
             storedRows = rows;
         }
@@ -154,14 +161,17 @@ void TPlayerForm::ReadPlaylist(const std::string& path) {
     // The rows hold name and duration only; the album's own list is not changed by showing
     // them.
     PlayListView->clear();
+    m_playlistShown = true;
+    SetSongButtons(false);
     const platform::ProfileFile playlist = platform::ProfileFile::Load(path);
     const int32_t count = std::min(playlist.ReadInteger("Songs", "Count", 0), kMaxPlaylistSongs);
     QList<QTreeWidgetItem*> rows;
     for (int32_t n = 1; n <= count; ++n) {
         const std::string number = std::to_string(n);
-        rows.push_back(NewSongItem(FromUtf8(playlist.ReadString("Songs", "Song " + number, "")),
-                                   FromUtf8(playlist.ReadString("Songs", "Duration " + number, "")),
-                                   QString(), QString()));
+        QTreeWidgetItem* row = NewSongItem(QString(), QString(), QString(), QString());
+        SetRowBytes(row, kSongNameColumn, playlist.ReadString("Songs", "Song " + number, ""));
+        SetRowBytes(row, kDurationColumn, playlist.ReadString("Songs", "Duration " + number, ""));
+        rows.push_back(row);
     }
     PlayListView->addTopLevelItems(rows);
 }
@@ -176,9 +186,12 @@ void TPlayerForm::OpenSelectedSong() {
     // A song whose album or file name leads outside its album folder is not looked for: it
     // fails to open like a missing one.
     const QTreeWidgetItem* album = SelectedAlbum();
-    const std::optional<std::string> path =
-        album ? AlbumFilePath(album->text(kAlbumNameColumn), song->text(kFileNameColumn))
-              : std::nullopt;
+    std::optional<std::string> path;
+    if (album != nullptr) {
+        const std::string folder = RowBytes(album, kAlbumNameColumn);
+        path = m_playlistShown ? PlaylistSongPath(folder, RowBytes(song, kSongNameColumn))
+                               : AlbumFilePath(folder, RowBytes(song, kFileNameColumn));
+    }
     ReadSongDetails(path.value_or(std::string()));
     SetSongButtons(true);
     SetPlayButtons(true);
@@ -187,7 +200,9 @@ void TPlayerForm::OpenSelectedSong() {
 void TPlayerForm::ReadSongDetails(const std::string& path) {
     const bool released = ReleasePlayer();
     SongOpened = false;
-    if (!released || path.empty() || !m_player->Open(path)) {
+    // A pipe or device of that name would hold up the player's open for good.
+    if (!released || path.empty() || !platform::IsReadableRegularFile(path) ||
+        !m_player->Open(path)) {
         m_services.dialogs->MessageBox(this, QStringLiteral("Error : Invalid stream file"),
                                        QStringLiteral("Open Error"), platform::MsgIcon::Error,
                                        platform::MsgButtons::Ok);
@@ -209,6 +224,25 @@ void TPlayerForm::ReadSongDetails(const std::string& path) {
     }
     SongLength = static_cast<int32_t>(info.Duration / 1000);
     SetPlayButtons(true);
+}
+
+std::optional<std::string> TPlayerForm::PlaylistSongPath(const std::string& albumName,
+                                                         const std::string& songName) const {
+    // A playlist row holds a name and a duration only: the song is the album folder's file
+    // of that name, or of that name with a song extension, in any letter case.
+    const std::optional<std::string> folder = AlbumFolder(albumName);
+    if (!folder || !IsPlainFileName(songName)) {
+        return std::nullopt;
+    }
+    for (const char* extension : {"", ".ogg", ".mp3"}) {
+        if (auto found = platform::FindFileNoCase(*folder, songName + extension)) {
+            std::error_code ec;
+            if (std::filesystem::is_regular_file(*found, ec)) {
+                return found->string();
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 std::string TPlayerForm::ListDirectory(const std::string& directory) {

@@ -10,6 +10,7 @@
 #include "controls/GradProgress.h"
 #include "engine/OggPlayer.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
 #include "platform/Profile.h"
 #include "platform/ProgramDir.h"
@@ -39,6 +40,13 @@
 namespace {
 
 constexpr const char* kDesignedCaption = "Kelmora (TAVRO)";
+
+// A stored position beyond what the window system addresses (its coordinates are 16-bit)
+// is taken as that far: sums of it with the window's size then stay in range.
+int32_t ClampedPosition(int32_t position) {
+    constexpr int32_t kFarthest = 32767;
+    return std::clamp(position, -kFarthest, kFarthest);
+}
 
 struct ColorKey {
     const char* key;
@@ -234,9 +242,11 @@ void TPlayerForm::ReadSettings() {
     }
     LanguageCombo->setCurrentIndex(-1);
 
+    // Leftovers of a write that was killed before it could clean up.
+    platform::RemoveLeftovers(SettingsPath());
     const platform::ProfileFile ini = platform::ProfileFile::Load(SettingsPath());
-    move(ini.ReadInteger("Position", "Left", defaultLeft),
-         ini.ReadInteger("Position", "Top", defaultTop));
+    move(ClampedPosition(ini.ReadInteger("Position", "Left", defaultLeft)),
+         ClampedPosition(ini.ReadInteger("Position", "Top", defaultTop)));
 
     const auto shapes = ColorShapes();
     for (size_t i = 0; i < shapes.size(); ++i) {

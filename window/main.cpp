@@ -29,6 +29,9 @@ void RequestClose(int) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Beyond a file-size limit a write is to fail and the old file to stay (the writers check
+    // every write), not the program to die on the signal while it saves at close.
+    std::signal(SIGXFSZ, SIG_IGN);
     platform::PrepareGuiToolkit();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TAVRO"));

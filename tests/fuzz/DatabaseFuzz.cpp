@@ -35,6 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(ReadCommaGroups(albums[i].Songs).size() % 4 == 0);
     }
 
+    // Names keep their bytes: what is shown is UTF-8 (shown again unchanged), and the bytes
+    // come back from it.
+    const std::string shown = DisplayText(text);
+    Check(DisplayText(shown) == shown);
+    Check(StoredBytes(shown, text) == text);
+    Check(shown.size() >= text.size() && shown.size() <= text.size() * 3);
+
     // The whole input as one song list, as an album's line holds it.
     const std::vector<std::string> fields = ReadCommaText(text);
     Check(ReadCommaText(CommaText(fields)) == fields);

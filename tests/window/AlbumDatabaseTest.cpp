@@ -1,5 +1,6 @@
 #include "tests/window/FormFixture.h"
 
+#include <QBuffer>
 #include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
@@ -42,7 +43,11 @@ void SaveBitmap(const fs::path& file, Qt::GlobalColor colour) {
     fs::create_directories(file.parent_path());
     QImage image(8, 8, QImage::Format_RGB32);
     image.fill(colour);
-    ASSERT_TRUE(image.save(QString::fromStdString(file.string()), "BMP"));
+    // Through a buffer: the file's name may hold bytes that are no UTF-8.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "BMP"));
+    std::ofstream(file, std::ios::binary).write(bytes.constData(), bytes.size());
 }
 
 } // namespace
@@ -350,4 +355,72 @@ TEST_F(AlbumDatabase, DamagedFilesLoadWhatTheRulesGive) {
     Close();
     const std::string written = Database();
     EXPECT_EQ(written.rfind("Big\r\n" + longLine + "\r\n\r\n", 0), 0u);
+}
+
+TEST_F(AlbumDatabase, NamesInACodePageKeepTheirBytesAndTheirFolderPlays) {
+    // A library from a Windows machine: 0xE9, 0xFF and 0xFE are no UTF-8.
+    const std::string cafe = "Caf\xE9";
+    const std::string library = cafe + "\r\n" +
+                                "\"Chanson \xFF\",00:01,1,\"Chanson \xFE.ogg\"\r\n" +
+                                "pochette \xE9.bmp\r\n" +
+                                "Caf\xC3\xA9\r\n\r\n\r\n" // looks alike, is another album
+                                "Other\r\n\r\n\r\n";
+    WriteDatabase(library);
+    MakeOgg(cafe, "Chanson \xFE.ogg");
+    SaveBitmap(Dir() / cafe / "pochette \xE9.bmp", Qt::red);
+    ASSERT_TRUE(Start());
+    ASSERT_EQ(form->AlbumView->topLevelItemCount(), 3);
+    EXPECT_EQ(form->AlbumView->topLevelItem(0)->text(0), QString::fromUtf8("Caf\xC3\xA9"));
+    EXPECT_EQ(form->AlbumView->topLevelItem(1)->text(0), QString::fromUtf8("Caf\xC3\xA9"));
+    EXPECT_EQ(form->PlayListView->topLevelItem(0)->text(0), QString::fromUtf8("Chanson \xC3\xBF"));
+    EXPECT_EQ(form->AlbumImage->Picture().toImage().pixelColor(2, 2), QColor(Qt::red));
+    form->OpenSelectedSong();
+    EXPECT_TRUE(form->SongOpened);
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    // Editing another album, and moving rows, leaves the bytes alone.
+    form->show();
+    dialogs.inputAnswers = {QString("Renamed")};
+    TPlayerForm::SelectRow(form->AlbumView, form->AlbumView->topLevelItem(2));
+    form->AlbumRenameButtonClick();
+    form->AlbumDownButtonClick(); // the last one: nothing moves
+    TPlayerForm::SelectRow(form->AlbumView, form->AlbumView->topLevelItem(0));
+    form->AlbumDownButtonClick();
+    form->AlbumUpButtonClick();
+    form->AlbumViewClick();
+    form->PLDownButtonClick(); // stores the song list again
+    Close();
+    EXPECT_EQ(Database(), cafe + "\r\n" + "\"Chanson \xFF\",00:01,1,\"Chanson \xFE.ogg\"\r\n" +
+                              "pochette \xE9.bmp\r\nCaf\xC3\xA9\r\n\r\n\r\nRenamed\r\n\r\n\r\n");
+}
+
+TEST_F(AlbumDatabase, PipesInPlaceOfPicturesAndSongsAreMissingFiles) {
+    WriteDatabase("Album\r\nSong,00:01,1,song.ogg\r\ncover.bmp\r\n");
+    fs::create_directories(Dir() / "Album");
+    // Without a writer, opening any of these the ordinary way never returns.
+    ASSERT_EQ(::mkfifo((Dir() / "Album" / "cover.bmp").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((Dir() / "Album" / "song.ogg").c_str(), 0600), 0);
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(form->AlbumImage->Picture().isNull());
+    form->OpenSelectedSong();
+    EXPECT_FALSE(form->SongOpened);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, "Error : Invalid stream file");
+    // An endless device behind the picture's name is no picture either.
+    fs::remove(Dir() / "Album" / "cover.bmp");
+    fs::create_symlink("/dev/zero", Dir() / "Album" / "cover.bmp");
+    form->ShowAlbum(0);
+    EXPECT_TRUE(form->AlbumImage->Picture().isNull());
+}
+
+TEST_F(AlbumDatabase, LeftoversOfAnInterruptedSaveAreGoneAfterTheNextStart) {
+    WriteDatabase(kExample);
+    WriteFile(".Database.DAT.k3Xa9Q", std::string(4096, 'x'));
+    WriteFile(".TAVRO.INI.Zz0aB1", "[Position]\r\n");
+    WriteFile(".Database.DAT.notes", "the user's own");
+    ASSERT_TRUE(Start());
+    EXPECT_FALSE(fs::exists(Dir() / ".Database.DAT.k3Xa9Q"));
+    EXPECT_FALSE(fs::exists(Dir() / ".TAVRO.INI.Zz0aB1"));
+    EXPECT_TRUE(fs::exists(Dir() / ".Database.DAT.notes"));
+    EXPECT_EQ(form->AlbumView->topLevelItemCount(), 1);
 }

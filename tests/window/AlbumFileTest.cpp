@@ -120,3 +120,28 @@ TEST(SongFiles, DurationsShowAllTheirMinutes) {
         EXPECT_EQ(DurationNumberText(c.ms), c.number) << c.ms;
     }
 }
+
+TEST(NameBytes, ValidUtf8IsShownAsItIsAndOtherBytesAsTheirCodePageCharacters) {
+    EXPECT_EQ(DisplayText("Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5"),
+              "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5");
+    EXPECT_EQ(DisplayText("Caf\xE9"), "Caf\xC3\xA9");
+    EXPECT_EQ(DisplayText("\xFF\xFE"), "\xC3\xBF\xC3\xBE");
+    EXPECT_EQ(DisplayText("\x80\x81\x9F"), "\xE2\x82\xAC\xC2\x81\xC5\xB8");
+    // Broken, overlong and surrogate sequences are no UTF-8: byte by byte.
+    EXPECT_EQ(DisplayText("\xC3"), "\xC3\x83");
+    EXPECT_EQ(DisplayText("\xC0\xAF"), "\xC3\x80\xC2\xAF");
+    EXPECT_EQ(DisplayText("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xE2\x82\xAC");
+    EXPECT_EQ(DisplayText("\xF4\x90\x80\x80").substr(0, 3), "\xC3\xB4\xC2");
+}
+
+TEST(NameBytes, TheRememberedBytesComeBackWhileTheTextIsUnchanged) {
+    for (const std::string bytes :
+         {"Caf\xE9", "\xFF\xFE\xE9", "plain", "Caf\xC3\xA9", "\x81\x8D\x8F\x90\x9D", ""}) {
+        EXPECT_EQ(StoredBytes(DisplayText(bytes), bytes), bytes);
+    }
+    // Two names that look alike stay two names.
+    EXPECT_EQ(StoredBytes("Caf\xC3\xA9", "Caf\xE9"), "Caf\xE9");
+    EXPECT_EQ(StoredBytes("Caf\xC3\xA9", ""), "Caf\xC3\xA9");
+    // A changed text is written as it now is.
+    EXPECT_EQ(StoredBytes("Caf\xC3\xA9s", "Caf\xE9"), "Caf\xC3\xA9s");
+}

@@ -166,8 +166,9 @@ TEST_F(Editing, RenamingAnAlbumToItsOwnNameOrCancellingShowsTheDuplicateMessage)
     EXPECT_EQ(Column(Albums()), QStringList({"Classic Rock", "Jazz", "Empty"}));
     EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn).left(5), "Intro");
     EXPECT_EQ(form->AlbumNameMemo->toPlainText(), "Classic Rock");
-    EXPECT_TRUE(fs::exists(Dir() / "Rock")); // the folder keeps its name
-    EXPECT_FALSE(fs::exists(Dir() / "Classic Rock"));
+    // The folder goes with the album, so its songs and picture are still found.
+    EXPECT_FALSE(fs::exists(Dir() / "Rock"));
+    EXPECT_TRUE(fs::is_directory(Dir() / "Classic Rock"));
     // The combo on the Player page follows when that page is reached.
     EXPECT_EQ(form->AlbumCombo->itemText(0), "Rock");
     form->PlayerControl->setCurrentIndex(0);
@@ -617,8 +618,12 @@ TEST_F(Editing, BothScriptsGiveEveryRunTimeTextTheWindowLooksUp) {
     ASSERT_TRUE(form->FormCreate());
     Click(Albums(), 0);
     // Every prompt and message of the editing handlers, each at least once.
-    dialogs.inputAnswers = {QString("Rock"), QString("Rock"), QString("Intro")};
+    // A folder that cannot be renamed, since the new name is taken on disk.
+    fs::create_directories(Dir() / "Rock");
+    fs::create_directories(Dir() / "Taken");
+    dialogs.inputAnswers = {QString("Rock"), QString("Rock"), QString("Taken"), QString("Intro")};
     form->AlbumAddButtonClick();
+    form->AlbumRenameButtonClick();
     form->AlbumRenameButtonClick();
     form->PLSongChangeButtonClick();
     form->AlbumDeleteButtonClick();
@@ -652,4 +657,63 @@ TEST_F(Editing, BothScriptsGiveEveryRunTimeTextTheWindowLooksUp) {
         }
     }
     EXPECT_GE(looked.size(), 12u);
+}
+
+TEST_F(Editing, TwoDeletesInARowRemoveOnlyTheFirstSelectedSong) {
+    StartShown();
+    Click(Albums(), 0);
+    Click(Songs(), 0);
+    ASSERT_EQ(form->SelectedSongEdit->text(), "Intro");
+    form->PLDeleteButton->click();
+    EXPECT_EQ(form->SelectedSong(), nullptr);
+    EXPECT_EQ(Songs()->currentItem(), nullptr);
+    form->PLDeleteButton->click(); // nothing selected: nothing removed
+    EXPECT_EQ(Column(Songs()), QStringList{"Long Song"});
+    EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn),
+              "\"Long Song\",00:02,2,\"Long Song.ogg\"");
+    // Play follows the rule for no selection: nothing opens, the buttons go off.
+    form->OpenSelectedSong();
+    EXPECT_FALSE(form->SongOpened);
+    EXPECT_FALSE(form->btnPlay->isEnabled());
+    EXPECT_FALSE(form->PLDeleteButton->isEnabled());
+}
+
+TEST_F(Editing, RenamingAnAlbumTakesItsFolderAlongOrKeepsTheName) {
+    MakeOgg("Old", "Song.ogg");
+    SaveBitmap(Dir() / "Old" / "cover.bmp", Qt::red);
+    StartShown("Old\r\nSong,00:01,1,Song.ogg\r\ncover.bmp\r\nNo Folder\r\n\r\n\r\n");
+    Click(Albums(), 0);
+    dialogs.inputAnswers = {QString("New Name")};
+    form->AlbumRenameButton->click();
+    EXPECT_TRUE(Shown("MessageBox").empty());
+    EXPECT_EQ(Column(Albums()), QStringList({"New Name", "No Folder"}));
+    EXPECT_FALSE(fs::exists(Dir() / "Old"));
+    EXPECT_TRUE(fs::exists(Dir() / "New Name" / "Song.ogg"));
+    form->ShowAlbum(0);
+    EXPECT_EQ(form->AlbumImage->Picture().toImage().pixelColor(2, 2), QColor(Qt::red));
+    form->OpenSelectedSong();
+    EXPECT_TRUE(form->SongOpened);
+
+    // A folder of the new name exists: neither the folder nor the album is renamed, and
+    // the message says so in the script's language.
+    fs::create_directories(Dir() / "Taken");
+    form->LanguageScriptPath =
+        (fs::path(TAVRO_SOURCE_DIR) / "resources/LScripts/German.lng").string();
+    dialogs.inputAnswers = {QString("Taken")};
+    form->AlbumRenameButton->click();
+    EXPECT_EQ(Shown("MessageBox"),
+              QStringList{QString::fromUtf8("Der Ordner des Albums l\xC3\xA4sst sich nicht "
+                                            "umbenennen, deshalb beh\xC3\xA4lt das Album seinen "
+                                            "Namen.")});
+    EXPECT_EQ(Column(Albums()), QStringList({"New Name", "No Folder"}));
+    EXPECT_TRUE(fs::exists(Dir() / "New Name" / "Song.ogg"));
+
+    // An album without a folder is renamed as before.
+    Click(Albums(), 1);
+    dialogs.inputAnswers = {QString("Still None")};
+    form->AlbumRenameButton->click();
+    EXPECT_EQ(Column(Albums()), QStringList({"New Name", "Still None"}));
+    Close();
+    EXPECT_EQ(Database(),
+              "New Name\r\nSong,00:01,1,Song.ogg\r\ncover.bmp\r\nStill None\r\n\r\n\r\n");
 }

@@ -27,6 +27,7 @@
 #include <optional>
 #include <poll.h>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -553,4 +554,129 @@ TEST(Executable, PlayingScrollsTheSongNameAndGrowsTheProgressBar) {
 
     session.RequestClose(*window);
     EXPECT_TRUE(session.WaitForExit()) << "the program did not end on the close request";
+}
+
+namespace {
+
+std::string FileBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Starts the program on `dir`, waits for its window and closes it as the window manager
+// does; true when the window appeared and the program then ended with exit code 0.
+::testing::AssertionResult ShowsAndClosesCleanly(Session& session, const fs::path& dir) {
+    if (session.x.c != nullptr) { // from the previous run
+        xcb_disconnect(session.x.c);
+        session.x.c = nullptr;
+    }
+    if (!session.StartProgram(dir)) {
+        return ::testing::AssertionFailure() << "the program did not start";
+    }
+    const auto window = session.MainWindow();
+    if (!window) {
+        return ::testing::AssertionFailure() << "no window appeared";
+    }
+    session.RequestClose(*window);
+    if (!session.WaitForExit()) {
+        return ::testing::AssertionFailure() << "the program did not end";
+    }
+    if (session.tavro.exitStatus() != QProcess::NormalExit || session.tavro.exitCode() != 0) {
+        return ::testing::AssertionFailure() << "exit code " << session.tavro.exitCode();
+    }
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace
+
+// Each file the program reads at start-up, in turn a FIFO without a writer (a blocking open
+// would never return) or an endless device: the window still comes, and the close still ends
+// the program normally, leaving the special file alone.
+TEST(Executable, PipesAndEndlessDevicesInPlaceOfItsFilesHoldNothingUp) {
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
+        GTEST_SKIP() << "Xvfb is not installed";
+    }
+    Session session;
+    ASSERT_FALSE(session.StartDisplay().isEmpty()) << "Xvfb reported no display";
+    const struct {
+        const char* file;
+        bool fifo; // else a link to /dev/zero
+    } cases[] = {
+        {"TAVRO.INI", true},        {"LScripts/English.lng", true}, {"TAVRO.bmp", true},
+        {"BackImg.bmp", true},      {"Album/cover.bmp", true},      {"TAVRO.INI", false},
+        {"Album/cover.bmp", false}, {"Database.DAT", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + (c.fifo ? " as a FIFO" : " as /dev/zero"));
+        const fs::path dir = fs::path(TAVRO_TEST_TMP) / "window" / "ExecutableSpecialFiles";
+        CopyProgramDirectory(TAVRO_PROGRAM_DIR, dir);
+        fs::create_directories(dir / "Album");
+        if (std::string(c.file) != "Database.DAT") {
+            std::ofstream(dir / "Database.DAT", std::ios::binary) << "Album\r\n\r\ncover.bmp\r\n";
+        }
+        fs::remove(dir / c.file);
+        if (c.fifo) {
+            ASSERT_EQ(::mkfifo((dir / c.file).c_str(), 0600), 0);
+        } else {
+            fs::create_symlink("/dev/zero", dir / c.file);
+        }
+        ASSERT_TRUE(ShowsAndClosesCleanly(session, dir));
+        EXPECT_TRUE(c.fifo ? fs::is_fifo(dir / c.file) : fs::is_symlink(dir / c.file));
+    }
+}
+
+// Settings far beyond any screen and colour: taken within range, the sanitizer build finds
+// nothing to report, and the close writes both files (the library byte for byte, code-page
+// names included).
+TEST(Executable, AbsurdSettingsAreTakenWithinRangeAndBothFilesAreWritten) {
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
+        GTEST_SKIP() << "Xvfb is not installed";
+    }
+    Session session;
+    ASSERT_FALSE(session.StartDisplay().isEmpty()) << "Xvfb reported no display";
+    const fs::path dir = fs::path(TAVRO_TEST_TMP) / "window" / "ExecutableAbsurdSettings";
+    CopyProgramDirectory(TAVRO_PROGRAM_DIR, dir);
+    std::ofstream(dir / "TAVRO.INI", std::ios::binary)
+        << "[Position]\r\nLeft=-2147483648\r\nTop=2147483647\r\n[Colors]\r\n"
+           "Window Color=-2147483648\r\nPlayer Color=2147483647\r\nTime Font Color=$FFFFFFFF\r\n"
+           "Time Box Color=0x800000FF\r\nBanner Font Color=-1\r\nBanner Color=0x7FFFFFFF\r\n"
+           "Progress Bar Color 1=-2147483633\r\nProgress Bar Color 2=4294967295\r\n"
+           "[Font]\r\nName="
+        << std::string(2047, 'W') << "\r\n[General Options]\r\nOption 5=1\r\n";
+    const std::string library = "Caf\xE9\r\n\"Chanson \xFF\",00:01,1,\"Chanson \xFE.ogg\"\r\n"
+                                "pochette \xE9.bmp\r\n";
+    std::ofstream(dir / "Database.DAT", std::ios::binary) << library;
+    ASSERT_TRUE(ShowsAndClosesCleanly(session, dir));
+    const std::string ini = FileBytes(dir / "TAVRO.INI");
+    EXPECT_NE(ini.find("Left=-32767\r\nTop=32767\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("Progress Bar Color 2="), std::string::npos) << ini;
+    EXPECT_EQ(FileBytes(dir / "Database.DAT"), library);
+}
+
+// Files may not grow beyond 4 KiB: the new library cannot be written, the old one stays whole
+// and the program still ends normally. Leftovers of an earlier killed save go at the start.
+TEST(Executable, ACloseUnderAFileSizeLimitEndsNormallyAndKeepsTheOldLibrary) {
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
+        GTEST_SKIP() << "Xvfb is not installed";
+    }
+    Session session;
+    ASSERT_FALSE(session.StartDisplay().isEmpty()) << "Xvfb reported no display";
+    const fs::path dir = fs::path(TAVRO_TEST_TMP) / "window" / "ExecutableFileSizeLimit";
+    CopyProgramDirectory(TAVRO_PROGRAM_DIR, dir);
+    std::string library;
+    for (int i = 0; library.size() < 64 * 1024; ++i) {
+        library += "Album " + std::to_string(i) + "\r\nSong,00:01,1,Song.ogg\r\n\r\n";
+    }
+    std::ofstream(dir / "Database.DAT", std::ios::binary) << library;
+    std::ofstream(dir / ".Database.DAT.Ab12Cd", std::ios::binary) << std::string(8192, 'x');
+    session.tavro.setChildProcessModifier([] {
+        rlimit small{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    });
+    ASSERT_TRUE(ShowsAndClosesCleanly(session, dir));
+    EXPECT_EQ(FileBytes(dir / "Database.DAT"), library);
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name.rfind(".Database.DAT.", 0) != 0) << "left behind: " << name;
+    }
 }

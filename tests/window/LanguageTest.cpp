@@ -13,6 +13,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -24,13 +25,17 @@
 #include <QStyleOptionViewItem>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTextDocument>
 #include <QTextEdit>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -648,4 +653,111 @@ TEST(LanguageScripts, QtsOwnDialogsSpeakTheScriptsLanguage) {
     EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), "Cancel");
     run.form.reset(); // the window's texts go with it
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Yes");
+}
+
+namespace {
+
+// Counts the opens of files in a folder, as the kernel reports them: the test's seam for
+// "the program read this file".
+class OpenWatch {
+public:
+    explicit OpenWatch(const fs::path& dir) : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        inotify_add_watch(m_fd, dir.c_str(), IN_OPEN | IN_ACCESS);
+    }
+    ~OpenWatch() { ::close(m_fd); }
+    int Count() {
+        int events = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = ::read(m_fd, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                ++events;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        return events;
+    }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+TEST(LanguageScripts, MarkupInAScriptIsShownLiterallyAndOpensNothing) {
+    const fs::path dir = ProgramDir("Markup", false);
+    const fs::path outside = fs::path(TAVRO_TEST_TMP) / "window" / "Language" / "MarkupOutside";
+    fs::remove_all(outside);
+    fs::create_directories(outside);
+    QImage picture(4, 4, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(QString::fromStdString((outside / "else.bmp").string()), "BMP"));
+    const std::string markup = "<img src=\"" + (outside / "else.bmp").string() + "\"> <b>x</b>";
+    WriteAll(dir / "LScripts" / "Markup.lng",
+             "[PlayerForm]\r\nPresentLabel.Caption=" + markup + "\r\nPlayerPanel.Caption=" +
+                 markup + "\r\nLoudnessBar.Hint=" + markup + "\r\nGeneralBox.Caption=" + markup +
+                 "\r\nAbout.Caption=" + markup + "\r\n[Messages]\r\nAre you sure?=" + markup +
+                 "\r\n[Captions]\r\nName:=" + markup + "\r\n[Dialogs]\r\nOK=" + markup + "\r\n");
+
+    OpenWatch watch(outside);
+    {
+        // The seam sees a file that markup loads.
+        QLabel control(QString::fromStdString(markup));
+        control.grab();
+        EXPECT_GT(watch.Count(), 0);
+    }
+
+    Session run(dir, "Markup.lng");
+    run.Start();
+    const QString literal = QString::fromStdString(markup);
+    EXPECT_EQ(run.form->PresentLabel->text(), literal);
+    EXPECT_EQ(run.form->PresentLabel->textFormat(), Qt::PlainText);
+    QLabel* panelCaption = nullptr;
+    for (QLabel* label : run.form->PlayerPanel->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+        if (label->text() == literal) {
+            panelCaption = label;
+        }
+    }
+    ASSERT_NE(panelCaption, nullptr) << "the panel shows no caption";
+    EXPECT_EQ(panelCaption->textFormat(), Qt::PlainText);
+    EXPECT_EQ(run.form->GeneralBox->title(), literal);
+    // A hint Qt would take for markup is given as markup that shows it literally.
+    QTextDocument hint;
+    hint.setHtml(run.form->LoudnessBar->toolTip());
+    EXPECT_EQ(hint.toPlainText(), literal);
+    run.form->grab();
+
+    // The real message and input boxes, with the script's texts.
+    platform::QtDialogs real;
+    QStringList seen;
+    const auto inspect = [&seen] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        for (QLabel* label : box->findChildren<QLabel*>()) {
+            if (label->textFormat() == Qt::PlainText && label->text().contains("<img")) {
+                seen << label->objectName();
+            }
+        }
+        box->grab();
+        box->close();
+    };
+    QTimer::singleShot(0, run.form.get(), inspect);
+    real.MessageBox(run.form.get(), run.form->LanguageText("Messages", "Are you sure?"), "TAVRO",
+                    platform::MsgIcon::Question, platform::MsgButtons::YesNo);
+    QTimer::singleShot(0, run.form.get(), inspect);
+    real.InputBox(run.form.get(), "Title", run.form->LanguageText("Captions", "Name:"), "");
+    EXPECT_EQ(seen.size(), 2) << seen.join(",").toStdString();
+    EXPECT_EQ(watch.Count(), 0) << "a file outside the program directory was opened";
+}
+
+TEST(LanguageScripts, ThePlayerPanelTakesACaption) {
+    const fs::path dir = ProgramDir("PanelCaption", false);
+    WriteAll(dir / "LScripts" / "Panel.lng", "[PlayerForm]\r\nPlayerPanel.Caption=Panel text\r\n");
+    Session run(dir, "Panel.lng");
+    run.Start();
+    QStringList texts;
+    for (QLabel* label : run.form->PlayerPanel->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+        texts << label->text();
+    }
+    EXPECT_TRUE(texts.contains("Panel text")) << texts.join(",").toStdString();
 }

@@ -6,7 +6,10 @@
 #include "tests/support/PumpUntil.h"
 
 #include <QDir>
+#include <QPushButton>
 #include <QTreeWidget>
+
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -146,42 +149,98 @@ TEST_F(Playlists, APlaylistIsShownButNotStored) {
     EXPECT_EQ(form->PlayListView->topLevelItemCount(), 10000);
 }
 
-TEST_F(Playlists, PlaylistRowsAreStoredAsFourFieldsAndDoNotPlay) {
-    StartWithAlbum();
+TEST_F(Playlists, WhileAPlaylistIsShownNothingWritesItIntoTheAlbum) {
+    StartWithAlbum("A,00:01,1,\"A song.ogg\"");
+    const std::string before = Database();
     WriteFile("elsewhere/list.PLI",
               "[Songs]\r\nCount=2\r\nSong 1=First\r\nDuration 1=01:00\r\nSong 2=Second Song\r\n"
               "Duration 2=02:00\r\n");
     Add(QStringList{Text(Dir() / "elsewhere" / "list.PLI")});
     ASSERT_EQ(form->PlayListView->topLevelItemCount(), 2);
     EXPECT_EQ(RowTexts(form->PlayListView, 0), QStringList({"First", "01:00", "", ""}));
-    EXPECT_EQ(StoredSongs(), "");
-
-    // A later edit stores the list: every row keeps its four fields, so the groups hold.
-    Add(QStringList{Text(MakeOgg("", "Real.ogg"))});
-    EXPECT_EQ(StoredSongs(), "First,01:00,,,\"Second Song\",02:00,,,Real,00:01,1,Real.ogg");
-    form->ShowAlbum(0);
-    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 3);
-    EXPECT_EQ(RowTexts(form->PlayListView, 1), QStringList({"Second Song", "02:00", "", ""}));
-    EXPECT_EQ(RowTexts(form->PlayListView, 2), QStringList({"Real", "00:01", "1", "Real.ogg"}));
-
-    dialogs.shown.clear();
-    form->OpenSelectedSong(); // the first row: no file name
-    EXPECT_FALSE(form->SongOpened);
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text, "Error : Invalid stream file");
+    EXPECT_TRUE(form->PlaylistShown());
+    for (QPushButton* button :
+         {form->PLDeleteButton, form->PLUpButton, form->PLDownButton, form->PLSongChangeButton}) {
+        EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
+    }
+    // Every song button, pressed and called, even with nothing selected.
+    dialogs.inputAnswers = {QString("Renamed")};
+    TPlayerForm::SelectRow(form->PlayListView, form->PlayListView->topLevelItem(1));
+    for (QPushButton* button :
+         {form->PLDeleteButton, form->PLUpButton, form->PLDownButton, form->PLSongChangeButton}) {
+        button->click();
+    }
+    form->PLUpButtonClick();
+    form->PLSongChangeButtonClick();
+    form->PLDeleteButtonClick();
+    form->PLDownButtonClick();
+    form->PLDeleteButtonClick();
+    form->StoreSongList();
+    EXPECT_EQ(StoredSongs(), "A,00:01,1,\"A song.ogg\"");
+    Close();
+    EXPECT_EQ(Database(), before);
 }
 
-TEST_F(Playlists, SongsAddedAfterAPlaylistStoreTheWholeListShown) {
+TEST_F(Playlists, APlaylistRowNamingASongOfTheAlbumFolderPlaysIt) {
+    StartWithAlbum();
+    MakeOgg("Album", "Intro.OGG");
+    MakeOgg("Album", "Outro.ogg");
+    WriteFile("elsewhere/list.pli", "[Songs]\r\nCount=4\r\nSong 1=intro\r\nSong 2=OUTRO.ogg\r\n"
+                                    "Song 3=Missing\r\nSong 4=../Album/Intro.OGG\r\n");
+    Add(QStringList{Text(Dir() / "elsewhere" / "list.pli")});
+    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 4);
+    dialogs.shown.clear();
+    for (int row : {0, 1}) {
+        TPlayerForm::SelectRow(form->PlayListView, form->PlayListView->topLevelItem(row));
+        form->OpenSelectedSong();
+        EXPECT_TRUE(form->SongOpened) << row;
+    }
+    EXPECT_TRUE(dialogs.shown.empty());
+    for (int row : {2, 3}) {
+        TPlayerForm::SelectRow(form->PlayListView, form->PlayListView->topLevelItem(row));
+        form->OpenSelectedSong();
+        EXPECT_FALSE(form->SongOpened) << row;
+    }
+    EXPECT_EQ(dialogs.shown.size(), 2u);
+    // The album shown again: its songs are editable again.
+    form->ShowAlbum(0);
+    EXPECT_FALSE(form->PlaylistShown());
+}
+
+TEST_F(Playlists, SongsAddedAfterAPlaylistGoToTheAlbumsOwnList) {
     StartWithAlbum("Old,00:01,1,Old.ogg");
     WriteFile("elsewhere/list.pli", "[Songs]\r\nCount=1\r\nSong 1=Listed\r\n");
     Add(QStringList{Text(MakeOgg("", "A.ogg")), Text(Dir() / "elsewhere" / "list.pli"),
                     Text(MakeOgg("", "B.ogg")), Text(MakeOgg("", "C.ogg"))});
-    EXPECT_EQ(StoredSongs(), "Listed,,,,B,00:01,1,B.ogg,C,00:01,1,C.ogg");
+    EXPECT_EQ(StoredSongs(), "Old,00:01,1,Old.ogg,A,00:01,1,A.ogg,B,00:01,1,B.ogg,C,00:01,1,C.ogg");
+    EXPECT_FALSE(form->PlaylistShown());
+    EXPECT_TRUE(form->PLDeleteButton->isEnabled());
     // A list changed and stored since is what the next add appends to.
     form->PlayListView->topLevelItem(0)->setText(0, "Renamed");
     form->StoreSongList();
     Add(QStringList{Text(MakeOgg("", "D.ogg"))});
-    EXPECT_EQ(StoredSongs(), "Renamed,,,,B,00:01,1,B.ogg,C,00:01,1,C.ogg,D,00:01,1,D.ogg");
+    EXPECT_EQ(StoredSongs(), "Renamed,00:01,1,Old.ogg,A,00:01,1,A.ogg,B,00:01,1,B.ogg,C,00:01,1,"
+                             "C.ogg,D,00:01,1,D.ogg");
+}
+
+TEST_F(Playlists, APipeOrDeviceInPlaceOfAPlaylistOrSongIsMissing) {
+    StartWithAlbum("A,00:01,1,A.ogg");
+    fs::create_directories(Dir() / "elsewhere");
+    ASSERT_EQ(::mkfifo((Dir() / "elsewhere" / "pipe.pli").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", Dir() / "elsewhere" / "zero.pli");
+    for (const char* name : {"pipe.pli", "zero.pli"}) {
+        Add(QStringList{Text(Dir() / "elsewhere" / name)});
+        EXPECT_EQ(form->PlayListView->topLevelItemCount(), 0) << name;
+    }
+    EXPECT_EQ(StoredSongs(), "A,00:01,1,A.ogg");
+    // Songs of such names are passed over like any file the player cannot open.
+    form->ShowAlbum(0);
+    ASSERT_EQ(::mkfifo((Dir() / "elsewhere" / "pipe.ogg").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", Dir() / "elsewhere" / "zero.ogg");
+    Add(QStringList{Text(Dir() / "elsewhere" / "pipe.ogg"),
+                    Text(Dir() / "elsewhere" / "zero.ogg")});
+    EXPECT_EQ(StoredSongs(), "A,00:01,1,A.ogg");
+    EXPECT_EQ(form->PlayListView->topLevelItemCount(), 1);
 }
 
 TEST_F(Playlists, OpeningASongFillsTheDetails) {
