@@ -347,7 +347,6 @@ private:
     void ShowWhatWasMissed();
     TSight* m_timeSight = nullptr;    // the time display, on the Player page
     TSight* m_rainbowSight = nullptr; // the rainbow line, above every page
-    TSight* m_windowSight = nullptr;  // the window itself
     bool m_timeMissed = false;        // a second passed while the time display was unseen
     bool m_titleMissed = false;       // a second passed while the window was hidden
     int m_playerWaits = 0;

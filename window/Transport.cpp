@@ -91,17 +91,18 @@ void TPlayerForm::ConnectTransport() {
     // What the timer did not draw while it could not be seen shows the moment it can. Only
     // coming into sight matters: leaving it (also while the window is being destroyed) asks
     // nothing of the window.
-    for (TSight** sight : {&m_timeSight, &m_rainbowSight, &m_windowSight}) {
-        QWidget* watched = sight == &m_timeSight      ? static_cast<QWidget*>(TimeMemo)
-                           : sight == &m_rainbowSight ? static_cast<QWidget*>(AniImage)
-                                                      : static_cast<QWidget*>(this);
-        *sight = new TSight(watched);
-        (*sight)->OnChange = [this](bool seen) {
+    const auto watch = [this](QWidget* widget) {
+        auto* sight = new TSight(widget);
+        sight->OnChange = [this](bool seen) {
             if (seen) {
                 ShowWhatWasMissed();
             }
         };
-    }
+        return sight;
+    };
+    m_timeSight = watch(TimeMemo);
+    m_rainbowSight = watch(AniImage);
+    watch(this); // the title, for a window back from the tray
 }
 
 void TPlayerForm::btnPlayClick() {
