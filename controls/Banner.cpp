@@ -1,6 +1,8 @@
 // The scrolling banner: its lines, its scroll timer and its flicker-free painting.
 #include "controls/Banner.h"
 
+#include "controls/Sight.h"
+
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
@@ -8,10 +10,17 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
 constexpr int kDefaultInterval = 50;
+
+int64_t SteadyMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // a / b rounded to the nearest integer, halves to the even neighbour (b > 0, a >= 0).
 int DivideRoundingToEven(int a, int b) {
@@ -26,7 +35,8 @@ int DivideRoundingToEven(int a, int b) {
 } // namespace
 
 TBanner::TBanner(QWidget* owner)
-    : QLabel(owner), m_scrollTimer(new QTimer(this)), m_metrics(font()) {
+    : QLabel(owner), m_scrollTimer(new QTimer(this)), m_sight(new TSight(this)),
+      m_clock(SteadyMilliseconds), m_metrics(font()) {
     setAutoFillBackground(false);
     setMouseTracking(true); // moves are reported with no button held too
     resize(70, 18);
@@ -38,23 +48,64 @@ TBanner::TBanner(QWidget* owner)
     // banner and the window's other timers together; a step of 2 pixels hides the jitter.
     m_scrollTimer->setTimerType(Qt::CoarseTimer);
     QObject::connect(m_scrollTimer, &QTimer::timeout, this, [this] { Tick(); });
+    m_sight->OnChange = [this](bool seen) { SightChanged(seen); };
     m_lines = {QStringLiteral("TAVRO"), QStringLiteral("Kelmora"), QStringLiteral("Ogg Vorbis")};
     NextLine();
 }
 
-TBanner::~TBanner() = default;
+TBanner::~TBanner() {
+    m_sight->OnChange = nullptr; // the hide events of the window's end find no banner
+}
 
 bool TBanner::Run() const {
-    return m_scrollTimer->isActive();
+    return m_running;
 }
 
 void TBanner::SetRun(bool run) {
-    if (run) {
+    m_running = run;
+    if (run && Seen()) {
         m_scrollTimer->start();
     } else {
         m_scrollTimer->stop();
+        // Started out of sight: the first step falls due one interval from now, as it would.
+        m_nextStepDue = m_clock() + m_scrollTimer->interval();
     }
     ResetPosition();
+}
+
+bool TBanner::Seen() const {
+    return m_sight->Seen();
+}
+
+void TBanner::SightChanged(bool seen) {
+    const int interval = m_scrollTimer->interval();
+    if (!seen) {
+        if (m_running) {
+            const int remaining = m_scrollTimer->remainingTime();
+            m_nextStepDue = m_clock() + (remaining >= 0 ? remaining : interval);
+            m_scrollTimer->stop();
+        }
+        return;
+    }
+    if (m_running) {
+        // The steps the timer would have taken meanwhile, taken now without drawing them;
+        // the timer goes on from here, at most one step out of its old phase.
+        const int64_t now = m_clock();
+        if (now >= m_nextStepDue && interval > 0) {
+            for (int64_t steps = 1 + (now - m_nextStepDue) / interval; steps > 0; --steps) {
+                Step();
+            }
+        }
+        m_scrollTimer->start();
+    }
+    // A window coming back from the taskbar may show what it held before; draw it anew.
+    update();
+}
+
+void TBanner::Redraw() {
+    if (Seen()) {
+        repaint();
+    }
 }
 
 void TBanner::SetLines(const QStringList& lines) {
@@ -63,7 +114,7 @@ void TBanner::SetLines(const QStringList& lines) {
     ResetPosition();
     m_nextIndex = 0;
     NextLine();
-    repaint();
+    Redraw();
 }
 
 void TBanner::SetBannerText(const QString& text) {
@@ -93,7 +144,7 @@ int TBanner::Interval() const {
 
 void TBanner::SetGap(int gap) {
     m_gap = gap;
-    repaint();
+    Redraw();
 }
 
 void TBanner::SetDirection(tDirection direction) {
@@ -101,24 +152,24 @@ void TBanner::SetDirection(tDirection direction) {
     if (direction == dirRightLeft) {
         m_posY = 0;
     }
-    repaint();
+    Redraw();
 }
 
 void TBanner::SetTransparent(bool transparent) {
     m_transparent = transparent;
     UpdateOpaque();
-    repaint();
+    Redraw();
 }
 
 void TBanner::SetColor(const QColor& color) {
     m_color = color;
     UpdateOpaque();
-    repaint();
+    Redraw();
 }
 
 void TBanner::SetFontColor(const QColor& color) {
     m_fontColor = color;
-    repaint();
+    Redraw();
 }
 
 void TBanner::ResetPosition() {
@@ -151,6 +202,11 @@ void TBanner::NextLine() {
 }
 
 void TBanner::Tick() {
+    Step();
+    Redraw();
+}
+
+void TBanner::Step() {
     if (m_firstTick) {
         ResetPosition();
         m_firstTick = false;
@@ -185,7 +241,6 @@ void TBanner::Tick() {
             m_posY -= Jump;
         }
     }
-    repaint();
 }
 
 void TBanner::UpdateOpaque() {

@@ -4,6 +4,10 @@
 // bottom to the top), moved by its own timer and painted into the window's off-screen
 // backing store so the movement does not flicker. The label's caption is never shown: a caption
 // found at painting time is cleared.
+//
+// Out of sight (its window hidden or minimised, its page not the current one) a running banner
+// sleeps: its timer stops and nothing is drawn. Back in sight it takes the steps it missed at
+// once, so that it stands where it would have stood had it kept scrolling, and scrolls on.
 #pragma once
 
 #include "controls/MouseEvents.h"
@@ -16,8 +20,10 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 
 class QTimer;
+class TSight;
 
 enum tDirection { dirRightLeft, dirBottomTop };
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
@@ -28,8 +34,8 @@ public:
     explicit TBanner(QWidget* owner = nullptr);
     ~TBanner() override;
 
-    // Whether the scroll timer runs. Starting and stopping both put the text back at its
-    // starting edge; neither repaints.
+    // Whether the banner scrolls (its timer runs, or sleeps while out of sight). Starting and
+    // stopping both put the text back at its starting edge; neither repaints.
     bool Run() const;
     void SetRun(bool run);
 
@@ -85,6 +91,13 @@ public:
     int32_t PosX() const { return m_posX; }
     int32_t PosY() const { return m_posY; }
 
+    // Whether the banner can be seen; a running banner sleeps while it cannot.
+    bool Seen() const;
+    // The steady clock the banner measures its sleep with, in milliseconds. Tests hand in
+    // their own.
+    using TClock = std::function<int64_t()>;
+    void SetClock(TClock clock) { m_clock = std::move(clock); }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -97,6 +110,11 @@ protected:
 
 private:
     void ResetPosition();
+    // One step of the scroll, without drawing it.
+    void Step();
+    // Repaints at once when the banner can be seen; out of sight there is nobody to draw for.
+    void Redraw();
+    void SightChanged(bool seen);
     int TextWidth(const QString& text) const;
     void DrawLine(QPainter& painter, const QString& text, int x, int y) const;
     // A line's measured width and laid-out glyphs, kept while the font and the lines stay:
@@ -115,6 +133,10 @@ private:
     }
 
     QTimer* m_scrollTimer;
+    TSight* m_sight;
+    TClock m_clock;
+    bool m_running = false;
+    int64_t m_nextStepDue = 0; // while asleep: when the timer would have ticked next
     QStringList m_lines;
     QString m_currentText;
     int32_t m_nextIndex = 0;

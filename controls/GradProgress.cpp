@@ -2,6 +2,8 @@
 // with MulDiv, and the percentage (rotated on a bar too narrow to hold it across).
 #include "controls/GradProgress.h"
 
+#include "controls/Sight.h"
+
 #include "platform/MulDiv.h"
 
 #include <QApplication>
@@ -67,7 +69,14 @@ QColor PaintColor(TColor color) {
 } // namespace controls
 
 TGradProgress::TGradProgress(QWidget* owner)
-    : QWidget(owner), m_backColor(kBtnFace), m_font(QStringLiteral("Default"), 8) {
+    : QWidget(owner), m_backColor(kBtnFace), m_font(QStringLiteral("Default"), 8),
+      m_sight(new TSight(this)) {
+    // A window coming back from the taskbar may show what it held before; draw it anew.
+    m_sight->OnChange = [this](bool seen) {
+        if (seen) {
+            update();
+        }
+    };
     resize(150, 16);
     setMouseTracking(true); // moves are reported with no button held too
     UpdateOpaque();
@@ -83,7 +92,9 @@ TGradProgress::TGradProgress(QWidget* owner)
               });
 }
 
-TGradProgress::~TGradProgress() = default;
+TGradProgress::~TGradProgress() {
+    m_sight->OnChange = nullptr;
+}
 
 void TGradProgress::SetStyle(TStyle style) {
     if (style != m_style) {
@@ -132,7 +143,11 @@ void TGradProgress::SetPosition(int32_t position) {
         return;
     }
     m_position = std::min(position, m_maxValue);
-    repaint(); // at once: the bar follows every position report
+    // At once: the bar follows every position report. Out of sight there is nobody to draw
+    // for; the bar is drawn with its value when it is seen again.
+    if (m_sight->Seen()) {
+        repaint();
+    }
 }
 
 void TGradProgress::SetMaxValue(int32_t maxValue) {

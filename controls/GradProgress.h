@@ -20,6 +20,8 @@
 // system colour.
 using TColor = int32_t;
 
+class TSight;
+
 enum TStyle { gsVertical, gsHorizontal };
 enum TBevelStyleExt { bsLowered, bsRaised, bsNone };
 using TBevelWidth = uint8_t; // 1..10
@@ -43,7 +45,7 @@ public:
     TColor EndColor() const { return m_endColor; }
     void SetEndColor(TColor color);
     // Negative values are ignored, values above MaxValue stored as MaxValue; a change
-    // paints at once.
+    // paints at once while the bar can be seen (out of sight, when it comes back).
     int32_t Position() const { return m_position; }
     void SetPosition(int32_t position);
     int32_t MaxValue() const { return m_maxValue; }
@@ -108,6 +110,7 @@ private:
     QImage m_canvas;
     QImage m_gradientBitmap; // reused by every paint
     QStringList m_trueTypeFaces;
+    TSight* m_sight;
 };
 
 namespace controls {

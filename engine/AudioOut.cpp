@@ -312,8 +312,9 @@ void TPlayer::WaveOutCallback(HWAVEOUT, UINT uMsg, DWORD_PTR dwInstance, DWORD_P
         const WPARAM session = player->m_session.load(std::memory_order_acquire);
         if (player->m_feeding.load(std::memory_order_acquire)) {
             // With half the buffers or more still playing, the refill can wait for the
-            // window thread's next wake-up (at most one buffer's time): one wake-up then
-            // serves the display and the sound together.
+            // window thread's next wake-up: one wake-up then serves the display and the sound
+            // together. Should nothing wake it, the return that leaves fewer than half playing
+            // wakes it for every refill waiting, with that half's sound still queued.
             if (left >= kBufferCount / 2) {
                 player->m_window->PostMessageUnhurried(MM_WOM_DONE, session, 0);
             } else {

@@ -45,18 +45,17 @@ struct MessageQueue {
         if (eventFd < 0) {
             return false;
         }
-        const bool wasEmpty = count == 0 && overflow.empty();
         if (count < kRingSize && overflow.empty()) {
             ring[(head + count) % kRingSize] = m;
             ++count;
         } else {
             overflow.push_back(m);
         }
-        // A message from another thread that may wait is left unsignalled while it is alone:
-        // the window thread takes it with whatever wakes it next (a timer, input, a paint)
-        // instead of waking for it alone. A second message always wakes the thread, so none
-        // waits longer than the gap between two posts.
-        if (unhurried && wasEmpty && std::this_thread::get_id() != owner) {
+        // A message from another thread that may wait is left unsignalled, however many wait
+        // with it: the window thread takes them with whatever wakes it next (a timer, input,
+        // a paint, an ordinary message) instead of waking for them alone. How long they may
+        // wait is the poster's to bound, by posting an ordinary message in time.
+        if (unhurried && std::this_thread::get_id() != owner) {
             return true;
         }
         Signal();

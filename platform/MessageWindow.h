@@ -39,11 +39,12 @@ public:
     // Queues the message for the window procedure. Safe from any thread.
     bool PostMessage(uint32_t msg, WPARAM wParam, LPARAM lParam);
 
-    // The same for a message that may wait a little: posted from another thread into an
-    // empty queue, it does not wake the window thread but is handled the next time that
-    // thread is awake, or when the next message is posted. For work that has slack, such as
-    // refilling one of several queued sound buffers, so a playing program wakes once for its
-    // display and its sound together.
+    // The same for a message that may wait: posted from another thread, it does not wake the
+    // window thread, however many such messages wait, but is handled the next time that
+    // thread is awake or behind the next ordinary message. The poster bounds the wait by
+    // posting an ordinary message in time. For work that has slack, such as refilling some of
+    // several queued sound buffers, so a playing program wakes once for its display and its
+    // sound together, and a hidden one only for its display timer.
     bool PostMessageUnhurried(uint32_t msg, WPARAM wParam, LPARAM lParam);
 
     // Calls the window procedure at once (window thread only).

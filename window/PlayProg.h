@@ -39,6 +39,7 @@ class QWindowStateChangeEvent;
 class TBanner;
 class TGradProgress;
 class TOggPlayer;
+class TSight;
 class TTBNArea;
 
 namespace platform {
@@ -372,6 +373,16 @@ private:
     class PlayerWaitScope;
     void StopSequence();
     void ShowTime(int32_t seconds);
+    // The timer's display work, done only for what can be seen; the rest is brought up to
+    // date when it comes into sight (ShowWhatWasMissed).
+    void ShowRainbowFrame();
+    void ShowElapsedTime();
+    void ShowTitle();
+    void ShowWhatWasMissed();
+    TSight* m_timeSight = nullptr;    // the time display, on the Player page
+    TSight* m_rainbowSight = nullptr; // the rainbow line, above every page
+    bool m_timeMissed = false;        // a second passed while the time display was unseen
+    bool m_titleMissed = false;       // a second passed while the window was hidden
     int m_playerWaits = 0;
     std::vector<std::function<void()>> m_deferred;
     bool m_playEndReported = false; // by the player, for the song now playing

@@ -14,6 +14,7 @@
 
 #include "controls/Banner.h"
 #include "controls/GradProgress.h"
+#include "controls/Sight.h"
 #include "engine/OggPlayer.h"
 #include "platform/TimeText.h"
 #include "platform/WaveOut.h"
@@ -87,6 +88,21 @@ void TPlayerForm::ConnectTransport() {
     QObject::connect(LastSongButton, &QPushButton::clicked, this,
                      [this] { LastSongButtonClick(); });
     QObject::connect(PlayTimer, &QTimer::timeout, this, [this] { PlayTimerTimer(); });
+    // What the timer did not draw while it could not be seen shows the moment it can. Only
+    // coming into sight matters: leaving it (also while the window is being destroyed) asks
+    // nothing of the window.
+    const auto watch = [this](QWidget* widget) {
+        auto* sight = new TSight(widget);
+        sight->OnChange = [this](bool seen) {
+            if (seen) {
+                ShowWhatWasMissed();
+            }
+        };
+        return sight;
+    };
+    m_timeSight = watch(TimeMemo);
+    m_rainbowSight = watch(AniImage);
+    watch(this); // the title, for a window back from the tray
 }
 
 void TPlayerForm::btnPlayClick() {
@@ -184,10 +200,18 @@ void TPlayerForm::SetDisplayRunning(bool on) {
     }
 }
 
+namespace {
+
+// Hours are not shown: after an hour the display starts again from 00:00.
+QString TimeTextOf(int32_t seconds) {
+    return QString::fromStdString(platform::TimeText((seconds % 3600) / 60, seconds % 60));
+}
+
+} // namespace
+
 void TPlayerForm::ShowTime(int32_t seconds) {
-    // Hours are not shown: after an hour the display starts again from 00:00.
-    TimeMemo->setPlainText(
-        QString::fromStdString(platform::TimeText((seconds % 3600) / 60, seconds % 60)));
+    TimeMemo->setPlainText(TimeTextOf(seconds));
+    m_timeMissed = false;
 }
 
 void TPlayerForm::PlayTimerTimer() {
@@ -198,16 +222,12 @@ void TPlayerForm::PlayTimerTimer() {
             AniFrame = 1;
         }
     }
-    AniImage->SetPicture(Ani[static_cast<size_t>(std::clamp(AniFrame, 1, 11) - 1)]->Picture());
+    ShowRainbowFrame();
 
     if (TickCount >= 10) {
         ++ElapsedSeconds;
         TickCount = 0;
-        ShowTime(ElapsedSeconds);
-        // The memo's text ends with its line break.
-        m_applicationTitle =
-            SelectedSongEdit->text() + QLatin1Char(' ') + TimeMemo->toPlainText() + '\n';
-        setWindowIconText(m_applicationTitle);
+        ShowElapsedTime();
     }
 
     // Looked for on every tick, so that the next song follows the end report closely.
@@ -224,6 +244,46 @@ void TPlayerForm::PlayTimerTimer() {
         StopSequence();
     } else {
         StepSong(false, true);
+    }
+}
+
+void TPlayerForm::ShowRainbowFrame() {
+    // The frame counts on out of sight; only the picture waits until it can be seen.
+    if (m_rainbowSight == nullptr || m_rainbowSight->Seen()) {
+        AniImage->SetPicture(Ani[static_cast<size_t>(std::clamp(AniFrame, 1, 11) - 1)]->Picture());
+    }
+}
+
+void TPlayerForm::ShowElapsedTime() {
+    if (m_timeSight == nullptr || m_timeSight->Seen()) {
+        ShowTime(ElapsedSeconds);
+    } else {
+        m_timeMissed = true;
+    }
+    // The taskbar shows the title also while the window is minimised or on another page;
+    // hidden in the tray, the window has no taskbar entry to show it in.
+    if (isVisible()) {
+        ShowTitle();
+    } else {
+        m_titleMissed = true;
+    }
+}
+
+void TPlayerForm::ShowTitle() {
+    // The time display's text, with the line break its memo returns it with.
+    m_applicationTitle =
+        SelectedSongEdit->text() + QLatin1Char(' ') + TimeTextOf(ElapsedSeconds) + '\n';
+    setWindowIconText(m_applicationTitle);
+    m_titleMissed = false;
+}
+
+void TPlayerForm::ShowWhatWasMissed() {
+    ShowRainbowFrame();
+    if (m_timeMissed && m_timeSight->Seen()) {
+        ShowTime(ElapsedSeconds);
+    }
+    if (m_titleMissed && isVisible()) {
+        ShowTitle();
     }
 }
 

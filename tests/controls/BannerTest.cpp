@@ -502,3 +502,104 @@ TEST(Banner, AnOpaqueTickRepaintsTheBannerAloneATransparentOneItsParentToo) {
     EXPECT_GE(host.paints, 1) << "a see-through colour needs what lies beneath too";
     b.banner->SetRun(false);
 }
+
+namespace {
+
+// The program's banner with one line, on a clock the test turns.
+struct ClockedBanner : ProgramBanner {
+    ClockedBanner() {
+        banner->SetClock([this] { return now; });
+        // Moved by the test's ticks alone: its own timer would not tick within the test.
+        banner->SetSpeed(2);
+        banner->SetBannerText(QStringLiteral("KelmoraNightSong"));
+        endLists = 0;
+    }
+    int64_t now = 100000;
+};
+
+void ExpectSamePlace(const ProgramBanner& a, const ProgramBanner& b) {
+    EXPECT_EQ(a.banner->PosX(), b.banner->PosX());
+    EXPECT_EQ(a.banner->CurrentText(), b.banner->CurrentText());
+    EXPECT_EQ(a.banner->NextIndex(), b.banner->NextIndex());
+    EXPECT_EQ(a.endLists, b.endLists) << "the passes made while asleep are told too";
+}
+
+} // namespace
+
+TEST(Banner, OutOfSightItSleepsAndComesBackWhereItWouldHaveScrolledTo) {
+    ClockedBanner awake;
+    ClockedBanner sleeper;
+    sleeper.banner->SetSpeed(200); // 50 ms, the program's
+    awake.banner->SetRun(true);
+    sleeper.banner->SetRun(true);
+    PaintCounter paints(sleeper.banner);
+    sleeper.host.hide(); // as the window does in the tray
+    EXPECT_TRUE(sleeper.banner->Run()) << "asleep, it still runs";
+    EXPECT_FALSE(sleeper.banner->Seen());
+
+    // 600 steps of 50 ms: the line has crossed at least once.
+    const int steps = 600;
+    for (int i = 0; i < steps; ++i) {
+        awake.banner->Tick();
+    }
+    sleeper.now += int64_t{steps} * 50 + 25;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(sleeper.banner->PosX(), 265) << "nothing moved while out of sight";
+    EXPECT_EQ(paints.paints, 0);
+    EXPECT_EQ(sleeper.endLists, 0);
+
+    sleeper.host.show(); // caught up in the show event, before anything is drawn
+    ExpectSamePlace(sleeper, awake);
+    EXPECT_GE(awake.endLists, 1);
+    ASSERT_TRUE(PumpUntil([&] { return paints.paints >= 1; })) << "drawn where it stands";
+    // And it scrolls on by its timer.
+    const int32_t shown = sleeper.banner->PosX();
+    EXPECT_TRUE(PumpUntil([&] { return sleeper.banner->PosX() != shown; }));
+    awake.banner->SetRun(false);
+    sleeper.banner->SetRun(false);
+}
+
+TEST(Banner, MinimisedOrStartedOutOfSightItAlsoSleepsAndStoppingStillResets) {
+    ClockedBanner awake;
+    ClockedBanner sleeper;
+    sleeper.banner->SetSpeed(200);
+    sleeper.host.setWindowState(Qt::WindowMinimized);
+    ASSERT_FALSE(sleeper.banner->Seen());
+    PaintCounter paints(sleeper.banner);
+    // Started while minimised: the first step falls due one interval later, as it would.
+    awake.banner->SetRun(true);
+    sleeper.banner->SetRun(true);
+    for (int i = 0; i < 37; ++i) {
+        awake.banner->Tick();
+    }
+    sleeper.now += 37 * 50 + 10;
+    sleeper.host.setWindowState(Qt::WindowNoState);
+    ExpectSamePlace(sleeper, awake);
+
+    // Text changed and the banner stopped and started again (Play) while out of sight: the
+    // line starts again from the right edge at the new start.
+    sleeper.host.setWindowState(Qt::WindowMinimized);
+    awake.banner->SetBannerText(QStringLiteral("Second"));
+    sleeper.banner->SetBannerText(QStringLiteral("Second"));
+    awake.banner->SetRun(false);
+    sleeper.banner->SetRun(false);
+    EXPECT_FALSE(sleeper.banner->Run());
+    awake.banner->SetRun(true);
+    sleeper.banner->SetRun(true);
+    for (int i = 0; i < 12; ++i) {
+        awake.banner->Tick();
+    }
+    sleeper.now += 12 * 50 + 10;
+    EXPECT_EQ(paints.paints, 0) << "no paint for a minimised window, not even for new text";
+    sleeper.host.setWindowState(Qt::WindowNoState);
+    ExpectSamePlace(sleeper, awake);
+
+    // Stopped (Pause, Stop) out of sight: back in sight it stands beyond the edge, still.
+    sleeper.host.hide();
+    sleeper.banner->SetRun(false);
+    sleeper.now += 5000;
+    ASSERT_TRUE(ShowExposed(sleeper.host));
+    EXPECT_EQ(sleeper.banner->PosX(), 265);
+    EXPECT_FALSE(sleeper.banner->Run());
+    awake.banner->SetRun(false);
+}

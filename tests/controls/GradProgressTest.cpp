@@ -331,3 +331,34 @@ TEST(GradProgress, ABevelledBarCoversItsAreaSoAPositionRepaintsTheBarAlone) {
     b.bar->SetPosition(42);
     EXPECT_GE(host.paints, 1) << "without a bevel the parent shows at the edge";
 }
+
+TEST(GradProgress, OutOfSightAPositionIsKeptAndDrawnOnlyWhenTheBarIsSeenAgain) {
+    ProgramBar b;
+    const auto expectDrawn = [&](int32_t position) {
+        const QImage& canvas = b.bar->Canvas();
+        const int f = MulDiv(position, 135, 100);
+        EXPECT_EQ(canvas.pixel(f - 1, 1), GradientColor(kAqua, kBlue, f - 1, f)) << position;
+        EXPECT_EQ(canvas.pixel(f + 1, 1), qRgb(0, 0, 0)) << position;
+    };
+    // Minimised, the bar is still shown in the toolkit's terms; hidden, it is not.
+    for (const bool minimise : {true, false}) {
+        const int32_t position = minimise ? 50 : 70;
+        if (minimise) {
+            b.host.setWindowState(Qt::WindowMinimized);
+        } else {
+            b.host.hide();
+        }
+        const int before = b.counter->paints;
+        b.bar->SetPosition(position);
+        EXPECT_EQ(b.bar->Position(), position);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(b.counter->paints, before) << "nothing drawn out of sight";
+        if (minimise) {
+            b.host.setWindowState(Qt::WindowNoState);
+        } else {
+            b.host.show();
+        }
+        ASSERT_TRUE(PumpUntil([&] { return b.counter->paints > before; }));
+        expectDrawn(position);
+    }
+}

@@ -309,6 +309,24 @@ TEST(AudioOut, ARefillWithMostBuffersStillPlayingWaitsForTheWindowThreadToWake) 
               std::vector<char>(rig.client.sent.begin(), rig.client.sent.begin() + firstBuffer));
 }
 
+TEST(AudioOut, RefillsWaitTogetherUntilFewerThanHalfTheBuffersPlay) {
+    Rig rig;
+    rig.Attach();
+    rig.client.buffers = 1000;
+    TPlayer& p = rig.out.Player();
+    ASSERT_TRUE(p.StartPlaying());
+    // Four back with four still playing: nothing wakes the window thread for them (a hidden
+    // window wakes only for its display timer, which takes them all at once).
+    std::thread([&] { rig.device.Complete(4); }).join();
+    QCoreApplication::processEvents(); // looks without waiting
+    EXPECT_EQ(rig.client.given, 8);
+    // The return that leaves three playing wakes it, for all five refills.
+    std::thread([&] { rig.device.Complete(1); }).join();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rig.client.given, 13);
+    EXPECT_EQ(p.QueuedCount(), 8);
+}
+
 TEST(AudioOut, ResetOutputReturnsAndClosesWhilePlaying) {
     for (Completion completion : {Completion::Manual, Completion::Immediate}) {
         SCOPED_TRACE(completion == Completion::Manual ? "manual" : "immediate");

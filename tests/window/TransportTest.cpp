@@ -17,6 +17,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWindow>
 
 #include <cstdlib>
 
@@ -96,6 +97,12 @@ protected:
     }
 
     TOggPlayer& Player() { return *form->Player(); }
+
+    // The time display, the title and the rainbow are drawn only while they can be seen.
+    bool ShowWindow() {
+        form->show();
+        return PumpUntil([&] { return form->windowHandle() && form->windowHandle()->isExposed(); });
+    }
 
     // Lets the device take what the player has queued: with buffers handed back at once the
     // song is over when the player no longer plays.
@@ -271,6 +278,7 @@ TEST_F(Transport, PlayPauseAndStop) {
     MakeOgg("A", "Intro.ogg", tones);
     WriteDatabase("A\r\nIntro,00:03,3,Intro.ogg\r\n\r\n");
     ASSERT_TRUE(StartOn(&manual));
+    ASSERT_TRUE(ShowWindow());
     const testsupport::Bytes decode = testsupport::ReferenceOgg(Dir() / "A" / "Intro.ogg");
 
     form->btnPlay->click();
@@ -406,6 +414,7 @@ TEST_F(Transport, TheTimerCountsSecondsTitlesTheProgramAndTurnsTheRainbow) {
     MakeOgg("A", "Intro.ogg", SilentOgg(4000.0, 1, 8000)); // longer than an hour
     WriteDatabase("A\r\nIntro,66:40,4000,Intro.ogg\r\n\r\n");
     ASSERT_TRUE(StartOn(&manual)); // nothing is decoded while the test ticks
+    ASSERT_TRUE(ShowWindow());
     form->btnPlay->click();
     ASSERT_EQ(form->AniFrame, 1);
 

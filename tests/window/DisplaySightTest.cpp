@@ -1,0 +1,167 @@
+// Nothing is drawn for nobody: while the window is hidden in the tray, minimised, or shows
+// another page, the display timer counts on but the banner, the rainbow line, the time display
+// and the progress bar are not drawn; when they come back into sight they show at once what
+// they would have shown had they been drawn all along.
+#include "FormFixture.h"
+
+#include "controls/Banner.h"
+#include "controls/GradProgress.h"
+#include "engine/OggPlayer.h"
+#include "tests/support/PaintCounter.h"
+#include "tests/support/PumpUntil.h"
+
+#include <QElapsedTimer>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QTimer>
+#include <QWindow>
+
+namespace {
+
+constexpr char kSong[] = "A song with a rather long name for the banner to scroll";
+
+} // namespace
+
+class DisplaySight : public FormFixture {
+protected:
+    void SetUp() override {
+        FormFixture::SetUp();
+        // A minute long, so that no song ends while the test plays.
+        MakeOgg("A", "Song.ogg", SilentOgg(60.0, 1, 8000));
+        // Quoted: a blank separates the fields of comma text.
+        WriteDatabase(std::string("A\r\n\"") + kSong + "\",01:00,60,Song.ogg\r\n\r\n");
+        ASSERT_TRUE(Start());
+        form->show();
+        ASSERT_TRUE(
+            PumpUntil([&] { return form->windowHandle() && form->windowHandle()->isExposed(); }));
+    }
+
+    // Counts from now on what the four moving parts of the display paint.
+    void CountPaints() {
+        banner = std::make_unique<PaintCounter>(form->Banner);
+        rainbow = std::make_unique<PaintCounter>(form->AniImage);
+        bar = std::make_unique<PaintCounter>(form->ProgressBar);
+        time = std::make_unique<PaintCounter>(form->TimeMemo->viewport());
+    }
+
+    // Starts the song, keeping the moments before and after the banner was started.
+    void Play() {
+        runStart = clock.elapsed();
+        form->btnPlay->click();
+        runStarted = clock.elapsed();
+        ASSERT_TRUE(form->Banner->Run());
+    }
+
+    // Lets the display timer count `seconds` more seconds of the song.
+    bool PlayFor(int seconds) {
+        const int32_t until = form->ElapsedSeconds + seconds;
+        return PumpUntil([&] { return form->ElapsedSeconds >= until; });
+    }
+
+    // Brings the display back into sight with `show`; then everything must be right at once:
+    // the time, the title, the rainbow frame, and the banner where the steps of its timer
+    // since it was started would have taken it (within one step either way).
+    void ExpectRightWhenBackInSight(const std::function<void()>& show) {
+        const qint64 before = clock.elapsed();
+        show();
+        const qint64 after = clock.elapsed();
+        const QString time = TimeText(form->ElapsedSeconds);
+        EXPECT_EQ(form->TimeMemo->toPlainText(), time);
+        EXPECT_EQ(form->ApplicationTitle(), QString(kSong) + " " + time + "\n");
+        EXPECT_EQ(form->AniImage->Picture().cacheKey(),
+                  form->Ani[static_cast<size_t>(form->AniFrame - 1)]->Picture().cacheKey());
+        const int32_t steps = (265 - form->Banner->PosX()) / form->Banner->Jump;
+        EXPECT_GE(steps, (before - runStarted) / 50 - 1);
+        EXPECT_LE(steps, (after - runStart) / 50 + 1);
+        EXPECT_GT(steps, 30) << "two seconds and more have passed";
+    }
+
+    static QString TimeText(int32_t seconds) {
+        return QString::asprintf("%02d:%02d", (seconds % 3600) / 60, seconds % 60);
+    }
+
+    std::unique_ptr<PaintCounter> banner;
+    std::unique_ptr<PaintCounter> rainbow;
+    std::unique_ptr<PaintCounter> bar;
+    std::unique_ptr<PaintCounter> time;
+    QElapsedTimer clock;
+    qint64 runStart = 0;
+    qint64 runStarted = 0;
+
+    void TearDown() override {
+        banner.reset();
+        rainbow.reset();
+        bar.reset();
+        time.reset();
+        FormFixture::TearDown();
+    }
+};
+
+TEST_F(DisplaySight, HiddenInTheTrayNothingIsDrawnAndAllIsRightWhenShownAgain) {
+    clock.start();
+    Play();
+    form->hide(); // as the window goes to the tray
+    CountPaints();
+    ASSERT_TRUE(PlayFor(2));
+    form->PlayerPosChange(form->Player(), form->Player()->Length() / 2);
+    EXPECT_EQ(banner->paints, 0);
+    EXPECT_EQ(rainbow->paints, 0);
+    EXPECT_EQ(bar->paints, 0);
+    EXPECT_EQ(time->paints, 0);
+    EXPECT_EQ(form->TimeMemo->toPlainText(), "00:00") << "the time display was not written";
+    EXPECT_EQ(form->ProgressBar->Position(), 50) << "the bar keeps its value";
+    EXPECT_TRUE(form->Banner->Run());
+
+    ExpectRightWhenBackInSight([&] { form->show(); });
+    EXPECT_TRUE(PumpUntil([&] {
+        return banner->paints > 0 && rainbow->paints > 0 && bar->paints > 0 && time->paints > 0;
+    })) << "drawn as soon as the window is on screen";
+    // Half the bar's 135 columns filled, the rest black.
+    const QImage& canvas = form->ProgressBar->Canvas();
+    EXPECT_NE(canvas.pixel(66, 1), qRgb(0, 0, 0));
+    EXPECT_EQ(canvas.pixel(70, 1), qRgb(0, 0, 0));
+}
+
+TEST_F(DisplaySight, OnAnotherPageTheRainbowAloneGoesOnForItLiesAboveThePages) {
+    clock.start();
+    Play();
+    form->PlayerControl->setCurrentWidget(form->PlayList);
+    CountPaints();
+    ASSERT_TRUE(PlayFor(2));
+    EXPECT_EQ(banner->paints, 0);
+    EXPECT_EQ(bar->paints, 0);
+    EXPECT_EQ(time->paints, 0);
+    EXPECT_GT(rainbow->paints, 10) << "the rainbow line is in sight on every page";
+    EXPECT_EQ(form->ApplicationTitle(),
+              QString(kSong) + " " + TimeText(form->ElapsedSeconds) + "\n")
+        << "the taskbar shows the title whatever the page";
+    ExpectRightWhenBackInSight([&] { form->PlayerControl->setCurrentIndex(0); });
+}
+
+TEST_F(DisplaySight, MinimisedNothingIsDrawnButTheTaskbarTitleCountsOn) {
+    clock.start();
+    Play();
+    form->setWindowState(Qt::WindowMinimized);
+    CountPaints();
+    ASSERT_TRUE(PlayFor(2));
+    EXPECT_EQ(banner->paints, 0);
+    EXPECT_EQ(rainbow->paints, 0);
+    EXPECT_EQ(bar->paints, 0);
+    EXPECT_EQ(time->paints, 0);
+    EXPECT_EQ(form->ApplicationTitle(),
+              QString(kSong) + " " + TimeText(form->ElapsedSeconds) + "\n");
+    ExpectRightWhenBackInSight([&] { form->setWindowState(Qt::WindowNoState); });
+}
+
+TEST_F(DisplaySight, PausedOutOfSightTheTimeDisplayComesBackAtZero) {
+    clock.start();
+    Play();
+    form->hide();
+    ASSERT_TRUE(PlayFor(1));
+    form->btnPause->click();
+    EXPECT_GE(form->ElapsedSeconds, 1) << "Pause keeps the count";
+    form->show();
+    EXPECT_EQ(form->TimeMemo->toPlainText(), "00:00");
+    EXPECT_FALSE(form->Banner->Run());
+    EXPECT_EQ(form->Banner->PosX(), 265) << "stopped beyond its right edge";
+}
