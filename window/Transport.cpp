@@ -216,6 +216,10 @@ void TPlayerForm::ShowTime(int32_t seconds) {
     // Hours are not shown: after an hour the display starts again from 00:00.
     TimeMemo->setPlainText(
         QString::fromStdString(platform::TimeText((seconds % 3600) / 60, seconds % 60)));
+    // The line is a little taller than the memo, and a new text may scroll it to show its
+    // end: the digits would jump up and down between seconds. They stay where they were first
+    // drawn, at the top.
+    TimeMemo->verticalScrollBar()->setValue(0);
 }
 
 void TPlayerForm::PlayTimerTimer() {
