@@ -3,8 +3,8 @@
 
 #include <QColorDialog>
 #include <QFileDialog>
-#include <QInputDialog>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QScreen>
 
@@ -49,8 +49,8 @@ QPoint CentredCorner(QSize dialog, const QWidget* parent, const QRect& screenAre
     const QWidget* window = parent != nullptr ? parent->window() : nullptr;
     const QRect around =
         window != nullptr && window->isVisible() ? window->frameGeometry() : screenArea;
-    return around.topLeft() + QPoint((around.width() - dialog.width()) / 2,
-                                     (around.height() - dialog.height()) / 2);
+    return around.topLeft() +
+           QPoint((around.width() - dialog.width()) / 2, (around.height() - dialog.height()) / 2);
 }
 
 namespace {

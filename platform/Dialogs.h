@@ -1,6 +1,6 @@
 // The window's dialogs behind one interface: message boxes, input boxes, the file-open dialog
-// and the colour dialog. The program gets the Qt dialogs; tests get TestDialogs (tests/support), which
-// answers from a script and records what was asked.
+// and the colour dialog. The program gets the Qt dialogs; tests get TestDialogs (tests/support),
+// which answers from a script and records what was asked.
 #pragma once
 
 #include <QColor>

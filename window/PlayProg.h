@@ -349,7 +349,7 @@ private:
         bool transportRequest = false;
     };
     std::vector<TDeferred> m_deferred;
-    void RunDeferred(); // what was queued, in order, once no operation waits
+    void RunDeferred();             // what was queued, in order, once no operation waits
     bool m_playEndReported = false; // by the player, for the song now playing
     QString m_applicationTitle;
     // AlbumDatabase.cpp: how the library views select and show their rows, and the add

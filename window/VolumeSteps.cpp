@@ -48,8 +48,8 @@ bool TVolumeSteps::eventFilter(QObject* watched, QEvent* event) {
     const int notches = m_wheelRest / 120;
     m_wheelRest -= notches * 120;
     if (notches != 0) {
-        m_bar->setValue(std::clamp(m_bar->value() - notches * kSmallStep, m_bar->minimum(),
-                                   m_bar->maximum()));
+        m_bar->setValue(
+            std::clamp(m_bar->value() - notches * kSmallStep, m_bar->minimum(), m_bar->maximum()));
     }
     event->accept();
     return true;

@@ -90,7 +90,9 @@ protected:
         WriteDatabase("A\r\n" + line + "\r\n\r\n");
     }
 
-    QString PlayingSong() { return QString::fromStdString(fs::path(form->Player()->CurrentFile()).stem().string()); }
+    QString PlayingSong() {
+        return QString::fromStdString(fs::path(form->Player()->CurrentFile()).stem().string());
+    }
 
     platform::TestWaveOut paced{platform::TestWaveOut::Completion::Manual};
     QTimer pacer;
@@ -247,16 +249,16 @@ TEST(WindowPlacement, ACaptionThatCannotBeGrabbedGivesTheDefaultCorner) {
     };
     const QList<QRect> two{QRect(0, 0, 1280, 1024), QRect(1280, 0, 1920, 1080)};
     const Case cases[] = {
-        {{3000, 2000}, one, fallback},     // far off the screen
-        {{40, 40}, one, {40, 40}},         // on it: exactly there
-        {{-590, 500}, one, {-590, 500}},   // mostly off, 46 pixels of caption still there
-        {{-620, 500}, one, fallback},      // 16 pixels of caption: too little to grab
-        {{1240, 100}, one, {1240, 100}},   // 40 pixels at the right edge
-        {{200, -15}, one, fallback},       // the caption above the top edge
-        {{200, 1010}, one, {200, 1010}},   // the caption's strip at the very bottom
-        {{2000, 100}, two, {2000, 100}},   // on the second monitor
-        {{2000, 100}, one, fallback},      // that monitor unplugged
-        {{3000, 2000}, {}, {3000, 2000}},  // no screen known: nothing to judge by
+        {{3000, 2000}, one, fallback},    // far off the screen
+        {{40, 40}, one, {40, 40}},        // on it: exactly there
+        {{-590, 500}, one, {-590, 500}},  // mostly off, 46 pixels of caption still there
+        {{-620, 500}, one, fallback},     // 16 pixels of caption: too little to grab
+        {{1240, 100}, one, {1240, 100}},  // 40 pixels at the right edge
+        {{200, -15}, one, fallback},      // the caption above the top edge
+        {{200, 1010}, one, {200, 1010}},  // the caption's strip at the very bottom
+        {{2000, 100}, two, {2000, 100}},  // on the second monitor
+        {{2000, 100}, one, fallback},     // that monitor unplugged
+        {{3000, 2000}, {}, {3000, 2000}}, // no screen known: nothing to judge by
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(QStringLiteral("%1, %2").arg(c.saved.x()).arg(c.saved.y()).toStdString());
@@ -325,8 +327,8 @@ TEST_F(Desktop, WithoutASoundDeviceSongsAreAddedAndPlaySaysWhyOnce) {
         const fs::path picked = MakeOgg("A", "picked.ogg", SilentOgg(2.0));
         const std::string script = std::string(language) + ".lng";
         WriteFile("LScripts/" + script, "");
-        fs::copy_file(fs::path(TAVRO_PROGRAM_DIR) / "LScripts" / script, Dir() / "LScripts" / script,
-                      fs::copy_options::overwrite_existing);
+        fs::copy_file(fs::path(TAVRO_PROGRAM_DIR) / "LScripts" / script,
+                      Dir() / "LScripts" / script, fs::copy_options::overwrite_existing);
         WriteFile("TAVRO.INI", "[Language]\r\nValue=" + script + "\r\n");
         ASSERT_TRUE(Start());
 
@@ -342,9 +344,10 @@ TEST_F(Desktop, WithoutASoundDeviceSongsAreAddedAndPlaySaysWhyOnce) {
         const QString reason = QString::fromStdString(form->Player()->LastError());
         EXPECT_FALSE(reason.isEmpty());
         EXPECT_TRUE(text.endsWith(reason)) << text.toStdString();
-        EXPECT_TRUE(text.startsWith(std::string(language) == "German"
-                                        ? QStringLiteral("Das Audiogerät konnte nicht geöffnet werden:")
-                                        : QStringLiteral("The sound device could not be opened:")))
+        EXPECT_TRUE(
+            text.startsWith(std::string(language) == "German"
+                                ? QStringLiteral("Das Audiogerät konnte nicht geöffnet werden:")
+                                : QStringLiteral("The sound device could not be opened:")))
             << text.toStdString();
         EXPECT_EQ(dialogs.shown[0].icon, platform::MsgIcon::Error);
     }
@@ -358,9 +361,9 @@ TEST_F(Desktop, QuickClicksLeaveTheDisplayOnTheSongThatPlays) {
     ASSERT_TRUE(StartOn(&paced));
     pacer.start();
     const std::vector<QPushButton*> clicks{
-        form->btnPlay, form->NextSongButton, form->btnPlay, form->btnStop, form->btnPlay,
+        form->btnPlay,        form->NextSongButton, form->btnPlay, form->btnStop, form->btnPlay,
         form->NextSongButton, form->NextSongButton, form->btnPlay, form->btnStop, form->btnPlay,
-        form->NextSongButton, form->btnStop, form->btnPlay};
+        form->NextSongButton, form->btnStop,        form->btnPlay};
     int clicked = 0;
     int insideWaits = 0;
     auto shown = [&] {

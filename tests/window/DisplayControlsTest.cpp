@@ -5,9 +5,9 @@
 #include "controls/Banner.h"
 #include "controls/GradProgress.h"
 #include "controls/TBNArea.h"
-#include "tests/support/TestDialogs.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/RecordingNotifyShell.h"
+#include "tests/support/TestDialogs.h"
 
 #include <gtest/gtest.h>
 
