@@ -84,11 +84,20 @@ public:
         env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
         openbox.setProcessEnvironment(env);
         openbox.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        openbox.start(QStringLiteral("openbox"), {});
+        // A window manager that could not reach the new server at once (this happens on a
+        // busy machine) is started again.
+        int starts = 0;
         if (!programprocess::WaitFor([&] {
+                if (openbox.state() == QProcess::NotRunning && starts < 3) {
+                    ++starts;
+                    openbox.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+                    openbox.waitForStarted(kDeadlineMs);
+                }
                 return Run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id");
             })) {
-            return "openbox did not start";
+            return "openbox did not start (" + std::to_string(openbox.state()) +
+                   "): " + Run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).toStdString() +
+                   openbox.readAllStandardOutput().toStdString();
         }
         return StartTray() ? std::string() : "trayer did not start";
     }
