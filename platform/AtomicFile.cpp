@@ -28,7 +28,8 @@ bool SyncDirectory(const std::filesystem::path& dir) {
 
 } // namespace
 
-AtomicFileWriter::AtomicFileWriter(std::filesystem::path file) : m_file(std::move(file)) {
+AtomicFileWriter::AtomicFileWriter(std::filesystem::path file, FileSync sync)
+    : m_file(std::move(file)), m_sync(sync) {
     m_temp = (DirectoryOf(m_file) / ("." + m_file.filename().string() + ".XXXXXX")).string();
     m_fd = ::mkstemp(m_temp.data());
     if (m_fd < 0) {
@@ -62,6 +63,23 @@ bool AtomicFileWriter::Write(std::string_view bytes) {
 }
 
 bool AtomicFileWriter::WriteFrom(int in) {
+    // The kernel copies between files itself where it can (no trip through this process, and
+    // a file system may share the blocks); otherwise, or for what is left, read and write.
+    while (IsOk()) {
+        const ssize_t n = ::copy_file_range(in, nullptr, m_fd, nullptr, size_t{1} << 30, 0);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n == 0) {
+            return IsOk();
+        }
+        if (n < 0) {
+            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
+                m_ok = false; // a real write failure: a full disk, a file-size limit
+            }
+            break;
+        }
+    }
     char buffer[65536];
     while (IsOk()) {
         const ssize_t n = ::read(in, buffer, sizeof buffer);
@@ -81,7 +99,7 @@ bool AtomicFileWriter::WriteFrom(int in) {
 }
 
 bool AtomicFileWriter::Finish() {
-    bool ok = IsOk() && ::fsync(m_fd) == 0;
+    bool ok = IsOk() && (m_sync == FileSync::Deferred || ::fsync(m_fd) == 0);
     if (m_fd >= 0) {
         // A close can report a write error the earlier calls did not (network file systems).
         ok = ::close(m_fd) == 0 && ok;
@@ -97,14 +115,14 @@ bool AtomicFileWriter::Commit() {
         return false;
     }
     m_temp.clear();
-    return SyncDirectory(DirectoryOf(m_file));
+    return m_sync == FileSync::Deferred || SyncDirectory(DirectoryOf(m_file));
 }
 
 bool AtomicFileWriter::CommitNew() {
     // link() fails when the name exists, so a file that appeared meanwhile is never replaced.
     const bool ok = Finish() && ::link(m_temp.c_str(), m_file.c_str()) == 0;
     Discard();
-    return ok && SyncDirectory(DirectoryOf(m_file));
+    return ok && (m_sync == FileSync::Deferred || SyncDirectory(DirectoryOf(m_file)));
 }
 
 void AtomicFileWriter::Discard() {
@@ -117,6 +135,16 @@ void AtomicFileWriter::Discard() {
         m_temp.clear();
     }
     m_ok = false;
+}
+
+bool SyncFileSystem(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool ok = ::syncfs(fd) == 0;
+    ::close(fd);
+    return ok;
 }
 
 bool ReplaceFileAtomically(const std::filesystem::path& file, std::string_view contents) {

@@ -9,12 +9,16 @@
 
 namespace platform {
 
+// When a writer's data reaches the disk: at its commit (EachFile), or later for many files at
+// once through SyncFileSystem, by a caller that makes them visible only after that (Deferred).
+enum class FileSync { EachFile, Deferred };
+
 // A temporary file beside `file`, which becomes `file` on Commit (replacing it) or
 // CommitNew (only when `file` does not exist). Until then nothing under the final name
 // changes; a writer destroyed without a successful commit removes its temporary file.
 class AtomicFileWriter {
 public:
-    explicit AtomicFileWriter(std::filesystem::path file);
+    explicit AtomicFileWriter(std::filesystem::path file, FileSync sync = FileSync::EachFile);
     ~AtomicFileWriter();
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
@@ -41,7 +45,12 @@ private:
     std::string m_temp;
     int m_fd = -1;
     bool m_ok = false;
+    FileSync m_sync = FileSync::EachFile;
 };
+
+// Flushes everything written to the file system holding `path` to the disk, in one go; what
+// Deferred writers leave to their caller. False when the flush failed.
+bool SyncFileSystem(const std::filesystem::path& path);
 
 // Replaces `file` by `contents` through an AtomicFileWriter. On false the old file is as it
 // was, byte for byte, and no temporary file is left.

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QScreen>
 
 namespace platform {
@@ -28,7 +29,38 @@ QString AnyCasePattern(const QString& pattern) {
     return any;
 }
 
+class NoProgress final : public Progress {
+public:
+    bool SetProgress(int) override { return true; }
+};
+
+class QtProgress final : public Progress {
+public:
+    QtProgress(QWidget* parent, const QString& text, int total) : m_dialog(parent) {
+        m_dialog.setLabelText(text);
+        m_dialog.setRange(0, total);
+        m_dialog.setWindowModality(Qt::WindowModal);
+        // A short import is over before the dialog would be read.
+        m_dialog.setMinimumDuration(500);
+        m_dialog.setAutoClose(false);
+        m_dialog.setAutoReset(false);
+        m_dialog.setValue(0);
+    }
+    bool SetProgress(int done) override {
+        // A window-modal dialog handles the window's events in setValue, Cancel included.
+        m_dialog.setValue(done);
+        return !m_dialog.wasCanceled();
+    }
+
+private:
+    QProgressDialog m_dialog;
+};
+
 } // namespace
+
+std::unique_ptr<Progress> Dialogs::ShowProgress(QWidget*, const QString&, int) {
+    return std::make_unique<NoProgress>();
+}
 
 QString QtFilterFromDesigned(const QString& designed) {
     const QStringList parts = designed.split(QLatin1Char('|'));
@@ -138,6 +170,10 @@ std::optional<QColor> QtDialogs::ChooseColor(QWidget* parent, const QColor& init
         return std::nullopt;
     }
     return chosen;
+}
+
+std::unique_ptr<Progress> QtDialogs::ShowProgress(QWidget* parent, const QString& text, int total) {
+    return std::make_unique<QtProgress>(parent, text, total);
 }
 
 } // namespace platform

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 class QWidget;
@@ -30,6 +31,15 @@ struct OpenFileRequest {
     QString directory; // where the dialog starts; empty: wherever it last was
 };
 
+// A long operation's progress dialog with a Cancel button, open while the object lives.
+class Progress {
+public:
+    virtual ~Progress() = default;
+    // Shows that `done` steps of the total are done and lets the user act on the dialog;
+    // false once the user has cancelled.
+    virtual bool SetProgress(int done) = 0;
+};
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -45,6 +55,9 @@ public:
                                                  const OpenFileRequest& request) = 0;
     // The confirmed colour, or nothing on cancel.
     virtual std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial) = 0;
+    // A progress dialog over `total` steps, with `text` and a Cancel button; shown only when
+    // the operation turns out to take a while. The default never shows and never cancels.
+    virtual std::unique_ptr<Progress> ShowProgress(QWidget* parent, const QString& text, int total);
 };
 
 // "Ogg-Files|*.OGG|Playlists|*.PLI" -> "Ogg-Files (*.[oO][gG][gG]);;Playlists (*.[pP][lL][iI])":
@@ -63,6 +76,8 @@ public:
                                     const QString& value) override;
     std::optional<QStringList> OpenFiles(QWidget* parent, const OpenFileRequest& request) override;
     std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial) override;
+    std::unique_ptr<Progress> ShowProgress(QWidget* parent, const QString& text,
+                                           int total) override;
 };
 
 } // namespace platform

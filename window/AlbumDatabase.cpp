@@ -7,6 +7,7 @@
 
 #include "window/AlbumFile.h"
 #include "window/CommaText.h"
+#include "window/PictureFile.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
@@ -318,8 +319,11 @@ void TPlayerForm::SetSongButtons(bool on) {
 }
 
 bool TPlayerForm::LoadPicture(TImage* image, const std::string& path) {
-    QImage bitmap;
-    if (image == nullptr || !bitmap.load(QString::fromStdString(path), "BMP") || bitmap.isNull()) {
+    if (image == nullptr) {
+        return false;
+    }
+    const QImage bitmap = ReadPicture(QString::fromStdString(path));
+    if (bitmap.isNull()) {
         return false;
     }
     QPixmap picture(image->size());

@@ -2,6 +2,8 @@
 // panel, the help key, the tray icon and hiding the window to the tray.
 #include "window/PlayProg.h"
 
+#include "window/PictureFile.h"
+
 #include "controls/TBNArea.h"
 #include "platform/Dialogs.h"
 #include "platform/FileOps.h"
@@ -38,9 +40,8 @@ void TPlayerForm::paintEvent(QPaintEvent* event) {
     if (!path) {
         return;
     }
-    QImage tile;
-    if (!tile.load(QString::fromStdString(path->string()), "BMP") || tile.width() <= 0 ||
-        tile.height() <= 0) {
+    const QImage tile = ReadPicture(QString::fromStdString(path->string()));
+    if (tile.width() <= 0 || tile.height() <= 0) {
         return; // unreadable: nothing drawn, nothing reported
     }
     const QRect clip = event->rect();
@@ -86,7 +87,7 @@ void TPlayerForm::BackPicFindButtonClick() {
 
 void TPlayerForm::FindPicture(QLineEdit* edit) {
     // The filter stays set: every other user of the shared dialog sets its own first.
-    OpenDialog.Filter = QStringLiteral("Bitmap-Files|*.BMP");
+    OpenDialog.Filter = QStringLiteral("Bitmap-Files|*.BMP|Pictures|*.BMP;*.JPG;*.JPEG;*.PNG");
     platform::OpenFileRequest request;
     request.filter = OpenDialog.Filter;
     request.multiSelect = OpenDialog.MultiSelect;

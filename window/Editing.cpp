@@ -310,7 +310,8 @@ void TPlayerForm::AlbumPicAddButtonClick() {
         return;
     }
     const RowMark mark(AlbumView, album);
-    OpenDialog.Filter = QStringLiteral("Bitmap-Files (*.bmp)|*.bmp");
+    OpenDialog.Filter = QStringLiteral(
+        "Bitmap-Files (*.bmp)|*.bmp|Pictures (*.bmp *.jpg *.jpeg *.png)|*.bmp;*.jpg;*.jpeg;*.png");
     platform::OpenFileRequest request;
     request.filter = OpenDialog.Filter;
     request.multiSelect = OpenDialog.MultiSelect;

@@ -251,9 +251,11 @@ public:
 
     // --- Playlists.cpp ----------------------------------------------------------------
     void PLLoadButtonClick();
-    // What the add button does with the chosen files, in order: ".OGG" songs are measured
-    // and appended to the selected album, a ".PLI" playlist is shown in the song list,
-    // anything else is passed over. Drag and drop hands its files here too.
+    // What the add button does with the chosen files, in order: ".OGG" and ".MP3" songs are
+    // copied into the album folder (unless they lie there), measured and appended to the
+    // selected album, a ".PLI" playlist is shown in the song list, anything else is passed
+    // over. A failed copy adds no row and is reported once. Drag and drop hands its files
+    // here too.
     void AddSongFiles(const QStringList& files);
     void ReadPlaylist(const std::string& path);
     void OpenSelectedSong();
@@ -292,7 +294,14 @@ public:
     // --- SongDrop.cpp -----------------------------------------------------------------
     // Ogg Vorbis files dropped on the song list are added with AddSongFiles once the drop
     // is taken; other files are passed over, and nothing is taken without a selected album.
+    // Folders dropped on the album list become albums (ImportAlbumFolders); the staging
+    // folders of imports a crash broke off are removed.
     void SetUpSongDrop();
+    // Each folder becomes an album named after it, holding copies of its songs in natural
+    // order and its cover picture; a name taken already gets the duplicate message and the
+    // folder is skipped. A progress dialog offers Cancel, which leaves nothing of that folder
+    // behind, as does a failed copy (reported once).
+    void ImportAlbumFolders(const QStringList& folders);
 
     // --- Mpris.cpp --------------------------------------------------------------------
     // Moves the open song to `position` (ms) through the player's Seek, and the window's
@@ -358,6 +367,8 @@ private:
     // Playlists.cpp: stops and closes the player until no file is open (a handler run inside
     // its waits may have opened one); false when there is no player.
     bool ReleasePlayer();
+    // "A song could not be copied into the album folder."
+    void ShowCopyFailed();
     // A song row's four fields as comma text.
     static std::string SongFieldsText(const QTreeWidgetItem* row);
     QTreeWidgetItem* NewSongItem(const QString& name, const QString& duration,

@@ -3,12 +3,15 @@
 #include "window/PlayProg.h"
 
 #include "window/SongFiles.h"
+#include "window/SongImport.h"
 
 #include "engine/OggPlayer.h"
 
 #include "platform/Dialogs.h"
+#include "platform/FileOps.h"
 #include "platform/Profile.h"
 
+#include <QApplication>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -43,7 +46,8 @@ bool TPlayerForm::ReleasePlayer() {
 
 void TPlayerForm::PLLoadButtonClick() {
     // The dialog is shared: each use sets its own filter first.
-    OpenDialog.Filter = QStringLiteral("OGG-Files|*.OGG");
+    OpenDialog.Filter = QStringLiteral(
+        "Songs (*.ogg *.mp3)|*.ogg;*.mp3|OGG-Files|*.OGG"); // MP3s play as well as Ogg files
     // Songs play from the album folder only, so that is where the dialog starts.
     QString start;
     if (const QTreeWidgetItem* album = SelectedAlbum()) {
@@ -70,39 +74,61 @@ void TPlayerForm::AddSongFiles(const QStringList& files) {
     const QTreeWidgetItem* storedAlbum = nullptr;
     QString stored;
     int storedRows = 0;
+    bool copyFailed = false;
     for (const QString& file : files) {
         const std::string path = file.toStdString();
         const std::string extension = UpperExtension(path);
         if (extension == ".PLI") {
             ReadPlaylist(path);
             storedAlbum = nullptr; // the list shown is no longer the one stored
-        } else if (extension == ".OGG") {
+        } else if (extension == ".OGG" || extension == ".MP3") {
             // Without an album the row would be lost with the next album shown.
-            if (SelectedAlbum() == nullptr) {
+            const QTreeWidgetItem* album = SelectedAlbum();
+            const std::optional<std::string> folder =
+                album ? AlbumFolder(album->text(kAlbumNameColumn)) : std::nullopt;
+            if (!folder) {
                 continue;
             }
             if (!ReleasePlayer()) {
                 break;
             }
-            if (!m_player->Open(path)) {
-                continue; // not a song the player can play: passed over in silence
+            // A file that is not there (or no file) is passed over like one the player cannot
+            // open; only a failing copy is reported.
+            std::error_code ec;
+            if (!std::filesystem::is_regular_file(path, ec)) {
+                continue;
+            }
+            // Songs play from the album folder only: one picked elsewhere is copied in.
+            const std::optional<CopiedFile> copy = CopyIntoFolder(path, *folder);
+            if (!copy) {
+                copyFailed = true;
+                continue;
+            }
+            const std::string songPath = *folder + copy->name;
+            if (!m_player->Open(songPath)) {
+                // Not a song the player can play: passed over in silence, and a copy made for
+                // it does not stay.
+                if (copy->copied) {
+                    platform::DeleteFile(songPath);
+                }
+                continue;
             }
             const uint32_t duration = m_player->StreamInfo().Duration;
-            const std::string name = FileNameOf(path);
+            const std::string& name = copy->name;
             QTreeWidgetItem* row =
                 AddSongRow(FromUtf8(SongNameOfFile(name)), FromUtf8(DurationText(duration)),
                            FromUtf8(DurationNumberText(duration)), FromUtf8(name));
             SelectRow(PlayListView, row);
-            QTreeWidgetItem* album = SelectedAlbum();
+            QTreeWidgetItem* const shown = SelectedAlbum();
             const int rows = PlayListView->topLevelItemCount();
-            if (album != nullptr && album == storedAlbum && rows == storedRows + 1 &&
-                album->text(kAlbumSongsColumn) == stored) {
+            if (shown != nullptr && shown == storedAlbum && rows == storedRows + 1 &&
+                shown->text(kAlbumSongsColumn) == stored) {
                 stored += QLatin1Char(',') + FromUtf8(SongFieldsText(row));
-                album->setText(kAlbumSongsColumn, stored);
+                shown->setText(kAlbumSongsColumn, stored);
             } else {
                 StoreSongList();
-                storedAlbum = album;
-                stored = album ? album->text(kAlbumSongsColumn) : QString();
+                storedAlbum = shown;
+                stored = shown ? shown->text(kAlbumSongsColumn) : QString();
             }
             storedRows = rows;
         }
@@ -110,6 +136,18 @@ void TPlayerForm::AddSongFiles(const QStringList& files) {
     if (PlayListView->topLevelItemCount() > 0) {
         SetSongButtons(true);
     }
+    if (copyFailed) {
+        ShowCopyFailed();
+    }
+}
+
+void TPlayerForm::ShowCopyFailed() {
+    // Once for all the songs of one add: a full disk fails every one of them alike.
+    m_services.dialogs->MessageBox(
+        this,
+        LanguageText(QStringLiteral("Messages"),
+                     QStringLiteral("A song could not be copied into the album folder.")),
+        QApplication::applicationName(), platform::MsgIcon::None, platform::MsgButtons::Ok);
 }
 
 void TPlayerForm::ReadPlaylist(const std::string& path) {

@@ -69,13 +69,15 @@ TEST(Launcher, MakesTheUsersProgramDirectoryOnceRefreshesProgramFilesAndKeepsThe
     const std::map<QString, std::optional<QString>> env = {
         {QStringLiteral("XDG_DATA_HOME"), Q(f.data)}};
 
-    // First start: the directory is made and holds the installed program files.
+    // First start: the directory is made and holds the installed program files, and the demo
+    // album with the library that lists it.
     Outcome first = Launch(f.prefix, env);
     ASSERT_EQ(first.exitCode, 0) << first.err;
     EXPECT_EQ(first.out, (f.user / "tavro").string() + "|" + f.user.string() + "||v1\n");
-    // A new user starts with an empty library rather than a missing one.
     auto expected = Tree(f.prefix / "lib/tavro");
-    expected["Database.DAT"] = "";
+    for (const auto& [name, contents] : Tree(f.prefix / "share/tavro/demo")) {
+        expected[name] = contents;
+    }
     EXPECT_EQ(Tree(f.user), expected);
     EXPECT_EQ(first.err, "");
     // Later, a library the user removed stays removed (the program says it is missing).
@@ -144,6 +146,54 @@ TEST(Launcher, MakesTheUsersProgramDirectoryOnceRefreshesProgramFilesAndKeepsThe
         EXPECT_EQ(entry.path().filename().string().find(".partial-"), std::string::npos)
             << entry.path();
     }
+}
+
+// A brand-new user gets the demo album made at build time: its songs, its picture and the
+// library listing them. A user who has a directory already gets nothing of it, and without an
+// installed demo a new user starts with an empty library rather than a missing one.
+TEST(Launcher, GivesABrandNewUserTheDemoAlbumAndNoOneElse) {
+    Fixture f = Prepare("Demo");
+    const fs::path demo = f.prefix / "share/tavro/demo";
+    const auto installed = Tree(demo);
+    ASSERT_TRUE(installed.count("Database.DAT"));
+    EXPECT_EQ(ReadFile(demo / "Database.DAT").rfind("Demo\r\n", 0), 0u);
+    int songs = 0;
+    for (const auto& [name, contents] : installed) {
+        songs += name.rfind("Demo/", 0) == 0 &&
+                 (name.ends_with(".ogg") || name.ends_with(".mp3")) && contents.size() > 1000;
+    }
+    EXPECT_EQ(songs, 4);
+    EXPECT_TRUE(installed.count("Demo/Demo.bmp"));
+
+    const std::map<QString, std::optional<QString>> env = {
+        {QStringLiteral("XDG_DATA_HOME"), Q(f.data)}};
+    ASSERT_EQ(Launch(f.prefix, env).exitCode, 0);
+    for (const auto& [name, contents] : installed) {
+        EXPECT_EQ(ReadFile(f.user / name), contents) << name;
+    }
+
+    // An existing user's library is theirs: a second start with the demo gone from their
+    // directory brings nothing back, and their library file keeps its bytes.
+    const std::string own = "Road Trip\r\n\r\n\r\n";
+    WriteFile(f.user / "Database.DAT", own);
+    fs::remove_all(f.user / "Demo");
+    ASSERT_EQ(Launch(f.prefix, env).exitCode, 0);
+    EXPECT_EQ(ReadFile(f.user / "Database.DAT"), own);
+    EXPECT_FALSE(fs::exists(f.user / "Demo"));
+
+    // An existing directory without a library file gets none either.
+    const fs::path other = f.root / "other";
+    fs::create_directories(other / "tavro");
+    ASSERT_EQ(Launch(f.prefix, {{QStringLiteral("XDG_DATA_HOME"), Q(other)}}).exitCode, 0);
+    EXPECT_FALSE(fs::exists(other / "tavro/Database.DAT"));
+    EXPECT_FALSE(fs::exists(other / "tavro/Demo"));
+
+    // No demo installed: an empty library.
+    fs::remove_all(demo);
+    const fs::path fresh = f.root / "fresh";
+    ASSERT_EQ(Launch(f.prefix, {{QStringLiteral("XDG_DATA_HOME"), Q(fresh)}}).exitCode, 0);
+    EXPECT_EQ(ReadFile(fresh / "tavro/Database.DAT"), "");
+    EXPECT_FALSE(fs::exists(fresh / "tavro/Demo"));
 }
 
 // Where the program directory goes: $XDG_DATA_HOME/tavro, and ~/.local/share/tavro when the

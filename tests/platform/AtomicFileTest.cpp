@@ -133,3 +133,65 @@ TEST(AtomicFile, AnUncommittedWriterChangesNothingAndCommitNewNeverReplaces) {
     EXPECT_EQ(Entries(dir), (std::vector<std::string>{"Copy.bmp", "Image.bmp"}));
     EXPECT_FALSE(copy.Commit()); // a writer commits once
 }
+
+// WriteFrom takes every byte of a file (copied by the kernel) and of a pipe (read and
+// written), stops at a full disk with nothing left behind, and a deferred writer's file is
+// there at once, whole, once committed.
+TEST(AtomicFile, WriteFromCopiesFilesAndPipesWholeAndFailsCleanlyWhenTheDiskIsFull) {
+    const fs::path dir = FreshDir("WriteFrom");
+    std::string big;
+    for (int i = 0; i < 300000; ++i) {
+        big.push_back(static_cast<char>('a' + i * 7 % 26));
+    }
+    std::ofstream(dir / "source", std::ios::binary) << big;
+
+    for (const platform::FileSync sync :
+         {platform::FileSync::EachFile, platform::FileSync::Deferred}) {
+        const fs::path target = dir / (sync == platform::FileSync::EachFile ? "each" : "deferred");
+        const int in = ::open((dir / "source").c_str(), O_RDONLY);
+        ASSERT_GE(in, 0);
+        platform::AtomicFileWriter writer(target, sync);
+        EXPECT_TRUE(writer.WriteFrom(in));
+        ::close(in);
+        EXPECT_TRUE(writer.CommitNew());
+        EXPECT_EQ(ReadAll(target), big);
+    }
+    EXPECT_TRUE(platform::SyncFileSystem(dir));
+
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeEnds[0]);
+        const char* data = big.data();
+        size_t left = big.size();
+        while (left > 0) {
+            const ssize_t n = ::write(pipeEnds[1], data, left);
+            if (n <= 0) {
+                ::_exit(1);
+            }
+            data += n;
+            left -= static_cast<size_t>(n);
+        }
+        ::_exit(0);
+    }
+    ::close(pipeEnds[1]);
+    {
+        platform::AtomicFileWriter writer(dir / "piped");
+        EXPECT_TRUE(writer.WriteFrom(pipeEnds[0]));
+        EXPECT_TRUE(writer.Commit());
+    }
+    ::close(pipeEnds[0]);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_EQ(ReadAll(dir / "piped"), big);
+
+    const int written = RunWithFileSizeLimit(64 * 1024, [&] {
+        const int in = ::open((dir / "source").c_str(), O_RDONLY);
+        platform::AtomicFileWriter writer(dir / "full");
+        const bool ok = writer.WriteFrom(in) && writer.CommitNew();
+        ::close(in);
+        return ok;
+    });
+    EXPECT_EQ(written, 0);
+    EXPECT_EQ(Entries(dir), (std::vector<std::string>{"deferred", "each", "piped", "source"}));
+}

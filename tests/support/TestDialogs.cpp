@@ -13,6 +13,18 @@ template <typename T> T TakeOr(std::deque<T>& queue, T fallback) {
     return fallback;
 }
 
+class TestProgress final : public Progress {
+public:
+    explicit TestProgress(TestDialogs& dialogs) : m_dialogs(dialogs) {}
+    bool SetProgress(int done) override {
+        m_dialogs.progressSteps.push_back(done);
+        return !(m_dialogs.cancelProgressAt && done >= *m_dialogs.cancelProgressAt);
+    }
+
+private:
+    TestDialogs& m_dialogs;
+};
+
 } // namespace
 
 MsgResult TestDialogs::MessageBox(QWidget*, const QString& text, const QString& title, MsgIcon icon,
@@ -37,6 +49,12 @@ std::optional<QStringList> TestDialogs::OpenFiles(QWidget*, const OpenFileReques
 std::optional<QColor> TestDialogs::ChooseColor(QWidget*, const QColor&) {
     shown.push_back({QStringLiteral("ChooseColor"), {}, {}, MsgIcon::None, MsgButtons::Ok});
     return TakeOr(colorAnswers, std::optional<QColor>());
+}
+
+std::unique_ptr<Progress> TestDialogs::ShowProgress(QWidget*, const QString& text, int total) {
+    shown.push_back({QStringLiteral("Progress"), text, {}, MsgIcon::None, MsgButtons::Ok});
+    progressTotal = total;
+    return std::make_unique<TestProgress>(*this);
 }
 
 } // namespace platform

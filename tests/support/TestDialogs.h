@@ -12,7 +12,7 @@ namespace platform {
 class TestDialogs final : public Dialogs {
 public:
     struct Shown {
-        QString kind; // "MessageBox", "InputBox", "OpenFiles", "ChooseColor"
+        QString kind; // "MessageBox", "InputBox", "OpenFiles", "ChooseColor", "Progress"
         QString text;
         QString title;
         MsgIcon icon = MsgIcon::None;
@@ -25,6 +25,11 @@ public:
     std::deque<std::optional<QColor>> colorAnswers;
     std::vector<Shown> shown;
     std::vector<OpenFileRequest> openRequests;
+    // A progress dialog answers Cancel once this many steps are reported done; never when
+    // unset. Every step reported is recorded, for every dialog in turn.
+    std::optional<int> cancelProgressAt;
+    std::vector<int> progressSteps;
+    int progressTotal = -1; // the total of the last progress dialog shown
 
     MsgResult MessageBox(QWidget* parent, const QString& text, const QString& title, MsgIcon icon,
                          MsgButtons buttons) override;
@@ -32,6 +37,8 @@ public:
                                     const QString& value) override;
     std::optional<QStringList> OpenFiles(QWidget* parent, const OpenFileRequest& request) override;
     std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial) override;
+    std::unique_ptr<Progress> ShowProgress(QWidget* parent, const QString& text,
+                                           int total) override;
 };
 
 } // namespace platform

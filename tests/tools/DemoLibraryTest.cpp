@@ -4,8 +4,8 @@
 
 #include "engine/OggPlayer.h"
 #include "platform/ProgramDir.h"
-#include "tests/support/TestWaveOut.h"
 #include "platform/TimeText.h"
+#include "tests/support/TestWaveOut.h"
 
 #include <gtest/gtest.h>
 

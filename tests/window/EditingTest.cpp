@@ -293,8 +293,10 @@ TEST_F(Editing, AddingAPictureCopiesItWithoutOverwritingAndStoresOnlyItsName) {
     dialogs.openAnswers = {
         QStringList{QString::fromStdString((Dir() / "elsewhere" / "Blue Cover.bmp").string())}};
     form->AlbumPicAddButton->click();
-    EXPECT_EQ(dialogs.openRequests.back().filter, "Bitmap-Files (*.bmp)|*.bmp");
-    EXPECT_EQ(form->OpenDialog.Filter, "Bitmap-Files (*.bmp)|*.bmp");
+    const QString filter = QStringLiteral(
+        "Bitmap-Files (*.bmp)|*.bmp|Pictures (*.bmp *.jpg *.jpeg *.png)|*.bmp;*.jpg;*.jpeg;*.png");
+    EXPECT_EQ(dialogs.openRequests.back().filter, filter);
+    EXPECT_EQ(form->OpenDialog.Filter, filter);
     EXPECT_EQ(Albums()->topLevelItem(1)->text(TPlayerForm::kAlbumPicPathColumn), "Blue Cover.bmp");
     EXPECT_EQ(ReadFile("Jazz/Blue Cover.bmp"), ReadFile("elsewhere/Blue Cover.bmp"));
     EXPECT_EQ(Middle(form->PreviewImage), QColor(Qt::blue));
@@ -626,6 +628,14 @@ TEST_F(Editing, BothScriptsGiveEveryRunTimeTextTheWindowLooksUp) {
     form->PLSongChangeButtonClick();
     form->AlbumDeleteButtonClick();
     form->AlbumPicDeleteButtonClick();
+    // A song that cannot be copied in (a file stands where the album folder would be), and a
+    // folder imported as an album.
+    WriteFile("Blocked", "not a folder");
+    dialogs.inputAnswers = {QString("Blocked")};
+    form->AlbumAddButtonClick();
+    form->AddSongFiles({QString::fromStdString(MakeOgg("", "Song.ogg").string())});
+    fs::create_directories(Dir() / "elsewhere" / "Folder");
+    form->ImportAlbumFolders({QString::fromStdString((Dir() / "elsewhere" / "Folder").string())});
 
     const auto sources = KeysInTheSources();
     ASSERT_GE(sources.size(), 8u);

@@ -54,29 +54,34 @@ TEST_F(Playlists, AddingSongsMeasuresThemAndStoresThemInDialogOrder) {
     Add(QStringList{Text(intro), Text(mp3), Text(numbered), Text(junk), Text(mixed)});
 
     ASSERT_EQ(dialogs.openRequests.size(), 1u);
-    EXPECT_EQ(dialogs.openRequests[0].filter, "OGG-Files|*.OGG");
-    EXPECT_EQ(form->OpenDialog.Filter, "OGG-Files|*.OGG");
+    const QString filter = QStringLiteral("Songs (*.ogg *.mp3)|*.ogg;*.mp3|OGG-Files|*.OGG");
+    EXPECT_EQ(dialogs.openRequests[0].filter, filter);
+    EXPECT_EQ(form->OpenDialog.Filter, filter);
     EXPECT_TRUE(dialogs.openRequests[0].multiSelect);
     EXPECT_EQ(dialogs.openRequests[0].directory,
               QString::fromStdString(ProgramDirText() + "Album/"));
     EXPECT_EQ(dialogs.shown.size(), 1u); // the dialog only: skipped files are not reported
 
-    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 3);
+    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 4);
     EXPECT_EQ(RowTexts(form->PlayListView, 0), QStringList({"Intro", "01:12", "72", "Intro.ogg"}));
-    EXPECT_EQ(RowTexts(form->PlayListView, 1), QStringList({"01", "00:01", "1", "01. Song.ogg"}));
-    EXPECT_EQ(RowTexts(form->PlayListView, 2), QStringList({"track", "00:02", "2", "track.OgG"}));
-    EXPECT_FALSE(form->PlayListView->topLevelItem(2)->icon(0).isNull());
-    EXPECT_EQ(form->SelectedSong(), form->PlayListView->topLevelItem(2));
-    EXPECT_EQ(StoredSongs(), "Intro,01:12,72,Intro.ogg,01,00:01,1,\"01. Song.ogg\",track,00:02,2,"
-                             "track.OgG");
+    EXPECT_EQ(RowTexts(form->PlayListView, 1), QStringList({"track", "00:01", "1", "track.mp3"}));
+    EXPECT_EQ(RowTexts(form->PlayListView, 2), QStringList({"01", "00:01", "1", "01. Song.ogg"}));
+    EXPECT_EQ(RowTexts(form->PlayListView, 3), QStringList({"track", "00:02", "2", "track.OgG"}));
+    EXPECT_FALSE(form->PlayListView->topLevelItem(3)->icon(0).isNull());
+    EXPECT_EQ(form->SelectedSong(), form->PlayListView->topLevelItem(3));
+    EXPECT_EQ(StoredSongs(), "Intro,01:12,72,Intro.ogg,track,00:01,1,track.mp3,01,00:01,1,"
+                             "\"01. Song.ogg\",track,00:02,2,track.OgG");
+    // The songs were copied in; a file the player cannot open leaves no copy.
+    EXPECT_TRUE(fs::exists(Dir() / "Album" / "track.mp3"));
+    EXPECT_FALSE(fs::exists(Dir() / "Album" / "junk.ogg"));
     EXPECT_TRUE(form->PLDeleteButton->isEnabled());
     EXPECT_TRUE(form->PLSongChangeButton->isEnabled());
-    // The player keeps the last file it measured.
-    EXPECT_EQ(form->Player()->CurrentFile(), mixed.string());
+    // The player keeps the last file it measured: the copy.
+    EXPECT_EQ(form->Player()->CurrentFile(), ProgramDirText() + "Album/track.OgG");
 
     Close();
-    EXPECT_EQ(Database(), "Album\r\nIntro,01:12,72,Intro.ogg,01,00:01,1,\"01. Song.ogg\",track,"
-                          "00:02,2,track.OgG\r\n\r\n");
+    EXPECT_EQ(Database(), "Album\r\nIntro,01:12,72,Intro.ogg,track,00:01,1,track.mp3,01,00:01,1,"
+                          "\"01. Song.ogg\",track,00:02,2,track.OgG\r\n\r\n");
 }
 
 TEST_F(Playlists, CancellingChangesNothingButEnablesTheSongButtonsOfAList) {

@@ -1,5 +1,5 @@
-// Ogg Vorbis files dropped on the song list: the rule that picks them from the dropped list,
-// and the window taking them as the add button takes chosen files.
+// Songs dropped on the song list: the rule that picks them from the dropped list, and the
+// window taking them as the add button takes chosen files.
 #include "tests/window/FormFixture.h"
 
 #include "window/SongDrop.h"
@@ -12,7 +12,7 @@
 
 namespace fs = std::filesystem;
 
-TEST(DroppedSongFiles, TakesLocalOggFilesInTheDroppedOrderAndPassesOverTheRest) {
+TEST(DroppedSongFiles, TakesLocalOggAndMp3FilesInTheDroppedOrderAndPassesOverTheRest) {
     const QList<QUrl> dropped = {
         QUrl::fromLocalFile(QStringLiteral("/music/a.ogg")),
         QUrl::fromLocalFile(QStringLiteral("/music/b.mp3")),
@@ -24,11 +24,25 @@ TEST(DroppedSongFiles, TakesLocalOggFilesInTheDroppedOrderAndPassesOverTheRest) 
         QUrl::fromLocalFile(QStringLiteral("/music/song.ogg.txt")),
         QUrl::fromLocalFile(QStringLiteral("/music/01. Intro.ogg")),
     };
-    EXPECT_EQ(
-        DroppedSongFiles(dropped),
-        (QStringList{QStringLiteral("/music/a.ogg"), QStringLiteral("/music/c.OGG"),
-                     QStringLiteral("/music/e.OgG"), QStringLiteral("/music/01. Intro.ogg")}));
+    EXPECT_EQ(DroppedSongFiles(dropped),
+              (QStringList{QStringLiteral("/music/a.ogg"), QStringLiteral("/music/b.mp3"),
+                           QStringLiteral("/music/c.OGG"), QStringLiteral("/music/e.OgG"),
+                           QStringLiteral("/music/01. Intro.ogg")}));
     EXPECT_TRUE(DroppedSongFiles({}).isEmpty());
+}
+
+TEST(DroppedFolders, TakesLocalFoldersOnly) {
+    const fs::path dir = fs::path(TAVRO_TEST_TMP) / "DroppedFolders";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "Album One");
+    std::ofstream(dir / "song.ogg") << "x";
+    const QString folder = QString::fromStdString((dir / "Album One").string());
+    EXPECT_EQ(
+        DroppedFolders({QUrl::fromLocalFile(folder + "/"),
+                        QUrl::fromLocalFile(QString::fromStdString((dir / "song.ogg").string())),
+                        QUrl::fromLocalFile(QString::fromStdString((dir / "missing").string())),
+                        QUrl(QStringLiteral("https://example.org/folder/"))}),
+        QStringList{folder});
 }
 
 namespace {
@@ -86,7 +100,7 @@ protected:
     bool m_dropTaken = false;
 };
 
-TEST_F(SongDrop, AddsTheDroppedOggFilesInOrderAsTheAddButtonDoes) {
+TEST_F(SongDrop, AddsTheDroppedSongsInOrderAsTheAddButtonDoes) {
     StartWithAlbum();
     const fs::path intro = MakeOgg("", "01. Intro.ogg", SilentOgg(72.9));
     const fs::path mp3 = MakeMp3("", "b.mp3");
@@ -96,12 +110,13 @@ TEST_F(SongDrop, AddsTheDroppedOggFilesInOrderAsTheAddButtonDoes) {
     const auto data = Files({intro, mp3, second, third});
     EXPECT_TRUE(DragOn(*data));
     EXPECT_TRUE(m_dropTaken);
-    ASSERT_TRUE(PumpUntil([&] { return form->PlayListView->topLevelItemCount() == 3; }));
+    ASSERT_TRUE(PumpUntil([&] { return form->PlayListView->topLevelItemCount() == 4; }));
     const QStringList dropped = Rows(form->PlayListView);
     EXPECT_EQ(dropped, (QStringList{QStringLiteral("01|01:12|72|01. Intro.ogg"),
+                                    QStringLiteral("b|00:01|1|b.mp3"),
                                     QStringLiteral("Second|00:02|2|Second.OGG"),
                                     QStringLiteral("third|00:01|1|third.ogg")}));
-    EXPECT_EQ(form->SelectedSong(), form->PlayListView->topLevelItem(2));
+    EXPECT_EQ(form->SelectedSong(), form->PlayListView->topLevelItem(3));
     const QString stored = form->AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn);
     EXPECT_TRUE(form->PLDeleteButton->isEnabled());
 
@@ -116,17 +131,17 @@ TEST_F(SongDrop, AddsTheDroppedOggFilesInOrderAsTheAddButtonDoes) {
     EXPECT_EQ(form->AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn), stored);
 }
 
-TEST_F(SongDrop, RefusesWhatHoldsNoOggFileAndEverythingWithoutASelectedAlbum) {
+TEST_F(SongDrop, RefusesWhatHoldsNoSongAndEverythingWithoutASelectedAlbum) {
     StartWithAlbum();
     const fs::path song = MakeOgg("", "Song.ogg");
-    const fs::path mp3 = MakeMp3("", "Song.mp3");
+    WriteFile("elsewhere/notes.txt", "x");
     WriteFile("elsewhere/list.pli", "[Songs]\r\nCount=1\r\nSong 1=From a list\r\n");
     // A playlist among the files would replace the song list: a drop never shows one.
     form->AddSongRow(QStringLiteral("Kept"), QStringLiteral("00:01"), QStringLiteral("1"),
                      QStringLiteral("Kept.ogg"));
 
-    const auto noOgg = Files({mp3, Dir() / "elsewhere/list.pli"});
-    EXPECT_FALSE(DragOn(*noOgg));
+    const auto noSong = Files({Dir() / "elsewhere/notes.txt", Dir() / "elsewhere/list.pli"});
+    EXPECT_FALSE(DragOn(*noSong));
     EXPECT_FALSE(m_dropTaken);
 
     const auto withOgg = Files({song});

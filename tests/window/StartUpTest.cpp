@@ -465,7 +465,8 @@ TEST(StartUp, PicturesAndColoursChosenOnTheOptionsPageAreKept) {
         run.dialogs.openAnswers.push_back(
             QStringList{QString::fromStdString((outside / "Top.bmp").string())});
         run.form->TopPicFindButton->click();
-        EXPECT_EQ(run.form->OpenDialog.Filter, "Bitmap-Files|*.BMP");
+        EXPECT_EQ(run.form->OpenDialog.Filter,
+                  "Bitmap-Files|*.BMP|Pictures|*.BMP;*.JPG;*.JPEG;*.PNG");
         EXPECT_EQ(run.form->TopPicEdit->text(), "Top.bmp");
         EXPECT_EQ(ReadAll(dir / "Top.bmp"), ReadAll(outside / "Top.bmp"));
         EXPECT_EQ(run.form->PlayerImage->Picture().size(), QSize(555, 90));

@@ -1,0 +1,374 @@
+// Songs from anywhere in the window: picked in the add dialog from a folder outside the program
+// directory, or a whole folder dropped on the album list. What lands in the album folder, what
+// the rows say, and that the copies play exactly as the songs decode.
+#include "tests/window/FormFixture.h"
+
+#include "engine/OggPlayer.h"
+#include "tests/decoders/DecoderTestSupport.h"
+#include "tests/support/PumpUntil.h"
+#include "window/PictureFile.h"
+
+#include <QDropEvent>
+#include <QImage>
+#include <QMimeData>
+#include <QTreeWidget>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString Text(const fs::path& file) {
+    return QString::fromStdString(file.string());
+}
+
+std::vector<std::string> Names(const fs::path& dir) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+testmedia::OggSpec Ogg(double seconds, uint32_t seed) {
+    testmedia::OggSpec spec;
+    spec.frames = static_cast<int64_t>(seconds * 44100);
+    spec.seed = seed;
+    return spec;
+}
+
+testmedia::Mp3Spec Mp3(double seconds, uint32_t seed) {
+    testmedia::Mp3Spec spec;
+    spec.frames = static_cast<int64_t>(seconds * 44100);
+    spec.seed = seed;
+    return spec;
+}
+
+testsupport::Bytes Reference(const fs::path& file) {
+    return file.extension() == ".mp3" ? testsupport::ReferenceMp3(file)
+                                      : testsupport::ReferenceOgg(file);
+}
+
+} // namespace
+
+class SongImportForm : public FormFixture {
+protected:
+    void SetUp() override {
+        FormFixture::SetUp();
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        // Outside the program directory, as a user's music folder is.
+        m_outside = fs::path(TAVRO_TEST_TMP) / "outside" / info->name();
+        fs::remove_all(m_outside);
+        fs::create_directories(m_outside);
+    }
+
+    const fs::path& Outside() const { return m_outside; }
+
+    void StartWith(const std::string& database) {
+        WriteDatabase(database);
+        ASSERT_TRUE(Start());
+    }
+    void Add(const std::vector<fs::path>& files) {
+        QStringList chosen;
+        for (const fs::path& file : files) {
+            chosen << Text(file);
+        }
+        dialogs.openAnswers.push_back(chosen);
+        form->PLLoadButton->click();
+    }
+    int Messages() const {
+        return static_cast<int>(
+            std::count_if(dialogs.shown.begin(), dialogs.shown.end(),
+                          [](const auto& s) { return s.kind == "MessageBox"; }));
+    }
+
+    // Plays song row `row` of the selected album to its end; what the device played.
+    testsupport::Bytes PlayRow(int row) {
+        TPlayerForm::SelectRow(form->PlayListView, form->PlayListView->topLevelItem(row));
+        form->OpenSelectedSong();
+        EXPECT_TRUE(form->SongOpened);
+        const size_t start = wave.Captured().size();
+        form->Player()->Play();
+        EXPECT_TRUE(PumpUntil([&] { return form->Player()->State() == psStopped; }));
+        const std::vector<char> all = wave.Captured();
+        return testsupport::Bytes(all.begin() + static_cast<long>(start), all.end());
+    }
+
+    // A file manager's drag of `folders` onto the album list: enter, then the drop.
+    bool DropOnAlbums(const std::vector<fs::path>& folders) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const fs::path& folder : folders) {
+            urls << QUrl::fromLocalFile(Text(folder));
+        }
+        data.setUrls(urls);
+        QWidget* target = form->AlbumView->viewport();
+        const QPoint middle = target->rect().center();
+        QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        QDropEvent drop(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &drop);
+        return enter.isAccepted() && drop.isAccepted();
+    }
+
+    // "1 Song.ogg" ... "12 Song.mp3", Ogg and MP3 in turn, and a cover picture, made in a
+    // folder `name` outside the program directory, listed in an order that is not the natural
+    // one.
+    fs::path MakeAlbumFolder(const std::string& name) {
+        const fs::path folder = Outside() / name;
+        fs::create_directories(folder);
+        for (int n = 12; n >= 1; --n) {
+            const std::string stem = std::to_string(n) + " Song";
+            if (n % 2 == 1) {
+                EXPECT_TRUE(testmedia::WriteOggVorbis(folder / (stem + ".ogg"), SilentOgg(1.0)));
+            } else {
+                testmedia::Mp3Spec spec;
+                spec.content = testmedia::Content::Silence;
+                EXPECT_TRUE(testmedia::WriteMp3(folder / (stem + ".mp3"), spec));
+            }
+        }
+        QImage cover(40, 30, QImage::Format_RGB32);
+        cover.fill(QColor(200, 30, 40));
+        EXPECT_TRUE(cover.save(Text(folder / "cover.jpg"), "JPEG"));
+        return folder;
+    }
+
+    // Nothing of an import is left in the program directory: no staging folder.
+    bool NoStagingLeft() const {
+        for (const std::string& name : Names(Dir())) {
+            if (name.rfind(".import-", 0) == 0) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    fs::path m_outside;
+};
+
+TEST_F(SongImportForm, AnOggAndAnMp3FromElsewhereAreCopiedInMeasuredAndPlayWhole) {
+    StartWith("Album\r\n\r\n\r\n"); // the album folder does not exist yet
+    const fs::path ogg = Outside() / "Intro.ogg";
+    const fs::path mp3 = Outside() / "Second Song.mp3";
+    ASSERT_TRUE(testmedia::WriteOggVorbis(ogg, Ogg(1.6, 3)));
+    ASSERT_TRUE(testmedia::WriteMp3(mp3, Mp3(2.3, 4)));
+    const testsupport::Bytes oggBytes = testsupport::ReadFile(ogg);
+    const testsupport::Bytes mp3Bytes = testsupport::ReadFile(mp3);
+
+    Add({ogg, mp3});
+    ASSERT_EQ(dialogs.openRequests.size(), 1u);
+    EXPECT_TRUE(dialogs.openRequests[0].filter.startsWith("Songs (*.ogg *.mp3)|"));
+    EXPECT_TRUE(dialogs.openRequests[0].filter.endsWith("|OGG-Files|*.OGG"));
+    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 2);
+    EXPECT_EQ(RowTexts(form->PlayListView, 0), QStringList({"Intro", "00:01", "1", "Intro.ogg"}));
+    EXPECT_EQ(RowTexts(form->PlayListView, 1),
+              QStringList({"Second Song", "00:02", "2", "Second Song.mp3"}));
+    EXPECT_EQ(Messages(), 0);
+
+    // Copies in the album folder, the originals as they were.
+    EXPECT_EQ(Names(Dir() / "Album"), (std::vector<std::string>{"Intro.ogg", "Second Song.mp3"}));
+    EXPECT_TRUE(testsupport::ReadFile(Dir() / "Album" / "Intro.ogg") == oggBytes);
+    EXPECT_TRUE(testsupport::ReadFile(Dir() / "Album" / "Second Song.mp3") == mp3Bytes);
+    EXPECT_TRUE(testsupport::ReadFile(ogg) == oggBytes);
+    EXPECT_TRUE(testsupport::ReadFile(mp3) == mp3Bytes);
+
+    EXPECT_TRUE(PlayRow(0) == Reference(ogg));
+    EXPECT_TRUE(PlayRow(1) == Reference(mp3));
+
+    Close();
+    EXPECT_EQ(Database(), "Album\r\nIntro,00:01,1,Intro.ogg,\"Second Song\",00:02,2,\"Second "
+                          "Song.mp3\"\r\n\r\n");
+}
+
+TEST_F(SongImportForm, TheSameFileAgainIsNotCopiedAndAnotherOfTheSameNameGetsAFreeName) {
+    StartWith("Album\r\n\r\n\r\n");
+    const fs::path first = Outside() / "one" / "Song.ogg";
+    const fs::path second = Outside() / "two" / "Song.ogg";
+    fs::create_directories(first.parent_path());
+    fs::create_directories(second.parent_path());
+    ASSERT_TRUE(testmedia::WriteOggVorbis(first, Ogg(1.2, 7)));
+    ASSERT_TRUE(testmedia::WriteOggVorbis(second, Ogg(1.4, 8)));
+
+    Add({first});
+    Add({first});
+    EXPECT_EQ(Names(Dir() / "Album"), std::vector<std::string>{"Song.ogg"});
+    Add({second});
+    EXPECT_EQ(Names(Dir() / "Album"), (std::vector<std::string>{"Song (2).ogg", "Song.ogg"}));
+    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 3);
+    EXPECT_EQ(form->PlayListView->topLevelItem(1)->text(TPlayerForm::kFileNameColumn), "Song.ogg");
+    EXPECT_EQ(RowTexts(form->PlayListView, 2),
+              QStringList({"Song (2)", "00:01", "1", "Song (2).ogg"}));
+
+    EXPECT_TRUE(PlayRow(0) == Reference(first));
+    EXPECT_TRUE(PlayRow(2) == Reference(second));
+}
+
+TEST_F(SongImportForm, ACopyThatDoesNotFitAddsNoRowAndSaysSoOnce) {
+    StartWith("Album\r\nKept,00:01,1,Kept.ogg\r\n\r\n");
+    MakeOgg("Album", "Kept.ogg");
+    const fs::path one = Outside() / "One.ogg";
+    const fs::path two = Outside() / "Two.mp3";
+    ASSERT_TRUE(testmedia::WriteOggVorbis(one, Ogg(3.0, 1)));
+    ASSERT_TRUE(testmedia::WriteMp3(two, Mp3(3.0, 2)));
+    const QString storedBefore = form->SelectedAlbum()->text(TPlayerForm::kAlbumSongsColumn);
+
+    // A file-size limit below the songs' sizes stands in for a full disk.
+    struct sigaction ignore {};
+    struct sigaction old {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &old), 0);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_LT(small.rlim_cur, fs::file_size(one));
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    Add({one, two});
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::sigaction(SIGXFSZ, &old, nullptr);
+
+    EXPECT_EQ(RowTexts(form->PlayListView, 0), QStringList({"Kept", "00:01", "1", "Kept.ogg"}));
+    EXPECT_EQ(form->PlayListView->topLevelItemCount(), 1);
+    EXPECT_EQ(form->SelectedAlbum()->text(TPlayerForm::kAlbumSongsColumn), storedBefore);
+    ASSERT_EQ(Messages(), 1);
+    EXPECT_EQ(dialogs.shown.back().text, "A song could not be copied into the album folder.");
+    EXPECT_EQ(Names(Dir() / "Album"), std::vector<std::string>{"Kept.ogg"});
+}
+
+TEST_F(SongImportForm, AFolderDroppedOnTheAlbumsBecomesAnAlbumInNaturalOrderWithItsCover) {
+    StartWith("Rock\r\n\r\n\r\n");
+    const fs::path folder = MakeAlbumFolder("Live 1999");
+    ASSERT_TRUE(DropOnAlbums({folder}));
+    ASSERT_TRUE(PumpUntil([&] { return form->AlbumView->topLevelItemCount() == 2; }));
+
+    EXPECT_EQ(form->AlbumView->topLevelItem(1)->text(0), "Live 1999");
+    EXPECT_EQ(form->SelectedAlbum(), form->AlbumView->topLevelItem(1));
+    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 12);
+    for (int n = 1; n <= 12; ++n) {
+        const QString stem = QStringLiteral("%1 Song").arg(n);
+        const QString file = stem + (n % 2 == 1 ? ".ogg" : ".mp3");
+        EXPECT_EQ(RowTexts(form->PlayListView, n - 1), QStringList({stem, "00:01", "1", file}));
+    }
+    EXPECT_EQ(form->SelectedAlbum()->text(TPlayerForm::kAlbumPicPathColumn), "cover.jpg");
+    EXPECT_EQ(Names(Dir() / "Live 1999").size(), 13u);
+    EXPECT_EQ(Names(folder).size(), 13u); // the dropped folder keeps its files
+    // The picture shows on both pages: the JPEG's red, stretched over the control.
+    for (const TImage* image : {form->AlbumImage, form->PreviewImage}) {
+        const QImage shown = image->Picture().toImage();
+        ASSERT_FALSE(shown.isNull());
+        const QColor middle = shown.pixelColor(shown.width() / 2, shown.height() / 2);
+        EXPECT_GT(middle.red(), 150);
+        EXPECT_LT(middle.green(), 80);
+    }
+    EXPECT_EQ(dialogs.progressTotal, 13);
+    EXPECT_EQ(dialogs.progressSteps.back(), 13);
+    EXPECT_TRUE(NoStagingLeft());
+    EXPECT_EQ(form->AlbumCombo->count(), 2);
+    EXPECT_TRUE(PlayRow(11) == testsupport::ReferenceMp3(folder / "12 Song.mp3"));
+}
+
+TEST_F(SongImportForm, AFolderNamedLikeAnAlbumGetsTheDuplicateMessageAndChangesNothing) {
+    StartWith("live 1999\r\n\r\n\r\n");
+    const fs::path folder = MakeAlbumFolder("Live 1999");
+    ASSERT_TRUE(DropOnAlbums({folder}));
+    ASSERT_TRUE(PumpUntil([&] { return Messages() == 1; }));
+    EXPECT_EQ(dialogs.shown.back().text, "Live 1999 already exists.");
+    EXPECT_EQ(form->AlbumView->topLevelItemCount(), 1);
+    EXPECT_FALSE(fs::exists(Dir() / "Live 1999"));
+    EXPECT_TRUE(NoStagingLeft());
+}
+
+TEST_F(SongImportForm, CancelHalfWayLeavesNoAlbumAndNoFolder) {
+    StartWith("Rock\r\n\r\n\r\n");
+    const fs::path folder = MakeAlbumFolder("Live 1999");
+    dialogs.cancelProgressAt = 6;
+    ASSERT_TRUE(DropOnAlbums({folder}));
+    ASSERT_TRUE(PumpUntil([&] { return !dialogs.progressSteps.empty(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialogs.progressSteps.back(), 6);
+    EXPECT_EQ(form->AlbumView->topLevelItemCount(), 1);
+    EXPECT_FALSE(fs::exists(Dir() / "Live 1999"));
+    EXPECT_TRUE(NoStagingLeft());
+    EXPECT_EQ(Messages(), 0);
+    EXPECT_EQ(Names(folder).size(), 13u);
+}
+
+TEST(ReadPicture, ReadsBitmapsJpegAndPngByTheirContentsAndNothingElse) {
+    const fs::path dir = fs::path(TAVRO_TEST_TMP) / "ReadPicture";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    QImage red(20, 10, QImage::Format_RGB32);
+    red.fill(QColor(220, 20, 20));
+    ASSERT_TRUE(red.save(Text(dir / "a.bmp"), "BMP"));
+    ASSERT_TRUE(red.save(Text(dir / "b.jpg"), "JPEG"));
+    ASSERT_TRUE(red.save(Text(dir / "c.PNG"), "PNG"));
+    ASSERT_TRUE(red.save(Text(dir / "png-named.bmp"), "PNG")); // a cover saved under a bmp name
+    // A GIF, which the toolkit reads but the window does not take.
+    const unsigned char gif[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80,
+                                 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x21, 0xF9, 0x04,
+                                 0x01, 0x00, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x01,
+                                 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3B};
+    std::ofstream(dir / "d.gif", std::ios::binary)
+        .write(reinterpret_cast<const char*>(gif), sizeof gif);
+    ASSERT_FALSE(QImage(Text(dir / "d.gif")).isNull());
+    std::ofstream(dir / "text.png") << "not a picture";
+    for (const char* name : {"a.bmp", "b.jpg", "c.PNG", "png-named.bmp"}) {
+        const QImage read = ReadPicture(Text(dir / name));
+        ASSERT_EQ(read.size(), QSize(20, 10)) << name;
+        EXPECT_GT(read.pixelColor(10, 5).red(), 180) << name;
+        EXPECT_LT(read.pixelColor(10, 5).green(), 60) << name;
+    }
+    for (const char* name : {"text.png", "d.gif", "missing.jpg"}) {
+        EXPECT_TRUE(ReadPicture(Text(dir / name)).isNull()) << name;
+    }
+}
+
+TEST_F(SongImportForm, TopAndBackgroundPicturesMayBePngAndJpeg) {
+    QImage top(60, 20, QImage::Format_RGB32);
+    top.fill(QColor(20, 200, 30));
+    ASSERT_TRUE(top.save(Text(Dir() / "Top.png"), "PNG"));
+    QImage back(16, 16, QImage::Format_RGB32);
+    back.fill(QColor(30, 40, 210));
+    ASSERT_TRUE(back.save(Text(Dir() / "Back.jpg"), "JPEG"));
+    WriteFile("TAVRO.INI",
+              "[Top picture]\r\nPath=Top.png\r\n[Background picture]\r\nPath=Back.jpg\r\n");
+    StartWith("");
+    const QImage shown = form->PlayerImage->Picture().toImage();
+    ASSERT_FALSE(shown.isNull());
+    EXPECT_GT(shown.pixelColor(shown.width() / 2, shown.height() / 2).green(), 150);
+    // The background is tiled where the player panel leaves the window free.
+    const QImage window = form->grab().toImage();
+    const QColor corner = window.pixelColor(1, window.height() - 2);
+    EXPECT_GT(corner.blue(), 150);
+    EXPECT_LT(corner.red(), 80);
+}
+
+// A folder left behind by a deleted album keeps its files; the imported songs join them, a
+// different file of the same name under a free name, the same bytes used as they are.
+TEST_F(SongImportForm, AnAlbumFolderLeftOnDiskKeepsItsFilesWhenTheFolderComesIn) {
+    StartWith("Rock\r\n\r\n\r\n");
+    const fs::path folder = MakeAlbumFolder("Live 1999");
+    WriteFile("Live 1999/1 Song.ogg", "an older file of the user's");
+    fs::copy_file(folder / "2 Song.mp3", Dir() / "Live 1999" / "2 Song.mp3");
+    ASSERT_TRUE(DropOnAlbums({folder}));
+    ASSERT_TRUE(PumpUntil([&] { return form->AlbumView->topLevelItemCount() == 2; }));
+    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 12);
+    EXPECT_EQ(RowTexts(form->PlayListView, 0),
+              QStringList({"1 Song (2)", "00:01", "1", "1 Song (2).ogg"}));
+    EXPECT_EQ(RowTexts(form->PlayListView, 1), QStringList({"2 Song", "00:01", "1", "2 Song.mp3"}));
+    EXPECT_EQ(ReadFile("Live 1999/1 Song.ogg"), "an older file of the user's");
+    EXPECT_EQ(Names(Dir() / "Live 1999").size(), 14u);
+    EXPECT_TRUE(NoStagingLeft());
+    EXPECT_TRUE(PlayRow(0) == testsupport::ReferenceOgg(folder / "1 Song.ogg"));
+}
+
+TEST_F(SongImportForm, TheNextStartRemovesWhatABrokenOffImportLeft) {
+    WriteFile(".import-Zx81Qa/1 Song.ogg", "copied before a crash");
+    StartWith("Rock\r\n\r\n\r\n");
+    EXPECT_TRUE(NoStagingLeft());
+}

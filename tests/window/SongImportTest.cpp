@@ -1,0 +1,188 @@
+// The rules of bringing songs and pictures into an album folder, without widgets.
+#include "window/SongImport.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <iterator>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path Scratch(const std::string& name) {
+    const fs::path dir = fs::path(TAVRO_TEST_TMP) / "songimport" / name;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+void Write(const fs::path& file, const std::string& bytes) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+std::string Read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> Names(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+TEST(SongImport, SongsAndPicturesAreKnownByTheirExtensionInAnyCase) {
+    for (const char* song : {"a.ogg", "b.MP3", "/x/c.OgG", "01. Intro.mp3"}) {
+        EXPECT_TRUE(IsSongFile(song)) << song;
+    }
+    for (const char* other : {"a.wav", "mp3", "a.mp3.txt", "a.pli", "a.jpg"}) {
+        EXPECT_FALSE(IsSongFile(other)) << other;
+    }
+    for (const char* picture : {"cover.jpg", "Folder.JPEG", "front.Png", "x.bmp"}) {
+        EXPECT_TRUE(IsPictureFile(picture)) << picture;
+    }
+    EXPECT_FALSE(IsPictureFile("cover.gif"));
+}
+
+TEST(SongImport, NaturalOrderComparesNumbersByValueAndLettersWithoutCase) {
+    const std::vector<std::pair<std::string, std::string>> ordered = {
+        {"2 x.ogg", "10 x.ogg"}, {"1 a", "1 b"}, {"Track 9", "track 10"}, {"a", "B"},
+        {"007 Bond", "8 Bond"},  {"x", "x1"},    {"01 x", "1 x"}, // equal by value and case: byte
+                                                                  // order decides, so the order is
+                                                                  // total
+    };
+    for (const auto& [less, more] : ordered) {
+        EXPECT_TRUE(NaturalLess(less, more)) << less << " < " << more;
+        EXPECT_FALSE(NaturalLess(more, less)) << more << " !< " << less;
+    }
+    EXPECT_FALSE(NaturalLess("same", "same"));
+    // Longer runs of digits than any integer holds still compare by value.
+    EXPECT_TRUE(NaturalLess("99999999999999999999999 a", "100000000000000000000000 a"));
+}
+
+TEST(SongImport, AFreeNameCountsUpFromTwoAvoidingNamesInAnyCase) {
+    const fs::path dir = Scratch("FreeName");
+    EXPECT_EQ(FreeFileName(dir, "Song.ogg"), "Song.ogg");
+    Write(dir / "song.OGG", "x");
+    EXPECT_EQ(FreeFileName(dir, "Song.ogg"), "Song (2).ogg");
+    Write(dir / "Song (2).ogg", "x");
+    EXPECT_EQ(FreeFileName(dir, "Song.ogg"), "Song (3).ogg");
+    Write(dir / "Readme", "x");
+    EXPECT_EQ(FreeFileName(dir, "README"), "README (2)");
+    Write(dir / "a.b.mp3", "x");
+    EXPECT_EQ(FreeFileName(dir, "a.b.mp3"), "a.b (2).mp3");
+}
+
+TEST(SongImport, CopyingInReusesTheSameBytesAndNeverOverwritesOthers) {
+    const fs::path dir = Scratch("CopyIn");
+    const fs::path album = dir / "Album";
+    Write(dir / "one" / "Song.ogg", "first song");
+    Write(dir / "two" / "Song.ogg", "other song");
+
+    // The album folder is made for the first song.
+    const auto first = CopyIntoFolder(dir / "one" / "Song.ogg", album);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->name, "Song.ogg");
+    EXPECT_TRUE(first->copied);
+    EXPECT_EQ(Read(album / "Song.ogg"), "first song");
+
+    // The same bytes again: no second copy.
+    const auto again = CopyIntoFolder(dir / "one" / "Song.ogg", album);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->name, "Song.ogg");
+    EXPECT_FALSE(again->copied);
+
+    // Other bytes under the same name: a free name, the first file untouched.
+    const auto other = CopyIntoFolder(dir / "two" / "Song.ogg", album);
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->name, "Song (2).ogg");
+    EXPECT_EQ(Read(album / "Song.ogg"), "first song");
+    EXPECT_EQ(Read(album / "Song (2).ogg"), "other song");
+
+    // A file of the album folder itself is not copied.
+    const auto own = CopyIntoFolder(album / "Song (2).ogg", album);
+    ASSERT_TRUE(own);
+    EXPECT_EQ(own->name, "Song (2).ogg");
+    EXPECT_FALSE(own->copied);
+    EXPECT_EQ(Names(album), (std::vector<std::string>{"Song (2).ogg", "Song.ogg"}));
+
+    // Missing files, folders and FIFOs are no files to copy.
+    EXPECT_FALSE(CopyIntoFolder(dir / "missing.ogg", album));
+    EXPECT_FALSE(CopyIntoFolder(dir / "one", album));
+    ASSERT_EQ(::mkfifo((dir / "fifo.ogg").c_str(), 0600), 0);
+    EXPECT_FALSE(CopyIntoFolder(dir / "fifo.ogg", album));
+    EXPECT_EQ(Names(album).size(), 2u);
+}
+
+TEST(SongImport, ACopyThatDoesNotFitLeavesNothingBehind) {
+    const fs::path dir = Scratch("DiskFull");
+    Write(dir / "Big.ogg", std::string(256 * 1024, 'b'));
+    fs::create_directories(dir / "Album");
+    // A file-size limit stands in for a full disk: writes past it fail with EFBIG.
+    struct sigaction ignore {};
+    struct sigaction old {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &old), 0);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 64 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto copy = CopyIntoFolder(dir / "Big.ogg", dir / "Album");
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::sigaction(SIGXFSZ, &old, nullptr);
+    EXPECT_FALSE(copy);
+    EXPECT_TRUE(Names(dir / "Album").empty()); // no half file, no temporary file
+}
+
+TEST(SongImport, AFolderGivesItsSongsInNaturalOrderAndItsCoverPicture) {
+    const fs::path dir = Scratch("Folder");
+    for (const char* name : {"10 Ten.mp3", "2 Two.ogg", "1 One.OGG", "notes.txt", "11 x.wav"}) {
+        Write(dir / name, "x");
+    }
+    fs::create_directories(dir / "3 Sub.ogg"); // a folder, not a song
+    Write(dir / "CD2" / "1 Deeper.ogg", "x");  // nested folders are not entered
+    std::vector<std::string> songs;
+    for (const fs::path& song : FolderSongs(dir)) {
+        songs.push_back(song.filename().string());
+    }
+    EXPECT_EQ(songs, (std::vector<std::string>{"1 One.OGG", "2 Two.ogg", "10 Ten.mp3"}));
+
+    EXPECT_FALSE(FindCoverPicture(dir));
+    Write(dir / "back.jpg", "x");
+    EXPECT_FALSE(FindCoverPicture(dir));
+    Write(dir / "Front.PNG", "x");
+    EXPECT_EQ(FindCoverPicture(dir)->filename(), "Front.PNG");
+    Write(dir / "folder.bmp", "x");
+    EXPECT_EQ(FindCoverPicture(dir)->filename(), "folder.bmp");
+    Write(dir / "COVER.jpeg", "x");
+    EXPECT_EQ(FindCoverPicture(dir)->filename(), "COVER.jpeg");
+    EXPECT_FALSE(FindCoverPicture(dir / "missing"));
+}
+
+TEST(SongImport, LeftoversOfABrokenOffImportAreRemovedAndNothingElse) {
+    const fs::path dir = Scratch("Leftovers");
+    const std::string pattern = ImportStagingPattern(dir.string() + "/");
+    EXPECT_EQ(pattern, dir.string() + "/.import-XXXXXX");
+    Write(dir / ".import-a1B2c3" / "1 Song.ogg", "half an album");
+    Write(dir / ".import-short" / "kept", "x");           // not the pattern's length
+    Write(dir / ".import-file01", "a file of that name"); // not a folder
+    Write(dir / "Album" / "Song.ogg", "x");
+    Write(dir / "outside" / "keep.ogg", "x");
+    fs::create_directory_symlink(dir / "outside", dir / ".import-link01");
+    RemoveImportLeftovers(dir);
+    EXPECT_EQ(Names(dir), (std::vector<std::string>{".import-file01", ".import-link01",
+                                                    ".import-short", "Album", "outside"}));
+    EXPECT_TRUE(fs::exists(dir / "outside" / "keep.ogg"));
+    RemoveImportLeftovers(dir / "missing"); // no program directory: nothing happens
+}

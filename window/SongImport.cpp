@@ -1,0 +1,285 @@
+// Copying in without overwriting, free names, natural order and cover pictures.
+#include "window/SongImport.h"
+
+#include "window/SongFiles.h"
+
+#include "platform/AtomicFile.h"
+#include "platform/ProgramDir.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A descriptor closed with its holder.
+class FileHandle {
+public:
+    explicit FileHandle(int fd) : m_fd(fd) {}
+    ~FileHandle() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    int Get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// Opens a regular file for reading. Non-blocking, so that a FIFO behind a picked name is
+// refused rather than waited on.
+int OpenRegular(const fs::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+unsigned char Lower(char ch) {
+    return static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(ch)));
+}
+
+bool IsDigit(char ch) {
+    return ch >= '0' && ch <= '9';
+}
+
+// -1, 0 or 1 as a runs-of-digits-by-value, letters-without-case comparison orders a and b.
+int NaturalCompare(std::string_view a, std::string_view b) {
+    size_t i = 0;
+    size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (IsDigit(a[i]) && IsDigit(b[j])) {
+            // Leading zeros carry no value; the longer remaining run is the larger number.
+            size_t ei = i;
+            size_t ej = j;
+            while (ei < a.size() && IsDigit(a[ei])) {
+                ++ei;
+            }
+            while (ej < b.size() && IsDigit(b[ej])) {
+                ++ej;
+            }
+            size_t si = i;
+            size_t sj = j;
+            while (si + 1 < ei && a[si] == '0') {
+                ++si;
+            }
+            while (sj + 1 < ej && b[sj] == '0') {
+                ++sj;
+            }
+            if (ei - si != ej - sj) {
+                return ei - si < ej - sj ? -1 : 1;
+            }
+            const int digits = a.substr(si, ei - si).compare(b.substr(sj, ej - sj));
+            if (digits != 0) {
+                return digits < 0 ? -1 : 1;
+            }
+            i = ei;
+            j = ej;
+            continue;
+        }
+        const unsigned char ca = Lower(a[i]);
+        const unsigned char cb = Lower(b[j]);
+        if (ca != cb) {
+            return ca < cb ? -1 : 1;
+        }
+        ++i;
+        ++j;
+    }
+    if (i < a.size()) {
+        return 1;
+    }
+    return j < b.size() ? -1 : 0;
+}
+
+bool HasExtension(std::string_view path, std::initializer_list<std::string_view> extensions) {
+    const std::string extension = UpperExtension(path);
+    return std::find(extensions.begin(), extensions.end(), extension) != extensions.end();
+}
+
+std::string LowerText(std::string_view text) {
+    std::string lower;
+    for (const char ch : text) {
+        lower.push_back(static_cast<char>(Lower(ch)));
+    }
+    return lower;
+}
+
+constexpr std::string_view kStagingPrefix = ".import-";
+
+} // namespace
+
+bool IsSongFile(std::string_view path) {
+    return HasExtension(path, {".OGG", ".MP3"});
+}
+
+bool IsPictureFile(std::string_view path) {
+    return HasExtension(path, {".BMP", ".JPG", ".JPEG", ".PNG"});
+}
+
+bool NaturalLess(std::string_view a, std::string_view b) {
+    const int order = NaturalCompare(a, b);
+    return order != 0 ? order < 0 : a < b;
+}
+
+std::string FreeFileName(const fs::path& folder, const std::string& name) {
+    if (!platform::FindFileNoCase(folder, name)) {
+        return name;
+    }
+    const size_t dot = name.find_last_of('.');
+    const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    const std::string extension = stem.size() == name.size() ? std::string() : name.substr(dot);
+    for (int n = 2;; ++n) {
+        std::string candidate = stem + " (" + std::to_string(n) + ")" + extension;
+        if (!platform::FindFileNoCase(folder, candidate)) {
+            return candidate;
+        }
+    }
+}
+
+bool SameBytes(const fs::path& a, const fs::path& b) {
+    const FileHandle first(OpenRegular(a));
+    const FileHandle second(OpenRegular(b));
+    if (first.Get() < 0 || second.Get() < 0) {
+        return false;
+    }
+    struct stat infoA {};
+    struct stat infoB {};
+    if (::fstat(first.Get(), &infoA) != 0 || ::fstat(second.Get(), &infoB) != 0 ||
+        infoA.st_size != infoB.st_size) {
+        return false;
+    }
+    std::array<char, 65536> bufferA{};
+    std::array<char, 65536> bufferB{};
+    for (;;) {
+        const ssize_t n = ::read(first.Get(), bufferA.data(), bufferA.size());
+        if (n < 0) {
+            return false;
+        }
+        ssize_t got = 0;
+        while (got < n) {
+            const ssize_t m =
+                ::read(second.Get(), bufferB.data() + got, static_cast<size_t>(n - got));
+            if (m <= 0) {
+                return false;
+            }
+            got += m;
+        }
+        if (n == 0) {
+            return ::read(second.Get(), bufferB.data(), 1) == 0;
+        }
+        if (!std::equal(bufferA.begin(), bufferA.begin() + n, bufferB.begin())) {
+            return false;
+        }
+    }
+}
+
+std::optional<CopiedFile> CopyIntoFolder(const fs::path& file, const fs::path& folder,
+                                         platform::FileSync sync) {
+    const FileHandle in(OpenRegular(file));
+    if (in.Get() < 0) {
+        return std::nullopt;
+    }
+    const std::string name = file.filename().string();
+    std::error_code ec;
+    if (fs::equivalent(file.parent_path().empty() ? fs::path(".") : file.parent_path(), folder,
+                       ec)) {
+        return CopiedFile{name, false}; // already where the album plays it from
+    }
+    fs::create_directory(folder, ec);
+    if (!fs::is_directory(folder, ec)) {
+        return std::nullopt;
+    }
+    if (const auto existing = platform::FindFileNoCase(folder, name);
+        existing && SameBytes(*existing, file)) {
+        return CopiedFile{existing->filename().string(), false};
+    }
+    // A file taking the free name between the look and the commit is never replaced: the
+    // next free name is tried.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const std::string target = FreeFileName(folder, name);
+        if (::lseek(in.Get(), 0, SEEK_SET) != 0) {
+            return std::nullopt;
+        }
+        platform::AtomicFileWriter writer(folder / target, sync);
+        writer.WriteFrom(in.Get());
+        if (!writer.IsOk()) {
+            return std::nullopt;
+        }
+        if (writer.CommitNew()) {
+            return CopiedFile{target, true};
+        }
+        if (!platform::FindFileNoCase(folder, target)) {
+            return std::nullopt; // the commit failed for another reason than the name
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<fs::path> FolderSongs(const fs::path& folder) {
+    std::vector<fs::path> songs;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->is_regular_file(ec) && IsSongFile(it->path().filename().string())) {
+            songs.push_back(it->path());
+        }
+    }
+    std::sort(songs.begin(), songs.end(), [](const fs::path& a, const fs::path& b) {
+        return NaturalLess(a.filename().string(), b.filename().string());
+    });
+    return songs;
+}
+
+std::optional<fs::path> FindCoverPicture(const fs::path& folder) {
+    std::vector<fs::path> pictures;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (it->is_regular_file(ec) && IsPictureFile(name)) {
+            pictures.push_back(it->path());
+        }
+    }
+    std::sort(pictures.begin(), pictures.end(), [](const fs::path& a, const fs::path& b) {
+        return NaturalLess(a.filename().string(), b.filename().string());
+    });
+    for (const char* stem : {"cover", "folder", "front"}) {
+        for (const fs::path& picture : pictures) {
+            if (LowerText(picture.stem().string()) == stem) {
+                return picture;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::string ImportStagingPattern(const std::string& programDir) {
+    return programDir + std::string(kStagingPrefix) + "XXXXXX";
+}
+
+void RemoveImportLeftovers(const fs::path& programDir) {
+    std::error_code ec;
+    std::vector<fs::path> leftovers;
+    for (fs::directory_iterator it(programDir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() == kStagingPrefix.size() + 6 && name.starts_with(kStagingPrefix) &&
+            it->symlink_status(ec).type() == fs::file_type::directory) {
+            leftovers.push_back(it->path());
+        }
+    }
+    for (const fs::path& leftover : leftovers) {
+        fs::remove_all(leftover, ec);
+    }
+}
