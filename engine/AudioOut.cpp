@@ -170,7 +170,9 @@ bool TPlayer::OpenDevice() {
     if (m_deviceOpen) {
         return true;
     }
-    if (!m_owner->m_readyToGo) {
+    // Without a device when the output was created no buffers were made: one may have come
+    // since, and if not, the device's own refusal below tells why.
+    if (!m_owner->m_readyToGo && (m_waveFormat != nullptr || !AllocBuffers())) {
         return false; // no buffers to play from; LastError tells why
     }
     m_session.fetch_add(1, std::memory_order_acq_rel);

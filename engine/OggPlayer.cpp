@@ -124,7 +124,10 @@ bool TOggPlayer::Initialize() {
         m_audioOut->OnPlayed = [this](TPlayer*) { PlayDone(); };
         m_sleeper = std::make_unique<TSleeper>();
         m_sleeper->SetInterval(1000);
-        ok = AllocChunkBuffers(kMP3ChunkSize) && m_audioOut->ReadyToGo();
+        // Opening a song reads only the file: a missing sound device is met by Play, whose
+        // failure leaves the reason in LastError.
+        const bool noDevice = m_audioOut->Device().waveOutGetNumDevs() == 0;
+        ok = AllocChunkBuffers(kMP3ChunkSize) && (m_audioOut->ReadyToGo() || noDevice);
     } catch (...) {
         ok = false;
     }
@@ -395,6 +398,10 @@ void TOggPlayer::ReleaseFile() {
     m_fileOpen = false;
 }
 
+std::string TOggPlayer::LastError() const {
+    return m_audioOut ? m_audioOut->LastError() : std::string();
+}
+
 uint32_t TOggPlayer::Length() const {
     return m_fileOpen ? m_streamInfo.Duration : 0;
 }
@@ -577,7 +584,21 @@ void TOggPlayer::Stop() {
 
 TOggPlayer::TWait TOggPlayer::StopOutput(uint32_t request) {
     if (m_state == psPlaying) {
-        m_audioOut->Player().StopFeeding();
+        // What the device still holds is dropped, not played out: a stop is heard at once,
+        // and a song started next does not wait for the last buffers of this one.
+        const platform::Lifetime::Token alive = m_lifetime.Watch();
+        TPlayer& out = m_audioOut->Player();
+        out.StopFeeding();
+        if (!out.ResetOutput() || !alive.Alive()) {
+            return TWait::Gone;
+        }
+        if (m_request != request) {
+            return TWait::Superseded;
+        }
+        // A device closed by the reset without a word has not ended the song yet.
+        if (m_state == psPlaying && !out.DeviceOpen()) {
+            PlayDone();
+        }
         if (const TWait result = WaitForQueueEmpty(request); result != TWait::Done) {
             return result;
         }

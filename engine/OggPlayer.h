@@ -83,6 +83,9 @@ public:
     const TStreamInfo& StreamInfo() const { return m_streamInfo; }
     const std::string& LibVersion() const { return m_libVersion; }
     TPlayState State() const { return m_state; }
+    // Why the wave output last failed (for instance why Play could not open the device);
+    // empty when there is no output.
+    std::string LastError() const;
     const std::string& CurrentFile() const { return m_currentFile; }
     TStreamKind StreamKind() const { return m_streamKind; }
 

@@ -3,10 +3,12 @@
 
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QScreen>
 
 namespace platform {
 
@@ -74,9 +76,42 @@ QString QtFilterFromDesigned(const QString& designed) {
     return filters.join(QStringLiteral(";;"));
 }
 
+QPoint CentredCorner(QSize dialog, const QWidget* parent, const QRect& screenArea) {
+    // A window not shown yet has no place of its own on the screen (the window manager may
+    // still move it), so the screen is the better reference then.
+    const QWidget* window = parent != nullptr ? parent->window() : nullptr;
+    const QRect around =
+        window != nullptr && window->isVisible() ? window->frameGeometry() : screenArea;
+    return around.topLeft() +
+           QPoint((around.width() - dialog.width()) / 2, (around.height() - dialog.height()) / 2);
+}
+
+namespace {
+
+// A message box placed over the middle of its window, or of the screen while the window is
+// not shown (start-up messages), once its final size is known.
+class TCentredMessageBox final : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event); // sets the box's final size
+        const QWidget* reference = parentWidget();
+        const QScreen* screen = reference != nullptr && reference->screen() != nullptr
+                                    ? reference->screen()
+                                    : QGuiApplication::primaryScreen();
+        if (screen != nullptr) {
+            move(CentredCorner(frameGeometry().size(), reference, screen->availableGeometry()));
+        }
+    }
+};
+
+} // namespace
+
 MsgResult QtDialogs::MessageBox(QWidget* parent, const QString& text, const QString& title,
                                 MsgIcon icon, MsgButtons buttons) {
-    QMessageBox box(parent);
+    TCentredMessageBox box(parent);
     // Texts come from language scripts and the library: never markup.
     box.setTextFormat(Qt::PlainText);
     box.setText(text);

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <QColor>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -60,6 +63,10 @@ public:
 // "Ogg-Files|*.OGG|Playlists|*.PLI" -> "Ogg-Files (*.[oO][gG][gG]);;Playlists (*.[pP][lL][iI])":
 // the patterns match without regard to letter case.
 QString QtFilterFromDesigned(const QString& designed);
+
+// The top-left corner that centres a dialog of this (outer) size on `parent`'s window when
+// that is shown, else on `screenArea`.
+QPoint CentredCorner(QSize dialog, const QWidget* parent, const QRect& screenArea);
 
 class QtDialogs final : public Dialogs {
 public:

@@ -1,6 +1,8 @@
 // The notification area over QSystemTrayIcon, and the registered message numbers.
 #include "platform/NotifyShell.h"
 
+#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QObject>
 #include <QString>
 #include <QSystemTrayIcon>
@@ -25,7 +27,26 @@ void SetNotifyTip(NOTIFYICONDATA& data, std::string_view tip) {
     data.szTip[length] = '\0';
 }
 
-QtNotifyShell::QtNotifyShell() = default;
+QtNotifyShell::QtNotifyShell() {
+    m_trayChange.setSingleShot(true);
+    m_trayChange.setInterval(0);
+    QObject::connect(&m_trayChange, &QTimer::timeout, [this] {
+        if (OnSystemTrayChanged) {
+            OnSystemTrayChanged();
+        }
+    });
+    // The X11 platform reports a tray appearing or going away only as a signal of its native
+    // interface, a QObject whose class is not public: it is reached by the signal's name. On
+    // other platforms the signal does not exist and nothing is connected.
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
+        auto* native = reinterpret_cast<QObject*>(QGuiApplication::platformNativeInterface());
+        if (native != nullptr &&
+            native->metaObject()->indexOfSignal("systemTrayWindowChanged(QScreen*)") >= 0) {
+            QObject::connect(native, SIGNAL(systemTrayWindowChanged(QScreen*)), &m_trayChange,
+                             SLOT(start()));
+        }
+    }
+}
 QtNotifyShell::~QtNotifyShell() = default;
 
 bool QtNotifyShell::SystemTrayAvailable() const {

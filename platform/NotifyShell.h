@@ -7,8 +7,10 @@
 #include "platform/MessageWindow.h"
 
 #include <QIcon>
+#include <QTimer>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string_view>
@@ -62,6 +64,9 @@ public:
     virtual bool Shell_NotifyIcon(uint32_t message, const NOTIFYICONDATA& data) = 0;
     // Whether the desktop has a notification area at all.
     virtual bool SystemTrayAvailable() const = 0;
+    // Told, from the event loop, when the notification area may have gone or come back (a
+    // panel restarting); SystemTrayAvailable says which.
+    std::function<void()> OnSystemTrayChanged;
 };
 
 // The desktop's tray through QSystemTrayIcon: a press of the left button, a double click and
@@ -77,6 +82,9 @@ public:
 private:
     using Key = std::pair<MessageWindow*, uint32_t>;
     std::map<Key, std::unique_ptr<QSystemTrayIcon>> m_icons;
+    // Started by the X11 platform's report that the tray's window changed; its timeout tells
+    // OnSystemTrayChanged once the toolkit has put its own icons back.
+    QTimer m_trayChange;
 };
 
 // A message number of its own for a name, the same for the same name (letter case aside)

@@ -10,6 +10,7 @@ packages=(
   libvorbis-dev libmpg123-dev libmp3lame-dev
   googletest libgtest-dev
   xvfb xauth x11-apps x11-utils imagemagick libxcb1-dev libxcb-xtest0-dev xdotool
+  openbox wmctrl trayer
   fonts-dejavu-core
   dpkg-dev file desktop-file-utils appstream dbus playerctl
 )

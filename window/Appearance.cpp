@@ -202,6 +202,18 @@ void TPlayerForm::CreateTrayIcon() {
     TrayIcon->SetIcon(QIcon(QStringLiteral(":/art/TrayIcon.png")));
     TrayIcon->OnLeftClick = [this](TTBNArea*) { TrayIconLeftClick(); };
     TrayIcon->Loaded();
+    if (m_services.tray != nullptr) {
+        m_services.tray->OnSystemTrayChanged = [this] { SystemTrayChanged(); };
+    }
+}
+
+void TPlayerForm::SystemTrayChanged() {
+    // The icon was the only way back to a window hidden in the tray: with the tray gone (a
+    // panel restarting) the window shows itself. When the tray comes back the toolkit puts
+    // the icon back into it.
+    if (!m_closed && TrayEnabled() && !TrayIconAvailable() && !isVisible()) {
+        TrayIconLeftClick();
+    }
 }
 
 void TPlayerForm::SetTrayTip(const QString& tip) {
@@ -234,12 +246,11 @@ bool TPlayerForm::WMSysCommand(uint32_t command) {
     if ((command & 0xFFF0u) != SC_MINIMIZE || !TrayEnabled() || !TrayIconAvailable()) {
         return false;
     }
-    // Hidden from the event loop, not from inside the state change being delivered; the
-    // minimised state is dropped so that the window comes back as it was.
-    QTimer::singleShot(0, this, [this] {
-        hide();
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-    });
+    // Hidden from the event loop, not from inside the state change being delivered. The
+    // minimised state stays until the window is shown again: dropping it from a hidden window
+    // makes the toolkit map the window to undo the minimising, which under a window manager
+    // left an empty frame on the screen.
+    QTimer::singleShot(0, this, [this] { hide(); });
     return true;
 }
 

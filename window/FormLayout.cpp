@@ -4,6 +4,8 @@
 // pinned to their designed pixel heights.
 #include "window/PlayProg.h"
 
+#include "window/VolumeSteps.h"
+
 #include <QHeaderView>
 #include <QIcon>
 #include <QListWidget>
@@ -57,6 +59,7 @@ void TPlayerForm::BuildLayout() {
     PlayTimer->setObjectName(QStringLiteral("PlayTimer"));
     PlayTimer->setInterval(100);
     IList << QPixmap(QStringLiteral(":/art/song.png"));
+    new TVolumeSteps(LoudnessBar); // owned by the bar
 
     TimeMemo->document()->setDocumentMargin(0);
     DetailsView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);

@@ -49,11 +49,7 @@ void TPlayerForm::SeekSong(uint32_t position) {
         TickCount = 0;
         m_playEndReported = false;
     }
-    while (!m_deferred.empty() && m_playerWaits == 0) {
-        std::function<void()> action = std::move(m_deferred.front());
-        m_deferred.erase(m_deferred.begin());
-        action();
-    }
+    RunDeferred();
 }
 
 // --- The service ------------------------------------------------------------------------

@@ -165,8 +165,10 @@ public:
     // window's messages meanwhile). Transport buttons pressed and a close asked for then are
     // carried out, in order, once the operation is over; the song end is not looked for.
     bool InPlayerWait() const { return m_playerWaits > 0; }
-    // Queues `action` when InPlayerWait(); false (nothing queued) otherwise.
-    bool DeferWhilePlayerWaits(std::function<void()> action);
+    // Queues `action` when InPlayerWait(); false (nothing queued) otherwise. A transport
+    // request (Play, Pause, Stop) replaces the one still queued, wherever it stands: what
+    // the user asked last wins, and clicks faster than the device never pile up.
+    bool DeferWhilePlayerWaits(std::function<void()> action, bool transportRequest = false);
 
     // --- Appearance.cpp ---------------------------------------------------------------
     void FormResize();
@@ -195,6 +197,8 @@ public:
     QString TrayTip() const;
     // The tray icon's left click: the window shows and comes forward.
     void TrayIconLeftClick();
+    // The desktop's tray went away or came back.
+    void SystemTrayChanged();
     // The window's system command; SC_MINIMIZE hides the window to the tray when the icon is
     // enabled and a tray exists. True when the command was handled here.
     bool WMSysCommand(uint32_t command);
@@ -372,6 +376,7 @@ private:
     platform::WaveOutDevice* VolumeDevice() const;
     class PlayerWaitScope;
     void StopSequence();
+    void ReportPlayFailure(); // Play could not start the sound device
     void ShowTime(int32_t seconds);
     // The timer's display work, done only for what can be seen; the rest is brought up to
     // date when it comes into sight (ShowWhatWasMissed).
@@ -384,7 +389,12 @@ private:
     bool m_timeMissed = false;        // a second passed while the time display was unseen
     bool m_titleMissed = false;       // a second passed while the window was hidden
     int m_playerWaits = 0;
-    std::vector<std::function<void()>> m_deferred;
+    struct TDeferred {
+        std::function<void()> action;
+        bool transportRequest = false;
+    };
+    std::vector<TDeferred> m_deferred;
+    void RunDeferred();             // what was queued, in order, once no operation waits
     bool m_playEndReported = false; // by the player, for the song now playing
     QString m_applicationTitle;
     // AlbumDatabase.cpp: how the library views select and show their rows, and the add

@@ -5,6 +5,7 @@
 #include "window/PlayProg.h"
 
 #include "window/GeneralOptions.h"
+#include "window/WindowPlacement.h"
 
 #include "controls/Banner.h"
 #include "controls/GradProgress.h"
@@ -12,6 +13,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
+#include "platform/NotifyShell.h"
 #include "platform/Profile.h"
 #include "platform/ProgramDir.h"
 
@@ -145,6 +147,9 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
 }
 
 TPlayerForm::~TPlayerForm() {
+    if (m_services.tray != nullptr) {
+        m_services.tray->OnSystemTrayChanged = nullptr;
+    }
     if (KeyPreview) {
         qApp->removeEventFilter(this);
     }
@@ -190,7 +195,6 @@ void TPlayerForm::StartUp() {
     ReadSettings();
     if (GeneralOption(goStartMaximized)) {
         setMinimumSize(0, 0);
-        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
     } else {
         setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized));
@@ -245,8 +249,15 @@ void TPlayerForm::ReadSettings() {
     // Leftovers of a write that was killed before it could clean up.
     platform::RemoveLeftovers(SettingsPath());
     const platform::ProfileFile ini = platform::ProfileFile::Load(SettingsPath());
-    move(ClampedPosition(ini.ReadInteger("Position", "Left", defaultLeft)),
-         ClampedPosition(ini.ReadInteger("Position", "Top", defaultTop)));
+    // A corner left on a screen that is gone would open the window out of reach.
+    QList<QRect> screens;
+    for (const QScreen* each : QGuiApplication::screens()) {
+        screens << each->geometry();
+    }
+    move(placement::OnScreenCorner(
+        QPoint(ClampedPosition(ini.ReadInteger("Position", "Left", defaultLeft)),
+               ClampedPosition(ini.ReadInteger("Position", "Top", defaultTop))),
+        QPoint(defaultLeft, defaultTop), QSize(kOuterWidth, kOuterHeight), screens));
 
     const auto shapes = ColorShapes();
     for (size_t i = 0; i < shapes.size(); ++i) {
@@ -374,13 +385,15 @@ void TPlayerForm::closeEvent(QCloseEvent* event) {
 }
 
 void TPlayerForm::ApplyDesignedFixedSize() {
-    // A single fixed border: the user cannot drag the size, but the window can be maximised.
-    if (windowState() & Qt::WindowMaximized) {
+    // The designed size is the normal size and the least one. No greatest size is given: a
+    // window whose least and greatest sizes are equal is one a window manager will not
+    // maximise. (X11 offers no hint for "maximisable but not resizable by dragging".)
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
         setMinimumSize(0, 0);
-        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     } else {
-        setFixedSize(kClientWidth, kClientHeight);
+        setMinimumSize(kClientWidth, kClientHeight);
     }
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }
 
 void TPlayerForm::changeEvent(QEvent* event) {

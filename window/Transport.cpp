@@ -20,6 +20,7 @@
 #include "platform/WaveOut.h"
 #include "window/PlaySequence.h"
 
+#include <QApplication>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextEdit>
@@ -55,13 +56,8 @@ class TPlayerForm::PlayerWaitScope {
 public:
     explicit PlayerWaitScope(TPlayerForm& form) : m_form(form) { ++m_form.m_playerWaits; }
     ~PlayerWaitScope() {
-        if (--m_form.m_playerWaits > 0) {
-            return;
-        }
-        while (!m_form.m_deferred.empty() && m_form.m_playerWaits == 0) {
-            std::function<void()> action = std::move(m_form.m_deferred.front());
-            m_form.m_deferred.erase(m_form.m_deferred.begin());
-            action();
+        if (--m_form.m_playerWaits == 0) {
+            m_form.RunDeferred();
         }
     }
     PlayerWaitScope(const PlayerWaitScope&) = delete;
@@ -71,12 +67,27 @@ private:
     TPlayerForm& m_form;
 };
 
-bool TPlayerForm::DeferWhilePlayerWaits(std::function<void()> action) {
+bool TPlayerForm::DeferWhilePlayerWaits(std::function<void()> action, bool transportRequest) {
     if (m_playerWaits == 0) {
         return false;
     }
-    m_deferred.push_back(std::move(action));
+    // A Stop followed by a Play thus becomes one restart (Play stops the song before it opens
+    // the next), and a Play followed by a Stop never starts a song only to stop it. Moves of
+    // the selection stay, in their order, so that the request that follows them finds the
+    // row the user went to.
+    if (transportRequest) {
+        std::erase_if(m_deferred, [](const TDeferred& queued) { return queued.transportRequest; });
+    }
+    m_deferred.push_back({std::move(action), transportRequest});
     return true;
+}
+
+void TPlayerForm::RunDeferred() {
+    while (!m_deferred.empty() && m_playerWaits == 0) {
+        std::function<void()> action = std::move(m_deferred.front().action);
+        m_deferred.erase(m_deferred.begin());
+        action();
+    }
 }
 
 void TPlayerForm::ConnectTransport() {
@@ -106,13 +117,13 @@ void TPlayerForm::ConnectTransport() {
 }
 
 void TPlayerForm::btnPlayClick() {
-    if (!DeferWhilePlayerWaits([this] { btnPlayClick(); })) {
+    if (!DeferWhilePlayerWaits([this] { btnPlayClick(); }, true)) {
         PlaySelectedSong();
     }
 }
 
 void TPlayerForm::btnPauseClick() {
-    if (DeferWhilePlayerWaits([this] { btnPauseClick(); })) {
+    if (DeferWhilePlayerWaits([this] { btnPauseClick(); }, true)) {
         return;
     }
     PlayerWaitScope scope(*this);
@@ -123,7 +134,7 @@ void TPlayerForm::btnPauseClick() {
 }
 
 void TPlayerForm::btnStopClick() {
-    if (!DeferWhilePlayerWaits([this] { btnStopClick(); })) {
+    if (!DeferWhilePlayerWaits([this] { btnStopClick(); }, true)) {
         StopSequence();
     }
 }
@@ -184,6 +195,23 @@ void TPlayerForm::PlaySelectedSong() {
     }
     SetDisplayRunning(true);
     m_player->Play();
+    if (m_player && m_player->State() != psPlaying) {
+        ReportPlayFailure();
+    }
+}
+
+void TPlayerForm::ReportPlayFailure() {
+    // The song is open but the sound device is not: nothing plays, so nothing counts, and the
+    // user is told once why, in the words of the output layer.
+    SetDisplayRunning(false);
+    const QString reason = QString::fromStdString(m_player->LastError());
+    QString text = LanguageText(QStringLiteral("Messages"),
+                                QStringLiteral("The sound device could not be opened:"));
+    if (!reason.isEmpty()) {
+        text += QLatin1Char('\n') + reason;
+    }
+    m_services.dialogs->MessageBox(this, text, QApplication::applicationName(),
+                                   platform::MsgIcon::Error, platform::MsgButtons::Ok);
 }
 
 void TPlayerForm::SetDisplayRunning(bool on) {
@@ -211,6 +239,10 @@ QString TimeTextOf(int32_t seconds) {
 
 void TPlayerForm::ShowTime(int32_t seconds) {
     TimeMemo->setPlainText(TimeTextOf(seconds));
+    // The line is a little taller than the memo, and a new text may scroll it to show its
+    // end: the digits would jump up and down between seconds. They stay where they were first
+    // drawn, at the top.
+    TimeMemo->verticalScrollBar()->setValue(0);
     m_timeMissed = false;
 }
 

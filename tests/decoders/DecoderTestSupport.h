@@ -139,6 +139,19 @@ inline Bytes ReferenceOgg(const std::filesystem::path& path, int64_t startSample
 }
 
 // libmpg123's own decoding of the whole file, 16-bit signed at the stream's rate and channels.
+// How many 16-bit samples of `played` differ from those of `decode` scaled by the wave-out
+// layer's software volume (gain 0 .. 65535, full scale passing samples unchanged).
+inline size_t SamplesNotScaled(const Bytes& decode, const Bytes& played, uint32_t gain) {
+    size_t differing = 0;
+    for (size_t i = 0; i + 1 < decode.size() && i + 1 < played.size(); i += 2) {
+        const auto sample = static_cast<int16_t>(decode[i] | decode[i + 1] << 8);
+        const auto scaled = static_cast<int16_t>((int64_t{sample} * (int64_t{gain} + 1)) >> 16);
+        const auto got = static_cast<int16_t>(played[i] | played[i + 1] << 8);
+        differing += got != scaled ? 1 : 0;
+    }
+    return differing;
+}
+
 inline Bytes ReferenceMp3(const std::filesystem::path& path) {
     mpg123_handle* decoder = mpg123_new(nullptr, nullptr);
     mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_QUIET, 0);

@@ -478,7 +478,7 @@ TEST_F(PlayerSetupTest, WithOneLibraryOnlyFilesOfItsKindOpen) {
     EXPECT_TRUE(player->Open(Media("short.mp3").string()));
 }
 
-TEST_F(PlayerSetupTest, WithNeitherLibraryOrNoDeviceThePlayerIsNotReady) {
+TEST_F(PlayerSetupTest, WithNeitherLibraryThePlayerIsNotReady) {
     LoadFrom({});
     EXPECT_EQ(player->State(), psNotReady);
     EXPECT_EQ(player->LibVersion(), "");
@@ -488,12 +488,34 @@ TEST_F(PlayerSetupTest, WithNeitherLibraryOrNoDeviceThePlayerIsNotReady) {
     player->Stop();
     player->Close();
     EXPECT_EQ(player->State(), psNotReady);
+}
 
+// Opening reads only the file: without a sound device songs still open (and can be measured
+// and added); Play is what needs the device, and its failure leaves the reason.
+TEST_F(PlayerSetupTest, WithoutADeviceSongsOpenAndPlayFailsWithTheReason) {
     device.devices = 0;
     LoadFrom({"Vorbis.DLL", "MPGLib.DLL"});
-    EXPECT_EQ(player->State(), psNotReady);
+    EXPECT_EQ(player->State(), psReady);
     EXPECT_FALSE(player->LibVersion().empty());
-    EXPECT_FALSE(player->Open(Media("short.ogg").string()));
+    ASSERT_TRUE(player->Open(Media("short.ogg").string()));
+    EXPECT_GT(player->StreamInfo().Duration, 0u);
+    player->Play();
+    EXPECT_EQ(player->State(), psStopped);
+    EXPECT_EQ(device.Opens(), 0);
+    EXPECT_NE(player->LastError().find("Could not open the output device for playing"),
+              std::string::npos)
+        << player->LastError();
+    player->Close();
+    ASSERT_TRUE(player->Open(Media("short.mp3").string()));
+
+    // A device that comes later is used by the next Play.
+    player->Close();
+    device.devices = 1;
+    ASSERT_TRUE(player->Open(Media("short.ogg").string()));
+    player->Play();
+    EXPECT_EQ(player->State(), psPlaying);
+    EXPECT_EQ(device.Opens(), 1);
+    player->Stop();
 }
 
 // Through the real wave-out layer: ALSA's default PCM is the file plugin of the test

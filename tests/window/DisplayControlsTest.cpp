@@ -167,7 +167,9 @@ TEST(TrayBehaviour, MinimisingHidesToTheTrayAndAClickBringsTheWindowBack) {
 
     run.form->showMinimized();
     ASSERT_TRUE(PumpUntil([&] { return !run.form->isVisible(); })) << "hidden, not minimised";
-    EXPECT_FALSE(run.form->isMinimized()) << "it comes back as it was";
+    // The minimised state itself goes only when the window shows again: dropped from the
+    // hidden window, it made the toolkit map the window (under a window manager, an empty
+    // frame stayed on the screen; DesktopExe tests that).
     EXPECT_TRUE(run.shell.HasIcon());
 
     ASSERT_TRUE(run.shell.Click(platform::WM_LBUTTONDOWN));

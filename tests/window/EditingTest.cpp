@@ -617,6 +617,11 @@ TEST_F(Editing, BothScriptsGiveEveryRunTimeTextTheWindowLooksUp) {
     form->OnLanguageText = record;
     ASSERT_TRUE(form->FormCreate());
     Click(Albums(), 0);
+    // Play with the song there and the device refusing it: the sound device's message.
+    MakeOgg("Rock", "Intro.ogg");
+    wave.openResult = platform::MMSYSERR_ALLOCATED;
+    form->btnPlayClick();
+    wave.openResult = platform::MMSYSERR_NOERROR;
     // Every prompt and message of the editing handlers, each at least once.
     // A folder that cannot be renamed, since the new name is taken on disk.
     fs::create_directories(Dir() / "Rock");
