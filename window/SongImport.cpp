@@ -5,11 +5,11 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/ProgramDir.h"
+#include "platform/RegularFile.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,21 +33,6 @@ public:
 private:
     int m_fd;
 };
-
-// Opens a regular file for reading. Non-blocking, so that a FIFO behind a picked name is
-// refused rather than waited on.
-int OpenRegular(const fs::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return -1;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 unsigned char Lower(char ch) {
     return static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(ch)));
@@ -151,8 +136,8 @@ std::string FreeFileName(const fs::path& folder, const std::string& name) {
 }
 
 bool SameBytes(const fs::path& a, const fs::path& b) {
-    const FileHandle first(OpenRegular(a));
-    const FileHandle second(OpenRegular(b));
+    const FileHandle first(platform::OpenRegularFile(a));
+    const FileHandle second(platform::OpenRegularFile(b));
     if (first.Get() < 0 || second.Get() < 0) {
         return false;
     }
@@ -189,7 +174,7 @@ bool SameBytes(const fs::path& a, const fs::path& b) {
 
 std::optional<CopiedFile> CopyIntoFolder(const fs::path& file, const fs::path& folder,
                                          platform::FileSync sync) {
-    const FileHandle in(OpenRegular(file));
+    const FileHandle in(platform::OpenRegularFile(file));
     if (in.Get() < 0) {
         return std::nullopt;
     }
