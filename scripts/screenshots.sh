@@ -136,6 +136,9 @@ run_language() {
   pause 2.5
   shot_window "$lang-1-Player-playing"
   click 198 394 # Stop
+  # The click left the focus on the Stop button, outside the page control, where Ctrl+Tab
+  # does not step the pages: give it back to the selected song's field first.
+  click 450 183
   # The PlayList page with its dialogs (the steps above ended on the Player page).
   key ctrl+Tab
   album_row 0
