@@ -18,6 +18,7 @@
 #include "engine/OggPlayer.h"
 #include "platform/TimeText.h"
 #include "platform/WaveOut.h"
+#include "window/GeneralOptions.h"
 #include "window/PlaySequence.h"
 
 #include <QApplication>
@@ -248,7 +249,7 @@ void TPlayerForm::ShowTime(int32_t seconds) {
 
 void TPlayerForm::PlayTimerTimer() {
     ++TickCount;
-    if (!GeneralOption(2)) {
+    if (!GeneralOption(goNoAnimatedRainbowLine)) {
         ++AniFrame;
         if (AniFrame > 11) {
             AniFrame = 1;
@@ -271,7 +272,8 @@ void TPlayerForm::PlayTimerTimer() {
     SetDisplayRunning(false);
     const bool stop = playsequence::StopsAtEndOfList(
         RowOf(AlbumView, SelectedAlbum()), AlbumView->topLevelItemCount(),
-        RowOf(PlayListView, SelectedSong()), PlayListView->topLevelItemCount(), GeneralOption(1));
+        RowOf(PlayListView, SelectedSong()), PlayListView->topLevelItemCount(),
+        GeneralOption(goStopAtEndOfAlbumList));
     if (stop) {
         StopSequence();
     } else {
@@ -321,9 +323,9 @@ void TPlayerForm::ShowWhatWasMissed() {
 
 void TPlayerForm::StepSong(bool backward, bool play) {
     PlayerWaitScope scope(*this);
-    const playsequence::SongStep step =
-        playsequence::StepSong(RowOf(PlayListView, SelectedSong()),
-                               PlayListView->topLevelItemCount(), backward, GeneralOption(0));
+    const playsequence::SongStep step = playsequence::StepSong(
+        RowOf(PlayListView, SelectedSong()), PlayListView->topLevelItemCount(), backward,
+        GeneralOption(goPlayAllAlbums));
     if (step.kind == playsequence::SongStep::Kind::Song) {
         SelectRow(PlayListView, PlayListView->topLevelItem(step.song));
     } else if (step.kind == playsequence::SongStep::Kind::Album) {
