@@ -358,6 +358,7 @@ public:
     std::array<TShape*, 8> ColorShapes() const;
 
 protected:
+    friend struct TFormSeam; // tests reach the controls through it, and only through it
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -7,12 +7,13 @@
 //       WriteDatabase("Album\r\nSong,00:01,1,Song.ogg\r\n\r\n");
 //       MakeOgg("Album", "Song.ogg");
 //       ASSERT_TRUE(Start());
-//       ... form->btnPlay->click(); ...
+//       ... Controls(form).btnPlay->click(); ...
 //       Close();                         // FormClose: settings and library written
 //       EXPECT_EQ(ReadFile("Database.DAT"), ...);
 //   }
 #pragma once
 
+#include "tests/window/FormSeam.h"
 #include "window/PlayProg.h"
 
 #include "platform/ProgramDir.h"
