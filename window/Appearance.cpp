@@ -35,7 +35,7 @@ bool TPlayerForm::IsPlainFileName(const std::string& name) {
 void TPlayerForm::paintEvent(QPaintEvent* event) {
     // FormPaint: the background bitmap, loaded anew at every repaint, tiled from the client
     // area's top-left corner over the repainted area.
-    const std::string name = BackPicEdit->text().toStdString();
+    const std::string& name = m_settings.BackPicture;
     if (!IsPlainFileName(name)) {
         return;
     }
@@ -73,15 +73,25 @@ void TPlayerForm::FormResize() {
                       centred(height(), PlayerPanel->height()));
 }
 
-void TPlayerForm::TopPicEditChange() {
-    const std::string name = TopPicEdit->text().toStdString();
-    if (!IsPlainFileName(name)) {
-        return;
+namespace {
+
+// The name an edit shows, as the record keeps it: unchanged when the edit shows the record's
+// own name (its bytes may be no UTF-8), else the edit's text.
+void TakePictureName(const QLineEdit* edit, std::string& name) {
+    if (edit->text() != QString::fromStdString(name)) {
+        name = edit->text().toStdString();
     }
-    LoadPicture(PlayerImage, platform::ResolveNoCase(m_programDir, name).string());
+}
+
+} // namespace
+
+void TPlayerForm::TopPicEditChange() {
+    TakePictureName(TopPicEdit, m_settings.TopPicture);
+    LoadTopPicture();
 }
 
 void TPlayerForm::BackPicEditChange() {
+    TakePictureName(BackPicEdit, m_settings.BackPicture);
     repaint();
 }
 
@@ -117,18 +127,27 @@ void TPlayerForm::FindPicture(QLineEdit* edit) {
 
 void TPlayerForm::WinColorMouseDown(TShape* shape) {
     // The dialog starts from the colour last chosen in it, not from the shape's.
-    if (const auto color = m_services.dialogs->ChooseColor(this, ColorDialog1Color)) {
-        ColorDialog1Color = *color;
-        shape->SetBrushColor(QColorToColor(*color));
+    if (const auto color = m_services.dialogs->ChooseColor(this, m_colorDialogColor)) {
+        m_colorDialogColor = *color;
+        const auto shapes = ColorShapes();
+        const auto found = std::find(shapes.begin(), shapes.end(), shape);
+        if (found != shapes.end()) {
+            m_settings.SetColor(static_cast<TColorSetting>(found - shapes.begin()),
+                                QColorToColor(*color));
+        }
     }
     ApplySettings();
 }
 
 void TPlayerForm::FontComboChange() {
+    m_settings.FontName = SelectedFontFace().toStdString();
     ApplySettings();
 }
 
 void TPlayerForm::GeneralOptListClick() {
+    for (int i = 0; i < GeneralOptList->count(); ++i) {
+        TakeGeneralOption(GeneralOptList->item(i));
+    }
     // "Show in system tray" and "No animated rainbow line" take effect at once; the other
     // options are read when they are needed.
     ApplySettings();
@@ -147,16 +166,27 @@ QString StandardSansSerif() {
 
 } // namespace
 
-void TPlayerForm::SelectFontFace(const QString& face) {
-    m_fontStandIn.clear();
-    int index = FontCombo->findText(face, Qt::MatchFixedString);
-    if (index < 0 && face.compare(QLatin1String(kDesignedFace), Qt::CaseInsensitive) == 0) {
-        index = FontCombo->findText(StandardSansSerif(), Qt::MatchFixedString);
-        if (index >= 0) {
-            m_fontStandIn = FontCombo->itemText(index);
-        }
+std::pair<int, bool> TPlayerForm::FontFaceIndex(const QString& face) const {
+    const int index = FontCombo->findText(face, Qt::MatchFixedString);
+    if (index >= 0 || face.compare(QLatin1String(kDesignedFace), Qt::CaseInsensitive) != 0) {
+        return {index, false};
     }
+    const int standIn = FontCombo->findText(StandardSansSerif(), Qt::MatchFixedString);
+    return {standIn, standIn >= 0};
+}
+
+void TPlayerForm::SelectFontFace(const QString& face) {
+    const auto [index, standIn] = FontFaceIndex(face);
+    m_fontStandIn = standIn ? FontCombo->itemText(index) : QString();
     FontCombo->setCurrentIndex(index);
+}
+
+QString TPlayerForm::StoredFontFace(const QString& face) const {
+    const auto [index, standIn] = FontFaceIndex(face);
+    if (index < 0) {
+        return {};
+    }
+    return standIn ? QString::fromLatin1(kDesignedFace) : FontCombo->itemText(index);
 }
 
 QString TPlayerForm::SelectedFontFace() const {

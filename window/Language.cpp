@@ -51,12 +51,12 @@ public:
         static const QSet<QByteArray> kDialogContexts = {
             "QPlatformTheme", "QFileDialog", "QFileSystemModel", "QAbstractFileIconProvider",
             "QColorDialog",   "QMessageBox", "QInputDialog"};
-        if (sourceText == nullptr || *sourceText == '\0' || m_form->LanguageScriptPath.empty() ||
+        if (sourceText == nullptr || *sourceText == '\0' || m_form->LanguageScriptPath().empty() ||
             !kDialogContexts.contains(QByteArray(context))) {
             return {};
         }
         const std::string text = platform::GetPrivateProfileString("Dialogs", sourceText, "",
-                                                                   m_form->LanguageScriptPath);
+                                                                   m_form->LanguageScriptPath());
         // A null text tells Qt there is none; an empty one would blank the button. Some of
         // the dialogs' labels take markup, so a text that may be markup is not taken either.
         const QString translated = QString::fromStdString(text);
@@ -177,19 +177,20 @@ QString TPlayerForm::LanguageText(const QString& section, const QString& key) co
     if (OnLanguageText) {
         OnLanguageText(section, key);
     }
-    if (LanguageScriptPath.empty()) {
+    if (m_languageScriptPath.empty()) {
         return key;
     }
     return QString::fromStdString(platform::GetPrivateProfileString(
-        section.toStdString(), key.toStdString(), key.toStdString(), LanguageScriptPath));
+        section.toStdString(), key.toStdString(), key.toStdString(), m_languageScriptPath));
 }
 
 void TPlayerForm::LanguageComboChange() {
-    LanguageFile = LanguageCombo->currentIndex() >= 0 ? LanguageCombo->currentText().toStdString()
-                                                      : std::string();
-    if (!LanguageFile.empty() && isVisible() && IsPlainFileName(LanguageFile)) {
-        LanguageScriptPath = ScriptPath(LanguageFile);
-        ApplyLanguageScript(LanguageScriptPath);
+    std::string& file = m_settings.LanguageFile;
+    file = LanguageCombo->currentIndex() >= 0 ? LanguageCombo->currentText().toStdString()
+                                              : std::string();
+    if (!file.empty() && isVisible() && IsPlainFileName(file)) {
+        m_languageScriptPath = ScriptPath(file);
+        ApplyLanguageScript(m_languageScriptPath);
         ApplySettings();
     }
 }

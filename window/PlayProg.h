@@ -1,8 +1,10 @@
 // TPlayerForm (form name "PlayerForm"): the program's one window. Its controls are the store of
-// the library and of every setting while the program runs. The class is split into sources by
+// the library while the program runs; the settings are one record (TSettings) the window
+// applies to its controls. The class is split into sources by
 // concern:
 //   FormLayout.cpp     what the layout file resources/PlayerForm.ui cannot hold
-//   StartUp.cpp        creation, start-up, the settings file, close
+//   StartUp.cpp        creation, start-up, applying the settings, close
+//   settings/          the settings as a record and the settings file, without widgets
 //   Language.cpp       language scripts and run-time texts
 //   Transport.cpp      play, pause, stop, stepping, the timer, the volume bar
 //   Appearance.cpp     background, top picture, colours, tray, help key
@@ -12,6 +14,7 @@
 #pragma once
 
 #include "window/FormControls.h"
+#include "window/settings/Settings.h"
 
 #include "platform/Dialogs.h"
 
@@ -30,6 +33,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class QTimer;
@@ -89,9 +93,13 @@ public:
     // is missing; the message has been shown and the program must end.
     bool FormCreate();
     void StartUp();
+    // The settings file is read into the record and the record applied to the controls;
+    // the handlers of the Options page change the record and apply it; the record is what
+    // is written at close (with the window's corner as it is then).
     void ReadSettings();
     void ApplySettings();
     void WriteSettings();
+    const TSettings& Settings() const { return m_settings; }
     void FormClose();
     void btnExitClick();
     // False when start-up asked for the window to stay hidden (only the tray icon shows).
@@ -136,6 +144,8 @@ public:
     // Lets Qt's own dialogs (buttons, file and colour dialogs) take their texts from the
     // current script.
     void SetUpDialogTexts();
+    // Program directory + "LScripts/" + the language file; empty while no script applies.
+    const std::string& LanguageScriptPath() const { return m_languageScriptPath; }
     // Told about every run-time text looked up (section, key); null when nobody listens.
     std::function<void(const QString& section, const QString& key)> OnLanguageText;
 
@@ -187,6 +197,11 @@ public:
     // in for it: shown selected and used, while the designed name is what is stored again.
     void SelectFontFace(const QString& face);
     QString SelectedFontFace() const; // the name to store
+    // The name to store for a face read from the settings: the installed face's own name,
+    // the designed name where a stand-in is shown for it, empty when neither is installed.
+    QString StoredFontFace(const QString& face) const;
+    // The colour the colour dialog opens with: the last one chosen in it.
+    QColor ColorDialogColor() const { return m_colorDialogColor; }
     // The tray icon: its tip and Enabled, and the window's tray behaviour.
     void SetTrayTip(const QString& tip);
     void SetTrayEnabled(bool enabled);
@@ -341,16 +356,12 @@ public:
     int32_t AniFrame = 1;
     uint16_t SavedVolumeLeft = 65535;
     uint16_t SavedVolumeRight = 65535;
-    std::string LanguageFile;
-    std::string LanguageScriptPath;
-    bool KeyPreview = false;
 
     // --- Controls -------------------------------------------------------------------
     // Every control of the layout file is a member of Ui::PlayerForm under its own name
     // (btnPlay, PlayerPanel, GeneralOptList ...). What the layout file cannot hold:
     std::array<TImage*, 11> Ani{}; // Ani1 ... Ani11
     TOpenDialog OpenDialog;
-    QColor ColorDialog1Color = Qt::black; // the colour dialog opens with the last choice
     QTimer* PlayTimer = nullptr;
     QList<QPixmap> IList;
 
@@ -366,13 +377,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void BuildLayout();            // FormLayout.cpp
-    void ApplyDesignedFixedSize(); // StartUp.cpp: fixed in normal state, free when maximised
-    void SetGeneralOption(int index, bool on);
+    void BuildLayout();                // FormLayout.cpp
+    void ApplyDesignedFixedSize();     // StartUp.cpp: fixed in normal state, free when maximised
     void FindPicture(QLineEdit* edit); // Appearance.cpp
-    void CreateTrayIcon();             // Appearance.cpp: the designed tray icon
+    // StartUp.cpp: the parts of ApplySettings that a handler also applies on its own.
+    void LoadTopPicture();
+    void ShowGeneralOptions();
+    void TakeGeneralOption(const QListWidgetItem* item); // the record follows the check mark
+    void CreateTrayIcon();                               // Appearance.cpp: the designed tray icon
     void WindowStateChanged(const QWindowStateChangeEvent& event);
-    bool GeneralOption(int index) const;
+    bool GeneralOption(TGeneralOption option) const { return m_settings.Option(option); }
     // Transport.cpp
     platform::WaveOutDevice* VolumeDevice() const;
     class PlayerWaitScope;
@@ -430,4 +444,10 @@ private:
     unsigned long m_lastKeyTime = 0;
     int m_lastKey = 0;
     QString m_fontStandIn; // the face shown for the designed one, when that is missing
+    // Index in FontCombo for a face name, and whether it is a stand-in for the designed face.
+    std::pair<int, bool> FontFaceIndex(const QString& face) const;
+    TSettings m_settings;
+    std::string m_languageScriptPath;
+    bool m_keyPreview = false;             // the window sees key presses before its controls
+    QColor m_colorDialogColor = Qt::black; // the colour dialog opens with the last choice
 };

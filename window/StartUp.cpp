@@ -1,7 +1,7 @@
-// Creation, start-up and close of the window, and the settings file "TAVRO.INI".
+// Creation, start-up and close of the window, and the settings applied to it.
 //
-// The controls hold every setting while the program runs; the file is read once by
-// ReadSettings during start-up and written once by WriteSettings at close.
+// The settings record is read from "TAVRO.INI" once by ReadSettings during start-up and
+// written once by WriteSettings at close; in between, ApplySettings shows it in the controls.
 #include "window/PlayProg.h"
 
 #include "window/GeneralOptions.h"
@@ -11,10 +11,8 @@
 #include "controls/GradProgress.h"
 #include "engine/OggPlayer.h"
 
-#include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
 #include "platform/NotifyShell.h"
-#include "platform/Profile.h"
 #include "platform/ProgramDir.h"
 
 #include <QApplication>
@@ -28,6 +26,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTextEdit>
@@ -42,30 +41,6 @@
 namespace {
 
 constexpr const char* kDesignedCaption = "Kelmora (TAVRO)";
-
-// A stored position beyond what the window system addresses (its coordinates are 16-bit)
-// is taken as that far: sums of it with the window's size then stay in range.
-int32_t ClampedPosition(int32_t position) {
-    constexpr int32_t kFarthest = 32767;
-    return std::clamp(position, -kFarthest, kFarthest);
-}
-
-struct ColorKey {
-    const char* key;
-    TColor def;
-};
-
-// The "Colors" keys in file order, matching TPlayerForm::ColorShapes().
-constexpr ColorKey kColorKeys[8] = {
-    {"Window Color", clBtnFace},        {"Player Color", 12632256},
-    {"Time Font Color", 65535},         {"Time Box Color", 8388608},
-    {"Banner Font Color", 65535},       {"Banner Color", 32768},
-    {"Progress Bar Color 1", 16776960}, {"Progress Bar Color 2", 16711680},
-};
-
-std::string OptionKey(int index) {
-    return "Option " + std::to_string(index);
-}
 
 // The option entries have a fixed width, designed for a narrower face than most systems have:
 // an entry that would be cut off is drawn a little narrower instead.
@@ -121,13 +96,16 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
     QObject::connect(FontCombo, &QComboBox::activated, this, [this](int) { FontComboChange(); });
     QObject::connect(GeneralOptList, &QListWidget::itemClicked, this,
                      [this](QListWidgetItem*) { GeneralOptListClick(); });
-    // A check mark set from the keyboard takes effect as one set with the mouse does; changes
-    // made by the program itself (reading the settings, a script) do not run the handler.
-    QObject::connect(GeneralOptList, &QListWidget::itemChanged, this, [this](QListWidgetItem*) {
-        if (GeneralOptList->hasFocus()) {
-            GeneralOptListClick();
-        }
-    });
+    // The record follows every check mark. One set from the keyboard takes effect as one set
+    // with the mouse does; ones set by the program itself (applying the settings, a script)
+    // do not run the handler.
+    QObject::connect(GeneralOptList, &QListWidget::itemChanged, this,
+                     [this](QListWidgetItem* item) {
+                         TakeGeneralOption(item);
+                         if (GeneralOptList->hasFocus()) {
+                             GeneralOptListClick();
+                         }
+                     });
     QObject::connect(TopPicFindButton, &QPushButton::clicked, this,
                      [this] { TopPicFindButtonClick(); });
     QObject::connect(BackPicFindButton, &QPushButton::clicked, this,
@@ -150,7 +128,7 @@ TPlayerForm::~TPlayerForm() {
     if (m_services.tray != nullptr) {
         m_services.tray->OnSystemTrayChanged = nullptr;
     }
-    if (KeyPreview) {
+    if (m_keyPreview) {
         qApp->removeEventFilter(this);
     }
 }
@@ -184,7 +162,7 @@ void TPlayerForm::StartUp() {
         SavedVolumeLeft = static_cast<uint16_t>(left);
         SavedVolumeRight = static_cast<uint16_t>(right);
     }
-    KeyPreview = true;
+    m_keyPreview = true;
     qApp->installEventFilter(this);
     TickCount = 0;
     SetTrayTip(QString::fromLatin1(kDesignedCaption));
@@ -217,14 +195,21 @@ void TPlayerForm::StartUp() {
     }
 }
 
-bool TPlayerForm::GeneralOption(int index) const {
-    const QListWidgetItem* item = GeneralOptList->item(index);
-    return item != nullptr && item->checkState() == Qt::Checked;
+void TPlayerForm::TakeGeneralOption(const QListWidgetItem* item) {
+    const int index = GeneralOptList->row(item);
+    if (index >= 0 && index < kGeneralOptionCount) {
+        m_settings.SetOption(static_cast<TGeneralOption>(index), item->checkState() == Qt::Checked);
+    }
 }
 
-void TPlayerForm::SetGeneralOption(int index, bool on) {
-    if (QListWidgetItem* item = GeneralOptList->item(index)) {
-        item->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+void TPlayerForm::ShowGeneralOptions() {
+    for (int i = 0; i < GeneralOptList->count() && i < kGeneralOptionCount; ++i) {
+        const Qt::CheckState state =
+            GeneralOption(static_cast<TGeneralOption>(i)) ? Qt::Checked : Qt::Unchecked;
+        // Only a change: setting a check mark runs the list's handlers.
+        if (GeneralOptList->item(i)->checkState() != state) {
+            GeneralOptList->item(i)->setCheckState(state);
+        }
     }
 }
 
@@ -246,59 +231,70 @@ void TPlayerForm::ReadSettings() {
     }
     LanguageCombo->setCurrentIndex(-1);
 
-    // Leftovers of a write that was killed before it could clean up.
-    platform::RemoveLeftovers(SettingsPath());
-    const platform::ProfileFile ini = platform::ProfileFile::Load(SettingsPath());
+    m_settings = settings::Load(SettingsPath(), defaultLeft, defaultTop);
+    // A face that is not installed is stored as none.
+    m_settings.FontName = StoredFontFace(QString::fromStdString(m_settings.FontName)).toStdString();
+
     // A corner left on a screen that is gone would open the window out of reach.
     QList<QRect> screens;
     for (const QScreen* each : QGuiApplication::screens()) {
         screens << each->geometry();
     }
-    move(placement::OnScreenCorner(
-        QPoint(ClampedPosition(ini.ReadInteger("Position", "Left", defaultLeft)),
-               ClampedPosition(ini.ReadInteger("Position", "Top", defaultTop))),
-        QPoint(defaultLeft, defaultTop), QSize(kOuterWidth, kOuterHeight), screens));
+    move(placement::OnScreenCorner(QPoint(m_settings.Left, m_settings.Top),
+                                   QPoint(defaultLeft, defaultTop),
+                                   QSize(kOuterWidth, kOuterHeight), screens));
 
-    const auto shapes = ColorShapes();
-    for (size_t i = 0; i < shapes.size(); ++i) {
-        shapes[i]->SetBrushColor(ini.ReadInteger("Colors", kColorKeys[i].key, kColorKeys[i].def));
-    }
-
-    TopPicEdit->setText(QString::fromStdString(ini.ReadString("Top picture", "Path", "TAVRO.bmp")));
-    BackPicEdit->setText(
-        QString::fromStdString(ini.ReadString("Background picture", "Path", "BackImg.bmp")));
-    SelectFontFace(QString::fromStdString(ini.ReadString("Font", "Name", "MS Sans Serif")));
-
-    LanguageFile = ini.ReadString("Language", "Value", "English.lng");
-    if (!LanguageFile.empty() && IsPlainFileName(LanguageFile)) {
-        LanguageScriptPath = ScriptPath(LanguageFile);
-        ApplyLanguageScript(LanguageScriptPath);
-    }
-
-    for (int i = 0; i < GeneralOptList->count(); ++i) {
-        SetGeneralOption(i, ini.ReadBool("General Options", OptionKey(i), false));
+    // The script first: it replaces the option entries' texts, the check marks follow.
+    if (!m_settings.LanguageFile.empty() && IsPlainFileName(m_settings.LanguageFile)) {
+        m_languageScriptPath = ScriptPath(m_settings.LanguageFile);
+        ApplyLanguageScript(m_languageScriptPath);
     }
     ApplySettings();
 }
 
+void TPlayerForm::LoadTopPicture() {
+    if (!m_settings.TopPicture.empty() && IsPlainFileName(m_settings.TopPicture)) {
+        LoadPicture(PlayerImage,
+                    platform::ResolveNoCase(m_programDir, m_settings.TopPicture).string());
+    }
+}
+
 void TPlayerForm::ApplySettings() {
+    const auto shapes = ColorShapes();
+    for (size_t i = 0; i < shapes.size(); ++i) {
+        shapes[i]->SetBrushColor(m_settings.Colors[i]);
+    }
+    ShowGeneralOptions();
+    // The edits' handlers take a text the user chose into the record; the record's own
+    // names are shown without going through them, so they keep their bytes.
+    for (auto [edit, name] : {std::pair{TopPicEdit, &m_settings.TopPicture},
+                              std::pair{BackPicEdit, &m_settings.BackPicture}}) {
+        const QString shown = QString::fromStdString(*name);
+        if (edit->text() != shown) {
+            const QSignalBlocker quiet(edit);
+            edit->setText(shown);
+        }
+    }
+    update(); // the background picture
+
     QPalette formPalette = palette();
-    formPalette.setColor(QPalette::Window, ColorToQColor(WinColor->BrushColor()));
+    formPalette.setColor(QPalette::Window, ColorToQColor(m_settings.Color(csWindow)));
     setPalette(formPalette);
     QPalette panelPalette = PlayerPanel->palette();
-    panelPalette.setColor(QPalette::Window, ColorToQColor(PlayerColor->BrushColor()));
+    panelPalette.setColor(QPalette::Window, ColorToQColor(m_settings.Color(csPlayer)));
     PlayerPanel->setPalette(panelPalette);
 
     // Through a style sheet: under the window's style sheet a palette given to the memo does
     // not reach the viewport it paints with.
     TimeMemo->setStyleSheet(QStringLiteral("QTextEdit { color: %1; background-color: %2; }")
-                                .arg(ColorToQColor(TimeFontColor->BrushColor()).name(),
-                                     ColorToQColor(TimeBoxColor->BrushColor()).name()));
+                                .arg(ColorToQColor(m_settings.Color(csTimeFont)).name(),
+                                     ColorToQColor(m_settings.Color(csTimeBox)).name()));
 
-    SetBannerColors(BannerFontColor->BrushColor(), BannerColor->BrushColor());
+    SetBannerColors(m_settings.Color(csBannerFont), m_settings.Color(csBanner));
 
     // No selection (the stored font is not installed): the system chooses the face, which
     // here is the application's default one.
+    SelectFontFace(QString::fromStdString(m_settings.FontName));
     const QString face =
         FontCombo->currentIndex() >= 0 ? FontCombo->currentText() : QApplication::font().family();
     QFont formFont = font();
@@ -313,12 +309,10 @@ void TPlayerForm::ApplySettings() {
     }
 
     SetTrayEnabled(GeneralOption(goShowInSystemTray));
-    if (!TopPicEdit->text().isEmpty()) {
-        TopPicEditChange();
-    }
+    LoadTopPicture();
     AniImage->setVisible(!GeneralOption(goNoAnimatedRainbowLine));
-    LanguageCombo->setCurrentIndex(
-        LanguageCombo->findText(QString::fromStdString(LanguageFile), Qt::MatchFixedString));
+    LanguageCombo->setCurrentIndex(LanguageCombo->findText(
+        QString::fromStdString(m_settings.LanguageFile), Qt::MatchFixedString));
 
     if (QTreeWidgetItem* header = PlayListView->headerItem()) {
         header->setText(0, LanguageText(QStringLiteral("Captions"), QStringLiteral("Song name")));
@@ -334,26 +328,10 @@ void TPlayerForm::ApplySettings() {
 }
 
 void TPlayerForm::WriteSettings() {
-    const std::string path = SettingsPath();
-    std::optional<platform::ProfileFile> ini = platform::ProfileFile::LoadForUpdate(path);
-    if (!ini) {
-        return;
-    }
     const QPoint corner = pos();
-    ini->WriteInteger("Position", "Left", corner.x());
-    ini->WriteInteger("Position", "Top", corner.y());
-    const auto shapes = ColorShapes();
-    for (size_t i = 0; i < shapes.size(); ++i) {
-        ini->WriteInteger("Colors", kColorKeys[i].key, shapes[i]->BrushColor());
-    }
-    for (int i = 0; i < GeneralOptList->count(); ++i) {
-        ini->WriteBool("General Options", OptionKey(i), GeneralOption(i));
-    }
-    ini->WriteString("Top picture", "Path", TopPicEdit->text().toStdString());
-    ini->WriteString("Background picture", "Path", BackPicEdit->text().toStdString());
-    ini->WriteString("Font", "Name", SelectedFontFace().toStdString());
-    ini->WriteString("Language", "Value", LanguageFile);
-    ini->Save(path); // an unwritable file is passed over in silence
+    m_settings.Left = corner.x();
+    m_settings.Top = corner.y();
+    settings::Save(SettingsPath(), m_settings); // an unwritable file is passed over in silence
 }
 
 void TPlayerForm::FormClose() {
@@ -449,8 +427,8 @@ void TPlayerForm::PlaceProgressBar() {
     ProgressBar->setParent(TimeBox);
     ProgressBar->setGeometry(10, 68, 135, 23);
     ProgressBar->show();
-    ProgressBar->SetStartColor(ProgBarColor1->BrushColor());
-    ProgressBar->SetEndColor(ProgBarColor2->BrushColor());
+    ProgressBar->SetStartColor(m_settings.Color(csProgressBar1));
+    ProgressBar->SetEndColor(m_settings.Color(csProgressBar2));
     ProgressBar->SetBackColor(0);
     ProgressBar->SetStyle(gsHorizontal);
 }

@@ -702,8 +702,8 @@ TEST_F(Editing, RenamingAnAlbumTakesItsFolderAlongOrKeepsTheName) {
     // A folder of the new name exists: neither the folder nor the album is renamed, and
     // the message says so in the script's language.
     fs::create_directories(Dir() / "Taken");
-    form->LanguageScriptPath =
-        (fs::path(TAVRO_SOURCE_DIR) / "resources/LScripts/German.lng").string();
+    TFormSeam::UseLanguageScript(
+        *form, (fs::path(TAVRO_SOURCE_DIR) / "resources/LScripts/German.lng").string());
     dialogs.inputAnswers = {QString("Taken")};
     form->AlbumRenameButton->click();
     EXPECT_EQ(Shown("MessageBox"),

@@ -278,7 +278,7 @@ TEST(FormLayout, EveryControlIsBuiltAsDesigned) {
     EXPECT_EQ(form.PlayTimer->interval(), 100);
     EXPECT_FALSE(form.PlayTimer->isActive());
     EXPECT_EQ(form.OpenDialog.Filter, "Ogg-Files|*.OGG|Wave-Files|*.WAV|Playlists|*.PLI");
-    EXPECT_EQ(form.ColorDialog1Color, QColor(Qt::black));
+    EXPECT_EQ(form.ColorDialogColor(), QColor(Qt::black));
     ASSERT_EQ(form.GeneralOptList->count(), 6);
     const char* options[6] = {"Play all albums",          "Stop at end of album list",
                               "No animated rainbow line", "Start playing at program start",

@@ -6,9 +6,15 @@
 #include "window/PlayProg.h"
 
 #include <memory>
+#include <string>
+#include <utility>
 
 struct TFormSeam {
     static Ui::PlayerForm& Controls(TPlayerForm& form) { return form; }
+    // Run-time texts from this script from now on, without a language change.
+    static void UseLanguageScript(TPlayerForm& form, std::string path) {
+        form.m_languageScriptPath = std::move(path);
+    }
 };
 
 inline Ui::PlayerForm& Controls(TPlayerForm& form) {

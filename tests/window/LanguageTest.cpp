@@ -322,7 +322,7 @@ TEST(LanguageScripts, RunTimeTextsWithoutScriptAreTheirKeys) {
     const fs::path dir = ProgramDir("NoScript", false);
     Session run(dir, "");
     run.Start();
-    EXPECT_TRUE(run.form->LanguageScriptPath.empty());
+    EXPECT_TRUE(run.form->LanguageScriptPath().empty());
     EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Are you sure?");
     EXPECT_EQ(run.form->LanguageText("Captions", "Name:"), "Name:");
     // A script that is named but missing: the same.

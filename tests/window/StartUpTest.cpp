@@ -156,7 +156,7 @@ TEST(StartUp, WithoutSettingsFileClosingWritesTheDefaultFile) {
     EXPECT_TRUE(run.dialogs.shown.empty());
     EXPECT_EQ(run.form->TopPicEdit->text(), "TAVRO.bmp");
     EXPECT_EQ(run.form->BackPicEdit->text(), "BackImg.bmp");
-    EXPECT_EQ(run.form->LanguageFile, "English.lng");
+    EXPECT_EQ(run.form->Settings().LanguageFile, "English.lng");
     EXPECT_FALSE(run.form->AniImage->isHidden()); // the rainbow line is animated by default
     EXPECT_EQ(run.form->TrayTip(), "Kelmora (TAVRO)");
     run.form->close();
@@ -243,7 +243,7 @@ TEST(StartUp, LanguagePresentButEmptyAppliesNoScript) {
         EXPECT_EQ(run.form->btnPlay->text(), "Play");
         EXPECT_EQ(run.form->PlayListView->headerItem()->text(0), "Song name");
         EXPECT_EQ(run.form->PlayListView->headerItem()->text(1), "Duration");
-        EXPECT_TRUE(run.form->LanguageScriptPath.empty());
+        EXPECT_TRUE(run.form->LanguageScriptPath().empty());
         EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Are you sure?");
         EXPECT_EQ(run.form->LanguageCombo->currentIndex(), -1);
         EXPECT_EQ(run.form->LanguageCombo->count(), 1);
@@ -301,7 +301,7 @@ TEST(StartUp, DamagedSettingsFileGivesDefaults) {
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(run.form->GeneralOptList->item(i)->checkState(), Qt::Unchecked) << i;
     }
-    EXPECT_EQ(run.form->LanguageFile, "English.lng");
+    EXPECT_EQ(run.form->Settings().LanguageFile, "English.lng");
     run.form->repaint(); // a background name leading outside is never opened
     run.form->close();
     const platform::ProfileFile ini = platform::ProfileFile::Load(dir / "TAVRO.INI");
@@ -491,7 +491,7 @@ TEST(StartUp, PicturesAndColoursChosenOnTheOptionsPageAreKept) {
         EXPECT_EQ(run.form->TimeMemo->palette().color(QPalette::Base), QColor(1, 2, 3));
         run.form->WinColor->OnMouseDown(run.form->WinColor);
         EXPECT_EQ(run.form->WinColor->BrushColor(), clBtnFace);
-        EXPECT_EQ(run.form->ColorDialog1Color, QColor(1, 2, 3));
+        EXPECT_EQ(run.form->ColorDialogColor(), QColor(1, 2, 3));
         run.form->close();
     }
     const platform::ProfileFile ini = platform::ProfileFile::Load(dir / "TAVRO.INI");
@@ -499,4 +499,63 @@ TEST(StartUp, PicturesAndColoursChosenOnTheOptionsPageAreKept) {
     EXPECT_EQ(ini.ReadString("Background picture", "Path", ""), "Back.bmp");
     EXPECT_EQ(ini.ReadInteger("Colors", "Time Box Color", 0), 0x030201);
     EXPECT_EQ(ini.ReadInteger("Colors", "Window Color", 0), clBtnFace);
+}
+
+// A picture name from the settings file that is no UTF-8 still names its file: the picture
+// shows, and the name is written back as the same bytes.
+TEST(StartUp, APictureNameThatIsNoUtf8KeepsItsBytes) {
+    const fs::path dir = ProgramDir("Latin1Picture");
+    const std::string name = "Bild\xE4.bmp";
+    QImage red(10, 10, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(QString::fromStdString((dir / "made.bmp").string()), "BMP"));
+    fs::rename(dir / "made.bmp", dir / name);
+    WriteAll(dir / "TAVRO.INI", "[Top picture]\r\nPath=" + name +
+                                    "\r\n[Background picture]\r\n"
+                                    "Path=Hinter\xFC.bmp\r\n");
+    Session run(dir);
+    ASSERT_TRUE(run.form->FormCreate());
+    EXPECT_EQ(run.form->PlayerImage->Picture().toImage().pixelColor(300, 40), QColor(Qt::red));
+    EXPECT_EQ(run.form->Settings().TopPicture, name);
+    run.form->close();
+    const platform::ProfileFile ini = platform::ProfileFile::Load(dir / "TAVRO.INI");
+    EXPECT_EQ(ini.ReadString("Top picture", "Path", ""), name);
+    EXPECT_EQ(ini.ReadString("Background picture", "Path", ""), "Hinter\xFC.bmp");
+}
+
+// What the Options page changes is the record the window writes at close.
+TEST(StartUp, TheOptionsPageChangesTheSettingsRecord) {
+    const fs::path dir = ProgramDir("Record");
+    Session run(dir);
+    ASSERT_TRUE(run.form->FormCreate());
+    run.form->show();
+
+    run.dialogs.colorAnswers.push_back(QColor(0x10, 0x20, 0x30));
+    run.form->BannerColor->OnMouseDown(run.form->BannerColor);
+    EXPECT_EQ(run.form->Settings().Color(csBanner), 0x302010);
+    EXPECT_EQ(run.form->Settings().Color(csBannerFont), 65535);
+
+    // A check mark set by the program counts as much as one set by the user.
+    run.form->GeneralOptList->item(goStartMaximized)->setCheckState(Qt::Checked);
+    EXPECT_TRUE(run.form->Settings().Option(goStartMaximized));
+    QListWidgetItem* tray = run.form->GeneralOptList->item(goShowInSystemTray);
+    tray->setCheckState(Qt::Checked);
+    emit run.form->GeneralOptList->itemClicked(tray);
+    EXPECT_TRUE(run.form->Settings().Option(goShowInSystemTray));
+    EXPECT_TRUE(run.form->TrayEnabled());
+
+    run.form->TopPicEdit->setText(QStringLiteral("Other.bmp"));
+    EXPECT_EQ(run.form->Settings().TopPicture, "Other.bmp");
+
+    const int other = run.form->FontCombo->count() > 1 ? 1 : 0;
+    run.form->FontCombo->setCurrentIndex(other);
+    emit run.form->FontCombo->activated(other);
+    EXPECT_EQ(QString::fromStdString(run.form->Settings().FontName), run.form->SelectedFontFace());
+
+    const TSettings shown = run.form->Settings();
+    run.form->close();
+    TSettings written = settings::Load(dir / "TAVRO.INI", 0, 0);
+    written.Left = shown.Left;
+    written.Top = shown.Top;
+    EXPECT_EQ(written, shown);
 }
