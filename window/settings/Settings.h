@@ -48,7 +48,7 @@ struct TSettings {
     // as the bytes the file holds.
     std::string TopPicture = "TAVRO.bmp";
     std::string BackPicture = "BackImg.bmp";
-    // The face name stored; empty when the stored face is not installed.
+    // The font face; the window makes it empty when that face is not installed.
     std::string FontName = "MS Sans Serif";
     std::string LanguageFile = "English.lng";
 
