@@ -155,8 +155,6 @@ void TPlayerForm::GeneralOptListClick() {
 
 namespace {
 
-constexpr const char* kDesignedFace = "MS Sans Serif";
-
 // The face the platform gives a plain sans-serif request.
 QString StandardSansSerif() {
     QFont probe(QStringLiteral("Sans Serif"));
@@ -166,27 +164,22 @@ QString StandardSansSerif() {
 
 } // namespace
 
-std::pair<int, bool> TPlayerForm::FontFaceIndex(const QString& face) const {
-    const int index = FontCombo->findText(face, Qt::MatchFixedString);
-    if (index >= 0 || face.compare(QLatin1String(kDesignedFace), Qt::CaseInsensitive) != 0) {
-        return {index, false};
+QStringList TPlayerForm::FontFaces() const {
+    QStringList faces;
+    for (int i = 0; i < FontCombo->count(); ++i) {
+        faces << FontCombo->itemText(i);
     }
-    const int standIn = FontCombo->findText(StandardSansSerif(), Qt::MatchFixedString);
-    return {standIn, standIn >= 0};
+    return faces;
+}
+
+TFontFaceChoice TPlayerForm::FontFaceChoice(const QString& face) const {
+    return ChooseFontFace(FontFaces(), face, StandardSansSerif());
 }
 
 void TPlayerForm::SelectFontFace(const QString& face) {
-    const auto [index, standIn] = FontFaceIndex(face);
-    m_fontStandIn = standIn ? FontCombo->itemText(index) : QString();
-    FontCombo->setCurrentIndex(index);
-}
-
-QString TPlayerForm::StoredFontFace(const QString& face) const {
-    const auto [index, standIn] = FontFaceIndex(face);
-    if (index < 0) {
-        return {};
-    }
-    return standIn ? QString::fromLatin1(kDesignedFace) : FontCombo->itemText(index);
+    const TFontFaceChoice choice = FontFaceChoice(face);
+    m_fontStandIn = choice.standIn ? FontCombo->itemText(choice.index) : QString();
+    FontCombo->setCurrentIndex(choice.index);
 }
 
 QString TPlayerForm::SelectedFontFace() const {
@@ -194,8 +187,9 @@ QString TPlayerForm::SelectedFontFace() const {
         return {};
     }
     const QString shown = FontCombo->currentText();
-    return !m_fontStandIn.isEmpty() && shown == m_fontStandIn ? QString::fromLatin1(kDesignedFace)
-                                                              : shown;
+    return !m_fontStandIn.isEmpty() && shown == m_fontStandIn
+               ? QString::fromLatin1(kDesignedFontFace)
+               : shown;
 }
 
 bool TPlayerForm::eventFilter(QObject* watched, QEvent* event) {

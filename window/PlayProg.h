@@ -14,6 +14,7 @@
 #pragma once
 
 #include "window/FormControls.h"
+#include "window/settings/FontFace.h"
 #include "window/settings/Settings.h"
 
 #include "platform/Dialogs.h"
@@ -33,7 +34,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 class QTimer;
@@ -197,9 +197,6 @@ public:
     // in for it: shown selected and used, while the designed name is what is stored again.
     void SelectFontFace(const QString& face);
     QString SelectedFontFace() const; // the name to store
-    // The name to store for a face read from the settings: the installed face's own name,
-    // the designed name where a stand-in is shown for it, empty when neither is installed.
-    QString StoredFontFace(const QString& face) const;
     // The colour the colour dialog opens with: the last one chosen in it.
     QColor ColorDialogColor() const { return m_colorDialogColor; }
     // The tray icon: its tip and Enabled, and the window's tray behaviour.
@@ -443,9 +440,9 @@ private:
     bool m_playlistShown = false;  // the song list shows a playlist, not the album
     unsigned long m_lastKeyTime = 0;
     int m_lastKey = 0;
-    QString m_fontStandIn; // the face shown for the designed one, when that is missing
-    // Index in FontCombo for a face name, and whether it is a stand-in for the designed face.
-    std::pair<int, bool> FontFaceIndex(const QString& face) const;
+    QString m_fontStandIn;         // the face shown for the designed one, when that is missing
+    QStringList FontFaces() const; // FontCombo's entries: the installed faces
+    TFontFaceChoice FontFaceChoice(const QString& face) const;
     TSettings m_settings;
     std::string m_languageScriptPath;
     bool m_keyPreview = false;             // the window sees key presses before its controls

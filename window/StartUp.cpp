@@ -233,7 +233,9 @@ void TPlayerForm::ReadSettings() {
 
     m_settings = settings::Load(SettingsPath(), defaultLeft, defaultTop);
     // A face that is not installed is stored as none.
-    m_settings.FontName = StoredFontFace(QString::fromStdString(m_settings.FontName)).toStdString();
+    m_settings.FontName =
+        StoredFontFace(FontFaces(), FontFaceChoice(QString::fromStdString(m_settings.FontName)))
+            .toStdString();
 
     // A corner left on a screen that is gone would open the window out of reach.
     QList<QRect> screens;
