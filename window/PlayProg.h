@@ -1,7 +1,6 @@
 // TPlayerForm (form name "PlayerForm"): the program's one window. Its controls are the store of
 // the library while the program runs; the settings are one record (TSettings) the window
-// applies to its controls. The class is split into sources by
-// concern:
+// applies to its controls. The class is split into sources by concern:
 //   FormLayout.cpp     what the layout file resources/PlayerForm.ui cannot hold
 //   StartUp.cpp        creation, start-up, applying the settings, close
 //   settings/          the settings as a record and the settings file, without widgets
@@ -377,11 +376,15 @@ private:
     void BuildLayout();                // FormLayout.cpp
     void ApplyDesignedFixedSize();     // StartUp.cpp: fixed in normal state, free when maximised
     void FindPicture(QLineEdit* edit); // Appearance.cpp
-    // StartUp.cpp: the parts of ApplySettings that a handler also applies on its own.
+    void CreateTrayIcon();             // Appearance.cpp: the designed tray icon
+    // StartUp.cpp: pieces of ApplySettings (the top picture is also loaded by its edit's
+    // handler), and the record following the option list's check marks.
     void LoadTopPicture();
     void ShowGeneralOptions();
-    void TakeGeneralOption(const QListWidgetItem* item); // the record follows the check mark
-    void CreateTrayIcon();                               // Appearance.cpp: the designed tray icon
+    void TakeGeneralOption(const QListWidgetItem* item);
+    // Appearance.cpp: FontCombo's entries (the installed faces), and the one for a face name.
+    QStringList FontFaces() const;
+    TFontFaceChoice FontFaceChoice(const QString& face) const;
     void WindowStateChanged(const QWindowStateChangeEvent& event);
     bool GeneralOption(TGeneralOption option) const { return m_settings.Option(option); }
     // Transport.cpp
@@ -440,9 +443,7 @@ private:
     bool m_playlistShown = false;  // the song list shows a playlist, not the album
     unsigned long m_lastKeyTime = 0;
     int m_lastKey = 0;
-    QString m_fontStandIn;         // the face shown for the designed one, when that is missing
-    QStringList FontFaces() const; // FontCombo's entries: the installed faces
-    TFontFaceChoice FontFaceChoice(const QString& face) const;
+    QString m_fontStandIn; // the face shown for the designed one, when that is missing
     TSettings m_settings;
     std::string m_languageScriptPath;
     bool m_keyPreview = false;             // the window sees key presses before its controls
