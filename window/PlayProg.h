@@ -4,7 +4,8 @@
 //   FormLayout.cpp     what the layout file resources/PlayerForm.ui cannot hold
 //   StartUp.cpp        creation, start-up, the settings file, close
 //   Language.cpp       language scripts and run-time texts
-//   Transport.cpp      play, pause, stop, stepping, the timer, the volume bar
+//   Transport.cpp      the transport buttons, the timer and the volume bar, handed to the
+//                      transport part (transport/Transport.h), which owns their state
 //   Appearance.cpp     background, top picture, colours, tray, help key
 //   AlbumDatabase.cpp  the album library file, album display, pictures
 //   Playlists.cpp      playlists, adding songs, song details, directory listing
