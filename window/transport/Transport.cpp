@@ -247,7 +247,9 @@ int32_t TTransport::ProgressShare(uint32_t position, uint32_t length, int32_t ma
 }
 
 void TTransport::LoudnessBarChange(int32_t barPosition) {
-    m_volume.SetLevel(static_cast<uint16_t>(-barPosition));
+    // The bar keeps its position within its range; taken within it here as well, so that no
+    // position negates out of range or wraps into another level.
+    m_volume.SetLevel(static_cast<uint16_t>(-std::clamp(barPosition, -65535, 0)));
     emit Changed();
 }
 

@@ -389,6 +389,12 @@ TEST_F(TransportPart, TheVolumeBarSetsTheLevelAndListenersHearOfEveryChange) {
     transport->LoudnessBarChange(-32768);
     EXPECT_EQ(device.Volume(), 0x80008000u);
     EXPECT_EQ(changes, before + 1);
+    // Positions beyond the bar's range are its ends.
+    transport->LoudnessBarChange(std::numeric_limits<int32_t>::min());
+    EXPECT_EQ(device.Volume(), 0xFFFFFFFFu);
+    transport->LoudnessBarChange(-32768);
+    transport->LoudnessBarChange(70000);
+    EXPECT_EQ(device.Volume(), 0u);
 
     // The buttons.
     transport->SetPlayable(true);
@@ -397,7 +403,7 @@ TEST_F(TransportPart, TheVolumeBarSetsTheLevelAndListenersHearOfEveryChange) {
     transport->SetPlayable(false);
     EXPECT_FALSE(view->buttons);
     EXPECT_FALSE(transport->Playable());
-    EXPECT_EQ(changes, before + 3);
+    EXPECT_EQ(changes, before + 6);
 }
 
 TEST(TransportTexts, TimeTextAndProgressShare) {
