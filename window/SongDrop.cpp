@@ -143,8 +143,9 @@ void TPlayerForm::SetUpSongDrop() {
     AcceptDrops(PlayListView, new TDropFilter(
                                   this,
                                   [this](const QMimeData* data) {
-                                      return SelectedAlbum() ? DroppedSongFiles(data->urls())
-                                                             : QStringList();
+                                      return m_library.SelectedAlbum() != TLibrary::kNone
+                                                 ? DroppedSongFiles(data->urls())
+                                                 : QStringList();
                                   },
                                   &TPlayerForm::AddSongFiles));
     AcceptDrops(AlbumView,
@@ -157,8 +158,8 @@ void TPlayerForm::ImportAlbumFolders(const QStringList& folders) {
     bool copyFailed = false;
     for (const QString& dropped : folders) {
         const QString name = QFileInfo(dropped).fileName();
-        const std::optional<std::string> albumFolder = AlbumFolder(name);
-        if (!albumFolder || !NameIsFree(AlbumView, name)) {
+        const std::optional<std::string> albumFolder = AlbumFolder(name.toStdString());
+        if (!albumFolder || !NameIsFree(AlbumNames(), name)) {
             continue;
         }
         const fs::path source = dropped.toStdString();
@@ -278,11 +279,9 @@ void TPlayerForm::ImportAlbumFolders(const QStringList& folders) {
             fields.push_back(DurationNumberText(measured[i].duration));
             fields.push_back(finalNames[i]);
         }
-        const std::string songsText = CommaText(fields);
-        QTreeWidgetItem* album =
-            AddAlbumRow(name, QString::fromUtf8(songsText.data(), qsizetype(songsText.size())),
-                        QString::fromStdString(picture));
-        SelectRow(AlbumView, album);
+        // The file names as the folder holds them, byte for byte: the songs are found by them.
+        m_library.SelectAlbum(m_library.AddAlbum(name.toStdString(), CommaText(fields), picture));
+        DrawAlbums();
         FillAlbumCombo();
         PLLoadButton->setEnabled(true);
         AlbumViewClick();

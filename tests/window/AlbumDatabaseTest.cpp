@@ -226,7 +226,7 @@ TEST_F(AlbumDatabase, TheAlbumComboFollowsTheListAndItsSelection) {
     // The first entry equal without regard to case: names from an input box are unique in
     // that sense, a hand-written file need not be.
     EXPECT_EQ(form->AlbumCombo->currentIndex(), 1);
-    form->AlbumView->topLevelItem(0)->setText(0, "Pop");
+    form->Library().RenameAlbum(0, "Pop");
     TPlayerForm::SelectRow(form->AlbumView, form->AlbumView->topLevelItem(0));
     form->FillAlbumCombo();
     EXPECT_EQ(form->AlbumCombo->itemText(0), "Pop");

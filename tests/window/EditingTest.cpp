@@ -246,8 +246,8 @@ TEST_F(Editing, MovingRowsStopsAtTheEndsAndCarriesSongsAndPictures) {
 
     // Without a selection nothing moves.
     TPlayerForm::SelectRow(Albums(), nullptr);
-    TPlayerForm::MoveItemUp(Albums());
-    TPlayerForm::MoveItemDown(Albums());
+    form->AlbumUpButtonClick();
+    form->AlbumDownButtonClick();
     EXPECT_EQ(Column(Albums()), QStringList({"Rock", "Empty", "Jazz"}));
 }
 
