@@ -179,6 +179,15 @@ QString TPlayerForm::InputName(const QString& title, const QString& value) {
         .value_or(value);
 }
 
+QString TPlayerForm::AskNewName(const QString& question, const std::string& current, bool album) {
+    const QString name = InputName(question, ShownText(current));
+    // Compared with the names as they are once the box is closed.
+    if (name.isEmpty() || !NameIsFree(album ? AlbumNames() : SongNames(), name)) {
+        return QString();
+    }
+    return name;
+}
+
 bool TPlayerForm::NameIsFree(const QStringList& names, const QString& name) {
     if (!NameTaken(names, name)) {
         return true;
@@ -249,11 +258,11 @@ void TPlayerForm::AlbumRenameButtonClick() {
         return;
     }
     const uint64_t key = m_library.Album(selected).Key;
-    const QString name = InputName(
-        LanguageText(QStringLiteral("Messages"), QStringLiteral("Please enter new album name:")),
-        ShownText(m_library.Album(selected).Name));
     // The check covers the album itself: its unchanged name, and so a cancel, is refused.
-    if (name.isEmpty() || !NameIsFree(AlbumNames(), name)) {
+    const QString name = AskNewName(
+        LanguageText(QStringLiteral("Messages"), QStringLiteral("Please enter new album name:")),
+        m_library.Album(selected).Name, /*album=*/true);
+    if (name.isEmpty()) {
         return;
     }
     const int album = m_library.FindAlbum(key);
@@ -436,10 +445,10 @@ void TPlayerForm::PLSongChangeButtonClick() {
         return;
     }
     const uint64_t key = m_library.Song(selected).Key;
-    const QString name = InputName(
+    const QString name = AskNewName(
         LanguageText(QStringLiteral("Messages"), QStringLiteral("Please enter new song name:")),
-        ShownText(m_library.Song(selected).Name));
-    if (name.isEmpty() || !NameIsFree(SongNames(), name)) {
+        m_library.Song(selected).Name, /*album=*/false);
+    if (name.isEmpty()) {
         return;
     }
     // Gone when another album was shown meanwhile: its list is not the one asked about.

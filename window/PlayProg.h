@@ -1,7 +1,6 @@
 // TPlayerForm (form name "PlayerForm"): the program's one window. Its controls are the store of
 // every setting while the program runs; the library is data of its own (TLibrary), which the
-// two lists are drawn from. The class is split into sources by
-// concern:
+// two lists are drawn from. The class is split into sources by concern:
 //   FormLayout.cpp     what the layout file resources/PlayerForm.ui cannot hold
 //   StartUp.cpp        creation, start-up, the settings file, close
 //   Language.cpp       language scripts and run-time texts
@@ -397,8 +396,8 @@ private:
     // button's signal.
     void SetUpLibraryViews();
     // AlbumDatabase.cpp: drawing the two lists from the library: whole, one row, or the
-    // selection only. While
-    // drawing, the lists' own selection changes are not taken back into the library.
+    // selection only. While drawing, the lists' own selection changes are not taken back
+    // into the library.
     void DrawAlbums();
     void DrawAlbumRow(int index);
     void DrawSongs();
@@ -431,6 +430,9 @@ private:
     void MoveSong(int step);
     // The name the input box returns: the edited text on OK, the default on Cancel.
     QString InputName(const QString& title, const QString& value);
+    // The new name for an album (or a song) now named `current`, asked with the text
+    // `question`; empty when none is entered or the name is taken (the message shown).
+    QString AskNewName(const QString& question, const std::string& current, bool album);
     // False (and the duplicate message shown) when one of `names` already is the name.
     bool NameIsFree(const QStringList& names, const QString& name);
     bool Confirmed(); // "Are you sure?", answered Yes

@@ -424,3 +424,35 @@ TEST_F(AlbumDatabase, LeftoversOfAnInterruptedSaveAreGoneAfterTheNextStart) {
     EXPECT_TRUE(fs::exists(Dir() / ".Database.DAT.notes"));
     EXPECT_EQ(form->AlbumView->topLevelItemCount(), 1);
 }
+
+TEST_F(AlbumDatabase, TheListsShowTheLibraryAndTheRowsSelectedThereAreItsSelection) {
+    WriteDatabase("Rock\r\nA,00:01,1,A.ogg,B,00:02,2,B.ogg\r\n\r\nCaf\xE9\r\n\r\n\r\n");
+    ASSERT_TRUE(Start());
+    Ui::PlayerForm& ui = Controls(form);
+    const TLibrary& library = form->Library();
+    // A code-page name is shown decoded; the library keeps its bytes.
+    EXPECT_EQ(ui.AlbumView->topLevelItem(1)->text(TPlayerForm::kAlbumNameColumn),
+              QStringLiteral("Caf\u00E9"));
+    EXPECT_EQ(library.Album(1).Name, "Caf\xE9");
+
+    // Whatever selects a row (a click, the keyboard, stepping) makes it the library's choice.
+    TPlayerForm::SelectRow(ui.PlayListView, ui.PlayListView->topLevelItem(1));
+    EXPECT_EQ(library.SelectedSong(), 1);
+    TPlayerForm::SelectRow(ui.AlbumView, ui.AlbumView->topLevelItem(1));
+    EXPECT_EQ(library.SelectedAlbum(), 1);
+    EXPECT_EQ(form->SelectedAlbum(), ui.AlbumView->topLevelItem(1));
+    TPlayerForm::SelectRow(ui.AlbumView, nullptr);
+    EXPECT_EQ(library.SelectedAlbum(), TLibrary::kNone);
+    EXPECT_EQ(form->SelectedAlbum(), nullptr);
+
+    // Drawing the lists anew does not change the selection the library holds.
+    form->ShowAlbum(0);
+    EXPECT_EQ(library.SelectedAlbum(), 0);
+    EXPECT_EQ(library.SelectedSong(), 0);
+    EXPECT_EQ(ui.PlayListView->selectedItems(),
+              QList<QTreeWidgetItem*>{ui.PlayListView->topLevelItem(0)});
+
+    // Closing writes the library back byte for byte.
+    Close();
+    EXPECT_EQ(Database(), "Rock\r\nA,00:01,1,A.ogg,B,00:02,2,B.ogg\r\n\r\nCaf\xE9\r\n\r\n\r\n");
+}

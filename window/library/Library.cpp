@@ -54,13 +54,12 @@ void TLibrary::Load(std::string_view text) {
 }
 
 std::string TLibrary::Save() const {
-    std::string file;
+    std::vector<AlbumRecord> records;
+    records.reserve(m_albums.size());
     for (const TAlbum& album : m_albums) {
-        AppendAlbumLine(file, album.Name);
-        AppendAlbumLine(file, album.Songs);
-        AppendAlbumLine(file, album.PicPath);
+        records.push_back({album.Name, album.Songs, album.PicPath});
     }
-    return file;
+    return WriteAlbumFile(records);
 }
 
 int TLibrary::FindAlbum(uint64_t key) const {
