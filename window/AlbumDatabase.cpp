@@ -310,11 +310,7 @@ void TPlayerForm::FillAlbumCombo() {
 }
 
 void TPlayerForm::SetPlayButtons(bool on) {
-    for (QWidget* button : {static_cast<QWidget*>(btnPlay), static_cast<QWidget*>(btnStop),
-                            static_cast<QWidget*>(btnPause), static_cast<QWidget*>(NextSongButton),
-                            static_cast<QWidget*>(LastSongButton)}) {
-        button->setEnabled(on);
-    }
+    m_transport->SetPlayable(on);
 }
 
 void TPlayerForm::SetSongButtons(bool on) {

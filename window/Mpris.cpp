@@ -1,4 +1,4 @@
-// The desktop's media-player service (MPRIS 2) over the window's own handlers.
+// The desktop's media-player service (MPRIS 2) over the window's transport.
 #include "window/Mpris.h"
 
 #include "window/PlayProg.h"
@@ -9,8 +9,6 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QPushButton>
-#include <QScrollBar>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
@@ -27,30 +25,6 @@ QString ServiceBaseName() {
 }
 
 } // namespace
-
-// --- The window's side ------------------------------------------------------------------
-
-void TPlayerForm::SeekSong(uint32_t position) {
-    if (DeferWhilePlayerWaits([this, position] { SeekSong(position); })) {
-        return;
-    }
-    if (!m_player || m_player->State() < psOpened) {
-        return;
-    }
-    // The player's Seek waits for the device while the window's messages are handled: what
-    // the transport is asked meanwhile follows after it, as with the transport's own waits.
-    ++m_playerWaits;
-    m_player->Seek(position);
-    --m_playerWaits;
-    // The window finds a song's end by counting its seconds, so the count moves with the
-    // song; else a song sought forward would end in silence, one sought back be cut off.
-    if (m_player) {
-        ElapsedSeconds = static_cast<int32_t>(position / 1000);
-        TickCount = 0;
-        m_playEndReported = false;
-    }
-    RunDeferred();
-}
 
 // --- The service ------------------------------------------------------------------------
 
@@ -97,16 +71,10 @@ bool TMpris::Register() {
     return false;
 }
 
-// Everything that can change what the service shows comes through one of these.
+// Everything that can change what the service shows is a change of the transport: the play
+// state, the count, the selection, the volume and the buttons.
 void TMpris::WatchForm() {
-    for (QPushButton* button : {m_form->btnPlay, m_form->btnPause, m_form->btnStop,
-                                m_form->NextSongButton, m_form->LastSongButton}) {
-        connect(button, &QPushButton::clicked, this, &TMpris::UpdateSoon);
-    }
-    connect(m_form->PlayTimer, &QTimer::timeout, this, &TMpris::UpdateSoon);
-    connect(m_form->LoudnessBar, &QScrollBar::valueChanged, this, &TMpris::UpdateSoon);
-    connect(m_form->AlbumView, &QTreeWidget::itemSelectionChanged, this, &TMpris::UpdateSoon);
-    connect(m_form->PlayListView, &QTreeWidget::itemSelectionChanged, this, &TMpris::UpdateSoon);
+    connect(&m_form->Transport(), &TTransport::Changed, this, &TMpris::UpdateSoon);
 }
 
 void TMpris::UpdateSoon() {
@@ -124,7 +92,7 @@ void TMpris::Quit() {
     QTimer::singleShot(0, this, [form = m_form] {
         // The window's close waits for a running transport operation itself; the program
         // ends once the window has closed.
-        if (form->DeferWhilePlayerWaits([form] {
+        if (form->Transport().DeferWhilePlayerWaits([form] {
                 form->close();
                 QCoreApplication::quit();
             })) {
@@ -143,14 +111,14 @@ void TMpris::Play() {
     // A media key's Play while a song plays leaves it playing; from Pause the window's Play
     // starts the song again, as its button does.
     if (CanPlay() && !Playing()) {
-        m_form->btnPlayClick();
+        m_form->Transport().Play();
     }
     Update();
 }
 
 void TMpris::Pause() {
     if (Playing()) {
-        m_form->btnPauseClick();
+        m_form->Transport().Pause();
     }
     Update();
 }
@@ -165,7 +133,7 @@ void TMpris::PlayPause() {
 
 void TMpris::Stop() {
     if (PlaybackStatus() != QLatin1String("Stopped")) {
-        m_form->btnStopClick();
+        m_form->Transport().Stop();
     }
     Update();
 }
@@ -174,11 +142,11 @@ void TMpris::Next() {
     if (CanGoNext()) {
         // The window's Next only moves the selection; a media key's Next is heard at once.
         if (Playing()) {
-            if (!m_form->DeferWhilePlayerWaits([this] { Next(); })) {
-                m_form->StepSong(false, true);
+            if (!m_form->Transport().DeferWhilePlayerWaits([this] { Next(); })) {
+                m_form->Transport().StepSong(false, true);
             }
         } else {
-            m_form->NextSongButtonClick();
+            m_form->Transport().Next();
         }
     }
     Update();
@@ -187,11 +155,11 @@ void TMpris::Next() {
 void TMpris::Previous() {
     if (CanGoPrevious()) {
         if (Playing()) {
-            if (!m_form->DeferWhilePlayerWaits([this] { Previous(); })) {
-                m_form->StepSong(true, true);
+            if (!m_form->Transport().DeferWhilePlayerWaits([this] { Previous(); })) {
+                m_form->Transport().StepSong(true, true);
             }
         } else {
-            m_form->LastSongButtonClick();
+            m_form->Transport().Last();
         }
     }
     Update();
@@ -203,12 +171,14 @@ void TMpris::Seek(qint64 offsetMicroseconds) {
         return;
     }
     const qint64 length = qint64{player->Length()} * 1000;
-    const qint64 target = Position() + offsetMicroseconds;
-    if (target > length) {
+    const qint64 position = Position();
+    // The offset comes from any client on the bus: compared before it is added, so that no
+    // offset, however large, overflows the sum.
+    if (offsetMicroseconds > length - position) {
         Next(); // past the end: as the protocol says, the next song
         return;
     }
-    SeekTo(std::max<qint64>(target, 0));
+    SeekTo(std::max<qint64>(position + offsetMicroseconds, 0));
 }
 
 void TMpris::SetPosition(const QDBusObjectPath& trackId, qint64 positionMicroseconds) {
@@ -224,13 +194,13 @@ void TMpris::SetPosition(const QDBusObjectPath& trackId, qint64 positionMicrosec
 }
 
 void TMpris::SeekTo(qint64 positionMicroseconds) {
-    m_form->SeekSong(static_cast<uint32_t>(positionMicroseconds / 1000));
+    m_form->Transport().Seek(static_cast<uint32_t>(positionMicroseconds / 1000));
     emit Seeked(Position());
     Update();
 }
 
 QString TMpris::PlaybackStatus() {
-    if (m_form->PlayTimer->isActive()) {
+    if (m_form->Transport().Running()) {
         return QStringLiteral("Playing");
     }
     // The window's Pause stops the display and leaves the song open; its Stop closes it. A
@@ -251,14 +221,11 @@ QVariantMap TMpris::SelectedSongMetadata() const {
                         QVariant::fromValue(QDBusObjectPath(QString::fromLatin1(kNoTrack))));
         return metadata;
     }
-    const int albumRow =
-        m_form->AlbumView->indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(album));
-    const int songRow =
-        m_form->PlayListView->indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(song));
+    const TSelection rows = m_form->Transport().Selection();
     metadata.insert(
         QStringLiteral("mpris:trackid"),
         QVariant::fromValue(QDBusObjectPath(
-            QStringLiteral("/org/kelmora/tavro/track/%1_%2").arg(albumRow).arg(songRow))));
+            QStringLiteral("/org/kelmora/tavro/track/%1_%2").arg(rows.album).arg(rows.song))));
     const QString albumName = album->text(TPlayerForm::kAlbumNameColumn);
     metadata.insert(QStringLiteral("xesam:title"), song->text(TPlayerForm::kSongNameColumn));
     metadata.insert(QStringLiteral("xesam:album"), albumName);
@@ -304,16 +271,16 @@ QVariantMap TMpris::Metadata() {
 }
 
 double TMpris::Volume() const {
-    return -m_form->LoudnessBar->value() / kVolumeSteps;
+    return m_form->Transport().Volume().Level() / kVolumeSteps;
 }
 
 void TMpris::SetVolume(double volume) {
     if (std::isnan(volume)) {
         return;
     }
-    // Moving the bar runs its own handler, which sets the device's volume.
-    m_form->LoudnessBar->setValue(
-        -static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * kVolumeSteps)));
+    // The window's volume bar moves to the level, and its own handler sets the device.
+    m_form->Transport().SetVolume(
+        static_cast<uint16_t>(std::lround(std::clamp(volume, 0.0, 1.0) * kVolumeSteps)));
     Update();
 }
 
@@ -325,20 +292,22 @@ qint64 TMpris::Position() const {
     return qint64{player->CurrentPosition()} * 1000;
 }
 
+// The window's transport buttons are switched together: each of them can while a song is
+// selected or open.
 bool TMpris::CanPlay() const {
-    return m_form->btnPlay->isEnabled();
+    return m_form->Transport().Playable();
 }
 
 bool TMpris::CanPause() const {
-    return m_form->btnPause->isEnabled();
+    return m_form->Transport().Playable();
 }
 
 bool TMpris::CanGoNext() const {
-    return m_form->NextSongButton->isEnabled();
+    return m_form->Transport().Playable();
 }
 
 bool TMpris::CanGoPrevious() const {
-    return m_form->LastSongButton->isEnabled();
+    return m_form->Transport().Playable();
 }
 
 bool TMpris::CanSeek() {

@@ -1,9 +1,10 @@
 // The desktop's media-player service (MPRIS 2): on the session bus as
 // org.mpris.MediaPlayer2.tavro, so that media keys, the desktop's media panels and playerctl
-// control the window. Each method runs the handler the window's own button runs, so the
-// window shows exactly what it shows after that click; what the service reports is read from
-// the window (the play state from its timer and the player, the song from its rows, the volume
-// from its volume bar). Without a session bus the service is simply not there.
+// control the window. Each method asks the window's transport what the window's own button
+// asks of it, so the window shows exactly what it shows after that click; what the service
+// reports is read from the transport (the play state, the selection, the volume level, the
+// buttons), the player and the library's selected rows, and it is announced whenever the
+// transport reports a change. Without a session bus the service is simply not there.
 #pragma once
 
 #include <QDBusAbstractAdaptor>

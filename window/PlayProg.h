@@ -4,7 +4,8 @@
 //   FormLayout.cpp     what the layout file resources/PlayerForm.ui cannot hold
 //   StartUp.cpp        creation, start-up, the settings file, close
 //   Language.cpp       language scripts and run-time texts
-//   Transport.cpp      play, pause, stop, stepping, the timer, the volume bar
+//   Transport.cpp      the transport buttons, the timer and the volume bar, handed to the
+//                      transport part (transport/Transport.h), which owns their state
 //   Appearance.cpp     background, top picture, colours, tray, help key
 //   AlbumDatabase.cpp  the album library file, album display, pictures
 //   Playlists.cpp      playlists, adding songs, song details, directory listing
@@ -12,6 +13,7 @@
 #pragma once
 
 #include "window/FormControls.h"
+#include "window/transport/Transport.h"
 
 #include "platform/Dialogs.h"
 
@@ -140,20 +142,18 @@ public:
     std::function<void(const QString& section, const QString& key)> OnLanguageText;
 
     // --- Transport.cpp ----------------------------------------------------------------
-    // The transport buttons and the display timer are bound to their handlers here.
+    // The transport buttons and the display timer are bound to their handlers here. Each
+    // handler hands its event to the transport part, which owns the counters, the play order,
+    // the requests queued while the player waits and the volume level.
     void ConnectTransport();
+    TTransport& Transport() { return *m_transport; }
+    const TTransport& Transport() const { return *m_transport; }
     void btnPlayClick();
     void btnPauseClick();
     void btnStopClick();
     void NextSongButtonClick();
     void LastSongButtonClick();
     void PlayTimerTimer();
-    void PlaySelectedSong();
-    void SetDisplayRunning(bool on);
-    void StepSong(bool backward, bool play);
-    void StepAlbum(bool backward);
-    bool GetWaveVolume(uint32_t& left, uint32_t& right);
-    bool SetWaveVolume(uint32_t volume);
     void LoudnessBarChange();
     void PlayerPosChange(TOggPlayer* sender, uint32_t newPosition);
     // The player's OnPlayEnd: the song's sound has been played to its last sample.
@@ -161,14 +161,6 @@ public:
     // The application's title, the text of its taskbar entry: the playing song's name, a
     // blank and the time display's text with its line break. Also the window's icon text.
     const QString& ApplicationTitle() const { return m_applicationTitle; }
-    // True while a transport operation waits for the player (Stop, Pause and Close handle the
-    // window's messages meanwhile). Transport buttons pressed and a close asked for then are
-    // carried out, in order, once the operation is over; the song end is not looked for.
-    bool InPlayerWait() const { return m_playerWaits > 0; }
-    // Queues `action` when InPlayerWait(); false (nothing queued) otherwise. A transport
-    // request (Play, Pause, Stop) replaces the one still queued, wherever it stands: what
-    // the user asked last wins, and clicks faster than the device never pile up.
-    bool DeferWhilePlayerWaits(std::function<void()> action, bool transportRequest = false);
 
     // --- Appearance.cpp ---------------------------------------------------------------
     void FormResize();
@@ -280,14 +272,14 @@ public:
     // here too.
     void AddSongFiles(const QStringList& files);
     void ReadPlaylist(const std::string& path);
-    void OpenSelectedSong();
-    void ReadSongDetails(const std::string& path);
+    // Both give the opened song's length in whole seconds; nothing when it could not be
+    // opened (the message has been shown).
+    std::optional<int32_t> OpenSelectedSong();
+    std::optional<int32_t> ReadSongDetails(const std::string& path);
     // The file a playlist row names in the album folder: the row's song name as a file name,
     // or with ".ogg" or ".mp3" added; nothing when there is none.
     std::optional<std::string> PlaylistSongPath(const std::string& albumName,
                                                 const std::string& songName) const;
-    // Set by ReadSongDetails: the last attempt to open the selected song succeeded.
-    bool SongOpened = false;
     // The names in `directory` other than "." and "..", each followed by a line break, in
     // the order the file system gives them; one empty line when the directory cannot be
     // searched (missing), an empty text when it is empty.
@@ -329,18 +321,7 @@ public:
     // behind, as does a failed copy (reported once).
     void ImportAlbumFolders(const QStringList& folders);
 
-    // --- Mpris.cpp --------------------------------------------------------------------
-    // Moves the open song to `position` (ms) through the player's Seek, and the window's
-    // count of the song's seconds with it; for the desktop's media-player service.
-    void SeekSong(uint32_t position);
-
     // --- Fields ----------------------------------------------------------------------
-    int32_t ElapsedSeconds = 0;
-    int32_t TickCount = 0;
-    int32_t SongLength = 0;
-    int32_t AniFrame = 1;
-    uint16_t SavedVolumeLeft = 65535;
-    uint16_t SavedVolumeRight = 65535;
     std::string LanguageFile;
     std::string LanguageScriptPath;
     bool KeyPreview = false;
@@ -373,30 +354,19 @@ private:
     void CreateTrayIcon();             // Appearance.cpp: the designed tray icon
     void WindowStateChanged(const QWindowStateChangeEvent& event);
     bool GeneralOption(int index) const;
-    // Transport.cpp
-    platform::WaveOutDevice* VolumeDevice() const;
-    class PlayerWaitScope;
-    void StopSequence();
-    void ReportPlayFailure(); // Play could not start the sound device
-    void ShowTime(int32_t seconds);
+    // Transport.cpp: what the transport part asks of the window, answered from the controls.
+    class TransportView;
+    std::unique_ptr<TTransport> NewTransport();
     // The timer's display work, done only for what can be seen; the rest is brought up to
     // date when it comes into sight (ShowWhatWasMissed).
-    void ShowRainbowFrame();
-    void ShowElapsedTime();
-    void ShowTitle();
+    void ShowTime(const QString& time);
+    void ShowRainbowFrame(int32_t frame);
+    void ShowTitle(const QString& title);
     void ShowWhatWasMissed();
     TSight* m_timeSight = nullptr;    // the time display, on the Player page
     TSight* m_rainbowSight = nullptr; // the rainbow line, above every page
     bool m_timeMissed = false;        // a second passed while the time display was unseen
     bool m_titleMissed = false;       // a second passed while the window was hidden
-    int m_playerWaits = 0;
-    struct TDeferred {
-        std::function<void()> action;
-        bool transportRequest = false;
-    };
-    std::vector<TDeferred> m_deferred;
-    void RunDeferred();             // what was queued, in order, once no operation waits
-    bool m_playEndReported = false; // by the player, for the song now playing
     QString m_applicationTitle;
     // AlbumDatabase.cpp: how the library views select and show their rows, and the add
     // button's signal.
@@ -421,6 +391,8 @@ private:
 
     std::string m_programDir;
     PlayerServices m_services;
+    // Before the player: the player's last events, while it is freed, still find it.
+    std::unique_ptr<TTransport> m_transport = NewTransport();
     std::unique_ptr<TOggPlayer> m_player;
     bool m_showMainForm = true;
     bool m_started = false; // the player exists: start-up went past the library check

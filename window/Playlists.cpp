@@ -176,12 +176,12 @@ void TPlayerForm::ReadPlaylist(const std::string& path) {
     PlayListView->addTopLevelItems(rows);
 }
 
-void TPlayerForm::OpenSelectedSong() {
+std::optional<int32_t> TPlayerForm::OpenSelectedSong() {
     const QTreeWidgetItem* song = SelectedSong();
     if (song == nullptr) {
         SetSongButtons(false);
         SetPlayButtons(false);
-        return;
+        return std::nullopt;
     }
     // A song whose album or file name leads outside its album folder is not looked for: it
     // fails to open like a missing one.
@@ -192,14 +192,14 @@ void TPlayerForm::OpenSelectedSong() {
         path = m_playlistShown ? PlaylistSongPath(folder, RowBytes(song, kSongNameColumn))
                                : AlbumFilePath(folder, RowBytes(song, kFileNameColumn));
     }
-    ReadSongDetails(path.value_or(std::string()));
+    const std::optional<int32_t> length = ReadSongDetails(path.value_or(std::string()));
     SetSongButtons(true);
     SetPlayButtons(true);
+    return length;
 }
 
-void TPlayerForm::ReadSongDetails(const std::string& path) {
+std::optional<int32_t> TPlayerForm::ReadSongDetails(const std::string& path) {
     const bool released = ReleasePlayer();
-    SongOpened = false;
     // A pipe or device of that name would hold up the player's open for good.
     if (!released || path.empty() || !platform::IsReadableRegularFile(path) ||
         !m_player->Open(path)) {
@@ -207,9 +207,8 @@ void TPlayerForm::ReadSongDetails(const std::string& path) {
                                        QStringLiteral("Open Error"), platform::MsgIcon::Error,
                                        platform::MsgButtons::Ok);
         SetPlayButtons(false);
-        return;
+        return std::nullopt;
     }
-    SongOpened = true;
     const TStreamInfo& info = m_player->StreamInfo();
     const QString values[4] = {
         QString::number(info.SampleRate),
@@ -222,8 +221,8 @@ void TPlayerForm::ReadSongDetails(const std::string& path) {
             row->setText(1, values[i]);
         }
     }
-    SongLength = static_cast<int32_t>(info.Duration / 1000);
     SetPlayButtons(true);
+    return static_cast<int32_t>(info.Duration / 1000);
 }
 
 std::optional<std::string> TPlayerForm::PlaylistSongPath(const std::string& albumName,

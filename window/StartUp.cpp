@@ -178,20 +178,11 @@ void TPlayerForm::StartUp() {
     CreatePlayer();
     m_started = true;
     CreateDisplayControls();
-    uint32_t left = 0;
-    uint32_t right = 0;
-    if (GetWaveVolume(left, right)) {
-        SavedVolumeLeft = static_cast<uint16_t>(left);
-        SavedVolumeRight = static_cast<uint16_t>(right);
-    }
+    m_transport->Volume().RememberStartVolume();
     KeyPreview = true;
     qApp->installEventFilter(this);
-    TickCount = 0;
     SetTrayTip(QString::fromLatin1(kDesignedCaption));
     PlaceBanner();
-    ElapsedSeconds = 0;
-    SongLength = 0;
-    AniFrame = 1;
     ReadSettings();
     if (GeneralOption(goStartMaximized)) {
         setMinimumSize(0, 0);
@@ -200,7 +191,7 @@ void TPlayerForm::StartUp() {
         setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized));
     }
     PlaceProgressBar();
-    LoudnessBar->setValue(-static_cast<int>(SavedVolumeLeft));
+    m_transport->SetVolume(m_transport->Volume().SavedVolumeLeft());
     AniImage->SetPicture(Ani[0]->Picture());
     LoadDatabase();
     const QString hint = WinColor->toolTip();
@@ -213,7 +204,7 @@ void TPlayerForm::StartUp() {
         m_showMainForm = false;
     }
     if (GeneralOption(goStartPlayingAtProgramStart) && PlayListView->currentItem() != nullptr) {
-        PlaySelectedSong();
+        m_transport->PlaySelectedSong();
     }
 }
 
@@ -362,8 +353,7 @@ void TPlayerForm::FormClose() {
     }
     m_closed = true;
     FreePlayer();
-    SetWaveVolume(static_cast<uint32_t>(SavedVolumeLeft) |
-                  (static_cast<uint32_t>(SavedVolumeRight) << 16));
+    m_transport->Volume().RestoreStartVolume();
     FreeDisplayControls();
     WriteSettings();
     SaveDatabase();
@@ -376,7 +366,7 @@ void TPlayerForm::btnExitClick() {
 void TPlayerForm::closeEvent(QCloseEvent* event) {
     // Freeing the player while a transport operation waits for it would pull it from under
     // that operation: the close follows once the operation is over.
-    if (DeferWhilePlayerWaits([this] { close(); })) {
+    if (m_transport->DeferWhilePlayerWaits([this] { close(); })) {
         event->ignore();
         return;
     }

@@ -1,27 +1,20 @@
-// Transport: play, pause, stop, song stepping, the display timer and the volume bar.
+// The window's side of the transport: the buttons, the display timer, the volume bar and the
+// player's events are handed to the transport part (window/transport/Transport.h), and what it
+// asks of the window is answered here from the controls.
 //
-// The song that plays is always the selected row of PlayListView in the selected album; the
-// rules of which row follows which are in PlaySequence. The window counts the seconds of a
-// song itself; a song ends once that count has reached its length and the player has
-// reported that its sound is over (with a grace period for a device that never reports).
-//
-// Stop, Pause and Close wait for the device while handling the window's messages, so clicks,
-// timer ticks and a close request can arrive in the middle of a transport operation. While
-// one runs (PlayerWaitScope), the transport buttons and the close are queued and carried out
-// after it, and the timer does not act on the end of a song: nothing here ever stops, closes
-// or reopens the player from inside one of the player's own waits.
+// The time display, the title and the rainbow line are drawn only while they can be seen; what
+// the timer did not draw meanwhile is brought up to date the moment they come into sight.
 #include "window/PlayProg.h"
 
 #include "controls/Banner.h"
 #include "controls/GradProgress.h"
 #include "controls/Sight.h"
-#include "engine/OggPlayer.h"
-#include "platform/TimeText.h"
 #include "platform/WaveOut.h"
 #include "window/GeneralOptions.h"
-#include "window/PlaySequence.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextEdit>
@@ -32,63 +25,121 @@
 
 namespace {
 
-// Volume is there only when the device reports volume control.
-bool HasVolumeControl(platform::WaveOutDevice* device) {
-    if (device == nullptr) {
-        return false;
-    }
-    platform::WAVEOUTCAPS caps{};
-    if (device->waveOutGetDevCaps(platform::WAVE_MAPPER, &caps, sizeof caps) !=
-        platform::MMSYSERR_NOERROR) {
-        return false;
-    }
-    return (caps.dwSupport & platform::WAVECAPS_VOLUME) != 0;
-}
-
 int RowOf(const QTreeWidget* view, QTreeWidgetItem* row) {
     return row != nullptr ? view->indexOfTopLevelItem(row) : -1;
 }
 
 } // namespace
 
-// Marks a transport operation that may wait for the player. When the outermost one ends,
-// what was queued meanwhile runs, in the order it came.
-class TPlayerForm::PlayerWaitScope {
+class TPlayerForm::TransportView final : public TTransportView {
 public:
-    explicit PlayerWaitScope(TPlayerForm& form) : m_form(form) { ++m_form.m_playerWaits; }
-    ~PlayerWaitScope() {
-        if (--m_form.m_playerWaits == 0) {
-            m_form.RunDeferred();
+    explicit TransportView(TPlayerForm& form) : m_form(form) {}
+
+    std::optional<int32_t> OpenSelectedSong() override { return m_form.OpenSelectedSong(); }
+
+    TSelection Selection() const override {
+        return {RowOf(m_form.AlbumView, m_form.SelectedAlbum()),
+                m_form.AlbumView->topLevelItemCount(),
+                RowOf(m_form.PlayListView, m_form.SelectedSong()),
+                m_form.PlayListView->topLevelItemCount()};
+    }
+
+    void SelectSong(int row) override {
+        SelectRow(m_form.PlayListView, m_form.PlayListView->topLevelItem(row));
+    }
+
+    void SelectAlbum(int row) override {
+        QTreeWidgetItem* album = m_form.AlbumView->topLevelItem(row);
+        if (album == nullptr) {
+            return;
+        }
+        SelectRow(m_form.AlbumView, album);
+        m_form.AlbumCombo->setCurrentIndex(
+            m_form.AlbumCombo->findText(album->text(kAlbumNameColumn), Qt::MatchFixedString));
+        m_form.ShowAlbum();
+    }
+
+    QString SelectedSongName() const override {
+        const QTreeWidgetItem* song = m_form.SelectedSong();
+        return song != nullptr ? song->text(kSongNameColumn) : QString();
+    }
+    QString SongNameShown() const override { return m_form.SelectedSongEdit->text(); }
+    void ShowSongName(const QString& name) override { m_form.SelectedSongEdit->setText(name); }
+    bool Option(TGeneralOption option) const override { return m_form.GeneralOption(option); }
+
+    void RunDisplay(bool on) override {
+        if (on) {
+            m_form.PlayTimer->start();
+        } else {
+            m_form.PlayTimer->stop();
+        }
+        if (m_form.Banner != nullptr) {
+            m_form.Banner->SetRun(on);
         }
     }
-    PlayerWaitScope(const PlayerWaitScope&) = delete;
-    PlayerWaitScope& operator=(const PlayerWaitScope&) = delete;
+    void ShowBannerText(const QString& text) override {
+        if (m_form.Banner != nullptr) {
+            m_form.Banner->SetBannerText(text);
+        }
+    }
+    void RepaintBanner() override {
+        if (m_form.Banner != nullptr) {
+            m_form.Banner->update();
+        }
+    }
+    void ShowTime(const QString& time) override { m_form.ShowTime(time); }
+    void ShowSecond(const QString& time, const QString& title) override {
+        if (m_form.m_timeSight == nullptr || m_form.m_timeSight->Seen()) {
+            m_form.ShowTime(time);
+        } else {
+            m_form.m_timeMissed = true;
+        }
+        // The taskbar shows the title also while the window is minimised or on another page;
+        // hidden in the tray, the window has no taskbar entry to show it in.
+        if (m_form.isVisible()) {
+            m_form.ShowTitle(title);
+        } else {
+            m_form.m_titleMissed = true;
+        }
+    }
+    void ShowRainbowFrame(int32_t frame) override { m_form.ShowRainbowFrame(frame); }
+    int32_t ProgressMaximum() const override {
+        return m_form.ProgressBar != nullptr ? m_form.ProgressBar->MaxValue() : 0;
+    }
+    void ShowProgress(int32_t position) override {
+        if (m_form.ProgressBar != nullptr) {
+            m_form.ProgressBar->SetPosition(position);
+        }
+    }
+    void EnablePlayButtons(bool on) override {
+        for (QWidget* button :
+             {static_cast<QWidget*>(m_form.btnPlay), static_cast<QWidget*>(m_form.btnStop),
+              static_cast<QWidget*>(m_form.btnPause), static_cast<QWidget*>(m_form.NextSongButton),
+              static_cast<QWidget*>(m_form.LastSongButton)}) {
+            button->setEnabled(on);
+        }
+    }
+    void ShowVolumeBar(int32_t position) override { m_form.LoudnessBar->setValue(position); }
+    void ReportPlayFailure(const QString& reason) override {
+        QString text = m_form.LanguageText(QStringLiteral("Messages"),
+                                           QStringLiteral("The sound device could not be opened:"));
+        if (!reason.isEmpty()) {
+            text += QLatin1Char('\n') + reason;
+        }
+        m_form.m_services.dialogs->MessageBox(&m_form, text, QApplication::applicationName(),
+                                              platform::MsgIcon::Error, platform::MsgButtons::Ok);
+    }
 
 private:
     TPlayerForm& m_form;
 };
 
-bool TPlayerForm::DeferWhilePlayerWaits(std::function<void()> action, bool transportRequest) {
-    if (m_playerWaits == 0) {
-        return false;
-    }
-    // A Stop followed by a Play thus becomes one restart (Play stops the song before it opens
-    // the next), and a Play followed by a Stop never starts a song only to stop it. Moves of
-    // the selection stay, in their order, so that the request that follows them finds the
-    // row the user went to.
-    if (transportRequest) {
-        std::erase_if(m_deferred, [](const TDeferred& queued) { return queued.transportRequest; });
-    }
-    m_deferred.push_back({std::move(action), transportRequest});
-    return true;
-}
-
-void TPlayerForm::RunDeferred() {
-    while (!m_deferred.empty() && m_playerWaits == 0) {
-        std::function<void()> action = std::move(m_deferred.front().action);
-        m_deferred.erase(m_deferred.begin());
-        action();
-    }
+std::unique_ptr<TTransport> TPlayerForm::NewTransport() {
+    // The device of the volume bar: the one handed in, else the system's.
+    platform::WaveOutDevice* volumeDevice =
+        m_services.waveOut != nullptr ? m_services.waveOut : &platform::SystemWaveOut();
+    return std::make_unique<TTransport>(
+        std::make_unique<TransportView>(*this), [this] { return m_player.get(); }, volumeDevice);
 }
 
 void TPlayerForm::ConnectTransport() {
@@ -100,6 +151,11 @@ void TPlayerForm::ConnectTransport() {
     QObject::connect(LastSongButton, &QPushButton::clicked, this,
                      [this] { LastSongButtonClick(); });
     QObject::connect(PlayTimer, &QTimer::timeout, this, [this] { PlayTimerTimer(); });
+    // The selection is what Play starts: who follows the transport hears of it.
+    for (QTreeWidget* view : {AlbumView, PlayListView}) {
+        QObject::connect(view, &QTreeWidget::itemSelectionChanged, m_transport.get(),
+                         &TTransport::SelectionChanged);
+    }
     // What the timer did not draw while it could not be seen shows the moment it can. Only
     // coming into sight matters: leaving it (also while the window is being destroyed) asks
     // nothing of the window.
@@ -118,128 +174,43 @@ void TPlayerForm::ConnectTransport() {
 }
 
 void TPlayerForm::btnPlayClick() {
-    if (!DeferWhilePlayerWaits([this] { btnPlayClick(); }, true)) {
-        PlaySelectedSong();
-    }
+    m_transport->Play();
 }
 
 void TPlayerForm::btnPauseClick() {
-    if (DeferWhilePlayerWaits([this] { btnPauseClick(); }, true)) {
-        return;
-    }
-    PlayerWaitScope scope(*this);
-    SetDisplayRunning(false);
-    if (m_player) {
-        m_player->Pause(true);
-    }
+    m_transport->Pause();
 }
 
 void TPlayerForm::btnStopClick() {
-    if (!DeferWhilePlayerWaits([this] { btnStopClick(); }, true)) {
-        StopSequence();
-    }
+    m_transport->Stop();
 }
 
 void TPlayerForm::NextSongButtonClick() {
-    if (!DeferWhilePlayerWaits([this] { NextSongButtonClick(); })) {
-        StepSong(false, false);
-    }
+    m_transport->Next();
 }
 
 void TPlayerForm::LastSongButtonClick() {
-    if (!DeferWhilePlayerWaits([this] { LastSongButtonClick(); })) {
-        StepSong(true, false);
-    }
+    m_transport->Last();
 }
 
-void TPlayerForm::StopSequence() {
-    PlayerWaitScope scope(*this);
-    SetDisplayRunning(false);
-    ElapsedSeconds = 0;
-    ShowTime(0);
-    if (ProgressBar) {
-        ProgressBar->SetPosition(0);
-    }
-    if (m_player) {
-        m_player->Stop();
-        m_player->Close();
-    }
-    // A song whose last buffers were still playing reports its end while it stops, and
-    // with it a full bar: Stop leaves the bar empty all the same.
-    if (ProgressBar) {
-        ProgressBar->SetPosition(0);
-    }
-    m_playEndReported = false;
-    if (Banner) {
-        Banner->update(); // the text stays, no longer scrolling
-    }
+void TPlayerForm::PlayTimerTimer() {
+    m_transport->Tick();
 }
 
-void TPlayerForm::PlaySelectedSong() {
-    if (!m_player) {
-        return;
-    }
-    PlayerWaitScope scope(*this);
-    OpenSelectedSong();
-    if (!SongOpened) {
-        // Nothing plays: the display stops instead of counting on from the song before.
-        SetDisplayRunning(false);
-        if (ProgressBar) {
-            ProgressBar->SetPosition(0);
-        }
-        return;
-    }
-    ElapsedSeconds = 0;
-    m_playEndReported = false; // an end report from here on is this song's
-    if (Banner) {
-        Banner->SetBannerText(SelectedSongEdit->text());
-    }
-    SetDisplayRunning(true);
-    m_player->Play();
-    if (m_player && m_player->State() != psPlaying) {
-        ReportPlayFailure();
-    }
+void TPlayerForm::LoudnessBarChange() {
+    m_transport->LoudnessBarChange(LoudnessBar->value());
 }
 
-void TPlayerForm::ReportPlayFailure() {
-    // The song is open but the sound device is not: nothing plays, so nothing counts, and the
-    // user is told once why, in the words of the output layer.
-    SetDisplayRunning(false);
-    const QString reason = QString::fromStdString(m_player->LastError());
-    QString text = LanguageText(QStringLiteral("Messages"),
-                                QStringLiteral("The sound device could not be opened:"));
-    if (!reason.isEmpty()) {
-        text += QLatin1Char('\n') + reason;
-    }
-    m_services.dialogs->MessageBox(this, text, QApplication::applicationName(),
-                                   platform::MsgIcon::Error, platform::MsgButtons::Ok);
+void TPlayerForm::PlayerPosChange(TOggPlayer* sender, uint32_t newPosition) {
+    m_transport->PlayerPosChange(sender, newPosition);
 }
 
-void TPlayerForm::SetDisplayRunning(bool on) {
-    if (on) {
-        PlayTimer->start();
-    } else {
-        PlayTimer->stop();
-    }
-    if (Banner) {
-        Banner->SetRun(on);
-    }
-    if (!on) {
-        ShowTime(0);
-    }
+void TPlayerForm::PlayerPlayEnd(TOggPlayer* sender) {
+    m_transport->PlayerPlayEnd(sender);
 }
 
-namespace {
-
-// Hours are not shown: after an hour the display starts again from 00:00.
-QString TimeTextOf(int32_t seconds) {
-    return QString::fromStdString(platform::TimeText((seconds % 3600) / 60, seconds % 60));
-}
-
-} // namespace
-
-void TPlayerForm::ShowTime(int32_t seconds) {
-    TimeMemo->setPlainText(TimeTextOf(seconds));
+void TPlayerForm::ShowTime(const QString& time) {
+    TimeMemo->setPlainText(time);
     // The line is a little taller than the memo, and a new text may scroll it to show its
     // end: the digits would jump up and down between seconds. They stay where they were first
     // drawn, at the top.
@@ -247,176 +218,25 @@ void TPlayerForm::ShowTime(int32_t seconds) {
     m_timeMissed = false;
 }
 
-void TPlayerForm::PlayTimerTimer() {
-    ++TickCount;
-    if (!GeneralOption(goNoAnimatedRainbowLine)) {
-        ++AniFrame;
-        if (AniFrame > 11) {
-            AniFrame = 1;
-        }
-    }
-    ShowRainbowFrame();
-
-    if (TickCount >= 10) {
-        ++ElapsedSeconds;
-        TickCount = 0;
-        ShowElapsedTime();
-    }
-
-    // Looked for on every tick, so that the next song follows the end report closely.
-    if (InPlayerWait() ||
-        !playsequence::SongIsOver(ElapsedSeconds, SongLength, m_playEndReported)) {
-        return;
-    }
-    PlayerWaitScope scope(*this);
-    SetDisplayRunning(false);
-    const bool stop = playsequence::StopsAtEndOfList(
-        RowOf(AlbumView, SelectedAlbum()), AlbumView->topLevelItemCount(),
-        RowOf(PlayListView, SelectedSong()), PlayListView->topLevelItemCount(),
-        GeneralOption(goStopAtEndOfAlbumList));
-    if (stop) {
-        StopSequence();
-    } else {
-        StepSong(false, true);
-    }
-}
-
-void TPlayerForm::ShowRainbowFrame() {
+void TPlayerForm::ShowRainbowFrame(int32_t frame) {
     // The frame counts on out of sight; only the picture waits until it can be seen.
     if (m_rainbowSight == nullptr || m_rainbowSight->Seen()) {
-        AniImage->SetPicture(Ani[static_cast<size_t>(std::clamp(AniFrame, 1, 11) - 1)]->Picture());
+        AniImage->SetPicture(Ani[static_cast<size_t>(std::clamp(frame, 1, 11) - 1)]->Picture());
     }
 }
 
-void TPlayerForm::ShowElapsedTime() {
-    if (m_timeSight == nullptr || m_timeSight->Seen()) {
-        ShowTime(ElapsedSeconds);
-    } else {
-        m_timeMissed = true;
-    }
-    // The taskbar shows the title also while the window is minimised or on another page;
-    // hidden in the tray, the window has no taskbar entry to show it in.
-    if (isVisible()) {
-        ShowTitle();
-    } else {
-        m_titleMissed = true;
-    }
-}
-
-void TPlayerForm::ShowTitle() {
-    // The time display's text, with the line break its memo returns it with.
-    m_applicationTitle =
-        SelectedSongEdit->text() + QLatin1Char(' ') + TimeTextOf(ElapsedSeconds) + '\n';
+void TPlayerForm::ShowTitle(const QString& title) {
+    m_applicationTitle = title;
     setWindowIconText(m_applicationTitle);
     m_titleMissed = false;
 }
 
 void TPlayerForm::ShowWhatWasMissed() {
-    ShowRainbowFrame();
+    ShowRainbowFrame(m_transport->AniFrame());
     if (m_timeMissed && m_timeSight->Seen()) {
-        ShowTime(ElapsedSeconds);
+        ShowTime(m_transport->TimeText());
     }
     if (m_titleMissed && isVisible()) {
-        ShowTitle();
+        ShowTitle(m_transport->Title());
     }
-}
-
-void TPlayerForm::StepSong(bool backward, bool play) {
-    PlayerWaitScope scope(*this);
-    const playsequence::SongStep step = playsequence::StepSong(
-        RowOf(PlayListView, SelectedSong()), PlayListView->topLevelItemCount(), backward,
-        GeneralOption(goPlayAllAlbums));
-    if (step.kind == playsequence::SongStep::Kind::Song) {
-        SelectRow(PlayListView, PlayListView->topLevelItem(step.song));
-    } else if (step.kind == playsequence::SongStep::Kind::Album) {
-        // An album without songs is passed over; after a whole round of empty albums the
-        // step ends where it is, with no song to name or play.
-        const int albums = AlbumView->topLevelItemCount();
-        for (int tries = 0; tries < albums; ++tries) {
-            StepAlbum(backward);
-            if (PlayListView->topLevelItemCount() > 0) {
-                break;
-            }
-        }
-    }
-    const QTreeWidgetItem* song = SelectedSong();
-    if (song == nullptr) {
-        if (play) {
-            StopSequence();
-        }
-        return;
-    }
-    SelectedSongEdit->setText(song->text(kSongNameColumn));
-    if (play) {
-        SetDisplayRunning(true);
-        PlaySelectedSong();
-    }
-}
-
-void TPlayerForm::StepAlbum(bool backward) {
-    const int next = playsequence::StepAlbum(RowOf(AlbumView, SelectedAlbum()),
-                                             AlbumView->topLevelItemCount(), backward);
-    QTreeWidgetItem* album = AlbumView->topLevelItem(next);
-    if (album == nullptr) {
-        return;
-    }
-    SelectRow(AlbumView, album);
-    AlbumCombo->setCurrentIndex(
-        AlbumCombo->findText(album->text(kAlbumNameColumn), Qt::MatchFixedString));
-    ShowAlbum();
-    if (backward && PlayListView->topLevelItemCount() > 0) {
-        SelectRow(PlayListView, PlayListView->topLevelItem(PlayListView->topLevelItemCount() - 1));
-    }
-}
-
-void TPlayerForm::PlayerPosChange(TOggPlayer* sender, uint32_t newPosition) {
-    if (ProgressBar == nullptr) {
-        return;
-    }
-    const uint32_t length = sender != nullptr ? sender->Length() : 0;
-    if (length == 0) {
-        ProgressBar->SetPosition(0); // a song without length has no share played
-        return;
-    }
-    // In 64 bits: position x maximum leaves 32 bits for songs of more than six hours.
-    const int64_t share = int64_t{newPosition} * ProgressBar->MaxValue() / int64_t{length};
-    ProgressBar->SetPosition(static_cast<int32_t>(std::min<int64_t>(share, INT32_MAX)));
-}
-
-void TPlayerForm::PlayerPlayEnd(TOggPlayer* sender) {
-    if (sender != nullptr && sender == m_player.get()) {
-        m_playEndReported = true;
-    }
-}
-
-// The device of the volume bar: the one handed in, else the system's.
-platform::WaveOutDevice* TPlayerForm::VolumeDevice() const {
-    return m_services.waveOut != nullptr ? m_services.waveOut : &platform::SystemWaveOut();
-}
-
-bool TPlayerForm::GetWaveVolume(uint32_t& left, uint32_t& right) {
-    platform::WaveOutDevice* device = VolumeDevice();
-    if (!HasVolumeControl(device)) {
-        return false;
-    }
-    platform::DWORD volume = 0;
-    if (device->waveOutGetVolume(nullptr, &volume) != platform::MMSYSERR_NOERROR) {
-        return false;
-    }
-    left = volume & 0xFFFFu;
-    right = volume >> 16;
-    return true;
-}
-
-bool TPlayerForm::SetWaveVolume(uint32_t volume) {
-    platform::WaveOutDevice* device = VolumeDevice();
-    if (!HasVolumeControl(device)) {
-        return false;
-    }
-    return device->waveOutSetVolume(nullptr, volume) == platform::MMSYSERR_NOERROR;
-}
-
-void TPlayerForm::LoudnessBarChange() {
-    const auto level = static_cast<uint16_t>(-LoudnessBar->value());
-    SetWaveVolume(static_cast<uint32_t>(level) + static_cast<uint32_t>(level) * 65536u);
 }

@@ -280,8 +280,7 @@ TEST_F(AlbumDatabase, NamesFromTheFileNeverReachOutsideTheProgramDirectory) {
         EXPECT_TRUE(form->AlbumImage->Picture().isNull()) << album;
         EXPECT_TRUE(form->PreviewImage->Picture().isNull()) << album;
         dialogs.shown.clear();
-        form->OpenSelectedSong();
-        const bool opened = form->SongOpened;
+        const bool opened = form->OpenSelectedSong().has_value();
         EXPECT_EQ(opened, album == 4) << album; // only the last album's song lies inside
         if (!opened) {
             ASSERT_EQ(dialogs.shown.size(), 1u) << album;
@@ -374,8 +373,7 @@ TEST_F(AlbumDatabase, NamesInACodePageKeepTheirBytesAndTheirFolderPlays) {
     EXPECT_EQ(form->AlbumView->topLevelItem(1)->text(0), QString::fromUtf8("Caf\xC3\xA9"));
     EXPECT_EQ(form->PlayListView->topLevelItem(0)->text(0), QString::fromUtf8("Chanson \xC3\xBF"));
     EXPECT_EQ(form->AlbumImage->Picture().toImage().pixelColor(2, 2), QColor(Qt::red));
-    form->OpenSelectedSong();
-    EXPECT_TRUE(form->SongOpened);
+    EXPECT_TRUE(form->OpenSelectedSong());
     EXPECT_TRUE(dialogs.shown.empty());
 
     // Editing another album, and moving rows, leaves the bytes alone.
@@ -402,8 +400,7 @@ TEST_F(AlbumDatabase, PipesInPlaceOfPicturesAndSongsAreMissingFiles) {
     ASSERT_EQ(::mkfifo((Dir() / "Album" / "song.ogg").c_str(), 0600), 0);
     ASSERT_TRUE(Start());
     EXPECT_TRUE(form->AlbumImage->Picture().isNull());
-    form->OpenSelectedSong();
-    EXPECT_FALSE(form->SongOpened);
+    EXPECT_FALSE(form->OpenSelectedSong());
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].text, "Error : Invalid stream file");
     // An endless device behind the picture's name is no picture either.

@@ -327,7 +327,7 @@ TEST_F(Desktop, WithoutASoundDeviceSongsAreAddedAndPlaySaysWhyOnce) {
         EXPECT_EQ(form->PlayListView->topLevelItem(1)->text(TPlayerForm::kDurationColumn),
                   QStringLiteral("00:02"));
         form->btnPlay->click();
-        EXPECT_TRUE(form->SongOpened) << "the song opens without a device";
+        EXPECT_FALSE(form->Player()->CurrentFile().empty()) << "the song opens without a device";
         EXPECT_FALSE(form->PlayTimer->isActive()) << "nothing plays, nothing counts";
         ASSERT_EQ(dialogs.shown.size(), 1u);
         const QString text = dialogs.shown[0].text;
@@ -358,7 +358,7 @@ TEST_F(Desktop, QuickClicksLeaveTheDisplayOnTheSongThatPlays) {
     int insideWaits = 0;
     auto shown = [&] {
         const QString playing = PlayingSong();
-        return !form->InPlayerWait() && form->Player()->State() == psPlaying &&
+        return !form->Transport().InPlayerWait() && form->Player()->State() == psPlaying &&
                form->PlayTimer->isActive() && form->Banner->Lines().join(QString()) == playing &&
                form->SelectedSongEdit->text() == playing &&
                // The ticks towards the next second run on from before (as designed), so the
@@ -381,7 +381,7 @@ TEST_F(Desktop, QuickClicksLeaveTheDisplayOnTheSongThatPlays) {
     for (size_t i = 0; i < clicks.size(); ++i) {
         const int at = static_cast<int>(i / 2) * 250 + static_cast<int>(i % 2) * 40;
         QTimer::singleShot(at, form.get(), [&, i, button = clicks[i]] {
-            insideWaits += form->InPlayerWait() ? 1 : 0;
+            insideWaits += form->Transport().InPlayerWait() ? 1 : 0;
             ++clicked;
             if (i + 1 == clicks.size()) {
                 QTimer::singleShot(300, form.get(), look);
@@ -412,7 +412,7 @@ TEST_F(Desktop, StopThenPlayIsOneRestart) {
     };
     bool queued = false;
     QTimer::singleShot(0, form.get(), [&] {
-        queued = form->InPlayerWait();
+        queued = form->Transport().InPlayerWait();
         form->btnPlay->click();
     });
     const int playedAtStop = played;

@@ -54,8 +54,8 @@ protected:
 
     // Lets the display timer count `seconds` more seconds of the song.
     bool PlayFor(int seconds) {
-        const int32_t until = form->ElapsedSeconds + seconds;
-        return PumpUntil([&] { return form->ElapsedSeconds >= until; });
+        const int32_t until = form->Transport().ElapsedSeconds() + seconds;
+        return PumpUntil([&] { return form->Transport().ElapsedSeconds() >= until; });
     }
 
     // Brings the display back into sight with `show`; then everything must be right at once:
@@ -65,11 +65,12 @@ protected:
         const qint64 before = clock.elapsed();
         show();
         const qint64 after = clock.elapsed();
-        const QString time = TimeText(form->ElapsedSeconds);
+        const QString time = TimeText(form->Transport().ElapsedSeconds());
         EXPECT_EQ(form->TimeMemo->toPlainText(), time);
         EXPECT_EQ(form->ApplicationTitle(), QString(kSong) + " " + time + "\n");
-        EXPECT_EQ(form->AniImage->Picture().cacheKey(),
-                  form->Ani[static_cast<size_t>(form->AniFrame - 1)]->Picture().cacheKey());
+        EXPECT_EQ(
+            form->AniImage->Picture().cacheKey(),
+            form->Ani[static_cast<size_t>(form->Transport().AniFrame() - 1)]->Picture().cacheKey());
         const int32_t steps = (265 - form->Banner->PosX()) / form->Banner->Jump;
         EXPECT_GE(steps, (before - runStarted) / 50 - 1);
         EXPECT_LE(steps, (after - runStart) / 50 + 1);
@@ -133,7 +134,7 @@ TEST_F(DisplaySight, OnAnotherPageTheRainbowAloneGoesOnForItLiesAboveThePages) {
     EXPECT_EQ(time->paints, 0);
     EXPECT_GT(rainbow->paints, 10) << "the rainbow line is in sight on every page";
     EXPECT_EQ(form->ApplicationTitle(),
-              QString(kSong) + " " + TimeText(form->ElapsedSeconds) + "\n")
+              QString(kSong) + " " + TimeText(form->Transport().ElapsedSeconds()) + "\n")
         << "the taskbar shows the title whatever the page";
     ExpectRightWhenBackInSight([&] { form->PlayerControl->setCurrentIndex(0); });
 }
@@ -149,7 +150,7 @@ TEST_F(DisplaySight, MinimisedNothingIsDrawnButTheTaskbarTitleCountsOn) {
     EXPECT_EQ(bar->paints, 0);
     EXPECT_EQ(time->paints, 0);
     EXPECT_EQ(form->ApplicationTitle(),
-              QString(kSong) + " " + TimeText(form->ElapsedSeconds) + "\n");
+              QString(kSong) + " " + TimeText(form->Transport().ElapsedSeconds()) + "\n");
     ExpectRightWhenBackInSight([&] { form->setWindowState(Qt::WindowNoState); });
 }
 
@@ -159,7 +160,7 @@ TEST_F(DisplaySight, PausedOutOfSightTheTimeDisplayComesBackAtZero) {
     form->hide();
     ASSERT_TRUE(PlayFor(1));
     form->btnPause->click();
-    EXPECT_GE(form->ElapsedSeconds, 1) << "Pause keeps the count";
+    EXPECT_GE(form->Transport().ElapsedSeconds(), 1) << "Pause keeps the count";
     form->show();
     EXPECT_EQ(form->TimeMemo->toPlainText(), "00:00");
     EXPECT_FALSE(form->Banner->Run());

@@ -677,8 +677,7 @@ TEST_F(Editing, TwoDeletesInARowRemoveOnlyTheFirstSelectedSong) {
     EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn),
               "\"Long Song\",00:02,2,\"Long Song.ogg\"");
     // Play follows the rule for no selection: nothing opens, the buttons go off.
-    form->OpenSelectedSong();
-    EXPECT_FALSE(form->SongOpened);
+    EXPECT_FALSE(form->OpenSelectedSong());
     EXPECT_FALSE(form->btnPlay->isEnabled());
     EXPECT_FALSE(form->PLDeleteButton->isEnabled());
 }
@@ -696,8 +695,7 @@ TEST_F(Editing, RenamingAnAlbumTakesItsFolderAlongOrKeepsTheName) {
     EXPECT_TRUE(fs::exists(Dir() / "New Name" / "Song.ogg"));
     form->ShowAlbum(0);
     EXPECT_EQ(form->AlbumImage->Picture().toImage().pixelColor(2, 2), QColor(Qt::red));
-    form->OpenSelectedSong();
-    EXPECT_TRUE(form->SongOpened);
+    EXPECT_TRUE(form->OpenSelectedSong());
 
     // A folder of the new name exists: neither the folder nor the album is renamed, and
     // the message says so in the script's language.

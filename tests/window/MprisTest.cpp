@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 
 #include <cmath>
+#include <limits>
 
 namespace fs = std::filesystem;
 
@@ -72,22 +73,22 @@ TEST_F(Mpris, PlayPauseAndStopRunTheWindowsHandlersAndTheStatusFollowsTheWindow)
     EXPECT_TRUE(mpris->CanSeek());
 
     // Play while playing leaves the song alone (a media key pressed twice).
-    form->ElapsedSeconds = 3;
+    form->Transport().MoveCountTo(3);
     mpris->Play();
-    EXPECT_EQ(form->ElapsedSeconds, 3);
+    EXPECT_EQ(form->Transport().ElapsedSeconds(), 3);
 
     mpris->Pause();
     EXPECT_EQ(mpris->PlaybackStatus(), "Paused");
     EXPECT_FALSE(form->PlayTimer->isActive());
     EXPECT_EQ(form->TimeMemo->toPlainText(), "00:00");
-    EXPECT_EQ(form->ElapsedSeconds, 3) << "the window's Pause keeps the count";
+    EXPECT_EQ(form->Transport().ElapsedSeconds(), 3) << "the window's Pause keeps the count";
     mpris->Pause();
     EXPECT_EQ(mpris->PlaybackStatus(), "Paused");
 
     // From Pause the window's Play starts the song again.
     mpris->PlayPause();
     EXPECT_EQ(mpris->PlaybackStatus(), "Playing");
-    EXPECT_EQ(form->ElapsedSeconds, 0);
+    EXPECT_EQ(form->Transport().ElapsedSeconds(), 0);
     mpris->PlayPause();
     EXPECT_EQ(mpris->PlaybackStatus(), "Paused");
 
@@ -252,13 +253,14 @@ TEST_F(Mpris, SeekingMovesThePlayerAndTheWindowsCountOfTheSong) {
     // The player reports where it decodes, a few buffers ahead of the sound.
     EXPECT_GE(seeked[0], 5000000);
     EXPECT_LT(seeked[0], 5600000);
-    EXPECT_EQ(form->ElapsedSeconds, 5) << "the end of the song is found by this count";
-    EXPECT_EQ(form->TickCount, 0);
+    EXPECT_EQ(form->Transport().ElapsedSeconds(), 5)
+        << "the end of the song is found by this count";
+    EXPECT_EQ(form->Transport().TickCount(), 0);
 
     mpris->Seek(-2000000);
-    EXPECT_EQ(form->ElapsedSeconds, 3);
+    EXPECT_EQ(form->Transport().ElapsedSeconds(), 3);
     mpris->Seek(-60000000);
-    EXPECT_EQ(form->ElapsedSeconds, 0) << "before the start is the start";
+    EXPECT_EQ(form->Transport().ElapsedSeconds(), 0) << "before the start is the start";
     ASSERT_EQ(seeked.size(), 3u);
 
     // Requests for another song or outside this one are not taken.
@@ -266,12 +268,20 @@ TEST_F(Mpris, SeekingMovesThePlayerAndTheWindowsCountOfTheSong) {
     mpris->SetPosition(track, -1);
     mpris->SetPosition(track, 9000000);
     EXPECT_EQ(seeked.size(), 3u);
-    EXPECT_EQ(form->ElapsedSeconds, 0);
+    EXPECT_EQ(form->Transport().ElapsedSeconds(), 0);
 
     // Past the end is the next song.
     mpris->Seek(60000000);
     EXPECT_EQ(PlayingFile(), "Second.ogg");
     EXPECT_EQ(mpris->PlaybackStatus(), "Playing");
+
+    // Offsets at the ends of their range, as any client may send them: the start, and past
+    // the end, without the sum overflowing.
+    mpris->Seek(std::numeric_limits<qint64>::min());
+    EXPECT_EQ(seeked.size(), 4u);
+    EXPECT_EQ(form->Transport().ElapsedSeconds(), 0);
+    mpris->Seek(std::numeric_limits<qint64>::max());
+    EXPECT_EQ(PlayingFile(), "Third.ogg");
 }
 
 TEST_F(Mpris, RaiseShowsTheWindowAndQuitClosesItTheNormalWay) {

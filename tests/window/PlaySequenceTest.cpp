@@ -1,5 +1,5 @@
 // The play-order rules as tables: every row is one situation of the song and album lists.
-#include "window/PlaySequence.h"
+#include "window/transport/PlaySequence.h"
 
 #include <gtest/gtest.h>
 

@@ -106,8 +106,7 @@ TEST_F(Playlists, AddingWhileASongPlaysStopsIt) {
     StartWithAlbum();
     const fs::path song = MakeOgg("Album", "Long.ogg", SilentOgg(20.0));
     Add(QStringList{Text(song)});
-    form->OpenSelectedSong();
-    ASSERT_TRUE(form->SongOpened);
+    ASSERT_TRUE(form->OpenSelectedSong());
     form->Player()->Play();
     ASSERT_EQ(form->Player()->State(), psPlaying);
     Add(QStringList{Text(MakeOgg("", "Short.ogg"))});
@@ -192,14 +191,12 @@ TEST_F(Playlists, APlaylistRowNamingASongOfTheAlbumFolderPlaysIt) {
     dialogs.shown.clear();
     for (int row : {0, 1}) {
         TPlayerForm::SelectRow(form->PlayListView, form->PlayListView->topLevelItem(row));
-        form->OpenSelectedSong();
-        EXPECT_TRUE(form->SongOpened) << row;
+        EXPECT_TRUE(form->OpenSelectedSong()) << row;
     }
     EXPECT_TRUE(dialogs.shown.empty());
     for (int row : {2, 3}) {
         TPlayerForm::SelectRow(form->PlayListView, form->PlayListView->topLevelItem(row));
-        form->OpenSelectedSong();
-        EXPECT_FALSE(form->SongOpened) << row;
+        EXPECT_FALSE(form->OpenSelectedSong()) << row;
     }
     EXPECT_EQ(dialogs.shown.size(), 2u);
     // The album shown again: its songs are editable again.
@@ -251,8 +248,8 @@ TEST_F(Playlists, OpeningASongFillsTheDetails) {
     MakeMp3("Album", "Stereo.mp3", cbr);
     MakeOgg("Album", "Mono.ogg", SilentOgg(2.0, 1, 22050));
     StartWithAlbum("Stereo,00:03,3,Stereo.mp3,Mono,00:02,2,Mono.ogg,Gone,00:01,1,Gone.ogg");
-    form->OpenSelectedSong();
-    EXPECT_TRUE(form->SongOpened);
+    const std::optional<int32_t> stereoLength = form->OpenSelectedSong();
+    EXPECT_TRUE(stereoLength);
     EXPECT_TRUE(dialogs.shown.empty());
     const QStringList stereo = Details(*form);
     ASSERT_EQ(stereo.size(), 4);
@@ -260,19 +257,18 @@ TEST_F(Playlists, OpeningASongFillsTheDetails) {
     EXPECT_EQ(stereo[1], "128");
     EXPECT_EQ(stereo[2], "Stereo");
     EXPECT_EQ(stereo[3], "00:03");
-    EXPECT_EQ(form->SongLength, static_cast<int32_t>(form->Player()->StreamInfo().Duration / 1000));
+    EXPECT_EQ(stereoLength, static_cast<int32_t>(form->Player()->StreamInfo().Duration / 1000));
 
     TPlayerForm::SelectRow(form->PlayListView, form->PlayListView->topLevelItem(1));
-    form->OpenSelectedSong();
+    const std::optional<int32_t> monoLength = form->OpenSelectedSong();
     EXPECT_EQ(Details(*form),
               QStringList({"22050", QString::number(form->Player()->StreamInfo().BitRate / 1000),
                            "Mono", "00:02"}));
-    EXPECT_EQ(form->SongLength, 2);
+    EXPECT_EQ(monoLength, 2);
 
     // A missing file: the message, and the buttons as the open leaves them (on).
     TPlayerForm::SelectRow(form->PlayListView, form->PlayListView->topLevelItem(2));
-    form->OpenSelectedSong();
-    EXPECT_FALSE(form->SongOpened);
+    EXPECT_FALSE(form->OpenSelectedSong());
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].title, "Open Error");
     EXPECT_EQ(dialogs.shown[0].icon, platform::MsgIcon::Error);
@@ -294,9 +290,9 @@ TEST_F(Playlists, SongsOfAnHourAndMoreShowAllTheirMinutes) {
     Add(QStringList{Text(MakeOgg("Album", "Long.ogg", SilentOgg(3725.0, 1, 8000)))});
     ASSERT_EQ(form->PlayListView->topLevelItemCount(), 1);
     EXPECT_EQ(RowTexts(form->PlayListView, 0), QStringList({"Long", "62:05", "3725", "Long.ogg"}));
-    form->OpenSelectedSong();
+    const std::optional<int32_t> length = form->OpenSelectedSong();
     EXPECT_EQ(Details(*form).value(3), "62:05");
-    EXPECT_EQ(form->SongLength, 3725);
+    EXPECT_EQ(length, 3725);
 }
 
 TEST(OpenDialogFilter, ShowsTheDesignedExtensionInAnyLetterCase) {

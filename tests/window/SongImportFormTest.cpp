@@ -89,8 +89,7 @@ protected:
     // Plays song row `row` of the selected album to its end; what the device played.
     testsupport::Bytes PlayRow(int row) {
         TPlayerForm::SelectRow(form->PlayListView, form->PlayListView->topLevelItem(row));
-        form->OpenSelectedSong();
-        EXPECT_TRUE(form->SongOpened);
+        EXPECT_TRUE(form->OpenSelectedSong());
         const size_t start = wave.Captured().size();
         form->Player()->Play();
         EXPECT_TRUE(PumpUntil([&] { return form->Player()->State() == psStopped; }));

@@ -378,8 +378,8 @@ TEST(StartUp, VolumeFoundAtStartIsBackAfterClose) {
     VolumeDevice wave;
     Session run(dir, &wave);
     ASSERT_TRUE(run.form->FormCreate());
-    EXPECT_EQ(run.form->SavedVolumeLeft, 0x3000);
-    EXPECT_EQ(run.form->SavedVolumeRight, 0x4000);
+    EXPECT_EQ(run.form->Transport().Volume().SavedVolumeLeft(), 0x3000);
+    EXPECT_EQ(run.form->Transport().Volume().SavedVolumeRight(), 0x4000);
     EXPECT_EQ(run.form->LoudnessBar->value(), -0x3000);
     EXPECT_EQ(wave.volume, 0x30003000u); // both channels at the left level
     run.form->LoudnessBar->setValue(-32768);

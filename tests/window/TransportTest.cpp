@@ -302,15 +302,15 @@ TEST_F(Transport, PlayPauseAndStop) {
     EXPECT_FALSE(form->PlayTimer->isActive());
     EXPECT_FALSE(form->Banner->Run());
     EXPECT_EQ(TimeText(), "00:00");
-    EXPECT_EQ(form->ElapsedSeconds, 1) << "Pause keeps the count";
+    EXPECT_EQ(form->Transport().ElapsedSeconds(), 1) << "Pause keeps the count";
     EXPECT_EQ(form->ProgressBar->Position(), progress) << "and the bar";
     const size_t beforeReplay = manual.Captured().size();
     ASSERT_GT(beforeReplay, 0u);
 
     form->btnPlay->click();
     EXPECT_EQ(opened.size(), 2u) << "Play opens the song anew";
-    EXPECT_EQ(form->ElapsedSeconds, 0);
-    EXPECT_EQ(form->TickCount, 5) << "Play leaves the ticks towards the next second";
+    EXPECT_EQ(form->Transport().ElapsedSeconds(), 0);
+    EXPECT_EQ(form->Transport().TickCount(), 5) << "Play leaves the ticks towards the next second";
     EXPECT_TRUE(form->PlayTimer->isActive());
     while (Player().State() == psPlaying) {
         manual.Complete(8);
@@ -323,7 +323,7 @@ TEST_F(Transport, PlayPauseAndStop) {
 
     form->btnStop->click();
     EXPECT_FALSE(form->PlayTimer->isActive());
-    EXPECT_EQ(form->ElapsedSeconds, 0);
+    EXPECT_EQ(form->Transport().ElapsedSeconds(), 0);
     EXPECT_EQ(TimeText(), "00:00");
     EXPECT_EQ(form->ProgressBar->Position(), 0);
     EXPECT_EQ(Player().State(), psReady) << "the song is closed";
@@ -356,7 +356,7 @@ TEST_F(Transport, ASongEndsWhenItsSecondsAreCountedAndItsSoundIsOver) {
 
     form->btnPlay->click();
     ticks(10);
-    EXPECT_EQ(form->ElapsedSeconds, 1);
+    EXPECT_EQ(form->Transport().ElapsedSeconds(), 1);
     EXPECT_EQ(opened, (Names{"long"})) << "its last 0.4 s are still to be heard";
     ticks(15);
     EXPECT_EQ(opened, (Names{"long"}));
@@ -367,7 +367,7 @@ TEST_F(Transport, ASongEndsWhenItsSecondsAreCountedAndItsSoundIsOver) {
     // Shorter than a second (length 0): it ends after its first second. Play leaves the
     // ticks towards the next second as they were.
     finish();
-    ticks(9 - form->TickCount);
+    ticks(9 - form->Transport().TickCount());
     EXPECT_EQ(opened.size(), 2u);
     ticks(1);
     EXPECT_EQ(opened, (Names{"long", "short", "short"})) << "the last song repeats";
@@ -416,19 +416,19 @@ TEST_F(Transport, TheTimerCountsSecondsTitlesTheProgramAndTurnsTheRainbow) {
     ASSERT_TRUE(StartOn(&manual)); // nothing is decoded while the test ticks
     ASSERT_TRUE(ShowWindow());
     form->btnPlay->click();
-    ASSERT_EQ(form->AniFrame, 1);
+    ASSERT_EQ(form->Transport().AniFrame(), 1);
 
     for (int i = 1; i <= 9; ++i) {
         Tick();
-        EXPECT_EQ(form->AniFrame, i + 1);
+        EXPECT_EQ(form->Transport().AniFrame(), i + 1);
     }
     EXPECT_EQ(TimeText(), "00:00");
     Tick();
     EXPECT_EQ(TimeText(), "00:01") << "after exactly ten ticks";
-    EXPECT_EQ(form->AniFrame, 11);
+    EXPECT_EQ(form->Transport().AniFrame(), 11);
     EXPECT_EQ(form->AniImage->Picture().toImage(), form->Ani[10]->Picture().toImage());
     Tick();
-    EXPECT_EQ(form->AniFrame, 1) << "eleven frames, then the first again";
+    EXPECT_EQ(form->Transport().AniFrame(), 1) << "eleven frames, then the first again";
     EXPECT_EQ(form->AniImage->Picture().toImage(), form->Ani[0]->Picture().toImage());
     for (int i = 0; i < 9; ++i) {
         Tick();
@@ -440,13 +440,13 @@ TEST_F(Transport, TheTimerCountsSecondsTitlesTheProgramAndTurnsTheRainbow) {
         const char* shown;
     } seconds[] = {{64, "01:05"}, {599, "10:00"}, {3599, "00:00"}, {3600, "00:01"}};
     for (const auto& s : seconds) {
-        form->ElapsedSeconds = s.before;
+        form->Transport().MoveCountTo(s.before);
         for (int i = 0; i < 10; ++i) {
             Tick();
         }
         EXPECT_EQ(TimeText(), s.shown) << s.before + 1 << " s";
     }
-    form->ElapsedSeconds = 64;
+    form->Transport().MoveCountTo(64);
     for (int i = 0; i < 10; ++i) {
         Tick();
     }
@@ -454,10 +454,10 @@ TEST_F(Transport, TheTimerCountsSecondsTitlesTheProgramAndTurnsTheRainbow) {
 
     // "No animated rainbow line": the frame stays.
     form->GeneralOptList->item(2)->setCheckState(Qt::Checked);
-    const int32_t frame = form->AniFrame;
+    const int32_t frame = form->Transport().AniFrame();
     Tick();
     Tick();
-    EXPECT_EQ(form->AniFrame, frame);
+    EXPECT_EQ(form->Transport().AniFrame(), frame);
 }
 
 TEST_F(Transport, TheProgressBarShowsTheSharePlayed) {
@@ -500,7 +500,7 @@ TEST_F(Transport, ButtonsAndCloseDuringAWaitFollowItInOrder) {
     form->btnPlay->click();
     std::vector<std::string> seen;
     QTimer::singleShot(10, form.get(), [&] {
-        seen.push_back(form->InPlayerWait() ? "inside" : "outside");
+        seen.push_back(form->Transport().InPlayerWait() ? "inside" : "outside");
         form->btnStop->click();
         form->NextSongButton->click();
         form->btnPlay->click();
@@ -514,7 +514,7 @@ TEST_F(Transport, ButtonsAndCloseDuringAWaitFollowItInOrder) {
 
     bool closedInside = false;
     QTimer::singleShot(10, form.get(), [&] {
-        closedInside = form->InPlayerWait();
+        closedInside = form->Transport().InPlayerWait();
         form->close();
         EXPECT_NE(form->Player(), nullptr) << "not freed under the waiting Stop";
     });

@@ -1,5 +1,5 @@
 // The play-order and song-end rules.
-#include "window/PlaySequence.h"
+#include "window/transport/PlaySequence.h"
 
 #include <algorithm>
 
