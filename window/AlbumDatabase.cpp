@@ -1,13 +1,13 @@
-// The album library: "Database.DAT", the album display, the album combo box, the button groups
-// and the pictures of image controls.
+// The album library: "Database.DAT", drawing the album and song lists from TLibrary, the
+// album display, the album combo box, the button groups and the pictures of image controls.
 //
-// The rows of AlbumView and PlayListView are the library while the program runs; the file is
-// read once at start-up and written once at close.
+// The library is read once at start-up and written once at close. The lists show it: every
+// edit goes into the library and is drawn from there, and a row the user selects is taken
+// back as the library's selection.
 #include "window/PlayProg.h"
 
-#include "window/AlbumFile.h"
-#include "window/CommaText.h"
 #include "window/PictureFile.h"
+#include "window/library/ShownText.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
@@ -29,13 +29,36 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QString FromUtf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+int SelectedIndex(const QTreeWidget* view) {
+    const QList<QTreeWidgetItem*> selected = view->selectedItems();
+    return selected.isEmpty() ? TLibrary::kNone : view->indexOfTopLevelItem(selected.first());
 }
 
-QByteArray ToBytes(std::string_view text) {
-    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+void SetAlbumTexts(QTreeWidgetItem* row, const TAlbum& album) {
+    row->setText(TPlayerForm::kAlbumNameColumn, ShownText(album.Name));
+    row->setText(TPlayerForm::kAlbumSongsColumn, ShownText(album.Songs));
+    row->setText(TPlayerForm::kAlbumPicPathColumn, ShownText(album.PicPath));
 }
+
+void SetSongTexts(QTreeWidgetItem* row, const TSong& song) {
+    row->setText(TPlayerForm::kSongNameColumn, ShownText(song.Name));
+    row->setText(TPlayerForm::kDurationColumn, ShownText(song.Duration));
+    row->setText(TPlayerForm::kDurationNumberColumn, ShownText(song.DurationNumber));
+    row->setText(TPlayerForm::kFileNameColumn, ShownText(song.FileName));
+}
+
+// Sets a flag for the lifetime of the scope.
+class TFlagScope {
+public:
+    explicit TFlagScope(bool& flag) : m_flag(flag), m_was(flag) { m_flag = true; }
+    ~TFlagScope() { m_flag = m_was; }
+    TFlagScope(const TFlagScope&) = delete;
+    TFlagScope& operator=(const TFlagScope&) = delete;
+
+private:
+    bool& m_flag;
+    bool m_was;
+};
 
 } // namespace
 
@@ -61,6 +84,17 @@ void TPlayerForm::SetUpLibraryViews() {
         "QTreeView::item:selected { background-color: palette(highlight);"
         " color: palette(highlighted-text); }"));
     QObject::connect(PLLoadButton, &QPushButton::clicked, this, [this] { PLLoadButtonClick(); });
+    // A row the user (or the keyboard, or the transport) selects is the library's selection.
+    QObject::connect(AlbumView, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (!m_drawingLists) {
+            m_library.SelectAlbum(SelectedIndex(AlbumView));
+        }
+    });
+    QObject::connect(PlayListView, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (!m_drawingLists) {
+            m_library.SelectSong(SelectedIndex(PlayListView));
+        }
+    });
 }
 
 std::string TPlayerForm::DatabasePath() const {
@@ -74,10 +108,6 @@ std::optional<std::string> TPlayerForm::AlbumFolder(const std::string& albumName
     return m_programDir + albumName + "/";
 }
 
-std::optional<std::string> TPlayerForm::AlbumFolder(const QString& albumName) const {
-    return AlbumFolder(albumName.toStdString());
-}
-
 std::optional<std::string> TPlayerForm::AlbumFilePath(const std::string& albumName,
                                                       const std::string& name) const {
     const std::optional<std::string> folder = AlbumFolder(albumName);
@@ -87,34 +117,20 @@ std::optional<std::string> TPlayerForm::AlbumFilePath(const std::string& albumNa
     return *folder + name;
 }
 
-std::optional<std::string> TPlayerForm::AlbumFilePath(const QString& albumName,
-                                                      const QString& name) const {
-    return AlbumFilePath(albumName.toStdString(), name.toStdString());
-}
-
-void TPlayerForm::SetRowBytes(QTreeWidgetItem* row, int column, std::string_view bytes) {
-    const std::string shown = DisplayText(bytes);
-    row->setText(column, FromUtf8(shown));
-    // Only bytes that differ from what is shown need remembering.
-    row->setData(column, kBytesRole, shown == bytes ? QVariant() : QVariant(ToBytes(bytes)));
-}
-
-std::string TPlayerForm::RowBytes(const QTreeWidgetItem* row, int column) {
-    const QByteArray shown = row->text(column).toUtf8();
-    const QByteArray remembered = row->data(column, kBytesRole).toByteArray();
-    return StoredBytes(
-        std::string_view(shown.constData(), static_cast<size_t>(shown.size())),
-        std::string_view(remembered.constData(), static_cast<size_t>(remembered.size())));
+std::optional<std::string> TPlayerForm::SelectedAlbumFolder() const {
+    const int album = m_library.SelectedAlbum();
+    if (album == TLibrary::kNone) {
+        return std::nullopt;
+    }
+    return AlbumFolder(m_library.Album(album).Name);
 }
 
 QTreeWidgetItem* TPlayerForm::SelectedAlbum() const {
-    const QList<QTreeWidgetItem*> selected = AlbumView->selectedItems();
-    return selected.isEmpty() ? nullptr : selected.first();
+    return AlbumView->topLevelItem(m_library.SelectedAlbum());
 }
 
 QTreeWidgetItem* TPlayerForm::SelectedSong() const {
-    const QList<QTreeWidgetItem*> selected = PlayListView->selectedItems();
-    return selected.isEmpty() ? nullptr : selected.first();
+    return PlayListView->topLevelItem(m_library.SelectedSong());
 }
 
 void TPlayerForm::SelectRow(QTreeWidget* view, QTreeWidgetItem* row) {
@@ -128,36 +144,113 @@ void TPlayerForm::SelectRow(QTreeWidget* view, QTreeWidgetItem* row) {
     row->setSelected(true);
 }
 
-QTreeWidgetItem* TPlayerForm::AddAlbumRow(const QString& name, const QString& songs,
-                                          const QString& picPath) {
-    auto* row = new QTreeWidgetItem(AlbumView);
-    row->setText(kAlbumNameColumn, name);
-    row->setText(kAlbumSongsColumn, songs);
-    row->setText(kAlbumPicPathColumn, picPath);
-    return row;
+void TPlayerForm::SelectAlbumRow(int index) {
+    m_library.SelectAlbum(index);
+    DrawAlbumSelection();
 }
 
-QTreeWidgetItem* TPlayerForm::NewSongItem(const QString& name, const QString& duration,
-                                          const QString& durationNumber,
-                                          const QString& fileName) const {
+QStringList TPlayerForm::AlbumNames() const {
+    QStringList names;
+    names.reserve(m_library.AlbumCount());
+    for (int i = 0; i < m_library.AlbumCount(); ++i) {
+        names << ShownText(m_library.Album(i).Name);
+    }
+    return names;
+}
+
+QStringList TPlayerForm::SongNames() const {
+    QStringList names;
+    names.reserve(m_library.SongCount());
+    for (int i = 0; i < m_library.SongCount(); ++i) {
+        names << ShownText(m_library.Song(i).Name);
+    }
+    return names;
+}
+
+void TPlayerForm::DrawAlbums() {
+    const TFlagScope drawing(m_drawingLists);
+    AlbumView->clear();
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(m_library.AlbumCount());
+    for (int i = 0; i < m_library.AlbumCount(); ++i) {
+        auto* row = new QTreeWidgetItem;
+        SetAlbumTexts(row, m_library.Album(i));
+        rows.push_back(row);
+    }
+    AlbumView->addTopLevelItems(rows);
+    DrawAlbumSelection();
+}
+
+void TPlayerForm::DrawAlbumRow(int index) {
+    if (QTreeWidgetItem* row = AlbumView->topLevelItem(index)) {
+        SetAlbumTexts(row, m_library.Album(index));
+    }
+}
+
+void TPlayerForm::RemoveAlbumRow(int index) {
+    const TFlagScope drawing(m_drawingLists);
+    delete AlbumView->takeTopLevelItem(index);
+}
+
+void TPlayerForm::DrawAlbumSelection() {
+    const TFlagScope drawing(m_drawingLists);
+    SelectRow(AlbumView, AlbumView->topLevelItem(m_library.SelectedAlbum()));
+}
+
+QTreeWidgetItem* TPlayerForm::NewSongItem(const TSong& song) const {
     auto* row = new QTreeWidgetItem;
-    row->setText(kSongNameColumn, name);
-    row->setText(kDurationColumn, duration);
-    row->setText(kDurationNumberColumn, durationNumber);
-    row->setText(kFileNameColumn, fileName);
-    return DecorateSongItem(row);
-}
-
-QTreeWidgetItem* TPlayerForm::DecorateSongItem(QTreeWidgetItem* row) const {
+    SetSongTexts(row, song);
     if (!IList.isEmpty()) {
         row->setIcon(kSongNameColumn, QIcon(IList.first()));
     }
     return row;
 }
 
+void TPlayerForm::DrawSongs() {
+    const TFlagScope drawing(m_drawingLists);
+    PlayListView->clear();
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(m_library.SongCount());
+    for (int i = 0; i < m_library.SongCount(); ++i) {
+        rows.push_back(NewSongItem(m_library.Song(i)));
+    }
+    PlayListView->addTopLevelItems(rows);
+    DrawSongSelection();
+}
+
+void TPlayerForm::DrawSongRow(int index) {
+    if (QTreeWidgetItem* row = PlayListView->topLevelItem(index)) {
+        SetSongTexts(row, m_library.Song(index));
+    }
+}
+
+void TPlayerForm::RemoveSongRow(int index) {
+    const TFlagScope drawing(m_drawingLists);
+    delete PlayListView->takeTopLevelItem(index);
+}
+
+void TPlayerForm::DrawSongSelection() {
+    const TFlagScope drawing(m_drawingLists);
+    SelectRow(PlayListView, PlayListView->topLevelItem(m_library.SelectedSong()));
+}
+
+QTreeWidgetItem* TPlayerForm::AddAlbumRow(const QString& name, const QString& songs,
+                                          const QString& picPath) {
+    const int index =
+        m_library.AddAlbum(name.toStdString(), songs.toStdString(), picPath.toStdString());
+    auto* row = new QTreeWidgetItem;
+    SetAlbumTexts(row, m_library.Album(index));
+    const TFlagScope drawing(m_drawingLists);
+    AlbumView->addTopLevelItem(row);
+    return row;
+}
+
 QTreeWidgetItem* TPlayerForm::AddSongRow(const QString& name, const QString& duration,
                                          const QString& durationNumber, const QString& fileName) {
-    QTreeWidgetItem* row = NewSongItem(name, duration, durationNumber, fileName);
+    const int index = m_library.AddSong({name.toStdString(), duration.toStdString(),
+                                         durationNumber.toStdString(), fileName.toStdString()});
+    QTreeWidgetItem* row = NewSongItem(m_library.Song(index));
+    const TFlagScope drawing(m_drawingLists);
     PlayListView->addTopLevelItem(row);
     return row;
 }
@@ -184,23 +277,11 @@ void TPlayerForm::LoadDatabase() {
         m_databaseUnread = true;
         return;
     }
-    const std::vector<AlbumRecord> albums = ReadAlbumFile(*text);
-    AlbumView->clear();
-    QList<QTreeWidgetItem*> rows;
-    rows.reserve(static_cast<qsizetype>(albums.size()));
-    for (const AlbumRecord& album : albums) {
-        // In column order: name, songs, picture.
-        auto* row = new QTreeWidgetItem;
-        SetRowBytes(row, kAlbumNameColumn, album.Name);
-        SetRowBytes(row, kAlbumSongsColumn, album.Songs);
-        SetRowBytes(row, kAlbumPicPathColumn, album.PicPath);
-        rows.push_back(row);
-    }
-    AlbumView->addTopLevelItems(rows);
-    if (rows.isEmpty()) {
+    m_library.Load(*text);
+    DrawAlbums();
+    if (m_library.AlbumCount() == 0) {
         return;
     }
-    SelectRow(AlbumView, rows.first());
     PLLoadButton->setEnabled(true);
     ShowAlbum();
     FillAlbumCombo();
@@ -210,103 +291,53 @@ void TPlayerForm::SaveDatabase() {
     if (m_databaseUnread) {
         return;
     }
-    std::string file;
-    const int count = AlbumView->topLevelItemCount();
-    for (int i = 0; i < count; ++i) {
-        const QTreeWidgetItem* album = AlbumView->topLevelItem(i);
-        AppendAlbumLine(file, RowBytes(album, kAlbumNameColumn));
-        AppendAlbumLine(file, RowBytes(album, kAlbumSongsColumn));
-        AppendAlbumLine(file, RowBytes(album, kAlbumPicPathColumn));
-    }
     // A crash, a power cut or a full disk while writing leaves the old library whole; a
     // failed save is passed over in silence.
-    platform::ReplaceFileAtomically(DatabasePath(), file);
+    platform::ReplaceFileAtomically(DatabasePath(), m_library.Save());
 }
 
 void TPlayerForm::ShowAlbum(int albumIndex) {
-    if (QTreeWidgetItem* album = AlbumView->topLevelItem(albumIndex)) {
-        SelectRow(AlbumView, album);
+    if (albumIndex >= 0 && albumIndex < m_library.AlbumCount()) {
+        SelectAlbumRow(albumIndex);
     }
     ShowAlbum();
 }
 
 void TPlayerForm::ShowAlbum() {
-    const QTreeWidgetItem* album = SelectedAlbum();
-    const std::vector<std::string> fields =
-        ReadCommaGroups(album ? RowBytes(album, kAlbumSongsColumn) : std::string(), 4);
-
-    m_playlistShown = false;
-    PlayListView->clear();
-    QList<QTreeWidgetItem*> rows;
-    for (size_t i = 0; i + 4 <= fields.size(); i += 4) {
-        auto* row = new QTreeWidgetItem;
-        for (int column = kSongNameColumn; column <= kFileNameColumn; ++column) {
-            SetRowBytes(row, column, fields[i + static_cast<size_t>(column)]);
-        }
-        rows.push_back(DecorateSongItem(row));
-    }
-    PlayListView->addTopLevelItems(rows);
+    m_library.ShowAlbum();
+    DrawSongs();
 
     AlbumImage->ClearPicture();
     PreviewImage->ClearPicture();
-    if (album != nullptr && !album->text(kAlbumPicPathColumn).isEmpty()) {
-        if (const auto picture = AlbumFilePath(RowBytes(album, kAlbumNameColumn),
-                                               RowBytes(album, kAlbumPicPathColumn))) {
+    const int album = m_library.SelectedAlbum();
+    if (album != TLibrary::kNone && !m_library.Album(album).PicPath.empty()) {
+        if (const auto picture =
+                AlbumFilePath(m_library.Album(album).Name, m_library.Album(album).PicPath)) {
             LoadPicture(AlbumImage, *picture);
             LoadPicture(PreviewImage, *picture);
         }
     }
 
-    if (!rows.isEmpty()) {
-        SelectRow(PlayListView, rows.first());
-        SelectedSongEdit->setText(rows.first()->text(kSongNameColumn));
+    if (m_library.SongCount() > 0) {
+        SelectedSongEdit->setText(ShownText(m_library.Song(0).Name));
         SetPlayButtons(true);
         SetSongButtons(true);
     }
 }
 
-std::string TPlayerForm::SongFieldsText(const QTreeWidgetItem* row) {
-    // All four fields, also for a row read from a playlist (its last two are empty), so the
-    // stored list never slips out of its groups of four.
-    std::string text;
-    for (int column = kSongNameColumn; column <= kFileNameColumn; ++column) {
-        if (column > kSongNameColumn) {
-            text.push_back(',');
-        }
-        AppendCommaField(text, RowBytes(row, column));
-    }
-    return text;
-}
-
 void TPlayerForm::StoreSongList() {
-    QTreeWidgetItem* album = SelectedAlbum();
-    // The rows of a playlist are not the album's songs.
-    if (album == nullptr || m_playlistShown) {
-        return;
-    }
-    std::string text;
-    const int count = PlayListView->topLevelItemCount();
-    for (int i = 0; i < count; ++i) {
-        if (i > 0) {
-            text.push_back(',');
-        }
-        text += SongFieldsText(PlayListView->topLevelItem(i));
-    }
-    SetRowBytes(album, kAlbumSongsColumn, text);
+    m_library.StoreSongList();
+    DrawAlbumRow(m_library.SelectedAlbum());
 }
 
 void TPlayerForm::FillAlbumCombo() {
     AlbumCombo->clear();
-    QStringList names;
-    const int count = AlbumView->topLevelItemCount();
-    names.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        names << AlbumView->topLevelItem(i)->text(kAlbumNameColumn);
-    }
-    AlbumCombo->addItems(names);
-    const QTreeWidgetItem* album = SelectedAlbum();
+    AlbumCombo->addItems(AlbumNames());
+    const int album = m_library.SelectedAlbum();
     AlbumCombo->setCurrentIndex(
-        album ? AlbumCombo->findText(album->text(kAlbumNameColumn), Qt::MatchFixedString) : -1);
+        album != TLibrary::kNone
+            ? AlbumCombo->findText(ShownText(m_library.Album(album).Name), Qt::MatchFixedString)
+            : -1);
 }
 
 void TPlayerForm::SetPlayButtons(bool on) {
@@ -318,7 +349,7 @@ void TPlayerForm::SetSongButtons(bool on) {
          {static_cast<QWidget*>(PLDeleteButton), static_cast<QWidget*>(PLUpButton),
           static_cast<QWidget*>(PLDownButton), static_cast<QWidget*>(PLSongChangeButton)}) {
         // Edits of a playlist's rows would have nowhere to go.
-        button->setEnabled(on && !m_playlistShown);
+        button->setEnabled(on && !m_library.PlaylistShown());
     }
 }
 

@@ -1,14 +1,17 @@
 // Editing the library in the window: adding, renaming, deleting and moving albums, giving an
 // album a picture or taking it away, and deleting, renaming and moving the songs of the
-// selected album. Only the list rows change; the library file is written at close.
+// selected album. The library changes and the lists are drawn from it; the library file is
+// written at close.
 //
 // The input boxes, confirmations and file dialogs are modal, but the window goes on behind
 // them: a song can end and the next one, or the next album, be shown. So a handler never
-// holds a row across a dialog; it marks the row and looks for the mark afterwards, and does
-// nothing when the row has gone.
+// holds an index across a dialog; it keeps the entry's key and looks for it afterwards, and
+// does nothing when the entry has gone.
 #include "window/PlayProg.h"
 
+#include "window/AlbumFile.h"
 #include "window/NameCheck.h"
+#include "window/library/ShownText.h"
 
 #include "platform/Dialogs.h"
 #include "platform/FileOps.h"
@@ -176,11 +179,16 @@ QString TPlayerForm::InputName(const QString& title, const QString& value) {
         .value_or(value);
 }
 
-bool TPlayerForm::NameIsFree(const QTreeWidget* list, const QString& name) {
-    QStringList names;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        names << list->topLevelItem(i)->text(0);
+QString TPlayerForm::AskNewName(const QString& question, const std::string& current, bool album) {
+    const QString name = InputName(question, ShownText(current));
+    // Compared with the names as they are once the box is closed.
+    if (name.isEmpty() || !NameIsFree(album ? AlbumNames() : SongNames(), name)) {
+        return QString();
     }
+    return name;
+}
+
+bool TPlayerForm::NameIsFree(const QStringList& names, const QString& name) {
     if (!NameTaken(names, name)) {
         return true;
     }
@@ -209,79 +217,61 @@ void TPlayerForm::SetAlbumButtons(bool on) {
     AlbumDownButton->setEnabled(true);
 }
 
-namespace {
-
-// Exchanges the caption and every sub-item of two rows.
-void ExchangeRows(QTreeWidgetItem* a, QTreeWidgetItem* b, int columns) {
-    for (int column = 0; column < columns; ++column) {
-        const QString text = a->text(column);
-        const QVariant bytes = a->data(column, TPlayerForm::kBytesRole);
-        a->setText(column, b->text(column));
-        a->setData(column, TPlayerForm::kBytesRole, b->data(column, TPlayerForm::kBytesRole));
-        b->setText(column, text);
-        b->setData(column, TPlayerForm::kBytesRole, bytes);
+void TPlayerForm::MoveAlbum(int step) {
+    const int album = m_library.SelectedAlbum();
+    if (m_library.MoveAlbum(album, step)) {
+        DrawAlbumRow(album);
+        DrawAlbumRow(album + step);
+        DrawAlbumSelection();
     }
 }
 
-void MoveItem(QTreeWidget* list, int step) {
-    QTreeWidgetItem* row = SelectedRow(list);
-    if (row == nullptr) {
-        return;
+void TPlayerForm::MoveSong(int step) {
+    const int song = m_library.SelectedSong();
+    if (m_library.MoveSong(song, step)) {
+        DrawSongRow(song);
+        DrawSongRow(song + step);
+        DrawSongSelection();
     }
-    const int index = list->indexOfTopLevelItem(row);
-    QTreeWidgetItem* other = list->topLevelItem(index + step);
-    if (other == nullptr) {
-        return; // the first row up, the last one down
-    }
-    ExchangeRows(row, other, list->columnCount());
-    TPlayerForm::SelectRow(list, other);
-}
-
-} // namespace
-
-void TPlayerForm::MoveItemUp(QTreeWidget* list) {
-    MoveItem(list, -1);
-}
-
-void TPlayerForm::MoveItemDown(QTreeWidget* list) {
-    MoveItem(list, +1);
 }
 
 void TPlayerForm::AlbumAddButtonClick() {
     const QString name = InputName(
         LanguageText(QStringLiteral("Messages"), QStringLiteral("Please enter album name:")),
         QString());
-    if (name.isEmpty() || !NameIsFree(AlbumView, name)) {
+    if (name.isEmpty() || !NameIsFree(AlbumNames(), name)) {
         return;
     }
-    SelectRow(AlbumView, AddAlbumRow(name, QString(), QString()));
+    AddAlbumRow(name, QString(), QString());
+    SelectAlbumRow(m_library.AlbumCount() - 1);
     FillAlbumCombo();
-    PlayListView->clear();
+    m_library.ClearSongs();
+    DrawSongs();
     PLLoadButton->setEnabled(true);
     SetAlbumButtons(true);
     PreviewImage->ClearPicture();
 }
 
 void TPlayerForm::AlbumRenameButtonClick() {
-    QTreeWidgetItem* album = SelectedAlbum();
-    if (album == nullptr) {
+    const int selected = m_library.SelectedAlbum();
+    if (selected == TLibrary::kNone) {
         return;
     }
-    const RowMark mark(AlbumView, album);
-    const QString name = InputName(
-        LanguageText(QStringLiteral("Messages"), QStringLiteral("Please enter new album name:")),
-        album->text(kAlbumNameColumn));
+    const uint64_t key = m_library.Album(selected).Key;
     // The check covers the album itself: its unchanged name, and so a cancel, is refused.
-    if (name.isEmpty() || !NameIsFree(AlbumView, name)) {
+    const QString name = AskNewName(
+        LanguageText(QStringLiteral("Messages"), QStringLiteral("Please enter new album name:")),
+        m_library.Album(selected).Name, /*album=*/true);
+    if (name.isEmpty()) {
         return;
     }
-    QTreeWidgetItem* renamed = mark.Row();
-    if (renamed == nullptr) {
+    const int album = m_library.FindAlbum(key);
+    if (album == TLibrary::kNone) {
         return;
     }
     // The songs and the picture live in the album's folder, found by the album's name: the
     // folder goes along, or the album keeps its name.
-    if (!RenameAlbumFolder(RowBytes(renamed, kAlbumNameColumn), name.toStdString())) {
+    if (!RenameAlbumFolder(m_library.Album(album).Name, name.toStdString())) {
         m_services.dialogs->MessageBox(
             this,
             LanguageText(QStringLiteral("Messages"),
@@ -290,42 +280,46 @@ void TPlayerForm::AlbumRenameButtonClick() {
             QApplication::applicationName(), platform::MsgIcon::None, platform::MsgButtons::Ok);
         return;
     }
-    renamed->setText(kAlbumNameColumn, name);
-    renamed->setData(kAlbumNameColumn, kBytesRole, QVariant());
+    m_library.RenameAlbum(album, name.toStdString());
+    DrawAlbumRow(album);
 }
 
 void TPlayerForm::AlbumDeleteButtonClick() {
-    QTreeWidgetItem* album = SelectedAlbum();
-    if (album == nullptr) {
+    const int selected = m_library.SelectedAlbum();
+    if (selected == TLibrary::kNone) {
         return;
     }
-    const RowMark mark(AlbumView, album);
+    const uint64_t key = m_library.Album(selected).Key;
     if (!Confirmed()) {
         return;
     }
-    if (QTreeWidgetItem* doomed = mark.Row()) {
-        delete doomed; // the folder and its files stay on disk
-        PlayListView->clear();
-        // No other album takes over the selection: the empty song list belongs to none, and
-        // songs added now must not replace another album's list.
-        SelectRow(AlbumView, nullptr);
+    const int doomed = m_library.FindAlbum(key);
+    if (doomed == TLibrary::kNone) {
+        return;
     }
+    m_library.DeleteAlbum(doomed); // the folder and its files stay on disk
+    RemoveAlbumRow(doomed);
+    m_library.ClearSongs();
+    DrawSongs();
+    // No other album takes over the selection: the empty song list belongs to none, and
+    // songs added now must not replace another album's list.
+    SelectAlbumRow(TLibrary::kNone);
 }
 
 void TPlayerForm::AlbumUpButtonClick() {
-    MoveItemUp(AlbumView);
+    MoveAlbum(-1);
 }
 
 void TPlayerForm::AlbumDownButtonClick() {
-    MoveItemDown(AlbumView);
+    MoveAlbum(+1);
 }
 
 void TPlayerForm::AlbumPicAddButtonClick() {
-    QTreeWidgetItem* album = SelectedAlbum();
-    if (album == nullptr) {
+    const int selected = m_library.SelectedAlbum();
+    if (selected == TLibrary::kNone) {
         return;
     }
-    const RowMark mark(AlbumView, album);
+    const uint64_t key = m_library.Album(selected).Key;
     OpenDialog.Filter = QStringLiteral(
         "Bitmap-Files (*.bmp)|*.bmp|Pictures (*.bmp *.jpg *.jpeg *.png)|*.bmp;*.jpg;*.jpeg;*.png");
     platform::OpenFileRequest request;
@@ -334,17 +328,18 @@ void TPlayerForm::AlbumPicAddButtonClick() {
     request.hideReadOnly = OpenDialog.HideReadOnly;
     request.sizeable = OpenDialog.Sizeable;
     const std::optional<QStringList> chosen = m_services.dialogs->OpenFiles(this, request);
-    album = mark.Row();
-    if (!chosen || chosen->isEmpty() || album == nullptr) {
+    const int album = m_library.FindAlbum(key);
+    if (!chosen || chosen->isEmpty() || album == TLibrary::kNone) {
         return;
     }
     const fs::path from = chosen->first().toStdString();
     const std::string name = from.filename().string();
-    SetRowBytes(album, kAlbumPicPathColumn, name);
+    m_library.SetPicture(album, name);
+    DrawAlbumRow(album);
     LoadPicture(PreviewImage, from.string());
     // Into the album folder under the same name, never over a file already there, and only
     // when the folder exists (it is never created). The outcome is not reported.
-    const std::string albumName = RowBytes(album, kAlbumNameColumn);
+    const std::string& albumName = m_library.Album(album).Name;
     const std::optional<std::string> folder = AlbumFolder(albumName);
     const std::optional<std::string> target = AlbumFilePath(albumName, name);
     std::error_code ec;
@@ -354,32 +349,37 @@ void TPlayerForm::AlbumPicAddButtonClick() {
 }
 
 void TPlayerForm::AlbumPicDeleteButtonClick() {
-    QTreeWidgetItem* album = SelectedAlbum();
-    if (album == nullptr) {
+    const int selected = m_library.SelectedAlbum();
+    if (selected == TLibrary::kNone) {
         return;
     }
-    const RowMark mark(AlbumView, album);
-    if (!Confirmed() || (album = mark.Row()) == nullptr) {
+    const uint64_t key = m_library.Album(selected).Key;
+    if (!Confirmed()) {
+        return;
+    }
+    const int album = m_library.FindAlbum(key);
+    if (album == TLibrary::kNone) {
         return;
     }
     PreviewImage->ClearPicture();
-    const std::string file = FileNamePart(RowBytes(album, kAlbumPicPathColumn));
-    if (const auto path = AlbumFilePath(RowBytes(album, kAlbumNameColumn), file)) {
+    const std::string file = FileNamePart(m_library.Album(album).PicPath);
+    if (const auto path = AlbumFilePath(m_library.Album(album).Name, file)) {
         platform::DeleteFile(*path); // not reported either way
     }
-    album->setText(kAlbumPicPathColumn, QString());
+    m_library.SetPicture(album, std::string());
+    DrawAlbumRow(album);
 }
 
 void TPlayerForm::AlbumViewClick() {
-    const QTreeWidgetItem* album = SelectedAlbum();
-    if (album == nullptr) {
+    const int album = m_library.SelectedAlbum();
+    if (album == TLibrary::kNone) {
         SetAlbumButtons(false);
         return;
     }
-    const QString name = album->text(kAlbumNameColumn);
-    const std::string folderName = RowBytes(album, kAlbumNameColumn);
-    const std::string picture = RowBytes(album, kAlbumPicPathColumn);
-    PlayListView->clear();
+    // Copies: showing the album may run handlers that change the library.
+    const std::string folderName = m_library.Album(album).Name;
+    const std::string picture = m_library.Album(album).PicPath;
+    const QString name = ShownText(folderName);
     ShowAlbum();
     SetAlbumButtons(true);
     AlbumCombo->setCurrentIndex(AlbumCombo->findText(name, Qt::MatchFixedString));
@@ -392,8 +392,9 @@ void TPlayerForm::AlbumViewClick() {
 }
 
 void TPlayerForm::AlbumViewChange() {
-    if (const QTreeWidgetItem* album = SelectedAlbum()) {
-        const QString name = album->text(kAlbumNameColumn);
+    const int album = m_library.SelectedAlbum();
+    if (album != TLibrary::kNone) {
+        const QString name = ShownText(m_library.Album(album).Name);
         if (AlbumNameMemo->toPlainText() != name) {
             AlbumNameMemo->setPlainText(name);
         }
@@ -401,65 +402,74 @@ void TPlayerForm::AlbumViewChange() {
 }
 
 void TPlayerForm::AlbumComboClick(int index) {
-    const QTreeWidgetItem* selected = SelectedAlbum();
-    if (selected != nullptr && AlbumCombo->itemText(index) == selected->text(kAlbumNameColumn)) {
+    const int selected = m_library.SelectedAlbum();
+    if (selected != TLibrary::kNone &&
+        AlbumCombo->itemText(index) == ShownText(m_library.Album(selected).Name)) {
         return;
     }
-    QTreeWidgetItem* album = AlbumView->topLevelItem(index);
-    if (album == nullptr) {
+    if (index < 0 || index >= m_library.AlbumCount()) {
         return;
     }
-    SelectRow(AlbumView, album);
+    SelectAlbumRow(index);
     AlbumCombo->setCurrentIndex(
-        AlbumCombo->findText(album->text(kAlbumNameColumn), Qt::MatchFixedString));
+        AlbumCombo->findText(ShownText(m_library.Album(index).Name), Qt::MatchFixedString));
     ShowAlbum();
 }
 
 void TPlayerForm::PLDeleteButtonClick() {
-    delete SelectedSong();
+    const int song = m_library.SelectedSong();
+    if (song != TLibrary::kNone) {
+        m_library.DeleteSong(song);
+        RemoveSongRow(song);
+    }
     // The list would hand the selection on to the next row, which the window does not name:
     // Play would play another song than "Selected Song" shows, and a second delete remove it.
-    SelectRow(PlayListView, nullptr);
+    m_library.SelectSong(TLibrary::kNone);
+    DrawSongSelection();
     StoreSongList();
 }
 
 void TPlayerForm::PLUpButtonClick() {
-    MoveItemUp(PlayListView);
+    MoveSong(-1);
     StoreSongList();
 }
 
 void TPlayerForm::PLDownButtonClick() {
-    MoveItemDown(PlayListView);
+    MoveSong(+1);
     StoreSongList();
 }
 
 void TPlayerForm::PLSongChangeButtonClick() {
-    QTreeWidgetItem* song = SelectedSong();
-    if (song == nullptr) {
+    const int selected = m_library.SelectedSong();
+    if (selected == TLibrary::kNone) {
         return;
     }
-    const RowMark mark(PlayListView, song);
-    const QString name = InputName(
+    const uint64_t key = m_library.Song(selected).Key;
+    const QString name = AskNewName(
         LanguageText(QStringLiteral("Messages"), QStringLiteral("Please enter new song name:")),
-        song->text(kSongNameColumn));
-    if (name.isEmpty() || !NameIsFree(PlayListView, name)) {
+        m_library.Song(selected).Name, /*album=*/false);
+    if (name.isEmpty()) {
         return;
     }
     // Gone when another album was shown meanwhile: its list is not the one asked about.
-    song = mark.Row();
-    if (song == nullptr) {
+    const int song = m_library.FindSong(key);
+    if (song == TLibrary::kNone) {
         return;
     }
-    song->setText(kSongNameColumn, name); // the file keeps its name
-    if (song == SelectedSong()) {
+    // The file keeps its name. A name that shows as the old one keeps the old bytes.
+    const std::string entered = name.toStdString();
+    m_library.RenameSong(song, StoredBytes(entered, m_library.Song(song).Name));
+    DrawSongRow(song);
+    if (song == m_library.SelectedSong()) {
         SelectedSongEdit->setText(name);
     }
     StoreSongList();
 }
 
 void TPlayerForm::PlayListViewClick() {
-    if (const QTreeWidgetItem* song = SelectedSong()) {
-        SelectedSongEdit->setText(song->text(kSongNameColumn));
+    const int song = m_library.SelectedSong();
+    if (song != TLibrary::kNone) {
+        SelectedSongEdit->setText(ShownText(m_library.Song(song).Name));
         SetPlayButtons(true);
     }
 }

@@ -235,12 +235,14 @@ QVariantMap TMpris::SelectedSongMetadata() const {
         metadata.insert(QStringLiteral("mpris:length"), seconds * 1000000);
     }
     const QString fileName = song->text(TPlayerForm::kFileNameColumn);
-    if (const auto path = m_form->AlbumFilePath(albumName, fileName); path && !fileName.isEmpty()) {
+    if (const auto path = m_form->AlbumFilePath(albumName.toStdString(), fileName.toStdString());
+        path && !fileName.isEmpty()) {
         metadata.insert(QStringLiteral("xesam:url"),
                         QUrl::fromLocalFile(QString::fromStdString(*path)).toString());
     }
     const QString picture = album->text(TPlayerForm::kAlbumPicPathColumn);
-    if (const auto path = m_form->AlbumFilePath(albumName, picture); path && !picture.isEmpty()) {
+    if (const auto path = m_form->AlbumFilePath(albumName.toStdString(), picture.toStdString());
+        path && !picture.isEmpty()) {
         std::error_code ec;
         if (std::filesystem::is_regular_file(*path, ec)) {
             metadata.insert(QStringLiteral("mpris:artUrl"),

@@ -1,18 +1,19 @@
 // TPlayerForm (form name "PlayerForm"): the program's one window. Its controls are the store of
-// the library and of every setting while the program runs. The class is split into sources by
-// concern:
+// every setting while the program runs; the library is data of its own (TLibrary), which the
+// two lists are drawn from. The class is split into sources by concern:
 //   FormLayout.cpp     what the layout file resources/PlayerForm.ui cannot hold
 //   StartUp.cpp        creation, start-up, the settings file, close
 //   Language.cpp       language scripts and run-time texts
 //   Transport.cpp      the transport buttons, the timer and the volume bar, handed to the
 //                      transport part (transport/Transport.h), which owns their state
 //   Appearance.cpp     background, top picture, colours, tray, help key
-//   AlbumDatabase.cpp  the album library file, album display, pictures
+//   AlbumDatabase.cpp  the album library file, drawing the lists, album display, pictures
 //   Playlists.cpp      playlists, adding songs, song details, directory listing
 //   Editing.cpp        adding, renaming, deleting and moving albums, songs and pictures
 #pragma once
 
 #include "window/FormControls.h"
+#include "window/library/Library.h"
 #include "window/transport/Transport.h"
 
 #include "platform/Dialogs.h"
@@ -213,6 +214,11 @@ public:
     static constexpr int kDurationNumberColumn = 2;
     static constexpr int kFileNameColumn = 3;
 
+    // The library itself; the two lists are drawn from it and tell it which rows the user
+    // selects.
+    TLibrary& Library() { return m_library; }
+    const TLibrary& Library() const { return m_library; }
+
     void LoadDatabase();
     void SaveDatabase();
     // Fills the song list and the two pictures from the selected album; selects its first
@@ -224,35 +230,27 @@ public:
     void FillAlbumCombo();
     void SetPlayButtons(bool on);
     void SetSongButtons(bool on);
+    // The rows drawn for the library's selected album and song; null when none.
     QTreeWidgetItem* SelectedAlbum() const;
     QTreeWidgetItem* SelectedSong() const;
-    // Appends a row with the song picture in front; the new row is returned, not selected.
+    // Appends an album, or a song to the list shown, to the library and draws it; the new row
+    // is returned, not selected.
     QTreeWidgetItem* AddAlbumRow(const QString& name, const QString& songs, const QString& picPath);
     QTreeWidgetItem* AddSongRow(const QString& name, const QString& duration,
                                 const QString& durationNumber, const QString& fileName);
-    // Gives a song row its picture; returns the row.
-    QTreeWidgetItem* DecorateSongItem(QTreeWidgetItem* row) const;
     // Selects the row (or nothing for null) as the single selection and current row.
     static void SelectRow(QTreeWidget* view, QTreeWidgetItem* row);
     // program directory + album name + "/" + name. Nothing when the album name or `name`
     // is not a plain name (a separator, "." or "..", empty): such an album has no folder,
     // and a name from a file or an input box never leads outside the program directory.
-    std::optional<std::string> AlbumFilePath(const QString& albumName, const QString& name) const;
-    // The same for names given as their bytes (RowBytes), as the folders on disk carry them.
+    // Names are given as their bytes, as the folders on disk carry them.
     std::optional<std::string> AlbumFilePath(const std::string& albumName,
                                              const std::string& name) const;
     // The album folder, when the album name is a plain name.
-    std::optional<std::string> AlbumFolder(const QString& albumName) const;
     std::optional<std::string> AlbumFolder(const std::string& albumName) const;
-    // The texts of library rows keep the bytes they were read as (see DisplayText): a row's
-    // text is shown decoded, and RowBytes gives the original bytes back as long as the text
-    // is unchanged, otherwise the new text in UTF-8.
-    static constexpr int kBytesRole = Qt::UserRole + 20;
-    static void SetRowBytes(QTreeWidgetItem* row, int column, std::string_view bytes);
-    static std::string RowBytes(const QTreeWidgetItem* row, int column);
     // True while the song list shows a playlist: its rows are not the album's songs, so
     // nothing stores them into the album and the song edit buttons stay off.
-    bool PlaylistShown() const { return m_playlistShown; }
+    bool PlaylistShown() const { return m_library.PlaylistShown(); }
     std::string DatabasePath() const;
     // Draws the picture file (bitmap, JPEG or PNG) stretched over the whole image control;
     // false (and the image left as it was) when the file is missing or no such picture.
@@ -304,10 +302,6 @@ public:
     // Delete, rename and the picture buttons follow `on`; the move buttons are enabled
     // either way.
     void SetAlbumButtons(bool on);
-    // Moves the selected row one place, caption and sub-items together, and keeps it
-    // selected; nothing at the end of the list or without a selection.
-    static void MoveItemUp(QTreeWidget* list);
-    static void MoveItemDown(QTreeWidget* list);
 
     // --- SongDrop.cpp -----------------------------------------------------------------
     // Ogg Vorbis files dropped on the song list are added with AddSongFiles once the drop
@@ -371,22 +365,46 @@ private:
     // AlbumDatabase.cpp: how the library views select and show their rows, and the add
     // button's signal.
     void SetUpLibraryViews();
+    // AlbumDatabase.cpp: drawing the two lists from the library: whole, one row, or the
+    // selection only. While drawing, the lists' own selection changes are not taken back
+    // into the library.
+    void DrawAlbums();
+    void DrawAlbumRow(int index);
+    void DrawSongs();
+    void DrawSongRow(int index);
+    void DrawAlbumSelection();
+    void DrawSongSelection();
+    // Takes the row of an entry the library has just removed out of its list.
+    void RemoveAlbumRow(int index);
+    void RemoveSongRow(int index);
+    QTreeWidgetItem* NewSongItem(const TSong& song) const;
+    // Selects the album (kNone: none) in the library and in the list.
+    void SelectAlbumRow(int index);
+    // The selected album's folder, when it has one.
+    std::optional<std::string> SelectedAlbumFolder() const;
+    QStringList AlbumNames() const;
+    QStringList SongNames() const;
+    TLibrary m_library;
+    bool m_drawingLists = false;
     // Playlists.cpp: stops and closes the player until no file is open (a handler run inside
     // its waits may have opened one); false when there is no player.
     bool ReleasePlayer();
     // "A song could not be copied into the album folder."
     void ShowCopyFailed();
-    // A song row's four fields as comma text.
-    static std::string SongFieldsText(const QTreeWidgetItem* row);
-    QTreeWidgetItem* NewSongItem(const QString& name, const QString& duration,
-                                 const QString& durationNumber, const QString& fileName) const;
     // Editing.cpp: the editing buttons' and lists' signals, and the keyboard's selection
     // changes in the two lists.
     void SetUpEditing();
+    // Moves the selected album or song one place up (-1) or down (+1) and keeps it selected;
+    // nothing at the end of the list or without a selection.
+    void MoveAlbum(int step);
+    void MoveSong(int step);
     // The name the input box returns: the edited text on OK, the default on Cancel.
     QString InputName(const QString& title, const QString& value);
-    // False (and the duplicate message shown) when a row of `list` already has the name.
-    bool NameIsFree(const QTreeWidget* list, const QString& name);
+    // The new name for an album (or a song) now named `current`, asked with the text
+    // `question`; empty when none is entered or the name is taken (the message shown).
+    QString AskNewName(const QString& question, const std::string& current, bool album);
+    // False (and the duplicate message shown) when one of `names` already is the name.
+    bool NameIsFree(const QStringList& names, const QString& name);
     bool Confirmed(); // "Are you sure?", answered Yes
 
     std::string m_programDir;
@@ -398,7 +416,6 @@ private:
     bool m_started = false; // the player exists: start-up went past the library check
     bool m_closed = false;
     bool m_databaseUnread = false; // "Database.DAT" exists but could not be read: keep it
-    bool m_playlistShown = false;  // the song list shows a playlist, not the album
     unsigned long m_lastKeyTime = 0;
     int m_lastKey = 0;
     QString m_fontStandIn; // the face shown for the designed one, when that is missing

@@ -25,10 +25,6 @@ namespace {
 // shows this many instead of filling memory and holding up the window.
 constexpr int32_t kMaxPlaylistSongs = 10000;
 
-QString FromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 } // namespace
 
 bool TPlayerForm::ReleasePlayer() {
@@ -52,49 +48,37 @@ void TPlayerForm::PLLoadButtonClick() {
         "Songs (*.ogg *.mp3)|*.ogg;*.mp3|OGG-Files|*.OGG"); // MP3s play as well as Ogg files
     // Songs play from the album folder only, so that is where the dialog starts.
     QString start;
-    if (const QTreeWidgetItem* album = SelectedAlbum()) {
-        if (const auto folder = AlbumFolder(RowBytes(album, kAlbumNameColumn))) {
-            std::error_code ec;
-            if (std::filesystem::is_directory(*folder, ec)) {
-                start = FromUtf8(*folder);
-            }
+    if (const auto folder = SelectedAlbumFolder()) {
+        std::error_code ec;
+        if (std::filesystem::is_directory(*folder, ec)) {
+            start = QString::fromStdString(*folder);
         }
     }
     const std::optional<QStringList> chosen =
         m_services.dialogs->OpenFiles(this, OpenDialog.Request(start));
     if (chosen) {
         AddSongFiles(*chosen);
-    } else if (PlayListView->topLevelItemCount() > 0) {
+    } else if (m_library.SongCount() > 0) {
         SetSongButtons(true);
     }
 }
 
 void TPlayerForm::AddSongFiles(const QStringList& files) {
-    // The album's list is stored after every added song. While nothing else has changed it
-    // in between, the new song's fields are appended to what was stored last instead of
-    // encoding the whole list again, which would make a large add slow down with every song.
-    const QTreeWidgetItem* storedAlbum = nullptr;
-    std::string stored;
-    int storedRows = 0;
     bool copyFailed = false;
     for (const QString& file : files) {
         const std::string path = file.toStdString();
         const std::string extension = UpperExtension(path);
         if (extension == ".PLI") {
             ReadPlaylist(path);
-            storedAlbum = nullptr; // the list shown is no longer the one stored
         } else if (extension == ".OGG" || extension == ".MP3") {
             // Without an album the row would be lost with the next album shown.
-            const QTreeWidgetItem* album = SelectedAlbum();
-            const std::optional<std::string> folder =
-                album ? AlbumFolder(RowBytes(album, kAlbumNameColumn)) : std::nullopt;
+            const std::optional<std::string> folder = SelectedAlbumFolder();
             if (!folder) {
                 continue;
             }
             // A song goes into the album, so the album's own list comes back first.
-            if (m_playlistShown) {
+            if (m_library.PlaylistShown()) {
                 ShowAlbum();
-                storedAlbum = nullptr;
             }
             if (!ReleasePlayer()) {
                 break;
@@ -122,25 +106,19 @@ void TPlayerForm::AddSongFiles(const QStringList& files) {
             }
             const uint32_t duration = m_player->StreamInfo().Duration;
             const std::string& name = copy->name;
-            QTreeWidgetItem* row =
-                AddSongRow(FromUtf8(SongNameOfFile(name)), FromUtf8(DurationText(duration)),
-                           FromUtf8(DurationNumberText(duration)), FromUtf8(name));
-            SelectRow(PlayListView, row);
-            QTreeWidgetItem* const shown = SelectedAlbum();
-            const int rows = PlayListView->topLevelItemCount();
-            if (shown != nullptr && shown == storedAlbum && rows == storedRows + 1 &&
-                RowBytes(shown, kAlbumSongsColumn) == stored) {
-                stored += ',' + SongFieldsText(row);
-                SetRowBytes(shown, kAlbumSongsColumn, stored);
-            } else {
-                StoreSongList();
-                storedAlbum = shown;
-                stored = shown ? RowBytes(shown, kAlbumSongsColumn) : std::string();
+            const int song = m_library.AddSong(
+                {SongNameOfFile(name), DurationText(duration), DurationNumberText(duration), name});
+            {
+                const TSong& added = m_library.Song(song);
+                PlayListView->addTopLevelItem(NewSongItem(added));
             }
-            storedRows = rows;
+            m_library.SelectSong(song);
+            DrawSongSelection();
+            // Stored after every song; the library appends to what it stored last.
+            StoreSongList();
         }
     }
-    if (PlayListView->topLevelItemCount() > 0) {
+    if (m_library.SongCount() > 0) {
         SetSongButtons(true);
     }
     if (copyFailed) {
@@ -160,37 +138,38 @@ void TPlayerForm::ShowCopyFailed() {
 void TPlayerForm::ReadPlaylist(const std::string& path) {
     // The rows hold name and duration only; the album's own list is not changed by showing
     // them.
-    PlayListView->clear();
-    m_playlistShown = true;
-    SetSongButtons(false);
     const platform::ProfileFile playlist = platform::ProfileFile::Load(path);
     const int32_t count = std::min(playlist.ReadInteger("Songs", "Count", 0), kMaxPlaylistSongs);
-    QList<QTreeWidgetItem*> rows;
+    std::vector<TSong> rows;
+    rows.reserve(static_cast<size_t>(std::max(count, 0)));
     for (int32_t n = 1; n <= count; ++n) {
         const std::string number = std::to_string(n);
-        QTreeWidgetItem* row = NewSongItem(QString(), QString(), QString(), QString());
-        SetRowBytes(row, kSongNameColumn, playlist.ReadString("Songs", "Song " + number, ""));
-        SetRowBytes(row, kDurationColumn, playlist.ReadString("Songs", "Duration " + number, ""));
-        rows.push_back(row);
+        TSong row;
+        row.Name = playlist.ReadString("Songs", "Song " + number, "");
+        row.Duration = playlist.ReadString("Songs", "Duration " + number, "");
+        rows.push_back(std::move(row));
     }
-    PlayListView->addTopLevelItems(rows);
+    m_library.ShowPlaylist(std::move(rows));
+    DrawSongs();
+    SetSongButtons(false);
 }
 
 std::optional<int32_t> TPlayerForm::OpenSelectedSong() {
-    const QTreeWidgetItem* song = SelectedSong();
-    if (song == nullptr) {
+    const int song = m_library.SelectedSong();
+    if (song == TLibrary::kNone) {
         SetSongButtons(false);
         SetPlayButtons(false);
         return std::nullopt;
     }
     // A song whose album or file name leads outside its album folder is not looked for: it
     // fails to open like a missing one.
-    const QTreeWidgetItem* album = SelectedAlbum();
+    const int album = m_library.SelectedAlbum();
     std::optional<std::string> path;
-    if (album != nullptr) {
-        const std::string folder = RowBytes(album, kAlbumNameColumn);
-        path = m_playlistShown ? PlaylistSongPath(folder, RowBytes(song, kSongNameColumn))
-                               : AlbumFilePath(folder, RowBytes(song, kFileNameColumn));
+    if (album != TLibrary::kNone) {
+        const std::string& folder = m_library.Album(album).Name;
+        const TSong& row = m_library.Song(song);
+        path = m_library.PlaylistShown() ? PlaylistSongPath(folder, row.Name)
+                                         : AlbumFilePath(folder, row.FileName);
     }
     const std::optional<int32_t> length = ReadSongDetails(path.value_or(std::string()));
     SetSongButtons(true);
@@ -214,7 +193,7 @@ std::optional<int32_t> TPlayerForm::ReadSongDetails(const std::string& path) {
         QString::number(info.SampleRate),
         QString::number(info.BitRate / 1000),
         info.Channels == 2 ? QStringLiteral("Stereo") : QStringLiteral("Mono"),
-        FromUtf8(DurationText(info.Duration)),
+        QString::fromStdString(DurationText(info.Duration)),
     };
     for (int i = 0; i < 4; ++i) {
         if (QTreeWidgetItem* row = DetailsView->topLevelItem(i)) {

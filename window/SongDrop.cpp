@@ -17,7 +17,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include <cstdlib>
 #include <functional>
 
 namespace fs = std::filesystem;
@@ -108,31 +107,6 @@ void AcceptDrops(QTreeWidget* view, TDropFilter* filter) {
     view->viewport()->installEventFilter(filter);
 }
 
-// A folder of the program directory that a folder import fills before it becomes the album
-// folder: removed with everything in it unless Keep() is called.
-class TStagingFolder {
-public:
-    explicit TStagingFolder(const std::string& programDir) {
-        std::string pattern = ImportStagingPattern(programDir);
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            m_path = pattern;
-        }
-    }
-    ~TStagingFolder() {
-        if (!m_path.empty()) {
-            std::error_code ec;
-            fs::remove_all(m_path, ec);
-        }
-    }
-    TStagingFolder(const TStagingFolder&) = delete;
-    TStagingFolder& operator=(const TStagingFolder&) = delete;
-    const fs::path& Path() const { return m_path; }
-    void Keep() { m_path.clear(); }
-
-private:
-    fs::path m_path;
-};
-
 } // namespace
 
 void TPlayerForm::SetUpSongDrop() {
@@ -143,8 +117,9 @@ void TPlayerForm::SetUpSongDrop() {
     AcceptDrops(PlayListView, new TDropFilter(
                                   this,
                                   [this](const QMimeData* data) {
-                                      return SelectedAlbum() ? DroppedSongFiles(data->urls())
-                                                             : QStringList();
+                                      return m_library.SelectedAlbum() != TLibrary::kNone
+                                                 ? DroppedSongFiles(data->urls())
+                                                 : QStringList();
                                   },
                                   &TPlayerForm::AddSongFiles));
     AcceptDrops(AlbumView,
@@ -157,8 +132,8 @@ void TPlayerForm::ImportAlbumFolders(const QStringList& folders) {
     bool copyFailed = false;
     for (const QString& dropped : folders) {
         const QString name = QFileInfo(dropped).fileName();
-        const std::optional<std::string> albumFolder = AlbumFolder(name);
-        if (!albumFolder || !NameIsFree(AlbumView, name)) {
+        const std::optional<std::string> albumFolder = AlbumFolder(name.toStdString());
+        if (!albumFolder || !NameIsFree(AlbumNames(), name)) {
             continue;
         }
         const fs::path source = dropped.toStdString();
@@ -179,110 +154,36 @@ void TPlayerForm::ImportAlbumFolders(const QStringList& folders) {
         const std::unique_ptr<platform::Progress> progress = m_services.dialogs->ShowProgress(
             this, LanguageText(QStringLiteral("Messages"), QStringLiteral("Copying songs ...")),
             total);
-        struct Song {
-            std::string file;
-            uint32_t duration;
-        };
-        std::vector<Song> measured;
-        std::string picture;
-        bool complete = true;
         int done = 0;
-        for (const fs::path& song : songs) {
-            const std::optional<CopiedFile> copy =
-                CopyIntoFolder(song, staging.Path(), platform::FileSync::Deferred);
-            if (!copy) {
-                copyFailed = true;
-                complete = false;
-                break;
-            }
-            const fs::path staged = staging.Path() / copy->name;
-            if (m_player && m_player->Open(staged.string())) {
-                measured.push_back({copy->name, m_player->StreamInfo().Duration});
-            } else {
-                std::error_code ec;
-                fs::remove(staged, ec); // not a song the player plays: passed over
-            }
-            if (!ReleasePlayer() || !progress->SetProgress(++done)) {
-                complete = false;
-                break;
-            }
-        }
-        if (complete && cover) {
-            const std::optional<CopiedFile> copy =
-                CopyIntoFolder(*cover, staging.Path(), platform::FileSync::Deferred);
-            if (copy) {
-                picture = copy->name;
-            } else {
-                copyFailed = true;
-                complete = false;
-            }
-            complete = complete && progress->SetProgress(++done);
-        }
-        if (!complete) {
+        TStagedFolder copied = StageFolder(
+            staging.Path(), songs, cover,
+            [this](const std::string& path) -> std::optional<uint32_t> {
+                if (m_player && m_player->Open(path)) {
+                    return m_player->StreamInfo().Duration;
+                }
+                return std::nullopt;
+            },
+            [&] { return ReleasePlayer() && progress->SetProgress(++done); });
+        copyFailed = copyFailed || copied.copyFailed;
+        if (!copied.complete) {
             continue;
         }
-
-        // A folder of that name with no album (one whose album was deleted) keeps its files;
-        // the new ones join them under free names.
-        std::error_code ec;
-        std::vector<std::string> finalNames;
-        // The copies reach the disk together, before any of them shows under an album.
-        if (!platform::SyncFileSystem(staging.Path())) {
+        if (!PlaceStagedFiles(staging, *albumFolder, copied)) {
             copyFailed = true;
             continue;
         }
-        if (!fs::exists(*albumFolder, ec)) {
-            fs::rename(staging.Path(), *albumFolder, ec);
-            if (ec) {
-                copyFailed = true;
-                continue;
-            }
-            staging.Keep();
-            for (const Song& song : measured) {
-                finalNames.push_back(song.file);
-            }
-        } else {
-            std::vector<std::string> placed;
-            auto place = [&](const std::string& file) -> std::optional<std::string> {
-                const std::optional<CopiedFile> copy =
-                    CopyIntoFolder(staging.Path() / file, *albumFolder);
-                if (copy && copy->copied) {
-                    placed.push_back(copy->name);
-                }
-                return copy ? std::optional<std::string>(copy->name) : std::nullopt;
-            };
-            bool ok = true;
-            for (const Song& song : measured) {
-                const std::optional<std::string> placedName = place(song.file);
-                ok = ok && placedName.has_value();
-                finalNames.push_back(placedName.value_or(std::string()));
-            }
-            if (ok && !picture.empty()) {
-                const std::optional<std::string> placedName = place(picture);
-                ok = placedName.has_value();
-                picture = placedName.value_or(std::string());
-            }
-            if (!ok) {
-                for (const std::string& file : placed) {
-                    fs::remove(fs::path(*albumFolder) / file, ec);
-                }
-                copyFailed = true;
-                continue;
-            }
-        }
 
         std::vector<std::string> fields;
-        for (size_t i = 0; i < measured.size(); ++i) {
-            fields.push_back(SongNameOfFile(finalNames[i]));
-            fields.push_back(DurationText(measured[i].duration));
-            fields.push_back(DurationNumberText(measured[i].duration));
-            fields.push_back(finalNames[i]);
+        for (const TStagedFolder::Song& song : copied.songs) {
+            fields.push_back(SongNameOfFile(song.file));
+            fields.push_back(DurationText(song.duration));
+            fields.push_back(DurationNumberText(song.duration));
+            fields.push_back(song.file);
         }
-        const std::string songsText = CommaText(fields);
-        QTreeWidgetItem* album =
-            AddAlbumRow(name, QString::fromUtf8(songsText.data(), qsizetype(songsText.size())),
-                        QString::fromStdString(picture));
-        SelectRow(AlbumView, album);
+        // The file names as the folder holds them, byte for byte: the songs are found by them.
+        m_library.SelectAlbum(
+            m_library.AddAlbum(name.toStdString(), CommaText(fields), copied.picture));
+        DrawAlbums();
         FillAlbumCombo();
         PLLoadButton->setEnabled(true);
         AlbumViewClick();

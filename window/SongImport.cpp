@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -267,4 +268,99 @@ void RemoveImportLeftovers(const fs::path& programDir) {
     for (const fs::path& leftover : leftovers) {
         fs::remove_all(leftover, ec);
     }
+}
+
+TStagingFolder::TStagingFolder(const std::string& programDir) {
+    std::string pattern = ImportStagingPattern(programDir);
+    if (::mkdtemp(pattern.data()) != nullptr) {
+        m_path = pattern;
+    }
+}
+
+TStagingFolder::~TStagingFolder() {
+    if (!m_path.empty()) {
+        std::error_code ec;
+        fs::remove_all(m_path, ec);
+    }
+}
+
+bool PlaceStagedFiles(TStagingFolder& staging, const fs::path& albumFolder, TStagedFolder& copied) {
+    // The copies reach the disk together, before any of them shows under an album.
+    if (staging.Path().empty() || !platform::SyncFileSystem(staging.Path())) {
+        return false;
+    }
+    std::error_code ec;
+    if (!fs::exists(albumFolder, ec)) {
+        fs::rename(staging.Path(), albumFolder, ec);
+        if (ec) {
+            return false;
+        }
+        staging.Keep();
+        return true;
+    }
+    std::vector<std::string*> names;
+    for (TStagedFolder::Song& song : copied.songs) {
+        names.push_back(&song.file);
+    }
+    if (!copied.picture.empty()) {
+        names.push_back(&copied.picture);
+    }
+    std::vector<std::string> placed;
+    std::vector<std::string> copies; // made here, taken back when a later one fails
+    for (const std::string* name : names) {
+        const std::optional<CopiedFile> copy = CopyIntoFolder(staging.Path() / *name, albumFolder);
+        if (!copy) {
+            for (const std::string& made : copies) {
+                fs::remove(albumFolder / made, ec);
+            }
+            return false;
+        }
+        if (copy->copied) {
+            copies.push_back(copy->name);
+        }
+        placed.push_back(copy->name);
+    }
+    for (size_t i = 0; i < names.size(); ++i) {
+        *names[i] = placed[i];
+    }
+    return true;
+}
+
+TStagedFolder StageFolder(const fs::path& staging, const std::vector<fs::path>& songs,
+                          const std::optional<fs::path>& cover,
+                          const std::function<std::optional<uint32_t>(const std::string&)>& measure,
+                          const std::function<bool()>& step) {
+    TStagedFolder result;
+    for (const fs::path& song : songs) {
+        const std::optional<CopiedFile> copy =
+            CopyIntoFolder(song, staging, platform::FileSync::Deferred);
+        if (!copy) {
+            result.copyFailed = true;
+            return result;
+        }
+        const fs::path staged = staging / copy->name;
+        if (const std::optional<uint32_t> duration = measure(staged.string())) {
+            result.songs.push_back({copy->name, *duration});
+        } else {
+            std::error_code ec;
+            fs::remove(staged, ec); // not a song the player plays: passed over
+        }
+        if (!step()) {
+            return result;
+        }
+    }
+    if (cover) {
+        const std::optional<CopiedFile> copy =
+            CopyIntoFolder(*cover, staging, platform::FileSync::Deferred);
+        if (!copy) {
+            result.copyFailed = true;
+            return result;
+        }
+        result.picture = copy->name;
+        if (!step()) {
+            return result;
+        }
+    }
+    result.complete = true;
+    return result;
 }

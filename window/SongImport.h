@@ -6,7 +6,9 @@
 
 #include "platform/AtomicFile.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -61,3 +63,48 @@ std::string ImportStagingPattern(const std::string& programDir);
 // Removes the staging folders that imports broken off by a crash left in `programDir`; nothing
 // else is touched (a file or link of such a name stays).
 void RemoveImportLeftovers(const std::filesystem::path& programDir);
+
+// A folder of the program directory that a folder import fills before it becomes the album
+// folder (see ImportStagingPattern): removed with everything in it unless Keep() is called.
+// Path() is empty when it could not be made.
+class TStagingFolder {
+public:
+    explicit TStagingFolder(const std::string& programDir);
+    ~TStagingFolder();
+    TStagingFolder(const TStagingFolder&) = delete;
+    TStagingFolder& operator=(const TStagingFolder&) = delete;
+    const std::filesystem::path& Path() const { return m_path; }
+    void Keep() { m_path.clear(); }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// What a folder import copied into its staging folder.
+struct TStagedFolder {
+    struct Song {
+        std::string file;  // name in the staging folder, then in the album folder
+        uint32_t duration; // ms
+    };
+    std::vector<Song> songs;
+    std::string picture;     // empty: no cover
+    bool complete = false;   // every file copied and nothing cancelled
+    bool copyFailed = false; // a copy failed (disk full, no rights)
+};
+
+// Copies `songs`, then `cover`, into the staging folder `staging`. Each song copy is measured
+// by `measure` (its length in ms; nothing: not a song the player plays, and the copy goes
+// again); `step` is called after every file and stops the import by returning false.
+TStagedFolder StageFolder(const std::filesystem::path& staging,
+                          const std::vector<std::filesystem::path>& songs,
+                          const std::optional<std::filesystem::path>& cover,
+                          const std::function<std::optional<uint32_t>(const std::string&)>& measure,
+                          const std::function<bool()>& step);
+
+// Makes the files of a complete import (`copied`) files of `albumFolder`, flushed to disk
+// first, and gives them the names they have there. Without an album folder the staging folder
+// becomes it (and is kept); a folder of that name already there (one whose album was deleted)
+// keeps its files, and the new ones are brought in beside them (CopyIntoFolder). False when
+// that fails, and then nothing of them is left in the album folder.
+bool PlaceStagedFiles(TStagingFolder& staging, const std::filesystem::path& albumFolder,
+                      TStagedFolder& copied);

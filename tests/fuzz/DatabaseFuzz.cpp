@@ -3,6 +3,7 @@
 // whatever was read is written so that it reads back the same.
 #include "window/AlbumFile.h"
 #include "window/CommaText.h"
+#include "window/library/Library.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +34,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(again[i].Name == albums[i].Name && again[i].Songs == albums[i].Songs &&
               again[i].PicPath == albums[i].PicPath);
         Check(ReadCommaGroups(albums[i].Songs).size() % 4 == 0);
+    }
+
+    // The library as the window holds it writes back the same file, and the first album's
+    // songs, stored anew, read back as they were shown.
+    TLibrary library;
+    library.Load(text);
+    Check(library.Save() == written);
+    Check(static_cast<size_t>(library.AlbumCount()) == albums.size());
+    if (library.AlbumCount() > 0) {
+        std::vector<TSong> shown;
+        for (int i = 0; i < library.SongCount(); ++i) {
+            shown.push_back(library.Song(i));
+        }
+        library.StoreSongList();
+        TLibrary reread;
+        reread.Load(library.Save());
+        Check(reread.SongCount() == static_cast<int>(shown.size()));
+        for (size_t i = 0; i < shown.size(); ++i) {
+            const TSong& song = reread.Song(static_cast<int>(i));
+            Check(song.Name == shown[i].Name && song.Duration == shown[i].Duration &&
+                  song.DurationNumber == shown[i].DurationNumber &&
+                  song.FileName == shown[i].FileName);
+        }
     }
 
     // Names keep their bytes: what is shown is UTF-8 (shown again unchanged), and the bytes

@@ -226,7 +226,7 @@ TEST_F(AlbumDatabase, TheAlbumComboFollowsTheListAndItsSelection) {
     // The first entry equal without regard to case: names from an input box are unique in
     // that sense, a hand-written file need not be.
     EXPECT_EQ(form->AlbumCombo->currentIndex(), 1);
-    form->AlbumView->topLevelItem(0)->setText(0, "Pop");
+    form->Library().RenameAlbum(0, "Pop");
     TPlayerForm::SelectRow(form->AlbumView, form->AlbumView->topLevelItem(0));
     form->FillAlbumCombo();
     EXPECT_EQ(form->AlbumCombo->itemText(0), "Pop");
@@ -420,4 +420,36 @@ TEST_F(AlbumDatabase, LeftoversOfAnInterruptedSaveAreGoneAfterTheNextStart) {
     EXPECT_FALSE(fs::exists(Dir() / ".TAVRO.INI.Zz0aB1"));
     EXPECT_TRUE(fs::exists(Dir() / ".Database.DAT.notes"));
     EXPECT_EQ(form->AlbumView->topLevelItemCount(), 1);
+}
+
+TEST_F(AlbumDatabase, TheListsShowTheLibraryAndTheRowsSelectedThereAreItsSelection) {
+    WriteDatabase("Rock\r\nA,00:01,1,A.ogg,B,00:02,2,B.ogg\r\n\r\nCaf\xE9\r\n\r\n\r\n");
+    ASSERT_TRUE(Start());
+    Ui::PlayerForm& ui = Controls(form);
+    const TLibrary& library = form->Library();
+    // A code-page name is shown decoded; the library keeps its bytes.
+    EXPECT_EQ(ui.AlbumView->topLevelItem(1)->text(TPlayerForm::kAlbumNameColumn),
+              QStringLiteral("Caf\u00E9"));
+    EXPECT_EQ(library.Album(1).Name, "Caf\xE9");
+
+    // Whatever selects a row (a click, the keyboard, stepping) makes it the library's choice.
+    TPlayerForm::SelectRow(ui.PlayListView, ui.PlayListView->topLevelItem(1));
+    EXPECT_EQ(library.SelectedSong(), 1);
+    TPlayerForm::SelectRow(ui.AlbumView, ui.AlbumView->topLevelItem(1));
+    EXPECT_EQ(library.SelectedAlbum(), 1);
+    EXPECT_EQ(form->SelectedAlbum(), ui.AlbumView->topLevelItem(1));
+    TPlayerForm::SelectRow(ui.AlbumView, nullptr);
+    EXPECT_EQ(library.SelectedAlbum(), TLibrary::kNone);
+    EXPECT_EQ(form->SelectedAlbum(), nullptr);
+
+    // Drawing the lists anew does not change the selection the library holds.
+    form->ShowAlbum(0);
+    EXPECT_EQ(library.SelectedAlbum(), 0);
+    EXPECT_EQ(library.SelectedSong(), 0);
+    EXPECT_EQ(ui.PlayListView->selectedItems(),
+              QList<QTreeWidgetItem*>{ui.PlayListView->topLevelItem(0)});
+
+    // Closing writes the library back byte for byte.
+    Close();
+    EXPECT_EQ(Database(), "Rock\r\nA,00:01,1,A.ogg,B,00:02,2,B.ogg\r\n\r\nCaf\xE9\r\n\r\n\r\n");
 }

@@ -213,7 +213,7 @@ TEST_F(Playlists, SongsAddedAfterAPlaylistGoToTheAlbumsOwnList) {
     EXPECT_FALSE(form->PlaylistShown());
     EXPECT_TRUE(form->PLDeleteButton->isEnabled());
     // A list changed and stored since is what the next add appends to.
-    form->PlayListView->topLevelItem(0)->setText(0, "Renamed");
+    form->Library().RenameSong(0, "Renamed");
     form->StoreSongList();
     Add(QStringList{Text(MakeOgg("", "D.ogg"))});
     EXPECT_EQ(StoredSongs(), "Renamed,00:01,1,Old.ogg,A,00:01,1,A.ogg,B,00:01,1,B.ogg,C,00:01,1,"

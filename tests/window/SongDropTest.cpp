@@ -121,8 +121,9 @@ TEST_F(SongDrop, AddsTheDroppedSongsInOrderAsTheAddButtonDoes) {
     EXPECT_TRUE(form->PLDeleteButton->isEnabled());
 
     // The add button with the same files in the same order gives the same rows and store.
-    form->PlayListView->clear();
-    form->AlbumView->topLevelItem(0)->setText(TPlayerForm::kAlbumSongsColumn, QString());
+    form->Library().SetAlbumSongs(0, "");
+    form->ShowAlbum();
+    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 0);
     dialogs.openAnswers.push_back(QStringList{
         QString::fromStdString(intro.string()), QString::fromStdString(mp3.string()),
         QString::fromStdString(second.string()), QString::fromStdString(third.string())});

@@ -239,6 +239,26 @@ TEST_F(SongImportForm, ACopyThatDoesNotFitAddsNoRowAndSaysSoOnce) {
     EXPECT_EQ(Names(Dir() / "Album"), std::vector<std::string>{"Kept.ogg"});
 }
 
+TEST_F(SongImportForm, SongFileNamesInACodePageKeepTheirBytesAndPlay) {
+    StartWith("Rock\r\n\r\n\r\n");
+    const fs::path folder = Outside() / "Mix";
+    fs::create_directories(folder);
+    const std::string file = "Caf\xE9.ogg"; // Windows-1252: no UTF-8
+    ASSERT_TRUE(testmedia::WriteOggVorbis(folder / file, SilentOgg(1.0)));
+    form->ImportAlbumFolders({Text(folder)});
+    const TLibrary& library = form->Library();
+    ASSERT_EQ(library.AlbumCount(), 2);
+    ASSERT_EQ(library.SongCount(), 1);
+    EXPECT_EQ(library.Song(0).FileName, file);
+    EXPECT_EQ(library.Song(0).Name, "Caf\xE9");
+    EXPECT_EQ(
+        RowTexts(Controls(form).PlayListView, 0),
+        QStringList({QStringLiteral("Caf\u00E9"), "00:01", "1", QStringLiteral("Caf\u00E9.ogg")}));
+    EXPECT_FALSE(PlayRow(0).empty());
+    Close();
+    EXPECT_EQ(Database(), "Rock\r\n\r\n\r\nMix\r\nCaf\xE9,00:01,1,Caf\xE9.ogg\r\n\r\n");
+}
+
 TEST_F(SongImportForm, AFolderDroppedOnTheAlbumsBecomesAnAlbumInNaturalOrderWithItsCover) {
     StartWith("Rock\r\n\r\n\r\n");
     const fs::path folder = MakeAlbumFolder("Live 1999");

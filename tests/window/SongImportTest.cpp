@@ -186,3 +186,94 @@ TEST(SongImport, LeftoversOfABrokenOffImportAreRemovedAndNothingElse) {
     EXPECT_TRUE(fs::exists(dir / "outside" / "keep.ogg"));
     RemoveImportLeftovers(dir / "missing"); // no program directory: nothing happens
 }
+
+TEST(SongImport, StagingCopiesAndMeasuresTheSongsThenTheCoverAndStopsWhenAsked) {
+    const fs::path dir = Scratch("Staging");
+    Write(dir / "from" / "1 a.ogg", "song one");
+    Write(dir / "from" / "2 b.mp3", "no song");
+    Write(dir / "from" / "cover.jpg", "picture");
+    const std::vector<fs::path> songs = {dir / "from" / "1 a.ogg", dir / "from" / "2 b.mp3"};
+    const std::optional<fs::path> cover = dir / "from" / "cover.jpg";
+    const auto measure = [](const std::string& path) -> std::optional<uint32_t> {
+        if (Read(path) == "song one") {
+            return 61000;
+        }
+        return std::nullopt;
+    };
+    {
+        TStagingFolder staging(dir.string() + "/");
+        ASSERT_FALSE(staging.Path().empty());
+        int steps = 0;
+        const TStagedFolder copied =
+            StageFolder(staging.Path(), songs, cover, measure, [&] { return ++steps > 0; });
+        EXPECT_TRUE(copied.complete);
+        EXPECT_FALSE(copied.copyFailed);
+        EXPECT_EQ(steps, 3);
+        ASSERT_EQ(copied.songs.size(), 1u);
+        EXPECT_EQ(copied.songs[0].file, "1 a.ogg");
+        EXPECT_EQ(copied.songs[0].duration, 61000u);
+        EXPECT_EQ(copied.picture, "cover.jpg");
+        // What the player does not play is not kept.
+        EXPECT_EQ(Names(staging.Path()), (std::vector<std::string>{"1 a.ogg", "cover.jpg"}));
+    }
+    // The staging folder goes with its holder, and a cancel after the first file is no
+    // complete import.
+    EXPECT_EQ(Names(dir), std::vector<std::string>{"from"});
+    TStagingFolder staging(dir.string() + "/");
+    const TStagedFolder cancelled =
+        StageFolder(staging.Path(), songs, cover, measure, [] { return false; });
+    EXPECT_FALSE(cancelled.complete);
+    EXPECT_FALSE(cancelled.copyFailed);
+    EXPECT_TRUE(cancelled.picture.empty());
+    // A song that cannot be copied fails the import.
+    const TStagedFolder failed = StageFolder(staging.Path(), {dir / "from" / "missing.ogg"}, cover,
+                                             measure, [] { return true; });
+    EXPECT_FALSE(failed.complete);
+    EXPECT_TRUE(failed.copyFailed);
+}
+
+TEST(SongImport, StagedFilesBecomeTheAlbumFolderOrJoinTheOneThere) {
+    const fs::path dir = Scratch("Placing");
+    const auto stage = [&](TStagingFolder& staging) {
+        Write(staging.Path() / "Song.ogg", "new song");
+        Write(staging.Path() / "cover.jpg", "new cover");
+        TStagedFolder copied;
+        copied.songs.push_back({"Song.ogg", 1000});
+        copied.picture = "cover.jpg";
+        copied.complete = true;
+        return copied;
+    };
+
+    // No folder of that name: the staging folder becomes it, names unchanged.
+    {
+        TStagingFolder staging(dir.string() + "/");
+        TStagedFolder copied = stage(staging);
+        ASSERT_TRUE(PlaceStagedFiles(staging, dir / "New", copied));
+        EXPECT_EQ(copied.songs[0].file, "Song.ogg");
+        EXPECT_EQ(copied.picture, "cover.jpg");
+    }
+    EXPECT_EQ(Read(dir / "New" / "Song.ogg"), "new song");
+
+    // A folder left by a deleted album keeps its files; the new ones come in beside them.
+    Write(dir / "Old" / "song.OGG", "old song");
+    {
+        TStagingFolder staging(dir.string() + "/");
+        TStagedFolder copied = stage(staging);
+        ASSERT_TRUE(PlaceStagedFiles(staging, dir / "Old", copied));
+        EXPECT_EQ(copied.songs[0].file, "Song (2).ogg");
+        EXPECT_EQ(copied.picture, "cover.jpg");
+    }
+    EXPECT_EQ(Read(dir / "Old" / "song.OGG"), "old song");
+    EXPECT_EQ(Read(dir / "Old" / "Song (2).ogg"), "new song");
+
+    // A file in the folder's place: nothing placed, the names stay those of the staging.
+    Write(dir / "Blocked", "a file");
+    {
+        TStagingFolder staging(dir.string() + "/");
+        TStagedFolder copied = stage(staging);
+        EXPECT_FALSE(PlaceStagedFiles(staging, dir / "Blocked", copied));
+        EXPECT_EQ(copied.songs[0].file, "Song.ogg");
+    }
+    EXPECT_EQ(Read(dir / "Blocked"), "a file");
+    EXPECT_EQ(Names(dir), (std::vector<std::string>{"Blocked", "New", "Old"}));
+}

@@ -1,0 +1,220 @@
+// The album library as data.
+#include "window/library/Library.h"
+
+#include "window/AlbumFile.h"
+#include "window/CommaText.h"
+
+#include <utility>
+
+namespace {
+
+bool InRange(int index, size_t count) {
+    return index >= 0 && static_cast<size_t>(index) < count;
+}
+
+// The index `index` moves to when the entry at `removed` goes.
+int AfterRemoval(int index, int removed) {
+    if (index == removed) {
+        return TLibrary::kNone;
+    }
+    return index > removed ? index - 1 : index;
+}
+
+// Exchanges entries `index` and `index + step` of `list`; false at the ends.
+template <typename T> bool Exchange(std::vector<T>& list, int index, int step) {
+    const int other = index + step;
+    if (!InRange(index, list.size()) || !InRange(other, list.size())) {
+        return false;
+    }
+    std::swap(list[static_cast<size_t>(index)], list[static_cast<size_t>(other)]);
+    return true;
+}
+
+template <typename T> int FindKey(const std::vector<T>& list, uint64_t key) {
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (list[i].Key == key) {
+            return static_cast<int>(i);
+        }
+    }
+    return TLibrary::kNone;
+}
+
+} // namespace
+
+void TLibrary::Load(std::string_view text) {
+    const std::vector<AlbumRecord> records = ReadAlbumFile(text);
+    m_albums.clear();
+    m_albums.reserve(records.size());
+    for (const AlbumRecord& record : records) {
+        m_albums.push_back({std::string(record.Name), std::string(record.Songs),
+                            std::string(record.PicPath), NextKey()});
+    }
+    m_selectedAlbum = m_albums.empty() ? kNone : 0;
+    ShowAlbum();
+}
+
+std::string TLibrary::Save() const {
+    std::vector<AlbumRecord> records;
+    records.reserve(m_albums.size());
+    for (const TAlbum& album : m_albums) {
+        records.push_back({album.Name, album.Songs, album.PicPath});
+    }
+    return WriteAlbumFile(records);
+}
+
+int TLibrary::FindAlbum(uint64_t key) const {
+    return key == 0 ? kNone : FindKey(m_albums, key);
+}
+
+int TLibrary::AddAlbum(std::string name, std::string songs, std::string picPath) {
+    m_albums.push_back({std::move(name), std::move(songs), std::move(picPath), NextKey()});
+    return AlbumCount() - 1;
+}
+
+void TLibrary::RenameAlbum(int index, std::string name) {
+    m_albums.at(static_cast<size_t>(index)).Name = std::move(name);
+}
+
+void TLibrary::SetPicture(int index, std::string picPath) {
+    m_albums.at(static_cast<size_t>(index)).PicPath = std::move(picPath);
+}
+
+void TLibrary::SetAlbumSongs(int index, std::string songs) {
+    m_albums.at(static_cast<size_t>(index)).Songs = std::move(songs);
+    SongsEdited();
+}
+
+void TLibrary::DeleteAlbum(int index) {
+    if (!InRange(index, m_albums.size())) {
+        return;
+    }
+    m_albums.erase(m_albums.begin() + index);
+    m_selectedAlbum = AfterRemoval(m_selectedAlbum, index);
+}
+
+bool TLibrary::MoveAlbum(int index, int step) {
+    if (!Exchange(m_albums, index, step)) {
+        return false;
+    }
+    if (m_selectedAlbum == index) {
+        m_selectedAlbum = index + step;
+    } else if (m_selectedAlbum == index + step) {
+        m_selectedAlbum = index;
+    }
+    return true;
+}
+
+void TLibrary::SelectAlbum(int index) {
+    m_selectedAlbum = InRange(index, m_albums.size()) ? index : kNone;
+}
+
+void TLibrary::ShowAlbum() {
+    m_playlistShown = false;
+    m_songs.clear();
+    SongsEdited();
+    if (m_selectedAlbum != kNone) {
+        const std::vector<std::string> fields = ReadCommaGroups(Album(m_selectedAlbum).Songs, 4);
+        m_songs.reserve(fields.size() / 4);
+        for (size_t i = 0; i + 4 <= fields.size(); i += 4) {
+            m_songs.push_back({fields[i], fields[i + 1], fields[i + 2], fields[i + 3], NextKey()});
+        }
+    }
+    m_selectedSong = m_songs.empty() ? kNone : 0;
+}
+
+void TLibrary::ShowPlaylist(std::vector<TSong> rows) {
+    m_songs = std::move(rows);
+    for (TSong& song : m_songs) {
+        song.Key = NextKey();
+    }
+    m_playlistShown = true;
+    m_selectedSong = kNone;
+    SongsEdited();
+}
+
+void TLibrary::ClearSongs() {
+    m_songs.clear();
+    m_selectedSong = kNone;
+    SongsEdited();
+}
+
+int TLibrary::FindSong(uint64_t key) const {
+    return key == 0 ? kNone : FindKey(m_songs, key);
+}
+
+int TLibrary::AddSong(TSong song) {
+    song.Key = NextKey();
+    m_songs.push_back(std::move(song));
+    return SongCount() - 1;
+}
+
+void TLibrary::RenameSong(int index, std::string name) {
+    m_songs.at(static_cast<size_t>(index)).Name = std::move(name);
+    SongsEdited();
+}
+
+void TLibrary::DeleteSong(int index) {
+    if (!InRange(index, m_songs.size())) {
+        return;
+    }
+    m_songs.erase(m_songs.begin() + index);
+    // The next row is not named anywhere: Play would play another song than the one shown as
+    // selected, and a second delete remove it.
+    m_selectedSong = kNone;
+    SongsEdited();
+}
+
+bool TLibrary::MoveSong(int index, int step) {
+    if (!Exchange(m_songs, index, step)) {
+        return false;
+    }
+    if (m_selectedSong == index) {
+        m_selectedSong = index + step;
+    } else if (m_selectedSong == index + step) {
+        m_selectedSong = index;
+    }
+    SongsEdited();
+    return true;
+}
+
+void TLibrary::SelectSong(int index) {
+    m_selectedSong = InRange(index, m_songs.size()) ? index : kNone;
+}
+
+std::string TLibrary::SongText(const TSong& song) {
+    // All four fields, also for a playlist's row (its last two are empty), so the stored list
+    // never slips out of its groups of four.
+    std::string text;
+    AppendCommaField(text, song.Name);
+    text.push_back(',');
+    AppendCommaField(text, song.Duration);
+    text.push_back(',');
+    AppendCommaField(text, song.DurationNumber);
+    text.push_back(',');
+    AppendCommaField(text, song.FileName);
+    return text;
+}
+
+void TLibrary::StoreSongList() {
+    if (m_selectedAlbum == kNone || m_playlistShown) {
+        return;
+    }
+    TAlbum& album = m_albums[static_cast<size_t>(m_selectedAlbum)];
+    if (album.Key == m_storedKey && m_storedCount > 0 && m_storedCount <= m_songs.size()) {
+        for (size_t i = m_storedCount; i < m_songs.size(); ++i) {
+            album.Songs.push_back(',');
+            album.Songs += SongText(m_songs[i]);
+        }
+    } else {
+        std::string text;
+        for (size_t i = 0; i < m_songs.size(); ++i) {
+            if (i > 0) {
+                text.push_back(',');
+            }
+            text += SongText(m_songs[i]);
+        }
+        album.Songs = std::move(text);
+    }
+    m_storedKey = album.Key;
+    m_storedCount = m_songs.size();
+}
