@@ -3,6 +3,8 @@
 
 #include "engine/LibraryBinding.h"
 
+#include <cstring>
+
 TMpgLib_OpenStream MpgLib_OpenStream = nullptr;
 TMpgLib_DecodeChunk MpgLib_DecodeChunk = nullptr;
 TMpgLib_CloseStream MpgLib_CloseStream = nullptr;
@@ -27,6 +29,12 @@ TLibraryBinding& Binding() {
 }
 
 } // namespace
+
+std::string MpgLibVersionText() {
+    char version[14] = {};
+    MpgLib_Version(version, sizeof version);
+    return std::string(version, strnlen(version, sizeof version));
+}
 
 bool LoadMpgLib() {
     return Binding().Load();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 extern "C" {
 using TMpgLib_OpenStream = int32_t (*)(int32_t* handle);
@@ -26,6 +27,9 @@ extern TMpgLib_Flush MpgLib_Flush;
 // MpgLib_DecodeChunk results.
 inline constexpr int32_t MPGLIB_OK = 0;
 inline constexpr int32_t MPGLIB_NEED_MORE = 1;
+
+// The library's own version text: at most 14 characters, up to the first zero byte.
+std::string MpgLibVersionText();
 
 // Loads "MPGLib.DLL" from the program directory once per process; true when it is loaded
 // with every entry point the player calls.

@@ -1,45 +1,30 @@
-// The player component: opening, describing and transporting a song. The decode loop that
-// fills the wave buffers lives in OggPlayerDecode.cpp.
+// The player component: opening, transporting and decoding a song, through the stream of its
+// format.
 #include "engine/OggPlayer.h"
 
 #include "engine/MpgLib.h"
+#include "engine/VorbisDll.h"
+#include "media/MP3Util.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr uint16_t kWaveBufferFrames = 2304;
-constexpr int32_t kMP3ChunkSize = 4608;
-constexpr uint16_t kSeekSearchLimit = 1729;
-constexpr size_t kMaxOggName = 255;
+// Two MPEG 1 Layer III frames of PCM fit into each wave buffer; songs needing larger chunks
+// get them when they open.
+constexpr int32_t kInitialChunkSize = 4608;
 // How much longer than the queued buffers' play time Stop and Pause wait for the device to
 // hand them back before they reset it.
 constexpr uint32_t kStallMarginMs = 2000;
 
 // The platform's thread-priority values for tpIdle .. tpTimeCritical.
 constexpr std::array<int32_t, 7> kPriorityValues{-15, -2, -1, 0, 1, 2, 15};
-
-std::string UpperExtension(const std::string& fileName) {
-    std::string ext = std::filesystem::path(fileName).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return ext;
-}
-
-std::string TextOrEmpty(const char* text) {
-    return text != nullptr ? std::string(text) : std::string();
-}
-
-std::string TwoDigitsBelowTen(unsigned value) {
-    return (value < 10 ? "0" : "") + std::to_string(value);
-}
 
 } // namespace
 
@@ -127,7 +112,7 @@ bool TOggPlayer::Initialize() {
         // Opening a song reads only the file: a missing sound device is met by Play, whose
         // failure leaves the reason in LastError.
         const bool noDevice = m_audioOut->Device().waveOutGetNumDevs() == 0;
-        ok = AllocChunkBuffers(kMP3ChunkSize) && (m_audioOut->ReadyToGo() || noDevice);
+        ok = AllocChunkBuffers(kInitialChunkSize) && (m_audioOut->ReadyToGo() || noDevice);
     } catch (...) {
         ok = false;
     }
@@ -146,28 +131,16 @@ bool TOggPlayer::Initialize() {
 
 void TOggPlayer::BuildLibVersion() {
     std::string text = "MpgLib.dll : ";
-    if (m_mp3Loaded) {
-        char version[14] = {};
-        MpgLib_Version(version, sizeof version);
-        text += std::string(version, strnlen(version, sizeof version));
+    text += m_mp3Loaded ? MpgLibVersionText() : std::string("N.A.");
+    text += ", Vorbis.dll : ";
+    if (m_oggLoaded) {
+        TVbVersion v{};
+        vbVersion(&v);
+        text += VorbisVersionText(v);
     } else {
         text += "N.A.";
     }
-    text += ", Vorbis.dll : ";
-    text += m_oggLoaded ? VorbisVersionText() : std::string("N.A.");
     m_libVersion = text;
-}
-
-std::string TOggPlayer::VorbisVersionText() const {
-    if (!m_oggLoaded) {
-        return {};
-    }
-    TVbVersion v{};
-    vbVersion(&v);
-    return "Ver " + std::to_string(v.Major()) + "." + TwoDigitsBelowTen(v.Minor()) +
-           " (Engine Ver : " + std::to_string(v.EngineMajor()) + "." +
-           TwoDigitsBelowTen(v.EngineMinor()) + ", Date : " + std::to_string(v.Year()) + "-" +
-           std::to_string(v.Month()) + "-" + std::to_string(v.Day()) + ")";
 }
 
 // The new buffers replace the old ones only when all of them could be had, so a failure leaves
@@ -225,61 +198,35 @@ void TOggPlayer::SetThreadPriority(int32_t value) {
     (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(m_threadHandle), nice);
 }
 
-struct TOggPlayer::TOpening {
-    TStreamKind kind = skNone;
-    TStreamInfo info;
-    int32_t requiredChunkSize = 0;
-    // MP3 only.
-    std::shared_ptr<TFileStream> stream;
-    TMP3Info mp3Info;
-    int32_t mpgHandle = 0;
-};
-
 // Everything that can fail comes first; the player's state changes only once nothing can, so
 // a failed Open leaves no decoder open and the state (StreamInfo included) as it was.
 bool TOggPlayer::Open(const std::string& FileName) {
     if ((!m_mp3Usable && !m_oggUsable) || m_fileOpen) {
         return false;
     }
-    // A copy: the search below handles messages, and the caller's string may change meanwhile.
+    // A copy: opening may handle messages, and the caller's string may change meanwhile.
     const std::string fileName = FileName;
     const uint32_t request = NewRequest();
-    const std::string ext = UpperExtension(fileName);
-    TOpening opening;
-    if (ext == ".MP3") {
-        if (!m_mp3Usable || !OpenMP3(fileName, opening)) {
-            return false;
-        }
-    } else if (ext == ".OGG") {
-        if (!m_oggUsable || !OpenOgg(fileName, opening)) {
-            return false;
-        }
-    } else {
+    const platform::Lifetime::Token alive = m_lifetime.Watch();
+    // A stream opened for a player freed meanwhile closes again here, touching nothing of it.
+    std::unique_ptr<TSongStream> stream =
+        OpenSongStream(fileName, TUsableLibraries{m_mp3Usable, m_oggUsable}, *m_oggVorbis);
+    if (!stream || !alive.Alive()) {
         return false;
     }
     if (m_request != request || m_fileOpen ||
-        (opening.requiredChunkSize > m_chunkSize &&
-         !AllocChunkBuffers(opening.requiredChunkSize))) {
-        // Another request came during the frame search, or no memory for the chunks.
-        CloseDecoder(opening.kind, opening.mpgHandle);
+        (stream->RequiredChunkSize() > m_chunkSize &&
+         !AllocChunkBuffers(stream->RequiredChunkSize()))) {
+        // Another request came while the file was searched, or no memory for the chunks.
         return false;
     }
 
-    m_streamKind = opening.kind;
-    m_streamInfo = std::move(opening.info);
-    if (m_streamKind == skMP3) {
-        m_mp3Stream = std::move(opening.stream);
-        m_mp3Info = std::move(opening.mp3Info);
-        m_mpgHandle = opening.mpgHandle;
-        const int64_t size = m_mp3Stream->Size();
-        m_dataStart = m_mp3Info.Header.Position;
-        m_dataEnd = static_cast<int32_t>(m_mp3Info.HasTag ? size - 128 : size);
-        m_readSize = ClampReadSize(int64_t{m_mp3Info.Header.FrameLength} + 4);
-    }
+    stream->Bind(
+        TDecodeBuffers{{m_chunks[0].get(), m_chunks[1].get()}, m_chunkSize, m_readBuffer.get()},
+        m_reports);
+    m_stream = std::move(stream);
+    m_streamInfo = m_stream->Info();
     m_fileOpen = true;
-    m_lastBitRate = m_streamInfo.BitRate;
-    m_skipFrames = 0;
-    m_oggEndOfStream = false;
     m_endReached = false;
     ForgetDecodedData();
     ForgetPostedReports();
@@ -298,84 +245,6 @@ bool TOggPlayer::Open(const std::string& FileName) {
     return true;
 }
 
-bool TOggPlayer::OpenMP3(const std::string& FileName, TOpening& opening) {
-    const platform::Lifetime::Token alive = m_lifetime.Watch();
-    bool valid = false;
-    // Into the opening's own record: the search handles messages, and a handler may free the
-    // player meanwhile.
-    ReadMP3Info(FileName, valid, opening.mp3Info);
-    if (!alive.Alive() || !valid) {
-        return false; // the decoder is opened only after the search
-    }
-    auto stream = std::make_shared<TFileStream>();
-    if (!stream->Open(FileName)) {
-        return false;
-    }
-    int32_t handle = m_mpgHandle;
-    if (MpgLib_OpenStream(&handle) == -1) {
-        return false;
-    }
-    opening.kind = skMP3;
-    opening.stream = std::move(stream);
-    opening.mpgHandle = handle;
-    opening.requiredChunkSize = kMP3ChunkSize;
-
-    const TMP3Info& mp3 = opening.mp3Info;
-    const TFrameHeader& h = mp3.Header;
-    TStreamInfo& info = opening.info;
-    info.FileName = mp3.FileName;
-    info.FileSize = mp3.FileSize;
-    info.SampleRate = h.SampleRate;
-    info.BitRate = h.BitRate * 1000;
-    info.Duration = static_cast<uint32_t>(mp3.Duration);
-    info.Channels = h.ChannelMode == 3 ? 1 : 2;
-    info.Title = mp3.Title;
-    info.Artist = mp3.Artist;
-    info.Album = mp3.Album;
-    info.Genre = GenreName(mp3.Genre);
-    return true;
-}
-
-bool TOggPlayer::OpenOgg(const std::string& FileName, TOpening& opening) {
-    // The library takes names of at most 255 characters; a longer one is refused rather
-    // than cut, which would name another file.
-    if (FileName.size() > kMaxOggName) {
-        return false;
-    }
-    m_oggState.Set<int32_t>(TVbDecState::kReserved, 0);
-    m_oggState.Set<int32_t>(TVbDecState::kMagic, 256);
-    char name[kMaxOggName + 1] = {};
-    std::memcpy(name, FileName.data(), FileName.size());
-    m_oggComment = nullptr;
-    if (vbDecOpen(&m_oggState, &m_oggComment, name) != 0) {
-        return false;
-    }
-    opening.kind = skOggVorbis;
-    opening.requiredChunkSize = m_oggState.Get<uint16_t>(TVbDecState::kChunkSize);
-    (void)m_oggVorbis->ReadFromFile(FileName);
-    const auto* comment = static_cast<const TVbComment*>(m_oggComment);
-    TStreamInfo& info = opening.info;
-    info.FileName = FileName;
-    info.FileSize = m_oggVorbis->FileSize;
-    info.SampleRate = m_oggState.Get<int32_t>(TVbDecState::kSampleRate);
-    info.BitRate = m_oggState.Get<int32_t>(TVbDecState::kBitRate);
-    info.Duration = m_oggState.Get<uint32_t>(TVbDecState::kLength);
-    info.Channels = m_oggState.Get<int16_t>(TVbDecState::kChannels);
-    info.Title = comment != nullptr ? TextOrEmpty(comment->Title) : std::string();
-    info.Artist = comment != nullptr ? TextOrEmpty(comment->Artist) : std::string();
-    info.Album = comment != nullptr ? TextOrEmpty(comment->Album) : std::string();
-    info.Genre = m_oggVorbis->Genre;
-    return true;
-}
-
-void TOggPlayer::CloseDecoder(TStreamKind kind, int32_t mpgHandle) {
-    if (kind == skMP3) {
-        MpgLib_CloseStream(mpgHandle);
-    } else if (kind == skOggVorbis) {
-        vbDecClose(&m_oggState);
-    }
-}
-
 void TOggPlayer::Close() {
     if (!m_fileOpen) {
         return;
@@ -388,13 +257,11 @@ void TOggPlayer::Close() {
 }
 
 void TOggPlayer::ReleaseFile() {
-    m_mp3Stream.reset();
-    CloseDecoder(m_streamKind, m_mpgHandle);
+    m_stream.reset();
     ForgetDecodedData();
     ForgetPostedReports();
     m_currentFile.clear();
     m_state = psReady;
-    m_streamKind = skNone;
     m_fileOpen = false;
 }
 
@@ -407,38 +274,7 @@ uint32_t TOggPlayer::Length() const {
 }
 
 uint32_t TOggPlayer::CurrentPosition() const {
-    if (!m_fileOpen) {
-        return 0;
-    }
-    if (m_streamKind == skMP3) {
-        const int64_t kbits = m_streamInfo.BitRate / 1000;
-        if (kbits == 0 || !m_mp3Stream) {
-            return 0;
-        }
-        return static_cast<uint32_t>((m_mp3Stream->Position() - m_dataStart) * 8 / kbits);
-    }
-    if (m_streamKind == skOggVorbis) {
-        return m_oggState.Get<uint32_t>(TVbDecState::kPosition);
-    }
-    return 0;
-}
-
-// A fresh decoder for a new start; the old one's buffered input belongs to another position.
-void TOggPlayer::RestartMP3Decoder() {
-    MpgLib_CloseStream(m_mpgHandle);
-    MpgLib_OpenStream(&m_mpgHandle);
-    m_mp3Draining = false;
-    m_mp3Drained = false;
-    m_drainInput = 0;
-    m_drainErrors = 0;
-}
-
-void TOggPlayer::ForgetDecodedData() {
-    m_carryLen = 0;
-    m_mp3Draining = false;
-    m_mp3Drained = false;
-    m_drainInput = 0;
-    m_drainErrors = 0;
+    return m_fileOpen && m_stream ? m_stream->Position() : 0;
 }
 
 void TOggPlayer::Rewind() {
@@ -447,14 +283,7 @@ void TOggPlayer::Rewind() {
     }
     ForgetDecodedData();
     ForgetPostedReports();
-    if (m_streamKind == skMP3) {
-        m_skipFrames = 0;
-        RestartMP3Decoder();
-        m_mp3Stream->Seek(m_dataStart);
-    } else if (m_streamKind == skOggVorbis) {
-        (void)vbDecSeek(&m_oggState, 0);
-        m_oggEndOfStream = false;
-    }
+    m_stream->Rewind();
 }
 
 void TOggPlayer::Play() {
@@ -626,41 +455,25 @@ void TOggPlayer::Seek(uint32_t Pos) {
             return;
         }
         restart = true;
-        if (m_streamKind == skMP3) {
-            m_skipFrames = 6;
-        }
         // Even if the song ran out meanwhile, the restart continues from the new position.
         m_state = psPaused;
     }
-    if (m_streamKind == skMP3) {
-        ForgetDecodedData();
-        RestartMP3Decoder();
-        const int64_t bytesPerMs = (m_streamInfo.BitRate / 1000) / 8;
-        const int64_t estimate = int64_t{Pos} * bytesPerMs + m_dataStart;
-        const std::shared_ptr<TFileStream> stream = m_mp3Stream;
-        stream->Seek(estimate);
-        TFrameHeader header;
-        const bool found = FindFrame(*stream, kSeekSearchLimit, header);
-        if (!alive.Alive() || m_request != request) {
-            return; // the search handled messages; the song is no longer this seek's
+    const std::shared_ptr<TSongStream> stream = m_stream;
+    const TSeekCalls calls{
+        [this] { ForgetDecodedData(); },
+        [this, &alive, request] { return alive.Alive() && m_request == request; }};
+    switch (stream->Seek(Pos, restart, calls)) {
+    case TSeekResult::Abandoned:
+        return; // the seek handled messages; the song is no longer this seek's
+    case TSeekResult::Refused:
+        // The position stays where it was, and so does the playing: a song that was playing
+        // goes on from there rather than staying paused.
+        if (restart) {
+            Play();
         }
-        if (found) {
-            stream->Seek(header.Position);
-            m_readSize = ClampReadSize(int64_t{header.FrameLength} + 4);
-        } else {
-            stream->Seek(estimate);
-        }
-    } else if (m_streamKind == skOggVorbis) {
-        if (vbDecSeek(&m_oggState, Pos) != 0) {
-            // The position stays where it was, and so does the playing: a song that was
-            // playing goes on from there rather than staying paused.
-            if (restart) {
-                Play();
-            }
-            return;
-        }
-        ForgetDecodedData();
-        m_oggEndOfStream = false;
+        return;
+    case TSeekResult::Moved:
+        break;
     }
     ForgetPostedReports();
     if (OnPosChange) {
@@ -676,32 +489,16 @@ void TOggPlayer::Seek(uint32_t Pos) {
 }
 
 bool TOggPlayer::AtEndOfData() const {
-    if (m_carryLen > 0) {
-        return false;
-    }
-    if (m_streamKind == skMP3) {
-        return m_mp3Stream && m_mp3Stream->Position() >= m_dataEnd && m_mp3Drained;
-    }
-    if (m_streamKind == skOggVorbis) {
-        return m_oggState.Get<uint32_t>(TVbDecState::kPosition) >=
-               m_oggState.Get<uint32_t>(TVbDecState::kLength);
-    }
-    return false;
+    return m_carryLen == 0 && m_stream && m_stream->AtEnd();
 }
 
 void TOggPlayer::PlayDone() {
     SetThreadPriority(0);
     bool atEnd = false;
-    if (m_streamKind == skMP3) {
-        atEnd = AtEndOfData();
-        // A pause keeps the decoder: what it holds is the continuation of the song, and the
-        // frames ahead need the ones before them.
+    if (m_stream) {
+        atEnd = m_carryLen == 0 && (m_stream->AtEnd() || m_stream->EndReported());
         const bool pausing = m_suspending || m_state == psPaused;
-        if (atEnd || !pausing) {
-            RestartMP3Decoder();
-        }
-    } else if (m_streamKind == skOggVorbis) {
-        atEnd = m_carryLen == 0 && (AtEndOfData() || m_oggEndOfStream);
+        m_stream->OutputClosed(pausing && !atEnd);
     }
     if (atEnd) {
         m_state = psStopped;
@@ -727,7 +524,58 @@ void TOggPlayer::PlayDone() {
     }
 }
 
-int32_t TOggPlayer::ClampReadSize(int64_t size) const {
-    const int64_t limit = m_chunkSize / 2;
-    return static_cast<int32_t>(std::clamp<int64_t>(size, 1, std::max<int64_t>(limit, 1)));
+// Decoding runs ahead of the sound; each wave buffer the device hands back is filled here with
+// up to two chunks of the song. Nothing here allocates.
+bool TOggPlayer::FillBuffer(char* Buffer, uint16_t& Size) {
+    const uint32_t capacity = Size;
+    uint32_t size = 0;
+    if (m_carryLen > 0) {
+        const uint32_t take = std::min(m_carryLen, capacity);
+        std::memcpy(Buffer, m_carry.get(), take);
+        std::memmove(m_carry.get(), m_carry.get() + take, m_carryLen - take);
+        m_carryLen -= take;
+        size = take;
+    }
+    if (m_carryLen == 0 && size < capacity && m_fileOpen && m_stream) {
+        const int n = m_stream->DecodeChunks(m_chunkLen);
+        for (int i = 0; i < n; ++i) {
+            if (m_chunkLen[i] > 0) {
+                Deliver(m_chunks[i].get(), m_chunkLen[i], Buffer, capacity, size);
+            }
+        }
+    }
+    Size = static_cast<uint16_t>(size);
+    return size > 0;
+}
+
+// Copies what fits into the wave buffer; the rest waits for the next one.
+void TOggPlayer::Deliver(const uint8_t* data, uint32_t length, char* Buffer, uint32_t capacity,
+                         uint32_t& Size) {
+    const uint32_t fits = std::min(length, capacity - Size);
+    std::memcpy(Buffer + Size, data, fits);
+    Size += fits;
+    std::memcpy(m_carry.get() + m_carryLen, data + fits, length - fits);
+    m_carryLen += length - fits;
+}
+
+// At most one report per 100 ms of decode position.
+void TOggPlayer::PostPosition(uint32_t position) {
+    const auto tenth = static_cast<int32_t>(position / 100);
+    if (tenth != m_lastPosTenth) {
+        m_lastPosTenth = tenth;
+        if (m_window->PostMessage(WM_PLAYER_POSITION, position, 0)) {
+            ++m_postedReports;
+        }
+    }
+}
+
+void TOggPlayer::TReports::BitRateChanged(int32_t BitRate) {
+    m_player.m_window->PostMessage(WM_PLAYER_BITRATE, static_cast<platform::WPARAM>(BitRate), 0);
+}
+
+// Without a handler nothing is posted, so nothing waits for a handler assigned later.
+void TOggPlayer::TReports::PositionDecoded(uint32_t Position) {
+    if (m_player.OnPosChange) {
+        m_player.PostPosition(Position);
+    }
 }

@@ -1,6 +1,7 @@
 // The player component: the one object through which the program plays a song. It opens an
 // MP3 or Ogg Vorbis file, describes it in StreamInfo, plays, pauses, stops and seeks it, and
-// decodes each wave buffer (FillBuffer) through the decoder library of the song's kind.
+// fills each wave buffer (FillBuffer) from the song's stream (SongStream.h), which decodes it
+// through the decoder library of the song's kind.
 //
 // Threads: none of its own. Everything, decoding included, runs on the window thread inside
 // the wave output's message handling; the position and bit-rate reports are posted to the
@@ -16,9 +17,7 @@
 
 #include "engine/AudioOut.h"
 #include "engine/Sleeper.h"
-#include "engine/VorbisDll.h"
-#include "media/FileStream.h"
-#include "media/MP3Util.h"
+#include "engine/SongStream.h"
 #include "media/OggVorbis.h"
 #include "platform/Lifetime.h"
 #include "platform/MessageWindow.h"
@@ -33,22 +32,6 @@
 enum TPlayState { psNotReady, psReady, psOpened, psStopped, psPlaying, psPaused };
 
 enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
-
-// What kind of song is open.
-enum TStreamKind : uint8_t { skNone = 0, skMP3 = 1, skOggVorbis = 2 };
-
-struct TStreamInfo {
-    std::string FileName;
-    int32_t FileSize = 0;
-    int32_t SampleRate = 0; // Hz
-    int32_t BitRate = 0;    // bit/s
-    uint32_t Duration = 0;  // ms
-    int16_t Channels = 0;
-    std::string Title;
-    std::string Artist;
-    std::string Album;
-    std::string Genre;
-};
 
 class TOggPlayer;
 
@@ -87,7 +70,7 @@ public:
     // empty when there is no output.
     std::string LastError() const;
     const std::string& CurrentFile() const { return m_currentFile; }
-    TStreamKind StreamKind() const { return m_streamKind; }
+    TStreamKind StreamKind() const { return m_stream ? m_stream->Kind() : skNone; }
 
     TThreadPriority Priority() const;
     void SetPriority(TThreadPriority value);
@@ -96,9 +79,9 @@ public:
     bool FillBuffer(char* Buffer, uint16_t& Size);
 
     // Read access for tests and the benchmark.
-    int32_t ReadSize() const { return m_readSize; }
+    int32_t ReadSize() const { return m_stream ? m_stream->ReadSize() : 0; }
     int32_t ChunkSize() const { return m_chunkSize; }
-    uint16_t SkipFrames() const { return m_skipFrames; }
+    uint16_t SkipFrames() const { return m_stream ? m_stream->SkipFrames() : 0; }
     TAudioOut* AudioOut() { return m_audioOut.get(); }
 
     TNotifyPosChangeEvent OnPosChange;
@@ -110,16 +93,20 @@ private:
     // its own (which stands, so the waiting call stops there); or freed the player.
     enum class TWait { Done, Superseded, Gone };
 
-    // What an Open has made ready and not yet committed to the player.
-    struct TOpening;
+    // The stream's reports, posted to the hidden window.
+    class TReports final : public TStreamReports {
+    public:
+        explicit TReports(TOggPlayer& player) : m_player(player) {}
+        void BitRateChanged(int32_t BitRate) override;
+        void PositionDecoded(uint32_t Position) override;
+
+    private:
+        TOggPlayer& m_player;
+    };
 
     bool AllocChunkBuffers(int32_t Size);
     void FreeChunkBuffers();
-    std::string VorbisVersionText() const;
     void BuildLibVersion();
-    bool OpenMP3(const std::string& FileName, TOpening& opening);
-    bool OpenOgg(const std::string& FileName, TOpening& opening);
-    void CloseDecoder(TStreamKind kind, int32_t mpgHandle);
     void ReleaseFile();
     void Rewind();
     void SuspendOutput();
@@ -132,16 +119,9 @@ private:
     uint32_t QueuedPlayTimeMs();
     uint32_t NewRequest() { return ++m_request; }
     void SetThreadPriority(int32_t value);
-    void RestartMP3Decoder();
-    void ForgetDecodedData();
+    void ForgetDecodedData() { m_carryLen = 0; }
     bool AtEndOfData() const;
-    int32_t ClampReadSize(int64_t size) const;
 
-    int DecodeMP3Chunks();
-    int DecodeOggChunks();
-    int DrainMP3Chunks(int n);
-    bool ReadBlock();
-    bool TakeMP3Output(int32_t r, int32_t L, int& n);
     void Deliver(const uint8_t* data, uint32_t length, char* Buffer, uint32_t capacity,
                  uint32_t& Size);
     void PostPosition(uint32_t position);
@@ -150,27 +130,17 @@ private:
 
     platform::WaveOutDevice* m_device;
 
-    // Shared with a seek's frame search, which handles messages: a handler closing the song
-    // meanwhile must not free the stream under the search.
-    std::shared_ptr<TFileStream> m_mp3Stream;
-    TMP3Info m_mp3Info;
-    int32_t m_dataStart = 0;
-    int32_t m_dataEnd = 0;
+    // The open song, null when none. Shared with a seek, which handles messages: a handler
+    // closing the song meanwhile must not free the stream under it.
+    std::shared_ptr<TSongStream> m_stream;
     std::unique_ptr<uint8_t[]> m_readBuffer; // ChunkSize div 2 bytes
     int32_t m_chunkSize = 0;
     std::array<std::unique_ptr<uint8_t[]>, 2> m_chunks;
     std::array<uint16_t, 2> m_chunkLen{0, 0};
-    int32_t m_mpgHandle = 0;
     int m_threadHandle = 0; // the window thread's id, for setpriority
     int m_normalNice = 0;   // the window thread's nice value when the component was made
-    int32_t m_readSize = 0;
     bool m_fileOpen = false;
-    bool m_oggEndOfStream = false;
     int32_t m_lastPosTenth = 0;
-    int32_t m_lastBitRate = 0;
-    uint16_t m_skipFrames = 0;
-    TVbDecState m_oggState{};
-    void* m_oggComment = nullptr;
     std::unique_ptr<TOggVorbis> m_oggVorbis;
     std::unique_ptr<TSleeper> m_sleeper;
     std::unique_ptr<TAudioOut> m_audioOut;
@@ -181,17 +151,10 @@ private:
     bool m_oggLoaded = false;
     std::string m_libVersion;
     std::string m_currentFile;
-    TStreamKind m_streamKind = skNone;
     TStreamInfo m_streamInfo;
     TPlayState m_state = psNotReady;
     int32_t m_priority = 2;
-
-    // The end of an MP3 file: the decoder still holds input it has not decoded yet. These
-    // track handing it the last, incomplete block and taking out what it holds.
-    bool m_mp3Draining = false; // the file has been read to DataEnd
-    bool m_mp3Drained = false;  // the decoder has nothing decodable left
-    int32_t m_drainInput = 0;   // bytes of the last block waiting in ReadBuffer
-    int m_drainErrors = 0;      // consecutive decode errors while draining
+    TReports m_reports{*this};
 
     // Decoded PCM that did not fit into the wave buffer it was decoded for (a decoder chunk
     // larger than half a buffer); it goes first into the next buffer.

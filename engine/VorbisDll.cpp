@@ -34,7 +34,18 @@ TLibraryBinding& Binding() {
     return binding;
 }
 
+std::string TwoDigitsBelowTen(unsigned value) {
+    return (value < 10 ? "0" : "") + std::to_string(value);
+}
+
 } // namespace
+
+std::string VorbisVersionText(const TVbVersion& v) {
+    return "Ver " + std::to_string(v.Major()) + "." + TwoDigitsBelowTen(v.Minor()) +
+           " (Engine Ver : " + std::to_string(v.EngineMajor()) + "." +
+           TwoDigitsBelowTen(v.EngineMinor()) + ", Date : " + std::to_string(v.Year()) + "-" +
+           std::to_string(v.Month()) + "-" + std::to_string(v.Day()) + ")";
+}
 
 bool LoadVorbisLib() {
     return Binding().Load();

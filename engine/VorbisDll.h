@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 // The decoder state record: 258 bytes owned by the caller. The caller sets two fields before
 // opening and reads six after each call; every other byte belongs to the library.
@@ -72,6 +73,10 @@ using TvbEncOpen = int32_t (*)(void** encoder, const char* fileName, int32_t cha
 using TvbEncWrite = int32_t (*)(void* encoder, const int16_t* samples, int32_t frames);
 using TvbEncClose = int32_t (*)(void* encoder);
 }
+
+// The version as the player names it: "Ver 1.03 (Engine Ver : 1.00, Date : 2024-3-7)". The
+// two minor numbers get two digits, the other numbers none to spare.
+std::string VorbisVersionText(const TVbVersion& v);
 
 extern TvbEncOpen vbEncOpen;
 extern TvbEncWrite vbEncWrite;

@@ -1,6 +1,8 @@
 // Text rules shared by the ID3v2 and Ogg Vorbis readers.
 #include "media/MediaText.h"
 
+#include <charconv>
+
 namespace media {
 
 std::string Trim(std::string_view text) {
@@ -14,23 +16,6 @@ std::string Trim(std::string_view text) {
     }
     return std::string(text.substr(first, last - first));
 }
-
-namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-} // namespace
 
 std::optional<int32_t> ParseInteger(std::string_view text) {
     size_t i = 0;
@@ -54,18 +39,13 @@ std::optional<int32_t> ParseInteger(std::string_view text) {
     if (i >= text.size()) {
         return std::nullopt;
     }
+    // Unsigned parsing takes digits only: no second sign, no blanks, no second prefix.
     uint64_t value = 0;
-    for (; i < text.size(); ++i) {
-        const int digit =
-            hex ? HexDigit(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
-        if (digit < 0) {
-            return std::nullopt;
-        }
-        value = value * (hex ? 16 : 10) + static_cast<uint64_t>(digit);
-        const uint64_t limit = hex ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
-        if (value > limit) {
-            return std::nullopt;
-        }
+    const char* const last = text.data() + text.size();
+    const auto [end, error] = std::from_chars(text.data() + i, last, value, hex ? 16 : 10);
+    const uint64_t limit = hex ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
+    if (error != std::errc() || end != last || value > limit) {
+        return std::nullopt;
     }
     uint32_t bits = static_cast<uint32_t>(value);
     if (negative) {

@@ -1,4 +1,4 @@
-// Copy without overwriting and delete.
+// Copy without overwriting, delete, rename, and the extension of a file name.
 #include "platform/FileOps.h"
 
 #include "platform/AtomicFile.h"
@@ -11,6 +11,23 @@
 #include <unistd.h>
 
 namespace platform {
+
+std::string UpperExtension(std::string_view path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string_view::npos) {
+        return {};
+    }
+    // Letters are compared in ASCII only: bytes of other characters keep their case.
+    std::string ext(name.substr(dot));
+    for (char& ch : ext) {
+        if (ch >= 'a' && ch <= 'z') {
+            ch = static_cast<char>(ch - 'a' + 'A');
+        }
+    }
+    return ext;
+}
 
 bool CopyFileNoOverwrite(const std::filesystem::path& from, const std::filesystem::path& to) {
     const std::filesystem::path dir = to.parent_path().empty() ? "." : to.parent_path();

@@ -1,9 +1,16 @@
-// File copy without overwriting and file deletion, as the window uses them for pictures.
+// File copy without overwriting and file deletion, as the window uses them for pictures; and
+// the extension rule by which the player and the window tell song files apart.
 #pragma once
 
 #include <filesystem>
+#include <string>
+#include <string_view>
 
 namespace platform {
+
+// The extension of a path's file name, from its last "." on, in upper case (".OGG"); empty
+// when the file name has no ".". A name that is all extension keeps it: ".ogg" gives ".OGG".
+std::string UpperExtension(std::string_view path);
 
 // Copies `from` to `to` unless `to` (in any letter case) already exists. The copy appears
 // under its final name only when complete, so a crash never leaves half a picture behind.

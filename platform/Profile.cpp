@@ -5,6 +5,8 @@
 #include "platform/ProgramDir.h"
 #include "platform/RegularFile.h"
 
+#include <charconv>
+
 namespace platform {
 
 namespace {
@@ -59,19 +61,6 @@ std::string CleanValue(std::string_view value) {
     return std::string(value);
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // Line breaks would let a value open sections or keys of its own.
 std::string_view SingleLine(std::string_view text) {
     const size_t end = text.find_first_of("\r\n");
@@ -101,39 +90,17 @@ std::optional<int32_t> ParseProfileInteger(std::string_view text) {
     if (text.empty()) {
         return std::nullopt;
     }
+    // Hexadecimal takes the full 32 bits, so $8000000F is the system colour it names; decimal
+    // stays within the signed range. from_chars into an unsigned type takes digits only.
     uint64_t value = 0;
-    if (hex) {
-        // Hexadecimal takes the full 32 bits, so $8000000F is the system colour it names.
-        for (char c : text) {
-            const int d = HexDigit(c);
-            if (d < 0) {
-                return std::nullopt;
-            }
-            value = value * 16 + static_cast<uint64_t>(d);
-            if (value > 0xFFFFFFFFull) {
-                return std::nullopt;
-            }
-        }
-        uint32_t bits = static_cast<uint32_t>(value);
-        if (negative) {
-            bits = 0u - bits;
-        }
-        return static_cast<int32_t>(bits);
-    }
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-        if (value > 2147483648ull) {
-            return std::nullopt;
-        }
-    }
-    if (!negative && value > 2147483647ull) {
+    const char* const last = text.data() + text.size();
+    const auto [end, error] = std::from_chars(text.data(), last, value, hex ? 16 : 10);
+    const uint64_t limit = hex ? 0xFFFFFFFFull : 2147483647ull + (negative ? 1 : 0);
+    if (error != std::errc() || end != last || value > limit) {
         return std::nullopt;
     }
-    return static_cast<int32_t>(negative ? -static_cast<int64_t>(value)
-                                         : static_cast<int64_t>(value));
+    const auto bits = static_cast<uint32_t>(value);
+    return static_cast<int32_t>(negative ? 0u - bits : bits);
 }
 
 ProfileFile ProfileFile::Load(const std::filesystem::path& file) {

@@ -2,13 +2,14 @@
 // extension test that decides what the add dialog takes.
 #pragma once
 
+#include "platform/FileOps.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-// The extension of a path's file name, from its last "." on, in upper case (".OGG"); empty
-// when the file name has no ".".
-std::string UpperExtension(std::string_view path);
+// The extension test is the player's own: ".OGG" for "Song.ogg" and for ".ogg".
+using platform::UpperExtension;
 
 // The file name without its directory.
 std::string FileNameOf(std::string_view path);

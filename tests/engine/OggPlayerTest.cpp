@@ -288,6 +288,10 @@ TEST_F(PlayerTest, OpenAcceptsOnlyMp3AndOggInAnyLetterCase) {
     fs::copy_file(Media("short.ogg"), dir / "UPPER.OGG");
     fs::copy_file(Media("short.mp3"), dir / "Mixed.Mp3");
     fs::copy_file(Media("short.ogg"), dir / "song.wav");
+    // A name that is all extension still has one.
+    fs::create_directories(dir / "dot");
+    fs::copy_file(Media("short.ogg"), dir / "dot" / ".ogg");
+    fs::copy_file(Media("short.mp3"), dir / "dot" / ".MP3");
     const struct {
         fs::path file;
         bool opens;
@@ -296,6 +300,7 @@ TEST_F(PlayerTest, OpenAcceptsOnlyMp3AndOggInAnyLetterCase) {
         {Media("short.mp3"), true},   {dir / "Mixed.Mp3", true},
         {dir / "song.wav", false},    {dir / "missing.ogg", false},
         {dir / "missing.mp3", false}, {fs::path(TAVRO_SOURCE_DIR) / "CMakeLists.txt", false},
+        {dir / "dot" / ".ogg", true}, {dir / "dot" / ".MP3", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file.string());
@@ -304,6 +309,18 @@ TEST_F(PlayerTest, OpenAcceptsOnlyMp3AndOggInAnyLetterCase) {
         player->Close();
         EXPECT_EQ(player->State(), psReady);
     }
+}
+
+// An ID3v2 tag in front of the audio is not part of the song: an opened song stands at 0, not
+// at a position below zero.
+TEST_F(PlayerTest, AnOpenedMp3WithATagInFrontStandsAtItsBeginning) {
+    const fs::path file = Open("cbr128-id3both.mp3");
+    ASSERT_GT(MP3Info(file).Header.Position, 0);
+    EXPECT_EQ(player->CurrentPosition(), 0u);
+    std::vector<char> buffer(9216);
+    uint16_t size = 9216;
+    ASSERT_TRUE(player->FillBuffer(buffer.data(), size));
+    EXPECT_LT(player->CurrentPosition(), 200u);
 }
 
 TEST_F(PlayerTest, OpenWhileOpenFailsAndTheSongPlaysOnAndCloseKeepsStreamInfo) {

@@ -114,4 +114,26 @@ TEST_F(VorbisBinding, TheEngineReadsTheRecordsAsTheLibraryFillsThem) {
     vbDecClose(&state);
 }
 
+// Only the two minor numbers are padded to two digits; the date is written as it is.
+TEST(VorbisVersionText, PadsTheMinorNumbersOnly) {
+    const auto record = [](uint8_t major, uint8_t minor, uint8_t engineMajor, uint8_t engineMinor,
+                           uint8_t day, uint8_t month, uint16_t year) {
+        TVbVersion v{};
+        v.Bytes[0] = major;
+        v.Bytes[1] = minor;
+        v.Bytes[2] = engineMajor;
+        v.Bytes[3] = engineMinor;
+        v.Bytes[4] = day;
+        v.Bytes[5] = month;
+        std::memcpy(v.Bytes + 6, &year, sizeof year);
+        return v;
+    };
+    EXPECT_EQ(VorbisVersionText(record(1, 3, 1, 0, 7, 3, 2024)),
+              "Ver 1.03 (Engine Ver : 1.00, Date : 2024-3-7)");
+    EXPECT_EQ(VorbisVersionText(record(12, 10, 2, 99, 31, 12, 999)),
+              "Ver 12.10 (Engine Ver : 2.99, Date : 999-12-31)");
+    EXPECT_EQ(VorbisVersionText(record(0, 9, 255, 255, 0, 0, 65535)),
+              "Ver 0.09 (Engine Ver : 255.255, Date : 65535-0-0)");
+}
+
 } // namespace

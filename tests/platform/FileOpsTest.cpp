@@ -41,3 +41,28 @@ TEST(FileOps, CopyNeverOverwritesAndLeavesNoTemporaryFile) {
     EXPECT_FALSE(platform::DeleteFile(dir / "to"));
     EXPECT_TRUE(fs::exists(dir / "to"));
 }
+
+// The extension is the file name's, from its last "." on; a name that is all extension keeps
+// it, a directory's dot is none of the file's, and only ASCII letters change case.
+TEST(FileOps, UpperExtensionOfTheFileNameFromItsLastDot) {
+    const struct {
+        const char* path;
+        const char* extension;
+    } cases[] = {
+        {"/music/Intro.ogg", ".OGG"},
+        {"/music/track.OgG", ".OGG"},
+        {"plain.tar.ogg", ".OGG"},
+        {"/music/.ogg", ".OGG"},
+        {".mp3", ".MP3"},
+        {"/music/.hidden.ogg", ".OGG"},
+        {"/music/song.", "."},
+        {"/music.d/noextension", ""},
+        {"/music/", ""},
+        {"", ""},
+        {"/music/caf\xc3\xa9.\xc3\xa9ogg", ".\xc3\xa9OGG"},
+        {"/music/a.o-g_g1", ".O-G_G1"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::UpperExtension(c.path), c.extension) << c.path;
+    }
+}

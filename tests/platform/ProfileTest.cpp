@@ -96,6 +96,15 @@ TEST(Profile, ParsesIntegersAsDecimalOrHexadecimal) {
         {"0xG1", std::nullopt},
         {"1.5", std::nullopt},
         {"yes", std::nullopt},
+        {"$FFFFFFFF", -1},
+        {"-0x10", -16},
+        {"$-1", std::nullopt},
+        {"0x+1", std::nullopt},
+        {"--1", std::nullopt},
+        {"+-1", std::nullopt},
+        {"0000000000000000000000042", 42},
+        {"99999999999999999999999", std::nullopt},
+        {"$1FFFFFFFFFFFFFFFF", std::nullopt},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ParseProfileInteger(c.text), c.expected) << "text: " << c.text;
