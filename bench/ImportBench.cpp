@@ -10,6 +10,7 @@
 #include "bench/NullWaveOut.h"
 #include "platform/Dialogs.h"
 #include "platform/ProgramDir.h"
+#include "tests/window/FormSeam.h"
 #include "tools/TestMedia.h"
 #include "window/PlayProg.h"
 
@@ -154,7 +155,7 @@ int main(int argc, char** argv) {
         const auto start = std::chrono::steady_clock::now();
         form.ImportAlbumFolders({QString::fromStdString(source.string())});
         import = std::min(import, Seconds(start));
-        rows = form.PlayListView->topLevelItemCount();
+        rows = Controls(form).PlayListView->topLevelItemCount();
     }
     fs::remove_all(copied);
     if (rows != kSongs || dialogs.messages != 0) {

@@ -10,6 +10,7 @@
 #include "bench/NullWaveOut.h"
 #include "platform/Dialogs.h"
 #include "platform/ProgramDir.h"
+#include "tests/window/FormSeam.h"
 #include "tools/TestMedia.h"
 #include "window/CommaText.h"
 #include "window/PlayProg.h"
@@ -143,7 +144,7 @@ bool BenchLibraryFile(const fs::path& dir) {
     const double save = Best([&] { form.SaveDatabase(); });
     std::ifstream written(file, std::ios::binary);
     const std::string back((std::istreambuf_iterator<char>(written)), {});
-    if (form.AlbumView->topLevelItemCount() != kAlbums || back != text) {
+    if (Controls(form).AlbumView->topLevelItemCount() != kAlbums || back != text) {
         std::fprintf(stderr, "the library did not survive loading and saving\n");
         return false;
     }
@@ -215,7 +216,7 @@ bool BenchAddingSongs(const fs::path& dir) {
         const auto start = std::chrono::steady_clock::now();
         form.PLLoadButtonClick();
         best = std::min(best, Seconds(start));
-        rows = form.PlayListView->topLevelItemCount();
+        rows = Controls(form).PlayListView->topLevelItemCount();
     }
     if (rows != kSongFiles) {
         std::fprintf(stderr, "%d of %d songs were added\n", rows, kSongFiles);

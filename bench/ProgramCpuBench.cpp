@@ -14,6 +14,7 @@
 #include "platform/GuiToolkit.h"
 #include "platform/ProgramDir.h"
 #include "tests/support/TestDialogs.h"
+#include "tests/window/FormSeam.h"
 #include "tools/TestMedia.h"
 #include "window/PlayProg.h"
 
@@ -68,7 +69,7 @@ struct Measured {
 // adds what that cost to `into`. The switch and the start settle before the measuring.
 void PlayPhase(TPlayerForm& form, bool shown, double seconds, Measured& into) {
     form.setVisible(shown);
-    form.btnPlay->click();
+    Controls(form).btnPlay->click();
     RunFor(0.5);
     const double cpu = CpuSeconds();
     const long wakeUps = WindowThreadWakeUps();
@@ -204,7 +205,7 @@ int main(int argc, char** argv) {
     PlayPhase(form, false, half, hidden);
     PlayPhase(form, true, half, shown);
     PlayPhase(form, false, half, hidden);
-    form.btnStop->click();
+    Controls(form).btnStop->click();
     form.hide();
 
     const double decode = DecodeCpuSeconds(song, seconds);

@@ -90,7 +90,7 @@ void TPlayerForm::BuildLayout() {
     }
 }
 
-std::array<TShape*, 8> TPlayerForm::ColorShapes() const {
+std::array<TShape*, 8> TPlayerControls::ColorShapes() const {
     return {WinColor,        PlayerColor, TimeFontColor, TimeBoxColor,
             BannerFontColor, BannerColor, ProgBarColor1, ProgBarColor2};
 }

@@ -174,8 +174,8 @@ std::string TPlayerForm::ScriptPath(const std::string& name) const {
 }
 
 QString TPlayerForm::LanguageText(const QString& section, const QString& key) const {
-    if (OnLanguageText) {
-        OnLanguageText(section, key);
+    if (m_onLanguageText) {
+        m_onLanguageText(section, key);
     }
     if (m_languageScriptPath.empty()) {
         return key;

@@ -4,13 +4,13 @@
 #include "window/PlayProg.h"
 
 #include "engine/OggPlayer.h"
+#include "window/library/ShownText.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QUrl>
 
 #include <cmath>
@@ -212,41 +212,50 @@ QString TMpris::PlaybackStatus() {
     return QStringLiteral("Stopped");
 }
 
+namespace {
+
+// A file URL carrying the path's bytes as they are: a name in another code page would not
+// survive a detour through text.
+QString FileUrl(const std::string& path) {
+    return QUrl::fromEncoded(QByteArrayLiteral("file://") +
+                             QByteArray::fromStdString(path).toPercentEncoding("/"))
+        .toString();
+}
+
+} // namespace
+
 QVariantMap TMpris::SelectedSongMetadata() const {
     QVariantMap metadata;
-    const QTreeWidgetItem* album = m_form->SelectedAlbum();
-    const QTreeWidgetItem* song = m_form->SelectedSong();
-    if (album == nullptr || song == nullptr) {
+    const TLibrary& library = m_form->Library();
+    const int albumIndex = library.SelectedAlbum();
+    const int songIndex = library.SelectedSong();
+    if (albumIndex == TLibrary::kNone || songIndex == TLibrary::kNone) {
         metadata.insert(QStringLiteral("mpris:trackid"),
                         QVariant::fromValue(QDBusObjectPath(QString::fromLatin1(kNoTrack))));
         return metadata;
     }
-    const TSelection rows = m_form->Transport().Selection();
+    const TAlbum& album = library.Album(albumIndex);
+    const TSong& song = library.Song(songIndex);
     metadata.insert(
         QStringLiteral("mpris:trackid"),
         QVariant::fromValue(QDBusObjectPath(
-            QStringLiteral("/org/kelmora/tavro/track/%1_%2").arg(rows.album).arg(rows.song))));
-    const QString albumName = album->text(TPlayerForm::kAlbumNameColumn);
-    metadata.insert(QStringLiteral("xesam:title"), song->text(TPlayerForm::kSongNameColumn));
-    metadata.insert(QStringLiteral("xesam:album"), albumName);
+            QStringLiteral("/org/kelmora/tavro/track/%1_%2").arg(albumIndex).arg(songIndex))));
+    metadata.insert(QStringLiteral("xesam:title"), ShownText(song.Name));
+    metadata.insert(QStringLiteral("xesam:album"), ShownText(album.Name));
     bool known = false;
-    const qint64 seconds = song->text(TPlayerForm::kDurationNumberColumn).toLongLong(&known);
+    const qint64 seconds = ShownText(song.DurationNumber).toLongLong(&known);
     if (known) {
         metadata.insert(QStringLiteral("mpris:length"), seconds * 1000000);
     }
-    const QString fileName = song->text(TPlayerForm::kFileNameColumn);
-    if (const auto path = m_form->AlbumFilePath(albumName.toStdString(), fileName.toStdString());
-        path && !fileName.isEmpty()) {
-        metadata.insert(QStringLiteral("xesam:url"),
-                        QUrl::fromLocalFile(QString::fromStdString(*path)).toString());
+    if (const auto path = m_form->AlbumFilePath(album.Name, song.FileName);
+        path && !song.FileName.empty()) {
+        metadata.insert(QStringLiteral("xesam:url"), FileUrl(*path));
     }
-    const QString picture = album->text(TPlayerForm::kAlbumPicPathColumn);
-    if (const auto path = m_form->AlbumFilePath(albumName.toStdString(), picture.toStdString());
-        path && !picture.isEmpty()) {
+    if (const auto path = m_form->AlbumFilePath(album.Name, album.PicPath);
+        path && !album.PicPath.empty()) {
         std::error_code ec;
         if (std::filesystem::is_regular_file(*path, ec)) {
-            metadata.insert(QStringLiteral("mpris:artUrl"),
-                            QUrl::fromLocalFile(QString::fromStdString(*path)).toString());
+            metadata.insert(QStringLiteral("mpris:artUrl"), FileUrl(*path));
         }
     }
     return metadata;

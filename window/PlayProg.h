@@ -14,14 +14,13 @@
 #pragma once
 
 #include "window/FormControls.h"
+#include "window/PlayerControls.h"
 #include "window/library/Library.h"
 #include "window/settings/FontFace.h"
 #include "window/settings/Settings.h"
 #include "window/transport/Transport.h"
 
 #include "platform/Dialogs.h"
-
-#include "ui_PlayerForm.h" // generated from resources/PlayerForm.ui
 
 #include <QColor>
 #include <QPixmap>
@@ -63,20 +62,8 @@ struct PlayerServices {
     platform::WaveOutDevice* waveOut = nullptr; // null: the system's wave-output device
 };
 
-// The designed file-open dialog: only its settings live here, the dialog itself is shown
-// through platform::Dialogs.
-struct TOpenDialog {
-    QString Filter;
-    bool MultiSelect = true;
-    bool HideReadOnly = true;
-    bool Sizeable = true;
-    // A request with these settings, the filter as it is now and the given start folder.
-    platform::OpenFileRequest Request(const QString& directory = QString()) const {
-        return {Filter, MultiSelect, HideReadOnly, Sizeable, directory};
-    }
-};
-
-class TPlayerForm : public QWidget, public Ui::PlayerForm {
+// The controls are private (TPlayerControls); tests reach them through TFormSeam alone.
+class TPlayerForm : public QWidget, private TPlayerControls {
     Q_OBJECT
 public:
     static constexpr int kClientWidth = 630;
@@ -125,10 +112,6 @@ public:
     void PlaceProgressBar();
     void FreeDisplayControls();
     void SetBannerColors(TColor fontColor, TColor backColor);
-    // The banner in "Currently playing" and the progress bar in "Time"; null before start-up
-    // and after close.
-    TBanner* Banner = nullptr;
-    TGradProgress* ProgressBar = nullptr;
 
     // --- Language.cpp -----------------------------------------------------------------
     void ApplyLanguageScript(const std::string& path);
@@ -148,8 +131,6 @@ public:
     void SetUpDialogTexts();
     // Program directory + "LScripts/" + the language file; empty while no script applies.
     const std::string& LanguageScriptPath() const { return m_languageScriptPath; }
-    // Told about every run-time text looked up (section, key); null when nobody listens.
-    std::function<void(const QString& section, const QString& key)> OnLanguageText;
 
     // --- Transport.cpp ----------------------------------------------------------------
     // The transport buttons and the display timer are bound to their handlers here. Each
@@ -207,9 +188,6 @@ public:
     // enabled and a tray exists. True when the command was handled here.
     bool WMSysCommand(uint32_t command);
     static constexpr uint32_t SC_MINIMIZE = 0xF020;
-    // Designed on the form: disabled, the program's tray icon, the left click bound to
-    // TrayIconLeftClick. Owned by the window.
-    TTBNArea* TrayIcon = nullptr;
 
     // --- AlbumDatabase.cpp ------------------------------------------------------------
     // AlbumView rows: caption AlbumName; sub-item 1 Songs (comma text, four fields a song);
@@ -241,16 +219,6 @@ public:
     void FillAlbumCombo();
     void SetPlayButtons(bool on);
     void SetSongButtons(bool on);
-    // The rows drawn for the library's selected album and song; null when none.
-    QTreeWidgetItem* SelectedAlbum() const;
-    QTreeWidgetItem* SelectedSong() const;
-    // Appends an album, or a song to the list shown, to the library and draws it; the new row
-    // is returned, not selected.
-    QTreeWidgetItem* AddAlbumRow(const QString& name, const QString& songs, const QString& picPath);
-    QTreeWidgetItem* AddSongRow(const QString& name, const QString& duration,
-                                const QString& durationNumber, const QString& fileName);
-    // Selects the row (or nothing for null) as the single selection and current row.
-    static void SelectRow(QTreeWidget* view, QTreeWidgetItem* row);
     // program directory + album name + "/" + name. Nothing when the album name or `name`
     // is not a plain name (a separator, "." or "..", empty): such an album has no folder,
     // and a name from a file or an input box never leads outside the program directory.
@@ -326,17 +294,6 @@ public:
     // behind, as does a failed copy (reported once).
     void ImportAlbumFolders(const QStringList& folders);
 
-    // --- Controls -------------------------------------------------------------------
-    // Every control of the layout file is a member of Ui::PlayerForm under its own name
-    // (btnPlay, PlayerPanel, GeneralOptList ...). What the layout file cannot hold:
-    std::array<TImage*, 11> Ani{}; // Ani1 ... Ani11
-    TOpenDialog OpenDialog;
-    QTimer* PlayTimer = nullptr;
-    QList<QPixmap> IList;
-
-    // The eight colour shapes in the order of the settings file.
-    std::array<TShape*, 8> ColorShapes() const;
-
 protected:
     friend struct TFormSeam; // tests reach the controls through it, and only through it
     void closeEvent(QCloseEvent* event) override;
@@ -346,6 +303,19 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Told about every run-time text looked up (section, key); null when nobody listens.
+    std::function<void(const QString& section, const QString& key)> m_onLanguageText;
+    // The rows drawn for the library's selected album and song; null when none.
+    QTreeWidgetItem* SelectedAlbum() const;
+    QTreeWidgetItem* SelectedSong() const;
+    // Appends an album, or a song to the list shown, to the library and draws it; the new row
+    // is returned, not selected.
+    QTreeWidgetItem* AddAlbumRow(const QString& name, const QString& songs, const QString& picPath);
+    QTreeWidgetItem* AddSongRow(const QString& name, const QString& duration,
+                                const QString& durationNumber, const QString& fileName);
+    // Selects the row (or nothing for null) as the single selection and current row.
+    static void SelectRow(QTreeWidget* view, QTreeWidgetItem* row);
+
     void BuildLayout();                // FormLayout.cpp
     void ApplyDesignedFixedSize();     // StartUp.cpp: fixed in normal state, free when maximised
     void FindPicture(QLineEdit* edit); // Appearance.cpp

@@ -30,13 +30,14 @@ QStringList Column(const QTreeWidget* view, int column) {
 }
 
 bool PlayButtonsOn(const TPlayerForm& f) {
-    return f.btnPlay->isEnabled() && f.btnStop->isEnabled() && f.btnPause->isEnabled() &&
-           f.NextSongButton->isEnabled() && f.LastSongButton->isEnabled();
+    return Controls(f).btnPlay->isEnabled() && Controls(f).btnStop->isEnabled() &&
+           Controls(f).btnPause->isEnabled() && Controls(f).NextSongButton->isEnabled() &&
+           Controls(f).LastSongButton->isEnabled();
 }
 
 bool SongButtonsOn(const TPlayerForm& f) {
-    return f.PLDeleteButton->isEnabled() && f.PLUpButton->isEnabled() &&
-           f.PLDownButton->isEnabled() && f.PLSongChangeButton->isEnabled();
+    return Controls(f).PLDeleteButton->isEnabled() && Controls(f).PLUpButton->isEnabled() &&
+           Controls(f).PLDownButton->isEnabled() && Controls(f).PLSongChangeButton->isEnabled();
 }
 
 void SaveBitmap(const fs::path& file, Qt::GlobalColor colour) {
@@ -68,27 +69,29 @@ TEST_F(AlbumDatabase, TheExampleAlbumIsShownAndWrittenBackUnchanged) {
     WriteDatabase(kExample + "Second\r\nA,00:01,1,A.ogg\r\n\r\n");
     ASSERT_TRUE(Start());
     EXPECT_TRUE(dialogs.shown.empty());
-    ASSERT_EQ(form->AlbumView->topLevelItemCount(), 2);
-    EXPECT_EQ(RowTexts(form->AlbumView, 0),
+    ASSERT_EQ(Controls(form).AlbumView->topLevelItemCount(), 2);
+    EXPECT_EQ(RowTexts(Controls(form).AlbumView, 0),
               QStringList({"Live 1999",
                            "Intro,01:12,72,Intro.ogg,\"Long Song\",10:05,605,\"Long Song.ogg\"",
                            "cover.bmp"}));
-    EXPECT_EQ(form->SelectedAlbum(), form->AlbumView->topLevelItem(0));
-    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 2);
-    EXPECT_EQ(RowTexts(form->PlayListView, 0), QStringList({"Intro", "01:12", "72", "Intro.ogg"}));
-    EXPECT_EQ(RowTexts(form->PlayListView, 1),
+    EXPECT_EQ(TFormSeam::SelectedAlbum(*form), Controls(form).AlbumView->topLevelItem(0));
+    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 2);
+    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 0),
+              QStringList({"Intro", "01:12", "72", "Intro.ogg"}));
+    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 1),
               QStringList({"Long Song", "10:05", "605", "Long Song.ogg"}));
-    EXPECT_FALSE(form->PlayListView->topLevelItem(1)->icon(0).isNull());
-    EXPECT_EQ(form->SelectedSong(), form->PlayListView->topLevelItem(0));
-    EXPECT_EQ(form->PlayListView->currentItem(), form->SelectedSong());
-    EXPECT_EQ(form->SelectedSongEdit->text(), "Intro");
+    EXPECT_FALSE(Controls(form).PlayListView->topLevelItem(1)->icon(0).isNull());
+    EXPECT_EQ(TFormSeam::SelectedSong(*form), Controls(form).PlayListView->topLevelItem(0));
+    EXPECT_EQ(Controls(form).PlayListView->currentItem(), TFormSeam::SelectedSong(*form));
+    EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "Intro");
     EXPECT_TRUE(PlayButtonsOn(*form));
     EXPECT_TRUE(SongButtonsOn(*form));
-    EXPECT_TRUE(form->PLLoadButton->isEnabled());
-    EXPECT_FALSE(form->AlbumDeleteButton->isEnabled()); // the album buttons wait for a click
-    ASSERT_EQ(form->AlbumCombo->count(), 2);
-    EXPECT_EQ(form->AlbumCombo->itemText(1), "Second");
-    EXPECT_EQ(form->AlbumCombo->currentIndex(), 0);
+    EXPECT_TRUE(Controls(form).PLLoadButton->isEnabled());
+    EXPECT_FALSE(
+        Controls(form).AlbumDeleteButton->isEnabled()); // the album buttons wait for a click
+    ASSERT_EQ(Controls(form).AlbumCombo->count(), 2);
+    EXPECT_EQ(Controls(form).AlbumCombo->itemText(1), "Second");
+    EXPECT_EQ(Controls(form).AlbumCombo->currentIndex(), 0);
     Close();
     EXPECT_EQ(Database(), kExample + "Second\r\nA,00:01,1,A.ogg\r\n\r\n");
 }
@@ -97,9 +100,9 @@ TEST_F(AlbumDatabase, TheSelectedRowsStayMarkedWithoutTheFocus) {
     WriteDatabase(kExample);
     ASSERT_TRUE(Start());
     form->show();
-    form->PlayerControl->setCurrentWidget(form->PlayList);
-    form->btnExit->setFocus();
-    for (QTreeWidget* view : {form->AlbumView, form->PlayListView}) {
+    Controls(form).PlayerControl->setCurrentWidget(Controls(form).PlayList);
+    Controls(form).btnExit->setFocus();
+    for (QTreeWidget* view : {Controls(form).AlbumView, Controls(form).PlayListView}) {
         ASSERT_FALSE(view->hasFocus());
         const QRect row = view->visualItemRect(view->topLevelItem(0));
         const QImage picture = view->viewport()->grab().toImage();
@@ -120,8 +123,8 @@ TEST_F(AlbumDatabase, MissingFileIsReportedInTheScriptsLanguageAndCreatedAtClose
     EXPECT_EQ(dialogs.shown[0].text, "Keine Datenbank");
     EXPECT_EQ(dialogs.shown[0].icon, platform::MsgIcon::None);
     EXPECT_EQ(dialogs.shown[0].buttons, platform::MsgButtons::Ok);
-    EXPECT_EQ(form->AlbumView->topLevelItemCount(), 0);
-    EXPECT_FALSE(form->PLLoadButton->isEnabled());
+    EXPECT_EQ(Controls(form).AlbumView->topLevelItemCount(), 0);
+    EXPECT_FALSE(Controls(form).PLLoadButton->isEnabled());
     Close();
     EXPECT_TRUE(fs::is_regular_file(Dir() / "Database.DAT"));
     EXPECT_EQ(Database(), "");
@@ -131,9 +134,9 @@ TEST_F(AlbumDatabase, EmptyFileIsAnEmptyLibraryWithoutMessage) {
     WriteDatabase("");
     ASSERT_TRUE(Start());
     EXPECT_TRUE(dialogs.shown.empty());
-    EXPECT_EQ(form->AlbumView->topLevelItemCount(), 0);
-    EXPECT_EQ(form->AlbumCombo->count(), 0);
-    EXPECT_FALSE(form->PLLoadButton->isEnabled());
+    EXPECT_EQ(Controls(form).AlbumView->topLevelItemCount(), 0);
+    EXPECT_EQ(Controls(form).AlbumCombo->count(), 0);
+    EXPECT_FALSE(Controls(form).PLLoadButton->isEnabled());
     EXPECT_FALSE(PlayButtonsOn(*form));
 }
 
@@ -152,10 +155,10 @@ TEST_F(AlbumDatabase, EveryLineEndLoadsAndIsWrittenBackAsCrLf) {
     for (const Case& c : cases) {
         WriteDatabase(c.file);
         ASSERT_TRUE(Start());
-        EXPECT_EQ(Column(form->AlbumView, 0), c.albums) << c.file;
+        EXPECT_EQ(Column(Controls(form).AlbumView, 0), c.albums) << c.file;
         std::string expected;
-        for (int i = 0; i < form->AlbumView->topLevelItemCount(); ++i) {
-            const QStringList row = RowTexts(form->AlbumView, i);
+        for (int i = 0; i < Controls(form).AlbumView->topLevelItemCount(); ++i) {
+            const QStringList row = RowTexts(Controls(form).AlbumView, i);
             expected += row[0].toStdString() + "\r\n" + row[1].toStdString() + "\r\n" +
                         row[2].toStdString() + "\r\n";
         }
@@ -165,30 +168,31 @@ TEST_F(AlbumDatabase, EveryLineEndLoadsAndIsWrittenBackAsCrLf) {
     }
     WriteDatabase("A\rp.bmp\rB\r\r");
     ASSERT_TRUE(Start());
-    EXPECT_EQ(RowTexts(form->AlbumView, 0), QStringList({"A", "p.bmp", "B"}));
+    EXPECT_EQ(RowTexts(Controls(form).AlbumView, 0), QStringList({"A", "p.bmp", "B"}));
 }
 
 TEST_F(AlbumDatabase, AnAlbumWithoutSongsLeavesTheButtonsAsTheyWere) {
     WriteDatabase("Empty\r\n\r\n\r\nFull\r\nS,00:02,2,S.ogg,broken,group\r\n\r\n");
     ASSERT_TRUE(Start());
-    EXPECT_EQ(form->PlayListView->topLevelItemCount(), 0);
+    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 0);
     EXPECT_FALSE(PlayButtonsOn(*form));
     EXPECT_FALSE(SongButtonsOn(*form));
-    EXPECT_TRUE(form->SelectedSongEdit->text().isEmpty());
-    EXPECT_TRUE(form->PLLoadButton->isEnabled());
+    EXPECT_TRUE(Controls(form).SelectedSongEdit->text().isEmpty());
+    EXPECT_TRUE(Controls(form).PLLoadButton->isEnabled());
 
     form->ShowAlbum(1);
-    EXPECT_EQ(form->SelectedAlbum(), form->AlbumView->topLevelItem(1));
-    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 1); // the incomplete group is dropped
-    EXPECT_EQ(form->SelectedSongEdit->text(), "S");
+    EXPECT_EQ(TFormSeam::SelectedAlbum(*form), Controls(form).AlbumView->topLevelItem(1));
+    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(),
+              1); // the incomplete group is dropped
+    EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "S");
     EXPECT_TRUE(PlayButtonsOn(*form));
 
     form->ShowAlbum(0); // back to no songs: the list empties, buttons and name stay
-    EXPECT_EQ(form->PlayListView->topLevelItemCount(), 0);
+    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 0);
     EXPECT_TRUE(PlayButtonsOn(*form));
-    EXPECT_EQ(form->SelectedSongEdit->text(), "S");
+    EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "S");
     form->ShowAlbum(7); // no such row: the selection stays
-    EXPECT_EQ(form->SelectedAlbum(), form->AlbumView->topLevelItem(0));
+    EXPECT_EQ(TFormSeam::SelectedAlbum(*form), Controls(form).AlbumView->topLevelItem(0));
     Close();
     EXPECT_EQ(Database(), "Empty\r\n\r\n\r\nFull\r\nS,00:02,2,S.ogg,broken,group\r\n\r\n");
 }
@@ -196,60 +200,60 @@ TEST_F(AlbumDatabase, AnAlbumWithoutSongsLeavesTheButtonsAsTheyWere) {
 TEST_F(AlbumDatabase, StoredSongListsAreQuotedAndGoToTheSelectedAlbumOnly) {
     WriteDatabase("One\r\n\r\n\r\nTwo\r\nX,00:01,1,X.ogg\r\n\r\n");
     ASSERT_TRUE(Start());
-    form->AddSongRow("say \"hi\"", "01:00", "60", "a, b.ogg");
-    form->AddSongRow("", "", "", "");
+    TFormSeam::AddSongRow(*form, "say \"hi\"", "01:00", "60", "a, b.ogg");
+    TFormSeam::AddSongRow(*form, "", "", "", "");
     form->StoreSongList();
-    EXPECT_EQ(form->AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn),
+    EXPECT_EQ(Controls(form).AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn),
               "\"say \"\"hi\"\"\",01:00,60,\"a, b.ogg\",,,,");
-    EXPECT_EQ(form->AlbumView->topLevelItem(1)->text(TPlayerForm::kAlbumSongsColumn),
+    EXPECT_EQ(Controls(form).AlbumView->topLevelItem(1)->text(TPlayerForm::kAlbumSongsColumn),
               "X,00:01,1,X.ogg");
     form->ShowAlbum(1);
     form->ShowAlbum(0);
-    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 2);
-    EXPECT_EQ(RowTexts(form->PlayListView, 0),
+    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 2);
+    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 0),
               QStringList({"say \"hi\"", "01:00", "60", "a, b.ogg"}));
-    EXPECT_EQ(RowTexts(form->PlayListView, 1), QStringList({"", "", "", ""}));
+    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 1), QStringList({"", "", "", ""}));
 
     // Without a selected album nothing is stored anywhere.
-    TPlayerForm::SelectRow(form->AlbumView, nullptr);
+    TFormSeam::SelectRow(Controls(form).AlbumView, nullptr);
     form->StoreSongList();
-    EXPECT_EQ(form->AlbumView->topLevelItem(1)->text(TPlayerForm::kAlbumSongsColumn),
+    EXPECT_EQ(Controls(form).AlbumView->topLevelItem(1)->text(TPlayerForm::kAlbumSongsColumn),
               "X,00:01,1,X.ogg");
 }
 
 TEST_F(AlbumDatabase, TheAlbumComboFollowsTheListAndItsSelection) {
     WriteDatabase("Rock\r\n\r\n\r\nJazz\r\n\r\n\r\njazz\r\n\r\n\r\n");
     ASSERT_TRUE(Start());
-    EXPECT_EQ(form->AlbumCombo->count(), 3);
-    TPlayerForm::SelectRow(form->AlbumView, form->AlbumView->topLevelItem(2));
+    EXPECT_EQ(Controls(form).AlbumCombo->count(), 3);
+    TFormSeam::SelectRow(Controls(form).AlbumView, Controls(form).AlbumView->topLevelItem(2));
     form->FillAlbumCombo();
     // The first entry equal without regard to case: names from an input box are unique in
     // that sense, a hand-written file need not be.
-    EXPECT_EQ(form->AlbumCombo->currentIndex(), 1);
+    EXPECT_EQ(Controls(form).AlbumCombo->currentIndex(), 1);
     form->Library().RenameAlbum(0, "Pop");
-    TPlayerForm::SelectRow(form->AlbumView, form->AlbumView->topLevelItem(0));
+    TFormSeam::SelectRow(Controls(form).AlbumView, Controls(form).AlbumView->topLevelItem(0));
     form->FillAlbumCombo();
-    EXPECT_EQ(form->AlbumCombo->itemText(0), "Pop");
-    EXPECT_EQ(form->AlbumCombo->currentIndex(), 0);
-    TPlayerForm::SelectRow(form->AlbumView, nullptr);
+    EXPECT_EQ(Controls(form).AlbumCombo->itemText(0), "Pop");
+    EXPECT_EQ(Controls(form).AlbumCombo->currentIndex(), 0);
+    TFormSeam::SelectRow(Controls(form).AlbumView, nullptr);
     form->FillAlbumCombo();
-    EXPECT_EQ(form->AlbumCombo->currentIndex(), -1);
+    EXPECT_EQ(Controls(form).AlbumCombo->currentIndex(), -1);
 }
 
 TEST_F(AlbumDatabase, TheAlbumPictureFillsBothImagesAndGoesWithTheAlbum) {
     SaveBitmap(Dir() / "Pictured" / "cover.bmp", Qt::red);
     WriteDatabase("Pictured\r\n\r\ncover.bmp\r\nBare\r\n\r\n\r\nBroken\r\n\r\nnone.bmp\r\n");
     ASSERT_TRUE(Start());
-    ASSERT_FALSE(form->AlbumImage->Picture().isNull());
-    EXPECT_EQ(form->AlbumImage->Picture().size(), form->AlbumImage->size());
-    EXPECT_EQ(form->PreviewImage->Picture().size(), form->PreviewImage->size());
-    EXPECT_EQ(form->PreviewImage->Picture().toImage().pixelColor(5, 5), QColor(Qt::red));
+    ASSERT_FALSE(Controls(form).AlbumImage->Picture().isNull());
+    EXPECT_EQ(Controls(form).AlbumImage->Picture().size(), Controls(form).AlbumImage->size());
+    EXPECT_EQ(Controls(form).PreviewImage->Picture().size(), Controls(form).PreviewImage->size());
+    EXPECT_EQ(Controls(form).PreviewImage->Picture().toImage().pixelColor(5, 5), QColor(Qt::red));
     form->ShowAlbum(1);
-    EXPECT_TRUE(form->AlbumImage->Picture().isNull());
-    EXPECT_TRUE(form->PreviewImage->Picture().isNull());
+    EXPECT_TRUE(Controls(form).AlbumImage->Picture().isNull());
+    EXPECT_TRUE(Controls(form).PreviewImage->Picture().isNull());
     form->ShowAlbum(0);
     form->ShowAlbum(2); // a missing picture file: empty, no message
-    EXPECT_TRUE(form->AlbumImage->Picture().isNull());
+    EXPECT_TRUE(Controls(form).AlbumImage->Picture().isNull());
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
@@ -274,11 +278,11 @@ TEST_F(AlbumDatabase, NamesFromTheFileNeverReachOutsideTheProgramDirectory) {
                   "/Song.ogg\r\n../../" + outside.filename().string() + "/cover.bmp\r\n" + //
                   "Inside\r\nSong,00:01,1,Song.ogg\r\n" + absolute + "/cover.bmp\r\n");
     ASSERT_TRUE(Start());
-    ASSERT_EQ(form->AlbumView->topLevelItemCount(), 5);
+    ASSERT_EQ(Controls(form).AlbumView->topLevelItemCount(), 5);
     for (int album = 0; album < 5; ++album) {
         form->ShowAlbum(album);
-        EXPECT_TRUE(form->AlbumImage->Picture().isNull()) << album;
-        EXPECT_TRUE(form->PreviewImage->Picture().isNull()) << album;
+        EXPECT_TRUE(Controls(form).AlbumImage->Picture().isNull()) << album;
+        EXPECT_TRUE(Controls(form).PreviewImage->Picture().isNull()) << album;
         dialogs.shown.clear();
         const bool opened = form->OpenSelectedSong().has_value();
         EXPECT_EQ(opened, album == 4) << album; // only the last album's song lies inside
@@ -304,8 +308,8 @@ TEST_F(AlbumDatabase, AFileThatCannotBeReadIsNeitherWaitedForNorReplaced) {
     ASSERT_EQ(::mkfifo((Dir() / "Database.DAT").c_str(), 0600), 0);
     ASSERT_TRUE(Start());
     EXPECT_TRUE(dialogs.shown.empty());
-    EXPECT_EQ(form->AlbumView->topLevelItemCount(), 0);
-    form->AddAlbumRow("New", "", "");
+    EXPECT_EQ(Controls(form).AlbumView->topLevelItemCount(), 0);
+    TFormSeam::AddAlbumRow(*form, "New", "", "");
     Close();
     EXPECT_TRUE(fs::is_fifo(Dir() / "Database.DAT"));
 }
@@ -315,7 +319,7 @@ TEST_F(AlbumDatabase, AFailedSaveKeepsWhatIsThereAndLeavesNoTemporaryFile) {
     fs::create_directories(Dir() / "Database.DAT" / "keep");
     ASSERT_TRUE(Start());
     ASSERT_EQ(dialogs.shown.size(), 1u);
-    form->AddAlbumRow("New", "", "");
+    TFormSeam::AddAlbumRow(*form, "New", "", "");
     Close();
     EXPECT_TRUE(fs::is_directory(Dir() / "Database.DAT" / "keep"));
     ExpectNoTemporaryFile();
@@ -324,7 +328,7 @@ TEST_F(AlbumDatabase, AFailedSaveKeepsWhatIsThereAndLeavesNoTemporaryFile) {
 TEST_F(AlbumDatabase, ADiskThatFillsUpWhileSavingLeavesTheOldLibraryWhole) {
     WriteDatabase(kExample);
     ASSERT_TRUE(Start());
-    form->AddAlbumRow("Big", QString(64 * 1024, QLatin1Char('x')), "");
+    TFormSeam::AddAlbumRow(*form, "Big", QString(64 * 1024, QLatin1Char('x')), "");
     // Files may grow to 4 KiB only: the new library cannot be written whole.
     rlimit before{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
@@ -347,10 +351,11 @@ TEST_F(AlbumDatabase, DamagedFilesLoadWhatTheRulesGive) {
     const std::string longLine(1 << 20, 'x');
     WriteDatabase("Big\r\n" + longLine + "\r\n\r\n" + junk + "\r\n\r\n\r\n");
     ASSERT_TRUE(Start());
-    ASSERT_GE(form->AlbumView->topLevelItemCount(), 1);
-    EXPECT_EQ(form->AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn).size(),
-              1 << 20);
-    EXPECT_EQ(form->PlayListView->topLevelItemCount(), 0); // one field: no whole song
+    ASSERT_GE(Controls(form).AlbumView->topLevelItemCount(), 1);
+    EXPECT_EQ(
+        Controls(form).AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn).size(),
+        1 << 20);
+    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 0); // one field: no whole song
     Close();
     const std::string written = Database();
     EXPECT_EQ(written.rfind("Big\r\n" + longLine + "\r\n\r\n", 0), 0u);
@@ -368,21 +373,22 @@ TEST_F(AlbumDatabase, NamesInACodePageKeepTheirBytesAndTheirFolderPlays) {
     MakeOgg(cafe, "Chanson \xFE.ogg");
     SaveBitmap(Dir() / cafe / "pochette \xE9.bmp", Qt::red);
     ASSERT_TRUE(Start());
-    ASSERT_EQ(form->AlbumView->topLevelItemCount(), 3);
-    EXPECT_EQ(form->AlbumView->topLevelItem(0)->text(0), QString::fromUtf8("Caf\xC3\xA9"));
-    EXPECT_EQ(form->AlbumView->topLevelItem(1)->text(0), QString::fromUtf8("Caf\xC3\xA9"));
-    EXPECT_EQ(form->PlayListView->topLevelItem(0)->text(0), QString::fromUtf8("Chanson \xC3\xBF"));
-    EXPECT_EQ(form->AlbumImage->Picture().toImage().pixelColor(2, 2), QColor(Qt::red));
+    ASSERT_EQ(Controls(form).AlbumView->topLevelItemCount(), 3);
+    EXPECT_EQ(Controls(form).AlbumView->topLevelItem(0)->text(0), QString::fromUtf8("Caf\xC3\xA9"));
+    EXPECT_EQ(Controls(form).AlbumView->topLevelItem(1)->text(0), QString::fromUtf8("Caf\xC3\xA9"));
+    EXPECT_EQ(Controls(form).PlayListView->topLevelItem(0)->text(0),
+              QString::fromUtf8("Chanson \xC3\xBF"));
+    EXPECT_EQ(Controls(form).AlbumImage->Picture().toImage().pixelColor(2, 2), QColor(Qt::red));
     EXPECT_TRUE(form->OpenSelectedSong());
     EXPECT_TRUE(dialogs.shown.empty());
 
     // Editing another album, and moving rows, leaves the bytes alone.
     form->show();
     dialogs.inputAnswers = {QString("Renamed")};
-    TPlayerForm::SelectRow(form->AlbumView, form->AlbumView->topLevelItem(2));
+    TFormSeam::SelectRow(Controls(form).AlbumView, Controls(form).AlbumView->topLevelItem(2));
     form->AlbumRenameButtonClick();
     form->AlbumDownButtonClick(); // the last one: nothing moves
-    TPlayerForm::SelectRow(form->AlbumView, form->AlbumView->topLevelItem(0));
+    TFormSeam::SelectRow(Controls(form).AlbumView, Controls(form).AlbumView->topLevelItem(0));
     form->AlbumDownButtonClick();
     form->AlbumUpButtonClick();
     form->AlbumViewClick();
@@ -399,7 +405,7 @@ TEST_F(AlbumDatabase, PipesInPlaceOfPicturesAndSongsAreMissingFiles) {
     ASSERT_EQ(::mkfifo((Dir() / "Album" / "cover.bmp").c_str(), 0600), 0);
     ASSERT_EQ(::mkfifo((Dir() / "Album" / "song.ogg").c_str(), 0600), 0);
     ASSERT_TRUE(Start());
-    EXPECT_TRUE(form->AlbumImage->Picture().isNull());
+    EXPECT_TRUE(Controls(form).AlbumImage->Picture().isNull());
     EXPECT_FALSE(form->OpenSelectedSong());
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].text, "Error : Invalid stream file");
@@ -407,7 +413,7 @@ TEST_F(AlbumDatabase, PipesInPlaceOfPicturesAndSongsAreMissingFiles) {
     fs::remove(Dir() / "Album" / "cover.bmp");
     fs::create_symlink("/dev/zero", Dir() / "Album" / "cover.bmp");
     form->ShowAlbum(0);
-    EXPECT_TRUE(form->AlbumImage->Picture().isNull());
+    EXPECT_TRUE(Controls(form).AlbumImage->Picture().isNull());
 }
 
 TEST_F(AlbumDatabase, LeftoversOfAnInterruptedSaveAreGoneAfterTheNextStart) {
@@ -419,7 +425,7 @@ TEST_F(AlbumDatabase, LeftoversOfAnInterruptedSaveAreGoneAfterTheNextStart) {
     EXPECT_FALSE(fs::exists(Dir() / ".Database.DAT.k3Xa9Q"));
     EXPECT_FALSE(fs::exists(Dir() / ".TAVRO.INI.Zz0aB1"));
     EXPECT_TRUE(fs::exists(Dir() / ".Database.DAT.notes"));
-    EXPECT_EQ(form->AlbumView->topLevelItemCount(), 1);
+    EXPECT_EQ(Controls(form).AlbumView->topLevelItemCount(), 1);
 }
 
 TEST_F(AlbumDatabase, TheListsShowTheLibraryAndTheRowsSelectedThereAreItsSelection) {
@@ -433,14 +439,14 @@ TEST_F(AlbumDatabase, TheListsShowTheLibraryAndTheRowsSelectedThereAreItsSelecti
     EXPECT_EQ(library.Album(1).Name, "Caf\xE9");
 
     // Whatever selects a row (a click, the keyboard, stepping) makes it the library's choice.
-    TPlayerForm::SelectRow(ui.PlayListView, ui.PlayListView->topLevelItem(1));
+    TFormSeam::SelectRow(ui.PlayListView, ui.PlayListView->topLevelItem(1));
     EXPECT_EQ(library.SelectedSong(), 1);
-    TPlayerForm::SelectRow(ui.AlbumView, ui.AlbumView->topLevelItem(1));
+    TFormSeam::SelectRow(ui.AlbumView, ui.AlbumView->topLevelItem(1));
     EXPECT_EQ(library.SelectedAlbum(), 1);
-    EXPECT_EQ(form->SelectedAlbum(), ui.AlbumView->topLevelItem(1));
-    TPlayerForm::SelectRow(ui.AlbumView, nullptr);
+    EXPECT_EQ(TFormSeam::SelectedAlbum(*form), ui.AlbumView->topLevelItem(1));
+    TFormSeam::SelectRow(ui.AlbumView, nullptr);
     EXPECT_EQ(library.SelectedAlbum(), TLibrary::kNone);
-    EXPECT_EQ(form->SelectedAlbum(), nullptr);
+    EXPECT_EQ(TFormSeam::SelectedAlbum(*form), nullptr);
 
     // Drawing the lists anew does not change the selection the library holds.
     form->ShowAlbum(0);

@@ -102,7 +102,7 @@ protected:
 TEST_F(Desktop, TheCombosTakeNoTypedTextAsANewEntry) {
     WriteDatabase("Live\r\n\r\n\r\nStudio\r\n\r\n\r\n");
     ASSERT_TRUE(Start());
-    for (QComboBox* combo : {form->AlbumCombo, form->LanguageCombo}) {
+    for (QComboBox* combo : {Controls(form).AlbumCombo, Controls(form).LanguageCombo}) {
         SCOPED_TRACE(combo->objectName().toStdString());
         const int before = combo->count();
         ASSERT_NE(combo->lineEdit(), nullptr) << "an editable drop-down, as designed";
@@ -123,7 +123,7 @@ TEST_F(Desktop, WheelArrowsTrackAndKeysMoveTheVolumeInAudibleSteps) {
     ASSERT_TRUE(Start());
     form->show();
     QApplication::setActiveWindow(form.get());
-    QScrollBar* bar = form->LoudnessBar;
+    QScrollBar* bar = Controls(form).LoudnessBar;
     ASSERT_EQ(bar->value(), -65535) << "full volume at the start";
     EXPECT_EQ(bar->minimum(), -65535);
     EXPECT_EQ(bar->maximum(), 0);
@@ -181,13 +181,13 @@ TEST_F(Desktop, TheVolumeStepsScaleTheSoundPlayed) {
     ASSERT_TRUE(StartOn(nullptr));
     int ends = 0;
     form->Player()->OnPlayEnd = [&](TOggPlayer*) { ++ends; };
-    QScrollBar* bar = form->LoudnessBar;
+    QScrollBar* bar = Controls(form).LoudnessBar;
     bar->setValue(-65535);
     QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, 200));
     Wheel(bar, -120);
     const int levelSet = -bar->value();
     ASSERT_EQ(levelSet, 65535 - 13107 - 3277);
-    form->btnPlay->click();
+    Controls(form).btnPlay->click();
     ASSERT_TRUE(PumpUntil([&] { return ends == 1; }, std::chrono::seconds(30)));
     Close();
 
@@ -204,28 +204,28 @@ TEST_F(Desktop, TheTimeDisplaysDigitsStayOnTheirRows) {
     WriteDatabase("A\r\ns,00:20,20,s.ogg\r\n\r\n");
     MakeOgg("A", "s.ogg", SilentOgg(20));
     ASSERT_TRUE(StartOn(&paced));
-    form->PlayTimer->setInterval(1 << 30); // the test ticks
+    Controls(form).PlayTimer->setInterval(1 << 30); // the test ticks
     form->show();
-    const std::set<int> designed = DigitRows(form->TimeMemo->grab().toImage());
+    const std::set<int> designed = DigitRows(Controls(form).TimeMemo->grab().toImage());
     ASSERT_FALSE(designed.empty()) << "no yellow digits on the time display";
-    form->btnPlay->click();
+    Controls(form).btnPlay->click();
     for (int tick = 1; tick <= 100; ++tick) {
         form->PlayTimerTimer();
         if (tick % 10 == 0) {
             SCOPED_TRACE("second " + std::to_string(tick / 10));
-            ASSERT_EQ(form->TimeMemo->toPlainText(),
+            ASSERT_EQ(Controls(form).TimeMemo->toPlainText(),
                       QStringLiteral("00:%1").arg(tick / 10, 2, 10, QLatin1Char('0')));
-            EXPECT_EQ(DigitRows(form->TimeMemo->grab().toImage()), designed);
+            EXPECT_EQ(DigitRows(Controls(form).TimeMemo->grab().toImage()), designed);
         }
     }
     pacer.start();
-    form->btnPause->click();
-    EXPECT_EQ(DigitRows(form->TimeMemo->grab().toImage()), designed) << "after Pause";
-    form->btnPlay->click();
+    Controls(form).btnPause->click();
+    EXPECT_EQ(DigitRows(Controls(form).TimeMemo->grab().toImage()), designed) << "after Pause";
+    Controls(form).btnPlay->click();
     form->PlayTimerTimer();
-    form->btnStop->click();
-    EXPECT_EQ(form->TimeMemo->toPlainText(), QStringLiteral("00:00"));
-    EXPECT_EQ(DigitRows(form->TimeMemo->grab().toImage()), designed) << "after Stop";
+    Controls(form).btnStop->click();
+    EXPECT_EQ(Controls(form).TimeMemo->toPlainText(), QStringLiteral("00:00"));
+    EXPECT_EQ(DigitRows(Controls(form).TimeMemo->grab().toImage()), designed) << "after Stop";
 }
 
 TEST(WindowPlacement, ACaptionThatCannotBeGrabbedGivesTheDefaultCorner) {
@@ -323,12 +323,13 @@ TEST_F(Desktop, WithoutASoundDeviceSongsAreAddedAndPlaySaysWhyOnce) {
         ASSERT_TRUE(Start());
 
         form->AddSongFiles({QString::fromStdString(picked.string())});
-        ASSERT_EQ(form->PlayListView->topLevelItemCount(), 2) << "the picked song was added";
-        EXPECT_EQ(form->PlayListView->topLevelItem(1)->text(TPlayerForm::kDurationColumn),
+        ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 2)
+            << "the picked song was added";
+        EXPECT_EQ(Controls(form).PlayListView->topLevelItem(1)->text(TPlayerForm::kDurationColumn),
                   QStringLiteral("00:02"));
-        form->btnPlay->click();
+        Controls(form).btnPlay->click();
         EXPECT_FALSE(form->Player()->CurrentFile().empty()) << "the song opens without a device";
-        EXPECT_FALSE(form->PlayTimer->isActive()) << "nothing plays, nothing counts";
+        EXPECT_FALSE(Controls(form).PlayTimer->isActive()) << "nothing plays, nothing counts";
         ASSERT_EQ(dialogs.shown.size(), 1u);
         const QString text = dialogs.shown[0].text;
         const QString reason = QString::fromStdString(form->Player()->LastError());
@@ -351,20 +352,23 @@ TEST_F(Desktop, QuickClicksLeaveTheDisplayOnTheSongThatPlays) {
     ASSERT_TRUE(StartOn(&paced));
     pacer.start();
     const std::vector<QPushButton*> clicks{
-        form->btnPlay,        form->NextSongButton, form->btnPlay, form->btnStop, form->btnPlay,
-        form->NextSongButton, form->NextSongButton, form->btnPlay, form->btnStop, form->btnPlay,
-        form->NextSongButton, form->btnStop,        form->btnPlay};
+        Controls(form).btnPlay,        Controls(form).NextSongButton, Controls(form).btnPlay,
+        Controls(form).btnStop,        Controls(form).btnPlay,        Controls(form).NextSongButton,
+        Controls(form).NextSongButton, Controls(form).btnPlay,        Controls(form).btnStop,
+        Controls(form).btnPlay,        Controls(form).NextSongButton, Controls(form).btnStop,
+        Controls(form).btnPlay};
     int clicked = 0;
     int insideWaits = 0;
     auto shown = [&] {
         const QString playing = PlayingSong();
         return !form->Transport().InPlayerWait() && form->Player()->State() == psPlaying &&
-               form->PlayTimer->isActive() && form->Banner->Lines().join(QString()) == playing &&
-               form->SelectedSongEdit->text() == playing &&
+               Controls(form).PlayTimer->isActive() &&
+               Controls(form).Banner->Lines().join(QString()) == playing &&
+               Controls(form).SelectedSongEdit->text() == playing &&
                // The ticks towards the next second run on from before (as designed), so the
                // first second may show early.
-               (form->TimeMemo->toPlainText() == QStringLiteral("00:00") ||
-                form->TimeMemo->toPlainText() == QStringLiteral("00:01"));
+               (Controls(form).TimeMemo->toPlainText() == QStringLiteral("00:00") ||
+                Controls(form).TimeMemo->toPlainText() == QStringLiteral("00:01"));
     };
     // Looked at 300 ms after the last click, from wherever the window thread then is (inside
     // a wait or not), as a person would look at the window.
@@ -373,8 +377,8 @@ TEST_F(Desktop, QuickClicksLeaveTheDisplayOnTheSongThatPlays) {
     auto look = [&] {
         shownInTime = shown();
         seen = "playing " + PlayingSong().toStdString() + ", the display shows " +
-               form->SelectedSongEdit->text().toStdString() + " at " +
-               form->TimeMemo->toPlainText().toStdString();
+               Controls(form).SelectedSongEdit->text().toStdString() + " at " +
+               Controls(form).TimeMemo->toPlainText().toStdString();
     };
     // In pairs 40 ms apart, the pairs 250 ms apart (faster than the device plays out what
     // it holds): the second of a pair comes while the first still waits for the device.
@@ -401,7 +405,7 @@ TEST_F(Desktop, StopThenPlayIsOneRestart) {
     WriteAlbum(2, 3.0);
     ASSERT_TRUE(StartOn(&paced));
     pacer.start();
-    form->btnPlay->click();
+    Controls(form).btnPlay->click();
     ASSERT_TRUE(PumpUntil([&] { return paced.Captured().size() > 4 * 2304 * 4; }));
     int opens = 0;
     int playedBeforeOpen = -1;
@@ -413,10 +417,10 @@ TEST_F(Desktop, StopThenPlayIsOneRestart) {
     bool queued = false;
     QTimer::singleShot(0, form.get(), [&] {
         queued = form->Transport().InPlayerWait();
-        form->btnPlay->click();
+        Controls(form).btnPlay->click();
     });
     const int playedAtStop = played;
-    form->btnStop->click();
+    Controls(form).btnStop->click();
     EXPECT_TRUE(queued);
     EXPECT_EQ(opens, 1);
     EXPECT_EQ(form->Player()->State(), psPlaying);

@@ -1,5 +1,6 @@
 // The banner, the progress bar and the tray icon in the window: where start-up puts them,
 // which settings reach them, and the window's life in the tray.
+#include "tests/window/FormSeam.h"
 #include "window/PlayProg.h"
 
 #include "controls/Banner.h"
@@ -75,9 +76,9 @@ TEST(DisplayControls, StartUpPlacesBannerAndBarWithTheSettingsColours) {
                            "[Colors]\r\nBanner Font Color=255\r\nBanner Color=16711680\r\n"
                            "Progress Bar Color 1=65280\r\nProgress Bar Color 2=255\r\n"));
     ASSERT_TRUE(run.started);
-    TBanner* banner = run.form->Banner;
+    TBanner* banner = Controls(run.form).Banner;
     ASSERT_NE(banner, nullptr);
-    EXPECT_EQ(banner->parentWidget(), run.form->SongNameBox);
+    EXPECT_EQ(banner->parentWidget(), Controls(run.form).SongNameBox);
     EXPECT_EQ(banner->geometry(), QRect(8, 16, 265, 33));
     EXPECT_EQ(banner->font().pointSize(), 18);
     EXPECT_TRUE(banner->font().bold());
@@ -87,9 +88,9 @@ TEST(DisplayControls, StartUpPlacesBannerAndBarWithTheSettingsColours) {
     EXPECT_FALSE(banner->Run());
     EXPECT_TRUE(banner->isVisibleTo(run.form.get()));
 
-    TGradProgress* bar = run.form->ProgressBar;
+    TGradProgress* bar = Controls(run.form).ProgressBar;
     ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(bar->parentWidget(), run.form->TimeBox);
+    EXPECT_EQ(bar->parentWidget(), Controls(run.form).TimeBox);
     EXPECT_EQ(bar->geometry(), QRect(10, 68, 135, 23));
     EXPECT_TRUE(bar->isVisibleTo(run.form.get()));
     EXPECT_EQ(bar->StartColor(), 65280);
@@ -108,31 +109,33 @@ TEST(DisplayControls, NewColoursReachTheBannerAtOnceAndTheBarOnlyAtTheNextStart)
     {
         Session run(dir);
         ASSERT_TRUE(run.started);
-        EXPECT_EQ(run.form->Banner->FontColor(), QColor(255, 255, 0)) << "yellow by default";
-        EXPECT_EQ(run.form->Banner->Color(), QColor(0, 128, 0)) << "green by default";
+        EXPECT_EQ(Controls(run.form).Banner->FontColor(), QColor(255, 255, 0))
+            << "yellow by default";
+        EXPECT_EQ(Controls(run.form).Banner->Color(), QColor(0, 128, 0)) << "green by default";
         run.dialogs.colorAnswers.push_back(QColor(10, 20, 30));
-        run.form->WinColorMouseDown(run.form->BannerColor);
-        EXPECT_EQ(run.form->Banner->Color(), QColor(10, 20, 30));
+        run.form->WinColorMouseDown(Controls(run.form).BannerColor);
+        EXPECT_EQ(Controls(run.form).Banner->Color(), QColor(10, 20, 30));
         run.dialogs.colorAnswers.push_back(QColor(40, 50, 60));
-        run.form->WinColorMouseDown(run.form->ProgBarColor1);
-        EXPECT_EQ(run.form->ProgressBar->StartColor(), 16776960) << "unchanged while running";
+        run.form->WinColorMouseDown(Controls(run.form).ProgBarColor1);
+        EXPECT_EQ(Controls(run.form).ProgressBar->StartColor(), 16776960)
+            << "unchanged while running";
         run.form->close();
-        EXPECT_EQ(run.form->Banner, nullptr) << "freed at close";
-        EXPECT_EQ(run.form->ProgressBar, nullptr);
+        EXPECT_EQ(Controls(run.form).Banner, nullptr) << "freed at close";
+        EXPECT_EQ(Controls(run.form).ProgressBar, nullptr);
     }
     Session again(dir);
     ASSERT_TRUE(again.started);
-    EXPECT_EQ(again.form->ProgressBar->StartColor(), 40 | (50 << 8) | (60 << 16));
-    EXPECT_EQ(again.form->Banner->Color(), QColor(10, 20, 30));
+    EXPECT_EQ(Controls(again.form).ProgressBar->StartColor(), 40 | (50 << 8) | (60 << 16));
+    EXPECT_EQ(Controls(again.form).Banner->Color(), QColor(10, 20, 30));
 }
 
 TEST(DisplayControls, TrayIconIsDesignedDisabledWithTheProgramsIcon) {
     Session run(ProgramDir("TrayOff"));
     ASSERT_TRUE(run.started);
-    ASSERT_NE(run.form->TrayIcon, nullptr);
+    ASSERT_NE(Controls(run.form).TrayIcon, nullptr);
     EXPECT_FALSE(run.form->TrayEnabled());
-    EXPECT_FALSE(run.form->TrayIcon->Icon().isNull());
-    EXPECT_EQ(run.form->TrayIcon->Tip(), "Kelmora (TAVRO)");
+    EXPECT_FALSE(Controls(run.form).TrayIcon->Icon().isNull());
+    EXPECT_EQ(Controls(run.form).TrayIcon->Tip(), "Kelmora (TAVRO)");
     EXPECT_EQ(run.Count(platform::NIM_ADD), 0) << "the option is off: never in the tray";
     EXPECT_FALSE(run.shell.HasIcon());
 }
@@ -145,7 +148,7 @@ TEST(TrayBehaviour, OptionOnStartsWithOnlyTheIconAndAClickShowsTheWindow) {
     const auto& add = run.shell.calls.back();
     EXPECT_EQ(add.message, platform::NIM_ADD);
     EXPECT_EQ(add.tip, "Kelmora (TAVRO)");
-    EXPECT_EQ(add.iconKey, static_cast<qint64>(run.form->TrayIcon->Icon().cacheKey()));
+    EXPECT_EQ(add.iconKey, static_cast<qint64>(Controls(run.form).TrayIcon->Icon().cacheKey()));
     run.Show();
     EXPECT_FALSE(run.form->isVisible());
 
@@ -159,9 +162,9 @@ TEST(TrayBehaviour, MinimisingHidesToTheTrayAndAClickBringsTheWindowBack) {
     ASSERT_TRUE(run.started);
     ASSERT_TRUE(run.Show());
     // Switched on from the Options page while running.
-    QListWidgetItem* option = run.form->GeneralOptList->item(4);
+    QListWidgetItem* option = Controls(run.form).GeneralOptList->item(4);
     option->setCheckState(Qt::Checked);
-    emit run.form->GeneralOptList->itemClicked(option);
+    emit Controls(run.form).GeneralOptList->itemClicked(option);
     ASSERT_TRUE(run.form->TrayEnabled());
     ASSERT_TRUE(run.shell.HasIcon());
 
@@ -178,7 +181,7 @@ TEST(TrayBehaviour, MinimisingHidesToTheTrayAndAClickBringsTheWindowBack) {
 
     // Off again: the icon leaves the tray and minimising is the usual one.
     option->setCheckState(Qt::Unchecked);
-    emit run.form->GeneralOptList->itemClicked(option);
+    emit Controls(run.form).GeneralOptList->itemClicked(option);
     EXPECT_FALSE(run.shell.HasIcon());
     run.form->showMinimized();
     platform::PumpMessages();

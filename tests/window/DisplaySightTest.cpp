@@ -38,18 +38,18 @@ protected:
 
     // Counts from now on what the four moving parts of the display paint.
     void CountPaints() {
-        banner = std::make_unique<PaintCounter>(form->Banner);
-        rainbow = std::make_unique<PaintCounter>(form->AniImage);
-        bar = std::make_unique<PaintCounter>(form->ProgressBar);
-        time = std::make_unique<PaintCounter>(form->TimeMemo->viewport());
+        banner = std::make_unique<PaintCounter>(Controls(form).Banner);
+        rainbow = std::make_unique<PaintCounter>(Controls(form).AniImage);
+        bar = std::make_unique<PaintCounter>(Controls(form).ProgressBar);
+        time = std::make_unique<PaintCounter>(Controls(form).TimeMemo->viewport());
     }
 
     // Starts the song, keeping the moments before and after the banner was started.
     void Play() {
         runStart = clock.elapsed();
-        form->btnPlay->click();
+        Controls(form).btnPlay->click();
         runStarted = clock.elapsed();
-        ASSERT_TRUE(form->Banner->Run());
+        ASSERT_TRUE(Controls(form).Banner->Run());
     }
 
     // Lets the display timer count `seconds` more seconds of the song.
@@ -66,12 +66,14 @@ protected:
         show();
         const qint64 after = clock.elapsed();
         const QString time = TimeText(form->Transport().ElapsedSeconds());
-        EXPECT_EQ(form->TimeMemo->toPlainText(), time);
+        EXPECT_EQ(Controls(form).TimeMemo->toPlainText(), time);
         EXPECT_EQ(form->ApplicationTitle(), QString(kSong) + " " + time + "\n");
-        EXPECT_EQ(
-            form->AniImage->Picture().cacheKey(),
-            form->Ani[static_cast<size_t>(form->Transport().AniFrame() - 1)]->Picture().cacheKey());
-        const int32_t steps = (265 - form->Banner->PosX()) / form->Banner->Jump;
+        EXPECT_EQ(Controls(form).AniImage->Picture().cacheKey(),
+                  Controls(form)
+                      .Ani[static_cast<size_t>(form->Transport().AniFrame() - 1)]
+                      ->Picture()
+                      .cacheKey());
+        const int32_t steps = (265 - Controls(form).Banner->PosX()) / Controls(form).Banner->Jump;
         EXPECT_GE(steps, (before - runStarted) / 50 - 1);
         EXPECT_LE(steps, (after - runStart) / 50 + 1);
         EXPECT_GT(steps, 30) << "two seconds and more have passed";
@@ -109,16 +111,17 @@ TEST_F(DisplaySight, HiddenInTheTrayNothingIsDrawnAndAllIsRightWhenShownAgain) {
     EXPECT_EQ(rainbow->paints, 0);
     EXPECT_EQ(bar->paints, 0);
     EXPECT_EQ(time->paints, 0);
-    EXPECT_EQ(form->TimeMemo->toPlainText(), "00:00") << "the time display was not written";
-    EXPECT_EQ(form->ProgressBar->Position(), 50) << "the bar keeps its value";
-    EXPECT_TRUE(form->Banner->Run());
+    EXPECT_EQ(Controls(form).TimeMemo->toPlainText(), "00:00")
+        << "the time display was not written";
+    EXPECT_EQ(Controls(form).ProgressBar->Position(), 50) << "the bar keeps its value";
+    EXPECT_TRUE(Controls(form).Banner->Run());
 
     ExpectRightWhenBackInSight([&] { form->show(); });
     EXPECT_TRUE(PumpUntil([&] {
         return banner->paints > 0 && rainbow->paints > 0 && bar->paints > 0 && time->paints > 0;
     })) << "drawn as soon as the window is on screen";
     // Half the bar's 135 columns filled, the rest black.
-    const QImage& canvas = form->ProgressBar->Canvas();
+    const QImage& canvas = Controls(form).ProgressBar->Canvas();
     EXPECT_NE(canvas.pixel(66, 1), qRgb(0, 0, 0));
     EXPECT_EQ(canvas.pixel(70, 1), qRgb(0, 0, 0));
 }
@@ -126,7 +129,7 @@ TEST_F(DisplaySight, HiddenInTheTrayNothingIsDrawnAndAllIsRightWhenShownAgain) {
 TEST_F(DisplaySight, OnAnotherPageTheRainbowAloneGoesOnForItLiesAboveThePages) {
     clock.start();
     Play();
-    form->PlayerControl->setCurrentWidget(form->PlayList);
+    Controls(form).PlayerControl->setCurrentWidget(Controls(form).PlayList);
     CountPaints();
     ASSERT_TRUE(PlayFor(2));
     EXPECT_EQ(banner->paints, 0);
@@ -136,7 +139,7 @@ TEST_F(DisplaySight, OnAnotherPageTheRainbowAloneGoesOnForItLiesAboveThePages) {
     EXPECT_EQ(form->ApplicationTitle(),
               QString(kSong) + " " + TimeText(form->Transport().ElapsedSeconds()) + "\n")
         << "the taskbar shows the title whatever the page";
-    ExpectRightWhenBackInSight([&] { form->PlayerControl->setCurrentIndex(0); });
+    ExpectRightWhenBackInSight([&] { Controls(form).PlayerControl->setCurrentIndex(0); });
 }
 
 TEST_F(DisplaySight, MinimisedNothingIsDrawnButTheTaskbarTitleCountsOn) {
@@ -159,10 +162,10 @@ TEST_F(DisplaySight, PausedOutOfSightTheTimeDisplayComesBackAtZero) {
     Play();
     form->hide();
     ASSERT_TRUE(PlayFor(1));
-    form->btnPause->click();
+    Controls(form).btnPause->click();
     EXPECT_GE(form->Transport().ElapsedSeconds(), 1) << "Pause keeps the count";
     form->show();
-    EXPECT_EQ(form->TimeMemo->toPlainText(), "00:00");
-    EXPECT_FALSE(form->Banner->Run());
-    EXPECT_EQ(form->Banner->PosX(), 265) << "stopped beyond its right edge";
+    EXPECT_EQ(Controls(form).TimeMemo->toPlainText(), "00:00");
+    EXPECT_FALSE(Controls(form).Banner->Run());
+    EXPECT_EQ(Controls(form).Banner->PosX(), 265) << "stopped beyond its right edge";
 }

@@ -95,12 +95,12 @@ protected:
         WriteDatabase(library);
         ASSERT_TRUE(Start());
         form->show();
-        form->PlayerControl->setCurrentWidget(form->PlayList);
+        Controls(form).PlayerControl->setCurrentWidget(Controls(form).PlayList);
         QApplication::processEvents();
         dialogs.shown.clear();
     }
-    QTreeWidget* Albums() const { return form->AlbumView; }
-    QTreeWidget* Songs() const { return form->PlayListView; }
+    QTreeWidget* Albums() const { return Controls(form).AlbumView; }
+    QTreeWidget* Songs() const { return Controls(form).PlayListView; }
     QStringList Shown(const QString& kind) const {
         QStringList texts;
         for (const auto& s : dialogs.shown) {
@@ -114,7 +114,7 @@ protected:
 
 TEST_F(Editing, AddingAnAlbumRefusesATakenNameAndIgnoresAnEmptyOne) {
     StartShown();
-    EXPECT_FALSE(form->AlbumDeleteButton->isEnabled()); // until the list is clicked
+    EXPECT_FALSE(Controls(form).AlbumDeleteButton->isEnabled()); // until the list is clicked
 
     dialogs.inputAnswers = {QString("rock"), QString(""), std::nullopt};
     for (int i = 0; i < 3; ++i) {
@@ -126,25 +126,25 @@ TEST_F(Editing, AddingAnAlbumRefusesATakenNameAndIgnoresAnEmptyOne) {
 
     dialogs.shown.clear();
     dialogs.inputAnswers = {QString("Blues Night")};
-    form->AlbumAddButton->click();
+    Controls(form).AlbumAddButton->click();
     EXPECT_TRUE(Shown("MessageBox").isEmpty());
     EXPECT_EQ(Column(Albums()), QStringList({"Rock", "Jazz", "Empty", "Blues Night"}));
     EXPECT_EQ(Row(Albums(), 3), QStringList({"Blues Night", "", ""}));
     EXPECT_EQ(SelectedIndex(Albums()), 3);
     EXPECT_EQ(Songs()->topLevelItemCount(), 0);
-    EXPECT_EQ(form->AlbumCombo->count(), 4);
-    EXPECT_EQ(form->AlbumCombo->currentText(), "Blues Night");
-    EXPECT_EQ(form->AlbumNameMemo->toPlainText(), "Blues Night");
-    EXPECT_TRUE(form->PLLoadButton->isEnabled());
-    for (QPushButton* b :
-         {form->AlbumDeleteButton, form->AlbumRenameButton, form->AlbumPicAddButton,
-          form->AlbumPicDeleteButton, form->AlbumUpButton, form->AlbumDownButton}) {
+    EXPECT_EQ(Controls(form).AlbumCombo->count(), 4);
+    EXPECT_EQ(Controls(form).AlbumCombo->currentText(), "Blues Night");
+    EXPECT_EQ(Controls(form).AlbumNameMemo->toPlainText(), "Blues Night");
+    EXPECT_TRUE(Controls(form).PLLoadButton->isEnabled());
+    for (QPushButton* b : {Controls(form).AlbumDeleteButton, Controls(form).AlbumRenameButton,
+                           Controls(form).AlbumPicAddButton, Controls(form).AlbumPicDeleteButton,
+                           Controls(form).AlbumUpButton, Controls(form).AlbumDownButton}) {
         EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
     }
-    EXPECT_TRUE(form->PreviewImage->Picture().isNull());
+    EXPECT_TRUE(Controls(form).PreviewImage->Picture().isNull());
     // What the Player page shows is left as it was; no folder is made.
-    EXPECT_EQ(form->SelectedSongEdit->text(), "Intro");
-    EXPECT_TRUE(form->btnPlay->isEnabled());
+    EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "Intro");
+    EXPECT_TRUE(Controls(form).btnPlay->isEnabled());
     EXPECT_FALSE(fs::exists(Dir() / "Blues Night"));
 }
 
@@ -154,7 +154,7 @@ TEST_F(Editing, RenamingAnAlbumToItsOwnNameOrCancellingShowsTheDuplicateMessage)
     Click(Albums(), 0);
     dialogs.inputAnswers = {QString("Rock"), std::nullopt, QString("JAZZ"), QString("")};
     for (int i = 0; i < 4; ++i) {
-        form->AlbumRenameButton->click();
+        Controls(form).AlbumRenameButton->click();
     }
     EXPECT_EQ(Shown("MessageBox"), QStringList({"Rock already exists.", "Rock already exists.",
                                                 "JAZZ already exists."}));
@@ -162,18 +162,18 @@ TEST_F(Editing, RenamingAnAlbumToItsOwnNameOrCancellingShowsTheDuplicateMessage)
     EXPECT_EQ(Column(Albums()), QStringList({"Rock", "Jazz", "Empty"}));
 
     dialogs.inputAnswers = {QString("Classic Rock")};
-    form->AlbumRenameButton->click();
+    Controls(form).AlbumRenameButton->click();
     EXPECT_EQ(Column(Albums()), QStringList({"Classic Rock", "Jazz", "Empty"}));
     EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn).left(5), "Intro");
-    EXPECT_EQ(form->AlbumNameMemo->toPlainText(), "Classic Rock");
+    EXPECT_EQ(Controls(form).AlbumNameMemo->toPlainText(), "Classic Rock");
     // The folder goes with the album, so its songs and picture are still found.
     EXPECT_FALSE(fs::exists(Dir() / "Rock"));
     EXPECT_TRUE(fs::is_directory(Dir() / "Classic Rock"));
     // The combo on the Player page follows when that page is reached.
-    EXPECT_EQ(form->AlbumCombo->itemText(0), "Rock");
-    form->PlayerControl->setCurrentIndex(0);
-    EXPECT_EQ(form->AlbumCombo->itemText(0), "Classic Rock");
-    EXPECT_EQ(form->AlbumCombo->currentText(), "Classic Rock");
+    EXPECT_EQ(Controls(form).AlbumCombo->itemText(0), "Rock");
+    Controls(form).PlayerControl->setCurrentIndex(0);
+    EXPECT_EQ(Controls(form).AlbumCombo->itemText(0), "Classic Rock");
+    EXPECT_EQ(Controls(form).AlbumCombo->currentText(), "Classic Rock");
 }
 
 TEST_F(Editing, DeletingAnAlbumAsksAndLeavesItsFilesOnDisk) {
@@ -181,7 +181,7 @@ TEST_F(Editing, DeletingAnAlbumAsksAndLeavesItsFilesOnDisk) {
     SaveBitmap(Dir() / "Rock" / "cover.bmp", Qt::red);
     StartShown();
     Click(Albums(), 0);
-    form->AlbumDeleteButton->click(); // answered No
+    Controls(form).AlbumDeleteButton->click(); // answered No
     EXPECT_EQ(Shown("MessageBox"), QStringList{"Are you sure?"});
     EXPECT_EQ(dialogs.shown.back().icon, platform::MsgIcon::Question);
     EXPECT_EQ(dialogs.shown.back().buttons, platform::MsgButtons::YesNo);
@@ -189,7 +189,7 @@ TEST_F(Editing, DeletingAnAlbumAsksAndLeavesItsFilesOnDisk) {
     EXPECT_EQ(Songs()->topLevelItemCount(), 2);
 
     dialogs.messageAnswers = {platform::MsgResult::Yes};
-    form->AlbumDeleteButton->click();
+    Controls(form).AlbumDeleteButton->click();
     EXPECT_EQ(Column(Albums()), QStringList({"Jazz", "Empty"}));
     EXPECT_EQ(Songs()->topLevelItemCount(), 0);
     EXPECT_TRUE(fs::exists(Dir() / "Rock" / "Intro.ogg"));
@@ -208,20 +208,20 @@ TEST_F(Editing, MovingRowsStopsAtTheEndsAndCarriesSongsAndPictures) {
     const QStringList rock = Row(Albums(), 0);
     const QStringList jazz = Row(Albums(), 1);
     Click(Albums(), 0);
-    form->AlbumUpButton->click(); // the first album up: nothing
+    Controls(form).AlbumUpButton->click(); // the first album up: nothing
     EXPECT_EQ(Row(Albums(), 0), rock);
     EXPECT_EQ(SelectedIndex(Albums()), 0);
 
     Click(Albums(), 1);
-    form->AlbumUpButton->click();
+    Controls(form).AlbumUpButton->click();
     EXPECT_EQ(Row(Albums(), 0), jazz);
     EXPECT_EQ(Row(Albums(), 1), rock);
     EXPECT_EQ(SelectedIndex(Albums()), 0); // the moved album stays selected
-    EXPECT_EQ(form->AlbumNameMemo->toPlainText(), "Jazz");
-    form->AlbumDownButton->click();
-    form->AlbumDownButton->click();
+    EXPECT_EQ(Controls(form).AlbumNameMemo->toPlainText(), "Jazz");
+    Controls(form).AlbumDownButton->click();
+    Controls(form).AlbumDownButton->click();
     EXPECT_EQ(Column(Albums()), QStringList({"Rock", "Empty", "Jazz"}));
-    form->AlbumDownButton->click(); // the last album down: nothing
+    Controls(form).AlbumDownButton->click(); // the last album down: nothing
     EXPECT_EQ(Column(Albums()), QStringList({"Rock", "Empty", "Jazz"}));
     EXPECT_EQ(SelectedIndex(Albums()), 2);
 
@@ -229,23 +229,23 @@ TEST_F(Editing, MovingRowsStopsAtTheEndsAndCarriesSongsAndPictures) {
     Click(Albums(), 0);
     const QStringList intro = Row(Songs(), 0);
     const QStringList longSong = Row(Songs(), 1);
-    TPlayerForm::SelectRow(Songs(), Songs()->topLevelItem(1));
-    form->PLDownButton->click();
+    TFormSeam::SelectRow(Songs(), Songs()->topLevelItem(1));
+    Controls(form).PLDownButton->click();
     EXPECT_EQ(Row(Songs(), 1), longSong);
-    TPlayerForm::SelectRow(Songs(), Songs()->topLevelItem(0));
-    form->PLDownButton->click();
+    TFormSeam::SelectRow(Songs(), Songs()->topLevelItem(0));
+    Controls(form).PLDownButton->click();
     EXPECT_EQ(Row(Songs(), 0), longSong);
     EXPECT_EQ(Row(Songs(), 1), intro);
     EXPECT_EQ(SelectedIndex(Songs()), 1);
     EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn),
               "\"Long Song\",00:02,2,\"Long Song.ogg\",Intro,00:01,1,Intro.ogg");
-    form->PLUpButton->click();
+    Controls(form).PLUpButton->click();
     EXPECT_EQ(Row(Songs(), 0), intro);
-    form->PLUpButton->click(); // the first song up: nothing
+    Controls(form).PLUpButton->click(); // the first song up: nothing
     EXPECT_EQ(Row(Songs(), 0), intro);
 
     // Without a selection nothing moves.
-    TPlayerForm::SelectRow(Albums(), nullptr);
+    TFormSeam::SelectRow(Albums(), nullptr);
     form->AlbumUpButtonClick();
     form->AlbumDownButtonClick();
     EXPECT_EQ(Column(Albums()), QStringList({"Rock", "Empty", "Jazz"}));
@@ -256,29 +256,29 @@ TEST_F(Editing, DeletingAndRenamingSongsUpdatesTheStoredList) {
     Click(Albums(), 0);
     dialogs.inputAnswers = {QString("long song"), std::nullopt, QString("")};
     for (int i = 0; i < 3; ++i) {
-        form->PLSongChangeButton->click();
+        Controls(form).PLSongChangeButton->click();
     }
     EXPECT_EQ(Shown("MessageBox"),
               QStringList({"long song already exists.", "Intro already exists."}));
     EXPECT_EQ(Shown("InputBox"), QStringList(3, "Please enter new song name: | Name:"));
 
     dialogs.inputAnswers = {QString("Opening, Part 1")};
-    form->PLSongChangeButton->click();
+    Controls(form).PLSongChangeButton->click();
     EXPECT_EQ(Row(Songs(), 0), QStringList({"Opening, Part 1", "00:01", "1", "Intro.ogg"}));
-    EXPECT_EQ(form->SelectedSongEdit->text(), "Opening, Part 1");
+    EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "Opening, Part 1");
     const QString stored =
         "\"Opening, Part 1\",00:01,1,Intro.ogg,\"Long Song\",00:02,2,\"Long Song.ogg\"";
     EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn), stored);
 
     // Deleting asks nothing, keeps SelectedSongEdit, and stores the shorter list.
-    TPlayerForm::SelectRow(Songs(), Songs()->topLevelItem(1));
+    TFormSeam::SelectRow(Songs(), Songs()->topLevelItem(1));
     dialogs.shown.clear();
-    form->PLDeleteButton->click();
+    Controls(form).PLDeleteButton->click();
     EXPECT_TRUE(dialogs.shown.empty());
     EXPECT_EQ(Column(Songs()), QStringList{"Opening, Part 1"});
     EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn),
               "\"Opening, Part 1\",00:01,1,Intro.ogg");
-    EXPECT_EQ(form->SelectedSongEdit->text(), "Opening, Part 1");
+    EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "Opening, Part 1");
     Close();
     EXPECT_EQ(Database().substr(0, Database().find("Jazz")),
               "Rock\r\n\"Opening, Part 1\",00:01,1,Intro.ogg\r\ncover.bmp\r\n");
@@ -293,40 +293,41 @@ TEST_F(Editing, AddingAPictureCopiesItWithoutOverwritingAndStoresOnlyItsName) {
     Click(Albums(), 1);
     dialogs.openAnswers = {
         QStringList{QString::fromStdString((Dir() / "elsewhere" / "Blue Cover.bmp").string())}};
-    form->AlbumPicAddButton->click();
+    Controls(form).AlbumPicAddButton->click();
     const QString filter = QStringLiteral(
         "Bitmap-Files (*.bmp)|*.bmp|Pictures (*.bmp *.jpg *.jpeg *.png)|*.bmp;*.jpg;*.jpeg;*.png");
     EXPECT_EQ(dialogs.openRequests.back().filter, filter);
-    EXPECT_EQ(form->OpenDialog.Filter, filter);
+    EXPECT_EQ(Controls(form).OpenDialog.Filter, filter);
     EXPECT_EQ(Albums()->topLevelItem(1)->text(TPlayerForm::kAlbumPicPathColumn), "Blue Cover.bmp");
     EXPECT_EQ(ReadFile("Jazz/Blue Cover.bmp"), ReadFile("elsewhere/Blue Cover.bmp"));
-    EXPECT_EQ(Middle(form->PreviewImage), QColor(Qt::blue));
-    EXPECT_EQ(form->PreviewImage->Picture().size(), QSize(201, 153));
+    EXPECT_EQ(Middle(Controls(form).PreviewImage), QColor(Qt::blue));
+    EXPECT_EQ(Controls(form).PreviewImage->Picture().size(), QSize(201, 153));
 
     // A picture of that name already in the album folder stays; the name is set anyway.
     Click(Albums(), 0);
     const std::string red = ReadFile("Rock/cover.bmp");
     dialogs.openAnswers = {
         QStringList{QString::fromStdString((Dir() / "elsewhere" / "cover.bmp").string())}};
-    form->AlbumPicAddButton->click();
+    Controls(form).AlbumPicAddButton->click();
     EXPECT_EQ(ReadFile("Rock/cover.bmp"), red);
-    EXPECT_EQ(Middle(form->PreviewImage), QColor(Qt::green)); // shown from where it was chosen
+    EXPECT_EQ(Middle(Controls(form).PreviewImage),
+              QColor(Qt::green)); // shown from where it was chosen
     Click(Albums(), 0);
-    EXPECT_EQ(Middle(form->PreviewImage), QColor(Qt::red)); // the album's own
+    EXPECT_EQ(Middle(Controls(form).PreviewImage), QColor(Qt::red)); // the album's own
 
     // No album folder: the preview shows it, nothing is copied, the next showing has none.
     Click(Albums(), 2);
     dialogs.openAnswers = {
         QStringList{QString::fromStdString((Dir() / "elsewhere" / "Blue Cover.bmp").string())}};
-    form->AlbumPicAddButton->click();
+    Controls(form).AlbumPicAddButton->click();
     EXPECT_EQ(Albums()->topLevelItem(2)->text(TPlayerForm::kAlbumPicPathColumn), "Blue Cover.bmp");
-    EXPECT_EQ(Middle(form->PreviewImage), QColor(Qt::blue));
+    EXPECT_EQ(Middle(Controls(form).PreviewImage), QColor(Qt::blue));
     EXPECT_FALSE(fs::exists(Dir() / "Empty"));
     form->ShowAlbum();
-    EXPECT_TRUE(form->PreviewImage->Picture().isNull());
+    EXPECT_TRUE(Controls(form).PreviewImage->Picture().isNull());
 
     // Cancelled: nothing changes.
-    form->AlbumPicAddButton->click();
+    Controls(form).AlbumPicAddButton->click();
     EXPECT_EQ(Albums()->topLevelItem(2)->text(TPlayerForm::kAlbumPicPathColumn), "Blue Cover.bmp");
 }
 
@@ -334,18 +335,18 @@ TEST_F(Editing, DeletingAPictureAsksThenRemovesTheFileFromTheAlbumFolder) {
     SaveBitmap(Dir() / "Rock" / "cover.bmp", Qt::red);
     StartShown();
     Click(Albums(), 0);
-    ASSERT_EQ(Middle(form->AlbumImage), QColor(Qt::red));
-    form->AlbumPicDeleteButton->click(); // No
+    ASSERT_EQ(Middle(Controls(form).AlbumImage), QColor(Qt::red));
+    Controls(form).AlbumPicDeleteButton->click(); // No
     EXPECT_TRUE(fs::exists(Dir() / "Rock" / "cover.bmp"));
     EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumPicPathColumn), "cover.bmp");
     dialogs.messageAnswers = {platform::MsgResult::Yes};
-    form->AlbumPicDeleteButton->click();
+    Controls(form).AlbumPicDeleteButton->click();
     EXPECT_EQ(Shown("MessageBox"), QStringList(2, "Are you sure?"));
     EXPECT_FALSE(fs::exists(Dir() / "Rock" / "cover.bmp"));
-    EXPECT_TRUE(form->PreviewImage->Picture().isNull());
+    EXPECT_TRUE(Controls(form).PreviewImage->Picture().isNull());
     EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumPicPathColumn), "");
-    EXPECT_EQ(Middle(form->AlbumImage), QColor(Qt::red)); // until the album is shown again
-    EXPECT_TRUE(fs::exists(Dir() / "Rock"));              // only the file goes
+    EXPECT_EQ(Middle(Controls(form).AlbumImage), QColor(Qt::red)); // until the album is shown again
+    EXPECT_TRUE(fs::exists(Dir() / "Rock"));                       // only the file goes
 }
 
 TEST_F(Editing, NoNameMakesTheProgramCopyOrDeleteOutsideTheProgramDirectory) {
@@ -369,7 +370,7 @@ TEST_F(Editing, NoNameMakesTheProgramCopyOrDeleteOutsideTheProgramDirectory) {
     ASSERT_EQ(Albums()->topLevelItemCount(), 7);
     for (int i = 0; i < 7; ++i) {
         SCOPED_TRACE(i);
-        TPlayerForm::SelectRow(Albums(), Albums()->topLevelItem(i));
+        TFormSeam::SelectRow(Albums(), Albums()->topLevelItem(i));
         form->AlbumViewClick();
         dialogs.messageAnswers = {platform::MsgResult::Yes};
         form->AlbumPicDeleteButtonClick();
@@ -378,7 +379,7 @@ TEST_F(Editing, NoNameMakesTheProgramCopyOrDeleteOutsideTheProgramDirectory) {
         form->AlbumPicAddButtonClick();
         EXPECT_TRUE(fs::exists(outside / "victim.bmp"));
         EXPECT_TRUE(fs::exists(Dir() / "victim.bmp"));
-        EXPECT_EQ(Middle(form->PreviewImage), QColor(Qt::blue)); // still previewed
+        EXPECT_EQ(Middle(Controls(form).PreviewImage), QColor(Qt::blue)); // still previewed
     }
     // Only the picture's file-name part counts: nothing of "Plain" but what was named.
     EXPECT_TRUE(fs::exists(Dir() / "Plain" / "keep.bmp"));
@@ -388,21 +389,21 @@ TEST_F(Editing, NoNameMakesTheProgramCopyOrDeleteOutsideTheProgramDirectory) {
 
 TEST_F(Editing, TheComboOnThePlayerPageShowsAnotherAlbumOnly) {
     StartShown();
-    form->PlayerControl->setCurrentIndex(0);
-    TPlayerForm::SelectRow(Songs(), Songs()->topLevelItem(1));
-    form->SelectedSongEdit->setText("Long Song");
+    Controls(form).PlayerControl->setCurrentIndex(0);
+    TFormSeam::SelectRow(Songs(), Songs()->topLevelItem(1));
+    Controls(form).SelectedSongEdit->setText("Long Song");
     form->AlbumComboClick(0); // the current album: nothing
     EXPECT_EQ(SelectedIndex(Songs()), 1);
-    EXPECT_EQ(form->SelectedSongEdit->text(), "Long Song");
+    EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "Long Song");
 
-    form->AlbumCombo->setCurrentIndex(1);
+    Controls(form).AlbumCombo->setCurrentIndex(1);
     form->AlbumComboClick(1);
     EXPECT_EQ(SelectedIndex(Albums()), 1);
     EXPECT_EQ(Column(Songs()), QStringList{"Blue"});
     EXPECT_EQ(SelectedIndex(Songs()), 0);
-    EXPECT_EQ(form->SelectedSongEdit->text(), "Blue");
-    EXPECT_EQ(form->AlbumCombo->currentText(), "Jazz");
-    EXPECT_EQ(form->AlbumNameMemo->toPlainText(), "Jazz");
+    EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "Blue");
+    EXPECT_EQ(Controls(form).AlbumCombo->currentText(), "Jazz");
+    EXPECT_EQ(Controls(form).AlbumNameMemo->toPlainText(), "Jazz");
     form->AlbumComboClick(7); // out of step with the list: nothing
     EXPECT_EQ(SelectedIndex(Albums()), 1);
 }
@@ -410,12 +411,12 @@ TEST_F(Editing, TheComboOnThePlayerPageShowsAnotherAlbumOnly) {
 TEST_F(Editing, ClicksAndKeysOnTheListsShowTheSelectionAtOnce) {
     StartShown();
     // The album buttons wait for a click on the list.
-    EXPECT_FALSE(form->AlbumRenameButton->isEnabled());
+    EXPECT_FALSE(Controls(form).AlbumRenameButton->isEnabled());
     Click(Albums(), 1);
-    EXPECT_TRUE(form->AlbumRenameButton->isEnabled());
+    EXPECT_TRUE(Controls(form).AlbumRenameButton->isEnabled());
     EXPECT_EQ(Column(Songs()), QStringList{"Blue"});
-    EXPECT_EQ(form->AlbumCombo->currentText(), "Jazz");
-    EXPECT_EQ(form->AlbumNameMemo->toPlainText(), "Jazz");
+    EXPECT_EQ(Controls(form).AlbumCombo->currentText(), "Jazz");
+    EXPECT_EQ(Controls(form).AlbumNameMemo->toPlainText(), "Jazz");
 
     // Keys move the selection; the song list follows at once, so song edits go to the album
     // the list shows.
@@ -423,25 +424,25 @@ TEST_F(Editing, ClicksAndKeysOnTheListsShowTheSelectionAtOnce) {
     Key(Albums(), Qt::Key_Up);
     EXPECT_EQ(SelectedIndex(Albums()), 0);
     EXPECT_EQ(Column(Songs()), QStringList({"Intro", "Long Song"}));
-    EXPECT_EQ(form->AlbumNameMemo->toPlainText(), "Rock");
-    EXPECT_EQ(Middle(form->PreviewImage).isValid(), false); // no cover.bmp on disk
+    EXPECT_EQ(Controls(form).AlbumNameMemo->toPlainText(), "Rock");
+    EXPECT_EQ(Middle(Controls(form).PreviewImage).isValid(), false); // no cover.bmp on disk
     Key(Albums(), Qt::Key_End);
     EXPECT_EQ(SelectedIndex(Albums()), 2);
     EXPECT_EQ(Songs()->topLevelItemCount(), 0);
     Key(Albums(), Qt::Key_Home);
     EXPECT_EQ(Column(Songs()), QStringList({"Intro", "Long Song"}));
     Key(Albums(), Qt::Key_Home); // no move: the song selection stays
-    TPlayerForm::SelectRow(Songs(), Songs()->topLevelItem(1));
+    TFormSeam::SelectRow(Songs(), Songs()->topLevelItem(1));
     Key(Albums(), Qt::Key_Home);
     EXPECT_EQ(SelectedIndex(Songs()), 1);
 
     // In the song list a key moves the selected song as a click does.
     Songs()->setFocus();
-    TPlayerForm::SelectRow(Songs(), Songs()->topLevelItem(0));
+    TFormSeam::SelectRow(Songs(), Songs()->topLevelItem(0));
     Key(Songs(), Qt::Key_Down);
-    EXPECT_EQ(form->SelectedSongEdit->text(), "Long Song");
+    EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "Long Song");
     Click(Songs(), 0);
-    EXPECT_EQ(form->SelectedSongEdit->text(), "Intro");
+    EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "Intro");
 
     // A click on empty space leaves no album selected: delete, rename and the picture
     // buttons go off, the move buttons stay on.
@@ -450,12 +451,12 @@ TEST_F(Editing, ClicksAndKeysOnTheListsShowTheSelectionAtOnce) {
                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(Albums()->viewport(), &press);
     EXPECT_EQ(SelectedIndex(Albums()), -1);
-    EXPECT_FALSE(form->AlbumDeleteButton->isEnabled());
-    EXPECT_FALSE(form->AlbumRenameButton->isEnabled());
-    EXPECT_FALSE(form->AlbumPicAddButton->isEnabled());
-    EXPECT_FALSE(form->AlbumPicDeleteButton->isEnabled());
-    EXPECT_TRUE(form->AlbumUpButton->isEnabled());
-    EXPECT_TRUE(form->AlbumDownButton->isEnabled());
+    EXPECT_FALSE(Controls(form).AlbumDeleteButton->isEnabled());
+    EXPECT_FALSE(Controls(form).AlbumRenameButton->isEnabled());
+    EXPECT_FALSE(Controls(form).AlbumPicAddButton->isEnabled());
+    EXPECT_FALSE(Controls(form).AlbumPicDeleteButton->isEnabled());
+    EXPECT_TRUE(Controls(form).AlbumUpButton->isEnabled());
+    EXPECT_TRUE(Controls(form).AlbumDownButton->isEnabled());
     // Handlers that need an album change nothing now.
     form->AlbumRenameButtonClick();
     form->AlbumDeleteButtonClick();
@@ -472,9 +473,9 @@ TEST_F(Editing, TheDialogsSpeakTheChosenLanguage) {
     StartShown();
     Click(Albums(), 0);
     dialogs.inputAnswers = {QString("jazz")};
-    form->AlbumAddButton->click();
-    form->AlbumDeleteButton->click();
-    form->PLSongChangeButton->click();
+    Controls(form).AlbumAddButton->click();
+    Controls(form).AlbumDeleteButton->click();
+    Controls(form).PLSongChangeButton->click();
     EXPECT_EQ(Shown("InputBox"),
               QStringList({"Bitte den Namen des Albums eingeben: | Name:",
                            "Bitte den neuen Namen des Titels eingeben: | Name:"}));
@@ -539,8 +540,8 @@ TEST_F(Editing, ARowThatGoesWhileADialogIsOpenIsLeftAlone) {
 
     // The album asked about is renamed, deleted or given a picture even when the selection
     // moved meanwhile; one removed meanwhile is not touched.
-    TPlayerForm::SelectRow(Albums(), Albums()->topLevelItem(0));
-    busy.meanwhile = [this] { TPlayerForm::SelectRow(Albums(), Albums()->topLevelItem(2)); };
+    TFormSeam::SelectRow(Albums(), Albums()->topLevelItem(0));
+    busy.meanwhile = [this] { TFormSeam::SelectRow(Albums(), Albums()->topLevelItem(2)); };
     busy.input = QString("Hard Rock");
     form->AlbumRenameButtonClick();
     EXPECT_EQ(Column(Albums()), QStringList({"Hard Rock", "Jazz", "Empty"}));
@@ -550,18 +551,18 @@ TEST_F(Editing, ARowThatGoesWhileADialogIsOpenIsLeftAlone) {
     busy.meanwhile = [this, &removed] {
         if (!removed) {
             removed = true;
-            TPlayerForm::SelectRow(Albums(), Albums()->topLevelItem(0));
+            TFormSeam::SelectRow(Albums(), Albums()->topLevelItem(0));
             form->AlbumDeleteButtonClick();
         }
     };
-    TPlayerForm::SelectRow(Albums(), Albums()->topLevelItem(0));
+    TFormSeam::SelectRow(Albums(), Albums()->topLevelItem(0));
     busy.files = QStringList{QString::fromStdString((Dir() / "elsewhere" / "pic.bmp").string())};
     form->AlbumPicAddButtonClick();
     EXPECT_EQ(Column(Albums()), QStringList({"Jazz", "Empty"}));
     EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumPicPathColumn), "");
 
-    busy.meanwhile = [this] { TPlayerForm::SelectRow(Albums(), Albums()->topLevelItem(1)); };
-    TPlayerForm::SelectRow(Albums(), Albums()->topLevelItem(0));
+    busy.meanwhile = [this] { TFormSeam::SelectRow(Albums(), Albums()->topLevelItem(1)); };
+    TFormSeam::SelectRow(Albums(), Albums()->topLevelItem(0));
     form->AlbumDeleteButtonClick();
     EXPECT_EQ(Column(Albums()), QStringList{"Empty"});
 }
@@ -569,12 +570,12 @@ TEST_F(Editing, ARowThatGoesWhileADialogIsOpenIsLeftAlone) {
 TEST_F(Editing, AfterAMoveARenameAndADeleteTheClosedWindowWritesTheNewLibrary) {
     StartShown();
     Click(Albums(), 1);
-    form->AlbumUpButton->click();
+    Controls(form).AlbumUpButton->click();
     dialogs.inputAnswers = {QString("Smooth Jazz")};
-    form->AlbumRenameButton->click();
+    Controls(form).AlbumRenameButton->click();
     Click(Albums(), 2);
     dialogs.messageAnswers = {platform::MsgResult::Yes};
-    form->AlbumDeleteButton->click();
+    Controls(form).AlbumDeleteButton->click();
     Close();
     EXPECT_EQ(Database(), "Smooth Jazz\r\nBlue,00:03,3,Blue.ogg\r\n\r\n"
                           "Rock\r\n"
@@ -617,12 +618,12 @@ TEST_F(Editing, BothScriptsGiveEveryRunTimeTextTheWindowLooksUp) {
     {
         // No library file: its message.
         TPlayerForm bare(ProgramDirText(), services);
-        bare.OnLanguageText = record;
+        TFormSeam::ListenToLanguageTexts(bare, record);
         ASSERT_TRUE(bare.FormCreate());
     }
     WriteDatabase(kLibrary);
     form = std::make_unique<TPlayerForm>(ProgramDirText(), services);
-    form->OnLanguageText = record;
+    TFormSeam::ListenToLanguageTexts(*form, record);
     ASSERT_TRUE(form->FormCreate());
     Click(Albums(), 0);
     // Play with the song there and the device refusing it: the sound device's message.
@@ -676,18 +677,18 @@ TEST_F(Editing, TwoDeletesInARowRemoveOnlyTheFirstSelectedSong) {
     StartShown();
     Click(Albums(), 0);
     Click(Songs(), 0);
-    ASSERT_EQ(form->SelectedSongEdit->text(), "Intro");
-    form->PLDeleteButton->click();
-    EXPECT_EQ(form->SelectedSong(), nullptr);
+    ASSERT_EQ(Controls(form).SelectedSongEdit->text(), "Intro");
+    Controls(form).PLDeleteButton->click();
+    EXPECT_EQ(TFormSeam::SelectedSong(*form), nullptr);
     EXPECT_EQ(Songs()->currentItem(), nullptr);
-    form->PLDeleteButton->click(); // nothing selected: nothing removed
+    Controls(form).PLDeleteButton->click(); // nothing selected: nothing removed
     EXPECT_EQ(Column(Songs()), QStringList{"Long Song"});
     EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn),
               "\"Long Song\",00:02,2,\"Long Song.ogg\"");
     // Play follows the rule for no selection: nothing opens, the buttons go off.
     EXPECT_FALSE(form->OpenSelectedSong());
-    EXPECT_FALSE(form->btnPlay->isEnabled());
-    EXPECT_FALSE(form->PLDeleteButton->isEnabled());
+    EXPECT_FALSE(Controls(form).btnPlay->isEnabled());
+    EXPECT_FALSE(Controls(form).PLDeleteButton->isEnabled());
 }
 
 TEST_F(Editing, RenamingAnAlbumTakesItsFolderAlongOrKeepsTheName) {
@@ -696,13 +697,13 @@ TEST_F(Editing, RenamingAnAlbumTakesItsFolderAlongOrKeepsTheName) {
     StartShown("Old\r\nSong,00:01,1,Song.ogg\r\ncover.bmp\r\nNo Folder\r\n\r\n\r\n");
     Click(Albums(), 0);
     dialogs.inputAnswers = {QString("New Name")};
-    form->AlbumRenameButton->click();
+    Controls(form).AlbumRenameButton->click();
     EXPECT_TRUE(Shown("MessageBox").empty());
     EXPECT_EQ(Column(Albums()), QStringList({"New Name", "No Folder"}));
     EXPECT_FALSE(fs::exists(Dir() / "Old"));
     EXPECT_TRUE(fs::exists(Dir() / "New Name" / "Song.ogg"));
     form->ShowAlbum(0);
-    EXPECT_EQ(form->AlbumImage->Picture().toImage().pixelColor(2, 2), QColor(Qt::red));
+    EXPECT_EQ(Controls(form).AlbumImage->Picture().toImage().pixelColor(2, 2), QColor(Qt::red));
     EXPECT_TRUE(form->OpenSelectedSong());
 
     // A folder of the new name exists: neither the folder nor the album is renamed, and
@@ -711,7 +712,7 @@ TEST_F(Editing, RenamingAnAlbumTakesItsFolderAlongOrKeepsTheName) {
     TFormSeam::UseLanguageScript(
         *form, (fs::path(TAVRO_SOURCE_DIR) / "resources/LScripts/German.lng").string());
     dialogs.inputAnswers = {QString("Taken")};
-    form->AlbumRenameButton->click();
+    Controls(form).AlbumRenameButton->click();
     EXPECT_EQ(Shown("MessageBox"),
               QStringList{QString::fromUtf8("Der Ordner des Albums l\xC3\xA4sst sich nicht "
                                             "umbenennen, deshalb beh\xC3\xA4lt das Album seinen "
@@ -722,7 +723,7 @@ TEST_F(Editing, RenamingAnAlbumTakesItsFolderAlongOrKeepsTheName) {
     // An album without a folder is renamed as before.
     Click(Albums(), 1);
     dialogs.inputAnswers = {QString("Still None")};
-    form->AlbumRenameButton->click();
+    Controls(form).AlbumRenameButton->click();
     EXPECT_EQ(Column(Albums()), QStringList({"New Name", "Still None"}));
     Close();
     EXPECT_EQ(Database(),

@@ -1,3 +1,4 @@
+#include "tests/window/FormSeam.h"
 #include "window/PlayProg.h"
 
 #include "tests/support/PaintCounter.h"
@@ -255,61 +256,61 @@ TEST(FormLayout, EveryControlIsBuiltAsDesigned) {
     }
 
     // Own fonts: sizes and styles as designed.
-    EXPECT_EQ(form.btnExit->font().pixelSize(), 13);
-    EXPECT_EQ(form.btnPlay->font().pixelSize(), 16);
-    EXPECT_TRUE(form.AlbumCombo->font().bold());
-    EXPECT_EQ(form.AlbumCombo->font().pixelSize(), 13);
-    EXPECT_TRUE(form.SelectedSongEdit->font().bold());
-    EXPECT_TRUE(form.SelectedSongEdit->isReadOnly());
-    EXPECT_EQ(form.TimeMemo->font().family(), "Arial");
-    EXPECT_EQ(form.TimeMemo->font().pixelSize(), 40);
-    EXPECT_EQ(form.ProgNameLabel->font().pixelSize(), 64);
-    EXPECT_TRUE(form.ProgNameLabel->font().bold());
-    EXPECT_TRUE(form.TopPicEdit->isReadOnly());
-    EXPECT_TRUE(form.BackPicEdit->isReadOnly());
-    EXPECT_TRUE(form.LanguageCombo->isEditable());
-    EXPECT_FALSE(form.FontCombo->isEditable());
+    EXPECT_EQ(Controls(form).btnExit->font().pixelSize(), 13);
+    EXPECT_EQ(Controls(form).btnPlay->font().pixelSize(), 16);
+    EXPECT_TRUE(Controls(form).AlbumCombo->font().bold());
+    EXPECT_EQ(Controls(form).AlbumCombo->font().pixelSize(), 13);
+    EXPECT_TRUE(Controls(form).SelectedSongEdit->font().bold());
+    EXPECT_TRUE(Controls(form).SelectedSongEdit->isReadOnly());
+    EXPECT_EQ(Controls(form).TimeMemo->font().family(), "Arial");
+    EXPECT_EQ(Controls(form).TimeMemo->font().pixelSize(), 40);
+    EXPECT_EQ(Controls(form).ProgNameLabel->font().pixelSize(), 64);
+    EXPECT_TRUE(Controls(form).ProgNameLabel->font().bold());
+    EXPECT_TRUE(Controls(form).TopPicEdit->isReadOnly());
+    EXPECT_TRUE(Controls(form).BackPicEdit->isReadOnly());
+    EXPECT_TRUE(Controls(form).LanguageCombo->isEditable());
+    EXPECT_FALSE(Controls(form).FontCombo->isEditable());
 
     // Designed values of the non-visual parts and of the lists.
-    EXPECT_EQ(form.LoudnessBar->minimum(), -65535);
-    EXPECT_EQ(form.LoudnessBar->maximum(), 0);
-    EXPECT_EQ(form.LoudnessBar->pageStep(), 0);
-    EXPECT_EQ(form.LoudnessBar->orientation(), Qt::Vertical);
-    EXPECT_EQ(form.PlayTimer->interval(), 100);
-    EXPECT_FALSE(form.PlayTimer->isActive());
-    EXPECT_EQ(form.OpenDialog.Filter, "Ogg-Files|*.OGG|Wave-Files|*.WAV|Playlists|*.PLI");
+    EXPECT_EQ(Controls(form).LoudnessBar->minimum(), -65535);
+    EXPECT_EQ(Controls(form).LoudnessBar->maximum(), 0);
+    EXPECT_EQ(Controls(form).LoudnessBar->pageStep(), 0);
+    EXPECT_EQ(Controls(form).LoudnessBar->orientation(), Qt::Vertical);
+    EXPECT_EQ(Controls(form).PlayTimer->interval(), 100);
+    EXPECT_FALSE(Controls(form).PlayTimer->isActive());
+    EXPECT_EQ(Controls(form).OpenDialog.Filter, "Ogg-Files|*.OGG|Wave-Files|*.WAV|Playlists|*.PLI");
     EXPECT_EQ(form.ColorDialogColor(), QColor(Qt::black));
-    ASSERT_EQ(form.GeneralOptList->count(), 6);
+    ASSERT_EQ(Controls(form).GeneralOptList->count(), 6);
     const char* options[6] = {"Play all albums",          "Stop at end of album list",
                               "No animated rainbow line", "Start playing at program start",
                               "Show in system tray",      "Start maximized"};
     for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(form.GeneralOptList->item(i)->text(), options[i]);
-        EXPECT_EQ(form.GeneralOptList->item(i)->checkState(), Qt::Unchecked);
+        EXPECT_EQ(Controls(form).GeneralOptList->item(i)->text(), options[i]);
+        EXPECT_EQ(Controls(form).GeneralOptList->item(i)->checkState(), Qt::Unchecked);
     }
-    EXPECT_EQ(form.PlayListView->columnCount(), 4);
-    EXPECT_FALSE(form.PlayListView->isHeaderHidden());
-    EXPECT_TRUE(form.AlbumView->isHeaderHidden());
-    EXPECT_TRUE(form.DetailsView->isHeaderHidden());
-    EXPECT_EQ(form.DetailsView->columnCount(), 2);
-    for (TShape* shape : form.ColorShapes()) {
+    EXPECT_EQ(Controls(form).PlayListView->columnCount(), 4);
+    EXPECT_FALSE(Controls(form).PlayListView->isHeaderHidden());
+    EXPECT_TRUE(Controls(form).AlbumView->isHeaderHidden());
+    EXPECT_TRUE(Controls(form).DetailsView->isHeaderHidden());
+    EXPECT_EQ(Controls(form).DetailsView->columnCount(), 2);
+    for (TShape* shape : Controls(form).ColorShapes()) {
         EXPECT_EQ(shape->BrushColor(), 0x00FFFFFF);
     }
 
     // The rainbow frames: 600 x 3, each moved along from the one before.
-    for (size_t i = 0; i < form.Ani.size(); ++i) {
-        const QImage frame = form.Ani[i]->Picture().toImage();
+    for (size_t i = 0; i < Controls(form).Ani.size(); ++i) {
+        const QImage frame = Controls(form).Ani[i]->Picture().toImage();
         EXPECT_EQ(frame.size(), QSize(600, 3)) << i;
         if (i > 0) {
-            const QImage before = form.Ani[i - 1]->Picture().toImage();
+            const QImage before = Controls(form).Ani[i - 1]->Picture().toImage();
             EXPECT_EQ(frame.pixel(50, 1), before.pixel(0, 1)) << i;
             EXPECT_NE(frame.pixel(0, 1), before.pixel(0, 1)) << i;
         }
     }
-    EXPECT_EQ(form.Image2->Picture().size(), QSize(120, 30));
-    EXPECT_FALSE(form.btnPlay->icon().isNull());
-    EXPECT_EQ(form.IList.size(), 1);
-    EXPECT_FALSE(form.IList[0].isNull());
+    EXPECT_EQ(Controls(form).Image2->Picture().size(), QSize(120, 30));
+    EXPECT_FALSE(Controls(form).btnPlay->icon().isNull());
+    EXPECT_EQ(Controls(form).IList.size(), 1);
+    EXPECT_FALSE(Controls(form).IList[0].isNull());
 }
 
 TEST(FormLayout, ExitButtonLiesBeneathThePanel) {
@@ -318,12 +319,12 @@ TEST(FormLayout, ExitButtonLiesBeneathThePanel) {
     services.dialogs = &dialogs;
     TPlayerForm form(TAVRO_TEST_TMP, services);
     form.show();
-    const QPoint centre = form.btnExit->geometry().center();
-    EXPECT_TRUE(form.PlayerPanel->geometry().contains(centre));
+    const QPoint centre = Controls(form).btnExit->geometry().center();
+    EXPECT_TRUE(Controls(form).PlayerPanel->geometry().contains(centre));
     QWidget* top = form.childAt(centre);
     ASSERT_NE(top, nullptr);
-    EXPECT_NE(top, form.btnExit);
-    EXPECT_TRUE(top == form.PlayerPanel || form.PlayerPanel->isAncestorOf(top));
+    EXPECT_NE(top, Controls(form).btnExit);
+    EXPECT_TRUE(top == Controls(form).PlayerPanel || Controls(form).PlayerPanel->isAncestorOf(top));
 }
 
 TEST(FormLayout, AnImageIsRepaintedOnlyWhenItsPictureChanges) {

@@ -5,24 +5,52 @@
 
 #include "window/PlayProg.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
 
 struct TFormSeam {
-    static Ui::PlayerForm& Controls(TPlayerForm& form) { return form; }
+    static TPlayerControls& Controls(TPlayerForm& form) { return form; }
+    static const TPlayerControls& Controls(const TPlayerForm& form) { return form; }
+    // Selects the row (or nothing for null) as the window's own clicks do.
+    static void SelectRow(QTreeWidget* view, QTreeWidgetItem* row) {
+        TPlayerForm::SelectRow(view, row);
+    }
+    // The rows drawn for the library's selected album and song, and rows added through the
+    // window as its handlers add them.
+    static QTreeWidgetItem* SelectedAlbum(const TPlayerForm& form) { return form.SelectedAlbum(); }
+    static QTreeWidgetItem* SelectedSong(const TPlayerForm& form) { return form.SelectedSong(); }
+    static QTreeWidgetItem* AddAlbumRow(TPlayerForm& form, const QString& name,
+                                        const QString& songs, const QString& picPath) {
+        return form.AddAlbumRow(name, songs, picPath);
+    }
+    static QTreeWidgetItem* AddSongRow(TPlayerForm& form, const QString& name,
+                                       const QString& duration, const QString& durationNumber,
+                                       const QString& fileName) {
+        return form.AddSongRow(name, duration, durationNumber, fileName);
+    }
+    // Told about every run-time text the window looks up.
+    static void ListenToLanguageTexts(
+        TPlayerForm& form,
+        std::function<void(const QString& section, const QString& key)> listener) {
+        form.m_onLanguageText = std::move(listener);
+    }
     // Run-time texts from this script from now on, without a language change.
     static void UseLanguageScript(TPlayerForm& form, std::string path) {
         form.m_languageScriptPath = std::move(path);
     }
 };
 
-inline Ui::PlayerForm& Controls(TPlayerForm& form) {
+inline TPlayerControls& Controls(TPlayerForm& form) {
     return TFormSeam::Controls(form);
 }
-inline Ui::PlayerForm& Controls(TPlayerForm* form) {
+inline const TPlayerControls& Controls(const TPlayerForm& form) {
+    return TFormSeam::Controls(form);
+}
+inline TPlayerControls& Controls(TPlayerForm* form) {
     return TFormSeam::Controls(*form);
 }
-inline Ui::PlayerForm& Controls(const std::unique_ptr<TPlayerForm>& form) {
+inline TPlayerControls& Controls(const std::unique_ptr<TPlayerForm>& form) {
     return TFormSeam::Controls(*form);
 }

@@ -1,3 +1,4 @@
+#include "tests/window/FormSeam.h"
 #include "window/PlayProg.h"
 
 #include "platform/Profile.h"
@@ -81,9 +82,9 @@ struct Session {
     }
     // Picks a language in the list as the user does.
     void Pick(const QString& script) {
-        const int index = form->LanguageCombo->findText(script);
+        const int index = Controls(form).LanguageCombo->findText(script);
         ASSERT_GE(index, 0) << script.toStdString();
-        form->LanguageCombo->setCurrentIndex(index);
+        Controls(form).LanguageCombo->setCurrentIndex(index);
         form->LanguageComboChange();
     }
     platform::TestDialogs dialogs;
@@ -274,45 +275,45 @@ TEST(LanguageScripts, SwitchingToAShorterScriptKeepsItsMissingComponentTexts) {
              "ProgNameMemo.Lines=a,b\r\n[Messages]\r\nAre you sure?=Wirklich?\r\n");
     Session run(dir, "German.lng");
     run.Start();
-    EXPECT_EQ(run.form->btnStop->text(), "Stopp");
+    EXPECT_EQ(Controls(run.form).btnStop->text(), "Stopp");
     EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Sind Sie sicher?");
-    EXPECT_EQ(run.form->PlayListView->headerItem()->text(0), "Titel");
-    run.form->GeneralOptList->item(1)->setCheckState(Qt::Checked);
-    run.form->GeneralOptList->item(4)->setCheckState(Qt::Checked);
+    EXPECT_EQ(Controls(run.form).PlayListView->headerItem()->text(0), "Titel");
+    Controls(run.form).GeneralOptList->item(1)->setCheckState(Qt::Checked);
+    Controls(run.form).GeneralOptList->item(4)->setCheckState(Qt::Checked);
 
     run.Pick("Short.lng");
-    EXPECT_EQ(run.form->btnPlay->text(), "Los");
+    EXPECT_EQ(Controls(run.form).btnPlay->text(), "Los");
     // Missing component keys keep the German texts, not the designed English ones ...
-    EXPECT_EQ(run.form->btnStop->text(), "Stopp");
-    EXPECT_EQ(run.form->AlbumBox->title(), "Alben");
-    EXPECT_EQ(run.form->PlayerControl->tabText(2), "Einstellungen");
+    EXPECT_EQ(Controls(run.form).btnStop->text(), "Stopp");
+    EXPECT_EQ(Controls(run.form).AlbumBox->title(), "Alben");
+    EXPECT_EQ(Controls(run.form).PlayerControl->tabText(2), "Einstellungen");
     // ... while run-time texts fall back to English.
     EXPECT_EQ(run.form->LanguageText("Captions", "Name:"), "Name:");
     EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Wirklich?");
-    EXPECT_EQ(run.form->PlayListView->headerItem()->text(0), "Song name");
-    EXPECT_EQ(run.form->DetailsView->topLevelItem(0)->text(0), "Khz");
+    EXPECT_EQ(Controls(run.form).PlayListView->headerItem()->text(0), "Song name");
+    EXPECT_EQ(Controls(run.form).DetailsView->topLevelItem(0)->text(0), "Khz");
     // An empty hint leaves the earlier one.
-    EXPECT_EQ(run.form->LoudnessBar->toolTip(), "Lautstärke");
+    EXPECT_EQ(Controls(run.form).LoudnessBar->toolTip(), "Lautstärke");
     // Six options take six texts and keep their check marks; the seventh text is ignored.
-    ASSERT_EQ(run.form->GeneralOptList->count(), 6);
+    ASSERT_EQ(Controls(run.form).GeneralOptList->count(), 6);
     const QStringList six = {"Eins", "Zwei", "Drei", "Vier", "Fünf", "Sechs"};
     for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(run.form->GeneralOptList->item(i)->text(), six[i]);
-        EXPECT_EQ(run.form->GeneralOptList->item(i)->checkState(),
+        EXPECT_EQ(Controls(run.form).GeneralOptList->item(i)->text(), six[i]);
+        EXPECT_EQ(Controls(run.form).GeneralOptList->item(i)->checkState(),
                   i == 1 || i == 4 ? Qt::Checked : Qt::Unchecked)
             << i;
     }
-    EXPECT_EQ(run.form->ProgNameMemo->toPlainText(), "a\nb");
-    EXPECT_EQ(run.form->ProgNameMemo->document()->blockCount(), 2);
+    EXPECT_EQ(Controls(run.form).ProgNameMemo->toPlainText(), "a\nb");
+    EXPECT_EQ(Controls(run.form).ProgNameMemo->document()->blockCount(), 2);
 
     // Back to English: everything as designed, the check marks still there.
     run.Pick("English.lng");
-    EXPECT_EQ(run.form->btnPlay->text(), "Play");
-    EXPECT_EQ(run.form->btnStop->text(), "Stop");
-    EXPECT_EQ(run.form->LoudnessBar->toolTip(), "Loudness");
-    EXPECT_EQ(run.form->GeneralOptList->item(3)->text(), "Start playing at program start");
-    EXPECT_EQ(run.form->GeneralOptList->item(4)->checkState(), Qt::Checked);
-    EXPECT_EQ(run.form->ProgNameMemo->toPlainText(), "Kelmora\nVersion 1.0 beta");
+    EXPECT_EQ(Controls(run.form).btnPlay->text(), "Play");
+    EXPECT_EQ(Controls(run.form).btnStop->text(), "Stop");
+    EXPECT_EQ(Controls(run.form).LoudnessBar->toolTip(), "Loudness");
+    EXPECT_EQ(Controls(run.form).GeneralOptList->item(3)->text(), "Start playing at program start");
+    EXPECT_EQ(Controls(run.form).GeneralOptList->item(4)->checkState(), Qt::Checked);
+    EXPECT_EQ(Controls(run.form).ProgNameMemo->toPlainText(), "Kelmora\nVersion 1.0 beta");
     run.form->close();
     EXPECT_NE(platform::ProfileFile::Load(dir / "TAVRO.INI").ReadString("Language", "Value", ""),
               "Short.lng");
@@ -329,7 +330,7 @@ TEST(LanguageScripts, RunTimeTextsWithoutScriptAreTheirKeys) {
     Session missing(ProgramDir("MissingScript", false), "Klingon.lng");
     missing.Start();
     EXPECT_EQ(missing.form->LanguageText("Messages", "Are you sure?"), "Are you sure?");
-    EXPECT_EQ(missing.form->btnPlay->text(), "Play");
+    EXPECT_EQ(Controls(missing.form).btnPlay->text(), "Play");
 }
 
 TEST(LanguageScripts, AScriptOutsideTheScriptDirectoryIsNeverApplied) {
@@ -343,19 +344,19 @@ TEST(LanguageScripts, AScriptOutsideTheScriptDirectoryIsNeverApplied) {
         SCOPED_TRACE(name);
         Session run(dir, name);
         run.Start();
-        EXPECT_EQ(run.form->btnPlay->text(), "Play");
+        EXPECT_EQ(Controls(run.form).btnPlay->text(), "Play");
         EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Are you sure?");
         // Picked in the list (typed into the editable box and chosen), the same.
-        run.form->LanguageCombo->addItem(QString::fromLatin1(name));
+        Controls(run.form).LanguageCombo->addItem(QString::fromLatin1(name));
         run.Pick(QString::fromLatin1(name));
-        EXPECT_EQ(run.form->btnPlay->text(), "Play");
+        EXPECT_EQ(Controls(run.form).btnPlay->text(), "Play");
         EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Are you sure?");
     }
     // The folder itself is listed as a language; picking it applies nothing and breaks nothing.
     Session run(dir);
     run.Start();
     run.Pick("sub");
-    EXPECT_EQ(run.form->btnPlay->text(), "Play");
+    EXPECT_EQ(Controls(run.form).btnPlay->text(), "Play");
     EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Are you sure?");
 }
 
@@ -374,9 +375,9 @@ TEST(LanguageScripts, F1OpensTheHelpOfTheSelectedLanguage) {
         WriteAll(dir / "LScripts" / c.script, "[PlayerForm]\r\n");
         Session run(dir, c.script);
         run.Start();
-        ASSERT_EQ(run.form->LanguageCombo->currentText(), QString::fromLatin1(c.script));
+        ASSERT_EQ(Controls(run.form).LanguageCombo->currentText(), QString::fromLatin1(c.script));
         QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
-        QApplication::sendEvent(run.form->SelectedSongEdit, &f1);
+        QApplication::sendEvent(Controls(run.form).SelectedSongEdit, &f1);
         ASSERT_EQ(run.shell.opened.size(), 1u);
         EXPECT_EQ(run.shell.opened[0], (dir / "Hilfe" / c.help).string());
     }
@@ -478,19 +479,19 @@ TEST(LanguageScripts, EveryTextFitsItsControlInBothLanguages) {
                 }
             }
         };
-        for (int page = 0; page < form.PlayerControl->count(); ++page) {
-            form.PlayerControl->setCurrentIndex(page);
-            for (int tab = 0; tab < form.SongControl->count(); ++tab) {
-                form.SongControl->setCurrentIndex(tab);
+        for (int page = 0; page < Controls(form).PlayerControl->count(); ++page) {
+            Controls(form).PlayerControl->setCurrentIndex(page);
+            for (int tab = 0; tab < Controls(form).SongControl->count(); ++tab) {
+                Controls(form).SongControl->setCurrentIndex(tab);
                 QApplication::processEvents();
                 checkShown();
             }
         }
         EXPECT_GT(checked.size(), 80u);
-        form.PlayerControl->setCurrentWidget(form.Options);
+        Controls(form).PlayerControl->setCurrentWidget(Controls(form).Options);
         QApplication::processEvents();
         // The options: each either fits or, drawn a little narrower, does.
-        QListWidget* list = form.GeneralOptList;
+        QListWidget* list = Controls(form).GeneralOptList;
         const QStyle* style = list->style();
         for (int i = 0; i < list->count(); ++i) {
             QStyleOptionViewItem option;
@@ -510,10 +511,10 @@ TEST(LanguageScripts, EveryTextFitsItsControlInBothLanguages) {
                 << option.text.toStdString();
         }
         // The song details captions are readable beside their values.
-        for (int i = 0; i < form.DetailsView->topLevelItemCount(); ++i) {
-            const QString caption = form.DetailsView->topLevelItem(i)->text(0);
-            EXPECT_LE(form.DetailsView->fontMetrics().horizontalAdvance(caption),
-                      form.DetailsView->width() / 2)
+        for (int i = 0; i < Controls(form).DetailsView->topLevelItemCount(); ++i) {
+            const QString caption = Controls(form).DetailsView->topLevelItem(i)->text(0);
+            EXPECT_LE(Controls(form).DetailsView->fontMetrics().horizontalAdvance(caption),
+                      Controls(form).DetailsView->width() / 2)
                 << caption.toStdString();
         }
     }
@@ -566,14 +567,14 @@ TEST(OptionsPage, AMissingDesignedFaceIsStoodInForAndKept) {
         const fs::path dir = ProgramDir("FontStandIn");
         Session run(dir); // no font in the settings: the designed face
         run.Start();
-        const QString shown = run.form->FontCombo->currentText();
-        ASSERT_GE(run.form->FontCombo->currentIndex(), 0) << "no face stands in";
+        const QString shown = Controls(run.form).FontCombo->currentText();
+        ASSERT_GE(Controls(run.form).FontCombo->currentIndex(), 0) << "no face stands in";
         QFont sans(QStringLiteral("Sans Serif"));
         sans.setStyleHint(QFont::SansSerif);
         EXPECT_EQ(shown, QFontInfo(sans).family());
         EXPECT_EQ(run.form->font().family(), shown);
-        EXPECT_EQ(run.form->btnPlay->font().family(), shown);
-        EXPECT_EQ(run.form->SelectedSongEdit->font().family(), shown);
+        EXPECT_EQ(Controls(run.form).btnPlay->font().family(), shown);
+        EXPECT_EQ(Controls(run.form).SelectedSongEdit->font().family(), shown);
         run.form->close();
         EXPECT_EQ(StoredFace(dir), "MS Sans Serif");
     }
@@ -586,7 +587,7 @@ TEST(OptionsPage, AMissingDesignedFaceIsStoodInForAndKept) {
         services.dialogs = &dialogs;
         TPlayerForm form(dir.string(), services);
         ASSERT_TRUE(form.FormCreate());
-        EXPECT_EQ(form.FontCombo->currentIndex(), -1);
+        EXPECT_EQ(Controls(form).FontCombo->currentIndex(), -1);
         form.close();
         EXPECT_EQ(StoredFace(dir), "");
     }
@@ -599,36 +600,36 @@ TEST(OptionsPage, APickedFontAndAClickedOptionTakeEffectAtOnce) {
     TPlayerForm& form = *run.form;
     // A face other than the one shown, picked in the list.
     int other = -1;
-    for (int i = 0; i < form.FontCombo->count() && other < 0; ++i) {
-        if (i != form.FontCombo->currentIndex()) {
+    for (int i = 0; i < Controls(form).FontCombo->count() && other < 0; ++i) {
+        if (i != Controls(form).FontCombo->currentIndex()) {
             other = i;
         }
     }
     ASSERT_GE(other, 0);
-    const QString face = form.FontCombo->itemText(other);
-    form.FontCombo->setCurrentIndex(other);
-    emit form.FontCombo->activated(other);
-    EXPECT_EQ(form.btnPause->font().family(), face);
-    EXPECT_EQ(form.AlbumCombo->font().family(), face);
-    EXPECT_EQ(form.btnPause->font().pixelSize(), 16); // only the face changes
-    EXPECT_TRUE(form.AlbumCombo->font().bold());
+    const QString face = Controls(form).FontCombo->itemText(other);
+    Controls(form).FontCombo->setCurrentIndex(other);
+    emit Controls(form).FontCombo->activated(other);
+    EXPECT_EQ(Controls(form).btnPause->font().family(), face);
+    EXPECT_EQ(Controls(form).AlbumCombo->font().family(), face);
+    EXPECT_EQ(Controls(form).btnPause->font().pixelSize(), 16); // only the face changes
+    EXPECT_TRUE(Controls(form).AlbumCombo->font().bold());
 
     // "No animated rainbow line", clicked or set from the keyboard, hides the line at once.
-    form.PlayerControl->setCurrentWidget(form.Options);
-    QListWidgetItem* rainbow = form.GeneralOptList->item(2);
+    Controls(form).PlayerControl->setCurrentWidget(Controls(form).Options);
+    QListWidgetItem* rainbow = Controls(form).GeneralOptList->item(2);
     rainbow->setCheckState(Qt::Checked);
-    EXPECT_FALSE(form.AniImage->isHidden()); // a change by the program runs nothing
-    emit form.GeneralOptList->itemClicked(rainbow);
-    EXPECT_TRUE(form.AniImage->isHidden());
+    EXPECT_FALSE(Controls(form).AniImage->isHidden()); // a change by the program runs nothing
+    emit Controls(form).GeneralOptList->itemClicked(rainbow);
+    EXPECT_TRUE(Controls(form).AniImage->isHidden());
     form.activateWindow();
-    form.GeneralOptList->setFocus();
+    Controls(form).GeneralOptList->setFocus();
     QApplication::processEvents();
-    ASSERT_TRUE(form.GeneralOptList->hasFocus());
-    form.GeneralOptList->setCurrentItem(rainbow);
+    ASSERT_TRUE(Controls(form).GeneralOptList->hasFocus());
+    Controls(form).GeneralOptList->setCurrentItem(rainbow);
     QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
-    QApplication::sendEvent(form.GeneralOptList, &space);
+    QApplication::sendEvent(Controls(form).GeneralOptList, &space);
     EXPECT_EQ(rainbow->checkState(), Qt::Unchecked);
-    EXPECT_FALSE(form.AniImage->isHidden());
+    EXPECT_FALSE(Controls(form).AniImage->isHidden());
     form.close();
     EXPECT_EQ(StoredFace(dir), face);
 }
@@ -710,20 +711,21 @@ TEST(LanguageScripts, MarkupInAScriptIsShownLiterallyAndOpensNothing) {
     Session run(dir, "Markup.lng");
     run.Start();
     const QString literal = QString::fromStdString(markup);
-    EXPECT_EQ(run.form->PresentLabel->text(), literal);
-    EXPECT_EQ(run.form->PresentLabel->textFormat(), Qt::PlainText);
+    EXPECT_EQ(Controls(run.form).PresentLabel->text(), literal);
+    EXPECT_EQ(Controls(run.form).PresentLabel->textFormat(), Qt::PlainText);
     QLabel* panelCaption = nullptr;
-    for (QLabel* label : run.form->PlayerPanel->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+    for (QLabel* label :
+         Controls(run.form).PlayerPanel->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
         if (label->text() == literal) {
             panelCaption = label;
         }
     }
     ASSERT_NE(panelCaption, nullptr) << "the panel shows no caption";
     EXPECT_EQ(panelCaption->textFormat(), Qt::PlainText);
-    EXPECT_EQ(run.form->GeneralBox->title(), literal);
+    EXPECT_EQ(Controls(run.form).GeneralBox->title(), literal);
     // A hint Qt would take for markup is given as markup that shows it literally.
     QTextDocument hint;
-    hint.setHtml(run.form->LoudnessBar->toolTip());
+    hint.setHtml(Controls(run.form).LoudnessBar->toolTip());
     EXPECT_EQ(hint.toPlainText(), literal);
     run.form->grab();
 
@@ -756,7 +758,8 @@ TEST(LanguageScripts, ThePlayerPanelTakesACaption) {
     Session run(dir, "Panel.lng");
     run.Start();
     QStringList texts;
-    for (QLabel* label : run.form->PlayerPanel->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+    for (QLabel* label :
+         Controls(run.form).PlayerPanel->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
         texts << label->text();
     }
     EXPECT_TRUE(texts.contains("Panel text")) << texts.join(",").toStdString();

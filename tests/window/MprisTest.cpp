@@ -34,7 +34,8 @@ protected:
         }
         WriteDatabase("Road Trip\r\n" + songs + "\r\n" + (picture ? "Cover.bmp" : "") + "\r\n");
         ASSERT_TRUE(Start());
-        form->PlayTimer->setInterval(1 << 30); // the test looks at the state, not the ticks
+        Controls(form).PlayTimer->setInterval(1
+                                              << 30); // the test looks at the state, not the ticks
         mpris = new TMpris(form.get());
         QObject::connect(mpris, &TMpris::PropertiesChanged,
                          [this](const QString& interfaceName, const QVariantMap& changed) {
@@ -68,7 +69,7 @@ TEST_F(Mpris, PlayPauseAndStopRunTheWindowsHandlersAndTheStatusFollowsTheWindow)
 
     mpris->Play();
     EXPECT_EQ(mpris->PlaybackStatus(), "Playing");
-    EXPECT_TRUE(form->PlayTimer->isActive());
+    EXPECT_TRUE(Controls(form).PlayTimer->isActive());
     EXPECT_EQ(PlayingFile(), "First.ogg");
     EXPECT_TRUE(mpris->CanSeek());
 
@@ -79,8 +80,8 @@ TEST_F(Mpris, PlayPauseAndStopRunTheWindowsHandlersAndTheStatusFollowsTheWindow)
 
     mpris->Pause();
     EXPECT_EQ(mpris->PlaybackStatus(), "Paused");
-    EXPECT_FALSE(form->PlayTimer->isActive());
-    EXPECT_EQ(form->TimeMemo->toPlainText(), "00:00");
+    EXPECT_FALSE(Controls(form).PlayTimer->isActive());
+    EXPECT_EQ(Controls(form).TimeMemo->toPlainText(), "00:00");
     EXPECT_EQ(form->Transport().ElapsedSeconds(), 3) << "the window's Pause keeps the count";
     mpris->Pause();
     EXPECT_EQ(mpris->PlaybackStatus(), "Paused");
@@ -100,7 +101,7 @@ TEST_F(Mpris, PlayPauseAndStopRunTheWindowsHandlersAndTheStatusFollowsTheWindow)
     // Adding songs leaves the last one measured open; that is not a paused song.
     dialogs.openAnswers.push_back(
         QStringList{QString::fromStdString(MakeOgg("", "Added.ogg").string())});
-    form->PLLoadButton->click();
+    Controls(form).PLLoadButton->click();
     EXPECT_EQ(mpris->PlaybackStatus(), "Stopped");
 
     // Nothing to play: Play does nothing at all.
@@ -115,7 +116,7 @@ TEST_F(Mpris, NextAndPreviousPlayAtOnceWhilePlayingAndOnlyMoveTheSelectionOtherw
     mpris->Next();
     EXPECT_EQ(mpris->PlaybackStatus(), "Stopped");
     EXPECT_EQ(Title(), "Second");
-    EXPECT_EQ(form->SelectedSongEdit->text(), "Second");
+    EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "Second");
 
     mpris->Play();
     EXPECT_EQ(PlayingFile(), "Second.ogg");
@@ -128,8 +129,8 @@ TEST_F(Mpris, NextAndPreviousPlayAtOnceWhilePlayingAndOnlyMoveTheSelectionOtherw
     EXPECT_EQ(Title(), "Second");
 
     // The window's own Next moves only the selection: the song reported is the one playing.
-    form->NextSongButton->click();
-    EXPECT_EQ(form->SelectedSongEdit->text(), "Third");
+    Controls(form).NextSongButton->click();
+    EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "Third");
     EXPECT_EQ(Title(), "Second");
     EXPECT_EQ(PlayingFile(), "Second.ogg");
 
@@ -149,7 +150,8 @@ TEST_F(Mpris, MetadataDescribesTheSongAndItsAlbum) {
     } cases[] = {{0, "First", "/org/kelmora/tavro/track/0_0"},
                  {2, "Third", "/org/kelmora/tavro/track/0_2"}};
     for (const Case& c : cases) {
-        TPlayerForm::SelectRow(form->PlayListView, form->PlayListView->topLevelItem(c.song));
+        TFormSeam::SelectRow(Controls(form).PlayListView,
+                             Controls(form).PlayListView->topLevelItem(c.song));
         const QVariantMap metadata = mpris->Metadata();
         EXPECT_EQ(metadata.value("mpris:trackid").value<QDBusObjectPath>().path(), c.path);
         EXPECT_EQ(metadata.value("xesam:title").toString(), c.title);
@@ -167,7 +169,7 @@ TEST_F(Mpris, MetadataDescribesTheSongAndItsAlbum) {
     }
 
     // Playing, the length is the player's own, to the millisecond.
-    TPlayerForm::SelectRow(form->PlayListView, form->PlayListView->topLevelItem(0));
+    TFormSeam::SelectRow(Controls(form).PlayListView, Controls(form).PlayListView->topLevelItem(0));
     mpris->Play();
     EXPECT_EQ(mpris->Metadata().value("mpris:length").toLongLong(),
               qint64{form->Player()->StreamInfo().Duration} * 1000);
@@ -176,7 +178,7 @@ TEST_F(Mpris, MetadataDescribesTheSongAndItsAlbum) {
     // A picture that is not there is not offered; no song selected is "no track".
     fs::remove(Dir() / "Road Trip" / "Cover.bmp");
     EXPECT_FALSE(mpris->Metadata().contains("mpris:artUrl"));
-    TPlayerForm::SelectRow(form->PlayListView, nullptr);
+    TFormSeam::SelectRow(Controls(form).PlayListView, nullptr);
     const QVariantMap none = mpris->Metadata();
     EXPECT_EQ(none.size(), 1);
     EXPECT_EQ(none.value("mpris:trackid").value<QDBusObjectPath>().path(), TMpris::kNoTrack);
@@ -190,16 +192,16 @@ TEST_F(Mpris, VolumeIsTheVolumeBarBothWays) {
     } cases[] = {{0.5, -32768}, {1.0, -65535}, {0.0, 0}, {-0.3, 0}, {1.7, -65535}, {0.25, -16384}};
     for (const Case& c : cases) {
         mpris->SetVolume(c.volume);
-        EXPECT_EQ(form->LoudnessBar->value(), c.bar) << c.volume;
+        EXPECT_EQ(Controls(form).LoudnessBar->value(), c.bar) << c.volume;
         // The bar's own handler set the device: both channels at the bar's level.
         const uint32_t level = static_cast<uint32_t>(-c.bar);
         EXPECT_EQ(wave.Volume(), level | (level << 16)) << c.volume;
     }
     mpris->SetVolume(std::nan(""));
-    EXPECT_EQ(form->LoudnessBar->value(), -16384);
+    EXPECT_EQ(Controls(form).LoudnessBar->value(), -16384);
 
     TakeAnnounced();
-    form->LoudnessBar->setValue(-65535); // the user drags the bar to the top
+    Controls(form).LoudnessBar->setValue(-65535); // the user drags the bar to the top
     EXPECT_DOUBLE_EQ(mpris->Volume(), 1.0);
     const auto changes = TakeAnnounced();
     ASSERT_EQ(changes.size(), 1u);
@@ -218,21 +220,21 @@ TEST_F(Mpris, EveryChangeIsAnnouncedOnceAndNothingElse) {
     EXPECT_EQ(changes[0].value("CanSeek"), true);
 
     // A click in the window is announced as well, once the click is handled.
-    form->btnPause->click();
+    Controls(form).btnPause->click();
     changes = TakeAnnounced();
     ASSERT_EQ(changes.size(), 1u);
     EXPECT_EQ(changes[0], (QVariantMap{{"PlaybackStatus", "Paused"}}));
 
     // Another song selected by hand while stopped: its metadata.
-    form->btnStop->click();
+    Controls(form).btnStop->click();
     TakeAnnounced();
-    TPlayerForm::SelectRow(form->PlayListView, form->PlayListView->topLevelItem(1));
+    TFormSeam::SelectRow(Controls(form).PlayListView, Controls(form).PlayListView->topLevelItem(1));
     changes = TakeAnnounced();
     ASSERT_EQ(changes.size(), 1u);
     EXPECT_EQ(changes[0].value("Metadata").toMap().value("xesam:title"), "Second");
 
     // The buttons going off (no song) take the controls with them.
-    TPlayerForm::SelectRow(form->PlayListView, nullptr);
+    TFormSeam::SelectRow(Controls(form).PlayListView, nullptr);
     form->SetPlayButtons(false);
     changes = TakeAnnounced();
     ASSERT_EQ(changes.size(), 1u);

@@ -21,8 +21,8 @@ QString Text(const fs::path& file) {
 
 QStringList Details(const TPlayerForm& form) {
     QStringList values;
-    for (int i = 0; i < form.DetailsView->topLevelItemCount(); ++i) {
-        values << form.DetailsView->topLevelItem(i)->text(1);
+    for (int i = 0; i < Controls(form).DetailsView->topLevelItemCount(); ++i) {
+        values << Controls(form).DetailsView->topLevelItem(i)->text(1);
     }
     return values;
 }
@@ -38,11 +38,11 @@ protected:
         ASSERT_TRUE(Start());
     }
     QString StoredSongs() const {
-        return form->AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn);
+        return Controls(form).AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn);
     }
     void Add(const QStringList& files) {
         dialogs.openAnswers.push_back(files);
-        form->PLLoadButton->click();
+        Controls(form).PLLoadButton->click();
     }
 };
 
@@ -59,26 +59,30 @@ TEST_F(Playlists, AddingSongsMeasuresThemAndStoresThemInDialogOrder) {
     ASSERT_EQ(dialogs.openRequests.size(), 1u);
     const QString filter = QStringLiteral("Songs (*.ogg *.mp3)|*.ogg;*.mp3|OGG-Files|*.OGG");
     EXPECT_EQ(dialogs.openRequests[0].filter, filter);
-    EXPECT_EQ(form->OpenDialog.Filter, filter);
+    EXPECT_EQ(Controls(form).OpenDialog.Filter, filter);
     EXPECT_TRUE(dialogs.openRequests[0].multiSelect);
     EXPECT_EQ(dialogs.openRequests[0].directory,
               QString::fromStdString(ProgramDirText() + "Album/"));
     EXPECT_EQ(dialogs.shown.size(), 1u); // the dialog only: skipped files are not reported
 
-    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 4);
-    EXPECT_EQ(RowTexts(form->PlayListView, 0), QStringList({"Intro", "01:12", "72", "Intro.ogg"}));
-    EXPECT_EQ(RowTexts(form->PlayListView, 1), QStringList({"track", "00:01", "1", "track.mp3"}));
-    EXPECT_EQ(RowTexts(form->PlayListView, 2), QStringList({"01", "00:01", "1", "01. Song.ogg"}));
-    EXPECT_EQ(RowTexts(form->PlayListView, 3), QStringList({"track", "00:02", "2", "track.OgG"}));
-    EXPECT_FALSE(form->PlayListView->topLevelItem(3)->icon(0).isNull());
-    EXPECT_EQ(form->SelectedSong(), form->PlayListView->topLevelItem(3));
+    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 4);
+    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 0),
+              QStringList({"Intro", "01:12", "72", "Intro.ogg"}));
+    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 1),
+              QStringList({"track", "00:01", "1", "track.mp3"}));
+    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 2),
+              QStringList({"01", "00:01", "1", "01. Song.ogg"}));
+    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 3),
+              QStringList({"track", "00:02", "2", "track.OgG"}));
+    EXPECT_FALSE(Controls(form).PlayListView->topLevelItem(3)->icon(0).isNull());
+    EXPECT_EQ(TFormSeam::SelectedSong(*form), Controls(form).PlayListView->topLevelItem(3));
     EXPECT_EQ(StoredSongs(), "Intro,01:12,72,Intro.ogg,track,00:01,1,track.mp3,01,00:01,1,"
                              "\"01. Song.ogg\",track,00:02,2,track.OgG");
     // The songs were copied in; a file the player cannot open leaves no copy.
     EXPECT_TRUE(fs::exists(Dir() / "Album" / "track.mp3"));
     EXPECT_FALSE(fs::exists(Dir() / "Album" / "junk.ogg"));
-    EXPECT_TRUE(form->PLDeleteButton->isEnabled());
-    EXPECT_TRUE(form->PLSongChangeButton->isEnabled());
+    EXPECT_TRUE(Controls(form).PLDeleteButton->isEnabled());
+    EXPECT_TRUE(Controls(form).PLSongChangeButton->isEnabled());
     // The player keeps the last file it measured: the copy.
     EXPECT_EQ(form->Player()->CurrentFile(), ProgramDirText() + "Album/track.OgG");
 
@@ -91,15 +95,15 @@ TEST_F(Playlists, CancellingChangesNothingButEnablesTheSongButtonsOfAList) {
     WriteDatabase("Album\r\nA,00:01,1,A.ogg\r\n\r\nNoFolder\r\n\r\n\r\n");
     ASSERT_TRUE(Start());
     form->SetSongButtons(false);
-    form->PLLoadButton->click();
-    EXPECT_EQ(form->PlayListView->topLevelItemCount(), 1);
-    EXPECT_TRUE(form->PLUpButton->isEnabled());
+    Controls(form).PLLoadButton->click();
+    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 1);
+    EXPECT_TRUE(Controls(form).PLUpButton->isEnabled());
     EXPECT_EQ(dialogs.openRequests.back().directory, QString()); // no album folder on disk
 
     form->ShowAlbum(1);
     form->SetSongButtons(false);
-    form->PLLoadButton->click();
-    EXPECT_FALSE(form->PLUpButton->isEnabled());
+    Controls(form).PLLoadButton->click();
+    EXPECT_FALSE(Controls(form).PLUpButton->isEnabled());
 }
 
 TEST_F(Playlists, AddingWhileASongPlaysStopsIt) {
@@ -111,7 +115,7 @@ TEST_F(Playlists, AddingWhileASongPlaysStopsIt) {
     ASSERT_EQ(form->Player()->State(), psPlaying);
     Add(QStringList{Text(MakeOgg("", "Short.ogg"))});
     EXPECT_NE(form->Player()->State(), psPlaying);
-    EXPECT_EQ(form->PlayListView->topLevelItemCount(), 2);
+    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 2);
 }
 
 TEST_F(Playlists, APlaylistIsShownButNotStored) {
@@ -133,19 +137,19 @@ TEST_F(Playlists, APlaylistIsShownButNotStored) {
         WriteFile("elsewhere/list.pli", c.file);
         Add(QStringList{Text(Dir() / "elsewhere" / "list.pli")});
         QStringList names;
-        for (int i = 0; i < form->PlayListView->topLevelItemCount(); ++i) {
-            names << form->PlayListView->topLevelItem(i)->text(0);
+        for (int i = 0; i < Controls(form).PlayListView->topLevelItemCount(); ++i) {
+            names << Controls(form).PlayListView->topLevelItem(i)->text(0);
         }
         EXPECT_EQ(names, c.names) << c.file;
         EXPECT_EQ(StoredSongs(), "A,00:01,1,A.ogg");
     }
     Add(QStringList{Text(Dir() / "elsewhere" / "missing.PLI")}); // no file: an empty list
-    EXPECT_EQ(form->PlayListView->topLevelItemCount(), 0);
+    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 0);
 
     // A damaged count cannot hold up the window with billions of rows.
     WriteFile("elsewhere/huge.pli", "[Songs]\r\nCount=0x7FFFFFFF\r\n");
     Add(QStringList{Text(Dir() / "elsewhere" / "huge.pli")});
-    EXPECT_EQ(form->PlayListView->topLevelItemCount(), 10000);
+    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 10000);
 }
 
 TEST_F(Playlists, WhileAPlaylistIsShownNothingWritesItIntoTheAlbum) {
@@ -155,18 +159,18 @@ TEST_F(Playlists, WhileAPlaylistIsShownNothingWritesItIntoTheAlbum) {
               "[Songs]\r\nCount=2\r\nSong 1=First\r\nDuration 1=01:00\r\nSong 2=Second Song\r\n"
               "Duration 2=02:00\r\n");
     Add(QStringList{Text(Dir() / "elsewhere" / "list.PLI")});
-    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 2);
-    EXPECT_EQ(RowTexts(form->PlayListView, 0), QStringList({"First", "01:00", "", ""}));
+    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 2);
+    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 0), QStringList({"First", "01:00", "", ""}));
     EXPECT_TRUE(form->PlaylistShown());
-    for (QPushButton* button :
-         {form->PLDeleteButton, form->PLUpButton, form->PLDownButton, form->PLSongChangeButton}) {
+    for (QPushButton* button : {Controls(form).PLDeleteButton, Controls(form).PLUpButton,
+                                Controls(form).PLDownButton, Controls(form).PLSongChangeButton}) {
         EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
     }
     // Every song button, pressed and called, even with nothing selected.
     dialogs.inputAnswers = {QString("Renamed")};
-    TPlayerForm::SelectRow(form->PlayListView, form->PlayListView->topLevelItem(1));
-    for (QPushButton* button :
-         {form->PLDeleteButton, form->PLUpButton, form->PLDownButton, form->PLSongChangeButton}) {
+    TFormSeam::SelectRow(Controls(form).PlayListView, Controls(form).PlayListView->topLevelItem(1));
+    for (QPushButton* button : {Controls(form).PLDeleteButton, Controls(form).PLUpButton,
+                                Controls(form).PLDownButton, Controls(form).PLSongChangeButton}) {
         button->click();
     }
     form->PLUpButtonClick();
@@ -187,15 +191,17 @@ TEST_F(Playlists, APlaylistRowNamingASongOfTheAlbumFolderPlaysIt) {
     WriteFile("elsewhere/list.pli", "[Songs]\r\nCount=4\r\nSong 1=intro\r\nSong 2=OUTRO.ogg\r\n"
                                     "Song 3=Missing\r\nSong 4=../Album/Intro.OGG\r\n");
     Add(QStringList{Text(Dir() / "elsewhere" / "list.pli")});
-    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 4);
+    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 4);
     dialogs.shown.clear();
     for (int row : {0, 1}) {
-        TPlayerForm::SelectRow(form->PlayListView, form->PlayListView->topLevelItem(row));
+        TFormSeam::SelectRow(Controls(form).PlayListView,
+                             Controls(form).PlayListView->topLevelItem(row));
         EXPECT_TRUE(form->OpenSelectedSong()) << row;
     }
     EXPECT_TRUE(dialogs.shown.empty());
     for (int row : {2, 3}) {
-        TPlayerForm::SelectRow(form->PlayListView, form->PlayListView->topLevelItem(row));
+        TFormSeam::SelectRow(Controls(form).PlayListView,
+                             Controls(form).PlayListView->topLevelItem(row));
         EXPECT_FALSE(form->OpenSelectedSong()) << row;
     }
     EXPECT_EQ(dialogs.shown.size(), 2u);
@@ -211,7 +217,7 @@ TEST_F(Playlists, SongsAddedAfterAPlaylistGoToTheAlbumsOwnList) {
                     Text(MakeOgg("", "B.ogg")), Text(MakeOgg("", "C.ogg"))});
     EXPECT_EQ(StoredSongs(), "Old,00:01,1,Old.ogg,A,00:01,1,A.ogg,B,00:01,1,B.ogg,C,00:01,1,C.ogg");
     EXPECT_FALSE(form->PlaylistShown());
-    EXPECT_TRUE(form->PLDeleteButton->isEnabled());
+    EXPECT_TRUE(Controls(form).PLDeleteButton->isEnabled());
     // A list changed and stored since is what the next add appends to.
     form->Library().RenameSong(0, "Renamed");
     form->StoreSongList();
@@ -227,7 +233,7 @@ TEST_F(Playlists, APipeOrDeviceInPlaceOfAPlaylistOrSongIsMissing) {
     fs::create_symlink("/dev/zero", Dir() / "elsewhere" / "zero.pli");
     for (const char* name : {"pipe.pli", "zero.pli"}) {
         Add(QStringList{Text(Dir() / "elsewhere" / name)});
-        EXPECT_EQ(form->PlayListView->topLevelItemCount(), 0) << name;
+        EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 0) << name;
     }
     EXPECT_EQ(StoredSongs(), "A,00:01,1,A.ogg");
     // Songs of such names are passed over like any file the player cannot open.
@@ -237,7 +243,7 @@ TEST_F(Playlists, APipeOrDeviceInPlaceOfAPlaylistOrSongIsMissing) {
     Add(QStringList{Text(Dir() / "elsewhere" / "pipe.ogg"),
                     Text(Dir() / "elsewhere" / "zero.ogg")});
     EXPECT_EQ(StoredSongs(), "A,00:01,1,A.ogg");
-    EXPECT_EQ(form->PlayListView->topLevelItemCount(), 1);
+    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 1);
 }
 
 TEST_F(Playlists, OpeningASongFillsTheDetails) {
@@ -259,7 +265,7 @@ TEST_F(Playlists, OpeningASongFillsTheDetails) {
     EXPECT_EQ(stereo[3], "00:03");
     EXPECT_EQ(stereoLength, static_cast<int32_t>(form->Player()->StreamInfo().Duration / 1000));
 
-    TPlayerForm::SelectRow(form->PlayListView, form->PlayListView->topLevelItem(1));
+    TFormSeam::SelectRow(Controls(form).PlayListView, Controls(form).PlayListView->topLevelItem(1));
     const std::optional<int32_t> monoLength = form->OpenSelectedSong();
     EXPECT_EQ(Details(*form),
               QStringList({"22050", QString::number(form->Player()->StreamInfo().BitRate / 1000),
@@ -267,29 +273,30 @@ TEST_F(Playlists, OpeningASongFillsTheDetails) {
     EXPECT_EQ(monoLength, 2);
 
     // A missing file: the message, and the buttons as the open leaves them (on).
-    TPlayerForm::SelectRow(form->PlayListView, form->PlayListView->topLevelItem(2));
+    TFormSeam::SelectRow(Controls(form).PlayListView, Controls(form).PlayListView->topLevelItem(2));
     EXPECT_FALSE(form->OpenSelectedSong());
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].title, "Open Error");
     EXPECT_EQ(dialogs.shown[0].icon, platform::MsgIcon::Error);
     EXPECT_EQ(dialogs.shown[0].buttons, platform::MsgButtons::Ok);
-    EXPECT_TRUE(form->btnPlay->isEnabled());
-    EXPECT_TRUE(form->PLDeleteButton->isEnabled());
+    EXPECT_TRUE(Controls(form).btnPlay->isEnabled());
+    EXPECT_TRUE(Controls(form).PLDeleteButton->isEnabled());
     EXPECT_EQ(form->Player()->State(), psReady); // the song before was closed
 
     // Nothing selected: both groups off.
-    TPlayerForm::SelectRow(form->PlayListView, nullptr);
+    TFormSeam::SelectRow(Controls(form).PlayListView, nullptr);
     form->OpenSelectedSong();
-    EXPECT_FALSE(form->btnPlay->isEnabled());
-    EXPECT_FALSE(form->PLDeleteButton->isEnabled());
+    EXPECT_FALSE(Controls(form).btnPlay->isEnabled());
+    EXPECT_FALSE(Controls(form).PLDeleteButton->isEnabled());
 }
 
 TEST_F(Playlists, SongsOfAnHourAndMoreShowAllTheirMinutes) {
     StartWithAlbum();
     // A quiet 8 kHz mono song is cheap to make at this length.
     Add(QStringList{Text(MakeOgg("Album", "Long.ogg", SilentOgg(3725.0, 1, 8000)))});
-    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 1);
-    EXPECT_EQ(RowTexts(form->PlayListView, 0), QStringList({"Long", "62:05", "3725", "Long.ogg"}));
+    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 1);
+    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 0),
+              QStringList({"Long", "62:05", "3725", "Long.ogg"}));
     const std::optional<int32_t> length = form->OpenSelectedSong();
     EXPECT_EQ(Details(*form).value(3), "62:05");
     EXPECT_EQ(length, 3725);

@@ -67,7 +67,7 @@ protected:
         WriteDatabase("Album\r\n\r\n\r\n");
         fs::create_directories(Dir() / "Album");
         ASSERT_TRUE(Start());
-        ASSERT_NE(form->SelectedAlbum(), nullptr);
+        ASSERT_NE(TFormSeam::SelectedAlbum(*form), nullptr);
     }
 
     std::unique_ptr<QMimeData> Files(const std::vector<fs::path>& files) const {
@@ -83,7 +83,7 @@ protected:
     // What a file manager's drag does over the list: enter, then the drop. Returns whether
     // the list took the drag on entering.
     bool DragOn(const QMimeData& data, bool drop = true) {
-        QWidget* target = form->PlayListView->viewport();
+        QWidget* target = Controls(form).PlayListView->viewport();
         const QPoint middle = target->rect().center();
         QDragEnterEvent enter(middle, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
                               Qt::NoModifier);
@@ -110,26 +110,28 @@ TEST_F(SongDrop, AddsTheDroppedSongsInOrderAsTheAddButtonDoes) {
     const auto data = Files({intro, mp3, second, third});
     EXPECT_TRUE(DragOn(*data));
     EXPECT_TRUE(m_dropTaken);
-    ASSERT_TRUE(PumpUntil([&] { return form->PlayListView->topLevelItemCount() == 4; }));
-    const QStringList dropped = Rows(form->PlayListView);
+    ASSERT_TRUE(PumpUntil([&] { return Controls(form).PlayListView->topLevelItemCount() == 4; }));
+    const QStringList dropped = Rows(Controls(form).PlayListView);
     EXPECT_EQ(dropped, (QStringList{QStringLiteral("01|01:12|72|01. Intro.ogg"),
                                     QStringLiteral("b|00:01|1|b.mp3"),
                                     QStringLiteral("Second|00:02|2|Second.OGG"),
                                     QStringLiteral("third|00:01|1|third.ogg")}));
-    EXPECT_EQ(form->SelectedSong(), form->PlayListView->topLevelItem(3));
-    const QString stored = form->AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn);
-    EXPECT_TRUE(form->PLDeleteButton->isEnabled());
+    EXPECT_EQ(TFormSeam::SelectedSong(*form), Controls(form).PlayListView->topLevelItem(3));
+    const QString stored =
+        Controls(form).AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn);
+    EXPECT_TRUE(Controls(form).PLDeleteButton->isEnabled());
 
     // The add button with the same files in the same order gives the same rows and store.
     form->Library().SetAlbumSongs(0, "");
     form->ShowAlbum();
-    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 0);
+    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 0);
     dialogs.openAnswers.push_back(QStringList{
         QString::fromStdString(intro.string()), QString::fromStdString(mp3.string()),
         QString::fromStdString(second.string()), QString::fromStdString(third.string())});
-    form->PLLoadButton->click();
-    EXPECT_EQ(Rows(form->PlayListView), dropped);
-    EXPECT_EQ(form->AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn), stored);
+    Controls(form).PLLoadButton->click();
+    EXPECT_EQ(Rows(Controls(form).PlayListView), dropped);
+    EXPECT_EQ(Controls(form).AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn),
+              stored);
 }
 
 TEST_F(SongDrop, RefusesWhatHoldsNoSongAndEverythingWithoutASelectedAlbum) {
@@ -138,20 +140,21 @@ TEST_F(SongDrop, RefusesWhatHoldsNoSongAndEverythingWithoutASelectedAlbum) {
     WriteFile("elsewhere/notes.txt", "x");
     WriteFile("elsewhere/list.pli", "[Songs]\r\nCount=1\r\nSong 1=From a list\r\n");
     // A playlist among the files would replace the song list: a drop never shows one.
-    form->AddSongRow(QStringLiteral("Kept"), QStringLiteral("00:01"), QStringLiteral("1"),
-                     QStringLiteral("Kept.ogg"));
+    TFormSeam::AddSongRow(*form, QStringLiteral("Kept"), QStringLiteral("00:01"),
+                          QStringLiteral("1"), QStringLiteral("Kept.ogg"));
 
     const auto noSong = Files({Dir() / "elsewhere/notes.txt", Dir() / "elsewhere/list.pli"});
     EXPECT_FALSE(DragOn(*noSong));
     EXPECT_FALSE(m_dropTaken);
 
     const auto withOgg = Files({song});
-    TPlayerForm::SelectRow(form->AlbumView, nullptr);
-    ASSERT_EQ(form->SelectedAlbum(), nullptr);
+    TFormSeam::SelectRow(Controls(form).AlbumView, nullptr);
+    ASSERT_EQ(TFormSeam::SelectedAlbum(*form), nullptr);
     EXPECT_FALSE(DragOn(*withOgg));
     EXPECT_FALSE(m_dropTaken);
 
     // Let anything queued run: still only the row that was there.
     QCoreApplication::processEvents();
-    EXPECT_EQ(Rows(form->PlayListView), QStringList{QStringLiteral("Kept|00:01|1|Kept.ogg")});
+    EXPECT_EQ(Rows(Controls(form).PlayListView),
+              QStringList{QStringLiteral("Kept|00:01|1|Kept.ogg")});
 }

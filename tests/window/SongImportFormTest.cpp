@@ -78,7 +78,7 @@ protected:
             chosen << Text(file);
         }
         dialogs.openAnswers.push_back(chosen);
-        form->PLLoadButton->click();
+        Controls(form).PLLoadButton->click();
     }
     int Messages() const {
         return static_cast<int>(
@@ -88,7 +88,8 @@ protected:
 
     // Plays song row `row` of the selected album to its end; what the device played.
     testsupport::Bytes PlayRow(int row) {
-        TPlayerForm::SelectRow(form->PlayListView, form->PlayListView->topLevelItem(row));
+        TFormSeam::SelectRow(Controls(form).PlayListView,
+                             Controls(form).PlayListView->topLevelItem(row));
         EXPECT_TRUE(form->OpenSelectedSong());
         const size_t start = wave.Captured().size();
         form->Player()->Play();
@@ -105,7 +106,7 @@ protected:
             urls << QUrl::fromLocalFile(Text(folder));
         }
         data.setUrls(urls);
-        QWidget* target = form->AlbumView->viewport();
+        QWidget* target = Controls(form).AlbumView->viewport();
         const QPoint middle = target->rect().center();
         QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(target, &enter);
@@ -163,9 +164,10 @@ TEST_F(SongImportForm, AnOggAndAnMp3FromElsewhereAreCopiedInMeasuredAndPlayWhole
     ASSERT_EQ(dialogs.openRequests.size(), 1u);
     EXPECT_TRUE(dialogs.openRequests[0].filter.startsWith("Songs (*.ogg *.mp3)|"));
     EXPECT_TRUE(dialogs.openRequests[0].filter.endsWith("|OGG-Files|*.OGG"));
-    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 2);
-    EXPECT_EQ(RowTexts(form->PlayListView, 0), QStringList({"Intro", "00:01", "1", "Intro.ogg"}));
-    EXPECT_EQ(RowTexts(form->PlayListView, 1),
+    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 2);
+    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 0),
+              QStringList({"Intro", "00:01", "1", "Intro.ogg"}));
+    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 1),
               QStringList({"Second Song", "00:02", "2", "Second Song.mp3"}));
     EXPECT_EQ(Messages(), 0);
 
@@ -198,9 +200,10 @@ TEST_F(SongImportForm, TheSameFileAgainIsNotCopiedAndAnotherOfTheSameNameGetsAFr
     EXPECT_EQ(Names(Dir() / "Album"), std::vector<std::string>{"Song.ogg"});
     Add({second});
     EXPECT_EQ(Names(Dir() / "Album"), (std::vector<std::string>{"Song (2).ogg", "Song.ogg"}));
-    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 3);
-    EXPECT_EQ(form->PlayListView->topLevelItem(1)->text(TPlayerForm::kFileNameColumn), "Song.ogg");
-    EXPECT_EQ(RowTexts(form->PlayListView, 2),
+    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 3);
+    EXPECT_EQ(Controls(form).PlayListView->topLevelItem(1)->text(TPlayerForm::kFileNameColumn),
+              "Song.ogg");
+    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 2),
               QStringList({"Song (2)", "00:01", "1", "Song (2).ogg"}));
 
     EXPECT_TRUE(PlayRow(0) == Reference(first));
@@ -214,7 +217,8 @@ TEST_F(SongImportForm, ACopyThatDoesNotFitAddsNoRowAndSaysSoOnce) {
     const fs::path two = Outside() / "Two.mp3";
     ASSERT_TRUE(testmedia::WriteOggVorbis(one, Ogg(3.0, 1)));
     ASSERT_TRUE(testmedia::WriteMp3(two, Mp3(3.0, 2)));
-    const QString storedBefore = form->SelectedAlbum()->text(TPlayerForm::kAlbumSongsColumn);
+    const QString storedBefore =
+        TFormSeam::SelectedAlbum(*form)->text(TPlayerForm::kAlbumSongsColumn);
 
     // A file-size limit below the songs' sizes stands in for a full disk.
     struct sigaction ignore {};
@@ -231,9 +235,10 @@ TEST_F(SongImportForm, ACopyThatDoesNotFitAddsNoRowAndSaysSoOnce) {
     ::setrlimit(RLIMIT_FSIZE, &saved);
     ::sigaction(SIGXFSZ, &old, nullptr);
 
-    EXPECT_EQ(RowTexts(form->PlayListView, 0), QStringList({"Kept", "00:01", "1", "Kept.ogg"}));
-    EXPECT_EQ(form->PlayListView->topLevelItemCount(), 1);
-    EXPECT_EQ(form->SelectedAlbum()->text(TPlayerForm::kAlbumSongsColumn), storedBefore);
+    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 0),
+              QStringList({"Kept", "00:01", "1", "Kept.ogg"}));
+    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 1);
+    EXPECT_EQ(TFormSeam::SelectedAlbum(*form)->text(TPlayerForm::kAlbumSongsColumn), storedBefore);
     ASSERT_EQ(Messages(), 1);
     EXPECT_EQ(dialogs.shown.back().text, "A song could not be copied into the album folder.");
     EXPECT_EQ(Names(Dir() / "Album"), std::vector<std::string>{"Kept.ogg"});
@@ -263,21 +268,22 @@ TEST_F(SongImportForm, AFolderDroppedOnTheAlbumsBecomesAnAlbumInNaturalOrderWith
     StartWith("Rock\r\n\r\n\r\n");
     const fs::path folder = MakeAlbumFolder("Live 1999");
     ASSERT_TRUE(DropOnAlbums({folder}));
-    ASSERT_TRUE(PumpUntil([&] { return form->AlbumView->topLevelItemCount() == 2; }));
+    ASSERT_TRUE(PumpUntil([&] { return Controls(form).AlbumView->topLevelItemCount() == 2; }));
 
-    EXPECT_EQ(form->AlbumView->topLevelItem(1)->text(0), "Live 1999");
-    EXPECT_EQ(form->SelectedAlbum(), form->AlbumView->topLevelItem(1));
-    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 12);
+    EXPECT_EQ(Controls(form).AlbumView->topLevelItem(1)->text(0), "Live 1999");
+    EXPECT_EQ(TFormSeam::SelectedAlbum(*form), Controls(form).AlbumView->topLevelItem(1));
+    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 12);
     for (int n = 1; n <= 12; ++n) {
         const QString stem = QStringLiteral("%1 Song").arg(n);
         const QString file = stem + (n % 2 == 1 ? ".ogg" : ".mp3");
-        EXPECT_EQ(RowTexts(form->PlayListView, n - 1), QStringList({stem, "00:01", "1", file}));
+        EXPECT_EQ(RowTexts(Controls(form).PlayListView, n - 1),
+                  QStringList({stem, "00:01", "1", file}));
     }
-    EXPECT_EQ(form->SelectedAlbum()->text(TPlayerForm::kAlbumPicPathColumn), "cover.jpg");
+    EXPECT_EQ(TFormSeam::SelectedAlbum(*form)->text(TPlayerForm::kAlbumPicPathColumn), "cover.jpg");
     EXPECT_EQ(Names(Dir() / "Live 1999").size(), 13u);
     EXPECT_EQ(Names(folder).size(), 13u); // the dropped folder keeps its files
     // The picture shows on both pages: the JPEG's red, stretched over the control.
-    for (const TImage* image : {form->AlbumImage, form->PreviewImage}) {
+    for (const TImage* image : {Controls(form).AlbumImage, Controls(form).PreviewImage}) {
         const QImage shown = image->Picture().toImage();
         ASSERT_FALSE(shown.isNull());
         const QColor middle = shown.pixelColor(shown.width() / 2, shown.height() / 2);
@@ -287,7 +293,7 @@ TEST_F(SongImportForm, AFolderDroppedOnTheAlbumsBecomesAnAlbumInNaturalOrderWith
     EXPECT_EQ(dialogs.progressTotal, 13);
     EXPECT_EQ(dialogs.progressSteps.back(), 13);
     EXPECT_TRUE(NoStagingLeft());
-    EXPECT_EQ(form->AlbumCombo->count(), 2);
+    EXPECT_EQ(Controls(form).AlbumCombo->count(), 2);
     EXPECT_TRUE(PlayRow(11) == testsupport::ReferenceMp3(folder / "12 Song.mp3"));
 }
 
@@ -297,7 +303,7 @@ TEST_F(SongImportForm, AFolderNamedLikeAnAlbumGetsTheDuplicateMessageAndChangesN
     ASSERT_TRUE(DropOnAlbums({folder}));
     ASSERT_TRUE(PumpUntil([&] { return Messages() == 1; }));
     EXPECT_EQ(dialogs.shown.back().text, "Live 1999 already exists.");
-    EXPECT_EQ(form->AlbumView->topLevelItemCount(), 1);
+    EXPECT_EQ(Controls(form).AlbumView->topLevelItemCount(), 1);
     EXPECT_FALSE(fs::exists(Dir() / "Live 1999"));
     EXPECT_TRUE(NoStagingLeft());
 }
@@ -310,7 +316,7 @@ TEST_F(SongImportForm, CancelHalfWayLeavesNoAlbumAndNoFolder) {
     ASSERT_TRUE(PumpUntil([&] { return !dialogs.progressSteps.empty(); }));
     QCoreApplication::processEvents();
     EXPECT_EQ(dialogs.progressSteps.back(), 6);
-    EXPECT_EQ(form->AlbumView->topLevelItemCount(), 1);
+    EXPECT_EQ(Controls(form).AlbumView->topLevelItemCount(), 1);
     EXPECT_FALSE(fs::exists(Dir() / "Live 1999"));
     EXPECT_TRUE(NoStagingLeft());
     EXPECT_EQ(Messages(), 0);
@@ -357,7 +363,7 @@ TEST_F(SongImportForm, TopAndBackgroundPicturesMayBePngAndJpeg) {
     WriteFile("TAVRO.INI",
               "[Top picture]\r\nPath=Top.png\r\n[Background picture]\r\nPath=Back.jpg\r\n");
     StartWith("");
-    const QImage shown = form->PlayerImage->Picture().toImage();
+    const QImage shown = Controls(form).PlayerImage->Picture().toImage();
     ASSERT_FALSE(shown.isNull());
     EXPECT_GT(shown.pixelColor(shown.width() / 2, shown.height() / 2).green(), 150);
     // The background is tiled where the player panel leaves the window free.
@@ -375,11 +381,12 @@ TEST_F(SongImportForm, AnAlbumFolderLeftOnDiskKeepsItsFilesWhenTheFolderComesIn)
     WriteFile("Live 1999/1 Song.ogg", "an older file of the user's");
     fs::copy_file(folder / "2 Song.mp3", Dir() / "Live 1999" / "2 Song.mp3");
     ASSERT_TRUE(DropOnAlbums({folder}));
-    ASSERT_TRUE(PumpUntil([&] { return form->AlbumView->topLevelItemCount() == 2; }));
-    ASSERT_EQ(form->PlayListView->topLevelItemCount(), 12);
-    EXPECT_EQ(RowTexts(form->PlayListView, 0),
+    ASSERT_TRUE(PumpUntil([&] { return Controls(form).AlbumView->topLevelItemCount() == 2; }));
+    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 12);
+    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 0),
               QStringList({"1 Song (2)", "00:01", "1", "1 Song (2).ogg"}));
-    EXPECT_EQ(RowTexts(form->PlayListView, 1), QStringList({"2 Song", "00:01", "1", "2 Song.mp3"}));
+    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 1),
+              QStringList({"2 Song", "00:01", "1", "2 Song.mp3"}));
     EXPECT_EQ(ReadFile("Live 1999/1 Song.ogg"), "an older file of the user's");
     EXPECT_EQ(Names(Dir() / "Live 1999").size(), 14u);
     EXPECT_TRUE(NoStagingLeft());

@@ -1,3 +1,4 @@
+#include "tests/window/FormSeam.h"
 #include "window/PlayProg.h"
 
 #include "engine/MpgLib.h"
@@ -154,10 +155,11 @@ TEST(StartUp, WithoutSettingsFileClosingWritesTheDefaultFile) {
     ASSERT_TRUE(run.form->FormCreate());
     EXPECT_TRUE(run.form->ShowMainForm());
     EXPECT_TRUE(run.dialogs.shown.empty());
-    EXPECT_EQ(run.form->TopPicEdit->text(), "TAVRO.bmp");
-    EXPECT_EQ(run.form->BackPicEdit->text(), "BackImg.bmp");
+    EXPECT_EQ(Controls(run.form).TopPicEdit->text(), "TAVRO.bmp");
+    EXPECT_EQ(Controls(run.form).BackPicEdit->text(), "BackImg.bmp");
     EXPECT_EQ(run.form->Settings().LanguageFile, "English.lng");
-    EXPECT_FALSE(run.form->AniImage->isHidden()); // the rainbow line is animated by default
+    EXPECT_FALSE(
+        Controls(run.form).AniImage->isHidden()); // the rainbow line is animated by default
     EXPECT_EQ(run.form->TrayTip(), "Kelmora (TAVRO)");
     run.form->close();
 
@@ -196,21 +198,21 @@ TEST(StartUp, SettingsAreShownInTheirControlsAndWrittenBack) {
              "[Top picture]\r\nPath=Mine.bmp\r\n[General Options]\r\nOption 4=1\r\n");
     Session run(dir);
     ASSERT_TRUE(run.form->FormCreate());
-    EXPECT_EQ(run.form->TimeBoxColor->BrushColor(), 16711680);
-    EXPECT_EQ(run.form->TimeMemo->palette().color(QPalette::Base), QColor(0, 0, 255));
-    EXPECT_EQ(run.form->PlayerColor->BrushColor(), 255);
-    EXPECT_EQ(run.form->GeneralOptList->item(0)->checkState(), Qt::Checked);
-    EXPECT_EQ(run.form->GeneralOptList->item(2)->checkState(), Qt::Checked);
-    EXPECT_TRUE(run.form->AniImage->isHidden()); // "No animated rainbow line"
+    EXPECT_EQ(Controls(run.form).TimeBoxColor->BrushColor(), 16711680);
+    EXPECT_EQ(Controls(run.form).TimeMemo->palette().color(QPalette::Base), QColor(0, 0, 255));
+    EXPECT_EQ(Controls(run.form).PlayerColor->BrushColor(), 255);
+    EXPECT_EQ(Controls(run.form).GeneralOptList->item(0)->checkState(), Qt::Checked);
+    EXPECT_EQ(Controls(run.form).GeneralOptList->item(2)->checkState(), Qt::Checked);
+    EXPECT_TRUE(Controls(run.form).AniImage->isHidden()); // "No animated rainbow line"
     EXPECT_EQ(run.form->pos(), QPoint(10, 20));
-    EXPECT_EQ(run.form->TopPicEdit->text(), "Mine.bmp");
+    EXPECT_EQ(Controls(run.form).TopPicEdit->text(), "Mine.bmp");
     // The second [General Options] is not looked at; the first has no Option 4.
     EXPECT_FALSE(run.form->TrayEnabled());
     EXPECT_TRUE(run.form->ShowMainForm());
     if (!face.empty()) {
-        EXPECT_EQ(run.form->FontCombo->currentText().toStdString(), face);
-        EXPECT_EQ(run.form->btnPlay->font().family().toStdString(), face);
-        EXPECT_EQ(run.form->btnPlay->font().pixelSize(), 16); // only the face changes
+        EXPECT_EQ(Controls(run.form).FontCombo->currentText().toStdString(), face);
+        EXPECT_EQ(Controls(run.form).btnPlay->font().family().toStdString(), face);
+        EXPECT_EQ(Controls(run.form).btnPlay->font().pixelSize(), 16); // only the face changes
     }
     run.form->close();
 
@@ -240,13 +242,13 @@ TEST(StartUp, LanguagePresentButEmptyAppliesNoScript) {
         Session run(dir);
         ASSERT_TRUE(run.form->FormCreate());
         EXPECT_EQ(run.form->windowTitle(), "Kelmora (TAVRO)");
-        EXPECT_EQ(run.form->btnPlay->text(), "Play");
-        EXPECT_EQ(run.form->PlayListView->headerItem()->text(0), "Song name");
-        EXPECT_EQ(run.form->PlayListView->headerItem()->text(1), "Duration");
+        EXPECT_EQ(Controls(run.form).btnPlay->text(), "Play");
+        EXPECT_EQ(Controls(run.form).PlayListView->headerItem()->text(0), "Song name");
+        EXPECT_EQ(Controls(run.form).PlayListView->headerItem()->text(1), "Duration");
         EXPECT_TRUE(run.form->LanguageScriptPath().empty());
         EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Are you sure?");
-        EXPECT_EQ(run.form->LanguageCombo->currentIndex(), -1);
-        EXPECT_EQ(run.form->LanguageCombo->count(), 1);
+        EXPECT_EQ(Controls(run.form).LanguageCombo->currentIndex(), -1);
+        EXPECT_EQ(Controls(run.form).LanguageCombo->count(), 1);
         run.form->close();
         EXPECT_NE(ReadAll(dir / "TAVRO.INI").find("[Language]\r\nValue=\r\n"), std::string::npos);
     }
@@ -256,9 +258,9 @@ TEST(StartUp, LanguagePresentButEmptyAppliesNoScript) {
         Session run(dir);
         ASSERT_TRUE(run.form->FormCreate());
         EXPECT_EQ(run.form->windowTitle(), "Translated");
-        EXPECT_EQ(run.form->btnPlay->text(), "Go");
-        EXPECT_EQ(run.form->PlayListView->headerItem()->text(0), "Title");
-        EXPECT_EQ(run.form->LanguageCombo->currentText(), "English.lng");
+        EXPECT_EQ(Controls(run.form).btnPlay->text(), "Go");
+        EXPECT_EQ(Controls(run.form).PlayListView->headerItem()->text(0), "Title");
+        EXPECT_EQ(Controls(run.form).LanguageCombo->currentText(), "English.lng");
         EXPECT_EQ(run.form->TrayTip(), "Kelmora (TAVRO)");
     }
 }
@@ -274,7 +276,7 @@ TEST(StartUp, StartMaximizedWritesTheMaximisedCorner) {
     const QPoint corner = run.form->pos();
     EXPECT_NE(corner, QPoint(200, 150));
     // The panel stays centred in the larger window.
-    EXPECT_EQ(run.form->PlayerPanel->x(), run.form->width() / 2 - 569 / 2);
+    EXPECT_EQ(Controls(run.form).PlayerPanel->x(), run.form->width() / 2 - 569 / 2);
     run.form->close();
     const std::string ini = ReadAll(dir / "TAVRO.INI");
     EXPECT_NE(ini.find("Left=" + std::to_string(corner.x()) +
@@ -296,10 +298,10 @@ TEST(StartUp, DamagedSettingsFileGivesDefaults) {
     WriteAll(dir / "TAVRO.INI", text);
     Session run(dir);
     ASSERT_TRUE(run.form->FormCreate());
-    EXPECT_EQ(run.form->PlayerColor->BrushColor(), 12632256);
-    EXPECT_EQ(run.form->TopPicEdit->text().size(), 2047);
+    EXPECT_EQ(Controls(run.form).PlayerColor->BrushColor(), 12632256);
+    EXPECT_EQ(Controls(run.form).TopPicEdit->text().size(), 2047);
     for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(run.form->GeneralOptList->item(i)->checkState(), Qt::Unchecked) << i;
+        EXPECT_EQ(Controls(run.form).GeneralOptList->item(i)->checkState(), Qt::Unchecked) << i;
     }
     EXPECT_EQ(run.form->Settings().LanguageFile, "English.lng");
     run.form->repaint(); // a background name leading outside is never opened
@@ -380,11 +382,11 @@ TEST(StartUp, VolumeFoundAtStartIsBackAfterClose) {
     ASSERT_TRUE(run.form->FormCreate());
     EXPECT_EQ(run.form->Transport().Volume().SavedVolumeLeft(), 0x3000);
     EXPECT_EQ(run.form->Transport().Volume().SavedVolumeRight(), 0x4000);
-    EXPECT_EQ(run.form->LoudnessBar->value(), -0x3000);
+    EXPECT_EQ(Controls(run.form).LoudnessBar->value(), -0x3000);
     EXPECT_EQ(wave.volume, 0x30003000u); // both channels at the left level
-    run.form->LoudnessBar->setValue(-32768);
+    Controls(run.form).LoudnessBar->setValue(-32768);
     EXPECT_EQ(wave.volume, 0x80008000u);
-    run.form->LoudnessBar->setValue(-65535);
+    Controls(run.form).LoudnessBar->setValue(-65535);
     EXPECT_EQ(wave.volume, 0xFFFFFFFFu);
     run.form->close();
     EXPECT_EQ(wave.volume, 0x40003000u);
@@ -415,11 +417,11 @@ TEST(StartUp, TheWindowSeesKeysFirstAndF1OpensTheHelpOfTheLanguage) {
     ASSERT_TRUE(form.FormCreate());
     form.show();
     QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
-    QApplication::sendEvent(form.TopPicEdit, &f1);
+    QApplication::sendEvent(Controls(form).TopPicEdit, &f1);
     ASSERT_EQ(shell.opened.size(), 1u);
     EXPECT_EQ(shell.opened[0], (dir / "Hilfe" / "Help-Ger.rtf").string());
     QKeyEvent other(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier);
-    QApplication::sendEvent(form.TopPicEdit, &other);
+    QApplication::sendEvent(Controls(form).TopPicEdit, &other);
     EXPECT_EQ(shell.opened.size(), 1u);
 }
 
@@ -428,23 +430,23 @@ TEST(StartUp, LanguageListComesFromTheScriptDirectory) {
     {
         Session run(dir); // no "LScripts": the one default entry
         ASSERT_TRUE(run.form->FormCreate());
-        ASSERT_EQ(run.form->LanguageCombo->count(), 1);
-        EXPECT_EQ(run.form->LanguageCombo->itemText(0), "English.lng");
-        EXPECT_EQ(run.form->LanguageCombo->currentIndex(), 0);
+        ASSERT_EQ(Controls(run.form).LanguageCombo->count(), 1);
+        EXPECT_EQ(Controls(run.form).LanguageCombo->itemText(0), "English.lng");
+        EXPECT_EQ(Controls(run.form).LanguageCombo->currentIndex(), 0);
     }
     fs::create_directories(dir / "lscripts");
     {
         Session run(dir); // present but empty: an empty list
         ASSERT_TRUE(run.form->FormCreate());
-        EXPECT_EQ(run.form->LanguageCombo->count(), 0);
+        EXPECT_EQ(Controls(run.form).LanguageCombo->count(), 0);
     }
     WriteAll(dir / "lscripts" / "German.lng", "");
     WriteAll(dir / "lscripts" / "English.lng", "");
     Session run(dir);
     ASSERT_TRUE(run.form->FormCreate());
     QStringList names;
-    for (int i = 0; i < run.form->LanguageCombo->count(); ++i) {
-        names << run.form->LanguageCombo->itemText(i);
+    for (int i = 0; i < Controls(run.form).LanguageCombo->count(); ++i) {
+        names << Controls(run.form).LanguageCombo->itemText(i);
     }
     names.sort();
     EXPECT_EQ(names, QStringList({"English.lng", "German.lng"}));
@@ -464,33 +466,34 @@ TEST(StartUp, PicturesAndColoursChosenOnTheOptionsPageAreKept) {
         ASSERT_TRUE(run.form->FormCreate());
         run.dialogs.openAnswers.push_back(
             QStringList{QString::fromStdString((outside / "Top.bmp").string())});
-        run.form->TopPicFindButton->click();
-        EXPECT_EQ(run.form->OpenDialog.Filter,
+        Controls(run.form).TopPicFindButton->click();
+        EXPECT_EQ(Controls(run.form).OpenDialog.Filter,
                   "Bitmap-Files|*.BMP|Pictures|*.BMP;*.JPG;*.JPEG;*.PNG");
-        EXPECT_EQ(run.form->TopPicEdit->text(), "Top.bmp");
+        EXPECT_EQ(Controls(run.form).TopPicEdit->text(), "Top.bmp");
         EXPECT_EQ(ReadAll(dir / "Top.bmp"), ReadAll(outside / "Top.bmp"));
-        EXPECT_EQ(run.form->PlayerImage->Picture().size(), QSize(555, 90));
-        EXPECT_EQ(run.form->PlayerImage->Picture().toImage().pixelColor(300, 40), QColor(Qt::red));
+        EXPECT_EQ(Controls(run.form).PlayerImage->Picture().size(), QSize(555, 90));
+        EXPECT_EQ(Controls(run.form).PlayerImage->Picture().toImage().pixelColor(300, 40),
+                  QColor(Qt::red));
 
         // The same name again: the file beside the program is not replaced.
         WriteAll(outside / "Back.bmp", "newer");
         run.dialogs.openAnswers.push_back(
             QStringList{QString::fromStdString((outside / "Back.bmp").string())});
-        run.form->BackPicFindButton->click();
-        EXPECT_EQ(run.form->BackPicEdit->text(), "Back.bmp");
+        Controls(run.form).BackPicFindButton->click();
+        EXPECT_EQ(Controls(run.form).BackPicEdit->text(), "Back.bmp");
         EXPECT_EQ(ReadAll(dir / "Back.bmp"), "already here");
 
         // Cancelled: nothing changes.
-        run.form->TopPicFindButton->click();
-        EXPECT_EQ(run.form->TopPicEdit->text(), "Top.bmp");
+        Controls(run.form).TopPicFindButton->click();
+        EXPECT_EQ(Controls(run.form).TopPicEdit->text(), "Top.bmp");
 
         // Colours: a confirmed choice lands in the clicked shape; a cancel changes nothing.
         run.dialogs.colorAnswers.push_back(QColor(1, 2, 3));
-        run.form->TimeBoxColor->OnMouseDown(run.form->TimeBoxColor);
-        EXPECT_EQ(run.form->TimeBoxColor->BrushColor(), 0x030201);
-        EXPECT_EQ(run.form->TimeMemo->palette().color(QPalette::Base), QColor(1, 2, 3));
-        run.form->WinColor->OnMouseDown(run.form->WinColor);
-        EXPECT_EQ(run.form->WinColor->BrushColor(), clBtnFace);
+        Controls(run.form).TimeBoxColor->OnMouseDown(Controls(run.form).TimeBoxColor);
+        EXPECT_EQ(Controls(run.form).TimeBoxColor->BrushColor(), 0x030201);
+        EXPECT_EQ(Controls(run.form).TimeMemo->palette().color(QPalette::Base), QColor(1, 2, 3));
+        Controls(run.form).WinColor->OnMouseDown(Controls(run.form).WinColor);
+        EXPECT_EQ(Controls(run.form).WinColor->BrushColor(), clBtnFace);
         EXPECT_EQ(run.form->ColorDialogColor(), QColor(1, 2, 3));
         run.form->close();
     }
@@ -515,7 +518,8 @@ TEST(StartUp, APictureNameThatIsNoUtf8KeepsItsBytes) {
                                     "Path=Hinter\xFC.bmp\r\n");
     Session run(dir);
     ASSERT_TRUE(run.form->FormCreate());
-    EXPECT_EQ(run.form->PlayerImage->Picture().toImage().pixelColor(300, 40), QColor(Qt::red));
+    EXPECT_EQ(Controls(run.form).PlayerImage->Picture().toImage().pixelColor(300, 40),
+              QColor(Qt::red));
     EXPECT_EQ(run.form->Settings().TopPicture, name);
     run.form->close();
     const platform::ProfileFile ini = platform::ProfileFile::Load(dir / "TAVRO.INI");
@@ -531,25 +535,25 @@ TEST(StartUp, TheOptionsPageChangesTheSettingsRecord) {
     run.form->show();
 
     run.dialogs.colorAnswers.push_back(QColor(0x10, 0x20, 0x30));
-    run.form->BannerColor->OnMouseDown(run.form->BannerColor);
+    Controls(run.form).BannerColor->OnMouseDown(Controls(run.form).BannerColor);
     EXPECT_EQ(run.form->Settings().Color(csBanner), 0x302010);
     EXPECT_EQ(run.form->Settings().Color(csBannerFont), 65535);
 
     // A check mark set by the program counts as much as one set by the user.
-    run.form->GeneralOptList->item(goStartMaximized)->setCheckState(Qt::Checked);
+    Controls(run.form).GeneralOptList->item(goStartMaximized)->setCheckState(Qt::Checked);
     EXPECT_TRUE(run.form->Settings().Option(goStartMaximized));
-    QListWidgetItem* tray = run.form->GeneralOptList->item(goShowInSystemTray);
+    QListWidgetItem* tray = Controls(run.form).GeneralOptList->item(goShowInSystemTray);
     tray->setCheckState(Qt::Checked);
-    emit run.form->GeneralOptList->itemClicked(tray);
+    emit Controls(run.form).GeneralOptList->itemClicked(tray);
     EXPECT_TRUE(run.form->Settings().Option(goShowInSystemTray));
     EXPECT_TRUE(run.form->TrayEnabled());
 
-    run.form->TopPicEdit->setText(QStringLiteral("Other.bmp"));
+    Controls(run.form).TopPicEdit->setText(QStringLiteral("Other.bmp"));
     EXPECT_EQ(run.form->Settings().TopPicture, "Other.bmp");
 
-    const int other = run.form->FontCombo->count() > 1 ? 1 : 0;
-    run.form->FontCombo->setCurrentIndex(other);
-    emit run.form->FontCombo->activated(other);
+    const int other = Controls(run.form).FontCombo->count() > 1 ? 1 : 0;
+    Controls(run.form).FontCombo->setCurrentIndex(other);
+    emit Controls(run.form).FontCombo->activated(other);
     EXPECT_EQ(QString::fromStdString(run.form->Settings().FontName), run.form->SelectedFontFace());
 
     const TSettings shown = run.form->Settings();

@@ -84,7 +84,7 @@ protected:
         if (!form->FormCreate()) {
             return false;
         }
-        form->PlayTimer->setInterval(1 << 30); // the test ticks
+        Controls(form).PlayTimer->setInterval(1 << 30); // the test ticks
         TOggPlayer* player = form->Player();
         auto original = player->OnPosChange;
         player->OnPosChange = [this, original](TOggPlayer* sender, uint32_t position) {
@@ -112,7 +112,7 @@ protected:
 
     // One tick of the display timer, when it runs.
     bool Tick() {
-        if (!form->PlayTimer->isActive()) {
+        if (!Controls(form).PlayTimer->isActive()) {
             return false;
         }
         form->PlayTimerTimer();
@@ -131,14 +131,14 @@ protected:
     }
 
     QString SelectedSongName() const {
-        const QTreeWidgetItem* song = form->SelectedSong();
+        const QTreeWidgetItem* song = TFormSeam::SelectedSong(*form);
         return song ? song->text(TPlayerForm::kSongNameColumn) : QString();
     }
     QString SelectedAlbumName() const {
-        const QTreeWidgetItem* album = form->SelectedAlbum();
+        const QTreeWidgetItem* album = TFormSeam::SelectedAlbum(*form);
         return album ? album->text(TPlayerForm::kAlbumNameColumn) : QString();
     }
-    QString TimeText() const { return form->TimeMemo->toPlainText(); }
+    QString TimeText() const { return Controls(form).TimeMemo->toPlainText(); }
 
     std::vector<std::string> opened; // stems of the files the player opened, in order
     platform::TestWaveOut manual{platform::TestWaveOut::Completion::Manual};
@@ -151,7 +151,7 @@ TEST_F(Transport, PlayOrderOverWholeRunsFollowsTheTwoOptions) {
     {
         SCOPED_TRACE("Play all albums off: the last song repeats");
         StartLibrary({{"A", {"a1", "a2", "a3"}}, {"B", {"b1"}}});
-        form->btnPlay->click();
+        Controls(form).btnPlay->click();
         RunUntilOpened(5);
         EXPECT_EQ(opened, (Names{"a1", "a2", "a3", "a3", "a3"}));
         EXPECT_EQ(SelectedAlbumName(), "A");
@@ -161,25 +161,25 @@ TEST_F(Transport, PlayOrderOverWholeRunsFollowsTheTwoOptions) {
     {
         SCOPED_TRACE("Play all albums on: wraps from the last album to the first");
         StartLibrary({{"A", {"a1", "a2", "a3"}}, {"B", {"b1"}}}, true, false);
-        form->btnPlay->click();
+        Controls(form).btnPlay->click();
         RunUntilOpened(6);
         EXPECT_EQ(opened, (Names{"a1", "a2", "a3", "b1", "a1", "a2"}));
-        EXPECT_EQ(form->AlbumCombo->currentText(), "A") << "the combo follows the album";
+        EXPECT_EQ(Controls(form).AlbumCombo->currentText(), "A") << "the combo follows the album";
         Close();
     }
     opened.clear();
     {
         SCOPED_TRACE("Both on: stops after the last song of the last album");
         StartLibrary({{"A", {"a1", "a2", "a3"}}, {"B", {"b1", "b2"}}}, true, true);
-        form->btnPlay->click();
+        Controls(form).btnPlay->click();
         RunUntilOpened(10);
         EXPECT_EQ(opened, (Names{"a1", "a2", "a3", "b1", "b2"}));
-        EXPECT_FALSE(form->PlayTimer->isActive());
+        EXPECT_FALSE(Controls(form).PlayTimer->isActive());
         EXPECT_EQ(Player().State(), psReady) << "the Stop sequence closed the song";
         EXPECT_EQ(SelectedAlbumName(), "B");
         EXPECT_EQ(SelectedSongName(), "b2");
         EXPECT_EQ(TimeText(), "00:00");
-        EXPECT_EQ(form->ProgressBar->Position(), 0);
+        EXPECT_EQ(Controls(form).ProgressBar->Position(), 0);
     }
 }
 
@@ -187,14 +187,14 @@ TEST_F(Transport, NextAndLastMoveOnlyTheSelection) {
     {
         SCOPED_TRACE("Next during song 3: song 5 follows it");
         StartLibrary({{"A", {"s1", "s2", "s3", "s4", "s5", "s6"}}});
-        form->btnPlay->click();
+        Controls(form).btnPlay->click();
         RunUntilOpened(3);
         ASSERT_EQ(opened.back(), "s3");
-        form->NextSongButton->click();
+        Controls(form).NextSongButton->click();
         EXPECT_EQ(SelectedSongName(), "s4");
-        EXPECT_EQ(form->SelectedSongEdit->text(), "s4");
+        EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "s4");
         EXPECT_EQ(fs::path(Player().CurrentFile()).stem(), "s3") << "song 3 plays on";
-        EXPECT_TRUE(form->PlayTimer->isActive());
+        EXPECT_TRUE(Controls(form).PlayTimer->isActive());
         RunUntilOpened(4);
         EXPECT_EQ(opened, (Names{"s1", "s2", "s3", "s5"}));
         Close();
@@ -204,16 +204,16 @@ TEST_F(Transport, NextAndLastMoveOnlyTheSelection) {
         SCOPED_TRACE("Last at the first song of the first album, Play all albums on");
         StartLibrary({{"A", {"a1", "a2"}}, {"B", {"b1"}}, {"C", {"c1", "c2", "c3"}}}, true);
         ASSERT_EQ(SelectedSongName(), "a1");
-        form->LastSongButton->click();
+        Controls(form).LastSongButton->click();
         EXPECT_EQ(SelectedAlbumName(), "C");
         EXPECT_EQ(SelectedSongName(), "c3");
-        EXPECT_EQ(form->SelectedSongEdit->text(), "c3");
+        EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "c3");
         EXPECT_TRUE(opened.empty()) << "nothing starts";
-        EXPECT_FALSE(form->PlayTimer->isActive());
-        form->LastSongButton->click();
+        EXPECT_FALSE(Controls(form).PlayTimer->isActive());
+        Controls(form).LastSongButton->click();
         EXPECT_EQ(SelectedSongName(), "c2");
-        form->NextSongButton->click();
-        form->NextSongButton->click();
+        Controls(form).NextSongButton->click();
+        Controls(form).NextSongButton->click();
         EXPECT_EQ(SelectedAlbumName(), "A") << "forward from the end wraps to the first album";
         EXPECT_EQ(SelectedSongName(), "a1");
     }
@@ -223,10 +223,10 @@ TEST_F(Transport, EmptyAlbumsUnopenableSongsAndSongsWithoutLengthDoNotFail) {
     {
         SCOPED_TRACE("an album without songs is passed over");
         StartLibrary({{"A", {"a1"}}, {"Empty", {}}, {"B", {"b1"}}}, true);
-        form->btnPlay->click();
+        Controls(form).btnPlay->click();
         RunUntilOpened(3);
         EXPECT_EQ(opened, (Names{"a1", "b1", "a1"}));
-        form->LastSongButton->click();
+        Controls(form).LastSongButton->click();
         EXPECT_EQ(SelectedAlbumName(), "B") << "backwards too";
         Close();
     }
@@ -234,7 +234,7 @@ TEST_F(Transport, EmptyAlbumsUnopenableSongsAndSongsWithoutLengthDoNotFail) {
     {
         SCOPED_TRACE("every other album empty: back to the same album");
         StartLibrary({{"A", {"a1", "a2"}}, {"Empty", {}}, {"Void", {}}}, true);
-        form->btnPlay->click();
+        Controls(form).btnPlay->click();
         RunUntilOpened(4);
         EXPECT_EQ(opened, (Names{"a1", "a2", "a1", "a2"}));
         Close();
@@ -244,7 +244,7 @@ TEST_F(Transport, EmptyAlbumsUnopenableSongsAndSongsWithoutLengthDoNotFail) {
         SCOPED_TRACE("stepping onto a song that cannot be opened stops the display");
         StartLibrary({{"A", {"a1", "gone", "a3"}}});
         fs::remove(Dir() / "A" / "gone.ogg");
-        form->btnPlay->click();
+        Controls(form).btnPlay->click();
         for (int i = 0; i < 10; ++i) {
             Tick();
         }
@@ -254,21 +254,21 @@ TEST_F(Transport, EmptyAlbumsUnopenableSongsAndSongsWithoutLengthDoNotFail) {
         ASSERT_FALSE(dialogs.shown.empty());
         EXPECT_EQ(dialogs.shown.back().text, "Error : Invalid stream file");
         EXPECT_EQ(SelectedSongName(), "gone");
-        EXPECT_FALSE(form->PlayTimer->isActive()) << "no count running on from song 1";
-        EXPECT_FALSE(form->Banner->Run());
+        EXPECT_FALSE(Controls(form).PlayTimer->isActive()) << "no count running on from song 1";
+        EXPECT_FALSE(Controls(form).Banner->Run());
         EXPECT_EQ(TimeText(), "00:00");
-        EXPECT_EQ(form->ProgressBar->Position(), 0);
-        form->NextSongButton->click();
-        form->btnPlay->click();
+        EXPECT_EQ(Controls(form).ProgressBar->Position(), 0);
+        Controls(form).NextSongButton->click();
+        Controls(form).btnPlay->click();
         EXPECT_EQ(opened, (Names{"a1", "a3"})) << "the next one plays again";
     }
     {
         SCOPED_TRACE("a song of no length: the bar stays empty");
         form->btnStopClick();
         ASSERT_EQ(Player().Length(), 0u);
-        form->ProgressBar->SetPosition(40);
+        Controls(form).ProgressBar->SetPosition(40);
         form->PlayerPosChange(form->Player(), 1234);
-        EXPECT_EQ(form->ProgressBar->Position(), 0);
+        EXPECT_EQ(Controls(form).ProgressBar->Position(), 0);
     }
 }
 
@@ -281,37 +281,37 @@ TEST_F(Transport, PlayPauseAndStop) {
     ASSERT_TRUE(ShowWindow());
     const testsupport::Bytes decode = testsupport::ReferenceOgg(Dir() / "A" / "Intro.ogg");
 
-    form->btnPlay->click();
+    Controls(form).btnPlay->click();
     ASSERT_EQ(Player().State(), psPlaying);
-    EXPECT_TRUE(form->PlayTimer->isActive());
-    EXPECT_TRUE(form->Banner->Run());
-    EXPECT_EQ(form->Banner->Lines(), QStringList{"Intro"});
+    EXPECT_TRUE(Controls(form).PlayTimer->isActive());
+    EXPECT_TRUE(Controls(form).Banner->Run());
+    EXPECT_EQ(Controls(form).Banner->Lines(), QStringList{"Intro"});
     PumpUntil([&] { return manual.Queued() == 8; });
     manual.Complete(3);
     for (int i = 0; i < 15; ++i) {
         Tick();
     }
-    PumpUntil([&] { return form->ProgressBar->Position() > 0; });
-    const int32_t progress = form->ProgressBar->Position();
+    PumpUntil([&] { return Controls(form).ProgressBar->Position() > 0; });
+    const int32_t progress = Controls(form).ProgressBar->Position();
     EXPECT_EQ(TimeText(), "00:01");
 
     DrainDuringWaits();
-    form->btnPause->click();
+    Controls(form).btnPause->click();
     drainer.stop();
     EXPECT_EQ(Player().State(), psPaused);
-    EXPECT_FALSE(form->PlayTimer->isActive());
-    EXPECT_FALSE(form->Banner->Run());
+    EXPECT_FALSE(Controls(form).PlayTimer->isActive());
+    EXPECT_FALSE(Controls(form).Banner->Run());
     EXPECT_EQ(TimeText(), "00:00");
     EXPECT_EQ(form->Transport().ElapsedSeconds(), 1) << "Pause keeps the count";
-    EXPECT_EQ(form->ProgressBar->Position(), progress) << "and the bar";
+    EXPECT_EQ(Controls(form).ProgressBar->Position(), progress) << "and the bar";
     const size_t beforeReplay = manual.Captured().size();
     ASSERT_GT(beforeReplay, 0u);
 
-    form->btnPlay->click();
+    Controls(form).btnPlay->click();
     EXPECT_EQ(opened.size(), 2u) << "Play opens the song anew";
     EXPECT_EQ(form->Transport().ElapsedSeconds(), 0);
     EXPECT_EQ(form->Transport().TickCount(), 5) << "Play leaves the ticks towards the next second";
-    EXPECT_TRUE(form->PlayTimer->isActive());
+    EXPECT_TRUE(Controls(form).PlayTimer->isActive());
     while (Player().State() == psPlaying) {
         manual.Complete(8);
         platform::PumpMessages();
@@ -321,15 +321,15 @@ TEST_F(Transport, PlayPauseAndStop) {
     EXPECT_TRUE(std::equal(decode.begin(), decode.end(),
                            reinterpret_cast<const uint8_t*>(captured.data()) + beforeReplay));
 
-    form->btnStop->click();
-    EXPECT_FALSE(form->PlayTimer->isActive());
+    Controls(form).btnStop->click();
+    EXPECT_FALSE(Controls(form).PlayTimer->isActive());
     EXPECT_EQ(form->Transport().ElapsedSeconds(), 0);
     EXPECT_EQ(TimeText(), "00:00");
-    EXPECT_EQ(form->ProgressBar->Position(), 0);
+    EXPECT_EQ(Controls(form).ProgressBar->Position(), 0);
     EXPECT_EQ(Player().State(), psReady) << "the song is closed";
-    EXPECT_FALSE(form->Banner->Run());
-    EXPECT_EQ(form->Banner->Lines(), QStringList{"Intro"}) << "its text stays";
-    form->btnPlay->click();
+    EXPECT_FALSE(Controls(form).Banner->Run());
+    EXPECT_EQ(Controls(form).Banner->Lines(), QStringList{"Intro"}) << "its text stays";
+    Controls(form).btnPlay->click();
     EXPECT_EQ(opened.size(), 3u);
     EXPECT_EQ(Player().State(), psPlaying);
 }
@@ -354,7 +354,7 @@ TEST_F(Transport, ASongEndsWhenItsSecondsAreCountedAndItsSoundIsOver) {
         }
     };
 
-    form->btnPlay->click();
+    Controls(form).btnPlay->click();
     ticks(10);
     EXPECT_EQ(form->Transport().ElapsedSeconds(), 1);
     EXPECT_EQ(opened, (Names{"long"})) << "its last 0.4 s are still to be heard";
@@ -378,7 +378,7 @@ TEST_F(Transport, ASongEndsWhenItsSecondsAreCountedAndItsSoundIsOver) {
     DrainDuringWaits(); // the song is stopped for the next one
     ticks(10);
     EXPECT_EQ(opened.size(), 4u);
-    EXPECT_TRUE(form->PlayTimer->isActive());
+    EXPECT_TRUE(Controls(form).PlayTimer->isActive());
 }
 
 // Three songs played one after the other through the device: exactly their three full
@@ -398,11 +398,12 @@ TEST_F(Transport, ARunCapturesTheSongsWholeOneAfterTheOther) {
     WriteDatabase("A\r\n" + SongList({"one", "two", "three"}) + "\r\n\r\n");
     WriteFile("TAVRO.INI", "[General Options]\r\nOption 0=1\r\nOption 1=1\r\n");
     ASSERT_TRUE(StartOn(&wave));
-    form->PlayTimer->setInterval(100);
+    Controls(form).PlayTimer->setInterval(100);
 
-    form->btnPlay->click();
-    ASSERT_TRUE(PumpUntil([&] { return opened.size() == 3 && !form->PlayTimer->isActive(); },
-                          std::chrono::seconds(30)));
+    Controls(form).btnPlay->click();
+    ASSERT_TRUE(
+        PumpUntil([&] { return opened.size() == 3 && !Controls(form).PlayTimer->isActive(); },
+                  std::chrono::seconds(30)));
     EXPECT_EQ(opened, (Names{"one", "two", "three"}));
     const std::vector<char> captured = wave.Captured();
     ASSERT_EQ(captured.size(), expected.size());
@@ -415,7 +416,7 @@ TEST_F(Transport, TheTimerCountsSecondsTitlesTheProgramAndTurnsTheRainbow) {
     WriteDatabase("A\r\nIntro,66:40,4000,Intro.ogg\r\n\r\n");
     ASSERT_TRUE(StartOn(&manual)); // nothing is decoded while the test ticks
     ASSERT_TRUE(ShowWindow());
-    form->btnPlay->click();
+    Controls(form).btnPlay->click();
     ASSERT_EQ(form->Transport().AniFrame(), 1);
 
     for (int i = 1; i <= 9; ++i) {
@@ -426,10 +427,12 @@ TEST_F(Transport, TheTimerCountsSecondsTitlesTheProgramAndTurnsTheRainbow) {
     Tick();
     EXPECT_EQ(TimeText(), "00:01") << "after exactly ten ticks";
     EXPECT_EQ(form->Transport().AniFrame(), 11);
-    EXPECT_EQ(form->AniImage->Picture().toImage(), form->Ani[10]->Picture().toImage());
+    EXPECT_EQ(Controls(form).AniImage->Picture().toImage(),
+              Controls(form).Ani[10]->Picture().toImage());
     Tick();
     EXPECT_EQ(form->Transport().AniFrame(), 1) << "eleven frames, then the first again";
-    EXPECT_EQ(form->AniImage->Picture().toImage(), form->Ani[0]->Picture().toImage());
+    EXPECT_EQ(Controls(form).AniImage->Picture().toImage(),
+              Controls(form).Ani[0]->Picture().toImage());
     for (int i = 0; i < 9; ++i) {
         Tick();
     }
@@ -453,7 +456,7 @@ TEST_F(Transport, TheTimerCountsSecondsTitlesTheProgramAndTurnsTheRainbow) {
     EXPECT_EQ(form->ApplicationTitle(), "Intro 01:05\n");
 
     // "No animated rainbow line": the frame stays.
-    form->GeneralOptList->item(2)->setCheckState(Qt::Checked);
+    Controls(form).GeneralOptList->item(2)->setCheckState(Qt::Checked);
     const int32_t frame = form->Transport().AniFrame();
     Tick();
     Tick();
@@ -464,21 +467,21 @@ TEST_F(Transport, TheProgressBarShowsTheSharePlayed) {
     MakeOgg("A", "s.ogg", SilentOgg(8.0));
     WriteDatabase("A\r\n" + SongList({"s"}) + "\r\n\r\n");
     ASSERT_TRUE(StartOn(&wave));
-    form->btnPlay->click();
+    Controls(form).btnPlay->click();
     const uint32_t length = Player().Length();
     ASSERT_EQ(length, 8000u);
     const std::pair<uint32_t, int32_t> cases[] = {
         {0, 0}, {79, 0}, {80, 1}, {4000, 50}, {7999, 99}, {8000, 100}, {4294967295u, 100}};
     for (const auto& [position, percent] : cases) {
         form->PlayerPosChange(form->Player(), position);
-        EXPECT_EQ(form->ProgressBar->Position(), percent) << position;
+        EXPECT_EQ(Controls(form).ProgressBar->Position(), percent) << position;
     }
 }
 
 TEST_F(Transport, TheVolumeBarSetsBothChannelsAndCloseRestoresTheStartVolume) {
     wave.waveOutSetVolume(nullptr, 0x40003000u);
     StartLibrary({{"A", {"a1"}}});
-    EXPECT_EQ(form->LoudnessBar->value(), -0x3000) << "the left level at start-up";
+    EXPECT_EQ(Controls(form).LoudnessBar->value(), -0x3000) << "the left level at start-up";
     EXPECT_EQ(wave.Volume(), 0x30003000u) << "both channels at the left level";
     const std::pair<int, uint32_t> cases[] = {{-65535, 0xFFFFFFFFu},
                                               {-32768, 0x80008000u},
@@ -486,7 +489,7 @@ TEST_F(Transport, TheVolumeBarSetsBothChannelsAndCloseRestoresTheStartVolume) {
                                               {0, 0u},
                                               {-70000, 0xFFFFFFFFu}};
     for (const auto& [position, volume] : cases) {
-        form->LoudnessBar->setValue(position);
+        Controls(form).LoudnessBar->setValue(position);
         EXPECT_EQ(wave.Volume(), volume) << position;
     }
     Close();
@@ -497,20 +500,20 @@ TEST_F(Transport, TheVolumeBarSetsBothChannelsAndCloseRestoresTheStartVolume) {
 // button pressed and a close asked for meanwhile follow once the wait is over.
 TEST_F(Transport, ButtonsAndCloseDuringAWaitFollowItInOrder) {
     StartLibrary({{"A", {"a1", "a2"}}}, false, false, 3.0);
-    form->btnPlay->click();
+    Controls(form).btnPlay->click();
     std::vector<std::string> seen;
     QTimer::singleShot(10, form.get(), [&] {
         seen.push_back(form->Transport().InPlayerWait() ? "inside" : "outside");
-        form->btnStop->click();
-        form->NextSongButton->click();
-        form->btnPlay->click();
+        Controls(form).btnStop->click();
+        Controls(form).NextSongButton->click();
+        Controls(form).btnPlay->click();
         seen.push_back(opened.size() == 1 ? "deferred" : "ran");
     });
-    form->btnPause->click(); // waits at least 100 ms
+    Controls(form).btnPause->click(); // waits at least 100 ms
     EXPECT_EQ(seen, (std::vector<std::string>{"inside", "deferred"}));
     EXPECT_EQ(opened, (Names{"a1", "a2"})) << "Stop, Next and Play ran after the pause";
     EXPECT_EQ(Player().State(), psPlaying);
-    EXPECT_TRUE(form->PlayTimer->isActive());
+    EXPECT_TRUE(Controls(form).PlayTimer->isActive());
 
     bool closedInside = false;
     QTimer::singleShot(10, form.get(), [&] {
@@ -518,7 +521,7 @@ TEST_F(Transport, ButtonsAndCloseDuringAWaitFollowItInOrder) {
         form->close();
         EXPECT_NE(form->Player(), nullptr) << "not freed under the waiting Stop";
     });
-    form->btnStop->click();
+    Controls(form).btnStop->click();
     EXPECT_TRUE(closedInside);
     EXPECT_EQ(form->Player(), nullptr) << "closed once Stop was over";
 }
@@ -536,8 +539,8 @@ TEST_F(Transport, TheVolumeBarScalesTheSoundPlayed) {
     ASSERT_TRUE(StartOn(nullptr));
     int ends = 0;
     form->Player()->OnPlayEnd = [&](TOggPlayer*) { ++ends; };
-    form->LoudnessBar->setValue(-32768);
-    form->btnPlay->click();
+    Controls(form).LoudnessBar->setValue(-32768);
+    Controls(form).btnPlay->click();
     ASSERT_TRUE(PumpUntil([&] { return ends == 1; }, std::chrono::seconds(30)));
     Close();
 
