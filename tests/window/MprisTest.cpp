@@ -34,8 +34,8 @@ protected:
         }
         WriteDatabase("Road Trip\r\n" + songs + "\r\n" + (picture ? "Cover.bmp" : "") + "\r\n");
         ASSERT_TRUE(Start());
-        Controls(form).PlayTimer->setInterval(1
-                                              << 30); // the test looks at the state, not the ticks
+        // The test looks at the state, not the ticks.
+        Controls(form).PlayTimer->setInterval(1 << 30);
         mpris = new TMpris(form.get());
         QObject::connect(mpris, &TMpris::PropertiesChanged,
                          [this](const QString& interfaceName, const QVariantMap& changed) {
@@ -182,6 +182,26 @@ TEST_F(Mpris, MetadataDescribesTheSongAndItsAlbum) {
     const QVariantMap none = mpris->Metadata();
     EXPECT_EQ(none.size(), 1);
     EXPECT_EQ(none.value("mpris:trackid").value<QDBusObjectPath>().path(), TMpris::kNoTrack);
+}
+
+TEST_F(Mpris, UrlsCarryTheBytesOfACodePageAlbumName) {
+    // "Café" in Windows-1252, as a library from an older machine holds it, and its folder.
+    const std::string album = "Caf\xE9";
+    MakeOgg(album, "Lied.ogg", SilentOgg(1.0));
+    WriteFile(fs::path(album) / "Cover.bmp", "BM");
+    WriteDatabase(album + "\r\nLied,00:01,1,Lied.ogg\r\nCover.bmp\r\n");
+    ASSERT_TRUE(Start());
+    mpris = new TMpris(form.get());
+
+    const QVariantMap metadata = mpris->Metadata();
+    EXPECT_EQ(metadata.value("xesam:album").toString(), QString::fromUtf8("Caf\u00e9"));
+    const auto bytesOf = [](const QVariant& url) {
+        return QByteArray::fromPercentEncoding(
+                   QUrl(url.toString()).path(QUrl::FullyEncoded).toLatin1())
+            .toStdString();
+    };
+    EXPECT_EQ(bytesOf(metadata.value("xesam:url")), (Dir() / album / "Lied.ogg").string());
+    EXPECT_EQ(bytesOf(metadata.value("mpris:artUrl")), (Dir() / album / "Cover.bmp").string());
 }
 
 TEST_F(Mpris, VolumeIsTheVolumeBarBothWays) {
