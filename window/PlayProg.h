@@ -94,49 +94,23 @@ public:
     // False when start-up asked for the window to stay hidden (only the tray icon shows).
     bool ShowMainForm() const { return m_showMainForm; }
     const std::string& ProgramDirectory() const { return m_programDir; }
-    std::string SettingsPath() const;
-    // Names read from files (pictures, scripts) are used only when they name a file of the
-    // program directory itself: no separators, not "." or "..". Anything else is never
-    // opened, so a changed settings file cannot make the program read elsewhere.
-    static bool IsPlainFileName(const std::string& name);
-
-    // The player component: created by start-up (with PlayerPosChange as its OnPosChange),
-    // stopped, closed and freed at close.
-    void CreatePlayer();
-    void FreePlayer();
+    // The player component, from start-up to close; null before and after.
     TOggPlayer* Player() const { return m_player.get(); }
-    // Seams of the banner and the progress bar: created, placed and freed by start-up and
-    // close; coloured by ApplySettings.
-    void CreateDisplayControls();
-    void PlaceBanner();
-    void PlaceProgressBar();
-    void FreeDisplayControls();
-    void SetBannerColors(TColor fontColor, TColor backColor);
 
     // --- Language.cpp -----------------------------------------------------------------
     void ApplyLanguageScript(const std::string& path);
     QString LanguageText(const QString& section, const QString& key) const;
     void LanguageComboChange();
-    // program directory + "LScripts/" + name, both found without regard to letter case.
-    std::string ScriptPath(const std::string& name) const;
-    // Makes the texts of the current language and font fit their controls: a label grows to
-    // its text as far as its neighbours allow (and back to its designed width).
-    void FitTexts();
     // `font`, drawn narrower where `text` would not fit into `width` pixels, so that an entry
     // of a fixed-size list is squeezed rather than cut off; never narrower than kMinStretch.
     static QFont FittedFont(const QFont& font, const QString& text, int width);
     static constexpr int kMinStretch = 75;
-    // Lets Qt's own dialogs (buttons, file and colour dialogs) take their texts from the
-    // current script.
-    void SetUpDialogTexts();
     // Program directory + "LScripts/" + the language file; empty while no script applies.
     const std::string& LanguageScriptPath() const { return m_languageScriptPath; }
 
     // --- Transport.cpp ----------------------------------------------------------------
-    // The transport buttons and the display timer are bound to their handlers here. Each
-    // handler hands its event to the transport part, which owns the counters, the play order,
-    // the requests queued while the player waits and the volume level.
-    void ConnectTransport();
+    // Each handler hands its event to the transport part, which owns the counters, the play
+    // order, the requests queued while the player waits and the volume level.
     TTransport& Transport() { return *m_transport; }
     const TTransport& Transport() const { return *m_transport; }
     void btnPlayClick();
@@ -165,16 +139,9 @@ public:
     void FontComboChange();
     void GeneralOptListClick();
     void PlayerControlChange();
-    // The font list's selection for a face name read from the settings. Where the designed
-    // face "MS Sans Serif" is not installed, the platform's standard sans-serif face stands
-    // in for it: shown selected and used, while the designed name is what is stored again.
-    void SelectFontFace(const QString& face);
     QString SelectedFontFace() const; // the name to store
     // The colour the colour dialog opens with: the last one chosen in it.
     QColor ColorDialogColor() const { return m_colorDialogColor; }
-    // The tray icon: its tip and Enabled, and the window's tray behaviour.
-    void SetTrayTip(const QString& tip);
-    void SetTrayEnabled(bool enabled);
     bool TrayEnabled() const;
     // Whether the tray icon can actually be shown (a tray backend and a system tray exist).
     // Hiding the window without one would leave the program running and unreachable.
@@ -230,15 +197,6 @@ public:
     // True while the song list shows a playlist: its rows are not the album's songs, so
     // nothing stores them into the album and the song edit buttons stay off.
     bool PlaylistShown() const { return m_library.PlaylistShown(); }
-    std::string DatabasePath() const;
-    // Draws the picture file (bitmap, JPEG or PNG) stretched over the whole image control;
-    // false (and the image left as it was) when the file is missing or no such picture.
-    bool LoadPicture(TImage* image, const std::string& path);
-
-    // Renames the album folder `from` (bytes as on disk) to `to` when it exists; true when
-    // there is none, false when it cannot be renamed (the new name is no plain name, a
-    // folder or file of that name exists, or the file system refuses).
-    bool RenameAlbumFolder(const std::string& from, const std::string& to);
 
     // --- Playlists.cpp ----------------------------------------------------------------
     void PLLoadButtonClick();
@@ -253,10 +211,6 @@ public:
     // opened (the message has been shown).
     std::optional<int32_t> OpenSelectedSong();
     std::optional<int32_t> ReadSongDetails(const std::string& path);
-    // The file a playlist row names in the album folder: the row's song name as a file name,
-    // or with ".ogg" or ".mp3" added; nothing when there is none.
-    std::optional<std::string> PlaylistSongPath(const std::string& albumName,
-                                                const std::string& songName) const;
     // The names in `directory` other than "." and "..", each followed by a line break, in
     // the order the file system gives them; one empty line when the directory cannot be
     // searched (missing), an empty text when it is empty.
@@ -283,11 +237,6 @@ public:
     void SetAlbumButtons(bool on);
 
     // --- SongDrop.cpp -----------------------------------------------------------------
-    // Ogg Vorbis files dropped on the song list are added with AddSongFiles once the drop
-    // is taken; other files are passed over, and nothing is taken without a selected album.
-    // Folders dropped on the album list become albums (ImportAlbumFolders); the staging
-    // folders of imports a crash broke off are removed.
-    void SetUpSongDrop();
     // Each folder becomes an album named after it, holding copies of its songs in natural
     // order and its cover picture; a name taken already gets the duplicate message and the
     // folder is skipped. A progress dialog offers Cancel, which leaves nothing of that folder
@@ -303,6 +252,65 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Helpers of the handlers, by the file they live in.
+    // StartUp.cpp
+    std::string SettingsPath() const;
+    // Names read from files (pictures, scripts) are used only when they name a file of the
+    // program directory itself: no separators, not "." or "..". Anything else is never
+    // opened, so a changed settings file cannot make the program read elsewhere.
+    static bool IsPlainFileName(const std::string& name);
+    // The player component: created by start-up (with PlayerPosChange as its OnPosChange),
+    // stopped, closed and freed at close.
+    void CreatePlayer();
+    void FreePlayer();
+    // Seams of the banner and the progress bar: created, placed and freed by start-up and
+    // close; coloured by ApplySettings.
+    void CreateDisplayControls();
+    void PlaceBanner();
+    void PlaceProgressBar();
+    void FreeDisplayControls();
+    void SetBannerColors(TColor fontColor, TColor backColor);
+    // Language.cpp
+    // program directory + "LScripts/" + name, both found without regard to letter case.
+    std::string ScriptPath(const std::string& name) const;
+    // Makes the texts of the current language and font fit their controls: a label grows to
+    // its text as far as its neighbours allow (and back to its designed width).
+    void FitTexts();
+    // Lets Qt's own dialogs (buttons, file and colour dialogs) take their texts from the
+    // current script.
+    void SetUpDialogTexts();
+    // Transport.cpp
+    // The transport buttons and the display timer are bound to their handlers here.
+    void ConnectTransport();
+    // Appearance.cpp
+    // The font list's selection for a face name read from the settings. Where the designed
+    // face "MS Sans Serif" is not installed, the platform's standard sans-serif face stands
+    // in for it: shown selected and used, while the designed name is what is stored again.
+    void SelectFontFace(const QString& face);
+    // The tray icon: its tip and Enabled, and the window's tray behaviour.
+    void SetTrayTip(const QString& tip);
+    void SetTrayEnabled(bool enabled);
+    // AlbumDatabase.cpp
+    std::string DatabasePath() const;
+    // Draws the picture file (bitmap, JPEG or PNG) stretched over the whole image control;
+    // false (and the image left as it was) when the file is missing or no such picture.
+    bool LoadPicture(TImage* image, const std::string& path);
+    // Renames the album folder `from` (bytes as on disk) to `to` when it exists; true when
+    // there is none, false when it cannot be renamed (the new name is no plain name, a
+    // folder or file of that name exists, or the file system refuses).
+    bool RenameAlbumFolder(const std::string& from, const std::string& to);
+    // Playlists.cpp
+    // The file a playlist row names in the album folder: the row's song name as a file name,
+    // or with ".ogg" or ".mp3" added; nothing when there is none.
+    std::optional<std::string> PlaylistSongPath(const std::string& albumName,
+                                                const std::string& songName) const;
+    // SongDrop.cpp
+    // Ogg Vorbis files dropped on the song list are added with AddSongFiles once the drop
+    // is taken; other files are passed over, and nothing is taken without a selected album.
+    // Folders dropped on the album list become albums (ImportAlbumFolders); the staging
+    // folders of imports a crash broke off are removed.
+    void SetUpSongDrop();
+
     // Told about every run-time text looked up (section, key); null when nobody listens.
     std::function<void(const QString& section, const QString& key)> m_onLanguageText;
     // The rows drawn for the library's selected album and song; null when none.
