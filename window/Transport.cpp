@@ -11,6 +11,7 @@
 #include "controls/Sight.h"
 #include "platform/WaveOut.h"
 #include "window/GeneralOptions.h"
+#include "window/library/ShownText.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -23,25 +24,17 @@
 
 #include <algorithm>
 
-namespace {
-
-int RowOf(const QTreeWidget* view, QTreeWidgetItem* row) {
-    return row != nullptr ? view->indexOfTopLevelItem(row) : -1;
-}
-
-} // namespace
-
 class TPlayerForm::TransportView final : public TTransportView {
 public:
     explicit TransportView(TPlayerForm& form) : m_form(form) {}
 
     std::optional<int32_t> OpenSelectedSong() override { return m_form.OpenSelectedSong(); }
 
+    // The library's selection: the lists are drawn from it.
     TSelection Selection() const override {
-        return {RowOf(m_form.AlbumView, m_form.SelectedAlbum()),
-                m_form.AlbumView->topLevelItemCount(),
-                RowOf(m_form.PlayListView, m_form.SelectedSong()),
-                m_form.PlayListView->topLevelItemCount()};
+        const TLibrary& library = m_form.m_library;
+        return {library.SelectedAlbum(), library.AlbumCount(), library.SelectedSong(),
+                library.SongCount()};
     }
 
     void SelectSong(int row) override {
@@ -60,8 +53,9 @@ public:
     }
 
     QString SelectedSongName() const override {
-        const QTreeWidgetItem* song = m_form.SelectedSong();
-        return song != nullptr ? song->text(kSongNameColumn) : QString();
+        const TLibrary& library = m_form.m_library;
+        const int song = library.SelectedSong();
+        return song != TLibrary::kNone ? ShownText(library.Song(song).Name) : QString();
     }
     QString SongNameShown() const override { return m_form.SelectedSongEdit->text(); }
     void ShowSongName(const QString& name) override { m_form.SelectedSongEdit->setText(name); }
