@@ -183,13 +183,9 @@ void TPlayerForm::SelectFontFace(const QString& face) {
 }
 
 QString TPlayerForm::SelectedFontFace() const {
-    if (FontCombo->currentIndex() < 0) {
-        return {};
-    }
-    const QString shown = FontCombo->currentText();
-    return !m_fontStandIn.isEmpty() && shown == m_fontStandIn
-               ? QString::fromLatin1(kDesignedFontFace)
-               : shown;
+    const int index = FontCombo->currentIndex();
+    const bool standIn = !m_fontStandIn.isEmpty() && FontCombo->currentText() == m_fontStandIn;
+    return StoredFontFace(FontFaces(), {index, standIn});
 }
 
 bool TPlayerForm::eventFilter(QObject* watched, QEvent* event) {

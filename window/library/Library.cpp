@@ -30,6 +30,14 @@ template <typename T> bool Exchange(std::vector<T>& list, int index, int step) {
     return true;
 }
 
+// Where the selection stands after entries `index` and `index + step` changed places.
+int AfterExchange(int selected, int index, int step) {
+    if (selected == index) {
+        return index + step;
+    }
+    return selected == index + step ? index : selected;
+}
+
 template <typename T> int FindKey(const std::vector<T>& list, uint64_t key) {
     for (size_t i = 0; i < list.size(); ++i) {
         if (list[i].Key == key) {
@@ -96,11 +104,7 @@ bool TLibrary::MoveAlbum(int index, int step) {
     if (!Exchange(m_albums, index, step)) {
         return false;
     }
-    if (m_selectedAlbum == index) {
-        m_selectedAlbum = index + step;
-    } else if (m_selectedAlbum == index + step) {
-        m_selectedAlbum = index;
-    }
+    m_selectedAlbum = AfterExchange(m_selectedAlbum, index, step);
     return true;
 }
 
@@ -168,11 +172,7 @@ bool TLibrary::MoveSong(int index, int step) {
     if (!Exchange(m_songs, index, step)) {
         return false;
     }
-    if (m_selectedSong == index) {
-        m_selectedSong = index + step;
-    } else if (m_selectedSong == index + step) {
-        m_selectedSong = index;
-    }
+    m_selectedSong = AfterExchange(m_selectedSong, index, step);
     SongsEdited();
     return true;
 }
