@@ -106,8 +106,7 @@ void TPlayerForm::AddSongFiles(const QStringList& files) {
             }
             const uint32_t duration = m_player->StreamInfo().Duration;
             const std::string& name = copy->name;
-            const int song = m_library.AddSong(
-                {SongNameOfFile(name), DurationText(duration), DurationNumberText(duration), name});
+            const int song = m_library.AddSong(TLibrary::SongOfFile(name, duration));
             {
                 const TSong& added = m_library.Song(song);
                 PlayListView->addTopLevelItem(NewSongItem(added));

@@ -3,7 +3,6 @@
 // one. Folders dropped onto the album list become albums of their own.
 #include "window/SongDrop.h"
 
-#include "window/CommaText.h"
 #include "window/PlayProg.h"
 #include "window/SongFiles.h"
 #include "window/SongImport.h"
@@ -173,16 +172,13 @@ void TPlayerForm::ImportAlbumFolders(const QStringList& folders) {
             continue;
         }
 
-        std::vector<std::string> fields;
+        std::vector<TSong> rows;
         for (const TStagedFolder::Song& song : copied.songs) {
-            fields.push_back(SongNameOfFile(song.file));
-            fields.push_back(DurationText(song.duration));
-            fields.push_back(DurationNumberText(song.duration));
-            fields.push_back(song.file);
+            rows.push_back(TLibrary::SongOfFile(song.file, song.duration));
         }
         // The file names as the folder holds them, byte for byte: the songs are found by them.
         m_library.SelectAlbum(
-            m_library.AddAlbum(name.toStdString(), CommaText(fields), copied.picture));
+            m_library.AddAlbum(name.toStdString(), TLibrary::SongsText(rows), copied.picture));
         DrawAlbums();
         FillAlbumCombo();
         PLLoadButton->setEnabled(true);

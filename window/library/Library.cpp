@@ -3,6 +3,7 @@
 
 #include "window/AlbumFile.h"
 #include "window/CommaText.h"
+#include "window/SongFiles.h"
 
 #include <utility>
 
@@ -195,6 +196,22 @@ std::string TLibrary::SongText(const TSong& song) {
     return text;
 }
 
+std::string TLibrary::SongsText(const std::vector<TSong>& songs) {
+    std::string text;
+    for (size_t i = 0; i < songs.size(); ++i) {
+        if (i > 0) {
+            text.push_back(',');
+        }
+        text += SongText(songs[i]);
+    }
+    return text;
+}
+
+TSong TLibrary::SongOfFile(const std::string& fileName, uint32_t milliseconds) {
+    return {SongNameOfFile(fileName), DurationText(milliseconds), DurationNumberText(milliseconds),
+            fileName};
+}
+
 void TLibrary::StoreSongList() {
     if (m_selectedAlbum == kNone || m_playlistShown) {
         return;
@@ -206,14 +223,7 @@ void TLibrary::StoreSongList() {
             album.Songs += SongText(m_songs[i]);
         }
     } else {
-        std::string text;
-        for (size_t i = 0; i < m_songs.size(); ++i) {
-            if (i > 0) {
-                text.push_back(',');
-            }
-            text += SongText(m_songs[i]);
-        }
-        album.Songs = std::move(text);
+        album.Songs = SongsText(m_songs);
     }
     m_storedKey = album.Key;
     m_storedCount = m_songs.size();

@@ -95,6 +95,10 @@ public:
     void StoreSongList();
     // One song's four fields as comma text, as StoreSongList writes them.
     static std::string SongText(const TSong& song);
+    // A whole song list as comma text, as StoreSongList writes it.
+    static std::string SongsText(const std::vector<TSong>& songs);
+    // A song of the album folder: named after its file, with its length in milliseconds.
+    static TSong SongOfFile(const std::string& fileName, uint32_t milliseconds);
 
 private:
     uint64_t NextKey() { return ++m_lastKey; }
