@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins
   libasound2-dev alsa-utils
   libvorbis-dev libmpg123-dev libmp3lame-dev
+  lame vorbis-tools flac opus-tools sox
   googletest libgtest-dev
   xvfb xauth x11-apps x11-utils imagemagick libxcb1-dev libxcb-xtest0-dev xdotool
   openbox wmctrl trayer
