@@ -6,7 +6,6 @@
 #include "engine/MpgLib.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -38,7 +37,7 @@ std::unique_ptr<TMp3Stream> TMp3Stream::Open(const std::string& FileName) {
     info.FileName = mp3.FileName;
     info.FileSize = mp3.FileSize;
     info.SampleRate = h.SampleRate;
-    info.BitRate = h.BitRate * 1000;
+    info.BitRate = mp3.AverageBitRate;
     info.Duration = static_cast<uint32_t>(mp3.Duration);
     info.Channels = h.ChannelMode == 3 ? 1 : 2;
     info.Title = mp3.Title;
@@ -77,12 +76,14 @@ int32_t TMp3Stream::ClampReadSize(int64_t size) const {
     return static_cast<int32_t>(std::clamp<int64_t>(size, 1, std::max<int64_t>(limit, 1)));
 }
 
+// Counted from the samples decoded: the bytes read say nothing exact about the time of a song
+// whose frames differ in size, and the reads run ahead of the decoder.
 uint32_t TMp3Stream::Position() const {
-    const int64_t kbits = m_info.BitRate / 1000;
-    if (kbits == 0) {
-        return 0;
+    const int64_t bytesPerSecond = int64_t{m_info.SampleRate} * m_info.Channels * 2;
+    if (bytesPerSecond <= 0) {
+        return m_positionBase;
     }
-    return static_cast<uint32_t>((m_file.Position() - m_dataStart) * 8 / kbits);
+    return static_cast<uint32_t>(m_positionBase + m_decodedBytes * 1000 / bytesPerSecond);
 }
 
 bool TMp3Stream::AtEnd() const {
@@ -109,20 +110,24 @@ void TMp3Stream::OutputClosed(bool continues) {
 
 void TMp3Stream::Rewind() {
     m_skipFrames = 0;
+    m_positionBase = 0;
+    m_decodedBytes = 0;
     RestartDecoder();
     m_file.Seek(m_dataStart);
 }
 
-// The landing point is estimated from the nominal bit rate and confirmed by the frame search,
-// which handles the window's messages.
+// The landing point is estimated from the Xing seek table or the average bit rate and confirmed
+// by the frame search, which handles the window's messages.
 TSeekResult TMp3Stream::Seek(uint32_t Pos, bool restarting, const TSeekCalls& calls) {
     if (restarting) {
         m_skipFrames = kSkipAfterSeek;
     }
     calls.Moving();
     RestartDecoder();
-    const int64_t bytesPerMs = (m_info.BitRate / 1000) / 8;
-    const int64_t estimate = int64_t{Pos} * bytesPerMs + m_dataStart;
+    m_positionBase = Pos;
+    m_decodedBytes = 0;
+    const int64_t estimate =
+        MP3SeekOffset(m_mp3Info.Length, Pos, m_info.Duration, m_info.BitRate) + m_dataStart;
     m_file.Seek(estimate);
     TFrameHeader header;
     const bool found = FindFrame(m_file, kSeekSearchLimit, header);
@@ -203,23 +208,24 @@ bool TMp3Stream::TakeOutput(int32_t r, int32_t L, std::array<uint16_t, 2>& Chunk
         return false;
     }
     if (br != m_lastBitRate) {
-        // The frame length at this bit rate, sized with the first frame's rate and padding.
-        const auto product = static_cast<int32_t>(static_cast<uint32_t>(br) * 144u);
-        const long double frame = static_cast<long double>(product) /
-                                      static_cast<long double>(m_mp3Info.Header.SampleRate) +
-                                  (m_mp3Info.Header.Padding ? 1.0L : 0.0L);
-        m_readSize = ClampReadSize(static_cast<int64_t>(std::trunc(frame)) + 4);
+        // The frame length at this bit rate, sized with the first frame's format and padding:
+        // reading more than a frame per frame decoded would pile the file up in the decoder.
+        const TFrameHeader& first = m_mp3Info.Header;
+        m_readSize = ClampReadSize(
+            int64_t{FrameBytes(first.Version, first.Layer, first.SampleRate, br, first.Padding)} +
+            4);
         m_lastBitRate = br;
         m_reports->BitRateChanged(br);
     }
     if (r != MPGLIB_OK) {
         return true;
     }
-    m_reports->PositionDecoded(Position());
     if (L > 0) {
         ChunkLen[n] = static_cast<uint16_t>(std::min(L, m_buffers.ChunkSize));
+        m_decodedBytes += ChunkLen[n];
         ++n;
     }
+    m_reports->PositionDecoded(Position());
     return true;
 }
 

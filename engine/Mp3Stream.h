@@ -46,6 +46,9 @@ private:
     int32_t m_readSize = 0;
     int32_t m_lastBitRate = 0;
     uint16_t m_skipFrames = 0;
+    // The decode position: where the last start or seek put it, plus the PCM decoded since.
+    uint32_t m_positionBase = 0;
+    int64_t m_decodedBytes = 0;
 
     // The end of the file: the decoder still holds input it has not decoded yet. These track
     // handing it the last, incomplete block and taking out what it holds.

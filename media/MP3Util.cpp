@@ -113,7 +113,13 @@ constexpr std::array<const char*, 81> kGenres = {"Blues",
 
 constexpr int kSearchEndMargin = 96;
 constexpr int kPumpInterval = 300;
-constexpr uint16_t kOpenSearchLimit = 4096;
+// Past the ID3v2 tags, encoders and taggers leave junk before the first frame (padding, a
+// second tag of another kind, the end of a cut-off file); 64 KB passes what is met in practice
+// and stays fast.
+constexpr int64_t kOpenSearchLimit = 65536;
+// A free-format frame is at most this long (Layer III at 640 kbit/s and 32 kHz: 2881 bytes).
+constexpr int32_t kMaxFreeFormatLength = 4096;
+constexpr int32_t kMinFrameLength = 24;
 constexpr int kID3v1Size = 128;
 constexpr int kMinimumTaggedSize = 192;
 
@@ -196,13 +202,82 @@ bool DecodeFrameHeader(uint32_t HeaderData, TFrameHeader& Header) {
             const int table = Header.Version == 1 ? Header.Layer - 1 : (Header.Layer == 1 ? 3 : 4);
             Header.BitRate = kBitRates[table][(HeaderData >> 12) & 15];
         }
-        Header.FrameLength = static_cast<uint16_t>(
-            ComputeFrameLength(Header.SampleRate, Header.BitRate, Header.Padding));
+        Header.FrameLength =
+            static_cast<uint16_t>(FrameBytes(Header.Version, Header.Layer, Header.SampleRate,
+                                             Header.BitRate * 1000, Header.Padding));
     }
     return IsFrameHeaderValid(Header);
 }
 
-bool FindFrame(TFileStream& Stream, uint16_t Limit, TFrameHeader& Header) {
+bool ContinuesStream(const TFrameHeader& First, uint32_t HeaderData, TFrameHeader& Next) {
+    const bool decoded = DecodeFrameHeader(HeaderData, Next);
+    if (Next.Version != First.Version || Next.Layer != First.Layer ||
+        Next.SampleRate != First.SampleRate || Next.SampleRate == 0) {
+        return false;
+    }
+    if (!First.FreeFormat) {
+        return decoded;
+    }
+    if (((HeaderData >> 12) & 15) != 0) {
+        return false;
+    }
+    const int unit = First.Layer == 1 ? 4 : 1;
+    Next.FrameLength = static_cast<uint16_t>(First.FrameLength - (First.Padding ? unit : 0) +
+                                             (Next.Padding ? unit : 0));
+    Next.BitRate = First.BitRate;
+    Next.FreeFormat = true;
+    return true;
+}
+
+namespace {
+
+// A header whose bit-rate index is 0 (free format) has no length of its own: the next header
+// of the same stream ends the frame. The stream stands just behind the header and is put back.
+bool MeasureFreeFormat(TFileStream& stream, uint32_t h, TFrameHeader& header) {
+    if (header.Version == 0 || header.Layer == 0 || header.SampleRate == 0 ||
+        ((h >> 12) & 15) != 0) {
+        return false;
+    }
+    const int64_t after = stream.Position();
+    uint8_t ahead[kMaxFreeFormatLength];
+    const int32_t got = stream.Read(ahead, kMaxFreeFormatLength);
+    stream.Seek(after);
+    constexpr uint32_t kSameStream = 0xFFFEFC00u; // sync, version, layer, bit-rate and rate index
+    for (int32_t i = kMinFrameLength - 4; i + 4 <= got; ++i) {
+        const uint32_t h2 = uint32_t{ahead[i]} << 24 | uint32_t{ahead[i + 1]} << 16 |
+                            uint32_t{ahead[i + 2]} << 8 | ahead[i + 3];
+        if ((h2 & kSameStream) == (h & kSameStream)) {
+            const int32_t length = i + 4;
+            const int32_t unpadded = length - (header.Padding ? (header.Layer == 1 ? 4 : 1) : 0);
+            const int64_t bits = int64_t{unpadded} * 8 * header.SampleRate;
+            header.BitRate = static_cast<int32_t>(
+                (bits / SamplesPerFrame(header.Version, header.Layer) + 500) / 1000);
+            header.FrameLength = static_cast<uint16_t>(length);
+            header.FreeFormat = true;
+            return IsFrameHeaderValid(header);
+        }
+    }
+    return false;
+}
+
+bool DecodeCandidate(TFileStream& stream, uint32_t h, TFrameHeader& header) {
+    return DecodeFrameHeader(h, header) || MeasureFreeFormat(stream, h, header);
+}
+
+// Steps over the ID3v2 tags at the start of the file, several in a row if need be; the size is
+// in each header (syncsafe, plus the footer when its flag is set).
+int64_t SkipID3v2Tags(TFileStream& stream) {
+    int64_t pos = 0;
+    uint8_t h[10];
+    while (stream.Seek(pos) && stream.Read(h, 10) == 10 && std::memcmp(h, "ID3", 3) == 0 &&
+           h[3] != 0xFF && h[4] != 0xFF && ((h[6] | h[7] | h[8] | h[9]) & 0x80) == 0) {
+        const int64_t body = int64_t{h[6]} << 21 | int64_t{h[7]} << 14 | h[8] << 7 | h[9];
+        pos += 10 + body + ((h[5] & 0x10) != 0 ? 10 : 0);
+    }
+    return pos;
+}
+
+bool FindFrameWithin(TFileStream& Stream, int64_t Limit, TFrameHeader& Header) {
     TFrameHeader confirmation;
     const int64_t start = Stream.Position();
     const int64_t size = Stream.Size();
@@ -233,7 +308,7 @@ bool FindFrame(TFileStream& Stream, uint16_t Limit, TFrameHeader& Header) {
             return false;
         }
         while (inWindow()) {
-            if ((h >> 24) == 255 && DecodeFrameHeader(h, Header)) {
+            if ((h >> 24) == 255 && DecodeCandidate(Stream, h, Header)) {
                 break;
             }
             if (!ReadByte(Stream, byte)) {
@@ -254,7 +329,7 @@ bool FindFrame(TFileStream& Stream, uint16_t Limit, TFrameHeader& Header) {
             if (Stream.Read(bytes, 4) == 4) {
                 const uint32_t h2 = uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 |
                                     uint32_t{bytes[2]} << 8 | bytes[3];
-                if (DecodeFrameHeader(h2, confirmation)) {
+                if (ContinuesStream(Header, h2, confirmation)) {
                     return true;
                 }
             }
@@ -266,6 +341,12 @@ bool FindFrame(TFileStream& Stream, uint16_t Limit, TFrameHeader& Header) {
     }
 }
 
+} // namespace
+
+bool FindFrame(TFileStream& Stream, uint16_t Limit, TFrameHeader& Header) {
+    return FindFrameWithin(Stream, Limit, Header);
+}
+
 void ReadMP3Info(const std::string& FileName, bool& Valid, TMP3Info& Info) {
     Valid = false;
     Info = TMP3Info{};
@@ -274,7 +355,13 @@ void ReadMP3Info(const std::string& FileName, bool& Valid, TMP3Info& Info) {
         if (!stream.Open(FileName)) {
             return;
         }
-        Valid = FindFrame(stream, kOpenSearchLimit, Info.Header);
+        const int64_t afterTags = SkipID3v2Tags(stream);
+        Valid = stream.Seek(afterTags) && FindFrameWithin(stream, kOpenSearchLimit, Info.Header);
+        // A tag whose size is damaged points anywhere; the frames are then searched for from
+        // the start, as before tags were known.
+        if (!Valid && afterTags > 0) {
+            Valid = stream.Seek(0) && FindFrameWithin(stream, kOpenSearchLimit, Info.Header);
+        }
     }
     if (!Valid) {
         return;
@@ -303,7 +390,6 @@ void ReadMP3Info(const std::string& FileName, bool& Valid, TMP3Info& Info) {
     uint8_t tag[kID3v1Size];
     const bool haveTail =
         stream.Seek(size - kID3v1Size) && stream.Read(tag, kID3v1Size) == kID3v1Size;
-    stream.Close();
 
     if (haveTail && std::memcmp(tag, "TAG", 3) == 0) {
         Info.HasTag = true;
@@ -314,8 +400,20 @@ void ReadMP3Info(const std::string& FileName, bool& Valid, TMP3Info& Info) {
         Info.Comment = TagText(tag + 97, 30);
         Info.Genre = tag[127];
     }
-    if (Info.Header.BitRate != 0) {
-        const int64_t audio = size - Info.Header.Position - (Info.HasTag ? kID3v1Size : 0);
+    const int64_t dataEnd = size - (Info.HasTag ? kID3v1Size : 0);
+    Info.Length = MeasureMP3(stream, Info.Header, dataEnd);
+    const TMP3Length& length = Info.Length;
+    Info.AverageBitRate = Info.Header.BitRate * 1000;
+    if (length.Samples > 0 && (length.FromHeader || !length.Constant)) {
+        const int64_t ms = length.Samples * 1000 / Info.Header.SampleRate;
+        Info.Duration = static_cast<int32_t>(std::min<int64_t>(ms, INT32_MAX));
+        if (ms > 0 && !length.Constant) {
+            Info.AverageBitRate = static_cast<int32_t>(
+                std::min<int64_t>(length.AudioBytes * 8 * 1000 / ms, INT32_MAX));
+        }
+    } else if (Info.Header.BitRate != 0) {
+        // Constant bit rate: the bytes give the time, as they always have.
+        const int64_t audio = dataEnd - Info.Header.Position;
         Info.Duration = static_cast<int32_t>(audio * 8 / Info.Header.BitRate);
     }
 }

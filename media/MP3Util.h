@@ -3,6 +3,7 @@
 #pragma once
 
 #include "media/FileStream.h"
+#include "media/MP3Length.h"
 
 #include <cstdint>
 #include <functional>
@@ -20,6 +21,8 @@ struct TFrameHeader {
     bool NoCRC = false;
     bool Padding = false;
     uint16_t FrameLength = 0;
+    // Bit-rate index 0: the length is the distance to the next header, the bit rate follows.
+    bool FreeFormat = false;
 };
 
 struct TMP3Info {
@@ -36,6 +39,8 @@ struct TMP3Info {
     std::string Comment;
     std::string Year;
     uint8_t Genre = 80;
+    int32_t AverageBitRate = 0; // bit/s over the whole audio; the first frame's for CBR
+    TMP3Length Length;          // what the playing time was measured from
 };
 
 void ReadMP3Info(const std::string& FileName, bool& Valid, TMP3Info& Info);
@@ -44,6 +49,11 @@ void ReadMP3Info(const std::string& FileName, bool& Valid, TMP3Info& Info);
 bool FindFrame(TFileStream& Stream, uint16_t Limit, TFrameHeader& Header);
 bool DecodeFrameHeader(uint32_t HeaderData, TFrameHeader& Header);
 bool IsFrameHeaderValid(const TFrameHeader& Header);
+// HeaderData is a frame of the same stream as First (version, layer, sampling rate; free format
+// when First is); Next gets it decoded, with its length.
+bool ContinuesStream(const TFrameHeader& First, uint32_t HeaderData, TFrameHeader& Next);
+// The MPEG 1 Layer II/III frame length; DecodeFrameHeader uses FrameBytes, right for every
+// version and layer.
 int32_t ComputeFrameLength(int32_t SampleRate, int32_t BitRate, bool Padding);
 std::string GenreName(uint8_t Genre);
 

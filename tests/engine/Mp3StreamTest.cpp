@@ -17,7 +17,9 @@ TFrameHeader Landing(const fs::path& file, uint32_t ms) {
     const TMP3Info info = MP3Info(file);
     TFileStream stream;
     EXPECT_TRUE(stream.Open(file.string()));
-    stream.Seek(int64_t{ms} * (info.Header.BitRate / 8) + info.Header.Position);
+    stream.Seek(
+        MP3SeekOffset(info.Length, ms, static_cast<uint32_t>(info.Duration), info.AverageBitRate) +
+        info.Header.Position);
     TFrameHeader found;
     EXPECT_TRUE(FindFrame(stream, 1729, found));
     return found;
@@ -41,7 +43,7 @@ TEST_F(Mp3StreamTest, DescribesAndDecodesAFileToItsEndExactlyAsLibmpg123) {
         EXPECT_EQ(info.FileName, mp3.FileName);
         EXPECT_EQ(info.FileSize, mp3.FileSize);
         EXPECT_EQ(info.SampleRate, mp3.Header.SampleRate);
-        EXPECT_EQ(info.BitRate, mp3.Header.BitRate * 1000);
+        EXPECT_EQ(info.BitRate, mp3.AverageBitRate);
         EXPECT_EQ(info.Duration, static_cast<uint32_t>(mp3.Duration));
         EXPECT_EQ(info.Channels, mp3.Header.ChannelMode == 3 ? 1 : 2);
         EXPECT_EQ(info.Title, mp3.Title);

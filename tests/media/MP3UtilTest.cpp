@@ -49,10 +49,11 @@ TEST(MP3Util, DecodeFrameHeaderFields) {
         {0xFFFB9000, true, 1, 3, 44100, 128, 417}, // MPEG 1 Layer III
         {0xFFFB9200, true, 1, 3, 44100, 128, 418}, // padding
         {0xFFFDA400, true, 1, 2, 48000, 192, 576}, // MPEG 1 Layer II
-        {0xFFFF1800, true, 1, 1, 32000, 32, 144},  // MPEG 1 Layer I, rate index 2
-        {0xFFF38000, true, 2, 3, 22050, 64, 417},  // MPEG 2 Layer III
-        {0xFFE38800, true, 3, 3, 8000, 64, 1152},  // MPEG 2.5 Layer III, rate index 2
-        {0xFFF78000, true, 2, 1, 22050, 128, 835}, // MPEG 2 Layer I uses its own row
+        {0xFFFF1800, true, 1, 1, 32000, 32, 48},   // MPEG 1 Layer I: 4-byte slots, 384 samples
+        {0xFFF38000, true, 2, 3, 22050, 64, 208},  // MPEG 2 Layer III: 576 samples
+        {0xFFE38800, true, 3, 3, 8000, 64, 576},   // MPEG 2.5 Layer III, rate index 2
+        {0xFFF78000, true, 2, 1, 22050, 128, 276}, // MPEG 2 Layer I uses its own row
+        {0xFFF5A000, true, 2, 2, 22050, 96, 626},  // MPEG 2 Layer II: 1152 samples
         {0xFFFB0000, false, 1, 3, 44100, 0, 0},    // free format
         {0xFFFBF000, false, 1, 3, 44100, 0, 0},    // forbidden bit-rate index
         {0xFFFB9C00, false, 1, 3, 0, 128, 0},      // rate index 3
@@ -137,8 +138,8 @@ TEST(MP3Util, SearchHonoursItsLimitAndStart) {
 
 TEST(MP3Util, NoFrameIsTakenBeyondTheLimitAfterAFailedConfirmation) {
     ScratchDir dir;
-    // An unconfirmed header just inside the limit (MPEG 2, 64 kbit/s, 22050 Hz: also 417
-    // bytes), the real frames just beyond it.
+    // An unconfirmed header just inside the limit (MPEG 2, 64 kbit/s, 22050 Hz), the real frames
+    // just beyond it.
     Bytes file;
     file.Fill(1600, 0x20)
         .BE32(0xFFF38000)
@@ -174,9 +175,9 @@ TEST(MP3Util, AFailedSearchKeepsTheLastCandidateWhole) {
 
 TEST(MP3Util, SearchNeverLooksAtTheLast96Bytes) {
     ScratchDir dir;
-    // MPEG 1 Layer I at 32 kbit/s and 48000 Hz: 96-byte frames, so the confirming header can sit
+    // MPEG 1 Layer I at 64 kbit/s and 32000 Hz: 96-byte frames, so the confirming header can sit
     // right at the end of the file.
-    constexpr uint32_t kTiny = 0xFFFF1400;
+    constexpr uint32_t kTiny = 0xFFFF2800;
     TFrameHeader h;
     ASSERT_TRUE(DecodeFrameHeader(kTiny, h));
     ASSERT_EQ(h.FrameLength, 96);
@@ -264,25 +265,118 @@ TEST(MP3Util, ReadMP3InfoRefusesWhatItCannotConfirm) {
     ReadMP3Info(dir.PathOf("missing.mp3"), valid, info);
     EXPECT_FALSE(valid);
 
-    // An ID3v2 tag longer than the 4096-byte search.
-    Bytes tagged = ID3v2Tag(3, {}, 5000);
-    tagged.Append(MpegFrames(kMpeg1Layer3At128, 417, 10));
-    info = ReadInfo(dir.Write("long-tag.mp3", tagged), false);
+    // Beyond the search: 70 000 bytes of junk before the first frame.
+    Bytes far;
+    far.Fill(70000, 0x20).Append(MpegFrames(kMpeg1Layer3At128, 417, 10));
+    info = ReadInfo(dir.Write("far.mp3", far), false);
     EXPECT_EQ(info.FileSize, 0);
     EXPECT_EQ(info.Genre, 80);
+}
 
-    // Free-format frames are never valid, however regular.
-    ReadInfo(dir.Write("free.mp3", MpegFrames(0xFFFB0000, 417, 10)), false);
+// Where the first frame of a file is found, as encoders and taggers leave files: behind ID3v2
+// tags of any size, behind junk, past stray headers in a cover picture; free-format frames too.
+TEST(MP3Util, ReadMP3InfoFindsTheFirstFrameAsFilesHaveIt) {
+    const Bytes frames = MpegFrames(kMpeg1Layer3At128, 417, 10);
+    const auto then = [](Bytes front, const Bytes& back) { return front.Append(back); };
+    Bytes stray; // a header in a picture, confirmed only by a header of another stream
+    stray.Fill(300, 0x20).BE32(kMpeg1Layer3At128).Fill(413, 0x20).BE32(0xFFF38000).Fill(500, 0x20);
+    Bytes damaged = ID3v2Header(3, 0x0FFFFFFF);
+    damaged.Fill(90, 0x20);
+    Bytes free; // free format: 600-byte frames, one padded
+    free.BE32(0xFFFB0000)
+        .Fill(596)
+        .BE32(0xFFFB0200)
+        .Fill(597)
+        .Append(MpegFrames(0xFFFB0000, 600, 8));
+    struct Case {
+        const char* name;
+        Bytes file;
+        int32_t position;
+        uint16_t frameLength;
+        int32_t bitRate;
+    };
+    const Case cases[] = {
+        {"tag of 5000 bytes", then(ID3v2Tag(3, {}, 5000), frames), 5010, 417, 128},
+        {"tag of 2 MB", then(ID3v2Tag(4, {}, 2000000), frames), 2000010, 417, 128},
+        {"tag with a footer", then(ID3v2Header(4, 6000, 0x10).Fill(6010), frames), 6020, 417, 128},
+        {"two tags", then(ID3v2Tag(3, {}, 100).Append(ID3v2Tag(4, {}, 9000)), frames), 9120, 417,
+         128},
+        {"junk of 40 KB", then(Bytes{}.Fill(40000, 0x20), frames), 40000, 417, 128},
+        {"stray headers", then(stray, frames), static_cast<int32_t>(stray.Size()), 417, 128},
+        {"damaged tag size", then(damaged, frames), 100, 417, 128},
+        {"free format", free, 0, 600, 184},
+        {"MPEG 2 Layer III", MpegFrames(0xFFF38000, 208, 10), 0, 208, 64},
+        {"MPEG 1 Layer I", MpegFrames(0xFFFF1800, 48, 40), 0, 48, 32},
+    };
+    ScratchDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TMP3Info info = ReadInfo(dir.Write("found.mp3", c.file));
+        EXPECT_EQ(info.Header.Position, c.position);
+        EXPECT_EQ(info.Header.FrameLength, c.frameLength);
+        EXPECT_EQ(info.Header.BitRate, c.bitRate);
+    }
+}
+
+// The playing time of a song whose frames differ in size is what the frames hold: counted from
+// the encoder's header when it has one, from the frame headers otherwise.
+TEST(MP3Util, ReadMP3InfoDurationOfVariableBitRateSongs) {
+    const auto xing = [](const char* id, uint32_t frames, bool lame) {
+        Bytes f;
+        f.BE32(kMpeg1Layer3At128).Fill(32).Text(id).BE32(lame ? 0x0F : 0x01).BE32(frames);
+        if (lame) {
+            f.BE32(0).Fill(100).BE32(0).Text("LAME3.100").Fill(12).BE24(576 << 12 | 1000);
+        }
+        return f.Fill(417 - f.Size());
+    };
+    const auto vbri = [](uint32_t frames) {
+        Bytes f;
+        f.BE32(kMpeg1Layer3At128).Fill(32).Text("VBRI").U8(0).U8(1).Fill(4).BE32(0).BE32(frames);
+        return f.Fill(417 - f.Size());
+    };
+    Bytes mixed; // 128 and 64 kbit/s frames in turn, no encoder header
+    for (int i = 0; i < 40; ++i) {
+        mixed.Append(MpegFrames(kMpeg1Layer3At128, 417, 1)).Append(MpegFrames(0xFFFB5000, 208, 1));
+    }
+    Bytes mpeg2;
+    for (int i = 0; i < 50; ++i) {
+        mpeg2.Append(MpegFrames(0xFFF38000, 208, 1)).Append(MpegFrames(0xFFF34000, 104, 1));
+    }
+    const Bytes audio = MpegFrames(0xFFFB5000, 208, 20);
+    struct Case {
+        const char* name;
+        Bytes file;
+        int64_t samples;
+        int32_t sampleRate;
+    };
+    const Case cases[] = {
+        {"Xing", xing("Xing", 1000, false).Append(audio), 1000 * 1152, 44100},
+        {"Xing and LAME gap", xing("Xing", 1000, true).Append(audio), 1000 * 1152 - 1576, 44100},
+        {"Info", xing("Info", 500, false).Append(audio), 500 * 1152, 44100},
+        {"VBRI", vbri(2000).Append(audio), 2000 * 1152, 44100},
+        {"frames counted", mixed, 80 * 1152, 44100},
+        {"MPEG 2 counted", mpeg2, 100 * 576, 22050},
+    };
+    ScratchDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TMP3Info info = ReadInfo(dir.Write("vbr.mp3", c.file));
+        EXPECT_EQ(info.Duration, c.samples * 1000 / c.sampleRate);
+    }
+    // The average bit rate of the counted frames, not the first one's.
+    const TMP3Info info = ReadInfo(dir.Write("mixed.mp3", mixed));
+    EXPECT_EQ(info.AverageBitRate,
+              static_cast<int32_t>(int64_t{625 * 40} * 8 * 1000 / (80 * 1152 * 1000 / 44100)));
 }
 
 TEST(MP3Util, ShortFileKeepsOnlyItsSize) {
     ScratchDir dir;
-    // MPEG 2.5 Layer III at 8 kbit/s and 8000 Hz: 144-byte frames fit a file below 192 bytes.
-    Bytes file = MpegFrames(0xFFE31800, 144, 1);
+    // MPEG 2.5 Layer III at 8 kbit/s and 8000 Hz: 72-byte frames fit a file below 192 bytes.
+    Bytes file = MpegFrames(0xFFE31800, 72, 2);
     file.BE32(0xFFE31800).Fill(186 - file.Size(), 0);
     ASSERT_EQ(file.Size(), 186u);
     const TMP3Info info = ReadInfo(dir.Write("short.mp3", file));
-    EXPECT_EQ(info.Header.FrameLength, 144);
+    EXPECT_EQ(info.Header.FrameLength, 72);
     EXPECT_EQ(info.FileSize, 186);
     EXPECT_EQ(info.Duration, 0);
     EXPECT_EQ(info.FileDate, 0);
