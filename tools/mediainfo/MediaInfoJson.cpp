@@ -1,6 +1,9 @@
 // Formats the results of the media readers as JSON for the mediainfo developer tool.
 #include "MediaInfoJson.h"
 
+#include "engine/MpgLib.h"
+#include "engine/SongStream.h"
+#include "engine/VorbisDll.h"
 #include "media/ID3v2.h"
 #include "media/MP3Util.h"
 #include "media/OggVorbis.h"
@@ -136,6 +139,7 @@ std::string DescribeMP3(const std::string& fileName) {
         .Number("FileSize", info.FileSize)
         .Flag("ReadOnly", info.ReadOnly)
         .Number("Duration", info.Duration)
+        .Number("AverageBitRate", info.AverageBitRate)
         .Flag("HasTag", info.HasTag)
         .Text("Title", info.Title)
         .Text("Artist", info.Artist)
@@ -145,6 +149,18 @@ std::string DescribeMP3(const std::string& fileName) {
         .Number("Genre", info.Genre)
         .Text("GenreName", GenreName(info.Genre))
         .Raw("Header", header)
+        .Done();
+}
+
+// The player's verdict: whether it opens the song, through the same path and with the decoder
+// libraries found as the program finds them, and the length it will play.
+std::string DescribePlayer(const std::string& fileName) {
+    const TUsableLibraries usable{LoadMpgLib(), LoadVorbisLib()};
+    TOggVorbis oggInfo;
+    const std::unique_ptr<TSongStream> stream = OpenSongStream(fileName, usable, oggInfo);
+    return Object()
+        .Flag("opened", stream != nullptr)
+        .Number("length_ms", stream != nullptr ? stream->Info().Duration : 0)
         .Done();
 }
 
@@ -208,6 +224,7 @@ std::string DescribeFile(const std::string& fileName) {
         .Raw("ogg", DescribeOgg(fileName))
         .Raw("id3v2", DescribeID3v2(fileName))
         .Raw("mp3", DescribeMP3(fileName))
+        .Raw("player", DescribePlayer(fileName))
         .Done();
 }
 

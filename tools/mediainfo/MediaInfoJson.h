@@ -11,7 +11,9 @@ namespace mediainfo {
 // is not part of valid UTF-8 written as U+FFFD.
 std::string JsonString(std::string_view text);
 
-// {"file": ..., "ogg": {...}, "id3v2": {...}, "mp3": {...}} on one line, without a line end.
+// {"file": ..., "ogg": {...}, "id3v2": {...}, "mp3": {...}, "player": {"opened": ...,
+// "length_ms": ...}} on one line, without a line end. The player's decoder libraries are
+// loaded from the program directory.
 std::string DescribeFile(const std::string& fileName);
 
 } // namespace mediainfo
