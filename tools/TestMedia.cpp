@@ -133,6 +133,40 @@ struct LameDeleter {
     void operator()(lame_global_flags* flags) const { lame_close(flags); }
 };
 
+// A frame of the stream's format at 128 kbit/s that holds the VBRI header (at byte 36, where
+// Fraunhofer's encoder puts it) and otherwise zeros, which decode as silence.
+bool PrependVbri(std::vector<uint8_t>& audio, int frames, int delay) {
+    const uint32_t first =
+        uint32_t{audio[0]} << 24 | uint32_t{audio[1]} << 16 | uint32_t{audio[2]} << 8 | audio[3];
+    const uint32_t header = (first & 0xFFFF0DFFu) | 9u << 12;
+    static constexpr int kRates[3] = {44100, 48000, 32000};
+    const int rateIndex = static_cast<int>((header >> 10) & 3);
+    if ((header & 0xFFFE0000u) != 0xFFFA0000u || rateIndex == 3) {
+        return false; // not MPEG 1 Layer III
+    }
+    std::vector<uint8_t> frame(static_cast<size_t>(144 * 128000 / kRates[rateIndex]), 0);
+    size_t at = 0;
+    const auto put = [&](uint32_t value, int bytes) {
+        for (int i = bytes - 1; i >= 0; --i) {
+            frame[at++] = static_cast<uint8_t>(value >> (8 * i));
+        }
+    };
+    put(header, 4);
+    at = 36;
+    frame[at++] = 'V', frame[at++] = 'B', frame[at++] = 'R', frame[at++] = 'I';
+    put(1, 2);                                                  // version
+    put(static_cast<uint32_t>(delay), 2);                       // encoder delay
+    put(75, 2);                                                 // quality
+    put(static_cast<uint32_t>(audio.size() + frame.size()), 4); // bytes
+    put(static_cast<uint32_t>(frames), 4);                      // frames
+    put(0, 2);                                                  // no seek table
+    put(1, 2);
+    put(2, 2);
+    put(0, 2);
+    audio.insert(audio.begin(), frame.begin(), frame.end());
+    return true;
+}
+
 } // namespace
 
 std::vector<uint8_t> MakeId3v2(const Id3Tags& tags, uint32_t padding) {
@@ -189,7 +223,7 @@ bool WriteMp3(const std::filesystem::path& path, const Mp3Spec& spec) {
         lame_set_brate(gf, spec.bitRateKbps);
     }
     lame_set_quality(gf, 5);
-    lame_set_bWriteVbrTag(gf, spec.infoFrame ? 1 : 0);
+    lame_set_bWriteVbrTag(gf, spec.infoFrame && !spec.vbriFrame ? 1 : 0);
     lame_set_free_format(gf, spec.freeFormat ? 1 : 0);
     lame_set_write_id3tag_automatic(gf, 0);
     if (lame_init_params(gf) < 0) {
@@ -221,7 +255,12 @@ bool WriteMp3(const std::filesystem::path& path, const Mp3Spec& spec) {
         return false;
     }
     audio.insert(audio.end(), out.begin(), out.begin() + tail);
-    if (spec.infoFrame) {
+    if (spec.vbriFrame) {
+        if (spec.sampleRate < 32000 || audio.size() < 4 ||
+            !PrependVbri(audio, lame_get_frameNum(gf), lame_get_encoder_delay(gf))) {
+            return false;
+        }
+    } else if (spec.infoFrame) {
         // The Info frame at the start holds counts known only now.
         const size_t size = lame_get_lametag_frame(gf, out.data(), out.size());
         if (size == 0 || size > audio.size()) {

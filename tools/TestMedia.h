@@ -55,6 +55,9 @@ struct Mp3Spec {
     int vbrQuality = 4;      // 0 (best) .. 9
     bool infoFrame = true;   // the encoder's Xing/Info frame at the start of the audio
     bool freeFormat = false; // bit-rate index 0 in every header; the frame size gives the rate
+    // A VBRI frame (as Fraunhofer's encoder writes) in front of the audio instead of the Info
+    // frame; MPEG 1 only.
+    bool vbriFrame = false;
     std::optional<Id3Tags> id3v1;
     std::optional<Id3Tags> id3v2; // written as ID3v2.3 text frames
     uint32_t id3v2Padding = 0;    // zero bytes after the ID3v2 frames, inside the tag
