@@ -4,11 +4,8 @@
 #include "media/OggVorbis.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
-
-constexpr size_t kMaxOggName = 255;
 
 std::string TextOrEmpty(const char* text) {
     return text != nullptr ? std::string(text) : std::string();
@@ -17,18 +14,16 @@ std::string TextOrEmpty(const char* text) {
 } // namespace
 
 std::unique_ptr<TOggStream> TOggStream::Open(const std::string& FileName, TOggVorbis& oggInfo) {
-    // The library takes names of at most 255 characters; a longer one is refused rather
-    // than cut, which would name another file.
-    if (FileName.size() > kMaxOggName) {
+    // The library takes the name up to its first zero byte: a name with one in it is refused
+    // rather than cut, which would name another file. Length is the system's business.
+    if (FileName.find('\0') != std::string::npos) {
         return nullptr;
     }
     auto stream = std::make_unique<TOggStream>();
     TVbDecState& state = stream->m_state;
     state.Set<int32_t>(TVbDecState::kReserved, 0);
     state.Set<int32_t>(TVbDecState::kMagic, 256);
-    char name[kMaxOggName + 1] = {};
-    std::memcpy(name, FileName.data(), FileName.size());
-    if (vbDecOpen(&state, &stream->m_comment, name) != 0) {
+    if (vbDecOpen(&state, &stream->m_comment, FileName.c_str()) != 0) {
         return nullptr;
     }
     stream->m_decoderOpen = true;

@@ -1,9 +1,11 @@
 // An Ogg Vorbis stream on its own: opened from generated files, decoded to its end, sought,
-// rewound, and fed files that are damaged or named too long.
+// rewound, and fed files that are damaged or have long names.
 #include "StreamHarness.h"
 
 #include "engine/OggStream.h"
 #include "media/OggVorbis.h"
+
+#include <climits>
 
 using namespace streamtest;
 
@@ -127,23 +129,24 @@ TEST_F(OggStreamTest, ARefusedSeekChangesNothing) {
     EXPECT_TRUE(got == VorbisReference(file)) << Compare(got, VorbisReference(file));
 }
 
-// The library takes names of at most 255 characters: a longer one is refused, not cut (which
-// would name another file).
-TEST_F(OggStreamTest, NamesUpTo255CharactersOpenAndLongerOnesAreRefused) {
+// A name opens whatever its length, as far as the system takes it: 255 bytes per component and
+// PATH_MAX for the whole. A name with a zero byte in it is refused, not cut (which would name
+// another file).
+TEST_F(OggStreamTest, LongNamesOpenAsFarAsTheSystemTakesThem) {
     fs::path dir = Scratch();
-    while (dir.string().size() < 200) {
-        dir /= "deeper";
+    while (dir.string().size() < 1500) {
+        dir /= std::string(NAME_MAX - 4, 'd');
     }
     fs::create_directories(dir);
-    const size_t stem = 255 - (dir.string().size() + 1) - 4;
-    const fs::path fits = dir / (std::string(stem, 'a') + ".ogg");
-    const fs::path tooLong = dir / (std::string(stem + 1, 'a') + ".ogg");
-    fs::copy_file(Media("short.ogg"), fits);
-    fs::copy_file(Media("short.ogg"), tooLong);
-    ASSERT_EQ(fits.string().size(), 255u);
+    const fs::path longest = dir / (std::string(NAME_MAX - 4, 'a') + ".ogg");
+    fs::copy_file(Media("short.ogg"), longest);
+    ASSERT_GT(longest.string().size(), 1500u);
 
-    EXPECT_NE(Open(fits), nullptr);
-    EXPECT_EQ(Open(tooLong), nullptr);
+    EXPECT_NE(Open(longest), nullptr);
+    EXPECT_EQ(Open(fs::path(longest.string() + std::string(PATH_MAX, 'x'))), nullptr);
+    const fs::path cut = dir / "a.ogg";
+    fs::copy_file(Media("short.ogg"), cut);
+    EXPECT_EQ(Open(fs::path(cut.string() + std::string(1, '\0') + "x")), nullptr);
 }
 
 TEST_F(OggStreamTest, DamagedFilesAreRefusedOrEndWithoutHanging) {
