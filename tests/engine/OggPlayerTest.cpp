@@ -199,7 +199,9 @@ TEST_F(PlayerTest, SeekWhilePlayingAnMp3DiscardsTheFirstSixPasses) {
     const TMP3Info info = MP3Info(file);
     TFileStream stream;
     ASSERT_TRUE(stream.Open(file.string()));
-    stream.Seek(int64_t{2000} * (info.Header.BitRate / 8) + info.Header.Position);
+    stream.Seek(MP3SeekOffset(info.Length, 2000, static_cast<uint32_t>(info.Duration),
+                              info.AverageBitRate) +
+                info.Header.Position);
     TFrameHeader found;
     ASSERT_TRUE(FindFrame(stream, 1729, found));
 
@@ -435,7 +437,8 @@ TEST_F(PlayerTest, ReadSizeStaysWithinTheReadBuffer) {
     {
         std::ofstream out(file, std::ios::binary);
         std::vector<char> frame(2880, 0);
-        frame[0] = '\xFF', frame[1] = '\xE3', frame[2] = '\xE8', frame[3] = '\xC0';
+        // MPEG 2.5 Layer II at 160 kbit/s and 8000 Hz: 2880-byte frames.
+        frame[0] = '\xFF', frame[1] = '\xE5', frame[2] = '\xE8', frame[3] = '\xC0';
         for (int i = 0; i < 12; ++i) {
             out.write(frame.data(), static_cast<long>(frame.size()));
         }
