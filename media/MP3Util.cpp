@@ -288,11 +288,14 @@ bool FindFrameWithin(TFileStream& Stream, int64_t Limit, TFrameHeader& Header) {
     Header.BitRate = 0;
     for (;;) {
         uint8_t byte = 0;
+        // A 255 met beyond the limit could not be taken anyway (below): the byte search stops
+        // there instead of reading through megabytes of a file that holds no frame.
         do {
             if (!ReadByte(Stream, byte)) {
                 return false;
             }
-        } while (byte != 255 && Stream.Position() < size - (kSearchEndMargin + 1));
+        } while (byte != 255 && Stream.Position() < size - (kSearchEndMargin + 1) &&
+                 Stream.Position() < end);
         if (byte != 255) {
             return false;
         }
