@@ -15,6 +15,8 @@ constexpr int kPumpFrames = 512;
 // How far the scan looks for the next frame after bytes that are not one.
 constexpr uint16_t kResyncLimit = 1729;
 constexpr int32_t kVbriOffset = 36;
+// How many bytes fewer than its encoder header says a file may hold and still be whole.
+constexpr int64_t kCutSlack = 4096;
 
 uint32_t BE32(const uint8_t* p) {
     return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
@@ -150,16 +152,24 @@ TMP3Length MeasureMP3(TFileStream& Stream, const TFrameHeader& First, int64_t Da
     TMP3Length out;
     const int32_t length = std::min<int32_t>(First.FrameLength, 2048);
     uint8_t frame[2048];
-    if (First.Layer == 3 && Stream.Seek(First.Position) && Stream.Read(frame, length) == length &&
-        (ReadXing(frame, length, First, out) || ReadVbri(frame, length, First, out))) {
+    const int64_t span = DataEnd - First.Position;
+    const bool tagged =
+        First.Layer == 3 && Stream.Seek(First.Position) && Stream.Read(frame, length) == length &&
+        (ReadXing(frame, length, First, out) || ReadVbri(frame, length, First, out));
+    // A file cut short (an interrupted download) keeps the header of the whole: its frames are
+    // counted instead.
+    if (tagged && out.AudioBytes <= span + kCutSlack) {
         out.FromHeader = true;
-        if (out.AudioBytes <= 0 || out.AudioBytes > DataEnd - First.Position) {
-            out.AudioBytes = DataEnd - First.Position;
+        if (out.AudioBytes <= 0 || out.AudioBytes > span) {
+            out.AudioBytes = span;
         }
         return out;
     }
     out = TMP3Length{};
     ScanFrames(Stream, First, DataEnd, out);
+    if (tagged && out.Samples > 0) {
+        out.Samples -= SamplesPerFrame(First.Version, First.Layer); // the header's own frame
+    }
     return out;
 }
 

@@ -120,6 +120,9 @@ constexpr int64_t kOpenSearchLimit = 65536;
 // A free-format frame is at most this long (Layer III at 640 kbit/s and 32 kHz: 2881 bytes).
 constexpr int32_t kMaxFreeFormatLength = 4096;
 constexpr int32_t kMinFrameLength = 24;
+// Bytes behind the last frame of a constant-rate file that are still taken as audio (a frame
+// cut off, zero padding); more is a tag of another kind.
+constexpr int64_t kTrailingTagSlack = 4096;
 constexpr int kID3v1Size = 128;
 constexpr int kMinimumTaggedSize = 192;
 
@@ -415,8 +418,12 @@ void ReadMP3Info(const std::string& FileName, bool& Valid, TMP3Info& Info) {
                 std::min<int64_t>(length.AudioBytes * 8 * 1000 / ms, INT32_MAX));
         }
     } else if (Info.Header.BitRate != 0) {
-        // Constant bit rate: the bytes give the time, as they always have.
-        const int64_t audio = dataEnd - Info.Header.Position;
+        // Constant bit rate: the bytes give the time, as they always have; but a tag appended
+        // behind the frames (APE, Lyrics, a picture) is no audio.
+        int64_t audio = dataEnd - Info.Header.Position;
+        if (length.AudioBytes > 0 && audio - length.AudioBytes > kTrailingTagSlack) {
+            audio = length.AudioBytes;
+        }
         Info.Duration = static_cast<int32_t>(audio * 8 / Info.Header.BitRate);
     }
 }

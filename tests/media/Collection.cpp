@@ -61,14 +61,15 @@ bool WriteWav(const fs::path& path, int channels, double seconds, uint32_t seed)
     return static_cast<bool>(out.flush());
 }
 
-// Bytes with the sync patterns of MPEG frames sprinkled in, as compressed pictures have them.
-std::string Noise(size_t size, uint32_t seed) {
+// Random bytes; with `syncs`, the sync patterns of MPEG frames sprinkled in, as compressed
+// pictures may have them.
+std::string Noise(size_t size, uint32_t seed, bool syncs = true) {
     std::string bytes(size, '\0');
     uint32_t x = seed * 2654435761u + 7u;
     for (size_t i = 0; i < size; ++i) {
         x = x * 1664525u + 1013904223u;
         bytes[i] = static_cast<char>(x >> 24);
-        if (i % 997 == 0 && i + 4 < size) {
+        if (syncs && i % 997 == 0 && i + 4 < size) {
             bytes.replace(i, 4, "\xFF\xFB\x90\x00", 4);
             i += 3;
         }
@@ -162,6 +163,15 @@ const std::vector<std::pair<std::string, Maker>>& Table() {
         {"abr.mp3", Lame("4s.wav", "--abr 128")},
         {"cbr128.mp3", Lame("4s.wav", "-b 128")},
         {"cbr320.mp3", Lame("4s.wav", "-b 320")},
+        {"v4-cut.mp3",
+         [](const fs::path& dir, const fs::path& out) {
+             // An interrupted download: half the file, with the Xing header of the whole.
+             if (!Make(dir, "v4-20s.mp3")) {
+                 return false;
+             }
+             const std::string whole = ReadFile(dir / "v4-20s.mp3");
+             return WriteFile(out, whole.substr(0, whole.size() / 2));
+         }},
         {"v4-no-xing.mp3", Lame("20s.wav", "-V 4 -t")},
         {"cbr-no-xing.mp3", Lame("4s.wav", "-b 192 -t")},
         {"free-format.mp3", Lame("4s.wav", "--freeformat -b 200")},
@@ -179,6 +189,9 @@ const std::vector<std::pair<std::string, Maker>>& Table() {
         {"tag-1mb.mp3", Around(PictureTag(1200 * 1024), "v2.mp3")},
         {"junk.mp3", Around(Noise(3000, 7), "v6.mp3")},
         {"tag-and-junk.mp3", Around(PictureTag(9000) + Noise(700, 8), "v9.mp3")},
+        {"ape-tag.mp3",
+         Around({}, "cbr-no-xing.mp3",
+                "APETAGEX" + Noise(40000, 9, false) + "APETAGEX" + std::string(24, '\0'))},
         {"id3v1.mp3", Lame("4s.wav", "-V 4 --id3v1-only --tt Title --ta Artist --tg Rock")},
         {"vbri.mp3",
          [](const fs::path&, const fs::path& out) {

@@ -321,11 +321,11 @@ TEST(MP3Util, ReadMP3InfoFindsTheFirstFrameAsFilesHaveIt) {
 // The playing time of a song whose frames differ in size is what the frames hold: counted from
 // the encoder's header when it has one, from the frame headers otherwise.
 TEST(MP3Util, ReadMP3InfoDurationOfVariableBitRateSongs) {
-    const auto xing = [](const char* id, uint32_t frames, bool lame) {
+    const auto xing = [](const char* id, uint32_t frames, bool lame, uint32_t bytes = 0) {
         Bytes f;
         f.BE32(kMpeg1Layer3At128).Fill(32).Text(id).BE32(lame ? 0x0F : 0x01).BE32(frames);
         if (lame) {
-            f.BE32(0).Fill(100).BE32(0).Text("LAME3.100").Fill(12).BE24(576 << 12 | 1000);
+            f.BE32(bytes).Fill(100).BE32(0).Text("LAME3.100").Fill(12).BE24(576 << 12 | 1000);
         }
         return f.Fill(417 - f.Size());
     };
@@ -353,6 +353,7 @@ TEST(MP3Util, ReadMP3InfoDurationOfVariableBitRateSongs) {
         {"Xing", xing("Xing", 1000, false).Append(audio), 1000 * 1152, 44100},
         {"Xing and LAME gap", xing("Xing", 1000, true).Append(audio), 1000 * 1152 - 1576, 44100},
         {"Info", xing("Info", 500, false).Append(audio), 500 * 1152, 44100},
+        {"Xing of a cut file", xing("Xing", 1000, true, 300000).Append(audio), 20 * 1152, 44100},
         {"VBRI", vbri(2000).Append(audio), 2000 * 1152, 44100},
         {"frames counted", mixed, 80 * 1152, 44100},
         {"MPEG 2 counted", mpeg2, 100 * 576, 22050},
