@@ -6,6 +6,7 @@
 #include "media/MP3Util.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -15,8 +16,9 @@ constexpr int kPumpFrames = 512;
 // How far the scan looks for the next frame after bytes that are not one.
 constexpr uint16_t kResyncLimit = 1729;
 constexpr int32_t kVbriOffset = 36;
-// How many bytes fewer than its encoder header says a file may hold and still be whole.
-constexpr int64_t kCutSlack = 4096;
+// How far the audio of a file may differ from the size its encoder header gives and still be
+// what the header describes.
+constexpr int64_t kHeaderSlack = 4096;
 
 uint32_t BE32(const uint8_t* p) {
     return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
@@ -156,9 +158,10 @@ TMP3Length MeasureMP3(TFileStream& Stream, const TFrameHeader& First, int64_t Da
     const bool tagged =
         First.Layer == 3 && Stream.Seek(First.Position) && Stream.Read(frame, length) == length &&
         (ReadXing(frame, length, First, out) || ReadVbri(frame, length, First, out));
-    // A file cut short (an interrupted download) keeps the header of the whole: its frames are
-    // counted instead.
-    if (tagged && out.AudioBytes <= span + kCutSlack) {
+    // A header that does not cover the file's audio is not its measure: a file cut short (an
+    // interrupted download) or several files one after another (`cat a.mp3 b.mp3`) have their
+    // frames counted instead.
+    if (tagged && (out.AudioBytes <= 0 || std::abs(out.AudioBytes - span) <= kHeaderSlack)) {
         out.FromHeader = true;
         if (out.AudioBytes <= 0 || out.AudioBytes > span) {
             out.AudioBytes = span;

@@ -189,6 +189,7 @@ const std::vector<std::pair<std::string, Maker>>& Table() {
         {"tag-1mb.mp3", Around(PictureTag(1200 * 1024), "v2.mp3")},
         {"junk.mp3", Around(Noise(3000, 7), "v6.mp3")},
         {"tag-and-junk.mp3", Around(PictureTag(9000) + Noise(700, 8), "v9.mp3")},
+        {"concatenated.mp3", Chain("v2.mp3", "v6.mp3")},
         {"ape-tag.mp3",
          Around({}, "cbr-no-xing.mp3",
                 "APETAGEX" + Noise(40000, 9, false) + "APETAGEX" + std::string(24, '\0'))},
