@@ -88,7 +88,7 @@ TEST(SongFiles, RowsMadeFromFileNames) {
         const char* name;
     } cases[] = {
         {"/music/Intro.ogg", ".OGG", "Intro"},       {"/music/01. Song.ogg", ".OGG", "01"},
-        {"/music/.hidden.ogg", ".OGG", ""},          {"/music/track.OgG", ".OGG", "track"},
+        {"/music/.hidden.ogg", ".OGG", "hidden"},    {"/music/track.OgG", ".OGG", "track"},
         {"/music/list.pli", ".PLI", "list"},         {"/music/track.mp3", ".MP3", "track"},
         {"/music.d/noextension", "", "noextension"}, {"plain.tar.ogg", ".OGG", "plain"},
     };

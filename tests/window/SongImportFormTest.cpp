@@ -140,7 +140,7 @@ protected:
     // Nothing of an import is left in the program directory: no staging folder.
     bool NoStagingLeft() const {
         for (const std::string& name : Names(Dir())) {
-            if (name.rfind(".import-", 0) == 0) {
+            if (name.rfind(".tavro-", 0) == 0) {
                 return false;
             }
         }
@@ -394,7 +394,8 @@ TEST_F(SongImportForm, AnAlbumFolderLeftOnDiskKeepsItsFilesWhenTheFolderComesIn)
 }
 
 TEST_F(SongImportForm, TheNextStartRemovesWhatABrokenOffImportLeft) {
-    WriteFile(".import-Zx81Qa/1 Song.ogg", "copied before a crash");
+    WriteFile(".tavro-import-Zx81Qa/.tavro-staging", "");
+    WriteFile(".tavro-import-Zx81Qa/1 Song.ogg", "copied before a crash");
     StartWith("Rock\r\n\r\n\r\n");
     EXPECT_TRUE(NoStagingLeft());
 }
