@@ -195,3 +195,65 @@ TEST(AtomicFile, WriteFromCopiesFilesAndPipesWholeAndFailsCleanlyWhenTheDiskIsFu
     EXPECT_EQ(written, 0);
     EXPECT_EQ(Entries(dir), (std::vector<std::string>{"deferred", "each", "piped", "source"}));
 }
+
+TEST(AtomicFile, ANameAsLongAsAllowedIsWrittenAndTheLeftoversOfAKillGo) {
+    const fs::path dir = FreshDir("LongName");
+    // The temporary name has a fixed length: it makes no name too long.
+    const std::string name(255, 'n');
+    EXPECT_TRUE(platform::ReplaceFileAtomically(dir / name, "whole"));
+    EXPECT_EQ(ReadAll(dir / name), "whole");
+    EXPECT_EQ(Entries(dir), std::vector<std::string>{name});
+
+    // A writer killed before its commit leaves its temporary file; the next start removes it
+    // and nothing of the user's, whatever the file it was writing.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        platform::AtomicFileWriter writer(dir / "Song.ogg");
+        writer.Write("half");
+        ::raise(SIGKILL);
+    }
+    ::waitpid(child, nullptr, 0);
+    for (const char* theirs : {".tavro-tmp-", ".tavro-tmp-1234567", ".Song.ogg.ab"}) {
+        std::ofstream(dir / theirs) << "the user's";
+    }
+    EXPECT_EQ(Entries(dir).size(), 5u);
+    EXPECT_EQ(platform::RemoveTemporaryFiles(dir), 1);
+    EXPECT_EQ(Entries(dir), (std::vector<std::string>{".Song.ogg.ab", ".tavro-tmp-",
+                                                      ".tavro-tmp-1234567", name}));
+}
+
+TEST(AtomicFile, WriteFromReportsEachPieceOfALargeFileAndStopsWhenTold) {
+    const fs::path dir = FreshDir("Pieces");
+    const uint64_t size = 20u << 20;
+    {
+        std::ofstream out(dir / "large", std::ios::binary);
+        out << std::string(size, 'l');
+    }
+    std::vector<uint64_t> reported;
+    {
+        const int in = ::open((dir / "large").c_str(), O_RDONLY);
+        platform::AtomicFileWriter writer(dir / "copy");
+        EXPECT_TRUE(writer.WriteFrom(in, [&](uint64_t copied) {
+            reported.push_back(copied);
+            return true;
+        }));
+        ::close(in);
+        EXPECT_TRUE(writer.Commit());
+    }
+    ASSERT_GE(reported.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
+    EXPECT_LT(reported.front(), size);
+    EXPECT_EQ(fs::file_size(dir / "copy"), size);
+
+    // A Cancel after the first piece: the copy fails and leaves nothing.
+    {
+        const int in = ::open((dir / "large").c_str(), O_RDONLY);
+        platform::AtomicFileWriter writer(dir / "cancelled");
+        int pieces = 0;
+        EXPECT_FALSE(writer.WriteFrom(in, [&](uint64_t) { return ++pieces < 1; }));
+        ::close(in);
+        EXPECT_EQ(pieces, 1);
+        EXPECT_FALSE(writer.Commit());
+    }
+    EXPECT_EQ(Entries(dir), (std::vector<std::string>{"copy", "large"}));
+}
