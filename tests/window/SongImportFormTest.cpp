@@ -48,6 +48,22 @@ testmedia::Mp3Spec Mp3(double seconds, uint32_t seed) {
     return spec;
 }
 
+// Runs `run` while no file may grow beyond `limit` bytes: a full disk, for the copies made.
+template <typename F> void WithFileSizeLimit(rlim_t limit, F run) {
+    struct sigaction ignore {};
+    struct sigaction old {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &old), 0);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = limit;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    run();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::sigaction(SIGXFSZ, &old, nullptr);
+}
+
 testsupport::Bytes Reference(const fs::path& file) {
     return file.extension() == ".mp3" ? testsupport::ReferenceMp3(file)
                                       : testsupport::ReferenceOgg(file);
@@ -244,19 +260,8 @@ TEST_F(SongImportForm, ACopyThatDoesNotFitAddsNoRowAndSaysSoOnce) {
         TFormSeam::SelectedAlbum(*form)->text(TPlayerForm::kAlbumSongsColumn);
 
     // A file-size limit below the songs' sizes stands in for a full disk.
-    struct sigaction ignore {};
-    struct sigaction old {};
-    ignore.sa_handler = SIG_IGN;
-    ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &old), 0);
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_LT(small.rlim_cur, fs::file_size(one));
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    Add({one, two});
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::sigaction(SIGXFSZ, &old, nullptr);
+    ASSERT_LT(4096u, fs::file_size(one));
+    WithFileSizeLimit(4096, [&] { Add({one, two}); });
 
     EXPECT_EQ(RowTexts(Controls(form).PlayListView, 0),
               QStringList({"Kept", "00:01", "1", "Kept.ogg"}));
@@ -539,18 +544,7 @@ TEST_F(SongImportForm, AFolderImportPassesOverWhatIsNoSongWithoutCopyingItAndSay
     const fs::path folder = MakeAlbumFolder("Live 1999");
     std::ofstream(folder / "5 Broken.ogg", std::ios::binary) << std::string(256 * 1024, 'j');
     std::ofstream(folder / "6 Broken.mp3", std::ios::binary) << std::string(256 * 1024, '\0');
-    struct sigaction ignore {};
-    struct sigaction old {};
-    ignore.sa_handler = SIG_IGN;
-    ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &old), 0);
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 128 * 1024;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    form->ImportAlbumFolders({Text(folder)});
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::sigaction(SIGXFSZ, &old, nullptr);
+    WithFileSizeLimit(128 * 1024, [&] { form->ImportAlbumFolders({Text(folder)}); });
 
     ASSERT_EQ(form->Library().AlbumCount(), 2);
     EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 12);
