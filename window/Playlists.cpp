@@ -92,9 +92,8 @@ void TPlayerForm::AddSongPaths(const std::vector<std::string>& files) {
             }
             // Songs play from the album folder only: one picked elsewhere is copied in. A file
             // that is not there, no file, or no song the player can play is passed over in
-            // silence; only a failing copy is reported.
-            // The player lets go of each file it measured: it may lie on a drive the user
-            // takes out next.
+            // silence; only a failing copy is reported. The player lets go of each file it
+            // measured: it may lie on a drive the user takes out next.
             const TSongCopy copy = CopySong(path, *folder, [this](const std::string& song) {
                 const std::optional<uint32_t> duration = MeasureSong(song);
                 ReleasePlayer();
@@ -193,6 +192,7 @@ std::optional<int32_t> TPlayerForm::OpenSelectedSong() {
 }
 
 std::optional<int32_t> TPlayerForm::ReadSongDetails(const std::string& path) {
+    ReleasePlayer(); // whatever the path, the song opened before is let go
     if (path.empty() || !MeasureSong(path)) {
         m_services.dialogs->MessageBox(this, QStringLiteral("Error : Invalid stream file"),
                                        QStringLiteral("Open Error"), platform::MsgIcon::Error,

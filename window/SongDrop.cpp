@@ -12,9 +12,7 @@
 
 #include "platform/Dialogs.h"
 
-#include <QDir>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QTimer>
 #include <QTreeWidget>

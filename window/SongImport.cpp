@@ -272,7 +272,8 @@ void RemoveImportLeftovers(const fs::path& programDir) {
     std::error_code ec;
     std::vector<fs::path> leftovers;
     for (fs::directory_iterator it(programDir, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->symlink_status(ec).type() != fs::file_type::directory) {
+        std::error_code entry; // an entry that cannot be looked at ends nothing but itself
+        if (it->symlink_status(entry).type() != fs::file_type::directory) {
             continue;
         }
         const std::string name = it->path().filename().string();
