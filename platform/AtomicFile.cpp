@@ -69,7 +69,7 @@ bool AtomicFileWriter::Write(std::string_view bytes) {
 
 bool AtomicFileWriter::WriteFrom(int in, const std::function<bool(uint64_t)>& between) {
     // In pieces, so a caller can show progress and take a Cancel inside one large file.
-    constexpr size_t kPiece = size_t{8} << 20;
+    constexpr size_t kPiece = size_t{1} << 20;
     uint64_t copied = 0;
     const auto goOn = [&] {
         if (between && !between(copied)) {
@@ -94,7 +94,9 @@ bool AtomicFileWriter::WriteFrom(int in, const std::function<bool(uint64_t)>& be
             break;
         }
         copied += static_cast<uint64_t>(n);
-        goOn();
+        if (static_cast<size_t>(n) == kPiece) {
+            goOn(); // more may follow; a small file is done in one piece, without a call
+        }
     }
     char buffer[65536];
     size_t sincePiece = 0;

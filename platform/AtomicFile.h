@@ -35,7 +35,7 @@ public:
 
     bool Write(std::string_view bytes);
     // Appends everything readable from the descriptor `in`, calling `between` with the bytes
-    // copied so far after each piece of a few megabytes; its false stops the copy, which then
+    // copied so far after each piece of a megabyte; its false stops the copy, which then
     // fails.
     bool WriteFrom(int in, const std::function<bool(uint64_t copied)>& between = {});
 

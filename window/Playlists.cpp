@@ -73,6 +73,13 @@ void TPlayerForm::AddSongFiles(const QStringList& files) {
 
 void TPlayerForm::AddSongPaths(const std::vector<std::string>& files) {
     bool copyFailed = false;
+    // Made once a copy turns out to take a while: a large song shows how far it is and takes a
+    // Cancel, which ends the add.
+    std::unique_ptr<platform::Progress> progress;
+    const int songs = static_cast<int>(std::count_if(
+        files.begin(), files.end(), [](const std::string& file) { return IsSongFile(file); }));
+    int done = 0;
+    bool cancelled = false;
     for (const std::string& path : files) {
         const std::string extension = UpperExtension(path);
         if (extension == ".PLI") {
@@ -94,26 +101,49 @@ void TPlayerForm::AddSongPaths(const std::vector<std::string>& files) {
             // that is not there, no file, or no song the player can play is passed over in
             // silence; only a failing copy is reported. The player lets go of each file it
             // measured: it may lie on a drive the user takes out next.
-            const TSongCopy copy = CopySong(path, *folder, [this](const std::string& song) {
-                const std::optional<uint32_t> duration = MeasureSong(song);
-                ReleasePlayer();
-                return duration;
-            });
-            if (copy.outcome != TSongCopy::Copied) {
-                copyFailed = copyFailed || copy.outcome == TSongCopy::Failed;
-                continue;
+            std::error_code ec;
+            const uintmax_t size = std::filesystem::file_size(path, ec);
+            const TSongCopy copy = CopySong(
+                path, *folder,
+                [this](const std::string& song) {
+                    const std::optional<uint32_t> duration = MeasureSong(song);
+                    ReleasePlayer();
+                    return duration;
+                },
+                platform::FileSync::EachFile,
+                [&](uint64_t copied) {
+                    if (!progress) {
+                        progress = m_services.dialogs->ShowProgress(
+                            this,
+                            LanguageText(QStringLiteral("Messages"),
+                                         QStringLiteral("Copying songs ...")),
+                            songs);
+                    }
+                    const auto percent = static_cast<int>(
+                        ec || size == 0 ? 0 : std::min<uint64_t>(copied * 100 / size, 99));
+                    cancelled = !progress->SetPartProgress(done, percent);
+                    return !cancelled;
+                });
+            if (copy.outcome == TSongCopy::Copied) {
+                const int song =
+                    m_library.AddSong(TLibrary::SongOfFile(copy.file.name, copy.duration));
+                {
+                    const TSong& added = m_library.Song(song);
+                    PlayListView->addTopLevelItem(NewSongItem(added));
+                }
+                m_library.SelectSong(song);
+                DrawSongSelection();
+                // Stored after every song; the library appends to what it stored last.
+                StoreSongList();
             }
-            const int song = m_library.AddSong(TLibrary::SongOfFile(copy.file.name, copy.duration));
-            {
-                const TSong& added = m_library.Song(song);
-                PlayListView->addTopLevelItem(NewSongItem(added));
+            copyFailed = copyFailed || copy.outcome == TSongCopy::Failed;
+            ++done;
+            if (cancelled || (progress && !progress->SetProgress(done))) {
+                break;
             }
-            m_library.SelectSong(song);
-            DrawSongSelection();
-            // Stored after every song; the library appends to what it stored last.
-            StoreSongList();
         }
     }
+    progress.reset();
     if (m_library.SongCount() > 0) {
         SetSongButtons(true);
     }

@@ -565,3 +565,32 @@ TEST_F(SongImportForm, TheNextStartKeepsTheUsersFoldersAndClearsKilledCopies) {
     EXPECT_EQ(Names(Dir() / "Album"), std::vector<std::string>{});
     EXPECT_TRUE(form->OpenSelectedSong());
 }
+
+// A song large enough to take a while shows a progress dialog while it is copied, and a Cancel
+// there ends the add with nothing of that song left behind.
+TEST_F(SongImportForm, ALargeSongShowsProgressWhileItIsCopiedAndTakesACancel) {
+    StartWith("Album\r\n\r\n\r\n");
+    testmedia::Mp3Spec spec = Mp3(45.0, 9); // 1.8 MB at 320 kbit/s
+    spec.bitRateKbps = 320;
+    spec.content = testmedia::Content::Silence;
+    const fs::path large = Outside() / "Large.mp3";
+    ASSERT_TRUE(testmedia::WriteMp3(large, spec));
+    const fs::path small = Outside() / "Small.ogg";
+    ASSERT_TRUE(testmedia::WriteOggVorbis(small, Ogg(1.0, 3)));
+    ASSERT_GT(fs::file_size(large), 1u << 20);
+
+    dialogs.cancelProgressAt = 0;
+    Add({large, small});
+    EXPECT_EQ(dialogs.progressTotal, 2);
+    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 0);
+    EXPECT_EQ(Names(Dir() / "Album"), std::vector<std::string>{});
+    EXPECT_EQ(Messages(), 0);
+
+    dialogs.cancelProgressAt.reset();
+    dialogs.progressSteps.clear();
+    Add({large, small});
+    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 2);
+    EXPECT_EQ(dialogs.progressSteps.back(), 2);
+    EXPECT_TRUE(testsupport::ReadFile(Dir() / "Album" / "Large.mp3") ==
+                testsupport::ReadFile(large));
+}
