@@ -221,39 +221,3 @@ TEST(AtomicFile, ANameAsLongAsAllowedIsWrittenAndTheLeftoversOfAKillGo) {
     EXPECT_EQ(Entries(dir), (std::vector<std::string>{".Song.ogg.ab", ".tavro-tmp-",
                                                       ".tavro-tmp-1234567", name}));
 }
-
-TEST(AtomicFile, WriteFromReportsEachPieceOfALargeFileAndStopsWhenTold) {
-    const fs::path dir = FreshDir("Pieces");
-    const uint64_t size = 5u << 20;
-    {
-        std::ofstream out(dir / "large", std::ios::binary);
-        out << std::string(size, 'l');
-    }
-    std::vector<uint64_t> reported;
-    {
-        const int in = ::open((dir / "large").c_str(), O_RDONLY);
-        platform::AtomicFileWriter writer(dir / "copy");
-        EXPECT_TRUE(writer.WriteFrom(in, [&](uint64_t copied) {
-            reported.push_back(copied);
-            return true;
-        }));
-        ::close(in);
-        EXPECT_TRUE(writer.Commit());
-    }
-    ASSERT_GE(reported.size(), 2u);
-    EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
-    EXPECT_LT(reported.front(), size);
-    EXPECT_EQ(fs::file_size(dir / "copy"), size);
-
-    // A Cancel after the first piece: the copy fails and leaves nothing.
-    {
-        const int in = ::open((dir / "large").c_str(), O_RDONLY);
-        platform::AtomicFileWriter writer(dir / "cancelled");
-        int pieces = 0;
-        EXPECT_FALSE(writer.WriteFrom(in, [&](uint64_t) { return ++pieces < 1; }));
-        ::close(in);
-        EXPECT_EQ(pieces, 1);
-        EXPECT_FALSE(writer.Commit());
-    }
-    EXPECT_EQ(Entries(dir), (std::vector<std::string>{"copy", "large"}));
-}

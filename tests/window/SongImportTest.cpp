@@ -332,24 +332,3 @@ TEST(SongImport, ALargeSongShowsItsProgressAndTakesACancelWhileItIsCopied) {
     EXPECT_FALSE(cancelled.copyFailed);
     EXPECT_EQ(Names(staging.Path()), std::vector<std::string>{".tavro-staging"});
 }
-
-TEST(SongImport, ASongIsMeasuredWhereItLiesBeforeAnythingIsCopied) {
-    const fs::path dir = Scratch("MeasuredFirst");
-    Write(dir / "from" / "1 Song.ogg", "a song");
-    Write(dir / "from" / "2 Junk.ogg", "no song");
-    fs::create_directories(dir / "Album");
-    std::vector<std::string> measured;
-    const auto measure = [&](const std::string& path) -> std::optional<uint32_t> {
-        measured.push_back(fs::path(path).parent_path().filename().string());
-        EXPECT_EQ(Names(dir / "Album").size(), measured.size() - 1) << "copied before measured";
-        return Read(path) == "a song" ? std::optional<uint32_t>(1000) : std::nullopt;
-    };
-    EXPECT_EQ(CopySong(dir / "from" / "1 Song.ogg", dir / "Album", measure).outcome,
-              TSongCopy::Copied);
-    EXPECT_EQ(CopySong(dir / "from" / "2 Junk.ogg", dir / "Album", measure).outcome,
-              TSongCopy::NoSong);
-    EXPECT_EQ(CopySong(dir / "from" / "missing.ogg", dir / "Album", measure).outcome,
-              TSongCopy::NoSong);
-    EXPECT_EQ(measured, (std::vector<std::string>{"from", "from"}));
-    EXPECT_EQ(Names(dir / "Album"), std::vector<std::string>{"1 Song.ogg"});
-}

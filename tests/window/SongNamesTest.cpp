@@ -1,8 +1,8 @@
-// The names the program gives what it copies in: one table, each row a name a user's song or
-// folder may have, and what the program must make of it to play and load it again.
+// The rules of the names the program gives what it copies in: how a long name is shortened,
+// and which names it keeps for itself. (What every name a user's song or folder may have
+// becomes, end to end, is the table of SongImportFormTest.)
 #include "window/library/SongNames.h"
 
-#include "window/SongFiles.h"
 #include "window/SongImport.h"
 
 #include <gtest/gtest.h>
@@ -39,31 +39,6 @@ bool IsWholeUtf8(const std::string& text) {
 }
 
 } // namespace
-
-TEST(SongNames, WhatIsCopiedInGetsANameTheProgramCanPlayAndLoadAgain) {
-    const struct Case {
-        const char* what;
-        std::string name;   // as the file lies elsewhere
-        std::string copied; // its name in the album folder
-        std::string song;   // the song's name in the list
-    } cases[] = {
-        {"a plain name stays", "01 Intro.ogg", "01 Intro.ogg", "01 Intro"},
-        {"a backslash would read as a folder", "AC\\DC.ogg", "AC DC.ogg", "AC DC"},
-        {"line ends would split the library's lines", "Live\r\nTour.mp3", "Live  Tour.mp3",
-         "Live  Tour"},
-        {"a tab and DEL are control characters", "a\tb\x7F.ogg", "a b .ogg", "a b "},
-        {"a code-page name keeps its bytes", "Caf\xE9.ogg", "Caf\xE9.ogg", "Caf\xE9"},
-        {"a name all dots and extension stays visible", "..ogg", "..ogg", "ogg"},
-        {"a hidden name shows without its dot", ".ogg", ".ogg", "ogg"},
-        {"a name as long as allowed stays whole", Repeat('x', 251) + ".ogg",
-         Repeat('x', 251) + ".ogg", Repeat('x', 251)},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(CopiedFileName(c.name), c.copied);
-        EXPECT_EQ(SongNameOfFile(c.copied), c.song);
-    }
-}
 
 TEST(SongNames, ALongNameIsShortenedKeepingItsExtensionAndItsCharactersWhole) {
     const struct Case {
