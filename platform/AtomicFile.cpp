@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,7 +32,10 @@ bool SyncDirectory(const std::filesystem::path& dir) {
 
 AtomicFileWriter::AtomicFileWriter(std::filesystem::path file, FileSync sync)
     : m_file(std::move(file)), m_sync(sync) {
-    m_temp = (DirectoryOf(m_file) / ("." + m_file.filename().string() + ".XXXXXX")).string();
+    // A fixed, short name, whatever the length of the final one: a name as long as the file
+    // system allows can still be written, and the prefix tells the leftovers of a kill apart
+    // from any file of the user's.
+    m_temp = (DirectoryOf(m_file) / (std::string(kTemporaryPrefix) + "XXXXXX")).string();
     m_fd = ::mkstemp(m_temp.data());
     if (m_fd < 0) {
         m_temp.clear();
@@ -63,11 +67,20 @@ bool AtomicFileWriter::Write(std::string_view bytes) {
     return IsOk();
 }
 
-bool AtomicFileWriter::WriteFrom(int in) {
+bool AtomicFileWriter::WriteFrom(int in, const std::function<bool(uint64_t)>& between) {
+    // In pieces, so a caller can show progress and take a Cancel inside one large file.
+    constexpr size_t kPiece = size_t{1} << 20;
+    uint64_t copied = 0;
+    const auto goOn = [&] {
+        if (between && !between(copied)) {
+            m_ok = false;
+        }
+        return IsOk();
+    };
     // The kernel copies between files itself where it can (no trip through this process, and
     // a file system may share the blocks); otherwise, or for what is left, read and write.
     while (IsOk()) {
-        const ssize_t n = ::copy_file_range(in, nullptr, m_fd, nullptr, size_t{1} << 30, 0);
+        const ssize_t n = ::copy_file_range(in, nullptr, m_fd, nullptr, kPiece, 0);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -80,8 +93,13 @@ bool AtomicFileWriter::WriteFrom(int in) {
             }
             break;
         }
+        copied += static_cast<uint64_t>(n);
+        if (static_cast<size_t>(n) == kPiece) {
+            goOn(); // more may follow; a small file is done in one piece, without a call
+        }
     }
     char buffer[65536];
+    size_t sincePiece = 0;
     while (IsOk()) {
         const ssize_t n = ::read(in, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) {
@@ -95,6 +113,12 @@ bool AtomicFileWriter::WriteFrom(int in) {
             break;
         }
         Write(std::string_view(buffer, static_cast<size_t>(n)));
+        copied += static_cast<uint64_t>(n);
+        sincePiece += static_cast<size_t>(n);
+        if (sincePiece >= kPiece) {
+            sincePiece = 0;
+            goOn();
+        }
     }
     return IsOk();
 }
@@ -148,18 +172,20 @@ bool SyncFileSystem(const std::filesystem::path& path) {
     return ok;
 }
 
-int RemoveLeftovers(const std::filesystem::path& file) {
-    // Only the names mkstemp makes from our template, so no file of the user's goes.
-    const std::string prefix = "." + file.filename().string() + ".";
-    const auto isTempChar = [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    };
+namespace {
+
+bool IsTempChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// Removes the regular files of `dir` whose names are `prefix` and six characters of mkstemp.
+int RemoveTemporaryNames(const std::filesystem::path& dir, std::string_view prefix) {
     int removed = 0;
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(DirectoryOf(file), ec)) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
         const std::string name = entry.path().filename().string();
         if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0 ||
-            !std::all_of(name.begin() + static_cast<long>(prefix.size()), name.end(), isTempChar)) {
+            !std::all_of(name.begin() + static_cast<long>(prefix.size()), name.end(), IsTempChar)) {
             continue;
         }
         std::error_code status;
@@ -169,6 +195,19 @@ int RemoveLeftovers(const std::filesystem::path& file) {
         }
     }
     return removed;
+}
+
+} // namespace
+
+int RemoveLeftovers(const std::filesystem::path& file) {
+    // Only the names mkstemp makes from our templates, so no file of the user's goes: today's
+    // and the ones earlier versions made from the file's own name.
+    return RemoveTemporaryFiles(DirectoryOf(file)) +
+           RemoveTemporaryNames(DirectoryOf(file), "." + file.filename().string() + ".");
+}
+
+int RemoveTemporaryFiles(const std::filesystem::path& dir) {
+    return RemoveTemporaryNames(dir, kTemporaryPrefix);
 }
 
 bool ReplaceFileAtomically(const std::filesystem::path& file, std::string_view contents) {

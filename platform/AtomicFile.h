@@ -3,7 +3,9 @@
 // goes through here.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -13,9 +15,13 @@ namespace platform {
 // once through SyncFileSystem, by a caller that makes them visible only after that (Deferred).
 enum class FileSync { EachFile, Deferred };
 
-// A temporary file beside `file`, which becomes `file` on Commit (replacing it) or
-// CommitNew (only when `file` does not exist). Until then nothing under the final name
-// changes; a writer destroyed without a successful commit removes its temporary file.
+// The name of every writer's temporary file: this prefix and six characters.
+constexpr std::string_view kTemporaryPrefix = ".tavro-tmp-";
+
+// A temporary file beside `file` (kTemporaryPrefix + six characters), which becomes `file` on
+// Commit (replacing it) or CommitNew (only when `file` does not exist). Until then nothing under
+// the final name changes; a writer destroyed without a successful commit removes its temporary
+// file.
 class AtomicFileWriter {
 public:
     explicit AtomicFileWriter(std::filesystem::path file, FileSync sync = FileSync::EachFile);
@@ -28,8 +34,10 @@ public:
     bool IsOk() const { return m_fd >= 0 && m_ok; }
 
     bool Write(std::string_view bytes);
-    // Appends everything readable from the descriptor `in`.
-    bool WriteFrom(int in);
+    // Appends everything readable from the descriptor `in`, calling `between` with the bytes
+    // copied so far after each piece of a megabyte; its false stops the copy, which then
+    // fails.
+    bool WriteFrom(int in, const std::function<bool(uint64_t copied)>& between = {});
 
     // Flushes the data to the disk, renames the temporary file over `file` and flushes the
     // directory, so the new name survives a power cut.
@@ -56,9 +64,13 @@ bool SyncFileSystem(const std::filesystem::path& path);
 // was, byte for byte, and no temporary file is left.
 bool ReplaceFileAtomically(const std::filesystem::path& file, std::string_view contents);
 
-// Removes the temporary files a writer for `file` left when the program was killed or ran
-// into a file-size limit before it could clean up: "." + file name + "." + six characters.
-// Returns how many were removed.
+// Removes the temporary files writers left in the folder of `file` when the program was killed
+// or ran into a file-size limit before it could clean up, and those of earlier versions for
+// `file` ("." + file name + "." + six characters). Returns how many were removed.
 int RemoveLeftovers(const std::filesystem::path& file);
+
+// Removes the temporary files writers left in `dir` (kTemporaryPrefix + six characters); how
+// many were removed.
+int RemoveTemporaryFiles(const std::filesystem::path& dir);
 
 } // namespace platform

@@ -2,6 +2,8 @@
 #include "platform/Dialogs.h"
 
 #include <QColorDialog>
+#include <QCoreApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
@@ -9,6 +11,9 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QScreen>
+
+#include <algorithm>
+#include <filesystem>
 
 namespace platform {
 
@@ -35,11 +40,12 @@ public:
     bool SetProgress(int) override { return true; }
 };
 
+// The bar counts hundredths of a step, so a long step moves it too.
 class QtProgress final : public Progress {
 public:
     QtProgress(QWidget* parent, const QString& text, int total) : m_dialog(parent) {
         m_dialog.setLabelText(text);
-        m_dialog.setRange(0, total);
+        m_dialog.setRange(0, total * 100);
         m_dialog.setWindowModality(Qt::WindowModal);
         // A short import is over before the dialog would be read.
         m_dialog.setMinimumDuration(500);
@@ -47,9 +53,16 @@ public:
         m_dialog.setAutoReset(false);
         m_dialog.setValue(0);
     }
-    bool SetProgress(int done) override {
-        // A window-modal dialog handles the window's events in setValue, Cancel included.
-        m_dialog.setValue(done);
+    bool SetProgress(int done) override { return SetPartProgress(done, 0); }
+    bool SetPartProgress(int done, int percent) override {
+        const int value = done * 100 + std::clamp(percent, 0, 99);
+        if (value == m_dialog.value()) {
+            // setValue does nothing for the same value; the Cancel button must still be heard.
+            QCoreApplication::processEvents();
+        } else {
+            // A window-modal dialog handles the window's events in setValue, Cancel included.
+            m_dialog.setValue(value);
+        }
         return !m_dialog.wasCanceled();
     }
 
@@ -61,6 +74,46 @@ private:
 
 std::unique_ptr<Progress> Dialogs::ShowProgress(QWidget*, const QString&, int) {
     return std::make_unique<NoProgress>();
+}
+
+std::string FileNameBytes(const QString& path) {
+    const QByteArray utf8 = path.toUtf8();
+    const std::string direct(utf8.constData(), static_cast<size_t>(utf8.size()));
+    std::error_code ec;
+    if (std::filesystem::symlink_status(direct, ec).type() !=
+        std::filesystem::file_type::not_found) {
+        return direct;
+    }
+    std::string built = path.startsWith(QLatin1Char('/')) ? "/" : "";
+    for (const QString& part : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (!built.empty() && built.back() != '/') {
+            built.push_back('/');
+        }
+        const QByteArray bytes = part.toUtf8();
+        const std::string named =
+            built + std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+        if (std::filesystem::symlink_status(named, ec).type() !=
+            std::filesystem::file_type::not_found) {
+            built = named;
+            continue;
+        }
+        // Names that read alike (two code-page bytes both shown as a replacement character)
+        // cannot be told apart by the text: the first the folder lists is taken.
+        std::optional<std::string> found;
+        for (std::filesystem::directory_iterator it(built.empty() ? "." : built, ec), end;
+             !ec && it != end && !found; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            if (QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size()))) ==
+                part) {
+                found = built + name;
+            }
+        }
+        if (!found) {
+            return direct;
+        }
+        built = *found;
+    }
+    return built;
 }
 
 QString QtFilterFromDesigned(const QString& designed) {

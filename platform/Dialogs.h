@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 class QWidget;
 
@@ -38,6 +39,12 @@ public:
     // Shows that `done` steps of the total are done and lets the user act on the dialog;
     // false once the user has cancelled.
     virtual bool SetProgress(int done) = 0;
+    // As SetProgress while the next step is `percent` done: a long step still shows it moves
+    // and still takes a Cancel.
+    virtual bool SetPartProgress(int done, int percent) {
+        (void)percent;
+        return SetProgress(done);
+    }
 };
 
 class Dialogs {
@@ -59,6 +66,12 @@ public:
     // the operation turns out to take a while. The default never shows and never cancels.
     virtual std::unique_ptr<Progress> ShowProgress(QWidget* parent, const QString& text, int total);
 };
+
+// The bytes of the file a dialog names by `path`. The toolkit reads file names as UTF-8, so a
+// name in a code page (Latin-1 "Caf\xE9.ogg") comes back with a replacement character; each
+// such part of the path is found again by listing its folder for the entry that reads as it
+// does. A path that names nothing on disk is given as its UTF-8.
+std::string FileNameBytes(const QString& path);
 
 // "Ogg-Files|*.OGG|Playlists|*.PLI" -> "Ogg-Files (*.[oO][gG][gG]);;Playlists (*.[pP][lL][iI])":
 // the patterns match without regard to letter case.

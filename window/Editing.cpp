@@ -12,6 +12,7 @@
 #include "window/AlbumFile.h"
 #include "window/NameCheck.h"
 #include "window/library/ShownText.h"
+#include "window/library/SongNames.h"
 
 #include "platform/Dialogs.h"
 #include "platform/FileOps.h"
@@ -180,9 +181,15 @@ QString TPlayerForm::InputName(const QString& title, const QString& value) {
 }
 
 QString TPlayerForm::AskNewName(const QString& question, const std::string& current, bool album) {
-    const QString name = InputName(question, ShownText(current));
+    const QString entered = InputName(question, ShownText(current));
+    if (entered.isEmpty()) {
+        return QString();
+    }
+    // What is checked is what will be stored: one line, and for an album a folder name.
+    const std::string bytes = entered.toStdString();
+    const QString name = ShownText(album ? StorableAlbumName(bytes) : StorableText(bytes));
     // Compared with the names as they are once the box is closed.
-    if (name.isEmpty() || !NameIsFree(album ? AlbumNames() : SongNames(), name)) {
+    if (album ? !AlbumNameAllowed(name.toStdString()) : !NameIsFree(SongNames(), name)) {
         return QString();
     }
     return name;
@@ -198,6 +205,21 @@ bool TPlayerForm::NameIsFree(const QStringList& names, const QString& name) {
             name, LanguageText(QStringLiteral("Messages"), QStringLiteral("already exists."))),
         QApplication::applicationName(), platform::MsgIcon::None, platform::MsgButtons::Ok);
     return false;
+}
+
+bool TPlayerForm::AlbumNameAllowed(const std::string& name) {
+    const QString shown = ShownText(name);
+    if (IsProgramOwnName(name)) {
+        // Its folder would be one of the program's own, or clash with one of its files.
+        m_services.dialogs->MessageBox(
+            this,
+            DuplicateMessage(shown, LanguageText(QStringLiteral("Messages"),
+                                                 QStringLiteral("is a name the program keeps "
+                                                                "for its own files."))),
+            QApplication::applicationName(), platform::MsgIcon::None, platform::MsgButtons::Ok);
+        return false;
+    }
+    return NameIsFree(AlbumNames(), shown);
 }
 
 bool TPlayerForm::Confirmed() {
@@ -236,13 +258,17 @@ void TPlayerForm::MoveSong(int step) {
 }
 
 void TPlayerForm::AlbumAddButtonClick() {
-    const QString name = InputName(
+    const QString entered = InputName(
         LanguageText(QStringLiteral("Messages"), QStringLiteral("Please enter album name:")),
         QString());
-    if (name.isEmpty() || !NameIsFree(AlbumNames(), name)) {
+    if (entered.isEmpty()) {
         return;
     }
-    AddAlbumRow(name, QString(), QString());
+    const std::string name = StorableAlbumName(entered.toStdString());
+    if (!AlbumNameAllowed(name)) {
+        return;
+    }
+    AddAlbumRow(ShownText(name), QString(), QString());
     SelectAlbumRow(m_library.AlbumCount() - 1);
     FillAlbumCombo();
     m_library.ClearSongs();

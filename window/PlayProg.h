@@ -413,4 +413,21 @@ private:
     std::string m_languageScriptPath;
     bool m_keyPreview = false;             // the window sees key presses before its controls
     QColor m_colorDialogColor = Qt::black; // the colour dialog opens with the last choice
+
+    // --- names and imports --------------------------------------------------------------
+public:
+    // AddSongFiles and ImportAlbumFolders for paths given as the bytes of their names (a
+    // drop's, or a dialog's found again by FileNameBytes): a name in a code page stays whole.
+    void AddSongPaths(const std::vector<std::string>& files);
+    void ImportAlbumFolderPaths(const std::vector<std::string>& folders);
+
+private:
+    // Playlists.cpp: the song's length in ms as the player opens it; nothing when the player
+    // does not play it (or it is no readable regular file).
+    std::optional<uint32_t> MeasureSong(const std::string& path);
+    // How many files an import passed over, said once for the whole import.
+    void ShowSkipped(int count);
+    // Editing.cpp: false (and a message shown) when no album may take the name: one the
+    // program keeps for its own files, or one an album has already (the duplicate message).
+    bool AlbumNameAllowed(const std::string& name);
 };

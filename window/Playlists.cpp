@@ -64,9 +64,23 @@ void TPlayerForm::PLLoadButtonClick() {
 }
 
 void TPlayerForm::AddSongFiles(const QStringList& files) {
-    bool copyFailed = false;
+    std::vector<std::string> paths;
     for (const QString& file : files) {
-        const std::string path = file.toStdString();
+        paths.push_back(platform::FileNameBytes(file));
+    }
+    AddSongPaths(paths);
+}
+
+void TPlayerForm::AddSongPaths(const std::vector<std::string>& files) {
+    bool copyFailed = false;
+    // Made once a copy turns out to take a while: a large song shows how far it is and takes a
+    // Cancel, which ends the add.
+    std::unique_ptr<platform::Progress> progress;
+    const int songs = static_cast<int>(std::count_if(
+        files.begin(), files.end(), [](const std::string& file) { return IsSongFile(file); }));
+    int done = 0;
+    bool cancelled = false;
+    for (const std::string& path : files) {
         const std::string extension = UpperExtension(path);
         if (extension == ".PLI") {
             ReadPlaylist(path);
@@ -83,46 +97,77 @@ void TPlayerForm::AddSongFiles(const QStringList& files) {
             if (!ReleasePlayer()) {
                 break;
             }
-            // A file that is not there (or no file) is passed over like one the player cannot
-            // open; only a failing copy is reported. A pipe or device named like a song would
-            // hold up the copy for good.
-            if (!platform::IsReadableRegularFile(path)) {
-                continue;
-            }
-            // Songs play from the album folder only: one picked elsewhere is copied in.
-            const std::optional<CopiedFile> copy = CopyIntoFolder(path, *folder);
-            if (!copy) {
-                copyFailed = true;
-                continue;
-            }
-            const std::string songPath = *folder + copy->name;
-            if (!m_player->Open(songPath)) {
-                // Not a song the player can play: passed over in silence, and a copy made for
-                // it does not stay.
-                if (copy->copied) {
-                    platform::DeleteFile(songPath);
+            // Songs play from the album folder only: one picked elsewhere is copied in. A file
+            // that is not there, no file, or no song the player can play is passed over in
+            // silence; only a failing copy is reported. The player lets go of each file it
+            // measured: it may lie on a drive the user takes out next.
+            std::error_code ec;
+            const uintmax_t size = std::filesystem::file_size(path, ec);
+            const TSongCopy copy = CopySong(
+                path, *folder,
+                [this](const std::string& song) {
+                    const std::optional<uint32_t> duration = MeasureSong(song);
+                    ReleasePlayer();
+                    return duration;
+                },
+                platform::FileSync::EachFile,
+                [&](uint64_t copied) {
+                    if (!progress) {
+                        progress = m_services.dialogs->ShowProgress(
+                            this,
+                            LanguageText(QStringLiteral("Messages"),
+                                         QStringLiteral("Copying songs ...")),
+                            songs);
+                    }
+                    const auto percent = static_cast<int>(
+                        ec || size == 0 ? 0 : std::min<uint64_t>(copied * 100 / size, 99));
+                    cancelled = !progress->SetPartProgress(done, percent);
+                    return !cancelled;
+                });
+            if (copy.outcome == TSongCopy::Copied) {
+                const int song =
+                    m_library.AddSong(TLibrary::SongOfFile(copy.file.name, copy.duration));
+                {
+                    const TSong& added = m_library.Song(song);
+                    PlayListView->addTopLevelItem(NewSongItem(added));
                 }
-                continue;
+                m_library.SelectSong(song);
+                DrawSongSelection();
+                // Stored after every song; the library appends to what it stored last.
+                StoreSongList();
             }
-            const uint32_t duration = m_player->StreamInfo().Duration;
-            const std::string& name = copy->name;
-            const int song = m_library.AddSong(TLibrary::SongOfFile(name, duration));
-            {
-                const TSong& added = m_library.Song(song);
-                PlayListView->addTopLevelItem(NewSongItem(added));
+            copyFailed = copyFailed || copy.outcome == TSongCopy::Failed;
+            ++done;
+            if (cancelled || (progress && !progress->SetProgress(done))) {
+                break;
             }
-            m_library.SelectSong(song);
-            DrawSongSelection();
-            // Stored after every song; the library appends to what it stored last.
-            StoreSongList();
         }
     }
+    progress.reset();
     if (m_library.SongCount() > 0) {
         SetSongButtons(true);
     }
     if (copyFailed) {
         ShowCopyFailed();
     }
+}
+
+std::optional<uint32_t> TPlayerForm::MeasureSong(const std::string& path) {
+    // A pipe or device named like a song would hold up the player's open for good.
+    if (!ReleasePlayer() || !platform::IsReadableRegularFile(path) || !m_player->Open(path)) {
+        return std::nullopt;
+    }
+    return m_player->StreamInfo().Duration;
+}
+
+void TPlayerForm::ShowSkipped(int count) {
+    // Once for a whole import: which files they were the user sees in the folder.
+    m_services.dialogs->MessageBox(
+        this,
+        LanguageText(QStringLiteral("Messages"),
+                     QStringLiteral("Files passed over, not songs TAVRO can play:")) +
+            QLatin1Char(' ') + QString::number(count),
+        QApplication::applicationName(), platform::MsgIcon::None, platform::MsgButtons::Ok);
 }
 
 void TPlayerForm::ShowCopyFailed() {
@@ -177,10 +222,8 @@ std::optional<int32_t> TPlayerForm::OpenSelectedSong() {
 }
 
 std::optional<int32_t> TPlayerForm::ReadSongDetails(const std::string& path) {
-    const bool released = ReleasePlayer();
-    // A pipe or device of that name would hold up the player's open for good.
-    if (!released || path.empty() || !platform::IsReadableRegularFile(path) ||
-        !m_player->Open(path)) {
+    ReleasePlayer(); // whatever the path, the song opened before is let go
+    if (path.empty() || !MeasureSong(path)) {
         m_services.dialogs->MessageBox(this, QStringLiteral("Error : Invalid stream file"),
                                        QStringLiteral("Open Error"), platform::MsgIcon::Error,
                                        platform::MsgButtons::Ok);

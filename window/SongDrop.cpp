@@ -6,12 +6,13 @@
 #include "window/PlayProg.h"
 #include "window/SongFiles.h"
 #include "window/SongImport.h"
+#include "window/library/SongNames.h"
 
 #include "engine/OggPlayer.h"
 
-#include <QDir>
+#include "platform/Dialogs.h"
+
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QTimer>
 #include <QTreeWidget>
@@ -20,26 +21,42 @@
 
 namespace fs = std::filesystem;
 
-QStringList DroppedSongFiles(const QList<QUrl>& urls) {
-    QStringList files;
+std::string DroppedPath(const QUrl& url) {
+    if (!url.isLocalFile() ||
+        !(url.host().isEmpty() || url.host() == QStringLiteral("localhost"))) {
+        return {};
+    }
+    // Decoding the address as text would replace the bytes of a code-page name.
+    const QByteArray bytes =
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+std::vector<std::string> DroppedSongFiles(const QList<QUrl>& urls) {
+    std::vector<std::string> files;
     for (const QUrl& url : urls) {
-        if (!url.isLocalFile()) {
-            continue;
-        }
-        const QString file = url.toLocalFile();
-        if (IsSongFile(file.toStdString()) && !QFileInfo(file).isDir()) {
-            files.append(file);
+        std::string file = DroppedPath(url);
+        std::error_code ec;
+        if (!file.empty() && IsSongFile(file) && !fs::is_directory(file, ec)) {
+            files.push_back(std::move(file));
         }
     }
     return files;
 }
 
-QStringList DroppedFolders(const QList<QUrl>& urls) {
-    QStringList folders;
+std::vector<std::string> DroppedFolders(const QList<QUrl>& urls) {
+    std::vector<std::string> folders;
     for (const QUrl& url : urls) {
-        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isDir()) {
-            folders.append(QDir::cleanPath(url.toLocalFile()));
+        const std::string path = DroppedPath(url);
+        std::error_code ec;
+        if (path.empty() || !fs::is_directory(path, ec)) {
+            continue;
         }
+        std::string folder = fs::path(path).lexically_normal().string();
+        while (folder.size() > 1 && folder.back() == '/') {
+            folder.pop_back();
+        }
+        folders.push_back(std::move(folder));
     }
     return folders;
 }
@@ -50,8 +67,10 @@ namespace {
 // takes (nothing: the drag shows as refused), `use` gets it once the drop is taken.
 class TDropFilter : public QObject {
 public:
-    TDropFilter(TPlayerForm* form, std::function<QStringList(const QMimeData*)> take,
-                void (TPlayerForm::*use)(const QStringList&))
+    using Paths = std::vector<std::string>;
+
+    TDropFilter(TPlayerForm* form, std::function<Paths(const QMimeData*)> take,
+                void (TPlayerForm::*use)(const Paths&))
         : QObject(form), m_form(form), m_take(std::move(take)), m_use(use) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -59,7 +78,7 @@ public:
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto* drag = static_cast<QDragMoveEvent*>(event);
-            if (!Taken(drag->mimeData()).isEmpty()) {
+            if (!Taken(drag->mimeData()).empty()) {
                 drag->setDropAction(Qt::CopyAction);
                 drag->accept();
             } else {
@@ -69,8 +88,8 @@ public:
         }
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
-            const QStringList entries = Taken(drop->mimeData());
-            if (entries.isEmpty()) {
+            Paths entries = Taken(drop->mimeData());
+            if (entries.empty()) {
                 drop->ignore();
                 return true;
             }
@@ -79,7 +98,9 @@ public:
             // Copying and measuring take a while; the file manager is told the drop is taken
             // first rather than waiting for that.
             QTimer::singleShot(0, m_form,
-                               [form = m_form, use = m_use, entries] { (form->*use)(entries); });
+                               [form = m_form, use = m_use, entries = std::move(entries)] {
+                                   (form->*use)(entries);
+                               });
             return true;
         }
         default:
@@ -88,7 +109,7 @@ public:
     }
 
 private:
-    QStringList Taken(const QMimeData* data) const {
+    Paths Taken(const QMimeData* data) const {
         if (data == nullptr || !data->hasUrls()) {
             return {};
         }
@@ -96,8 +117,8 @@ private:
     }
 
     TPlayerForm* m_form;
-    std::function<QStringList(const QMimeData*)> m_take;
-    void (TPlayerForm::*m_use)(const QStringList&);
+    std::function<Paths(const QMimeData*)> m_take;
+    void (TPlayerForm::*m_use)(const Paths&);
 };
 
 void AcceptDrops(QTreeWidget* view, TDropFilter* filter) {
@@ -118,24 +139,35 @@ void TPlayerForm::SetUpSongDrop() {
                                   [this](const QMimeData* data) {
                                       return m_library.SelectedAlbum() != TLibrary::kNone
                                                  ? DroppedSongFiles(data->urls())
-                                                 : QStringList();
+                                                 : std::vector<std::string>();
                                   },
-                                  &TPlayerForm::AddSongFiles));
+                                  &TPlayerForm::AddSongPaths));
     AcceptDrops(AlbumView,
                 new TDropFilter(
                     this, [](const QMimeData* data) { return DroppedFolders(data->urls()); },
-                    &TPlayerForm::ImportAlbumFolders));
+                    &TPlayerForm::ImportAlbumFolderPaths));
 }
 
 void TPlayerForm::ImportAlbumFolders(const QStringList& folders) {
+    std::vector<std::string> paths;
+    for (const QString& folder : folders) {
+        paths.push_back(platform::FileNameBytes(folder));
+    }
+    ImportAlbumFolderPaths(paths);
+}
+
+void TPlayerForm::ImportAlbumFolderPaths(const std::vector<std::string>& folders) {
     bool copyFailed = false;
-    for (const QString& dropped : folders) {
-        const QString name = QFileInfo(dropped).fileName();
-        const std::optional<std::string> albumFolder = AlbumFolder(name.toStdString());
-        if (!albumFolder || !NameIsFree(AlbumNames(), name)) {
+    int skipped = 0;
+    for (const std::string& dropped : folders) {
+        // The album folder is made under the name the library stores, so it is found again
+        // after a restart.
+        const std::string name = StorableAlbumName(fs::path(dropped).filename().string());
+        const std::optional<std::string> albumFolder = AlbumFolder(name);
+        if (!albumFolder || !AlbumNameAllowed(name)) {
             continue;
         }
-        const fs::path source = dropped.toStdString();
+        const fs::path source = dropped;
         const std::vector<fs::path> songs = FolderSongs(source);
         const std::optional<fs::path> cover = FindCoverPicture(source);
         if (!ReleasePlayer()) {
@@ -156,14 +188,15 @@ void TPlayerForm::ImportAlbumFolders(const QStringList& folders) {
         int done = 0;
         TStagedFolder copied = StageFolder(
             staging.Path(), songs, cover,
-            [this](const std::string& path) -> std::optional<uint32_t> {
-                if (m_player && m_player->Open(path)) {
-                    return m_player->StreamInfo().Duration;
-                }
-                return std::nullopt;
+            [this](const std::string& path) {
+                const std::optional<uint32_t> duration = MeasureSong(path);
+                ReleasePlayer(); // the dropped folder may lie on a drive taken out next
+                return duration;
             },
-            [&] { return ReleasePlayer() && progress->SetProgress(++done); });
+            [&] { return ReleasePlayer() && progress->SetProgress(++done); },
+            [&](int percent) { return progress->SetPartProgress(done, percent); });
         copyFailed = copyFailed || copied.copyFailed;
+        skipped += copied.skipped;
         if (!copied.complete) {
             continue;
         }
@@ -177,8 +210,7 @@ void TPlayerForm::ImportAlbumFolders(const QStringList& folders) {
             rows.push_back(TLibrary::SongOfFile(song.file, song.duration));
         }
         // The file names as the folder holds them, byte for byte: the songs are found by them.
-        m_library.SelectAlbum(
-            m_library.AddAlbum(name.toStdString(), TLibrary::SongsText(rows), copied.picture));
+        m_library.SelectAlbum(m_library.AddAlbum(name, TLibrary::SongsText(rows), copied.picture));
         DrawAlbums();
         FillAlbumCombo();
         PLLoadButton->setEnabled(true);
@@ -186,5 +218,8 @@ void TPlayerForm::ImportAlbumFolders(const QStringList& folders) {
     }
     if (copyFailed) {
         ShowCopyFailed();
+    }
+    if (skipped > 0) {
+        ShowSkipped(skipped);
     }
 }

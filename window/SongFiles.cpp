@@ -3,13 +3,20 @@
 
 #include "platform/TimeText.h"
 
+#include <algorithm>
+
 std::string FileNameOf(std::string_view path) {
     const size_t slash = path.find_last_of('/');
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
 std::string SongNameOfFile(std::string_view fileName) {
-    return std::string(fileName.substr(0, fileName.find('.')));
+    // Dots that begin the name hide the file, they do not end its name: "..ogg" is "ogg", not
+    // an empty row.
+    const size_t start = std::min(fileName.find_first_not_of('.'), fileName.size());
+    const std::string_view name = fileName.substr(start);
+    const std::string_view cut = name.substr(0, name.find('.'));
+    return std::string(cut.empty() ? fileName : cut);
 }
 
 std::string DurationText(uint32_t milliseconds) {

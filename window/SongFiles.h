@@ -14,7 +14,8 @@ using platform::UpperExtension;
 // The file name without its directory.
 std::string FileNameOf(std::string_view path);
 
-// The display name of a song added from a file: the file name up to its first ".".
+// The display name of a song added from a file: the file name up to its first "." after the
+// dots it begins with; the whole file name when that leaves nothing ("...").
 std::string SongNameOfFile(std::string_view fileName);
 
 // A length in milliseconds as the song list and the details show it: minutes and seconds,

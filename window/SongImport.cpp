@@ -2,6 +2,7 @@
 #include "window/SongImport.h"
 
 #include "window/SongFiles.h"
+#include "window/library/SongNames.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/ProgramDir.h"
@@ -104,7 +105,10 @@ std::string LowerText(std::string_view text) {
     return lower;
 }
 
-constexpr std::string_view kStagingPrefix = ".import-";
+// A staging folder is the program's own by its name and by the marker file in it, which the
+// program writes first: a folder of the user's never has both.
+const std::string kStagingPrefix = std::string(kProgramPrefix) + "import-";
+constexpr const char* kStagingMarker = ".tavro-staging";
 
 } // namespace
 
@@ -122,14 +126,20 @@ bool NaturalLess(std::string_view a, std::string_view b) {
 }
 
 std::string FreeFileName(const fs::path& folder, const std::string& name) {
-    if (!platform::FindFileNoCase(folder, name)) {
-        return name;
+    const std::string fitted = FittedName(name);
+    if (!platform::FindFileNoCase(folder, fitted)) {
+        return fitted;
     }
-    const size_t dot = name.find_last_of('.');
-    const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-    const std::string extension = stem.size() == name.size() ? std::string() : name.substr(dot);
+    const size_t dot = fitted.find_last_of('.');
+    const std::string stem = dot == std::string::npos || dot == 0 ? fitted : fitted.substr(0, dot);
+    const std::string extension = stem.size() == fitted.size() ? std::string() : fitted.substr(dot);
     for (int n = 2;; ++n) {
-        std::string candidate = stem + " (" + std::to_string(n) + ")" + extension;
+        // The number must fit too: a name as long as allowed gives up the end of its stem.
+        const std::string number = " (" + std::to_string(n) + ")";
+        std::string candidate =
+            FittedName(stem, kNameMax - std::min(kNameMax, number.size() + extension.size()),
+                       false) +
+            number + extension;
         if (!platform::FindFileNoCase(folder, candidate)) {
             return candidate;
         }
@@ -174,14 +184,17 @@ bool SameBytes(const fs::path& a, const fs::path& b) {
 }
 
 std::optional<CopiedFile> CopyIntoFolder(const fs::path& file, const fs::path& folder,
-                                         platform::FileSync sync) {
+                                         platform::FileSync sync,
+                                         const std::function<bool(uint64_t)>& between) {
     const FileHandle in(platform::OpenRegularFile(file));
     if (in.Get() < 0) {
         return std::nullopt;
     }
-    const std::string name = file.filename().string();
+    const std::string original = file.filename().string();
+    const std::string name = CopiedFileName(original);
     std::error_code ec;
-    if (fs::equivalent(file.parent_path().empty() ? fs::path(".") : file.parent_path(), folder,
+    if (name == original &&
+        fs::equivalent(file.parent_path().empty() ? fs::path(".") : file.parent_path(), folder,
                        ec)) {
         return CopiedFile{name, false}; // already where the album plays it from
     }
@@ -201,7 +214,7 @@ std::optional<CopiedFile> CopyIntoFolder(const fs::path& file, const fs::path& f
             return std::nullopt;
         }
         platform::AtomicFileWriter writer(folder / target, sync);
-        writer.WriteFrom(in.Get());
+        writer.WriteFrom(in.Get(), between);
         if (!writer.IsOk()) {
             return std::nullopt;
         }
@@ -259,10 +272,19 @@ void RemoveImportLeftovers(const fs::path& programDir) {
     std::error_code ec;
     std::vector<fs::path> leftovers;
     for (fs::directory_iterator it(programDir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code entry; // an entry that cannot be looked at ends nothing but itself
+        if (it->symlink_status(entry).type() != fs::file_type::directory) {
+            continue;
+        }
         const std::string name = it->path().filename().string();
+        std::error_code marker;
         if (name.size() == kStagingPrefix.size() + 6 && name.starts_with(kStagingPrefix) &&
-            it->symlink_status(ec).type() == fs::file_type::directory) {
+            fs::symlink_status(it->path() / kStagingMarker, marker).type() ==
+                fs::file_type::regular) {
             leftovers.push_back(it->path());
+        } else {
+            // An album folder: a copy killed half-way left its temporary file there.
+            platform::RemoveTemporaryFiles(it->path());
         }
     }
     for (const fs::path& leftover : leftovers) {
@@ -272,8 +294,16 @@ void RemoveImportLeftovers(const fs::path& programDir) {
 
 TStagingFolder::TStagingFolder(const std::string& programDir) {
     std::string pattern = ImportStagingPattern(programDir);
-    if (::mkdtemp(pattern.data()) != nullptr) {
-        m_path = pattern;
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        return;
+    }
+    m_path = pattern;
+    // Written before anything else, so a staging folder a crash leaves is always known.
+    platform::AtomicFileWriter marker(m_path / kStagingMarker);
+    if (!marker.Commit()) {
+        std::error_code ec;
+        fs::remove_all(m_path, ec);
+        m_path.clear();
     }
 }
 
@@ -296,6 +326,7 @@ bool PlaceStagedFiles(TStagingFolder& staging, const fs::path& albumFolder, TSta
             return false;
         }
         staging.Keep();
+        fs::remove(albumFolder / kStagingMarker, ec);
         return true;
     }
     std::vector<std::string*> names;
@@ -326,34 +357,94 @@ bool PlaceStagedFiles(TStagingFolder& staging, const fs::path& albumFolder, TSta
     return true;
 }
 
-TStagedFolder StageFolder(const fs::path& staging, const std::vector<fs::path>& songs,
-                          const std::optional<fs::path>& cover,
-                          const std::function<std::optional<uint32_t>(const std::string&)>& measure,
-                          const std::function<bool()>& step) {
-    TStagedFolder result;
-    for (const fs::path& song : songs) {
-        const std::optional<CopiedFile> copy =
-            CopyIntoFolder(song, staging, platform::FileSync::Deferred);
-        if (!copy) {
-            result.copyFailed = true;
+TSongCopy CopySong(const fs::path& song, const fs::path& folder, const TMeasure& measure,
+                   platform::FileSync sync, const std::function<bool(uint64_t)>& between) {
+    TSongCopy result;
+    // Measured where it lies, so a file that is no song is never copied, however large. A
+    // path too long for the player is measured on its copy instead.
+    if (!platform::IsReadableRegularFile(song)) {
+        return result;
+    }
+    std::optional<uint32_t> duration = measure(song.string());
+    const bool measureCopy = !duration && song.string().size() > kLongestOpenPath;
+    if (!duration && !measureCopy) {
+        return result;
+    }
+    bool stopped = false;
+    const std::optional<CopiedFile> copy = CopyIntoFolder(song, folder, sync, [&](uint64_t copied) {
+        stopped = between && !between(copied);
+        return !stopped;
+    });
+    if (!copy) {
+        if (stopped) {
+            result.outcome = TSongCopy::Stopped;
+        } else if (platform::IsReadableRegularFile(song)) {
+            result.outcome = TSongCopy::Failed;
+        }
+        return result;
+    }
+    if (measureCopy) {
+        duration = measure((folder / copy->name).string());
+        if (!duration) {
+            std::error_code ec;
+            if (copy->copied) {
+                fs::remove(folder / copy->name, ec);
+            }
             return result;
         }
-        const fs::path staged = staging / copy->name;
-        if (const std::optional<uint32_t> duration = measure(staged.string())) {
-            result.songs.push_back({copy->name, *duration});
-        } else {
-            std::error_code ec;
-            fs::remove(staged, ec); // not a song the player plays: passed over
+    }
+    result.outcome = TSongCopy::Copied;
+    result.file = *copy;
+    result.duration = *duration;
+    return result;
+}
+
+TStagedFolder StageFolder(const fs::path& staging, const std::vector<fs::path>& songs,
+                          const std::optional<fs::path>& cover, const TMeasure& measure,
+                          const std::function<bool()>& step,
+                          const std::function<bool(int)>& working) {
+    TStagedFolder result;
+    uint64_t size = 0; // of the file being copied
+    const auto piece = [&](uint64_t copied) {
+        const uint64_t percent = size > 0 ? std::min<uint64_t>(copied * 100 / size, 99) : 0;
+        return !working || working(static_cast<int>(percent));
+    };
+    const auto sizeOf = [](const fs::path& file) {
+        std::error_code ec;
+        const uintmax_t bytes = fs::file_size(file, ec);
+        return ec ? uint64_t{0} : static_cast<uint64_t>(bytes);
+    };
+    for (const fs::path& song : songs) {
+        size = sizeOf(song);
+        const TSongCopy copy =
+            CopySong(song, staging, measure, platform::FileSync::Deferred, piece);
+        switch (copy.outcome) {
+        case TSongCopy::Copied:
+            result.songs.push_back({copy.file.name, copy.duration});
+            break;
+        case TSongCopy::NoSong:
+            ++result.skipped;
+            break;
+        case TSongCopy::Failed:
+            result.copyFailed = true;
+            return result;
+        case TSongCopy::Stopped:
+            return result;
         }
         if (!step()) {
             return result;
         }
     }
     if (cover) {
+        size = sizeOf(*cover);
+        bool stopped = false;
         const std::optional<CopiedFile> copy =
-            CopyIntoFolder(*cover, staging, platform::FileSync::Deferred);
+            CopyIntoFolder(*cover, staging, platform::FileSync::Deferred, [&](uint64_t copied) {
+                stopped = !piece(copied);
+                return !stopped;
+            });
         if (!copy) {
-            result.copyFailed = true;
+            result.copyFailed = !stopped;
             return result;
         }
         result.picture = copy->name;

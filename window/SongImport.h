@@ -25,8 +25,9 @@ bool IsPictureFile(std::string_view path);
 // fall back to plain byte order, so the order is total.
 bool NaturalLess(std::string_view a, std::string_view b);
 
-// `name` when no file in `folder` has that name in any letter case, otherwise the first free
-// of "Stem (2).ext", "Stem (3).ext" and so on.
+// `name` (fitted to the file system's name length) when no file in `folder` has that name in
+// any letter case, otherwise the first free of "Stem (2).ext", "Stem (3).ext" and so on, the
+// stem cut where the number would make the name too long.
 std::string FreeFileName(const std::filesystem::path& folder, const std::string& name);
 
 // Whether the two files hold the same bytes (false when either cannot be read).
@@ -42,11 +43,18 @@ struct CopiedFile {
 //  - a file already in `folder` is not copied;
 //  - a file of the same name (any letter case) and the same bytes already there is used;
 //  - otherwise the file is copied under FreeFileName, appearing under that name only whole.
-// Nothing when `file` is no regular file or the copy fails (disk full, no rights); nothing
-// of the copy is then left behind. With FileSync::Deferred the caller flushes the copies.
+// The copy is named CopiedFileName of the file's name (a name the library can keep, short
+// enough for the file system). Nothing when `file` is no regular file, the copy fails (disk
+// full, no rights) or `between` (called between pieces of a large file) says stop; nothing of
+// the copy is then left behind. With FileSync::Deferred the caller flushes the copies.
 std::optional<CopiedFile> CopyIntoFolder(const std::filesystem::path& file,
                                          const std::filesystem::path& folder,
-                                         platform::FileSync sync = platform::FileSync::EachFile);
+                                         platform::FileSync sync = platform::FileSync::EachFile,
+                                         const std::function<bool(uint64_t copied)>& between = {});
+
+// The longest path the player opens an Ogg song by (its decoder library's limit): a song whose
+// path is longer is measured on its copy.
+constexpr size_t kLongestOpenPath = 255;
 
 // The song files directly in `folder` (subfolders are not entered), in NaturalLess order of
 // their names.
@@ -57,11 +65,13 @@ std::vector<std::filesystem::path> FolderSongs(const std::filesystem::path& fold
 std::optional<std::filesystem::path> FindCoverPicture(const std::filesystem::path& folder);
 
 // Where a folder import gathers its copies before they become the album folder: a folder
-// `programDir` + ".import-" + six characters (a mkdtemp pattern).
+// `programDir` + ".tavro-import-" + six characters (a mkdtemp pattern), holding a marker file
+// the program writes first.
 std::string ImportStagingPattern(const std::string& programDir);
 
-// Removes the staging folders that imports broken off by a crash left in `programDir`; nothing
-// else is touched (a file or link of such a name stays).
+// Removes what a crash or a kill left in `programDir`: the staging folders of broken-off
+// imports (named so and holding the marker) and the temporary files of copies in its folders.
+// Nothing else is touched: a folder of the user's of any name, a file or a link stays.
 void RemoveImportLeftovers(const std::filesystem::path& programDir);
 
 // A folder of the program directory that a folder import fills before it becomes the album
@@ -90,16 +100,43 @@ struct TStagedFolder {
     std::string picture;     // empty: no cover
     bool complete = false;   // every file copied and nothing cancelled
     bool copyFailed = false; // a copy failed (disk full, no rights)
+    int skipped = 0;         // files passed over: unreadable, or no song the player plays
 };
 
-// Copies `songs`, then `cover`, into the staging folder `staging`. Each song copy is measured
-// by `measure` (its length in ms; nothing: not a song the player plays, and the copy goes
-// again); `step` is called after every file and stops the import by returning false.
+// A song's length in milliseconds as the player measures it; nothing when the player does not
+// play the file.
+using TMeasure = std::function<std::optional<uint32_t>(const std::string& path)>;
+
+// What became of one song brought into a folder.
+struct TSongCopy {
+    enum Outcome {
+        Copied, // `file` holds it, `duration` long
+        NoSong, // unreadable or no song the player plays: nothing copied
+        Failed, // a song, but the copy failed (disk full, no rights)
+        Stopped // `between` stopped the copy
+    };
+    Outcome outcome = NoSong;
+    CopiedFile file;
+    uint32_t duration = 0; // ms
+};
+
+// Brings one song into `folder` as CopyIntoFolder does, after `measure` has found it to be a
+// song where it lies: a file that is none is never copied, however large. A path too long for
+// the player (kLongestOpenPath) is measured on its copy, which goes again when it is no song.
+TSongCopy CopySong(const std::filesystem::path& song, const std::filesystem::path& folder,
+                   const TMeasure& measure, platform::FileSync sync = platform::FileSync::EachFile,
+                   const std::function<bool(uint64_t copied)>& between = {});
+
+// Copies `songs`, then `cover`, into the staging folder `staging`. Each song is measured by
+// `measure` (its length in ms; nothing: not a song the player plays) before it is copied, and
+// passed over (counted in `skipped`) when it is none or cannot be read. `step` is called after
+// every file and `working` between the pieces of a large one, with the share of that file
+// copied in percent; either stops the import by returning false.
 TStagedFolder StageFolder(const std::filesystem::path& staging,
                           const std::vector<std::filesystem::path>& songs,
                           const std::optional<std::filesystem::path>& cover,
-                          const std::function<std::optional<uint32_t>(const std::string&)>& measure,
-                          const std::function<bool()>& step);
+                          const TMeasure& measure, const std::function<bool()>& step,
+                          const std::function<bool(int percent)>& working = {});
 
 // Makes the files of a complete import (`copied`) files of `albumFolder`, flushed to disk
 // first, and gives them the names they have there. Without an album folder the staging folder

@@ -195,3 +195,29 @@ TEST(AtomicFile, WriteFromCopiesFilesAndPipesWholeAndFailsCleanlyWhenTheDiskIsFu
     EXPECT_EQ(written, 0);
     EXPECT_EQ(Entries(dir), (std::vector<std::string>{"deferred", "each", "piped", "source"}));
 }
+
+TEST(AtomicFile, ANameAsLongAsAllowedIsWrittenAndTheLeftoversOfAKillGo) {
+    const fs::path dir = FreshDir("LongName");
+    // The temporary name has a fixed length: it makes no name too long.
+    const std::string name(255, 'n');
+    EXPECT_TRUE(platform::ReplaceFileAtomically(dir / name, "whole"));
+    EXPECT_EQ(ReadAll(dir / name), "whole");
+    EXPECT_EQ(Entries(dir), std::vector<std::string>{name});
+
+    // A writer killed before its commit leaves its temporary file; the next start removes it
+    // and nothing of the user's, whatever the file it was writing.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        platform::AtomicFileWriter writer(dir / "Song.ogg");
+        writer.Write("half");
+        ::raise(SIGKILL);
+    }
+    ::waitpid(child, nullptr, 0);
+    for (const char* theirs : {".tavro-tmp-", ".tavro-tmp-1234567", ".Song.ogg.ab"}) {
+        std::ofstream(dir / theirs) << "the user's";
+    }
+    EXPECT_EQ(Entries(dir).size(), 5u);
+    EXPECT_EQ(platform::RemoveTemporaryFiles(dir), 1);
+    EXPECT_EQ(Entries(dir), (std::vector<std::string>{".Song.ogg.ab", ".tavro-tmp-",
+                                                      ".tavro-tmp-1234567", name}));
+}

@@ -87,10 +87,11 @@ TEST(SongFiles, RowsMadeFromFileNames) {
         const char* extension;
         const char* name;
     } cases[] = {
-        {"/music/Intro.ogg", ".OGG", "Intro"},       {"/music/01. Song.ogg", ".OGG", "01"},
-        {"/music/.hidden.ogg", ".OGG", ""},          {"/music/track.OgG", ".OGG", "track"},
-        {"/music/list.pli", ".PLI", "list"},         {"/music/track.mp3", ".MP3", "track"},
-        {"/music.d/noextension", "", "noextension"}, {"plain.tar.ogg", ".OGG", "plain"},
+        {"/music/Intro.ogg", ".OGG", "Intro"},    {"/music/01. Song.ogg", ".OGG", "01"},
+        {"/music/.hidden.ogg", ".OGG", "hidden"}, {"/music/..ogg", ".OGG", "ogg"},
+        {"/music/track.OgG", ".OGG", "track"},    {"/music/list.pli", ".PLI", "list"},
+        {"/music/track.mp3", ".MP3", "track"},    {"/music.d/noextension", "", "noextension"},
+        {"plain.tar.ogg", ".OGG", "plain"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(UpperExtension(c.path), c.extension) << c.path;

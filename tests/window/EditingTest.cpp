@@ -648,8 +648,12 @@ TEST_F(Editing, BothScriptsGiveEveryRunTimeTextTheWindowLooksUp) {
     dialogs.inputAnswers = {QString("Blocked")};
     form->AlbumAddButtonClick();
     form->AddSongFiles({QString::fromStdString(MakeOgg("", "Song.ogg").string())});
-    fs::create_directories(Dir() / "elsewhere" / "Folder");
+    // It holds a file named like a song that is none, and so is said to be passed over.
+    WriteFile("elsewhere/Folder/junk.ogg", "not a song");
     form->ImportAlbumFolders({QString::fromStdString((Dir() / "elsewhere" / "Folder").string())});
+    // A name the program keeps for itself.
+    dialogs.inputAnswers = {QString("hilfe")};
+    form->AlbumAddButtonClick();
 
     const auto sources = KeysInTheSources();
     ASSERT_GE(sources.size(), 8u);

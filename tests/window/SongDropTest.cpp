@@ -25,10 +25,9 @@ TEST(DroppedSongFiles, TakesLocalOggAndMp3FilesInTheDroppedOrderAndPassesOverThe
         QUrl::fromLocalFile(QStringLiteral("/music/01. Intro.ogg")),
     };
     EXPECT_EQ(DroppedSongFiles(dropped),
-              (QStringList{QStringLiteral("/music/a.ogg"), QStringLiteral("/music/b.mp3"),
-                           QStringLiteral("/music/c.OGG"), QStringLiteral("/music/e.OgG"),
-                           QStringLiteral("/music/01. Intro.ogg")}));
-    EXPECT_TRUE(DroppedSongFiles({}).isEmpty());
+              (std::vector<std::string>{"/music/a.ogg", "/music/b.mp3", "/music/c.OGG",
+                                        "/music/e.OgG", "/music/01. Intro.ogg"}));
+    EXPECT_TRUE(DroppedSongFiles({}).empty());
 }
 
 TEST(DroppedFolders, TakesLocalFoldersOnly) {
@@ -42,7 +41,7 @@ TEST(DroppedFolders, TakesLocalFoldersOnly) {
                         QUrl::fromLocalFile(QString::fromStdString((dir / "song.ogg").string())),
                         QUrl::fromLocalFile(QString::fromStdString((dir / "missing").string())),
                         QUrl(QStringLiteral("https://example.org/folder/"))}),
-        QStringList{folder});
+        std::vector<std::string>{(dir / "Album One").string()});
 }
 
 namespace {

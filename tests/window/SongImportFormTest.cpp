@@ -48,6 +48,22 @@ testmedia::Mp3Spec Mp3(double seconds, uint32_t seed) {
     return spec;
 }
 
+// Runs `run` while no file may grow beyond `limit` bytes: a full disk, for the copies made.
+template <typename F> void WithFileSizeLimit(rlim_t limit, F run) {
+    struct sigaction ignore {};
+    struct sigaction old {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &old), 0);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = limit;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    run();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::sigaction(SIGXFSZ, &old, nullptr);
+}
+
 testsupport::Bytes Reference(const fs::path& file) {
     return file.extension() == ".mp3" ? testsupport::ReferenceMp3(file)
                                       : testsupport::ReferenceOgg(file);
@@ -98,21 +114,26 @@ protected:
         return testsupport::Bytes(all.begin() + static_cast<long>(start), all.end());
     }
 
-    // A file manager's drag of `folders` onto the album list: enter, then the drop.
-    bool DropOnAlbums(const std::vector<fs::path>& folders) {
+    // A file manager's drag of `entries` onto a list: enter, then the drop. The addresses
+    // carry the names' bytes percent-encoded, as a file manager sends them.
+    static bool DropOn(QTreeWidget* list, const std::vector<fs::path>& entries) {
         QMimeData data;
         QList<QUrl> urls;
-        for (const fs::path& folder : folders) {
-            urls << QUrl::fromLocalFile(Text(folder));
+        for (const fs::path& entry : entries) {
+            const QByteArray bytes = QByteArray::fromStdString(entry.string());
+            urls << QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"));
         }
         data.setUrls(urls);
-        QWidget* target = Controls(form).AlbumView->viewport();
+        QWidget* target = list->viewport();
         const QPoint middle = target->rect().center();
         QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(target, &enter);
         QDropEvent drop(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(target, &drop);
         return enter.isAccepted() && drop.isAccepted();
+    }
+    bool DropOnAlbums(const std::vector<fs::path>& folders) {
+        return DropOn(Controls(form).AlbumView, folders);
     }
 
     // "1 Song.ogg" ... "12 Song.mp3", Ogg and MP3 in turn, and a cover picture, made in a
@@ -137,10 +158,28 @@ protected:
         return folder;
     }
 
+    // The album of that name and the row of its song with that file; nothing when none.
+    std::optional<std::pair<int, int>> Find(const std::string& album, const std::string& file) {
+        const TLibrary& library = form->Library();
+        for (int a = 0; a < library.AlbumCount(); ++a) {
+            if (library.Album(a).Name != album) {
+                continue;
+            }
+            form->ShowAlbum(a);
+            for (int s = 0; s < library.SongCount(); ++s) {
+                if (library.Song(s).FileName == file) {
+                    return std::make_pair(a, s);
+                }
+            }
+        }
+        return std::nullopt;
+    }
+    void ShowAlbum(int index) { form->ShowAlbum(index); }
+
     // Nothing of an import is left in the program directory: no staging folder.
     bool NoStagingLeft() const {
         for (const std::string& name : Names(Dir())) {
-            if (name.rfind(".import-", 0) == 0) {
+            if (name.rfind(".tavro-", 0) == 0) {
                 return false;
             }
         }
@@ -221,19 +260,8 @@ TEST_F(SongImportForm, ACopyThatDoesNotFitAddsNoRowAndSaysSoOnce) {
         TFormSeam::SelectedAlbum(*form)->text(TPlayerForm::kAlbumSongsColumn);
 
     // A file-size limit below the songs' sizes stands in for a full disk.
-    struct sigaction ignore {};
-    struct sigaction old {};
-    ignore.sa_handler = SIG_IGN;
-    ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &old), 0);
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_LT(small.rlim_cur, fs::file_size(one));
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    Add({one, two});
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::sigaction(SIGXFSZ, &old, nullptr);
+    ASSERT_LT(4096u, fs::file_size(one));
+    WithFileSizeLimit(4096, [&] { Add({one, two}); });
 
     EXPECT_EQ(RowTexts(Controls(form).PlayListView, 0),
               QStringList({"Kept", "00:01", "1", "Kept.ogg"}));
@@ -394,7 +422,175 @@ TEST_F(SongImportForm, AnAlbumFolderLeftOnDiskKeepsItsFilesWhenTheFolderComesIn)
 }
 
 TEST_F(SongImportForm, TheNextStartRemovesWhatABrokenOffImportLeft) {
-    WriteFile(".import-Zx81Qa/1 Song.ogg", "copied before a crash");
+    WriteFile(".tavro-import-Zx81Qa/.tavro-staging", "");
+    WriteFile(".tavro-import-Zx81Qa/1 Song.ogg", "copied before a crash");
     StartWith("Rock\r\n\r\n\r\n");
     EXPECT_TRUE(NoStagingLeft());
+}
+
+// Every name a user's song or folder may have, brought in each way there is: the copy gets a
+// name the program plays, and after a restart every song still plays from its album folder.
+TEST_F(SongImportForm, EveryNameASongOrFolderBringsAlongPlaysAndLoadsAgainAfterARestart) {
+    StartWith("Album\r\n\r\n\r\n");
+    enum Way { Dialog, Drop, Folder };
+    // 255 bytes, as long as a name may be. An MP3: the Ogg decoder library takes no path this
+    // long.
+    const std::string longName = std::string(251, 'x') + ".mp3";
+    const struct Case {
+        const char* what;
+        Way way;
+        std::string source;   // relative to the outside folder
+        std::string album;    // the album it lands in
+        std::string file;     // its name there
+        std::string songName; // its row's name
+    } cases[] = {
+        {"a backslash", Dialog, "AC\\DC.ogg", "Album", "AC DC.ogg", "AC DC"},
+        {"a line break", Dialog, "Line\nBreak.ogg", "Album", "Line Break.ogg", "Line Break"},
+        {"a name of 255 bytes", Dialog, "one/" + longName, "Album", longName,
+         std::string(251, 'x')},
+        {"another of that name gets a free one that fits", Dialog, "two/" + longName, "Album",
+         std::string(247, 'x') + " (2).mp3", std::string(247, 'x') + " (2)"},
+        {"Latin-1 from the dialog", Dialog, "Caf\xE9.ogg", "Album", "Caf\xE9.ogg", "Caf\xE9"},
+        {"Latin-1 dropped", Drop, "Cr\xE8me.ogg", "Album", "Cr\xE8me.ogg", "Cr\xE8me"},
+        {"only dots before the extension", Dialog, "..ogg", "Album", "..ogg", "ogg"},
+        {"a folder with a line break", Folder, "Live\nTour/1 Song.ogg", "Live Tour", "1 Song.ogg",
+         "1 Song"},
+        {"a Latin-1 folder", Folder, "Caf\xE9 Tour/1 Song.ogg", "Caf\xE9 Tour", "1 Song.ogg",
+         "1 Song"},
+        {"a folder with a tab and a backslash", Folder, "a\tb\\c/1 Song.ogg", "a b c", "1 Song.ogg",
+         "1 Song"},
+    };
+    uint32_t seed = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path source = Outside() / c.source;
+        fs::create_directories(source.parent_path());
+        ASSERT_TRUE(source.extension() == ".mp3"
+                        ? testmedia::WriteMp3(source, Mp3(1.2, seed++))
+                        : testmedia::WriteOggVorbis(source, Ogg(1.2, seed++)));
+        ShowAlbum(0);
+        if (c.way == Dialog) {
+            Add({source});
+        } else if (c.way == Drop) {
+            ASSERT_TRUE(DropOn(Controls(form).PlayListView, {source}));
+        } else {
+            ASSERT_TRUE(DropOnAlbums({source.parent_path()}));
+        }
+        if (!PumpUntil([&] { return Find(c.album, c.file).has_value(); },
+                       std::chrono::seconds(2))) {
+            ADD_FAILURE() << "not in the album under the name it should have";
+            continue;
+        }
+        EXPECT_EQ(form->Library().Song(Find(c.album, c.file)->second).Name, c.songName);
+        EXPECT_TRUE(fs::is_regular_file(Dir() / c.album / c.file));
+    }
+    EXPECT_EQ(Messages(), 0);
+
+    Close();
+    form.reset();
+    ASSERT_TRUE(Start());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto found = Find(c.album, c.file);
+        if (!found) {
+            ADD_FAILURE() << "gone after a restart";
+            continue;
+        }
+        ShowAlbum(found->first);
+        TFormSeam::SelectRow(Controls(form).PlayListView,
+                             Controls(form).PlayListView->topLevelItem(found->second));
+        EXPECT_TRUE(form->OpenSelectedSong());
+    }
+    EXPECT_EQ(Messages(), 0);
+}
+
+// The program's own folders and names become no album, whichever way the name comes.
+TEST_F(SongImportForm, TheProgramsOwnNamesAreRefusedAsAlbumNames) {
+    StartWith("Rock\r\n\r\n\r\n");
+    for (const char* name : {"LScripts", "hilfe"}) {
+        SCOPED_TRACE(name);
+        const fs::path folder = Outside() / name;
+        fs::create_directories(folder);
+        ASSERT_TRUE(testmedia::WriteOggVorbis(folder / "1 Song.ogg", SilentOgg(1.0)));
+        form->ImportAlbumFolders({Text(folder)});
+        ASSERT_EQ(Messages(), 1);
+        EXPECT_EQ(dialogs.shown.back().text,
+                  QString(name) + " is a name the program keeps for its own files.");
+        dialogs.shown.clear();
+        EXPECT_FALSE(fs::exists(Dir() / name / "1 Song.ogg"));
+    }
+    for (const char* name : {"Hilfe", ".", "Database.DAT", ".tavro-import-a1b2c3"}) {
+        SCOPED_TRACE(name);
+        dialogs.inputAnswers = {QString(name)};
+        form->AlbumAddButtonClick();
+        ASSERT_EQ(Messages(), 1);
+        EXPECT_EQ(dialogs.shown.back().text,
+                  QString(name) + " is a name the program keeps for its own files.");
+        dialogs.shown.clear();
+    }
+    form->ShowAlbum(0);
+    dialogs.inputAnswers = {QStringLiteral("LSCRIPTS")};
+    form->AlbumRenameButtonClick();
+    EXPECT_EQ(Messages(), 1);
+    EXPECT_EQ(form->Library().AlbumCount(), 1);
+    EXPECT_EQ(form->Library().Album(0).Name, "Rock");
+}
+
+// A folder holding files named like songs that are none: the songs come in, the others are
+// never copied (a file-size limit below them stands in for a disk they would not fit on), and
+// the user hears once how many were passed over.
+TEST_F(SongImportForm, AFolderImportPassesOverWhatIsNoSongWithoutCopyingItAndSaysHowMany) {
+    StartWith("Rock\r\n\r\n\r\n");
+    const fs::path folder = MakeAlbumFolder("Live 1999");
+    std::ofstream(folder / "5 Broken.ogg", std::ios::binary) << std::string(256 * 1024, 'j');
+    std::ofstream(folder / "6 Broken.mp3", std::ios::binary) << std::string(256 * 1024, '\0');
+    WithFileSizeLimit(128 * 1024, [&] { form->ImportAlbumFolders({Text(folder)}); });
+
+    ASSERT_EQ(form->Library().AlbumCount(), 2);
+    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 12);
+    EXPECT_FALSE(fs::exists(Dir() / "Live 1999" / "5 Broken.ogg"));
+    EXPECT_FALSE(fs::exists(Dir() / "Live 1999" / "6 Broken.mp3"));
+    ASSERT_EQ(Messages(), 1);
+    EXPECT_EQ(dialogs.shown.back().text, "Files passed over, not songs TAVRO can play: 2");
+    EXPECT_TRUE(NoStagingLeft());
+}
+
+// An album whose folder has the name earlier versions gave their staging folders keeps its
+// songs; what a copy killed half-way left in an album folder goes at the next start.
+TEST_F(SongImportForm, TheNextStartKeepsTheUsersFoldersAndClearsKilledCopies) {
+    MakeOgg(".import-abcdef", "Song.ogg");
+    WriteFile("Album/.tavro-tmp-Qx81Za", "half a song copied when the program was killed");
+    StartWith(".import-abcdef\r\nSong,00:01,1,Song.ogg\r\n\r\nAlbum\r\n\r\n\r\n");
+    EXPECT_TRUE(fs::exists(Dir() / ".import-abcdef" / "Song.ogg"));
+    EXPECT_EQ(Names(Dir() / "Album"), std::vector<std::string>{});
+    EXPECT_TRUE(form->OpenSelectedSong());
+}
+
+// A song large enough to take a while shows a progress dialog while it is copied, and a Cancel
+// there ends the add with nothing of that song left behind.
+TEST_F(SongImportForm, ALargeSongShowsProgressWhileItIsCopiedAndTakesACancel) {
+    StartWith("Album\r\n\r\n\r\n");
+    testmedia::Mp3Spec spec = Mp3(45.0, 9); // 1.8 MB at 320 kbit/s
+    spec.bitRateKbps = 320;
+    spec.content = testmedia::Content::Silence;
+    const fs::path large = Outside() / "Large.mp3";
+    ASSERT_TRUE(testmedia::WriteMp3(large, spec));
+    const fs::path small = Outside() / "Small.ogg";
+    ASSERT_TRUE(testmedia::WriteOggVorbis(small, Ogg(1.0, 3)));
+    ASSERT_GT(fs::file_size(large), 1u << 20);
+
+    dialogs.cancelProgressAt = 0;
+    Add({large, small});
+    EXPECT_EQ(dialogs.progressTotal, 2);
+    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 0);
+    EXPECT_EQ(Names(Dir() / "Album"), std::vector<std::string>{});
+    EXPECT_EQ(Messages(), 0);
+
+    dialogs.cancelProgressAt.reset();
+    dialogs.progressSteps.clear();
+    Add({large, small});
+    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 2);
+    EXPECT_EQ(dialogs.progressSteps.back(), 2);
+    EXPECT_TRUE(testsupport::ReadFile(Dir() / "Album" / "Large.mp3") ==
+                testsupport::ReadFile(large));
 }

@@ -173,18 +173,39 @@ TEST(SongImport, AFolderGivesItsSongsInNaturalOrderAndItsCoverPicture) {
 TEST(SongImport, LeftoversOfABrokenOffImportAreRemovedAndNothingElse) {
     const fs::path dir = Scratch("Leftovers");
     const std::string pattern = ImportStagingPattern(dir.string() + "/");
-    EXPECT_EQ(pattern, dir.string() + "/.import-XXXXXX");
-    Write(dir / ".import-a1B2c3" / "1 Song.ogg", "half an album");
-    Write(dir / ".import-short" / "kept", "x");           // not the pattern's length
-    Write(dir / ".import-file01", "a file of that name"); // not a folder
+    EXPECT_EQ(pattern, dir.string() + "/.tavro-import-XXXXXX");
+    // A staging folder is known by its name and the marker the program writes into it first.
+    Write(dir / ".tavro-import-a1B2c3" / ".tavro-staging", "");
+    Write(dir / ".tavro-import-a1B2c3" / "1 Song.ogg", "half an album");
+    Write(dir / ".tavro-import-nomark" / "1 Song.ogg", "no marker: not ours");
+    Write(dir / ".tavro-import-short" / ".tavro-staging", "");  // not the pattern's length
+    Write(dir / ".tavro-import-file01", "a file of that name"); // not a folder
+    // The names earlier versions gave staging folders are the user's now: an album of that
+    // name keeps its songs.
+    Write(dir / ".import-abcdef" / "Song.ogg", "the user's album");
     Write(dir / "Album" / "Song.ogg", "x");
     Write(dir / "outside" / "keep.ogg", "x");
-    fs::create_directory_symlink(dir / "outside", dir / ".import-link01");
+    Write(dir / "outside" / ".tavro-staging", "");
+    fs::create_directory_symlink(dir / "outside", dir / ".tavro-import-link01");
     RemoveImportLeftovers(dir);
-    EXPECT_EQ(Names(dir), (std::vector<std::string>{".import-file01", ".import-link01",
-                                                    ".import-short", "Album", "outside"}));
+    EXPECT_EQ(Names(dir), (std::vector<std::string>{".import-abcdef", ".tavro-import-file01",
+                                                    ".tavro-import-link01", ".tavro-import-nomark",
+                                                    ".tavro-import-short", "Album", "outside"}));
+    EXPECT_EQ(Read(dir / ".import-abcdef" / "Song.ogg"), "the user's album");
     EXPECT_TRUE(fs::exists(dir / "outside" / "keep.ogg"));
     RemoveImportLeftovers(dir / "missing"); // no program directory: nothing happens
+}
+
+TEST(SongImport, TemporaryFilesAKillLeftInAlbumFoldersAreClearedAtTheNextStart) {
+    const fs::path dir = Scratch("KilledCopy");
+    Write(dir / "Album" / ".tavro-tmp-Ab12Cd", "half a song");
+    Write(dir / "Album" / ".tavro-tmp-Ab12C", "the user's: not the pattern's length");
+    Write(dir / "Album" / ".hidden.ogg", "the user's");
+    Write(dir / "Album" / "Song.ogg", "x");
+    fs::create_directories(dir / "Album" / ".tavro-tmp-folder");
+    RemoveImportLeftovers(dir);
+    EXPECT_EQ(Names(dir / "Album"), (std::vector<std::string>{".hidden.ogg", ".tavro-tmp-Ab12C",
+                                                              ".tavro-tmp-folder", "Song.ogg"}));
 }
 
 TEST(SongImport, StagingCopiesAndMeasuresTheSongsThenTheCoverAndStopsWhenAsked) {
@@ -213,8 +234,10 @@ TEST(SongImport, StagingCopiesAndMeasuresTheSongsThenTheCoverAndStopsWhenAsked) 
         EXPECT_EQ(copied.songs[0].file, "1 a.ogg");
         EXPECT_EQ(copied.songs[0].duration, 61000u);
         EXPECT_EQ(copied.picture, "cover.jpg");
-        // What the player does not play is not kept.
-        EXPECT_EQ(Names(staging.Path()), (std::vector<std::string>{"1 a.ogg", "cover.jpg"}));
+        // What the player does not play is not copied; the marker is the staging folder's own.
+        EXPECT_EQ(Names(staging.Path()),
+                  (std::vector<std::string>{".tavro-staging", "1 a.ogg", "cover.jpg"}));
+        EXPECT_EQ(copied.skipped, 1);
     }
     // The staging folder goes with its holder, and a cancel after the first file is no
     // complete import.
@@ -225,11 +248,12 @@ TEST(SongImport, StagingCopiesAndMeasuresTheSongsThenTheCoverAndStopsWhenAsked) 
     EXPECT_FALSE(cancelled.complete);
     EXPECT_FALSE(cancelled.copyFailed);
     EXPECT_TRUE(cancelled.picture.empty());
-    // A song that cannot be copied fails the import.
-    const TStagedFolder failed = StageFolder(staging.Path(), {dir / "from" / "missing.ogg"}, cover,
-                                             measure, [] { return true; });
-    EXPECT_FALSE(failed.complete);
-    EXPECT_TRUE(failed.copyFailed);
+    // A song that cannot be read is passed over like one that is no song.
+    const TStagedFolder unreadable = StageFolder(staging.Path(), {dir / "from" / "missing.ogg"},
+                                                 cover, measure, [] { return true; });
+    EXPECT_TRUE(unreadable.complete);
+    EXPECT_FALSE(unreadable.copyFailed);
+    EXPECT_EQ(unreadable.skipped, 1);
 }
 
 TEST(SongImport, StagedFilesBecomeTheAlbumFolderOrJoinTheOneThere) {
@@ -276,4 +300,35 @@ TEST(SongImport, StagedFilesBecomeTheAlbumFolderOrJoinTheOneThere) {
     }
     EXPECT_EQ(Read(dir / "Blocked"), "a file");
     EXPECT_EQ(Names(dir), (std::vector<std::string>{"Blocked", "New", "Old"}));
+}
+
+TEST(SongImport, ALargeSongShowsItsProgressAndTakesACancelWhileItIsCopied) {
+    const fs::path dir = Scratch("LargeSong");
+    Write(dir / "from" / "Long.ogg", std::string(6u << 20, 's'));
+    const auto isSong = [](const std::string&) -> std::optional<uint32_t> { return 3600000; };
+    std::vector<int> percents;
+    {
+        TStagingFolder staging(dir.string() + "/");
+        const TStagedFolder copied = StageFolder(
+            staging.Path(), {dir / "from" / "Long.ogg"}, std::nullopt, isSong, [] { return true; },
+            [&](int percent) {
+                percents.push_back(percent);
+                return true;
+            });
+        EXPECT_TRUE(copied.complete);
+        ASSERT_EQ(copied.songs.size(), 1u);
+    }
+    ASSERT_GE(percents.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+    EXPECT_GT(percents.front(), 0);
+    EXPECT_LT(percents.back(), 100);
+
+    // Cancel half-way through the file: nothing of it stays, and it is no failed copy.
+    TStagingFolder staging(dir.string() + "/");
+    const TStagedFolder cancelled = StageFolder(
+        staging.Path(), {dir / "from" / "Long.ogg"}, std::nullopt, isSong, [] { return true; },
+        [](int) { return false; });
+    EXPECT_FALSE(cancelled.complete);
+    EXPECT_FALSE(cancelled.copyFailed);
+    EXPECT_EQ(Names(staging.Path()), std::vector<std::string>{".tavro-staging"});
 }
