@@ -54,6 +54,7 @@ TEST_F(PlayToEnd, AChainedSongOfTwoFormatsIsPlayedWhole) {
     const fs::path dir = Scratch();
     ASSERT_TRUE(collection::Make(dir, "chained-formats.ogg"));
     const fs::path file = OpenFile(dir / "chained-formats.ogg");
+    ASSERT_EQ(player->State(), psOpened);
     const int64_t wantMs = collection::ReferenceLengthMs(file);
     ASSERT_GT(wantMs, 7900);
     EXPECT_NEAR(player->Length(), static_cast<double>(wantMs), 2.0);
@@ -94,6 +95,7 @@ TEST_F(PlayToEnd, ASurroundSongIsPlayedAsStereoOfItsLength) {
         SCOPED_TRACE(row.name);
         ASSERT_TRUE(collection::Make(dir, row.name));
         const fs::path file = OpenFile(dir / row.name);
+        ASSERT_EQ(player->State(), psOpened);
         EXPECT_EQ(player->StreamInfo().Channels, 2);
         const Pcm surround = VorbisReference(file);
         const size_t frames = surround.size() / 2 / static_cast<size_t>(row.channels);
