@@ -169,6 +169,19 @@ int PcmConverter::Convert(const float* const* planes, long frames, long* pos, in
                           int room) {
     int written = 0;
     std::array<float, kMaxOutputChannels> frame{};
+    if (m_rate == m_outRate && m_mix.Identity()) {
+        // The common case, in libvorbisfile's own order: channel by channel.
+        const long count = std::min<long>(room, frames - *pos);
+        for (int o = 0; o < m_outChannels; ++o) {
+            const float* from = planes[o] + *pos;
+            int16_t* to = out + o;
+            for (long i = 0; i < count; ++i) {
+                to[i * m_outChannels] = ToPcm16(from[i]);
+            }
+        }
+        *pos += count;
+        return static_cast<int>(count);
+    }
     if (m_rate == m_outRate) {
         const long count = std::min<long>(room, frames - *pos);
         for (long i = 0; i < count; ++i, ++*pos) {
