@@ -12,17 +12,29 @@ using namespace playertest;
 
 namespace {
 
-class PlayToEnd : public PlayerTest {};
+class PlayToEnd : public PlayerTest {
+protected:
+    void SetUp() override {
+        if (const std::string missing = collection::MissingEncoder(); !missing.empty()) {
+            GTEST_SKIP() << missing << " is not installed (scripts/install-deps.sh installs it)";
+        }
+        PlayerTest::SetUp();
+        dir = Scratch();
+    }
+    // Makes the collection's song `name` and opens it.
+    fs::path OpenSong(const std::string& name) {
+        EXPECT_TRUE(collection::Make(dir, name));
+        const fs::path file = OpenFile(dir / name);
+        EXPECT_EQ(player->State(), psOpened);
+        return file;
+    }
+    fs::path dir;
+};
 
 } // namespace
 
 TEST_F(PlayToEnd, AVbrSongWithACoverPictureIsPlayedWhole) {
-    if (const std::string missing = collection::MissingEncoder(); !missing.empty()) {
-        GTEST_SKIP() << missing << " is not installed (scripts/install-deps.sh installs it)";
-    }
-    const fs::path dir = Scratch();
-    ASSERT_TRUE(collection::Make(dir, "cover-48k.mp3"));
-    const fs::path file = OpenFile(dir / "cover-48k.mp3");
+    const fs::path file = OpenSong("cover-48k.mp3");
     const Pcm want = Mpg123Reference(file);
     const int64_t bytesPerSecond = int64_t{44100} * 2 * 2;
     ASSERT_GT(want.size(), static_cast<size_t>(bytesPerSecond * 19));
@@ -48,12 +60,7 @@ TEST_F(PlayToEnd, AVbrSongWithACoverPictureIsPlayedWhole) {
 TEST_F(PlayToEnd, AChainedSongOfTwoFormatsIsPlayedWhole) {
     // 4.3 s at 44.1 kHz in stereo, then 3.7 s at 22.05 kHz in mono: the device plays both
     // parts in the first part's format.
-    if (const std::string missing = collection::MissingEncoder(); !missing.empty()) {
-        GTEST_SKIP() << missing << " is not installed (scripts/install-deps.sh installs it)";
-    }
-    const fs::path dir = Scratch();
-    ASSERT_TRUE(collection::Make(dir, "chained-formats.ogg"));
-    const fs::path file = OpenFile(dir / "chained-formats.ogg");
+    const fs::path file = OpenSong("chained-formats.ogg");
     ASSERT_EQ(player->State(), psOpened);
     const int64_t wantMs = collection::ReferenceLengthMs(file);
     ASSERT_GT(wantMs, 7900);
@@ -87,14 +94,9 @@ TEST_F(PlayToEnd, ASurroundSongIsPlayedAsStereoOfItsLength) {
         {"three-channels.ogg", 3, {1, c, 0}, {0, c, 1}},
         {"surround-5.1.ogg", 6, {1, c, 0, c, 0, 0}, {0, c, 1, 0, c, 0}},
     };
-    if (const std::string missing = collection::MissingEncoder(); !missing.empty()) {
-        GTEST_SKIP() << missing << " is not installed (scripts/install-deps.sh installs it)";
-    }
-    const fs::path dir = Scratch();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        ASSERT_TRUE(collection::Make(dir, row.name));
-        const fs::path file = OpenFile(dir / row.name);
+        const fs::path file = OpenSong(row.name);
         ASSERT_EQ(player->State(), psOpened);
         EXPECT_EQ(player->StreamInfo().Channels, 2);
         const Pcm surround = VorbisReference(file);
