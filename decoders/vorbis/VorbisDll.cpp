@@ -7,28 +7,48 @@
 #include "decoders/vorbis/VorbisDll.h"
 
 #include "decoders/vorbis/OggEncoder.h"
+#include "decoders/vorbis/PcmConverter.h"
 
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #define VB_EXPORT __attribute__((visibility("default")))
 
 namespace vorbisdll {
 namespace {
 
+// One logical part of a chained file, where it lies in the file's frames and in the output's.
+struct Part {
+    ogg_int64_t pcmStart = 0; // the file's frames before it, as ov_pcm_seek counts them
+    ogg_int64_t frames = 0;
+    long rate = 0;
+    int channels = 0;
+    int64_t outStart = 0; // output frames before it
+    int64_t outFrames = 0;
+};
+
 struct Decoder {
     OggVorbis_File file{};
     bool fileOpen = false;
-    int channels = 0;
-    long sampleRate = 0;
-    int link = 0;
-    ogg_int64_t playable = 0; // sample frames up to the first part of another format
+    PcmConverter converter;
+    std::vector<Part> parts; // empty when the file cannot be positioned
+    int64_t outTotal = -1;   // output frames of the whole file; -1: unknown
+    int64_t outPosition = 0; // output frames decoded so far
+    int link = 0;            // the part being converted
+    // Frames libvorbisfile has decoded and not yet converted, and the part they belong to.
+    float** planes = nullptr;
+    long planeFrames = 0;
+    long planePos = 0;
+    int planeLink = 0;
+    bool inputEnded = false;
     int32_t bitRate = 0;
     bool ended = false;
     std::string artist;
@@ -80,20 +100,17 @@ void Release(void* state) {
     Store<Decoder*>(state, kStateContext, nullptr);
 }
 
-uint32_t Milliseconds(ogg_int64_t samples, long rate) {
-    if (samples <= 0 || rate <= 0) {
-        return 0;
-    }
-    return static_cast<uint32_t>(samples * 1000 / rate);
+uint32_t Milliseconds(int64_t frames, long rate) {
+    return static_cast<uint32_t>(
+        std::min<int64_t>(MulDiv(frames, 1000, rate), std::numeric_limits<uint32_t>::max()));
 }
 
 void StorePosition(void* state, Decoder& decoder) {
-    // Decoding may have run into a part of another format, which does not play.
-    ogg_int64_t frames = ov_pcm_tell(&decoder.file);
-    if (decoder.playable > 0) {
-        frames = std::min(frames, decoder.playable);
+    int64_t frames = decoder.outPosition;
+    if (decoder.outTotal >= 0) {
+        frames = std::min(frames, decoder.outTotal); // a damaged part may decode long
     }
-    Store<uint32_t>(state, kStatePosition, Milliseconds(frames, decoder.sampleRate));
+    Store<uint32_t>(state, kStatePosition, Milliseconds(frames, decoder.converter.OutRate()));
     Store<int32_t>(state, kStateBitRate, decoder.bitRate);
 }
 
@@ -102,27 +119,45 @@ std::string FirstComment(vorbis_comment* comments, const char* name) {
     return value != nullptr ? value : "";
 }
 
-// The output format is fixed when the file opens, so a chained stream whose next part has
-// another channel count or rate ends where that part begins instead of playing as noise.
-bool SameFormat(Decoder& decoder, int link) {
-    const vorbis_info* info = ov_info(&decoder.file, link);
-    return info != nullptr && info->channels == decoder.channels &&
-           info->rate == decoder.sampleRate;
+// Where each part of a chained file lies; the output's length is the sum of the parts'.
+void MapParts(Decoder& decoder) {
+    if (ov_seekable(&decoder.file) == 0) {
+        return;
+    }
+    const long outRate = decoder.converter.OutRate();
+    ogg_int64_t pcm = 0;
+    int64_t out = 0;
+    for (long link = 0; link < ov_streams(&decoder.file); ++link) {
+        const vorbis_info* info = ov_info(&decoder.file, static_cast<int>(link));
+        Part part;
+        part.pcmStart = pcm;
+        part.frames = std::max<ogg_int64_t>(ov_pcm_total(&decoder.file, static_cast<int>(link)), 0);
+        part.rate = info != nullptr ? info->rate : 0;
+        part.channels = info != nullptr ? info->channels : 0;
+        part.outStart = out;
+        part.outFrames = part.rate > 0 ? OutputFrames(part.frames, part.rate, outRate) : 0;
+        pcm += part.frames;
+        out = part.outFrames > std::numeric_limits<int64_t>::max() - out
+                  ? std::numeric_limits<int64_t>::max()
+                  : out + part.outFrames;
+        decoder.parts.push_back(part);
+    }
+    decoder.outTotal = out;
 }
 
-// The samples a chained file plays: its parts up to the first one of another format.
-ogg_int64_t PlayableFrames(Decoder& decoder) {
-    if (ov_seekable(&decoder.file) == 0) {
-        return ov_pcm_total(&decoder.file, -1);
+// Starts converting part `link` (at output frame `firstOutput` of it); false for a part that
+// cannot be decoded at all.
+bool EnterPart(Decoder& decoder, int link, int64_t* firstInput, int64_t firstOutput = 0) {
+    const vorbis_info* info = ov_info(&decoder.file, link);
+    if (info == nullptr || info->channels < 1 || info->rate <= 0) {
+        return false;
     }
-    ogg_int64_t frames = 0;
-    for (long link = 0; link < ov_streams(&decoder.file); ++link) {
-        if (!SameFormat(decoder, static_cast<int>(link))) {
-            break;
-        }
-        frames += ov_pcm_total(&decoder.file, static_cast<int>(link));
+    decoder.link = link;
+    const int64_t input = decoder.converter.StartPart(info->rate, info->channels, firstOutput);
+    if (firstInput != nullptr) {
+        *firstInput = input;
     }
-    return frames;
+    return true;
 }
 
 int32_t Open(void* state, void** comment, const char* fileName) {
@@ -136,13 +171,17 @@ int32_t Open(void* state, void** comment, const char* fileName) {
         return 2;
     }
     decoder->fileOpen = true;
-    const vorbis_info* info = ov_info(&decoder->file, -1);
-    if (info == nullptr || info->channels < 1 || info->channels > 2 || info->rate <= 0) {
+    // The output keeps the first part's rate; more than two channels are folded to stereo.
+    const vorbis_info* info = ov_info(&decoder->file, 0);
+    if (info == nullptr || info->channels < 1 || info->rate <= 0) {
         return 3;
     }
-    decoder->channels = info->channels;
-    decoder->sampleRate = info->rate;
+    decoder->converter.Open(info->rate, std::min(info->channels, kMaxOutputChannels));
     decoder->link = ov_seekable(&decoder->file) != 0 ? 0 : decoder->file.current_link;
+    if (!EnterPart(*decoder, decoder->link, nullptr)) {
+        return 3;
+    }
+    decoder->planeLink = decoder->link;
     decoder->bitRate = info->bitrate_nominal > 0
                            ? static_cast<int32_t>(info->bitrate_nominal)
                            : static_cast<int32_t>(std::max(0L, ov_bitrate(&decoder->file, -1)));
@@ -155,12 +194,13 @@ int32_t Open(void* state, void** comment, const char* fileName) {
     decoder->comment.album = decoder->album.c_str();
     decoder->comment.title = decoder->title.c_str();
 
-    decoder->playable = PlayableFrames(*decoder);
-    Store<uint32_t>(state, kStateLength, Milliseconds(decoder->playable, decoder->sampleRate));
-    Store<uint16_t>(state, kStateChunkSize,
-                    static_cast<uint16_t>(kChunkFrames * decoder->channels * 2));
-    Store<int32_t>(state, kStateSampleRate, static_cast<int32_t>(decoder->sampleRate));
-    Store<int16_t>(state, kStateChannels, static_cast<int16_t>(decoder->channels));
+    MapParts(*decoder);
+    const long outRate = decoder->converter.OutRate();
+    const int outChannels = decoder->converter.OutChannels();
+    Store<uint32_t>(state, kStateLength, Milliseconds(decoder->outTotal, outRate));
+    Store<uint16_t>(state, kStateChunkSize, static_cast<uint16_t>(kChunkFrames * outChannels * 2));
+    Store<int32_t>(state, kStateSampleRate, static_cast<int32_t>(outRate));
+    Store<int16_t>(state, kStateChannels, static_cast<int16_t>(outChannels));
     StorePosition(state, *decoder);
 
     {
@@ -170,6 +210,48 @@ int32_t Open(void* state, void** comment, const char* fileName) {
     *comment = &decoder->comment;
     Store<Decoder*>(state, kStateContext, decoder.release());
     return 0;
+}
+
+// Fills `out` with up to `room` output frames; fewer only at the end of the file.
+int Decode(Decoder& decoder, int16_t* out, int room) {
+    PcmConverter& converter = decoder.converter;
+    const int channels = converter.OutChannels();
+    int filled = 0;
+    int holes = 0;
+    while (filled < room) {
+        if (decoder.planePos == decoder.planeFrames && !decoder.inputEnded) {
+            int link = decoder.link;
+            float** planes = nullptr;
+            const long got = ov_read_float(&decoder.file, &planes, kChunkFrames, &link);
+            if (got == OV_HOLE && ++holes < 64) {
+                continue; // a gap in the data: decoding goes on after it
+            }
+            if (got <= 0) {
+                decoder.inputEnded = true;
+            } else {
+                decoder.planes = planes;
+                decoder.planeFrames = got;
+                decoder.planePos = 0;
+                decoder.planeLink = link;
+            }
+        }
+        const bool partEnded = decoder.inputEnded || decoder.planeLink != decoder.link;
+        if (partEnded && converter.TailPending()) {
+            filled += converter.WriteTail(out + filled * channels, room - filled);
+            continue;
+        }
+        if (decoder.inputEnded) {
+            decoder.ended = true;
+            break;
+        }
+        if (decoder.planeLink != decoder.link && !EnterPart(decoder, decoder.planeLink, nullptr)) {
+            decoder.ended = true;
+            break;
+        }
+        filled += converter.Convert(decoder.planes, decoder.planeFrames, &decoder.planePos,
+                                    out + filled * channels, room - filled);
+    }
+    return filled;
 }
 
 int32_t Read(void* state, void* buffer, int32_t* outLength) {
@@ -183,38 +265,18 @@ int32_t Read(void* state, void* buffer, int32_t* outLength) {
     if (decoder->ended) {
         return 1;
     }
-    char* out = static_cast<char*>(buffer);
-    const int capacity = kChunkFrames * decoder->channels * 2;
-    int filled = 0;
-    int holes = 0;
-    while (filled < capacity) {
-        int link = decoder->link;
-        const long got = ov_read(&decoder->file, out + filled, capacity - filled, 0, 2, 1, &link);
-        if (got == OV_HOLE && ++holes < 64) {
-            continue; // a gap in the data: decoding goes on after it
-        }
-        if (got <= 0) {
-            decoder->ended = true;
-            break;
-        }
-        if (link != decoder->link) {
-            if (!SameFormat(*decoder, link)) {
-                decoder->ended = true;
-                break;
-            }
-            decoder->link = link;
-        }
-        filled += static_cast<int>(got);
-    }
+    const int frames = Decode(*decoder, static_cast<int16_t*>(buffer), kChunkFrames);
+    decoder->outPosition += frames;
     const long instant = ov_bitrate_instant(&decoder->file);
     if (instant > 0) {
         decoder->bitRate = static_cast<int32_t>(instant);
     }
     StorePosition(state, *decoder);
-    if (filled == 0) {
+    if (frames == 0) {
+        decoder->ended = true;
         return 1;
     }
-    *outLength = filled;
+    *outLength = frames * decoder->converter.OutChannels() * 2;
     return 0;
 }
 
@@ -223,18 +285,40 @@ int32_t Seek(void* state, uint32_t positionMs) {
     if (decoder == nullptr) {
         return 1;
     }
-    const ogg_int64_t target = static_cast<ogg_int64_t>(positionMs) * decoder->sampleRate / 1000;
-    if (target > decoder->playable) {
-        return 2;
-    }
-    if (ov_pcm_seek(&decoder->file, target) != 0) {
+    if (decoder->parts.empty()) {
         return 3;
     }
-    decoder->ended = false;
-    decoder->link = decoder->file.current_link;
-    if (!SameFormat(*decoder, decoder->link)) {
-        decoder->ended = true;
+    const int64_t target = MulDiv(positionMs, decoder->converter.OutRate(), 1000);
+    if (target > decoder->outTotal) {
+        return 2;
     }
+    // The part holding the target; a target at a part's very end starts the next one.
+    size_t index = 0;
+    while (index + 1 < decoder->parts.size() && decoder->parts[index + 1].outStart <= target) {
+        ++index;
+    }
+    const Part& part = decoder->parts[index];
+    const int link = static_cast<int>(index);
+    const PcmConverter converter = decoder->converter;
+    const int current = decoder->link;
+    int64_t firstInput = 0;
+    if (!EnterPart(*decoder, link, &firstInput, target - part.outStart)) {
+        return 3;
+    }
+    if (ov_pcm_seek(&decoder->file, part.pcmStart + std::min(firstInput, part.frames)) != 0) {
+        // Decoding goes on from wherever libvorbisfile stands; what it had decoded is gone.
+        decoder->converter = converter;
+        decoder->link = current;
+        decoder->planeFrames = decoder->planePos = 0;
+        return 3;
+    }
+    decoder->planes = nullptr;
+    decoder->planeFrames = 0;
+    decoder->planePos = 0;
+    decoder->planeLink = link;
+    decoder->inputEnded = false;
+    decoder->ended = false;
+    decoder->outPosition = target;
     StorePosition(state, *decoder);
     return 0;
 }

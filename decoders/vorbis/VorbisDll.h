@@ -4,8 +4,10 @@
 //
 // Decoding, for one file at a time per state record:
 //   vbDecOpen(state, &comment, fileName)  0: opened; the state record and *comment are filled.
-//       The caller sets offset 0 to 256 and offset 4 to 0 beforehand. Files with other than one
-//       or two channels are refused (non-zero), as the player can only play those.
+//       The caller sets offset 0 to 256 and offset 4 to 0 beforehand. The output format is the
+//       first part's rate and channel count, at most two: more channels are folded to stereo,
+//       and each later part of a chained file is brought to that format (channels folded or
+//       repeated, rate resampled). The length is the whole file's, in the output's time.
 //   vbDecRead(state, buffer, &length)     0: `length` bytes of interleaved 16-bit little-endian
 //       PCM, at most the chunk size (offset 20); position and bit rate are current. Non-zero:
 //       end of stream (or an error); nothing was written.

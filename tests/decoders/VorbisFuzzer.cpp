@@ -1,5 +1,6 @@
-// Fuzzes Vorbis.DLL with arbitrary files: open, read, seek and read again must never write
-// past the chunk size nor crash, and positions never pass the length.
+// Fuzzes Vorbis.DLL with arbitrary files, chained ones of mixed formats among them: open, read,
+// seek and read again must never write past the chunk size nor crash, and positions never
+// pass the length.
 #include "decoders/vorbis/VorbisDll.h"
 #include "tools/TestMedia.h"
 
@@ -22,6 +23,16 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         spec.quality = -0.1f;
         spec.comments = {"ARTIST=a", "TITLE=t"};
         testmedia::WriteOggVorbis(corpus / "seed.ogg", spec);
+        // A chained file whose second part has another rate and channel count: the paths that
+        // fold channels and resample.
+        testmedia::OggSpec other = spec;
+        other.channels = 2, other.sampleRate = 11025, other.frames = 2000, other.serial = 9;
+        const std::filesystem::path part = std::filesystem::path(TAVRO_TEST_TMP) / "part.ogg";
+        testmedia::WriteOggVorbis(part, other);
+        std::ofstream chained(corpus / "chained.ogg", std::ios::binary);
+        for (const auto& file : {corpus / "seed.ogg", part}) {
+            chained << std::ifstream(file, std::ios::binary).rdbuf();
+        }
     }
     return 0;
 }
@@ -56,7 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             uint32_t position;
             std::memcpy(&position, state.data() + vorbisdll::kStatePosition, 4);
-            if (produced < 0 || produced > chunk || out[chunk] != 0xA5) {
+            // A file that can be positioned has a length, and decoding never passes it.
+            if (produced < 0 || produced > chunk || out[chunk] != 0xA5 ||
+                (length > 0 && position > length)) {
                 std::abort();
             }
         }

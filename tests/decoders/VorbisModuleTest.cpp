@@ -229,49 +229,94 @@ TEST_F(VorbisDll, AFileCutShortEndsWhereItsDataEnds) {
     }
 }
 
-TEST_F(VorbisDll, PlaysAChainedFileUpToItsFirstPartOfAnotherFormat) {
-    // Parts of one format play through; a part of another channel count or rate would play
-    // as noise through an output set up for the first, so the song ends before it.
+TEST_F(VorbisDll, PlaysEveryPartOfAChainedFileInTheFirstPartsFormat) {
+    // Parts of another channel count or rate are brought to the first part's format: a mono
+    // part is heard on both sides, a part at half the rate is resampled, and the song is
+    // as long as all its parts.
     const auto dir = FreshDir("VorbisDllChained");
     testmedia::OggSpec first;
     first.frames = 30000;
-    testmedia::OggSpec second = first;
-    second.frames = 20000, second.serial = 2, second.seed = 5;
     testmedia::OggSpec mono = first;
-    mono.channels = 1, mono.frames = 10000, mono.serial = 3;
-    ASSERT_TRUE(testmedia::WriteOggVorbis(dir / "a.ogg", first));
-    ASSERT_TRUE(testmedia::WriteOggVorbis(dir / "b.ogg", second));
-    ASSERT_TRUE(testmedia::WriteOggVorbis(dir / "m.ogg", mono));
+    mono.channels = 1, mono.frames = 10000, mono.serial = 3, mono.seed = 5;
+    testmedia::OggSpec half = first;
+    half.sampleRate = 22050, half.frames = 11025, half.serial = 4, half.seed = 6;
     testmedia::OggSpec last = first;
-    last.serial = 4;
+    last.serial = 5, last.seed = 7;
+    ASSERT_TRUE(testmedia::WriteOggVorbis(dir / "a.ogg", first));
+    ASSERT_TRUE(testmedia::WriteOggVorbis(dir / "m.ogg", mono));
+    ASSERT_TRUE(testmedia::WriteOggVorbis(dir / "h.ogg", half));
     ASSERT_TRUE(testmedia::WriteOggVorbis(dir / "z.ogg", last));
-    auto chain = [&](const char* name, std::initializer_list<const char*> parts) {
-        std::ofstream out(dir / name, std::ios::binary);
-        for (const char* part : parts) {
+    const auto mixed = dir / "mixed.ogg";
+    {
+        std::ofstream out(mixed, std::ios::binary);
+        for (const char* part : {"a.ogg", "m.ogg", "h.ogg", "z.ogg"}) {
             const Bytes bytes = ReadFile(dir / part);
             out.write(reinterpret_cast<const char*>(bytes.data()),
                       static_cast<std::streamsize>(bytes.size()));
         }
-        return dir / name;
-    };
-    const auto same = chain("same.ogg", {"a.ogg", "b.ogg"});
-    const auto mixed = chain("mixed.ogg", {"a.ogg", "b.ogg", "m.ogg", "z.ogg"});
+    }
 
     State state;
     void* comment = nullptr;
-    ASSERT_EQ(lib.Open(state.data(), &comment, same.c_str()), 0);
-    EXPECT_EQ(state.Get<uint32_t>(kStateLength), 50000u * 1000 / 44100);
-    EXPECT_TRUE(ReadToEnd(state) == ReferenceOgg(same));
-    lib.Close(state.data());
-
     ASSERT_EQ(lib.Open(state.data(), &comment, mixed.c_str()), 0);
+    EXPECT_EQ(state.Get<int32_t>(kStateSampleRate), 44100);
+    EXPECT_EQ(state.Get<int16_t>(kStateChannels), 2);
+    const int64_t frames = 30000 + 10000 + 2 * 11025 + 30000;
     const uint32_t length = state.Get<uint32_t>(kStateLength);
-    EXPECT_EQ(length, 50000u * 1000 / 44100);
-    EXPECT_TRUE(ReadToEnd(state) == ReferenceOgg(same));
+    EXPECT_EQ(length, static_cast<uint32_t>(frames * 1000 / 44100));
+    const Bytes pcm = ReadToEnd(state);
+    ASSERT_EQ(pcm.size(), static_cast<size_t>(frames * 4));
     EXPECT_EQ(state.Get<uint32_t>(kStatePosition), length);
-    EXPECT_NE(lib.Seek(state.data(), length + 300), 0) << "beyond the playable part";
-    ASSERT_EQ(lib.Seek(state.data(), 1000), 0);
-    EXPECT_TRUE(ReadToEnd(state) == ReferenceOgg(same, 44100));
+
+    auto sample = [&](int64_t frame, int channel) {
+        int16_t v;
+        std::memcpy(&v, pcm.data() + frame * 4 + channel * 2, 2);
+        return v;
+    };
+    auto referenceSample = [](const Bytes& ref, int64_t index) {
+        int16_t v;
+        std::memcpy(&v, ref.data() + index * 2, 2);
+        return v;
+    };
+    EXPECT_TRUE(Bytes(pcm.begin(), pcm.begin() + 30000 * 4) == ReferenceOgg(dir / "a.ogg"));
+    const Bytes monoRef = ReferenceOgg(dir / "m.ogg");
+    for (int64_t i = 0; i < 10000; ++i) {
+        ASSERT_EQ(sample(30000 + i, 0), referenceSample(monoRef, i)) << i;
+        ASSERT_EQ(sample(30000 + i, 1), referenceSample(monoRef, i)) << i;
+    }
+    // At twice the rate every other output frame is an input frame, and the ones between lie
+    // between their neighbours: no click where the part begins or ends.
+    const Bytes halfRef = ReferenceOgg(dir / "h.ogg");
+    for (int64_t k = 0; k < 2 * 11025; ++k) {
+        for (int c = 0; c < 2; ++c) {
+            const int16_t got = sample(40000 + k, c);
+            const int64_t j = k / 2;
+            const int16_t a = referenceSample(halfRef, j * 2 + c);
+            const int16_t b = j + 1 < 11025 ? referenceSample(halfRef, (j + 1) * 2 + c) : a;
+            if (k % 2 == 0) {
+                ASSERT_EQ(got, a) << k;
+            } else {
+                ASSERT_GE(got, std::min(a, b) - 1) << k;
+                ASSERT_LE(got, std::max(a, b) + 1) << k;
+            }
+        }
+    }
+    EXPECT_TRUE(Bytes(pcm.end() - 30000 * 4, pcm.end()) == ReferenceOgg(dir / "z.ogg"));
+
+    // A seek lands in the part that holds the time, on the frame the whole decoding has there.
+    for (uint32_t ms : {100u, 690u, 700u, 907u, 1000u, 1010u, 1201u, 1410u, 2000u, length}) {
+        SCOPED_TRACE(ms);
+        ASSERT_EQ(lib.Seek(state.data(), ms), 0);
+        const int64_t at = int64_t{ms} * 44100 / 1000;
+        EXPECT_EQ(state.Get<uint32_t>(kStatePosition), static_cast<uint32_t>(at * 1000 / 44100));
+        const Bytes after = ReadToEnd(state, 2);
+        const size_t from = static_cast<size_t>(at * 4);
+        const size_t count = std::min(after.size(), pcm.size() - from);
+        EXPECT_EQ(after.size(), std::min<size_t>(2 * 4608, pcm.size() - from));
+        EXPECT_TRUE(std::equal(after.begin(), after.begin() + static_cast<ptrdiff_t>(count),
+                               pcm.begin() + static_cast<ptrdiff_t>(from)));
+    }
+    EXPECT_NE(lib.Seek(state.data(), length + 300), 0) << "beyond the end";
     lib.Close(state.data());
 }
 

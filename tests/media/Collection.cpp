@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kEncoders[] = {"lame", "oggenc", "vorbiscomment"};
+constexpr const char* kEncoders[] = {"lame", "oggenc", "vorbiscomment", "sox"};
 
 bool Installed(const std::string& tool) {
     return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
@@ -144,6 +144,18 @@ Maker Wav(int channels, double seconds, uint32_t seed) {
     };
 }
 
+// A WAV of one steady tone per channel, made by sox: our generator writes at most two.
+Maker SoxTones(int channels, const std::string& seconds) {
+    return [=](const fs::path&, const fs::path& out) {
+        std::string tones;
+        for (int c = 0; c < channels; ++c) {
+            tones += " sine " + std::to_string(220 + 110 * c);
+        }
+        return Run("sox -n -r 44100 -b 16 -c " + std::to_string(channels) + " " + Quoted(out) +
+                   " synth " + seconds + tones);
+    };
+}
+
 const std::vector<std::pair<std::string, Maker>>& Table() {
     static const std::vector<std::pair<std::string, Maker>> table = {
         {"4s.wav", Wav(2, 4.3, 1)},
@@ -212,6 +224,11 @@ const std::vector<std::pair<std::string, Maker>>& Table() {
         {"30s.ogg", Oggenc("30s.wav", "-q 0")},
         {"short.ogg", Oggenc("short.wav", "-q 4")},
         {"chained.ogg", Chain("q3.ogg", "q-1.ogg")},
+        {"5.1.wav", SoxTones(6, "3")},
+        {"3ch.wav", SoxTones(3, "2.5")},
+        {"chained-formats.ogg", Chain("q3.ogg", "mono-22k.ogg")},
+        {"surround-5.1.ogg", Oggenc("5.1.wav", "-q 3")},
+        {"three-channels.ogg", Oggenc("3ch.wav", "-q 2")},
         {"picture.ogg",
          [](const fs::path& dir, const fs::path& out) {
              // A cover in METADATA_BLOCK_PICTURE: base64 text of about 200 KB in one comment.

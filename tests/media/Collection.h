@@ -1,7 +1,8 @@
 // A collection of songs as people have them, made at test time by the encoders installed on
-// this machine (lame, oggenc, vorbiscomment) and by our generator: VBR and CBR, with and
+// this machine (lame, oggenc, vorbiscomment, sox) and by our generator: VBR and CBR, with and
 // without an Xing header, VBRI, free format, MPEG 2 and 2.5, covers and big tags, junk before
-// the first frame, chained and heavily commented Ogg files, very short songs.
+// the first frame, chained Ogg files (also of parts in other formats), surround Ogg files,
+// heavily commented Ogg files, very short songs.
 #pragma once
 
 #include <filesystem>
