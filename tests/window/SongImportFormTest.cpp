@@ -433,9 +433,9 @@ TEST_F(SongImportForm, TheNextStartRemovesWhatABrokenOffImportLeft) {
 TEST_F(SongImportForm, EveryNameASongOrFolderBringsAlongPlaysAndLoadsAgainAfterARestart) {
     StartWith("Album\r\n\r\n\r\n");
     enum Way { Dialog, Drop, Folder };
-    // 255 bytes, as long as a name may be. An MP3: the Ogg decoder library takes no path this
-    // long.
+    // 255 bytes, as long as a name may be; the whole path is longer than that.
     const std::string longName = std::string(251, 'x') + ".mp3";
+    const std::string longOgg = std::string(240, 'y') + ".ogg";
     const struct Case {
         const char* what;
         Way way;
@@ -450,6 +450,8 @@ TEST_F(SongImportForm, EveryNameASongOrFolderBringsAlongPlaysAndLoadsAgainAfterA
          std::string(251, 'x')},
         {"another of that name gets a free one that fits", Dialog, "two/" + longName, "Album",
          std::string(247, 'x') + " (2).mp3", std::string(247, 'x') + " (2)"},
+        {"an Ogg song whose path is longer than 255 bytes", Dialog, "three/" + longOgg, "Album",
+         longOgg, std::string(240, 'y')},
         {"Latin-1 from the dialog", Dialog, "Caf\xE9.ogg", "Album", "Caf\xE9.ogg", "Caf\xE9"},
         {"Latin-1 dropped", Drop, "Cr\xE8me.ogg", "Album", "Cr\xE8me.ogg", "Cr\xE8me"},
         {"only dots before the extension", Dialog, "..ogg", "Album", "..ogg", "ogg"},
