@@ -357,7 +357,7 @@ bool TPlayerForm::LoadPicture(TImage* image, const std::string& path) {
     if (image == nullptr) {
         return false;
     }
-    const QImage bitmap = ReadPicture(path);
+    const QImage bitmap = m_pictures.Picture(path, image->size());
     if (bitmap.isNull()) {
         return false;
     }

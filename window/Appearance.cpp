@@ -9,6 +9,7 @@
 #include "platform/FileOps.h"
 #include "platform/NotifyShell.h"
 #include "platform/ProgramDir.h"
+#include "platform/RegularFile.h"
 #include "platform/Shell.h"
 
 #include <QApplication>
@@ -117,7 +118,8 @@ void TPlayerForm::FindPicture(QLineEdit* edit) {
     }
     const std::filesystem::path from = chosen->first().toStdString();
     const std::string name = from.filename().string();
-    if (!IsPlainFileName(name)) {
+    // A pipe or a device is no picture: the choice is passed over as if cancelled.
+    if (!IsPlainFileName(name) || !platform::IsReadableRegularFile(from)) {
         return;
     }
     // A picture of that name already beside the program is used as it is.

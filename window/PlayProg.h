@@ -14,6 +14,7 @@
 #pragma once
 
 #include "window/FormControls.h"
+#include "window/PictureFile.h"
 #include "window/PlayerControls.h"
 #include "window/library/Library.h"
 #include "window/settings/FontFace.h"
@@ -413,4 +414,7 @@ private:
     std::string m_languageScriptPath;
     bool m_keyPreview = false;             // the window sees key presses before its controls
     QColor m_colorDialogColor = Qt::black; // the colour dialog opens with the last choice
+
+    // Pictures and the library kept safe (AlbumDatabase.cpp).
+    TPictureCache m_pictures; // album, preview and top pictures, decoded once at their size
 };

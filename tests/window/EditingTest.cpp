@@ -14,8 +14,17 @@
 #include <QTextEdit>
 #include <QTreeWidget>
 
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <set>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -728,4 +737,135 @@ TEST_F(Editing, RenamingAnAlbumTakesItsFolderAlongOrKeepsTheName) {
     Close();
     EXPECT_EQ(Database(),
               "New Name\r\nSong,00:01,1,Song.ogg\r\ncover.bmp\r\nStill None\r\n\r\n\r\n");
+}
+
+namespace {
+
+// Opens the pipe for writing when the test's step takes longer than a few seconds: an open
+// stuck waiting for a writer then goes on, and the test fails instead of hanging.
+class PipeWatch {
+public:
+    explicit PipeWatch(fs::path pipe)
+        : m_pipe(std::move(pipe)), m_thread([this] {
+              std::unique_lock lock(m_mutex);
+              if (!m_done.wait_for(lock, std::chrono::seconds(5), [this] { return m_finished; })) {
+                  m_stuck = true;
+                  const int fd = ::open(m_pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                  if (fd >= 0) {
+                      ::close(fd);
+                  }
+              }
+          }) {}
+    // True when the step had to be released.
+    bool Finish() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_done.notify_one();
+        m_thread.join();
+        return m_stuck;
+    }
+
+private:
+    fs::path m_pipe;
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    bool m_stuck = false;
+    std::thread m_thread;
+};
+
+} // namespace
+
+// A pipe or a device chosen with any picture button is passed over at once: nothing is set,
+// copied or shown, and the window is never held up waiting for a writer.
+TEST_F(Editing, APipeOrADeviceChosenAsAPictureIsPassedOverAtOnce) {
+    fs::create_directories(Dir() / "Rock");
+    fs::create_directories(Dir() / "elsewhere");
+    const fs::path pipe = Dir() / "elsewhere" / "pipe.bmp";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    StartShown();
+    Click(Albums(), 0);
+    const QString top = Controls(form).TopPicEdit->text();
+    const QString back = Controls(form).BackPicEdit->text();
+    const std::function<void()> buttons[] = {
+        [this] { Controls(form).AlbumPicAddButton->click(); },
+        [this] { Controls(form).TopPicFindButton->click(); },
+        [this] { Controls(form).BackPicFindButton->click(); },
+    };
+    for (const fs::path& source : {pipe, fs::path("/dev/zero")}) {
+        for (size_t b = 0; b < std::size(buttons); ++b) {
+            SCOPED_TRACE(source.string() + ", button " + std::to_string(b));
+            dialogs.openAnswers = {QStringList{QString::fromStdString(source.string())}};
+            PipeWatch watch(pipe);
+            buttons[b]();
+            EXPECT_FALSE(watch.Finish()) << "the window waited on the pipe";
+            EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumPicPathColumn),
+                      "cover.bmp");
+            EXPECT_EQ(Controls(form).TopPicEdit->text(), top);
+            EXPECT_EQ(Controls(form).BackPicEdit->text(), back);
+            const std::string name = source.filename().string();
+            EXPECT_FALSE(fs::exists(fs::symlink_status(Dir() / "Rock" / name)));
+            EXPECT_FALSE(fs::exists(fs::symlink_status(Dir() / name)));
+        }
+    }
+}
+
+namespace {
+
+// How often files in a folder were opened, counted by the kernel (inotify).
+class OpenCounter {
+public:
+    explicit OpenCounter(const fs::path& folder) : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        // Closes are watched too: the kernel folds an event into the same one before it.
+        ::inotify_add_watch(m_fd, folder.c_str(), IN_OPEN | IN_CLOSE);
+    }
+    ~OpenCounter() { ::close(m_fd); }
+    // Opens of `name` since the last call.
+    int Opens(const std::string& name) {
+        int count = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+            if (n <= 0) {
+                return count;
+            }
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if ((event->mask & IN_OPEN) != 0 && event->len > 0 && name == event->name) {
+                    ++count;
+                }
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+    }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+// Selecting albums back and forth reads each cover once; a cover replaced on disk is read anew.
+TEST_F(Editing, ACoverIsReadOnceWhileItStaysTheSameFile) {
+    SaveBitmap(Dir() / "Rock" / "cover.bmp", Qt::red);
+    OpenCounter counter(Dir() / "Rock");
+    StartShown();
+    for (int round = 0; round < 3; ++round) {
+        Click(Albums(), 1);
+        Click(Albums(), 0);
+        EXPECT_EQ(Middle(Controls(form).AlbumImage), QColor(Qt::red));
+        EXPECT_EQ(Middle(Controls(form).PreviewImage), QColor(Qt::red));
+    }
+    EXPECT_EQ(counter.Opens("cover.bmp"), 1);
+
+    SaveBitmap(Dir() / "new.bmp", Qt::blue);
+    fs::rename(Dir() / "new.bmp", Dir() / "Rock" / "cover.bmp");
+    counter.Opens("cover.bmp");
+    Click(Albums(), 1);
+    Click(Albums(), 0);
+    EXPECT_EQ(Middle(Controls(form).AlbumImage), QColor(Qt::blue));
+    EXPECT_EQ(Middle(Controls(form).PreviewImage), QColor(Qt::blue));
+    EXPECT_EQ(counter.Opens("cover.bmp"), 1);
 }
