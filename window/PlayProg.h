@@ -417,4 +417,10 @@ private:
 
     // Pictures and the library kept safe (AlbumDatabase.cpp).
     TPictureCache m_pictures; // album, preview and top pictures, decoded once at their size
+    // The library file is written soon after every edit, not only at close: a kill or a
+    // power cut loses nothing. Set up once the library is loaded.
+    void SetUpLibrarySaving();
+    void SaveDatabaseIfChanged();
+    QTimer* m_saveTimer = nullptr;
+    uint64_t m_savedRevision = 0; // the library's revision the file holds
 };

@@ -869,3 +869,109 @@ TEST_F(Editing, ACoverIsReadOnceWhileItStaysTheSameFile) {
     EXPECT_EQ(Middle(Controls(form).PreviewImage), QColor(Qt::blue));
     EXPECT_EQ(counter.Opens("cover.bmp"), 1);
 }
+
+// Each edit of the library reaches "Database.DAT" right after its handler, with the window
+// still open: a kill or a power cut then loses nothing.
+TEST_F(Editing, EveryEditIsInTheLibraryFileBeforeTheWindowCloses) {
+    const std::string rock = "Rock\r\n"
+                             "Intro,00:01,1,Intro.ogg,\"Long Song\",00:02,2,\"Long Song.ogg\"\r\n"
+                             "cover.bmp\r\n";
+    const std::string jazz = "Jazz\r\nBlue,00:03,3,Blue.ogg\r\n\r\n";
+    const std::string empty = "Empty\r\n\r\n\r\n";
+    const auto yes = [this] { dialogs.messageAnswers = {platform::MsgResult::Yes}; };
+    const auto name = [this](const char* text) { dialogs.inputAnswers = {QString(text)}; };
+    const auto file = [this](const fs::path& path) {
+        dialogs.openAnswers = {QStringList{QString::fromStdString(path.string())}};
+    };
+    const struct {
+        const char* edit;
+        std::function<void()> run;
+        std::string expected; // the whole file, or a part of it when `part`
+        bool part = false;
+    } cases[] = {
+        {"add album",
+         [&] {
+             name("New");
+             Controls(form).AlbumAddButton->click();
+         },
+         rock + jazz + empty + "New\r\n\r\n\r\n"},
+        {"rename album",
+         [&] {
+             name("Stone");
+             Controls(form).AlbumRenameButton->click();
+         },
+         "Stone" + rock.substr(4) + jazz + empty},
+        {"delete album",
+         [&] {
+             Click(Albums(), 1);
+             yes();
+             Controls(form).AlbumDeleteButton->click();
+         },
+         rock + empty},
+        {"move album",
+         [&] {
+             Click(Albums(), 1);
+             Controls(form).AlbumUpButton->click();
+         },
+         jazz + rock + empty},
+        {"set picture",
+         [&] {
+             file(Dir() / "elsewhere" / "Blue.bmp");
+             Controls(form).AlbumPicAddButton->click();
+         },
+         rock.substr(0, rock.size() - 11) + "Blue.bmp\r\n" + jazz + empty},
+        {"delete picture",
+         [&] {
+             yes();
+             Controls(form).AlbumPicDeleteButton->click();
+         },
+         rock.substr(0, rock.size() - 11) + "\r\n" + jazz + empty},
+        {"rename song",
+         [&] {
+             name("Opening");
+             Controls(form).PLSongChangeButton->click();
+         },
+         "Rock\r\nOpening" + rock.substr(11) + jazz + empty},
+        {"delete song", [&] { Controls(form).PLDeleteButton->click(); },
+         "Rock\r\n\"Long Song\",00:02,2,\"Long Song.ogg\"\r\ncover.bmp\r\n" + jazz + empty},
+        {"move song", [&] { Controls(form).PLDownButton->click(); },
+         "Rock\r\n\"Long Song\",00:02,2,\"Long Song.ogg\",Intro,00:01,1,Intro.ogg\r\n"
+         "cover.bmp\r\n" +
+             jazz + empty},
+        {"add songs",
+         [&] {
+             form->AddSongFiles(
+                 {QString::fromStdString((Dir() / "elsewhere" / "Added.ogg").string())});
+         },
+         ",Added,00:01,1,Added.ogg\r\ncover.bmp\r\n", true},
+        {"import folder",
+         [&] {
+             form->ImportAlbumFolders(
+                 {QString::fromStdString((Dir() / "elsewhere" / "Folder").string())});
+         },
+         "Folder\r\nTrack,00:01,1,Track.ogg\r\n", true},
+    };
+    MakeOgg("", "Added.ogg");
+    fs::create_directories(Dir() / "elsewhere" / "Folder");
+    fs::copy_file(Dir() / "elsewhere" / "Added.ogg", Dir() / "elsewhere" / "Folder" / "Track.ogg");
+    SaveBitmap(Dir() / "elsewhere" / "Blue.bmp", Qt::blue);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.edit);
+        form.reset();
+        fs::remove_all(Dir() / "Rock");
+        fs::remove_all(Dir() / "Stone");
+        fs::remove_all(Dir() / "Folder");
+        SaveBitmap(Dir() / "Rock" / "cover.bmp", Qt::red);
+        StartShown();
+        Click(Albums(), 0);
+        c.run();
+        const auto written = [&] {
+            const std::string text = Database();
+            return c.part ? text.find(c.expected) != std::string::npos : text == c.expected;
+        };
+        for (int i = 0; i < 100 && !written(); ++i) {
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+        EXPECT_TRUE(written()) << Database();
+    }
+}

@@ -260,3 +260,91 @@ TEST(Library, StoringAfterEachAddedSongGivesTheWholeListAnyway) {
     library.StoreSongList();
     EXPECT_EQ(library.Album(1).Songs, "");
 }
+
+// The revision moves exactly when what Save() writes changes, and tells whoever listens:
+// the window writes the file on it, so a missed edit would be lost and a selection would
+// write for nothing.
+TEST(Library, TheRevisionMovesWithEveryEditOfTheFileAndNothingElse) {
+    const std::string text = "Rock\r\nIntro,00:01,1,Intro.ogg,Outro,00:02,2,Outro.ogg\r\n"
+                             "cover.bmp\r\nJazz\r\n\r\n\r\n";
+    const struct {
+        const char* edit;
+        void (*run)(TLibrary&);
+        bool changes;
+    } cases[] = {
+        {"add album", [](TLibrary& l) { l.AddAlbum("New"); }, true},
+        {"rename album", [](TLibrary& l) { l.RenameAlbum(1, "Blues"); }, true},
+        {"set picture", [](TLibrary& l) { l.SetPicture(1, "a.bmp"); }, true},
+        {"set songs", [](TLibrary& l) { l.SetAlbumSongs(1, "A,00:01,1,A.ogg"); }, true},
+        {"delete album", [](TLibrary& l) { l.DeleteAlbum(0); }, true},
+        {"delete no album", [](TLibrary& l) { l.DeleteAlbum(5); }, false},
+        {"move album", [](TLibrary& l) { l.MoveAlbum(1, -1); }, true},
+        {"move first album up", [](TLibrary& l) { l.MoveAlbum(0, -1); }, false},
+        {"select",
+         [](TLibrary& l) {
+             l.SelectAlbum(1);
+             l.ShowAlbum();
+             l.SelectSong(0);
+         },
+         false},
+        {"rename song and store",
+         [](TLibrary& l) {
+             l.RenameSong(0, "Opening");
+             l.StoreSongList();
+         },
+         true},
+        {"rename song, no store", [](TLibrary& l) { l.RenameSong(0, "Opening"); }, false},
+        {"delete song and store",
+         [](TLibrary& l) {
+             l.DeleteSong(1);
+             l.StoreSongList();
+         },
+         true},
+        {"delete no song and store",
+         [](TLibrary& l) {
+             l.DeleteSong(7);
+             l.StoreSongList();
+         },
+         false},
+        {"move song and store",
+         [](TLibrary& l) {
+             l.MoveSong(0, 1);
+             l.StoreSongList();
+         },
+         true},
+        {"add song and store",
+         [](TLibrary& l) {
+             l.AddSong(TLibrary::SongOfFile("New.ogg", 1000));
+             l.StoreSongList();
+         },
+         true},
+        {"store twice",
+         [](TLibrary& l) {
+             l.AddSong(TLibrary::SongOfFile("New.ogg", 1000));
+             l.StoreSongList();
+             const uint64_t once = l.Revision();
+             l.StoreSongList();
+             EXPECT_EQ(l.Revision(), once);
+         },
+         true},
+        {"store a playlist",
+         [](TLibrary& l) {
+             l.ShowPlaylist({{"A", "00:01", "1", ""}});
+             l.StoreSongList();
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.edit);
+        TLibrary library;
+        library.Load(text);
+        int told = 0;
+        library.OnChange = [&] { ++told; };
+        const uint64_t before = library.Revision();
+        const std::string saved = library.Save();
+        c.run(library);
+        EXPECT_EQ(library.Save() != saved, c.changes);
+        EXPECT_EQ(library.Revision() != before, c.changes);
+        EXPECT_EQ(told > 0, c.changes);
+    }
+}
