@@ -5,7 +5,7 @@
 //
 // Usage: bench_pictures [work-dir]   (the cover is made there on first use and reused)
 #include "bench/NullWaveOut.h"
-#include "platform/Dialogs.h"
+#include "tests/support/TestDialogs.h"
 #include "tests/window/FormSeam.h"
 #include "window/PlayProg.h"
 
@@ -34,22 +34,6 @@ constexpr int kWidth = 8000;
 constexpr int kHeight = 7900;
 constexpr int kSelections = 5;
 
-class NoDialogs final : public platform::Dialogs {
-public:
-    platform::MsgResult MessageBox(QWidget*, const QString&, const QString&, platform::MsgIcon,
-                                   platform::MsgButtons) override {
-        return platform::MsgResult::Ok;
-    }
-    std::optional<QString> InputBox(QWidget*, const QString&, const QString&,
-                                    const QString&) override {
-        return std::nullopt;
-    }
-    std::optional<QStringList> OpenFiles(QWidget*, const platform::OpenFileRequest&) override {
-        return std::nullopt;
-    }
-    std::optional<QColor> ChooseColor(QWidget*, const QColor&) override { return std::nullopt; }
-};
-
 // A photograph-like cover: smooth colours with grain, so the PNG is neither trivial to
 // inflate nor the size of raw pixels.
 bool MakeCover(const fs::path& file) {
@@ -76,7 +60,7 @@ int Baseline(const fs::path& cover) {
 }
 
 int Select(const fs::path& program) {
-    NoDialogs dialogs;
+    platform::TestDialogs dialogs; // answers nothing: every dialog is cancelled
     NullWaveOut wave;
     PlayerServices services;
     services.dialogs = &dialogs;
