@@ -34,8 +34,8 @@ bool TPlayerForm::IsPlainFileName(const std::string& name) {
 }
 
 void TPlayerForm::paintEvent(QPaintEvent* event) {
-    // FormPaint: the background bitmap, loaded anew at every repaint, tiled from the client
-    // area's top-left corner over the repainted area.
+    // FormPaint: the background bitmap, tiled from the client area's top-left corner over the
+    // repainted area. It is read again only when the file changed, not at every repaint.
     const std::string& name = m_settings.BackPicture;
     if (!IsPlainFileName(name)) {
         return;
@@ -44,7 +44,7 @@ void TPlayerForm::paintEvent(QPaintEvent* event) {
     if (!path) {
         return;
     }
-    const QImage tile = ReadPicture(path->string());
+    const QImage tile = m_pictures.Picture(path->string(), QSize());
     if (tile.width() <= 0 || tile.height() <= 0) {
         return; // unreadable: nothing drawn, nothing reported
     }

@@ -976,3 +976,23 @@ TEST_F(Editing, EveryEditIsInTheLibraryFileBeforeTheWindowCloses) {
         EXPECT_TRUE(written()) << Database();
     }
 }
+
+// The background is painted again and again (every exposure of the window's margin); its file
+// is read once while it stays the same, and anew when it is replaced.
+TEST_F(Editing, TheBackgroundIsReadOnceWhileItStaysTheSameFile) {
+    SaveBitmap(Dir() / "BackImg.bmp", Qt::red);
+    OpenCounter counter(Dir());
+    StartShown();
+    counter.Opens("BackImg.bmp");
+    for (int i = 0; i < 3; ++i) {
+        form->repaint();
+    }
+    EXPECT_LE(counter.Opens("BackImg.bmp"), 1);
+    SaveBitmap(Dir() / "elsewhere" / "new.bmp", Qt::blue);
+    fs::rename(Dir() / "elsewhere" / "new.bmp", Dir() / "BackImg.bmp");
+    counter.Opens("BackImg.bmp");
+    for (int i = 0; i < 3; ++i) {
+        form->repaint();
+    }
+    EXPECT_EQ(counter.Opens("BackImg.bmp"), 1);
+}
