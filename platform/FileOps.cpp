@@ -3,8 +3,10 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/ProgramDir.h"
+#include "platform/RegularFile.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,17 +31,20 @@ std::string UpperExtension(std::string_view path) {
     return ext;
 }
 
-bool CopyFileNoOverwrite(const std::filesystem::path& from, const std::filesystem::path& to) {
+bool CopyFileNoOverwrite(const std::filesystem::path& from, const std::filesystem::path& to,
+                         size_t limit) {
     const std::filesystem::path dir = to.parent_path().empty() ? "." : to.parent_path();
     if (FindFileNoCase(dir, to.filename().string())) {
         return false;
     }
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    // A pipe chosen in the dialog would hold the open (and the window) until a writer came;
+    // a device would never end.
+    const int in = OpenRegularFile(from);
     if (in < 0) {
         return false;
     }
     struct stat info {};
-    bool ok = ::fstat(in, &info) == 0 && S_ISREG(info.st_mode);
+    bool ok = ::fstat(in, &info) == 0 && static_cast<uint64_t>(info.st_size) <= limit;
     if (ok) {
         AtomicFileWriter writer(to);
         writer.WriteFrom(in);

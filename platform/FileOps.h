@@ -2,6 +2,9 @@
 // the extension rule by which the player and the window tell song files apart.
 #pragma once
 
+#include "platform/RegularFile.h"
+
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -14,8 +17,10 @@ std::string UpperExtension(std::string_view path);
 
 // Copies `from` to `to` unless `to` (in any letter case) already exists. The copy appears
 // under its final name only when complete, so a crash never leaves half a picture behind.
-// False when the target exists or anything fails.
-bool CopyFileNoOverwrite(const std::filesystem::path& from, const std::filesystem::path& to);
+// Only a regular file of at most `limit` bytes is copied, and the open never waits: a FIFO or
+// a device is refused at once. False when the target exists or anything fails.
+bool CopyFileNoOverwrite(const std::filesystem::path& from, const std::filesystem::path& to,
+                         size_t limit = kPictureReadLimit);
 
 // Removes the file; false when it could not be removed (or was no file).
 bool DeleteFile(const std::filesystem::path& file);

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <filesystem>
@@ -292,8 +293,32 @@ void TPlayerForm::SaveDatabase() {
         return;
     }
     // A crash, a power cut or a full disk while writing leaves the old library whole; a
-    // failed save is passed over in silence.
-    platform::ReplaceFileAtomically(DatabasePath(), m_library.Save());
+    // failed save is passed over in silence (the next edit, or the close, tries again).
+    const uint64_t revision = m_library.Revision();
+    if (platform::ReplaceFileAtomically(DatabasePath(), m_library.Save())) {
+        m_savedRevision = revision;
+    }
+}
+
+void TPlayerForm::SetUpLibrarySaving() {
+    m_savedRevision = m_library.Revision();
+    // Zero time: the handler that made the edit ends first, so the many edits of one
+    // handler (an import, a move with its redraw) make one write.
+    m_saveTimer = new QTimer(this);
+    m_saveTimer->setSingleShot(true);
+    m_saveTimer->setInterval(0);
+    QObject::connect(m_saveTimer, &QTimer::timeout, this, [this] { SaveDatabaseIfChanged(); });
+    m_library.OnChange = [this] {
+        if (!m_saveTimer->isActive()) {
+            m_saveTimer->start();
+        }
+    };
+}
+
+void TPlayerForm::SaveDatabaseIfChanged() {
+    if (!m_closed && m_library.Revision() != m_savedRevision) {
+        SaveDatabase();
+    }
 }
 
 void TPlayerForm::ShowAlbum(int albumIndex) {
@@ -357,7 +382,7 @@ bool TPlayerForm::LoadPicture(TImage* image, const std::string& path) {
     if (image == nullptr) {
         return false;
     }
-    const QImage bitmap = ReadPicture(path);
+    const QImage bitmap = m_pictures.Picture(path, image->size());
     if (bitmap.isNull()) {
         return false;
     }

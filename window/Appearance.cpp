@@ -9,6 +9,7 @@
 #include "platform/FileOps.h"
 #include "platform/NotifyShell.h"
 #include "platform/ProgramDir.h"
+#include "platform/RegularFile.h"
 #include "platform/Shell.h"
 
 #include <QApplication>
@@ -33,8 +34,8 @@ bool TPlayerForm::IsPlainFileName(const std::string& name) {
 }
 
 void TPlayerForm::paintEvent(QPaintEvent* event) {
-    // FormPaint: the background bitmap, loaded anew at every repaint, tiled from the client
-    // area's top-left corner over the repainted area.
+    // FormPaint: the background bitmap, tiled from the client area's top-left corner over the
+    // repainted area. It is read again only when the file changed, not at every repaint.
     const std::string& name = m_settings.BackPicture;
     if (!IsPlainFileName(name)) {
         return;
@@ -43,7 +44,7 @@ void TPlayerForm::paintEvent(QPaintEvent* event) {
     if (!path) {
         return;
     }
-    const QImage tile = ReadPicture(path->string());
+    const QImage tile = m_pictures.Picture(path->string(), QSize());
     if (tile.width() <= 0 || tile.height() <= 0) {
         return; // unreadable: nothing drawn, nothing reported
     }
@@ -117,7 +118,8 @@ void TPlayerForm::FindPicture(QLineEdit* edit) {
     }
     const std::filesystem::path from = chosen->first().toStdString();
     const std::string name = from.filename().string();
-    if (!IsPlainFileName(name)) {
+    // A pipe or a device is no picture: the choice is passed over as if cancelled.
+    if (!IsPlainFileName(name) || !platform::IsReadableRegularFile(from)) {
         return;
     }
     // A picture of that name already beside the program is used as it is.

@@ -16,6 +16,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/FileOps.h"
+#include "platform/RegularFile.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -359,6 +360,10 @@ void TPlayerForm::AlbumPicAddButtonClick() {
         return;
     }
     const fs::path from = chosen->first().toStdString();
+    // A pipe or a device is no picture: the choice is passed over as if cancelled.
+    if (!platform::IsReadableRegularFile(from)) {
+        return;
+    }
     const std::string name = from.filename().string();
     m_library.SetPicture(album, name);
     DrawAlbumRow(album);

@@ -14,6 +14,7 @@
 #pragma once
 
 #include "window/FormControls.h"
+#include "window/PictureFile.h"
 #include "window/PlayerControls.h"
 #include "window/library/Library.h"
 #include "window/settings/FontFace.h"
@@ -430,4 +431,13 @@ private:
     // Editing.cpp: false (and a message shown) when no album may take the name: one the
     // program keeps for its own files, or one an album has already (the duplicate message).
     bool AlbumNameAllowed(const std::string& name);
+
+    // Pictures and the library kept safe (AlbumDatabase.cpp).
+    TPictureCache m_pictures; // album, preview and top pictures, decoded once at their size
+    // The library file is written soon after every edit, not only at close: a kill or a
+    // power cut loses nothing. Set up once the library is loaded.
+    void SetUpLibrarySaving();
+    void SaveDatabaseIfChanged();
+    QTimer* m_saveTimer = nullptr;
+    uint64_t m_savedRevision = 0; // the library's revision the file holds
 };

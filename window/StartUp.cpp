@@ -172,6 +172,7 @@ void TPlayerForm::StartUp() {
     m_transport->SetVolume(m_transport->Volume().SavedVolumeLeft());
     AniImage->SetPicture(Ani[0]->Picture());
     LoadDatabase();
+    SetUpLibrarySaving();
     const QString hint = WinColor->toolTip();
     for (TShape* shape : ColorShapes()) {
         if (shape != WinColor) {

@@ -2,6 +2,7 @@
 #include "window/PlayProg.h"
 
 #include "window/Mpris.h"
+#include "window/SingleInstance.h"
 
 #include "platform/Dialogs.h"
 #include "platform/GuiToolkit.h"
@@ -49,6 +50,21 @@ int main(int argc, char** argv) {
     // The wave-output device: null means the system's device.
     services.waveOut = nullptr;
 
+    // A second start on the same program directory (a second menu click) brings the running
+    // window to the front instead of keeping a second copy of the library.
+    TSingleInstance instance(platform::ProgramDirectory());
+    switch (instance.Claim()) {
+    case TSingleInstance::TClaim::First:
+        break;
+    case TSingleInstance::TClaim::Handed:
+        return 0;
+    case TSingleInstance::TClaim::Refused:
+        dialogs.MessageBox(nullptr, TSingleInstance::RefusalText(platform::ProgramDirectory()),
+                           QApplication::applicationName(), platform::MsgIcon::Error,
+                           platform::MsgButtons::Ok);
+        return 1;
+    }
+
     TPlayerForm form(platform::ProgramDirectory(), services);
     if (!form.FormCreate()) {
         return 0;
@@ -73,6 +89,7 @@ int main(int argc, char** argv) {
     // Media keys and the desktop's media panels; without a session bus the program runs as
     // before.
     (new TMpris(&form))->Register();
+    instance.Serve([&form] { form.TrayIconLeftClick(); });
 
     if (form.ShowMainForm()) {
         form.show();

@@ -14,8 +14,16 @@
 #include <QTextEdit>
 #include <QTreeWidget>
 
+#include <chrono>
 #include <functional>
+#include <future>
 #include <set>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -732,4 +740,234 @@ TEST_F(Editing, RenamingAnAlbumTakesItsFolderAlongOrKeepsTheName) {
     Close();
     EXPECT_EQ(Database(),
               "New Name\r\nSong,00:01,1,Song.ogg\r\ncover.bmp\r\nStill None\r\n\r\n\r\n");
+}
+
+namespace {
+
+// Runs `step`; when it is still running after a few seconds (held up opening `pipe`), opens
+// the pipe for writing to let it go, so that the test fails instead of hanging. True then.
+template <typename F> bool HeldUpByPipe(const fs::path& pipe, F step) {
+    std::promise<void> finished;
+    bool stuck = false;
+    std::thread watch([&pipe, &stuck, done = finished.get_future()] {
+        if (done.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+            stuck = true;
+            const int fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+    });
+    step();
+    finished.set_value();
+    watch.join();
+    return stuck;
+}
+
+} // namespace
+
+// A pipe or a device chosen with any picture button is passed over at once: nothing is set,
+// copied or shown, and the window is never held up waiting for a writer.
+TEST_F(Editing, APipeOrADeviceChosenAsAPictureIsPassedOverAtOnce) {
+    fs::create_directories(Dir() / "Rock");
+    fs::create_directories(Dir() / "elsewhere");
+    const fs::path pipe = Dir() / "elsewhere" / "pipe.bmp";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    StartShown();
+    Click(Albums(), 0);
+    const QString top = Controls(form).TopPicEdit->text();
+    const QString back = Controls(form).BackPicEdit->text();
+    const std::function<void()> buttons[] = {
+        [this] { Controls(form).AlbumPicAddButton->click(); },
+        [this] { Controls(form).TopPicFindButton->click(); },
+        [this] { Controls(form).BackPicFindButton->click(); },
+    };
+    for (const fs::path& source : {pipe, fs::path("/dev/zero")}) {
+        for (size_t b = 0; b < std::size(buttons); ++b) {
+            SCOPED_TRACE(source.string() + ", button " + std::to_string(b));
+            dialogs.openAnswers = {QStringList{QString::fromStdString(source.string())}};
+            EXPECT_FALSE(HeldUpByPipe(pipe, buttons[b])) << "the window waited on the pipe";
+            EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumPicPathColumn),
+                      "cover.bmp");
+            EXPECT_EQ(Controls(form).TopPicEdit->text(), top);
+            EXPECT_EQ(Controls(form).BackPicEdit->text(), back);
+            const std::string name = source.filename().string();
+            EXPECT_FALSE(fs::exists(fs::symlink_status(Dir() / "Rock" / name)));
+            EXPECT_FALSE(fs::exists(fs::symlink_status(Dir() / name)));
+        }
+    }
+}
+
+namespace {
+
+// How often files in a folder were opened, counted by the kernel (inotify).
+class OpenCounter {
+public:
+    explicit OpenCounter(const fs::path& folder) : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        // Closes are watched too: the kernel folds an event into the same one before it.
+        ::inotify_add_watch(m_fd, folder.c_str(), IN_OPEN | IN_CLOSE);
+    }
+    ~OpenCounter() { ::close(m_fd); }
+    // Opens of `name` since the last call.
+    int Opens(const std::string& name) {
+        int count = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+            if (n <= 0) {
+                return count;
+            }
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if ((event->mask & IN_OPEN) != 0 && event->len > 0 && name == event->name) {
+                    ++count;
+                }
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+    }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+// Selecting albums back and forth reads each cover once, repainting the window reads its
+// background once; a picture replaced on disk is read anew.
+TEST_F(Editing, EachPictureIsReadOnceWhileItStaysTheSameFile) {
+    SaveBitmap(Dir() / "Rock" / "cover.bmp", Qt::red);
+    OpenCounter counter(Dir() / "Rock");
+    StartShown();
+    for (int round = 0; round < 3; ++round) {
+        Click(Albums(), 1);
+        Click(Albums(), 0);
+        EXPECT_EQ(Middle(Controls(form).AlbumImage), QColor(Qt::red));
+        EXPECT_EQ(Middle(Controls(form).PreviewImage), QColor(Qt::red));
+    }
+    EXPECT_EQ(counter.Opens("cover.bmp"), 1);
+
+    SaveBitmap(Dir() / "new.bmp", Qt::blue);
+    fs::rename(Dir() / "new.bmp", Dir() / "Rock" / "cover.bmp");
+    counter.Opens("cover.bmp");
+    Click(Albums(), 1);
+    Click(Albums(), 0);
+    EXPECT_EQ(Middle(Controls(form).AlbumImage), QColor(Qt::blue));
+    EXPECT_EQ(Middle(Controls(form).PreviewImage), QColor(Qt::blue));
+    EXPECT_EQ(counter.Opens("cover.bmp"), 1);
+
+    // The background is painted at every exposure of the window's margin.
+    SaveBitmap(Dir() / "BackImg.bmp", Qt::red);
+    OpenCounter background(Dir());
+    for (int i = 0; i < 3; ++i) {
+        form->repaint();
+    }
+    EXPECT_EQ(background.Opens("BackImg.bmp"), 1);
+}
+
+// Each edit of the library reaches "Database.DAT" right after its handler, with the window
+// still open: a kill or a power cut then loses nothing.
+TEST_F(Editing, EveryEditIsInTheLibraryFileBeforeTheWindowCloses) {
+    const std::string rock = "Rock\r\n"
+                             "Intro,00:01,1,Intro.ogg,\"Long Song\",00:02,2,\"Long Song.ogg\"\r\n"
+                             "cover.bmp\r\n";
+    const std::string jazz = "Jazz\r\nBlue,00:03,3,Blue.ogg\r\n\r\n";
+    const std::string empty = "Empty\r\n\r\n\r\n";
+    const auto yes = [this] { dialogs.messageAnswers = {platform::MsgResult::Yes}; };
+    const auto name = [this](const char* text) { dialogs.inputAnswers = {QString(text)}; };
+    const auto file = [this](const fs::path& path) {
+        dialogs.openAnswers = {QStringList{QString::fromStdString(path.string())}};
+    };
+    const struct {
+        const char* edit;
+        std::function<void()> run;
+        std::string expected; // the whole file, or a part of it when `part`
+        bool part;
+    } cases[] = {
+        {"add album",
+         [&] {
+             name("New");
+             Controls(form).AlbumAddButton->click();
+         },
+         rock + jazz + empty + "New\r\n\r\n\r\n", false},
+        {"rename album",
+         [&] {
+             name("Stone");
+             Controls(form).AlbumRenameButton->click();
+         },
+         "Stone" + rock.substr(4) + jazz + empty, false},
+        {"delete album",
+         [&] {
+             Click(Albums(), 1);
+             yes();
+             Controls(form).AlbumDeleteButton->click();
+         },
+         rock + empty, false},
+        {"move album",
+         [&] {
+             Click(Albums(), 1);
+             Controls(form).AlbumUpButton->click();
+         },
+         jazz + rock + empty, false},
+        {"set picture",
+         [&] {
+             file(Dir() / "elsewhere" / "Blue.bmp");
+             Controls(form).AlbumPicAddButton->click();
+         },
+         rock.substr(0, rock.size() - 11) + "Blue.bmp\r\n" + jazz + empty, false},
+        {"delete picture",
+         [&] {
+             yes();
+             Controls(form).AlbumPicDeleteButton->click();
+         },
+         rock.substr(0, rock.size() - 11) + "\r\n" + jazz + empty, false},
+        {"rename song",
+         [&] {
+             name("Opening");
+             Controls(form).PLSongChangeButton->click();
+         },
+         "Rock\r\nOpening" + rock.substr(11) + jazz + empty, false},
+        {"delete song", [&] { Controls(form).PLDeleteButton->click(); },
+         "Rock\r\n\"Long Song\",00:02,2,\"Long Song.ogg\"\r\ncover.bmp\r\n" + jazz + empty, false},
+        {"move song", [&] { Controls(form).PLDownButton->click(); },
+         "Rock\r\n\"Long Song\",00:02,2,\"Long Song.ogg\",Intro,00:01,1,Intro.ogg\r\n"
+         "cover.bmp\r\n" +
+             jazz + empty,
+         false},
+        {"add songs",
+         [&] {
+             form->AddSongFiles(
+                 {QString::fromStdString((Dir() / "elsewhere" / "Added.ogg").string())});
+         },
+         ",Added,00:01,1,Added.ogg\r\ncover.bmp\r\n", true},
+        {"import folder",
+         [&] {
+             form->ImportAlbumFolders(
+                 {QString::fromStdString((Dir() / "elsewhere" / "Folder").string())});
+         },
+         "Folder\r\nTrack,00:01,1,Track.ogg\r\n", true},
+    };
+    MakeOgg("", "Added.ogg");
+    fs::create_directories(Dir() / "elsewhere" / "Folder");
+    fs::copy_file(Dir() / "elsewhere" / "Added.ogg", Dir() / "elsewhere" / "Folder" / "Track.ogg");
+    SaveBitmap(Dir() / "elsewhere" / "Blue.bmp", Qt::blue);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.edit);
+        form.reset();
+        fs::remove_all(Dir() / "Rock");
+        fs::remove_all(Dir() / "Stone");
+        fs::remove_all(Dir() / "Folder");
+        SaveBitmap(Dir() / "Rock" / "cover.bmp", Qt::red);
+        StartShown();
+        Click(Albums(), 0);
+        c.run();
+        const auto written = [&] {
+            const std::string text = Database();
+            return c.part ? text.find(c.expected) != std::string::npos : text == c.expected;
+        };
+        for (int i = 0; i < 100 && !written(); ++i) {
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+        EXPECT_TRUE(written()) << Database();
+    }
 }

@@ -12,6 +12,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -75,7 +77,7 @@ struct Outcome {
 class MprisExe : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* tool : {"Xvfb", "dbus-run-session", "playerctl", "dbus-send"}) {
+        for (const char* tool : {"Xvfb", "dbus-daemon", "playerctl", "dbus-send"}) {
             ASSERT_FALSE(QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
                 << tool << " is not installed (scripts/install-deps.sh)";
         }
@@ -102,26 +104,34 @@ protected:
     }
     QString Status() { return Playerctl({QStringLiteral("status")}); }
 
+    // An X server of the test's own; its display ("99"), empty when it did not start.
+    static QByteArray StartXvfb(Service& xvfb) {
+        xvfb.process.start(QStringLiteral("Xvfb"),
+                           {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                            QStringLiteral("-screen"), QStringLiteral("0"),
+                            QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                            QStringLiteral("tcp")});
+        return xvfb.FirstLine();
+    }
+    // A session bus of the test's own, ended with `bus`; its address.
+    static QString StartBus(Service& bus) {
+        // The daemon itself is the process the test ends: a wrapper such as dbus-run-session
+        // ended by a signal leaves its daemon running.
+        bus.process.start(QStringLiteral("dbus-daemon"),
+                          {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                           QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
+        return QString::fromUtf8(bus.FirstLine());
+    }
+
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
 };
 
 TEST_F(MprisExe, PlayerctlDrivesTheProgram) {
     Service xvfb;
-    xvfb.process.start(QStringLiteral("Xvfb"),
-                       {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                        QStringLiteral("-screen"), QStringLiteral("0"),
-                        QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                        QStringLiteral("tcp")});
-    const QByteArray display = xvfb.FirstLine();
+    const QByteArray display = StartXvfb(xvfb);
     ASSERT_FALSE(display.isEmpty()) << "Xvfb reported no display";
-
-    // dbus-run-session keeps the bus for as long as its command runs: here until the test
-    // closes the command's input.
     Service bus;
-    bus.process.start(QStringLiteral("dbus-run-session"),
-                      {QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"),
-                       QStringLiteral("echo \"$DBUS_SESSION_BUS_ADDRESS\"; exec cat >/dev/null")});
-    const QString address = QString::fromUtf8(bus.FirstLine());
+    const QString address = StartBus(bus);
     ASSERT_FALSE(address.isEmpty()) << "no session bus";
 
     const fs::path dir = DemoProgramDirectory("MprisExe");
@@ -220,4 +230,171 @@ TEST_F(MprisExe, WithoutASessionBusTheProgramRunsAsBeforeAndSaysNothing) {
     EXPECT_EQ(tavro.exitCode(), 0);
     EXPECT_EQ(tavro.readAllStandardError().toStdString(), "");
     EXPECT_EQ(ReadFile(dir / "TAVRO.INI").rfind("[Position]\r\n", 0), 0u);
+}
+
+namespace {
+
+// Without a window manager the window lies where its settings put it, (0, 0); these are places
+// in its fixed layout: the PlayList tab, the second album row, the button that moves it up.
+constexpr int kPlayListTab[2] = {131, 145};
+constexpr int kSecondAlbum[2] = {90, 194};
+constexpr int kAlbumUp[2] = {184, 276};
+
+// A program directory with settings that put the window at (0, 0) and a library of its own.
+fs::path PlacedProgramDirectory(const std::string& name, const std::string& library) {
+    const fs::path dir = DemoProgramDirectory(name);
+    std::ofstream(dir / "TAVRO.INI", std::ios::binary | std::ios::trunc)
+        << "[Position]\r\nLeft=0\r\nTop=0\r\n[Language]\r\nValue=English.lng\r\n";
+    std::ofstream(dir / "Database.DAT", std::ios::binary | std::ios::trunc) << library;
+    return dir;
+}
+
+} // namespace
+
+class OneProgramExe : public MprisExe {
+protected:
+    void SetUp() override {
+        MprisExe::SetUp();
+        ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            << "xdotool is not installed (scripts/install-deps.sh)";
+        ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("xwininfo")).isEmpty())
+            << "xwininfo is not installed (scripts/install-deps.sh)";
+        display = StartXvfb(xvfb);
+        ASSERT_FALSE(display.isEmpty()) << "Xvfb reported no display";
+        env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":") + QString::fromLatin1(display));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("ALSA_CONFIG_PATH"),
+                   QStringLiteral(TAVRO_SOURCE_DIR "/tests/support/alsa-null.conf"));
+        env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    }
+
+    void Start(QProcess& tavro, const fs::path& dir) {
+        tavro.setProcessEnvironment(env);
+        tavro.start(QString::fromStdString((dir / "tavro").string()), {});
+    }
+    // The shown windows whose title matches, by id; empty when there is none.
+    QStringList Windows(const QString& title) {
+        const Outcome found =
+            Client(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", title});
+        return found.out.isEmpty() ? QStringList() : found.out.split('\n');
+    }
+    bool Click(const int (&place)[2]) {
+        return Client(QStringLiteral("xdotool"), {"mousemove", "--sync", QString::number(place[0]),
+                                                  QString::number(place[1]), "click", "1"})
+                   .exitCode == 0;
+    }
+    // The top-level windows from the bottom of the stack to its top.
+    QStringList Stack() {
+        QStringList ids;
+        const Outcome tree = Client(QStringLiteral("xwininfo"),
+                                    {QStringLiteral("-root"), QStringLiteral("-children")});
+        for (const QString& line : tree.out.split('\n')) {
+            const QString word = line.trimmed().section(' ', 0, 0);
+            if (word.startsWith(QStringLiteral("0x"))) {
+                ids << QString::number(word.toULongLong(nullptr, 16));
+            }
+        }
+        // xwininfo lists the top of the stack first.
+        std::reverse(ids.begin(), ids.end());
+        return ids;
+    }
+
+    static constexpr const char* kMainWindow = "^Kelmora \\(TAVRO\\)$";
+    Service xvfb;
+    QByteArray display;
+};
+
+// A second start on the same program directory brings the running window to the front and
+// ends; a start on another program directory runs beside it, under an MPRIS name of its own.
+TEST_F(OneProgramExe, ASecondStartOnOneDirectoryRaisesTheFirstWindowAndEnds) {
+    Service bus;
+    const QString address = StartBus(bus);
+    ASSERT_FALSE(address.isEmpty()) << "no session bus";
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+    const std::string library = "Alpha\r\n\r\n\r\nBeta\r\n\r\n\r\n";
+    const fs::path one = PlacedProgramDirectory("OneProgramFirst", library);
+    const fs::path other = PlacedProgramDirectory("OneProgramOther", library);
+
+    QProcess first;
+    Start(first, one);
+    ASSERT_TRUE(programprocess::WaitUntilUp(first, one / "tavro"));
+    ASSERT_TRUE(WaitFor([&] { return Windows(kMainWindow).size() == 1; }));
+    const QString firstWindow = Windows(kMainWindow).first();
+
+    // The other directory's window opens over the first one.
+    QProcess beside;
+    Start(beside, other);
+    ASSERT_TRUE(programprocess::WaitUntilUp(beside, other / "tavro"));
+    ASSERT_TRUE(WaitFor([&] { return Windows(kMainWindow).size() == 2; }));
+    QStringList windows = Windows(kMainWindow);
+    windows.removeAll(firstWindow);
+    const QString besideWindow = windows.first();
+    EXPECT_LT(Stack().indexOf(firstWindow), Stack().indexOf(besideWindow));
+    QDBusConnection connection =
+        QDBusConnection::connectToBus(address, QStringLiteral("one-program-test"));
+    const QStringList names = connection.interface()->registeredServiceNames().value();
+    EXPECT_TRUE(names.contains(QStringLiteral("org.mpris.MediaPlayer2.tavro")));
+    EXPECT_TRUE(names.contains(QStringLiteral("org.mpris.MediaPlayer2.tavro.instance") +
+                               QString::number(beside.processId())));
+    QDBusConnection::disconnectFromBus(QStringLiteral("one-program-test"));
+
+    QProcess second;
+    Start(second, one);
+    ASSERT_TRUE(second.waitForFinished(kDeadlineMs)) << "the second start did not end";
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(WaitFor([&] {
+        return Stack().indexOf(firstWindow) > Stack().indexOf(besideWindow);
+    })) << "the first window was not raised";
+    EXPECT_EQ(Windows(kMainWindow).size(), 2);
+    EXPECT_EQ(first.state(), QProcess::Running);
+    EXPECT_EQ(beside.state(), QProcess::Running);
+
+    for (QProcess* tavro : {&first, &beside}) {
+        ::kill(static_cast<pid_t>(tavro->processId()), SIGTERM);
+        EXPECT_TRUE(tavro->waitForFinished(kDeadlineMs));
+        EXPECT_EQ(tavro->exitCode(), 0);
+    }
+}
+
+// Without a session bus the lock turns a second start away with one message, so it never
+// writes the library; an edit is on disk before the window closes, so killing the program
+// loses nothing, and leaves no lock behind.
+TEST_F(OneProgramExe, WithoutABusASecondStartIsTurnedAwayAndAKilledProgramLosesNoEdit) {
+    const fs::path dir = PlacedProgramDirectory(
+        "OneProgramNoBus", "Alpha\r\n\r\n\r\nBeta\r\n\r\n\r\nGamma\r\n\r\n\r\n");
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+               QString::fromStdString("unix:path=" + (dir / "no-bus-here").string()));
+    const std::string moved = "Beta\r\n\r\n\r\nAlpha\r\n\r\n\r\nGamma\r\n\r\n\r\n";
+
+    QProcess first;
+    Start(first, dir);
+    ASSERT_TRUE(programprocess::WaitUntilUp(first, dir / "tavro"));
+    ASSERT_TRUE(WaitFor([&] { return Windows(kMainWindow).size() == 1; }));
+    ASSERT_TRUE(Click(kPlayListTab) && Click(kSecondAlbum) && Click(kAlbumUp));
+    EXPECT_TRUE(WaitFor([&] { return ReadFile(dir / "Database.DAT") == moved; }))
+        << "the move is not in the library file: " << ReadFile(dir / "Database.DAT");
+
+    QProcess second;
+    Start(second, dir);
+    EXPECT_TRUE(WaitFor([&] { return !Windows(QStringLiteral("^TAVRO$")).isEmpty(); }))
+        << "no message from the second start";
+    EXPECT_EQ(Windows(kMainWindow).size(), 1);
+    Client(QStringLiteral("xdotool"),
+           {"windowfocus", "--sync", Windows(QStringLiteral("^TAVRO$")).value(0)});
+    Client(QStringLiteral("xdotool"), {"key", "Return"});
+    ASSERT_TRUE(second.waitForFinished(kDeadlineMs)) << "the second start did not end";
+    EXPECT_EQ(second.exitCode(), 1);
+
+    first.kill(); // SIGKILL: nothing of the program runs any more
+    ASSERT_TRUE(first.waitForFinished(kDeadlineMs));
+    EXPECT_EQ(ReadFile(dir / "Database.DAT"), moved);
+
+    QProcess next;
+    Start(next, dir);
+    ASSERT_TRUE(programprocess::WaitUntilUp(next, dir / "tavro")) << "a stale lock";
+    ::kill(static_cast<pid_t>(next.processId()), SIGTERM);
+    ASSERT_TRUE(next.waitForFinished(kDeadlineMs));
+    EXPECT_EQ(next.exitCode(), 0);
+    EXPECT_EQ(ReadFile(dir / "Database.DAT"), moved);
 }

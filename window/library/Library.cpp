@@ -60,6 +60,7 @@ void TLibrary::Load(std::string_view text) {
     }
     m_selectedAlbum = m_albums.empty() ? kNone : 0;
     ShowAlbum();
+    Changed();
 }
 
 std::string TLibrary::Save() const {
@@ -77,20 +78,24 @@ int TLibrary::FindAlbum(uint64_t key) const {
 
 int TLibrary::AddAlbum(std::string name, std::string songs, std::string picPath) {
     m_albums.push_back({std::move(name), std::move(songs), std::move(picPath), NextKey()});
+    Changed();
     return AlbumCount() - 1;
 }
 
 void TLibrary::RenameAlbum(int index, std::string name) {
     m_albums.at(static_cast<size_t>(index)).Name = std::move(name);
+    Changed();
 }
 
 void TLibrary::SetPicture(int index, std::string picPath) {
     m_albums.at(static_cast<size_t>(index)).PicPath = std::move(picPath);
+    Changed();
 }
 
 void TLibrary::SetAlbumSongs(int index, std::string songs) {
     m_albums.at(static_cast<size_t>(index)).Songs = std::move(songs);
     SongsEdited();
+    Changed();
 }
 
 void TLibrary::DeleteAlbum(int index) {
@@ -99,6 +104,7 @@ void TLibrary::DeleteAlbum(int index) {
     }
     m_albums.erase(m_albums.begin() + index);
     m_selectedAlbum = AfterRemoval(m_selectedAlbum, index);
+    Changed();
 }
 
 bool TLibrary::MoveAlbum(int index, int step) {
@@ -106,6 +112,7 @@ bool TLibrary::MoveAlbum(int index, int step) {
         return false;
     }
     m_selectedAlbum = AfterExchange(m_selectedAlbum, index, step);
+    Changed();
     return true;
 }
 
@@ -217,14 +224,32 @@ void TLibrary::StoreSongList() {
         return;
     }
     TAlbum& album = m_albums[static_cast<size_t>(m_selectedAlbum)];
-    if (album.Key == m_storedKey && m_storedCount > 0 && m_storedCount <= m_songs.size()) {
+    if (album.Key == m_storedKey && m_storedCount > 0 && m_storedCount == m_songs.size()) {
+        return; // nothing added since
+    }
+    if (album.Key == m_storedKey && m_storedCount > 0 && m_storedCount < m_songs.size()) {
         for (size_t i = m_storedCount; i < m_songs.size(); ++i) {
             album.Songs.push_back(',');
             album.Songs += SongText(m_songs[i]);
         }
     } else {
-        album.Songs = SongsText(m_songs);
+        std::string text = SongsText(m_songs);
+        // Storing an unchanged list (a delete with no song selected) is no edit.
+        if (text == album.Songs) {
+            m_storedKey = album.Key;
+            m_storedCount = m_songs.size();
+            return;
+        }
+        album.Songs = std::move(text);
     }
     m_storedKey = album.Key;
     m_storedCount = m_songs.size();
+    Changed();
+}
+
+void TLibrary::Changed() {
+    ++m_revision;
+    if (OnChange) {
+        OnChange();
+    }
 }

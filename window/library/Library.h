@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -100,7 +101,15 @@ public:
     // A song of the album folder: named after its file, with its length in milliseconds.
     static TSong SongOfFile(const std::string& fileName, uint32_t milliseconds);
 
+    // --- saving ------------------------------------------------------------------------
+    // Counts the edits that change what Save() writes: a library file holding the text of
+    // one revision holds every edit up to it.
+    uint64_t Revision() const { return m_revision; }
+    // Called after each such edit (the window then schedules a save); may be empty.
+    std::function<void()> OnChange;
+
 private:
+    void Changed();
     uint64_t NextKey() { return ++m_lastKey; }
     void SongsEdited() { m_storedKey = 0; }
 
@@ -113,4 +122,5 @@ private:
     // The album whose stored text is the first m_storedCount songs shown; 0: none.
     uint64_t m_storedKey = 0;
     size_t m_storedCount = 0;
+    uint64_t m_revision = 0;
 };
