@@ -3,6 +3,8 @@
 #include "window/PlayProg.h"
 
 #include "window/PictureFile.h"
+#include "window/library/ShownText.h"
+#include "window/library/SongNames.h"
 
 #include "controls/TBNArea.h"
 #include "platform/Dialogs.h"
@@ -116,8 +118,10 @@ void TPlayerForm::FindPicture(QLineEdit* edit) {
     if (!chosen || chosen->isEmpty()) {
         return;
     }
-    const std::filesystem::path from = chosen->first().toStdString();
-    const std::string name = from.filename().string();
+    const std::filesystem::path from = platform::FileNameBytes(chosen->first());
+    // The name lives on in an edit box and the settings file, both text: a code-page name
+    // is copied under its shown (UTF-8) form, and a line break cannot split the setting.
+    const std::string name = CopiedFileName(ShownText(from.filename().string()).toStdString());
     // A pipe or a device is no picture: the choice is passed over as if cancelled.
     if (!IsPlainFileName(name) || !platform::IsReadableRegularFile(from)) {
         return;

@@ -359,12 +359,13 @@ void TPlayerForm::AlbumPicAddButtonClick() {
     if (!chosen || chosen->isEmpty() || album == TLibrary::kNone) {
         return;
     }
-    const fs::path from = chosen->first().toStdString();
+    const fs::path from = platform::FileNameBytes(chosen->first());
     // A pipe or a device is no picture: the choice is passed over as if cancelled.
     if (!platform::IsReadableRegularFile(from)) {
         return;
     }
-    const std::string name = from.filename().string();
+    // The library keeps the name on one line and finds the file by it after a restart.
+    const std::string name = CopiedFileName(from.filename().string());
     m_library.SetPicture(album, name);
     DrawAlbumRow(album);
     LoadPicture(PreviewImage, from.string());

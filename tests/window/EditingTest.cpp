@@ -742,6 +742,37 @@ TEST_F(Editing, RenamingAnAlbumTakesItsFolderAlongOrKeepsTheName) {
               "New Name\r\nSong,00:01,1,Song.ogg\r\ncover.bmp\r\nStill None\r\n\r\n\r\n");
 }
 
+// A picture's name comes back as the dialog gives it (UTF-8, a code-page byte replaced) and may
+// hold a line break: what is stored is a name found again after a restart.
+TEST_F(Editing, APictureKeepsANameItIsFoundByAfterARestart) {
+    fs::create_directories(Dir() / "Jazz");
+    const struct {
+        std::string source;  // in "elsewhere"
+        std::string album;   // the album's picture name, and its file in the album folder
+        std::string program; // the top picture's name, and its file beside the program
+    } cases[] = {
+        {"Line\nCover.bmp", "Line Cover.bmp", "Line Cover.bmp"},
+        {"Caf\xE9.bmp", "Caf\xE9.bmp", "Caf\xC3\xA9.bmp"},
+    };
+    StartShown();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.album);
+        // Written under a plain name first: the toolkit would write the name as UTF-8.
+        SaveBitmap(Dir() / "elsewhere" / "plain.bmp", Qt::blue);
+        fs::rename(Dir() / "elsewhere" / "plain.bmp", Dir() / "elsewhere" / c.source);
+        const QString chosen = QString::fromStdString((Dir() / "elsewhere" / c.source).string());
+        Click(Albums(), 1);
+        dialogs.openAnswers = {QStringList{chosen}};
+        Controls(form).AlbumPicAddButton->click();
+        EXPECT_EQ(form->Library().Album(1).PicPath, c.album);
+        EXPECT_EQ(ReadFile("Jazz/" + c.album), ReadFile("elsewhere/" + c.source));
+        dialogs.openAnswers = {QStringList{chosen}};
+        Controls(form).TopPicFindButton->click();
+        EXPECT_EQ(Controls(form).TopPicEdit->text().toStdString(), c.program);
+        EXPECT_EQ(ReadFile(c.program), ReadFile("elsewhere/" + c.source));
+    }
+}
+
 namespace {
 
 // Runs `step`; when it is still running after a few seconds (held up opening `pipe`), opens
