@@ -216,8 +216,10 @@ TEST(AtomicFile, ANameAsLongAsAllowedIsWrittenAndTheLeftoversOfAKillGo) {
     for (const char* theirs : {".tavro-tmp-", ".tavro-tmp-1234567", ".Song.ogg.ab"}) {
         std::ofstream(dir / theirs) << "the user's";
     }
-    EXPECT_EQ(Entries(dir).size(), 5u);
+    fs::create_directory(dir / ".tavro-tmp-folder"); // a folder, not a file a writer left
+    EXPECT_EQ(Entries(dir).size(), 6u);
     EXPECT_EQ(platform::RemoveTemporaryFiles(dir), 1);
-    EXPECT_EQ(Entries(dir), (std::vector<std::string>{".Song.ogg.ab", ".tavro-tmp-",
-                                                      ".tavro-tmp-1234567", name}));
+    EXPECT_EQ(Entries(dir),
+              (std::vector<std::string>{".Song.ogg.ab", ".tavro-tmp-", ".tavro-tmp-1234567",
+                                        ".tavro-tmp-folder", name}));
 }

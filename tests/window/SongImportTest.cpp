@@ -196,18 +196,6 @@ TEST(SongImport, LeftoversOfABrokenOffImportAreRemovedAndNothingElse) {
     RemoveImportLeftovers(dir / "missing"); // no program directory: nothing happens
 }
 
-TEST(SongImport, TemporaryFilesAKillLeftInAlbumFoldersAreClearedAtTheNextStart) {
-    const fs::path dir = Scratch("KilledCopy");
-    Write(dir / "Album" / ".tavro-tmp-Ab12Cd", "half a song");
-    Write(dir / "Album" / ".tavro-tmp-Ab12C", "the user's: not the pattern's length");
-    Write(dir / "Album" / ".hidden.ogg", "the user's");
-    Write(dir / "Album" / "Song.ogg", "x");
-    fs::create_directories(dir / "Album" / ".tavro-tmp-folder");
-    RemoveImportLeftovers(dir);
-    EXPECT_EQ(Names(dir / "Album"), (std::vector<std::string>{".hidden.ogg", ".tavro-tmp-Ab12C",
-                                                              ".tavro-tmp-folder", "Song.ogg"}));
-}
-
 TEST(SongImport, StagingCopiesAndMeasuresTheSongsThenTheCoverAndStopsWhenAsked) {
     const fs::path dir = Scratch("Staging");
     Write(dir / "from" / "1 a.ogg", "song one");
