@@ -4,6 +4,7 @@
 // surround Ogg files, heavily commented Ogg files, very short songs. Every song the reference
 // decoders decode to half a second or more opens in the player with its true length within half
 // a second; a VBR song with a cover and the surround songs are played whole on the test device.
+#include "MediaFixtures.h"
 #include "MediaInfoJson.h"
 #include "tests/engine/PlayerFixture.h"
 
@@ -33,17 +34,10 @@ std::string Noise(size_t size, uint32_t seed, bool syncs = true) {
 
 // An ID3v2.3 tag with one picture frame of `pictureSize` bytes.
 std::string PictureTag(size_t pictureSize) {
-    const std::string body =
+    const std::string picture =
         std::string("\0image/jpeg\0\x03\0", 14) + "\xFF\xD8\xFF\xE0" + Noise(pictureSize, 5);
-    std::string tag("ID3\x03\0\0", 6);
-    for (int shift = 21; shift >= 0; shift -= 7) {
-        tag += static_cast<char>(((body.size() + 10) >> shift) & 0x7F);
-    }
-    tag += "APIC";
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        tag += static_cast<char>(body.size() >> shift);
-    }
-    return tag + std::string(2, '\0') + body;
+    const fixtures::Bytes tag = fixtures::ID3v2Tag(3, {fixtures::ID3v2Frame("APIC", picture)});
+    return std::string(tag.data.begin(), tag.data.end());
 }
 
 // How each file is made: a command run in the collection's folder, `@` standing for the file,
