@@ -558,31 +558,50 @@ TEST_F(SongImportForm, TheNextStartKeepsTheUsersFoldersAndClearsKilledCopies) {
     EXPECT_TRUE(form->OpenSelectedSong());
 }
 
-// A song large enough to take a while shows a progress dialog while it is copied, and a Cancel
-// there ends the add with nothing of that song left behind.
+// A song large enough to take a while shows its progress while it is copied, added or in a
+// folder, and a Cancel there ends the add with nothing of it left behind and no word said.
 TEST_F(SongImportForm, ALargeSongShowsProgressWhileItIsCopiedAndTakesACancel) {
     StartWith("Album\r\n\r\n\r\n");
-    testmedia::Mp3Spec spec = Mp3(45.0, 9); // 1.8 MB at 320 kbit/s
+    testmedia::Mp3Spec spec = Mp3(80.0, 9); // 3.2 MB at 320 kbit/s: copied in pieces of 1 MiB
     spec.bitRateKbps = 320;
     spec.content = testmedia::Content::Silence;
-    const fs::path large = Outside() / "Large.mp3";
+    const fs::path large = Outside() / "Large" / "Large.mp3";
+    fs::create_directories(large.parent_path());
     ASSERT_TRUE(testmedia::WriteMp3(large, spec));
-    const fs::path small = Outside() / "Small.ogg";
+    const fs::path small = Outside() / "Large" / "Small.ogg";
     ASSERT_TRUE(testmedia::WriteOggVorbis(small, Ogg(1.0, 3)));
-    ASSERT_GT(fs::file_size(large), 1u << 20);
+    ASSERT_GT(fs::file_size(large), 3u << 20);
+    const std::pair<std::string, std::function<void()>> ways[] = {
+        {"Large", [&] { form->ImportAlbumFolders({Text(large.parent_path())}); }},
+        {"Album",
+         [&] {
+             Add({large, small});
+         }},
+    };
+    for (const auto& [album, way] : ways) {
+        SCOPED_TRACE(album);
+        form->ShowAlbum(0); // "Album", still empty
+        const int albums = form->Library().AlbumCount();
+        dialogs.cancelProgressAt = 0;
+        way();
+        EXPECT_EQ(dialogs.progressTotal, 2);
+        EXPECT_EQ(Names(Dir() / album), std::vector<std::string>{});
+        EXPECT_EQ(form->Library().AlbumCount(), albums);
+        EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 0);
+        EXPECT_TRUE(NoStagingLeft());
 
-    dialogs.cancelProgressAt = 0;
-    Add({large, small});
-    EXPECT_EQ(dialogs.progressTotal, 2);
-    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 0);
-    EXPECT_EQ(Names(Dir() / "Album"), std::vector<std::string>{});
+        form->ShowAlbum(0);
+        dialogs.cancelProgressAt.reset();
+        dialogs.partPercents.clear();
+        way();
+        EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 2);
+        EXPECT_EQ(dialogs.progressSteps.back(), 2);
+        EXPECT_TRUE(testsupport::ReadFile(Dir() / album / "Large.mp3") ==
+                    testsupport::ReadFile(large));
+        ASSERT_GE(dialogs.partPercents.size(), 2u);
+        EXPECT_TRUE(std::is_sorted(dialogs.partPercents.begin(), dialogs.partPercents.end()));
+        EXPECT_GT(dialogs.partPercents.front(), 0);
+        EXPECT_LT(dialogs.partPercents.back(), 100);
+    }
     EXPECT_EQ(Messages(), 0);
-
-    dialogs.cancelProgressAt.reset();
-    dialogs.progressSteps.clear();
-    Add({large, small});
-    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 2);
-    EXPECT_EQ(dialogs.progressSteps.back(), 2);
-    EXPECT_TRUE(testsupport::ReadFile(Dir() / "Album" / "Large.mp3") ==
-                testsupport::ReadFile(large));
 }
