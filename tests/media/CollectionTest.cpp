@@ -9,6 +9,7 @@
 #include "tests/engine/PlayerFixture.h"
 
 #include <cmath>
+#include <random>
 #include <regex>
 #include <sstream>
 
@@ -19,15 +20,11 @@ namespace {
 // Random bytes; with `syncs`, the sync patterns of MPEG frames sprinkled in, as compressed
 // pictures may have them.
 std::string Noise(size_t size, uint32_t seed, bool syncs = true) {
+    std::mt19937 random(seed);
     std::string bytes(size, '\0');
-    uint32_t x = seed * 2654435761u + 7u;
-    for (size_t i = 0; i < size; ++i) {
-        x = x * 1664525u + 1013904223u;
-        bytes[i] = static_cast<char>(x >> 24);
-        if (syncs && i % 997 == 0 && i + 4 < size) {
-            bytes.replace(i, 4, "\xFF\xFB\x90\x00", 4);
-            i += 3;
-        }
+    std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<char>(random()); });
+    for (size_t i = 0; syncs && i + 4 < size; i += 997) {
+        bytes.replace(i, 4, "\xFF\xFB\x90\x00", 4);
     }
     return bytes;
 }

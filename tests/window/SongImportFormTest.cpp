@@ -420,11 +420,19 @@ TEST_F(SongImportForm, AnAlbumFolderLeftOnDiskKeepsItsFilesWhenTheFolderComesIn)
     EXPECT_TRUE(PlayRow(0) == testsupport::ReferenceOgg(folder / "1 Song.ogg"));
 }
 
+// The next start removes what a broken-off import and a copy killed half-way left, and nothing
+// of the user's: an album whose folder has the name earlier versions gave their staging folders
+// keeps its songs.
 TEST_F(SongImportForm, TheNextStartRemovesWhatABrokenOffImportLeft) {
     WriteFile(".tavro-import-Zx81Qa/.tavro-staging", "");
     WriteFile(".tavro-import-Zx81Qa/1 Song.ogg", "copied before a crash");
-    StartWith("Rock\r\n\r\n\r\n");
+    MakeOgg(".import-abcdef", "Song.ogg");
+    WriteFile("Album/.tavro-tmp-Qx81Za", "half a song copied when the program was killed");
+    StartWith(".import-abcdef\r\nSong,00:01,1,Song.ogg\r\n\r\nAlbum\r\n\r\n\r\n");
     EXPECT_TRUE(NoStagingLeft());
+    EXPECT_TRUE(fs::exists(Dir() / ".import-abcdef" / "Song.ogg"));
+    EXPECT_EQ(Names(Dir() / "Album"), std::vector<std::string>{});
+    EXPECT_TRUE(form->OpenSelectedSong());
 }
 
 // Every name a user's song or folder may have, brought in each way there is: the copy gets a
@@ -545,17 +553,6 @@ TEST_F(SongImportForm, AFolderImportPassesOverWhatIsNoSongWithoutCopyingItAndSay
     ASSERT_EQ(Messages(), 1);
     EXPECT_EQ(dialogs.shown.back().text, "Files passed over, not songs TAVRO can play: 2");
     EXPECT_TRUE(NoStagingLeft());
-}
-
-// An album whose folder has the name earlier versions gave their staging folders keeps its
-// songs; what a copy killed half-way left in an album folder goes at the next start.
-TEST_F(SongImportForm, TheNextStartKeepsTheUsersFoldersAndClearsKilledCopies) {
-    MakeOgg(".import-abcdef", "Song.ogg");
-    WriteFile("Album/.tavro-tmp-Qx81Za", "half a song copied when the program was killed");
-    StartWith(".import-abcdef\r\nSong,00:01,1,Song.ogg\r\n\r\nAlbum\r\n\r\n\r\n");
-    EXPECT_TRUE(fs::exists(Dir() / ".import-abcdef" / "Song.ogg"));
-    EXPECT_EQ(Names(Dir() / "Album"), std::vector<std::string>{});
-    EXPECT_TRUE(form->OpenSelectedSong());
 }
 
 // A song large enough to take a while shows its progress while it is copied, added or in a
