@@ -423,7 +423,7 @@ TEST_F(SongImportForm, AnAlbumFolderLeftOnDiskKeepsItsFilesWhenTheFolderComesIn)
 // The next start removes what a broken-off import and a copy killed half-way left, and nothing
 // of the user's: an album whose folder has the name earlier versions gave their staging folders
 // keeps its songs.
-TEST_F(SongImportForm, TheNextStartRemovesWhatABrokenOffImportLeft) {
+TEST_F(SongImportForm, TheNextStartRemovesWhatImportsAndCopiesLeftAndNothingOfTheUsers) {
     WriteFile(".tavro-import-Zx81Qa/.tavro-staging", "");
     WriteFile(".tavro-import-Zx81Qa/1 Song.ogg", "copied before a crash");
     MakeOgg(".import-abcdef", "Song.ogg");
