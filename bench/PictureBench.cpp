@@ -15,12 +15,11 @@
 #include <QTreeWidget>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <memory>
+#include <functional>
+#include <optional>
 #include <random>
-#include <string>
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -37,9 +36,6 @@ constexpr int kSelections = 5;
 // A photograph-like cover: smooth colours with grain, so the PNG is neither trivial to
 // inflate nor the size of raw pixels.
 bool MakeCover(const fs::path& file) {
-    if (fs::exists(file)) {
-        return true;
-    }
     QImage image(kWidth, kHeight, QImage::Format_RGB32);
     std::mt19937 grain(7);
     for (int y = 0; y < kHeight; ++y) {
@@ -53,13 +49,7 @@ bool MakeCover(const fs::path& file) {
     return image.save(QString::fromStdString(file.string()), "PNG");
 }
 
-int Baseline(const fs::path& cover) {
-    QImageReader reader(QString::fromStdString(cover.string()));
-    reader.setAllocationLimit(512);
-    return reader.read().isNull() ? 1 : 0;
-}
-
-int Select(const fs::path& program) {
+bool Select(const fs::path& program) {
     platform::TestDialogs dialogs; // answers nothing: every dialog is cancelled
     NullWaveOut wave;
     PlayerServices services;
@@ -72,50 +62,43 @@ int Select(const fs::path& program) {
         TFormSeam::SelectRow(albums, albums->topLevelItem(1));
         form.AlbumViewClick();
         if (Controls(form).AlbumImage->Picture().isNull()) {
-            return 1;
+            return false;
         }
         TFormSeam::SelectRow(albums, albums->topLevelItem(0));
         form.AlbumViewClick();
     }
-    return 0;
+    return true;
 }
 
 struct Usage {
     double cpu = 0;    // seconds, user and system
     double peakMb = 0; // resident
-    bool ok = false;
 };
 
-Usage RunChild(const char* self, const char* mode, const fs::path& dir) {
-    Usage usage;
+// Runs `work` in a child process with an application of its own; nothing when it failed.
+std::optional<Usage> InChild(int argc, char** argv, const std::function<bool()>& work) {
     const pid_t child = ::fork();
     if (child == 0) {
-        ::execl(self, self, dir.c_str(), mode, static_cast<char*>(nullptr));
-        ::_exit(127);
+        QApplication app(argc, argv);
+        ::_exit(work() ? 0 : 1);
     }
     int status = 0;
     rusage used{};
-    if (child < 0 || ::wait4(child, &status, 0, &used) != child) {
-        return usage;
+    if (child < 0 || ::wait4(child, &status, 0, &used) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
+        return std::nullopt;
     }
-    usage.cpu = static_cast<double>(used.ru_utime.tv_sec + used.ru_stime.tv_sec) +
-                static_cast<double>(used.ru_utime.tv_usec + used.ru_stime.tv_usec) / 1e6;
-    usage.peakMb = static_cast<double>(used.ru_maxrss) / 1024.0;
-    usage.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return usage;
+    return Usage{static_cast<double>(used.ru_utime.tv_sec + used.ru_stime.tv_sec) +
+                     static_cast<double>(used.ru_utime.tv_usec + used.ru_stime.tv_usec) / 1e6,
+                 static_cast<double>(used.ru_maxrss) / 1024.0};
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const fs::path dir = argc > 1 ? fs::path(argv[1]) : fs::path(TAVRO_BENCH_TMP);
-    const fs::path program = dir / "program";
-    if (argc > 2) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        QApplication app(argc, argv);
-        return std::strcmp(argv[2], "baseline") == 0 ? Baseline(program / "Cover" / "cover.png")
-                                                     : Select(program);
-    }
+    const fs::path program = (argc > 1 ? fs::path(argv[1]) : fs::path(TAVRO_BENCH_TMP)) / "program";
+    const fs::path cover = program / "Cover" / "cover.png";
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     fs::create_directories(program / "Cover");
     for (const char* library : {"Vorbis.DLL", "MPGLib.DLL"}) {
         fs::copy_file(fs::path(TAVRO_PROGRAM_DIR) / library, program / library,
@@ -123,27 +106,24 @@ int main(int argc, char** argv) {
     }
     std::ofstream(program / "Database.DAT", std::ios::binary)
         << "Plain\r\n\r\n\r\nCover\r\n\r\ncover.png\r\n";
-    {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        QGuiApplication app(argc, argv);
-        if (!MakeCover(program / "Cover" / "cover.png")) {
-            std::fprintf(stderr, "cannot make the cover\n");
-            return 1;
-        }
-    }
-    const Usage baseline = RunChild(argv[0], "baseline", dir);
-    const Usage select = RunChild(argv[0], "select", dir);
-    if (!baseline.ok || !select.ok) {
-        std::fprintf(stderr, "a run failed (baseline %d, selecting %d)\n", baseline.ok, select.ok);
+    const auto made = InChild(argc, argv, [&] { return fs::exists(cover) || MakeCover(cover); });
+    const auto baseline = InChild(argc, argv, [&] {
+        QImageReader reader(QString::fromStdString(cover.string()));
+        reader.setAllocationLimit(512);
+        return !reader.read().isNull();
+    });
+    const auto select = InChild(argc, argv, [&] { return Select(program); });
+    if (!made || !baseline || !select) {
+        std::fprintf(stderr, "a run failed (cover %d, baseline %d, selecting %d)\n",
+                     made.has_value(), baseline.has_value(), select.has_value());
         return 1;
     }
     std::printf("cover %d x %d PNG (%.1f MB), selected %d times\n", kWidth, kHeight,
-                static_cast<double>(fs::file_size(program / "Cover" / "cover.png")) / 1e6,
-                kSelections);
-    std::printf("  one whole decode:  CPU %.2f s, peak RSS %.0f MB\n", baseline.cpu,
-                baseline.peakMb);
-    std::printf("  selecting:         CPU %.2f s, peak RSS %.0f MB\n", select.cpu, select.peakMb);
+                static_cast<double>(fs::file_size(cover)) / 1e6, kSelections);
+    std::printf("  one whole decode:  CPU %.2f s, peak RSS %.0f MB\n", baseline->cpu,
+                baseline->peakMb);
+    std::printf("  selecting:         CPU %.2f s, peak RSS %.0f MB\n", select->cpu, select->peakMb);
     std::printf("  ratio: CPU %.2f, peak RSS %.2f (goal: both <= 1, one decode at most)\n",
-                select.cpu / baseline.cpu, select.peakMb / baseline.peakMb);
+                select->cpu / baseline->cpu, select->peakMb / baseline->peakMb);
     return 0;
 }

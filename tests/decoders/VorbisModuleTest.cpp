@@ -236,23 +236,18 @@ TEST_F(VorbisDll, PlaysEveryPartOfAChainedFileInTheFirstPartsFormat) {
     const auto dir = FreshDir("VorbisDllChained");
     testmedia::OggSpec first;
     first.frames = 30000;
-    testmedia::OggSpec mono = first;
+    testmedia::OggSpec mono = first, half = first, last = first;
     mono.channels = 1, mono.frames = 10000, mono.serial = 3, mono.seed = 5;
-    testmedia::OggSpec half = first;
     half.sampleRate = 22050, half.frames = 11025, half.serial = 4, half.seed = 6;
-    testmedia::OggSpec last = first;
     last.serial = 5, last.seed = 7;
-    ASSERT_TRUE(testmedia::WriteOggVorbis(dir / "a.ogg", first));
-    ASSERT_TRUE(testmedia::WriteOggVorbis(dir / "m.ogg", mono));
-    ASSERT_TRUE(testmedia::WriteOggVorbis(dir / "h.ogg", half));
-    ASSERT_TRUE(testmedia::WriteOggVorbis(dir / "z.ogg", last));
     const auto mixed = dir / "mixed.ogg";
     {
         std::ofstream out(mixed, std::ios::binary);
-        for (const char* part : {"a.ogg", "m.ogg", "h.ogg", "z.ogg"}) {
-            const Bytes bytes = ReadFile(dir / part);
-            out.write(reinterpret_cast<const char*>(bytes.data()),
-                      static_cast<std::streamsize>(bytes.size()));
+        const std::pair<const char*, testmedia::OggSpec> parts[] = {
+            {"a.ogg", first}, {"m.ogg", mono}, {"h.ogg", half}, {"z.ogg", last}};
+        for (const auto& [name, spec] : parts) {
+            ASSERT_TRUE(testmedia::WriteOggVorbis(dir / name, spec));
+            out << std::ifstream(dir / name, std::ios::binary).rdbuf();
         }
     }
 
@@ -268,31 +263,26 @@ TEST_F(VorbisDll, PlaysEveryPartOfAChainedFileInTheFirstPartsFormat) {
     ASSERT_EQ(pcm.size(), static_cast<size_t>(frames * 4));
     EXPECT_EQ(state.Get<uint32_t>(kStatePosition), length);
 
-    auto sample = [&](int64_t frame, int channel) {
+    const auto sample = [](const Bytes& bytes, int64_t index) {
         int16_t v;
-        std::memcpy(&v, pcm.data() + frame * 4 + channel * 2, 2);
-        return v;
-    };
-    auto referenceSample = [](const Bytes& ref, int64_t index) {
-        int16_t v;
-        std::memcpy(&v, ref.data() + index * 2, 2);
+        std::memcpy(&v, bytes.data() + index * 2, 2);
         return v;
     };
     EXPECT_TRUE(Bytes(pcm.begin(), pcm.begin() + 30000 * 4) == ReferenceOgg(dir / "a.ogg"));
     const Bytes monoRef = ReferenceOgg(dir / "m.ogg");
     for (int64_t i = 0; i < 10000; ++i) {
-        ASSERT_EQ(sample(30000 + i, 0), referenceSample(monoRef, i)) << i;
-        ASSERT_EQ(sample(30000 + i, 1), referenceSample(monoRef, i)) << i;
+        ASSERT_EQ(sample(pcm, (30000 + i) * 2), sample(monoRef, i)) << i;
+        ASSERT_EQ(sample(pcm, (30000 + i) * 2 + 1), sample(monoRef, i)) << i;
     }
     // At twice the rate every other output frame is an input frame, and the ones between lie
     // between their neighbours: no click where the part begins or ends.
     const Bytes halfRef = ReferenceOgg(dir / "h.ogg");
     for (int64_t k = 0; k < 2 * 11025; ++k) {
         for (int c = 0; c < 2; ++c) {
-            const int16_t got = sample(40000 + k, c);
+            const int16_t got = sample(pcm, (40000 + k) * 2 + c);
             const int64_t j = k / 2;
-            const int16_t a = referenceSample(halfRef, j * 2 + c);
-            const int16_t b = j + 1 < 11025 ? referenceSample(halfRef, (j + 1) * 2 + c) : a;
+            const int16_t a = sample(halfRef, j * 2 + c);
+            const int16_t b = j + 1 < 11025 ? sample(halfRef, (j + 1) * 2 + c) : a;
             if (k % 2 == 0) {
                 ASSERT_EQ(got, a) << k;
             } else {

@@ -20,6 +20,10 @@ public:
         m_dialogs.progressSteps.push_back(done);
         return !(m_dialogs.cancelProgressAt && done >= *m_dialogs.cancelProgressAt);
     }
+    bool SetPartProgress(int done, int percent) override {
+        m_dialogs.partPercents.push_back(percent);
+        return SetProgress(done);
+    }
 
 private:
     TestDialogs& m_dialogs;

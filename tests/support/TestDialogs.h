@@ -29,7 +29,8 @@ public:
     // unset. Every step reported is recorded, for every dialog in turn.
     std::optional<int> cancelProgressAt;
     std::vector<int> progressSteps;
-    int progressTotal = -1; // the total of the last progress dialog shown
+    std::vector<int> partPercents; // how far each long step was reported to be, in percent
+    int progressTotal = -1;        // the total of the last progress dialog shown
 
     MsgResult MessageBox(QWidget* parent, const QString& text, const QString& title, MsgIcon icon,
                          MsgButtons buttons) override;

@@ -12,7 +12,6 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -255,10 +254,10 @@ class OneProgramExe : public MprisExe {
 protected:
     void SetUp() override {
         MprisExe::SetUp();
-        ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-            << "xdotool is not installed (scripts/install-deps.sh)";
-        ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("xwininfo")).isEmpty())
-            << "xwininfo is not installed (scripts/install-deps.sh)";
+        for (const char* tool : {"xdotool", "xwininfo"}) {
+            ASSERT_FALSE(QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+                << tool << " is not installed (scripts/install-deps.sh)";
+        }
         display = StartXvfb(xvfb);
         ASSERT_FALSE(display.isEmpty()) << "Xvfb reported no display";
         env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":") + QString::fromLatin1(display));
@@ -272,6 +271,17 @@ protected:
         tavro.setProcessEnvironment(env);
         tavro.start(QString::fromStdString((dir / "tavro").string()), {});
     }
+    // Starts the program on `dir` and waits until it is up.
+    bool StartUp(QProcess& tavro, const fs::path& dir) {
+        Start(tavro, dir);
+        return programprocess::WaitUntilUp(tavro, dir / "tavro");
+    }
+    // Ends a running program as the session ends it: it closes as usual.
+    static void End(QProcess& tavro) {
+        ::kill(static_cast<pid_t>(tavro.processId()), SIGTERM);
+        EXPECT_TRUE(tavro.waitForFinished(kDeadlineMs));
+        EXPECT_EQ(tavro.exitCode(), 0);
+    }
     // The shown windows whose title matches, by id; empty when there is none.
     QStringList Windows(const QString& title) {
         const Outcome found =
@@ -283,7 +293,8 @@ protected:
                                                   QString::number(place[1]), "click", "1"})
                    .exitCode == 0;
     }
-    // The top-level windows from the bottom of the stack to its top.
+    // The top-level windows from the bottom of the stack to its top (xwininfo lists the top
+    // first).
     QStringList Stack() {
         QStringList ids;
         const Outcome tree = Client(QStringLiteral("xwininfo"),
@@ -291,11 +302,9 @@ protected:
         for (const QString& line : tree.out.split('\n')) {
             const QString word = line.trimmed().section(' ', 0, 0);
             if (word.startsWith(QStringLiteral("0x"))) {
-                ids << QString::number(word.toULongLong(nullptr, 16));
+                ids.prepend(QString::number(word.toULongLong(nullptr, 16)));
             }
         }
-        // xwininfo lists the top of the stack first.
-        std::reverse(ids.begin(), ids.end());
         return ids;
     }
 
@@ -316,15 +325,13 @@ TEST_F(OneProgramExe, ASecondStartOnOneDirectoryRaisesTheFirstWindowAndEnds) {
     const fs::path other = PlacedProgramDirectory("OneProgramOther", library);
 
     QProcess first;
-    Start(first, one);
-    ASSERT_TRUE(programprocess::WaitUntilUp(first, one / "tavro"));
+    ASSERT_TRUE(StartUp(first, one));
     ASSERT_TRUE(WaitFor([&] { return Windows(kMainWindow).size() == 1; }));
     const QString firstWindow = Windows(kMainWindow).first();
 
     // The other directory's window opens over the first one.
     QProcess beside;
-    Start(beside, other);
-    ASSERT_TRUE(programprocess::WaitUntilUp(beside, other / "tavro"));
+    ASSERT_TRUE(StartUp(beside, other));
     ASSERT_TRUE(WaitFor([&] { return Windows(kMainWindow).size() == 2; }));
     QStringList windows = Windows(kMainWindow);
     windows.removeAll(firstWindow);
@@ -349,12 +356,8 @@ TEST_F(OneProgramExe, ASecondStartOnOneDirectoryRaisesTheFirstWindowAndEnds) {
     EXPECT_EQ(Windows(kMainWindow).size(), 2);
     EXPECT_EQ(first.state(), QProcess::Running);
     EXPECT_EQ(beside.state(), QProcess::Running);
-
-    for (QProcess* tavro : {&first, &beside}) {
-        ::kill(static_cast<pid_t>(tavro->processId()), SIGTERM);
-        EXPECT_TRUE(tavro->waitForFinished(kDeadlineMs));
-        EXPECT_EQ(tavro->exitCode(), 0);
-    }
+    End(first);
+    End(beside);
 }
 
 // Without a session bus the lock turns a second start away with one message, so it never
@@ -368,8 +371,7 @@ TEST_F(OneProgramExe, WithoutABusASecondStartIsTurnedAwayAndAKilledProgramLosesN
     const std::string moved = "Beta\r\n\r\n\r\nAlpha\r\n\r\n\r\nGamma\r\n\r\n\r\n";
 
     QProcess first;
-    Start(first, dir);
-    ASSERT_TRUE(programprocess::WaitUntilUp(first, dir / "tavro"));
+    ASSERT_TRUE(StartUp(first, dir));
     ASSERT_TRUE(WaitFor([&] { return Windows(kMainWindow).size() == 1; }));
     ASSERT_TRUE(Click(kPlayListTab) && Click(kSecondAlbum) && Click(kAlbumUp));
     EXPECT_TRUE(WaitFor([&] { return ReadFile(dir / "Database.DAT") == moved; }))
@@ -391,10 +393,7 @@ TEST_F(OneProgramExe, WithoutABusASecondStartIsTurnedAwayAndAKilledProgramLosesN
     EXPECT_EQ(ReadFile(dir / "Database.DAT"), moved);
 
     QProcess next;
-    Start(next, dir);
-    ASSERT_TRUE(programprocess::WaitUntilUp(next, dir / "tavro")) << "a stale lock";
-    ::kill(static_cast<pid_t>(next.processId()), SIGTERM);
-    ASSERT_TRUE(next.waitForFinished(kDeadlineMs));
-    EXPECT_EQ(next.exitCode(), 0);
+    ASSERT_TRUE(StartUp(next, dir)) << "a stale lock";
+    End(next);
     EXPECT_EQ(ReadFile(dir / "Database.DAT"), moved);
 }

@@ -196,18 +196,6 @@ TEST(SongImport, LeftoversOfABrokenOffImportAreRemovedAndNothingElse) {
     RemoveImportLeftovers(dir / "missing"); // no program directory: nothing happens
 }
 
-TEST(SongImport, TemporaryFilesAKillLeftInAlbumFoldersAreClearedAtTheNextStart) {
-    const fs::path dir = Scratch("KilledCopy");
-    Write(dir / "Album" / ".tavro-tmp-Ab12Cd", "half a song");
-    Write(dir / "Album" / ".tavro-tmp-Ab12C", "the user's: not the pattern's length");
-    Write(dir / "Album" / ".hidden.ogg", "the user's");
-    Write(dir / "Album" / "Song.ogg", "x");
-    fs::create_directories(dir / "Album" / ".tavro-tmp-folder");
-    RemoveImportLeftovers(dir);
-    EXPECT_EQ(Names(dir / "Album"), (std::vector<std::string>{".hidden.ogg", ".tavro-tmp-Ab12C",
-                                                              ".tavro-tmp-folder", "Song.ogg"}));
-}
-
 TEST(SongImport, StagingCopiesAndMeasuresTheSongsThenTheCoverAndStopsWhenAsked) {
     const fs::path dir = Scratch("Staging");
     Write(dir / "from" / "1 a.ogg", "song one");
@@ -300,35 +288,4 @@ TEST(SongImport, StagedFilesBecomeTheAlbumFolderOrJoinTheOneThere) {
     }
     EXPECT_EQ(Read(dir / "Blocked"), "a file");
     EXPECT_EQ(Names(dir), (std::vector<std::string>{"Blocked", "New", "Old"}));
-}
-
-TEST(SongImport, ALargeSongShowsItsProgressAndTakesACancelWhileItIsCopied) {
-    const fs::path dir = Scratch("LargeSong");
-    Write(dir / "from" / "Long.ogg", std::string(6u << 20, 's'));
-    const auto isSong = [](const std::string&) -> std::optional<uint32_t> { return 3600000; };
-    std::vector<int> percents;
-    {
-        TStagingFolder staging(dir.string() + "/");
-        const TStagedFolder copied = StageFolder(
-            staging.Path(), {dir / "from" / "Long.ogg"}, std::nullopt, isSong, [] { return true; },
-            [&](int percent) {
-                percents.push_back(percent);
-                return true;
-            });
-        EXPECT_TRUE(copied.complete);
-        ASSERT_EQ(copied.songs.size(), 1u);
-    }
-    ASSERT_GE(percents.size(), 2u);
-    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
-    EXPECT_GT(percents.front(), 0);
-    EXPECT_LT(percents.back(), 100);
-
-    // Cancel half-way through the file: nothing of it stays, and it is no failed copy.
-    TStagingFolder staging(dir.string() + "/");
-    const TStagedFolder cancelled = StageFolder(
-        staging.Path(), {dir / "from" / "Long.ogg"}, std::nullopt, isSong, [] { return true; },
-        [](int) { return false; });
-    EXPECT_FALSE(cancelled.complete);
-    EXPECT_FALSE(cancelled.copyFailed);
-    EXPECT_EQ(Names(staging.Path()), std::vector<std::string>{".tavro-staging"});
 }
