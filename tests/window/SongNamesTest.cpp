@@ -53,7 +53,7 @@ TEST(SongNames, ALongNameIsShortenedKeepingItsExtensionAndItsCharactersWhole) {
 TEST(SongNames, TheProgramsOwnNamesAreNoAlbumNames) {
     for (const char* own : {"LScripts", "lscripts", "HILFE", "Hilfe", ".", "..", "Database.DAT",
                             "tavro.ini", "Vorbis.DLL", "MPGLib.dll", "TAVRO.bmp", "backimg.bmp",
-                            "tavro", ".tavro-import-a1B2c3", ".TAVRO-tmp-x"}) {
+                            "tavro", "tavro.lck", ".tavro-import-a1B2c3", ".TAVRO-tmp-x"}) {
         EXPECT_TRUE(IsProgramOwnName(own)) << own;
     }
     for (const char* album : {"Rock", "LScripts 2", "Hilfe!", ".import-abcdef", "...", "Tavros",

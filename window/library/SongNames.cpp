@@ -89,7 +89,7 @@ std::string StorableAlbumName(std::string_view name) {
 bool IsProgramOwnName(std::string_view name) {
     static constexpr std::string_view kOwn[] = {
         ".",          "..",         "LScripts",  "Hilfe",       "TAVRO.INI", "Database.DAT",
-        "Vorbis.DLL", "MPGLib.DLL", "TAVRO.bmp", "BackImg.bmp", "tavro",
+        "Vorbis.DLL", "MPGLib.DLL", "TAVRO.bmp", "BackImg.bmp", "tavro",     "TAVRO.LCK",
     };
     if (std::any_of(std::begin(kOwn), std::end(kOwn),
                     [name](std::string_view own) { return EqualNoCase(name, own); })) {
