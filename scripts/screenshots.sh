@@ -149,6 +149,11 @@ run_language() {
   key Return
   shot_screen "$lang-7-duplicate-name"
   key Return
+  album_button 0
+  xdotool type --delay 40 "hilfe"
+  key Return
+  shot_screen "$lang-7-own-name"
+  key Return
   album_button 2
   shot_screen "$lang-8-rename-album-input"
   key Escape
