@@ -5,6 +5,7 @@
 
 #include "engine/OggPlayer.h"
 #include "tests/decoders/DecoderTestSupport.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/PumpUntil.h"
 #include "window/PictureFile.h"
 
@@ -46,22 +47,6 @@ testmedia::Mp3Spec Mp3(double seconds, uint32_t seed) {
     spec.frames = static_cast<int64_t>(seconds * 44100);
     spec.seed = seed;
     return spec;
-}
-
-// Runs `run` while no file may grow beyond `limit` bytes: a full disk, for the copies made.
-template <typename F> void WithFileSizeLimit(rlim_t limit, F run) {
-    struct sigaction ignore {};
-    struct sigaction old {};
-    ignore.sa_handler = SIG_IGN;
-    ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &old), 0);
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = limit;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    run();
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::sigaction(SIGXFSZ, &old, nullptr);
 }
 
 testsupport::Bytes Reference(const fs::path& file) {

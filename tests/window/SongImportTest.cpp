@@ -1,6 +1,8 @@
 // The rules of bringing songs and pictures into an album folder, without widgets.
 #include "window/SongImport.h"
 
+#include "tests/support/FileSizeLimit.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -128,19 +130,8 @@ TEST(SongImport, ACopyThatDoesNotFitLeavesNothingBehind) {
     const fs::path dir = Scratch("DiskFull");
     Write(dir / "Big.ogg", std::string(256 * 1024, 'b'));
     fs::create_directories(dir / "Album");
-    // A file-size limit stands in for a full disk: writes past it fail with EFBIG.
-    struct sigaction ignore {};
-    struct sigaction old {};
-    ignore.sa_handler = SIG_IGN;
-    ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &old), 0);
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 64 * 1024;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const auto copy = CopyIntoFolder(dir / "Big.ogg", dir / "Album");
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::sigaction(SIGXFSZ, &old, nullptr);
+    std::optional<CopiedFile> copy;
+    WithFileSizeLimit(64 * 1024, [&] { copy = CopyIntoFolder(dir / "Big.ogg", dir / "Album"); });
     EXPECT_FALSE(copy);
     EXPECT_TRUE(Names(dir / "Album").empty()); // no half file, no temporary file
 }
