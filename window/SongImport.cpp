@@ -360,14 +360,12 @@ bool PlaceStagedFiles(TStagingFolder& staging, const fs::path& albumFolder, TSta
 TSongCopy CopySong(const fs::path& song, const fs::path& folder, const TMeasure& measure,
                    platform::FileSync sync, const std::function<bool(uint64_t)>& between) {
     TSongCopy result;
-    // Measured where it lies, so a file that is no song is never copied, however large. A
-    // path too long for the player is measured on its copy instead.
+    // Measured where it lies, so a file that is no song is never copied, however large.
     if (!platform::IsReadableRegularFile(song)) {
         return result;
     }
-    std::optional<uint32_t> duration = measure(song.string());
-    const bool measureCopy = !duration && song.string().size() > kLongestOpenPath;
-    if (!duration && !measureCopy) {
+    const std::optional<uint32_t> duration = measure(song.string());
+    if (!duration) {
         return result;
     }
     bool stopped = false;
@@ -382,16 +380,6 @@ TSongCopy CopySong(const fs::path& song, const fs::path& folder, const TMeasure&
             result.outcome = TSongCopy::Failed;
         }
         return result;
-    }
-    if (measureCopy) {
-        duration = measure((folder / copy->name).string());
-        if (!duration) {
-            std::error_code ec;
-            if (copy->copied) {
-                fs::remove(folder / copy->name, ec);
-            }
-            return result;
-        }
     }
     result.outcome = TSongCopy::Copied;
     result.file = *copy;

@@ -52,10 +52,6 @@ std::optional<CopiedFile> CopyIntoFolder(const std::filesystem::path& file,
                                          platform::FileSync sync = platform::FileSync::EachFile,
                                          const std::function<bool(uint64_t copied)>& between = {});
 
-// The longest path the player opens an Ogg song by (its decoder library's limit): a song whose
-// path is longer is measured on its copy.
-constexpr size_t kLongestOpenPath = 255;
-
 // The song files directly in `folder` (subfolders are not entered), in NaturalLess order of
 // their names.
 std::vector<std::filesystem::path> FolderSongs(const std::filesystem::path& folder);
@@ -121,8 +117,7 @@ struct TSongCopy {
 };
 
 // Brings one song into `folder` as CopyIntoFolder does, after `measure` has found it to be a
-// song where it lies: a file that is none is never copied, however large. A path too long for
-// the player (kLongestOpenPath) is measured on its copy, which goes again when it is no song.
+// song where it lies: a file that is none is never copied, however large.
 TSongCopy CopySong(const std::filesystem::path& song, const std::filesystem::path& folder,
                    const TMeasure& measure, platform::FileSync sync = platform::FileSync::EachFile,
                    const std::function<bool(uint64_t copied)>& between = {});
