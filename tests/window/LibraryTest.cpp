@@ -255,8 +255,26 @@ TEST(Library, StoringAfterEachAddedSongGivesTheWholeListAnyway) {
     EXPECT_EQ(library.Album(1).Songs,
               "Renamed,00:01,1,Old.ogg,A,00:01,1,A.ogg,\"B C\",00:01,1,\"B C.ogg\",D,00:01,1,"
               "D.ogg,E,00:01,1,E.ogg,F,00:01,1,F.ogg");
-    // An empty list stored is an empty text.
+    // An empty list stored is an empty text, and a song added to it afterwards is the whole
+    // text: no leading comma that would shift its fields.
     library.ClearSongs();
     library.StoreSongList();
     EXPECT_EQ(library.Album(1).Songs, "");
+    library.AddSong(MakeSong("G"));
+    library.StoreSongList();
+    EXPECT_EQ(library.Album(1).Songs, "G,00:01,1,G.ogg");
+
+    // The same after the last song was deleted: the new song reads back with its own name.
+    library.SelectAlbum(0);
+    library.ShowAlbum();
+    while (library.SongCount() > 0) {
+        library.DeleteSong(0);
+        library.StoreSongList();
+    }
+    EXPECT_EQ(library.Album(0).Songs, "");
+    library.AddSong(MakeSong("New"));
+    library.StoreSongList();
+    library.ShowAlbum();
+    EXPECT_EQ(SongNames(library), Names({"New"}));
+    EXPECT_EQ(library.Song(0).Duration, "00:01");
 }
