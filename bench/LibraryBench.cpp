@@ -12,8 +12,8 @@
 #include "platform/ProgramDir.h"
 #include "tests/window/FormSeam.h"
 #include "tools/TestMedia.h"
-#include "window/CommaText.h"
 #include "window/PlayProg.h"
+#include "window/library/CommaText.h"
 
 #include <QApplication>
 #include <QTreeWidget>

@@ -3,7 +3,7 @@
 // file has been read to its end are taken out before the song counts as done.
 #include "engine/Mp3Stream.h"
 
-#include "engine/MpgLib.h"
+#include "engine/MpgLibBinding.h"
 
 #include <algorithm>
 

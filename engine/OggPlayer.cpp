@@ -2,8 +2,8 @@
 // format.
 #include "engine/OggPlayer.h"
 
-#include "engine/MpgLib.h"
-#include "engine/VorbisDll.h"
+#include "engine/MpgLibBinding.h"
+#include "engine/VorbisBinding.h"
 #include "media/MP3Util.h"
 
 #include <algorithm>

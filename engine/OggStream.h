@@ -3,7 +3,7 @@
 #pragma once
 
 #include "engine/SongStream.h"
-#include "engine/VorbisDll.h"
+#include "engine/VorbisBinding.h"
 
 #include <memory>
 #include <string>

@@ -6,6 +6,8 @@
 // back as the library's selection.
 #include "window/PlayProg.h"
 
+#include "platform/PlainName.h"
+
 #include "window/PictureFile.h"
 #include "window/library/ShownText.h"
 
@@ -103,7 +105,7 @@ std::string TPlayerForm::DatabasePath() const {
 }
 
 std::optional<std::string> TPlayerForm::AlbumFolder(const std::string& albumName) const {
-    if (!IsPlainFileName(albumName)) {
+    if (!platform::IsPlainFileName(albumName)) {
         return std::nullopt;
     }
     return m_programDir + albumName + "/";
@@ -112,7 +114,7 @@ std::optional<std::string> TPlayerForm::AlbumFolder(const std::string& albumName
 std::optional<std::string> TPlayerForm::AlbumFilePath(const std::string& albumName,
                                                       const std::string& name) const {
     const std::optional<std::string> folder = AlbumFolder(albumName);
-    if (!folder || !IsPlainFileName(name)) {
+    if (!folder || !platform::IsPlainFileName(name)) {
         return std::nullopt;
     }
     return *folder + name;

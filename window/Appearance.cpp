@@ -2,6 +2,8 @@
 // panel, the help key, the tray icon and hiding the window to the tray.
 #include "window/PlayProg.h"
 
+#include "platform/PlainName.h"
+
 #include "window/PictureFile.h"
 #include "window/library/ShownText.h"
 #include "window/library/SongNames.h"
@@ -30,16 +32,11 @@
 #include <algorithm>
 #include <cstdint>
 
-bool TPlayerForm::IsPlainFileName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
-           name.find('\\') == std::string::npos && name.find('\0') == std::string::npos;
-}
-
 void TPlayerForm::paintEvent(QPaintEvent* event) {
     // FormPaint: the background bitmap, tiled from the client area's top-left corner over the
     // repainted area. It is read again only when the file changed, not at every repaint.
     const std::string& name = m_settings.BackPicture;
-    if (!IsPlainFileName(name)) {
+    if (!platform::IsPlainFileName(name)) {
         return;
     }
     const auto path = platform::FindFileNoCase(m_programDir, name);
@@ -123,7 +120,7 @@ void TPlayerForm::FindPicture(QLineEdit* edit) {
     // is copied under its shown (UTF-8) form, and a line break cannot split the setting.
     const std::string name = CopiedFileName(ShownText(from.filename().string()).toStdString());
     // A pipe or a device is no picture: the choice is passed over as if cancelled.
-    if (!IsPlainFileName(name) || !platform::IsReadableRegularFile(from)) {
+    if (!platform::IsPlainFileName(name) || !platform::IsReadableRegularFile(from)) {
         return;
     }
     // A picture of that name already beside the program is used as it is.

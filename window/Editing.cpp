@@ -9,8 +9,8 @@
 // does nothing when the entry has gone.
 #include "window/PlayProg.h"
 
-#include "window/AlbumFile.h"
-#include "window/NameCheck.h"
+#include "window/library/AlbumFile.h"
+#include "window/library/NameCheck.h"
 #include "window/library/ShownText.h"
 #include "window/library/SongNames.h"
 

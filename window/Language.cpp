@@ -2,6 +2,8 @@
 // program composes at run time, looked up by their English text.
 #include "window/PlayProg.h"
 
+#include "platform/PlainName.h"
+
 #include "platform/Profile.h"
 #include "platform/ProgramDir.h"
 
@@ -188,7 +190,7 @@ void TPlayerForm::LanguageComboChange() {
     std::string& file = m_settings.LanguageFile;
     file = LanguageCombo->currentIndex() >= 0 ? LanguageCombo->currentText().toStdString()
                                               : std::string();
-    if (!file.empty() && isVisible() && IsPlainFileName(file)) {
+    if (!file.empty() && isVisible() && platform::IsPlainFileName(file)) {
         m_languageScriptPath = ScriptPath(file);
         ApplyLanguageScript(m_languageScriptPath);
         ApplySettings();

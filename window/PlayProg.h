@@ -5,7 +5,7 @@
 //   StartUp.cpp        creation, start-up, applying the settings, close
 //   settings/          the settings as a record and the settings file, without widgets
 //   Language.cpp       language scripts and run-time texts
-//   Transport.cpp      the transport buttons, the timer and the volume bar, handed to the
+//   TransportButtons.cpp the transport buttons, the timer and the volume bar, handed to the
 //                      transport part (transport/Transport.h), which owns their state
 //   Appearance.cpp     background, top picture, colours, tray, help key
 //   AlbumDatabase.cpp  the album library file, drawing the lists, album display, pictures
@@ -109,7 +109,7 @@ public:
     // Program directory + "LScripts/" + the language file; empty while no script applies.
     const std::string& LanguageScriptPath() const { return m_languageScriptPath; }
 
-    // --- Transport.cpp ----------------------------------------------------------------
+    // --- TransportButtons.cpp -------------------------------------------------------
     // Each handler hands its event to the transport part, which owns the counters, the play
     // order, the requests queued while the player waits and the volume level.
     TTransport& Transport() { return *m_transport; }
@@ -256,10 +256,6 @@ private:
     // Helpers of the handlers, by the file they live in.
     // StartUp.cpp
     std::string SettingsPath() const;
-    // Names read from files (pictures, scripts) are used only when they name a file of the
-    // program directory itself: no separators, not "." or "..". Anything else is never
-    // opened, so a changed settings file cannot make the program read elsewhere.
-    static bool IsPlainFileName(const std::string& name);
     // The player component: created by start-up (with PlayerPosChange as its OnPosChange),
     // stopped, closed and freed at close.
     void CreatePlayer();
@@ -280,7 +276,7 @@ private:
     // Lets Qt's own dialogs (buttons, file and colour dialogs) take their texts from the
     // current script.
     void SetUpDialogTexts();
-    // Transport.cpp
+    // TransportButtons.cpp
     // The transport buttons and the display timer are bound to their handlers here.
     void ConnectTransport();
     // Appearance.cpp
@@ -339,7 +335,7 @@ private:
     TFontFaceChoice FontFaceChoice(const QString& face) const;
     void WindowStateChanged(const QWindowStateChangeEvent& event);
     bool GeneralOption(TGeneralOption option) const { return m_settings.Option(option); }
-    // Transport.cpp: what the transport part asks of the window, answered from the controls.
+    // TransportButtons.cpp: what the transport part asks of the window, answered from the controls.
     class TransportView;
     std::unique_ptr<TTransport> NewTransport();
     // The timer's display work, done only for what can be seen; the rest is brought up to

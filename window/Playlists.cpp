@@ -2,8 +2,10 @@
 // and the directory listing.
 #include "window/PlayProg.h"
 
-#include "window/SongFiles.h"
-#include "window/SongImport.h"
+#include "platform/PlainName.h"
+
+#include "window/library/SongFiles.h"
+#include "window/library/SongImport.h"
 
 #include "engine/OggPlayer.h"
 
@@ -251,7 +253,7 @@ std::optional<std::string> TPlayerForm::PlaylistSongPath(const std::string& albu
     // A playlist row holds a name and a duration only: the song is the album folder's file
     // of that name, or of that name with a song extension, in any letter case.
     const std::optional<std::string> folder = AlbumFolder(albumName);
-    if (!folder || !IsPlainFileName(songName)) {
+    if (!folder || !platform::IsPlainFileName(songName)) {
         return std::nullopt;
     }
     for (const char* extension : {"", ".ogg", ".mp3"}) {

@@ -4,8 +4,8 @@
 #include "window/SongDrop.h"
 
 #include "window/PlayProg.h"
-#include "window/SongFiles.h"
-#include "window/SongImport.h"
+#include "window/library/SongFiles.h"
+#include "window/library/SongImport.h"
 #include "window/library/SongNames.h"
 
 #include "engine/OggPlayer.h"

@@ -4,6 +4,8 @@
 // written once by WriteSettings at close; in between, ApplySettings shows it in the controls.
 #include "window/PlayProg.h"
 
+#include "platform/PlainName.h"
+
 #include "window/GeneralOptions.h"
 #include "window/WindowPlacement.h"
 
@@ -239,7 +241,7 @@ void TPlayerForm::ReadSettings() {
                                    QSize(kOuterWidth, kOuterHeight), screens));
 
     // The script first: it replaces the option entries' texts, the check marks follow.
-    if (!m_settings.LanguageFile.empty() && IsPlainFileName(m_settings.LanguageFile)) {
+    if (!m_settings.LanguageFile.empty() && platform::IsPlainFileName(m_settings.LanguageFile)) {
         m_languageScriptPath = ScriptPath(m_settings.LanguageFile);
         ApplyLanguageScript(m_languageScriptPath);
     }
@@ -247,7 +249,7 @@ void TPlayerForm::ReadSettings() {
 }
 
 void TPlayerForm::LoadTopPicture() {
-    if (!m_settings.TopPicture.empty() && IsPlainFileName(m_settings.TopPicture)) {
+    if (!m_settings.TopPicture.empty() && platform::IsPlainFileName(m_settings.TopPicture)) {
         LoadPicture(PlayerImage,
                     platform::ResolveNoCase(m_programDir, m_settings.TopPicture).string());
     }

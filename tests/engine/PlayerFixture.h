@@ -5,8 +5,8 @@
 
 #include "engine/OggPlayer.h"
 
-#include "engine/MpgLib.h"
-#include "engine/VorbisDll.h"
+#include "engine/MpgLibBinding.h"
+#include "engine/VorbisBinding.h"
 #include "media/FileStream.h"
 #include "media/MP3Util.h"
 #include "platform/MessageWindow.h"

@@ -1,8 +1,8 @@
 // Fuzzes the library file reader and the comma text reader: any bytes read without a crash or
 // a hang, albums come only in whole groups of three lines and songs in groups of four, and
 // whatever was read is written so that it reads back the same.
-#include "window/AlbumFile.h"
-#include "window/CommaText.h"
+#include "window/library/AlbumFile.h"
+#include "window/library/CommaText.h"
 #include "window/library/Library.h"
 
 #include <cstddef>

@@ -1,9 +1,9 @@
 #include "tests/window/FormSeam.h"
 #include "window/PlayProg.h"
 
-#include "engine/MpgLib.h"
+#include "engine/MpgLibBinding.h"
 #include "engine/OggPlayer.h"
-#include "engine/VorbisDll.h"
+#include "engine/VorbisBinding.h"
 #include "platform/ProgramDir.h"
 #include "tests/support/TestWaveOut.h"
 

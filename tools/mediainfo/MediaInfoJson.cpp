@@ -1,9 +1,9 @@
 // Formats the results of the media readers as JSON for the mediainfo developer tool.
 #include "MediaInfoJson.h"
 
-#include "engine/MpgLib.h"
+#include "engine/MpgLibBinding.h"
 #include "engine/SongStream.h"
-#include "engine/VorbisDll.h"
+#include "engine/VorbisBinding.h"
 #include "media/ID3v2.h"
 #include "media/MP3Util.h"
 #include "media/OggVorbis.h"

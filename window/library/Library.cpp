@@ -1,9 +1,9 @@
 // The album library as data.
 #include "window/library/Library.h"
 
-#include "window/AlbumFile.h"
-#include "window/CommaText.h"
-#include "window/SongFiles.h"
+#include "window/library/AlbumFile.h"
+#include "window/library/CommaText.h"
+#include "window/library/SongFiles.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
 #include "window/library/ShownText.h"
 
-#include "window/AlbumFile.h"
+#include "window/library/AlbumFile.h"
 
 #include <string>
 

@@ -1,5 +1,5 @@
 // Binding of MPGLib.DLL.
-#include "engine/MpgLib.h"
+#include "engine/MpgLibBinding.h"
 
 #include "engine/LibraryBinding.h"
 

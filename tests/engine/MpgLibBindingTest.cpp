@@ -1,5 +1,5 @@
 // The binding of MPGLib.DLL: where it is found and when it counts as loaded.
-#include "engine/MpgLib.h"
+#include "engine/MpgLibBinding.h"
 
 #include "platform/ProgramDir.h"
 #include "tests/decoders/DecoderTestSupport.h"

@@ -1,5 +1,5 @@
 // Reading and writing the album library file.
-#include "window/AlbumFile.h"
+#include "window/library/AlbumFile.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,5 @@
 // The rules of bringing songs and pictures into an album folder, without widgets.
-#include "window/SongImport.h"
+#include "window/library/SongImport.h"
 
 #include "tests/support/FileSizeLimit.h"
 

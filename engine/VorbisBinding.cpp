@@ -1,5 +1,5 @@
 // Binding of Vorbis.DLL.
-#include "engine/VorbisDll.h"
+#include "engine/VorbisBinding.h"
 
 #include "engine/LibraryBinding.h"
 

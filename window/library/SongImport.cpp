@@ -1,7 +1,7 @@
 // Copying in without overwriting, free names, natural order and cover pictures.
-#include "window/SongImport.h"
+#include "window/library/SongImport.h"
 
-#include "window/SongFiles.h"
+#include "window/library/SongFiles.h"
 #include "window/library/SongNames.h"
 
 #include "platform/AtomicFile.h"

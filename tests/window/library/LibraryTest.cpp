@@ -1,7 +1,7 @@
 // The album library as data, without any widget.
 #include "window/library/Library.h"
 
-#include "window/AlbumFile.h"
+#include "window/library/AlbumFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Song rows made from files.
-#include "window/SongFiles.h"
+#include "window/library/SongFiles.h"
 
 #include "platform/TimeText.h"
 

@@ -1,4 +1,4 @@
-#include "window/CommaText.h"
+#include "window/library/CommaText.h"
 
 #include <gtest/gtest.h>
 

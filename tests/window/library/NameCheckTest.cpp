@@ -1,4 +1,4 @@
-#include "window/NameCheck.h"
+#include "window/library/NameCheck.h"
 
 #include <gtest/gtest.h>
 

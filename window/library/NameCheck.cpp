@@ -1,5 +1,5 @@
 // The name check of album and song editing.
-#include "window/NameCheck.h"
+#include "window/library/NameCheck.h"
 
 bool NameTaken(const QStringList& names, const QString& name) {
     for (const QString& taken : names) {

@@ -1,5 +1,5 @@
 // Comma text writing and reading.
-#include "window/CommaText.h"
+#include "window/library/CommaText.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "window/AlbumFile.h"
-#include "window/CommaText.h"
-#include "window/SongFiles.h"
+#include "window/library/AlbumFile.h"
+#include "window/library/CommaText.h"
+#include "window/library/SongFiles.h"
 
 #include <gtest/gtest.h>
 

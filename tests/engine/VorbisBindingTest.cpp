@@ -1,6 +1,6 @@
 // The binding of Vorbis.DLL: where it is found, when it counts as loaded, and that the engine's
 // view of the shared records matches what the library writes.
-#include "engine/VorbisDll.h"
+#include "engine/VorbisBinding.h"
 
 #include "platform/ProgramDir.h"
 #include "tests/decoders/DecoderTestSupport.h"
