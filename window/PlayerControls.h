@@ -17,6 +17,8 @@
 
 class QTimer;
 class TBanner;
+class TGeneralOptionsModel;
+class TSongDetails;
 class TGradProgress;
 class TTBNArea;
 
@@ -45,6 +47,9 @@ struct TPlayerControls : Ui::PlayerForm {
     TOpenDialog OpenDialog;
     QTimer* PlayTimer = nullptr;
     QList<QPixmap> IList;
+    // What DetailsView and GeneralOptList show, owned by the window.
+    TSongDetails* SongDetails = nullptr;
+    TGeneralOptionsModel* GeneralOptions = nullptr;
 
     // The eight colour shapes in the order of the settings file.
     std::array<TShape*, 8> ColorShapes() const;
