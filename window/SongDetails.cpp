@@ -47,3 +47,10 @@ QVariant TSongDetails::data(const QModelIndex& index, int role) const {
     const TRow& row = m_rows[static_cast<size_t>(index.row())];
     return index.column() == 0 ? row.Caption : row.Value;
 }
+
+QVariant TSongDetails::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section > 1) {
+        return {};
+    }
+    return section == 0 ? QStringLiteral("Caption") : QStringLiteral("Value");
+}
