@@ -18,8 +18,8 @@
 class QTimer;
 class TBanner;
 class TGeneralOptionsModel;
-class TSongDetails;
 class TGradProgress;
+class TSongDetails;
 class TTBNArea;
 
 // The designed file-open dialog: only its settings live here, the dialog itself is shown

@@ -106,7 +106,8 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
     QObject::connect(GeneralOptList, &QListView::clicked, this,
                      [this](const QModelIndex&) { GeneralOptListClick(); });
     // The check marks are the record's options. One set from the keyboard takes effect as one
-    // set with the mouse does.
+    // set with the mouse does; one set while the list has no focus (by the program) only
+    // changes the record.
     QObject::connect(GeneralOptions, &TGeneralOptionsModel::OptionChecked, this, [this](int) {
         if (GeneralOptList->hasFocus()) {
             GeneralOptListClick();
