@@ -326,10 +326,9 @@ private:
     void FindPicture(QLineEdit* edit); // Appearance.cpp
     void CreateTrayIcon();             // Appearance.cpp: the designed tray icon
     // StartUp.cpp: pieces of ApplySettings (the top picture is also loaded by its edit's
-    // handler), and the record following the option list's check marks.
+    // handler, the option list shows the record's check marks).
     void LoadTopPicture();
     void ShowGeneralOptions();
-    void TakeGeneralOption(const QListWidgetItem* item);
     // Appearance.cpp: FontCombo's entries (the installed faces), and the one for a face name.
     QStringList FontFaces() const;
     TFontFaceChoice FontFaceChoice(const QString& face) const;

@@ -4,6 +4,7 @@
 
 #include "platform/PlainName.h"
 
+#include "window/SongDetails.h"
 #include "window/library/SongFiles.h"
 #include "window/library/SongImport.h"
 
@@ -233,17 +234,7 @@ std::optional<int32_t> TPlayerForm::ReadSongDetails(const std::string& path) {
         return std::nullopt;
     }
     const TStreamInfo& info = m_player->StreamInfo();
-    const QString values[4] = {
-        QString::number(info.SampleRate),
-        QString::number(info.BitRate / 1000),
-        info.Channels == 2 ? QStringLiteral("Stereo") : QStringLiteral("Mono"),
-        QString::fromStdString(DurationText(info.Duration)),
-    };
-    for (int i = 0; i < 4; ++i) {
-        if (QTreeWidgetItem* row = DetailsView->topLevelItem(i)) {
-            row->setText(1, values[i]);
-        }
-    }
+    SongDetails->ShowSong(info);
     SetPlayButtons(true);
     return static_cast<int32_t>(info.Duration / 1000);
 }
