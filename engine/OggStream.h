@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+class TOggVorbis;
+
 class TOggStream final : public TSongStream {
 public:
     // Null when the name is longer than the library takes or the library rejects the file.

@@ -1,6 +1,6 @@
 // One open song as the player sees it, whatever its format: the decoder library behind it,
 // the song's description, and where decoding stands. The player plays, pauses and seeks
-// through this interface only; OpenSongStream is the one place that tells the formats apart.
+// through this interface only; the table of formats (SongFormats.h) opens the stream of a file.
 //
 // Threads: none. Streams live and decode on the window thread, inside the player's calls.
 #pragma once
@@ -10,8 +10,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-
-class TOggVorbis;
 
 // What kind of song is open.
 enum TStreamKind : uint8_t { skNone = 0, skMP3 = 1, skOggVorbis = 2 };
@@ -113,16 +111,3 @@ protected:
     TDecodeBuffers m_buffers;
     TStreamReports* m_reports = nullptr;
 };
-
-// The decoder libraries the player may use.
-struct TUsableLibraries {
-    bool Mp3 = false;
-    bool Ogg = false;
-};
-
-// Opens FileName as the stream its extension (in any letter case) names: ".MP3" or ".OGG",
-// each only with its library usable. Null for any other file, and when the file or its
-// decoder does not open. Ogg songs take their file size and genre from `oggInfo`.
-// Opening an MP3 file handles the window's messages (its frame search).
-std::unique_ptr<TSongStream> OpenSongStream(const std::string& FileName, TUsableLibraries usable,
-                                            TOggVorbis& oggInfo);
