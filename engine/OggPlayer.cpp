@@ -476,13 +476,7 @@ bool TOggPlayer::AtEndOfData() const {
 
 void TOggPlayer::PlayDone() {
     SetThreadPriority(0);
-    bool atEnd = false;
-    if (m_stream) {
-        atEnd = m_carryLen == 0 && (m_stream->AtEnd() || m_stream->EndReported());
-        const bool pausing = m_suspending || m_state == psPaused;
-        m_stream->OutputClosed(pausing && !atEnd);
-    }
-    if (atEnd) {
+    if (AtEndOfData()) {
         m_state = psStopped;
         m_endReached = true;
         ForgetPostedReports();

@@ -80,9 +80,8 @@ public:
     bool FillBuffer(char* Buffer, uint16_t& Size);
 
     // Read access for tests and the benchmark.
-    int32_t ReadSize() const { return m_stream ? m_stream->ReadSize() : 0; }
+    const TSongStream* Stream() const { return m_stream.get(); }
     int32_t ChunkSize() const { return m_chunkSize; }
-    uint16_t SkipFrames() const { return m_stream ? m_stream->SkipFrames() : 0; }
     TAudioOut* AudioOut() { return m_audioOut.get(); }
 
     TNotifyPosChangeEvent OnPosChange;

@@ -26,12 +26,11 @@ public:
     TSeekResult Seek(uint32_t Pos, bool restarting, const TSeekCalls& calls) override;
     uint32_t Position() const override;
     bool AtEnd() const override;
-    bool EndReported() const override { return m_endOfStream; }
 
 private:
     TVbDecState m_state{};
     void* m_comment = nullptr; // the library's comment record
     bool m_decoderOpen = false;
-    bool m_endOfStream = false;
+    bool m_endOfStream = false; // the library said so, which may come before the length
     int32_t m_lastBitRate = 0;
 };

@@ -4,5 +4,4 @@
 void TSongStream::Bind(const TDecodeBuffers& buffers, TStreamReports& reports) {
     m_buffers = buffers;
     m_reports = &reports;
-    Bound();
 }

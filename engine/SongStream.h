@@ -75,37 +75,29 @@ public:
 
     // Hands the stream the buffers to decode into (chunks of at least RequiredChunkSize) and
     // the receiver of its reports; both stay valid while the stream lives. Before any other
-    // call below.
-    void Bind(const TDecodeBuffers& buffers, TStreamReports& reports);
+    // call below. A stream that sizes its reads by the buffers overrides it, calling this one.
+    virtual void Bind(const TDecodeBuffers& buffers, TStreamReports& reports);
 
     // Decodes up to two chunks into the bound chunk buffers; ChunkLen[i] gets the bytes of
     // chunk i (both are set). Returns how many chunks were filled.
     virtual int DecodeChunks(std::array<uint16_t, 2>& ChunkLen) = 0;
 
-    // Back to the beginning of the song with nothing decoded ahead.
+    // Back to the beginning of the song with nothing decoded ahead. The wave output's opening
+    // and closing are no business of a stream: a pause and the start after it decode on as if
+    // nothing happened, every other start comes through Rewind or Seek, so a decoder that must
+    // start cold after a stop or an end does so there.
     virtual void Rewind() = 0;
     // Moves decoding to Pos ms (at most the duration). `restarting`: the song was playing
     // and starts again from there.
     virtual TSeekResult Seek(uint32_t Pos, bool restarting, const TSeekCalls& calls) = 0;
     // The decode position in ms.
     virtual uint32_t Position() const = 0;
-    // No data is left to decode.
+    // No data is left to decode: the song has been decoded to its end, or the decoder has
+    // said it ended.
     virtual bool AtEnd() const = 0;
-    // The decoder has said that the stream ended (which may come before AtEnd does).
-    virtual bool EndReported() const { return false; }
-    // The wave output has closed. `continues`: a pause in the middle of the song, the next
-    // start goes on from exactly here.
-    virtual void OutputClosed(bool continues) { (void)continues; }
-
-    // Bytes read per decode call and decode passes still to discard; 0 for formats that
-    // are not read block by block.
-    virtual int32_t ReadSize() const { return 0; }
-    virtual uint16_t SkipFrames() const { return 0; }
 
 protected:
     TSongStream() = default;
-    // Called by Bind once the buffers are known.
-    virtual void Bound() {}
 
     TStreamInfo m_info;
     TDecodeBuffers m_buffers;
