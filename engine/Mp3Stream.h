@@ -18,7 +18,6 @@ public:
     TMp3Stream() = default;
     ~TMp3Stream() override;
 
-    TStreamKind Kind() const override { return skMP3; }
     int32_t RequiredChunkSize() const override;
     int DecodeChunks(std::array<uint16_t, 2>& ChunkLen) override;
     void Rewind() override;

@@ -71,7 +71,6 @@ public:
     // empty when there is no output.
     std::string LastError() const;
     const std::string& CurrentFile() const { return m_currentFile; }
-    TStreamKind StreamKind() const { return m_stream ? m_stream->Kind() : skNone; }
 
     TThreadPriority Priority() const;
     void SetPriority(TThreadPriority value);

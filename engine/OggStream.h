@@ -19,7 +19,6 @@ public:
     TOggStream() = default;
     ~TOggStream() override;
 
-    TStreamKind Kind() const override { return skOggVorbis; }
     int32_t RequiredChunkSize() const override;
     int DecodeChunks(std::array<uint16_t, 2>& ChunkLen) override;
     void Rewind() override;

@@ -13,6 +13,8 @@ namespace {
 
 constexpr std::array<std::string_view, 1> kOggExtensions{".ogg"};
 constexpr std::array<std::string_view, 1> kMp3Extensions{".mp3"};
+constexpr std::array<std::string_view, 1> kOggMimeTypes{"audio/ogg"};
+constexpr std::array<std::string_view, 1> kMp3MimeTypes{"audio/mpeg"};
 
 std::string VorbisLibVersion() {
     TVbVersion v{};
@@ -21,12 +23,12 @@ std::string VorbisLibVersion() {
 }
 
 const std::array<TSongFormat, 2> kFormats{{
-    {"Ogg Vorbis", kOggExtensions, LoadVorbisLib,
+    {"Ogg Vorbis", kOggExtensions, kOggMimeTypes, LoadVorbisLib,
      [](const std::string& fileName, TOggVorbis& oggInfo) -> std::unique_ptr<TSongStream> {
          return TOggStream::Open(fileName, oggInfo);
      },
      "OGG-Files|*.OGG", "Vorbis.DLL", VorbisLibVersion},
-    {"MP3", kMp3Extensions, LoadMpgLib,
+    {"MP3", kMp3Extensions, kMp3MimeTypes, LoadMpgLib,
      [](const std::string& fileName, TOggVorbis&) -> std::unique_ptr<TSongStream> {
          return TMp3Stream::Open(fileName);
      },
@@ -96,6 +98,14 @@ std::vector<std::string> SongExtensions() {
         extensions.insert(extensions.end(), format.Extensions.begin(), format.Extensions.end());
     }
     return extensions;
+}
+
+std::vector<std::string> SongMimeTypes() {
+    std::vector<std::string> types;
+    for (const TSongFormat& format : kFormats) {
+        types.insert(types.end(), format.MimeTypes.begin(), format.MimeTypes.end());
+    }
+    return types;
 }
 
 std::vector<std::string> VersionLines() {

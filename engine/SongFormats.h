@@ -19,6 +19,8 @@ struct TSongFormat {
     std::string_view Name; // as a person names the format: "Ogg Vorbis"
     // Lower case, with the dot; a file name matches them in any letter case.
     std::span<const std::string_view> Extensions;
+    // The media types of its songs, as desktop players announce what they play.
+    std::span<const std::string_view> MimeTypes;
     // Whether the decoder can be used in this program directory: the first call loads its
     // library (once per process), every call gives the load's result.
     bool (*LibraryUsable)();
@@ -49,6 +51,9 @@ std::string SongDialogFilter();
 
 // The extensions a playlist row's name may lack, in table order.
 std::vector<std::string> SongExtensions();
+
+// The media types of every format, in table order.
+std::vector<std::string> SongMimeTypes();
 
 // One line per format naming it and its decoder as this program has it:
 // "Ogg Vorbis (.ogg): Vorbis.DLL Ver 1.03 (...)", or "... not usable" without the library.

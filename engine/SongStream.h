@@ -11,9 +11,6 @@
 #include <memory>
 #include <string>
 
-// What kind of song is open.
-enum TStreamKind : uint8_t { skNone = 0, skMP3 = 1, skOggVorbis = 2 };
-
 struct TStreamInfo {
     std::string FileName;
     int32_t FileSize = 0;
@@ -68,7 +65,6 @@ public:
     TSongStream(const TSongStream&) = delete;
     TSongStream& operator=(const TSongStream&) = delete;
 
-    virtual TStreamKind Kind() const = 0;
     const TStreamInfo& Info() const { return m_info; }
     // The chunk buffer size one decode call needs.
     virtual int32_t RequiredChunkSize() const = 0;

@@ -2,6 +2,8 @@
 // the formats name their decoders, and the choice of stream with what each choice needs.
 #include "StreamHarness.h"
 
+#include "engine/Mp3Stream.h"
+#include "engine/OggStream.h"
 #include "engine/SongFormats.h"
 #include "media/OggVorbis.h"
 
@@ -20,6 +22,14 @@ TUsableFormats Usable(std::initializer_list<std::string_view> names) {
         }
     }
     return usable;
+}
+
+// Which stream class opened a song; "" for none.
+std::string_view StreamClass(const TSongStream* stream) {
+    if (dynamic_cast<const TOggStream*>(stream) != nullptr) {
+        return "Ogg";
+    }
+    return dynamic_cast<const TMp3Stream*>(stream) != nullptr ? "MP3" : "";
 }
 
 class SongFormatsWithLibraries : public StreamTest {
@@ -77,6 +87,7 @@ TEST(SongFormats, EveryRowIsCompleteAndOwnsItsExtensions) {
         EXPECT_NE(format.LibraryUsable, nullptr);
         EXPECT_NE(format.Open, nullptr);
         EXPECT_NE(format.DecoderVersion, nullptr);
+        EXPECT_FALSE(format.MimeTypes.empty());
         ASSERT_FALSE(format.Extensions.empty());
         for (const std::string_view extension : format.Extensions) {
             EXPECT_TRUE(extension.size() > 1 && extension[0] == '.') << extension;
@@ -89,10 +100,12 @@ TEST(SongFormats, EveryRowIsCompleteAndOwnsItsExtensions) {
 }
 
 // The add dialog lists every song by lower-case patterns, then the Ogg files alone as their
-// upper-case pattern; a playlist row's name may lack any song extension, in the same order.
-TEST(SongFormats, TheDialogFilterAndThePlaylistExtensionsComeFromTheRows) {
+// upper-case pattern; a playlist row's name may lack any song extension, in the same order;
+// the desktop hears of every format's media type.
+TEST(SongFormats, TheDialogFilterTheExtensionsAndTheMediaTypesComeFromTheRows) {
     EXPECT_EQ(SongDialogFilter(), "Songs (*.ogg *.mp3)|*.ogg;*.mp3|OGG-Files|*.OGG");
     EXPECT_EQ(SongExtensions(), (std::vector<std::string>{".ogg", ".mp3"}));
+    EXPECT_EQ(SongMimeTypes(), (std::vector<std::string>{"audio/ogg", "audio/mpeg"}));
 }
 
 // One line per format naming it, its extensions and its decoder, with the decoder's version
@@ -123,13 +136,13 @@ TEST_F(SongFormatsWithLibraries, TheExtensionChoosesTheFormatInAnyLetterCase) {
     const struct {
         const char* name;
         const char* from;
-        TStreamKind kind;
+        std::string_view stream;
     } cases[] = {
-        {"song.ogg", "short.ogg", skOggVorbis}, {"SONG.OGG", "short.ogg", skOggVorbis},
-        {"song.Mp3", "short.mp3", skMP3},       {".ogg", "short.ogg", skOggVorbis},
-        {".mp3", "short.mp3", skMP3},           {"song.wav", "short.ogg", skNone},
-        {"song.ogg.bak", "short.ogg", skNone},  {"song", "short.mp3", skNone},
-        {"song.mp3", "short.ogg", skNone},      {"song.ogg", "short.mp3", skNone},
+        {"song.ogg", "short.ogg", "Ogg"},  {"SONG.OGG", "short.ogg", "Ogg"},
+        {"song.Mp3", "short.mp3", "MP3"},  {".ogg", "short.ogg", "Ogg"},
+        {".mp3", "short.mp3", "MP3"},      {"song.wav", "short.ogg", ""},
+        {"song.ogg.bak", "short.ogg", ""}, {"song", "short.mp3", ""},
+        {"song.mp3", "short.ogg", ""},     {"song.ogg", "short.mp3", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " holding " + c.from);
@@ -137,7 +150,7 @@ TEST_F(SongFormatsWithLibraries, TheExtensionChoosesTheFormatInAnyLetterCase) {
         fs::create_directories(file.parent_path());
         fs::copy_file(Media(c.from), file, fs::copy_options::overwrite_existing);
         const auto stream = Open(file);
-        EXPECT_EQ(stream ? stream->Kind() : skNone, c.kind);
+        EXPECT_EQ(StreamClass(stream.get()), c.stream);
         if (stream) {
             EXPECT_GT(stream->Info().Duration, 0u);
         }
