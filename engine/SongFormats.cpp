@@ -22,7 +22,7 @@ std::string VorbisLibVersion() {
     return VorbisVersionText(v);
 }
 
-const std::array<TSongFormat, 2> kFormats{{
+constexpr std::array<TSongFormat, 2> kFormats{{
     {"Ogg Vorbis", kOggExtensions, kOggMimeTypes, LoadVorbisLib,
      [](const std::string& fileName, TOggVorbis& oggInfo) -> std::unique_ptr<TSongStream> {
          return TOggStream::Open(fileName, oggInfo);

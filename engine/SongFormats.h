@@ -63,7 +63,7 @@ std::vector<std::string> VersionLines();
 // one that did not load: "MpgLib.dll : 1.32, Vorbis.dll : Ver 1.03 (...)".
 std::string DecoderLibrariesVersion();
 
-// Which rows the player may open.
+// Which rows of the table the player may open (rows of SongFormats() only).
 class TUsableFormats {
 public:
     void Add(const TSongFormat& format);
