@@ -9,6 +9,7 @@
 #include "window/library/SongImport.h"
 
 #include "engine/OggPlayer.h"
+#include "engine/SongFormats.h"
 
 #include "platform/Dialogs.h"
 #include "platform/FileOps.h"
@@ -47,8 +48,7 @@ bool TPlayerForm::ReleasePlayer() {
 
 void TPlayerForm::PLLoadButtonClick() {
     // The dialog is shared: each use sets its own filter first.
-    OpenDialog.Filter = QStringLiteral(
-        "Songs (*.ogg *.mp3)|*.ogg;*.mp3|OGG-Files|*.OGG"); // MP3s play as well as Ogg files
+    OpenDialog.Filter = QString::fromStdString(SongDialogFilter());
     // Songs play from the album folder only, so that is where the dialog starts.
     QString start;
     if (const auto folder = SelectedAlbumFolder()) {
@@ -87,7 +87,7 @@ void TPlayerForm::AddSongPaths(const std::vector<std::string>& files) {
         const std::string extension = UpperExtension(path);
         if (extension == ".PLI") {
             ReadPlaylist(path);
-        } else if (extension == ".OGG" || extension == ".MP3") {
+        } else if (IsSongFile(path)) {
             // Without an album the row would be lost with the next album shown.
             const std::optional<std::string> folder = SelectedAlbumFolder();
             if (!folder) {
@@ -247,8 +247,12 @@ std::optional<std::string> TPlayerForm::PlaylistSongPath(const std::string& albu
     if (!folder || !platform::IsPlainFileName(songName)) {
         return std::nullopt;
     }
-    for (const char* extension : {"", ".ogg", ".mp3"}) {
-        if (auto found = platform::FindFileNoCase(*folder, songName + extension)) {
+    std::vector<std::string> names{songName};
+    for (const std::string& extension : SongExtensions()) {
+        names.push_back(songName + extension);
+    }
+    for (const std::string& name : names) {
+        if (auto found = platform::FindFileNoCase(*folder, name)) {
             std::error_code ec;
             if (std::filesystem::is_regular_file(*found, ec)) {
                 return found->string();
