@@ -349,7 +349,8 @@ void TMpris::SendPropertiesChanged(const QString& interfaceName, const QVariantM
 
 // --- Adaptors ---------------------------------------------------------------------------
 
-TMprisRootAdaptor::TMprisRootAdaptor(TMpris* mpris) : QDBusAbstractAdaptor(mpris), m_mpris(mpris) {}
+TMprisRootAdaptor::TMprisRootAdaptor(TMpris* mpris)
+    : QDBusAbstractAdaptor(mpris), m_mpris(*mpris) {}
 
 QString TMprisRootAdaptor::Identity() const {
     return QStringLiteral("TAVRO");
@@ -368,4 +369,4 @@ QStringList TMprisRootAdaptor::SupportedMimeTypes() const {
 }
 
 TMprisPlayerAdaptor::TMprisPlayerAdaptor(TMpris* mpris)
-    : QDBusAbstractAdaptor(mpris), m_mpris(mpris) {}
+    : QDBusAbstractAdaptor(mpris), m_mpris(*mpris) {}

@@ -139,11 +139,11 @@ public:
     QStringList SupportedMimeTypes() const;
 
 public slots:
-    void Raise() { m_mpris->Raise(); }
-    void Quit() { m_mpris->Quit(); }
+    void Raise() { m_mpris.Raise(); }
+    void Quit() { m_mpris.Quit(); }
 
 private:
-    TMpris* m_mpris;
+    TMpris& m_mpris;
 };
 
 class TMprisPlayerAdaptor : public QDBusAbstractAdaptor {
@@ -165,36 +165,36 @@ class TMprisPlayerAdaptor : public QDBusAbstractAdaptor {
 public:
     explicit TMprisPlayerAdaptor(TMpris* mpris);
 
-    QString PlaybackStatus() const { return m_mpris->PlaybackStatus(); }
+    QString PlaybackStatus() const { return m_mpris.PlaybackStatus(); }
     // The player has one speed; a client's other rate is not taken.
     double Rate() const { return 1.0; }
     void SetRate(double) {}
-    QVariantMap Metadata() const { return m_mpris->Metadata(); }
-    double Volume() const { return m_mpris->Volume(); }
-    void SetVolume(double volume) { m_mpris->SetVolume(volume); }
-    qlonglong Position() const { return m_mpris->Position(); }
-    bool CanGoNext() const { return m_mpris->CanGoNext(); }
-    bool CanGoPrevious() const { return m_mpris->CanGoPrevious(); }
-    bool CanPlay() const { return m_mpris->CanPlay(); }
-    bool CanPause() const { return m_mpris->CanPause(); }
-    bool CanSeek() const { return m_mpris->CanSeek(); }
+    QVariantMap Metadata() const { return m_mpris.Metadata(); }
+    double Volume() const { return m_mpris.Volume(); }
+    void SetVolume(double volume) { m_mpris.SetVolume(volume); }
+    qlonglong Position() const { return m_mpris.Position(); }
+    bool CanGoNext() const { return m_mpris.CanGoNext(); }
+    bool CanGoPrevious() const { return m_mpris.CanGoPrevious(); }
+    bool CanPlay() const { return m_mpris.CanPlay(); }
+    bool CanPause() const { return m_mpris.CanPause(); }
+    bool CanSeek() const { return m_mpris.CanSeek(); }
     bool CanControl() const { return true; }
 
 public slots:
-    void Play() { m_mpris->Play(); }
-    void Pause() { m_mpris->Pause(); }
-    void PlayPause() { m_mpris->PlayPause(); }
-    void Stop() { m_mpris->Stop(); }
-    void Next() { m_mpris->Next(); }
-    void Previous() { m_mpris->Previous(); }
-    void Seek(qlonglong offset) { m_mpris->Seek(offset); }
+    void Play() { m_mpris.Play(); }
+    void Pause() { m_mpris.Pause(); }
+    void PlayPause() { m_mpris.PlayPause(); }
+    void Stop() { m_mpris.Stop(); }
+    void Next() { m_mpris.Next(); }
+    void Previous() { m_mpris.Previous(); }
+    void Seek(qlonglong offset) { m_mpris.Seek(offset); }
     void SetPosition(const QDBusObjectPath& trackId, qlonglong position) {
-        m_mpris->SetPosition(trackId, position);
+        m_mpris.SetPosition(trackId, position);
     }
 
 signals:
     void Seeked(qlonglong Position);
 
 private:
-    TMpris* m_mpris;
+    TMpris& m_mpris;
 };

@@ -165,39 +165,39 @@ void TPlayerForm::ConnectTransport() {
 }
 
 void TPlayerForm::btnPlayClick() {
-    m_transport->Play();
+    Transport().Play();
 }
 
 void TPlayerForm::btnPauseClick() {
-    m_transport->Pause();
+    Transport().Pause();
 }
 
 void TPlayerForm::btnStopClick() {
-    m_transport->Stop();
+    Transport().Stop();
 }
 
 void TPlayerForm::NextSongButtonClick() {
-    m_transport->Next();
+    Transport().Next();
 }
 
 void TPlayerForm::LastSongButtonClick() {
-    m_transport->Last();
+    Transport().Last();
 }
 
 void TPlayerForm::PlayTimerTimer() {
-    m_transport->Tick();
+    Transport().Tick();
 }
 
 void TPlayerForm::LoudnessBarChange() {
-    m_transport->LoudnessBarChange(LoudnessBar->value());
+    Transport().LoudnessBarChange(LoudnessBar->value());
 }
 
 void TPlayerForm::PlayerPosChange(TOggPlayer* sender, uint32_t newPosition) {
-    m_transport->PlayerPosChange(sender, newPosition);
+    Transport().PlayerPosChange(sender, newPosition);
 }
 
 void TPlayerForm::PlayerPlayEnd(TOggPlayer* sender) {
-    m_transport->PlayerPlayEnd(sender);
+    Transport().PlayerPlayEnd(sender);
 }
 
 void TPlayerForm::ShowTime(const QString& time) {
