@@ -112,8 +112,9 @@ public:
     const std::string& LanguageScriptPath() const { return m_languageScriptPath; }
 
     // --- TransportButtons.cpp -------------------------------------------------------
-    // Each handler hands its event to the transport part, which owns the counters, the play
-    // order, the requests queued while the player waits and the volume level.
+    // Each handler hands its event to the transport part, which owns the player, the
+    // counters, the play order, the requests queued while the player waits and the volume
+    // level; what it tells by its signals is drawn here.
     TTransport& Transport() { return *m_transport; }
     const TTransport& Transport() const { return *m_transport; }
     void btnPlayClick();

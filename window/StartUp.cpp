@@ -127,6 +127,8 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
 }
 
 TPlayerForm::~TPlayerForm() {
+    // The service is built on the transport: it goes before the transport does.
+    delete m_mpris;
     if (m_services.tray != nullptr) {
         m_services.tray->OnSystemTrayChanged = nullptr;
     }
