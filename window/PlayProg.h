@@ -330,7 +330,8 @@ private:
     TFontFaceChoice FontFaceChoice(const QString& face) const;
     void WindowStateChanged(const QWindowStateChangeEvent& event);
     bool GeneralOption(TGeneralOption option) const { return m_settings.Option(option); }
-    // TransportButtons.cpp: what the transport part asks of the window, answered from the controls.
+    // TransportButtons.cpp: the little the transport part asks of the window (options,
+    // messages), answered from the controls.
     class TransportView;
     std::unique_ptr<TTransport> NewTransport();
     // Draws what the transport tells: its displays, its buttons, the selection it moved.

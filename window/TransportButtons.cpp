@@ -1,6 +1,7 @@
-// The window's side of the transport: the buttons, the display timer, the volume bar and the
-// player's events are handed to the transport part (window/transport/Transport.h), and what it
-// asks of the window is answered here from the controls.
+// The window's side of the transport: the buttons, the display timer and the volume bar are
+// handed to the transport part (window/transport/Transport.h), which drives the player; what
+// its signals tell is drawn here, and the little it must ask (options, messages) is answered
+// from the controls.
 //
 // The time display, the title and the rainbow line are drawn only while they can be seen; what
 // the timer did not draw meanwhile is brought up to date the moment they come into sight.
