@@ -6,7 +6,7 @@
 // back as the library's selection.
 #include "window/PlayProg.h"
 
-#include "platform/PlainName.h"
+#include "window/library/AlbumFolder.h"
 
 #include "window/PictureFile.h"
 #include "window/library/ShownText.h"
@@ -105,19 +105,12 @@ std::string TPlayerForm::DatabasePath() const {
 }
 
 std::optional<std::string> TPlayerForm::AlbumFolder(const std::string& albumName) const {
-    if (!platform::IsPlainFileName(albumName)) {
-        return std::nullopt;
-    }
-    return m_programDir + albumName + "/";
+    return AlbumFolderPath(m_programDir, albumName);
 }
 
 std::optional<std::string> TPlayerForm::AlbumFilePath(const std::string& albumName,
                                                       const std::string& name) const {
-    const std::optional<std::string> folder = AlbumFolder(albumName);
-    if (!folder || !platform::IsPlainFileName(name)) {
-        return std::nullopt;
-    }
-    return *folder + name;
+    return ::AlbumFilePath(m_programDir, albumName, name);
 }
 
 std::optional<std::string> TPlayerForm::SelectedAlbumFolder() const {

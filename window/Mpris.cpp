@@ -1,10 +1,10 @@
 // The desktop's media-player service (MPRIS 2) over the window's transport.
 #include "window/Mpris.h"
 
-#include "window/PlayProg.h"
-
-#include "engine/OggPlayer.h"
+#include "window/library/AlbumFolder.h"
+#include "window/library/Library.h"
 #include "window/library/ShownText.h"
+#include "window/transport/Transport.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -28,7 +28,11 @@ QString ServiceBaseName() {
 
 // --- The service ------------------------------------------------------------------------
 
-TMpris::TMpris(TPlayerForm* form) : QObject(form), m_form(form), m_updateSoon(new QTimer(this)) {
+TMpris::TMpris(TTransport& transport, const TLibrary& library, std::string programDirectory,
+               std::function<void()> raise, std::function<void()> quit, QObject* parent)
+    : QObject(parent), m_transport(transport), m_library(library),
+      m_programDirectory(std::move(programDirectory)), m_raise(std::move(raise)),
+      m_quit(std::move(quit)), m_updateSoon(new QTimer(this)) {
     m_updateSoon->setSingleShot(true);
     m_updateSoon->setInterval(0);
     connect(m_updateSoon, &QTimer::timeout, this, &TMpris::Update);
@@ -36,7 +40,9 @@ TMpris::TMpris(TPlayerForm* form) : QObject(form), m_form(form), m_updateSoon(ne
     auto* player = new TMprisPlayerAdaptor(this);
     connect(this, &TMpris::Seeked, player, &TMprisPlayerAdaptor::Seeked);
     connect(this, &TMpris::PropertiesChanged, this, &TMpris::SendPropertiesChanged);
-    WatchForm();
+    // Everything that can change what the service shows is a change of the transport: the
+    // play state, the count, the selection, the volume and the buttons.
+    connect(&m_transport, &TTransport::Changed, this, &TMpris::UpdateSoon);
     m_reported = Read();
 }
 
@@ -71,12 +77,6 @@ bool TMpris::Register() {
     return false;
 }
 
-// Everything that can change what the service shows is a change of the transport: the play
-// state, the count, the selection, the volume and the buttons.
-void TMpris::WatchForm() {
-    connect(&m_form->Transport(), &TTransport::Changed, this, &TMpris::UpdateSoon);
-}
-
 void TMpris::UpdateSoon() {
     // Many changes of one event (a step selects an album, then a song) are one report.
     if (!m_updateSoon->isActive()) {
@@ -85,21 +85,20 @@ void TMpris::UpdateSoon() {
 }
 
 void TMpris::Raise() {
-    m_form->TrayIconLeftClick();
+    m_raise();
 }
 
 void TMpris::Quit() {
-    QTimer::singleShot(0, this, [form = m_form] {
+    QTimer::singleShot(0, this, [this] {
         // The window's close waits for a running transport operation itself; the program
         // ends once the window has closed.
-        if (form->Transport().DeferWhilePlayerWaits([form] {
-                form->close();
-                QCoreApplication::quit();
-            })) {
-            return;
+        const auto quit = [close = m_quit] {
+            close();
+            QCoreApplication::quit();
+        };
+        if (!m_transport.DeferWhilePlayerWaits(quit)) {
+            quit();
         }
-        form->close();
-        QCoreApplication::quit();
     });
 }
 
@@ -111,14 +110,14 @@ void TMpris::Play() {
     // A media key's Play while a song plays leaves it playing; from Pause the window's Play
     // starts the song again, as its button does.
     if (CanPlay() && !Playing()) {
-        m_form->Transport().Play();
+        m_transport.Play();
     }
     Update();
 }
 
 void TMpris::Pause() {
     if (Playing()) {
-        m_form->Transport().Pause();
+        m_transport.Pause();
     }
     Update();
 }
@@ -133,44 +132,30 @@ void TMpris::PlayPause() {
 
 void TMpris::Stop() {
     if (PlaybackStatus() != QLatin1String("Stopped")) {
-        m_form->Transport().Stop();
+        m_transport.Stop();
     }
     Update();
 }
 
 void TMpris::Next() {
     if (CanGoNext()) {
-        // The window's Next only moves the selection; a media key's Next is heard at once.
-        if (Playing()) {
-            if (!m_form->Transport().DeferWhilePlayerWaits([this] { Next(); })) {
-                m_form->Transport().StepSong(false, true);
-            }
-        } else {
-            m_form->Transport().Next();
-        }
+        m_transport.SkipNext();
     }
     Update();
 }
 
 void TMpris::Previous() {
     if (CanGoPrevious()) {
-        if (Playing()) {
-            if (!m_form->Transport().DeferWhilePlayerWaits([this] { Previous(); })) {
-                m_form->Transport().StepSong(true, true);
-            }
-        } else {
-            m_form->Transport().Last();
-        }
+        m_transport.SkipPrevious();
     }
     Update();
 }
 
 void TMpris::Seek(qint64 offsetMicroseconds) {
-    const TOggPlayer* player = m_form->Player();
-    if (!CanSeek() || player == nullptr) {
+    if (!CanSeek()) {
         return;
     }
-    const qint64 length = qint64{player->Length()} * 1000;
+    const qint64 length = qint64{m_transport.Length()} * 1000;
     const qint64 position = Position();
     // The offset comes from any client on the bus: compared before it is added, so that no
     // offset, however large, overflows the sum.
@@ -182,32 +167,30 @@ void TMpris::Seek(qint64 offsetMicroseconds) {
 }
 
 void TMpris::SetPosition(const QDBusObjectPath& trackId, qint64 positionMicroseconds) {
-    const TOggPlayer* player = m_form->Player();
     // A stale request (for a song no longer playing) or one outside the song is not taken.
-    if (!CanSeek() || player == nullptr ||
+    if (!CanSeek() ||
         trackId.path() !=
             Metadata().value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path() ||
-        positionMicroseconds < 0 || positionMicroseconds > qint64{player->Length()} * 1000) {
+        positionMicroseconds < 0 || positionMicroseconds > qint64{m_transport.Length()} * 1000) {
         return;
     }
     SeekTo(positionMicroseconds);
 }
 
 void TMpris::SeekTo(qint64 positionMicroseconds) {
-    m_form->Transport().Seek(static_cast<uint32_t>(positionMicroseconds / 1000));
+    m_transport.Seek(static_cast<uint32_t>(positionMicroseconds / 1000));
     emit Seeked(Position());
     Update();
 }
 
 QString TMpris::PlaybackStatus() {
-    if (m_form->Transport().Running()) {
+    switch (m_transport.State()) {
+    case TTransportState::Playing:
         return QStringLiteral("Playing");
-    }
-    // The window's Pause stops the display and leaves the song open; its Stop closes it. A
-    // song merely opened (adding songs measures them) has not been played.
-    const TOggPlayer* player = m_form->Player();
-    if (player != nullptr && player->State() > psOpened) {
+    case TTransportState::Paused:
         return QStringLiteral("Paused");
+    case TTransportState::Stopped:
+        break;
     }
     return QStringLiteral("Stopped");
 }
@@ -226,7 +209,7 @@ QString FileUrl(const std::string& path) {
 
 QVariantMap TMpris::SelectedSongMetadata() const {
     QVariantMap metadata;
-    const TLibrary& library = m_form->Library();
+    const TLibrary& library = m_library;
     const int albumIndex = library.SelectedAlbum();
     const int songIndex = library.SelectedSong();
     if (albumIndex == TLibrary::kNone || songIndex == TLibrary::kNone) {
@@ -247,11 +230,11 @@ QVariantMap TMpris::SelectedSongMetadata() const {
     if (known) {
         metadata.insert(QStringLiteral("mpris:length"), seconds * 1000000);
     }
-    if (const auto path = m_form->AlbumFilePath(album.Name, song.FileName);
+    if (const auto path = AlbumFilePath(m_programDirectory, album.Name, song.FileName);
         path && !song.FileName.empty()) {
         metadata.insert(QStringLiteral("xesam:url"), FileUrl(*path));
     }
-    if (const auto path = m_form->AlbumFilePath(album.Name, album.PicPath);
+    if (const auto path = AlbumFilePath(m_programDirectory, album.Name, album.PicPath);
         path && !album.PicPath.empty()) {
         std::error_code ec;
         if (std::filesystem::is_regular_file(*path, ec)) {
@@ -262,27 +245,23 @@ QVariantMap TMpris::SelectedSongMetadata() const {
 }
 
 QVariantMap TMpris::Metadata() {
-    const TOggPlayer* player = m_form->Player();
-    if (PlaybackStatus() == QLatin1String("Stopped") || player == nullptr) {
+    const std::optional<TOpenedSong> opened = m_transport.OpenedSong();
+    if (PlaybackStatus() == QLatin1String("Stopped") || !opened) {
         m_nowPlaying.reset();
         return SelectedSongMetadata();
     }
     // The window's Next and Last only move the selection while a song plays: the song that
-    // plays is the one that was selected when the player opened it.
-    const std::string& file = player->CurrentFile();
-    if (!m_nowPlaying || m_nowPlaying->file != file) {
+    // plays is the one that was selected when the transport opened it.
+    if (!m_nowPlaying || m_nowPlaying->file != opened->file) {
         QVariantMap metadata = SelectedSongMetadata();
-        if (player->State() >= psOpened) {
-            metadata.insert(QStringLiteral("mpris:length"),
-                            qint64{player->StreamInfo().Duration} * 1000);
-        }
-        m_nowPlaying = NowPlaying{file, metadata};
+        metadata.insert(QStringLiteral("mpris:length"), qint64{m_transport.Length()} * 1000);
+        m_nowPlaying = NowPlaying{opened->file, metadata};
     }
     return m_nowPlaying->metadata;
 }
 
 double TMpris::Volume() const {
-    return m_form->Transport().Volume().Level() / kVolumeSteps;
+    return m_transport.Volume().Level() / kVolumeSteps;
 }
 
 void TMpris::SetVolume(double volume) {
@@ -290,35 +269,31 @@ void TMpris::SetVolume(double volume) {
         return;
     }
     // The window's volume bar moves to the level, and its own handler sets the device.
-    m_form->Transport().SetVolume(
+    m_transport.SetVolume(
         static_cast<uint16_t>(std::lround(std::clamp(volume, 0.0, 1.0) * kVolumeSteps)));
     Update();
 }
 
 qint64 TMpris::Position() const {
-    const TOggPlayer* player = m_form->Player();
-    if (player == nullptr || player->State() < psOpened) {
-        return 0;
-    }
-    return qint64{player->CurrentPosition()} * 1000;
+    return qint64{m_transport.Position()} * 1000;
 }
 
 // The window's transport buttons are switched together: each of them can while a song is
 // selected or open.
 bool TMpris::CanPlay() const {
-    return m_form->Transport().Playable();
+    return m_transport.Playable();
 }
 
 bool TMpris::CanPause() const {
-    return m_form->Transport().Playable();
+    return m_transport.Playable();
 }
 
 bool TMpris::CanGoNext() const {
-    return m_form->Transport().Playable();
+    return m_transport.Playable();
 }
 
 bool TMpris::CanGoPrevious() const {
-    return m_form->Transport().Playable();
+    return m_transport.Playable();
 }
 
 bool TMpris::CanSeek() {
@@ -374,7 +349,8 @@ void TMpris::SendPropertiesChanged(const QString& interfaceName, const QVariantM
 
 // --- Adaptors ---------------------------------------------------------------------------
 
-TMprisRootAdaptor::TMprisRootAdaptor(TMpris* mpris) : QDBusAbstractAdaptor(mpris), m_mpris(mpris) {}
+TMprisRootAdaptor::TMprisRootAdaptor(TMpris* mpris)
+    : QDBusAbstractAdaptor(mpris), m_mpris(*mpris) {}
 
 QString TMprisRootAdaptor::Identity() const {
     return QStringLiteral("TAVRO");
@@ -393,4 +369,4 @@ QStringList TMprisRootAdaptor::SupportedMimeTypes() const {
 }
 
 TMprisPlayerAdaptor::TMprisPlayerAdaptor(TMpris* mpris)
-    : QDBusAbstractAdaptor(mpris), m_mpris(mpris) {}
+    : QDBusAbstractAdaptor(mpris), m_mpris(*mpris) {}

@@ -1,10 +1,11 @@
 // The desktop's media-player service (MPRIS 2): on the session bus as
 // org.mpris.MediaPlayer2.tavro, so that media keys, the desktop's media panels and playerctl
-// control the window. Each method asks the window's transport what the window's own button
-// asks of it, so the window shows exactly what it shows after that click; what the service
-// reports is read from the transport (the play state, the selection, the volume level, the
-// buttons), the player and the library's selected rows, and it is announced whenever the
-// transport reports a change. Without a session bus the service is simply not there.
+// control the player. It is built on the transport and the library alone: each method asks the
+// transport what the window's own button asks of it, so the window shows exactly what it shows
+// after that click; what the service reports is read from the transport (the play state, the
+// song that plays, the volume level, the buttons) and the library's selection, and it is
+// announced whenever the transport reports a change. Raise and Quit are the window's, handed in.
+// Without a session bus the service is simply not there.
 #pragma once
 
 #include <QDBusAbstractAdaptor>
@@ -13,10 +14,13 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <functional>
 #include <optional>
+#include <string>
 
 class QTimer;
-class TPlayerForm;
+class TLibrary;
+class TTransport;
 
 class TMpris : public QObject {
     Q_OBJECT
@@ -27,7 +31,10 @@ public:
     // The track id of "no song", reserved by the protocol.
     static constexpr const char* kNoTrack = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 
-    explicit TMpris(TPlayerForm* form);
+    // Songs and pictures are found in the album folders under `programDirectory`. `raise`
+    // brings the window forward, `quit` closes it the normal way.
+    TMpris(TTransport& transport, const TLibrary& library, std::string programDirectory,
+           std::function<void()> raise, std::function<void()> quit, QObject* parent = nullptr);
     ~TMpris() override;
 
     // Registers the service and its object on the session bus. False, quietly, when there is
@@ -51,9 +58,7 @@ public:
     void Seek(qint64 offsetMicroseconds);
     void SetPosition(const QDBusObjectPath& trackId, qint64 positionMicroseconds);
 
-    // "Playing", "Paused" or "Stopped", following the window: Playing while its display
-    // runs, Paused while it is stopped with the song still open (after Pause; the song's
-    // sound may have ended meanwhile), Stopped otherwise.
+    // "Playing", "Paused" or "Stopped": the transport's state.
     QString PlaybackStatus();
     // The song that plays (or, when nothing plays, the one Play would start).
     QVariantMap Metadata();
@@ -96,11 +101,14 @@ private:
     QVariantMap SelectedSongMetadata() const;
     bool Playing();
     void UpdateSoon();
-    void WatchForm();
     void SeekTo(qint64 positionMicroseconds);
     void SendPropertiesChanged(const QString& interfaceName, const QVariantMap& changed);
 
-    TPlayerForm* m_form;
+    TTransport& m_transport;
+    const TLibrary& m_library;
+    std::string m_programDirectory;
+    std::function<void()> m_raise;
+    std::function<void()> m_quit;
     QTimer* m_updateSoon;
     std::optional<Shown> m_reported;
     std::optional<NowPlaying> m_nowPlaying;
@@ -131,11 +139,11 @@ public:
     QStringList SupportedMimeTypes() const;
 
 public slots:
-    void Raise() { m_mpris->Raise(); }
-    void Quit() { m_mpris->Quit(); }
+    void Raise() { m_mpris.Raise(); }
+    void Quit() { m_mpris.Quit(); }
 
 private:
-    TMpris* m_mpris;
+    TMpris& m_mpris;
 };
 
 class TMprisPlayerAdaptor : public QDBusAbstractAdaptor {
@@ -157,36 +165,36 @@ class TMprisPlayerAdaptor : public QDBusAbstractAdaptor {
 public:
     explicit TMprisPlayerAdaptor(TMpris* mpris);
 
-    QString PlaybackStatus() const { return m_mpris->PlaybackStatus(); }
+    QString PlaybackStatus() const { return m_mpris.PlaybackStatus(); }
     // The player has one speed; a client's other rate is not taken.
     double Rate() const { return 1.0; }
     void SetRate(double) {}
-    QVariantMap Metadata() const { return m_mpris->Metadata(); }
-    double Volume() const { return m_mpris->Volume(); }
-    void SetVolume(double volume) { m_mpris->SetVolume(volume); }
-    qlonglong Position() const { return m_mpris->Position(); }
-    bool CanGoNext() const { return m_mpris->CanGoNext(); }
-    bool CanGoPrevious() const { return m_mpris->CanGoPrevious(); }
-    bool CanPlay() const { return m_mpris->CanPlay(); }
-    bool CanPause() const { return m_mpris->CanPause(); }
-    bool CanSeek() const { return m_mpris->CanSeek(); }
+    QVariantMap Metadata() const { return m_mpris.Metadata(); }
+    double Volume() const { return m_mpris.Volume(); }
+    void SetVolume(double volume) { m_mpris.SetVolume(volume); }
+    qlonglong Position() const { return m_mpris.Position(); }
+    bool CanGoNext() const { return m_mpris.CanGoNext(); }
+    bool CanGoPrevious() const { return m_mpris.CanGoPrevious(); }
+    bool CanPlay() const { return m_mpris.CanPlay(); }
+    bool CanPause() const { return m_mpris.CanPause(); }
+    bool CanSeek() const { return m_mpris.CanSeek(); }
     bool CanControl() const { return true; }
 
 public slots:
-    void Play() { m_mpris->Play(); }
-    void Pause() { m_mpris->Pause(); }
-    void PlayPause() { m_mpris->PlayPause(); }
-    void Stop() { m_mpris->Stop(); }
-    void Next() { m_mpris->Next(); }
-    void Previous() { m_mpris->Previous(); }
-    void Seek(qlonglong offset) { m_mpris->Seek(offset); }
+    void Play() { m_mpris.Play(); }
+    void Pause() { m_mpris.Pause(); }
+    void PlayPause() { m_mpris.PlayPause(); }
+    void Stop() { m_mpris.Stop(); }
+    void Next() { m_mpris.Next(); }
+    void Previous() { m_mpris.Previous(); }
+    void Seek(qlonglong offset) { m_mpris.Seek(offset); }
     void SetPosition(const QDBusObjectPath& trackId, qlonglong position) {
-        m_mpris->SetPosition(trackId, position);
+        m_mpris.SetPosition(trackId, position);
     }
 
 signals:
     void Seeked(qlonglong Position);
 
 private:
-    TMpris* m_mpris;
+    TMpris& m_mpris;
 };

@@ -44,6 +44,7 @@ class QTreeWidgetItem;
 class QWindowStateChangeEvent;
 class TBanner;
 class TGradProgress;
+class TMpris;
 class TOggPlayer;
 class TSight;
 class TTBNArea;
@@ -95,8 +96,9 @@ public:
     // False when start-up asked for the window to stay hidden (only the tray icon shows).
     bool ShowMainForm() const { return m_showMainForm; }
     const std::string& ProgramDirectory() const { return m_programDir; }
-    // The player component, from start-up to close; null before and after.
-    TOggPlayer* Player() const { return m_player.get(); }
+    // The player component, from start-up to close; null before and after. The transport
+    // owns and drives it.
+    TOggPlayer* Player() const { return m_transport->Player(); }
 
     // --- Language.cpp -----------------------------------------------------------------
     void ApplyLanguageScript(const std::string& path);
@@ -110,8 +112,9 @@ public:
     const std::string& LanguageScriptPath() const { return m_languageScriptPath; }
 
     // --- TransportButtons.cpp -------------------------------------------------------
-    // Each handler hands its event to the transport part, which owns the counters, the play
-    // order, the requests queued while the player waits and the volume level.
+    // Each handler hands its event to the transport part, which owns the player, the
+    // counters, the play order, the requests queued while the player waits and the volume
+    // level; what it tells by its signals is drawn here.
     TTransport& Transport() { return *m_transport; }
     const TTransport& Transport() const { return *m_transport; }
     void btnPlayClick();
@@ -208,10 +211,9 @@ public:
     // here too.
     void AddSongFiles(const QStringList& files);
     void ReadPlaylist(const std::string& path);
-    // Both give the opened song's length in whole seconds; nothing when it could not be
-    // opened (the message has been shown).
+    // The transport opens the selected song: its length in whole seconds; nothing when it
+    // could not be opened (the message has been shown).
     std::optional<int32_t> OpenSelectedSong();
-    std::optional<int32_t> ReadSongDetails(const std::string& path);
     // The names in `directory` other than "." and "..", each followed by a line break, in
     // the order the file system gives them; one empty line when the directory cannot be
     // searched (missing), an empty text when it is empty.
@@ -256,10 +258,6 @@ private:
     // Helpers of the handlers, by the file they live in.
     // StartUp.cpp
     std::string SettingsPath() const;
-    // The player component: created by start-up (with PlayerPosChange as its OnPosChange),
-    // stopped, closed and freed at close.
-    void CreatePlayer();
-    void FreePlayer();
     // Seams of the banner and the progress bar: created, placed and freed by start-up and
     // close; coloured by ApplySettings.
     void CreateDisplayControls();
@@ -296,11 +294,8 @@ private:
     // there is none, false when it cannot be renamed (the new name is no plain name, a
     // folder or file of that name exists, or the file system refuses).
     bool RenameAlbumFolder(const std::string& from, const std::string& to);
-    // Playlists.cpp
-    // The file a playlist row names in the album folder: the row's song name as a file name,
-    // or with a song extension added; nothing when there is none.
-    std::optional<std::string> PlaylistSongPath(const std::string& albumName,
-                                                const std::string& songName) const;
+    // Playlists.cpp: the open song's details in DetailsView.
+    void ShowSongDetails(const TStreamInfo& info);
     // SongDrop.cpp
     // Ogg Vorbis files dropped on the song list are added with AddSongFiles once the drop
     // is taken; other files are passed over, and nothing is taken without a selected album.
@@ -334,9 +329,12 @@ private:
     TFontFaceChoice FontFaceChoice(const QString& face) const;
     void WindowStateChanged(const QWindowStateChangeEvent& event);
     bool GeneralOption(TGeneralOption option) const { return m_settings.Option(option); }
-    // TransportButtons.cpp: what the transport part asks of the window, answered from the controls.
+    // TransportButtons.cpp: the little the transport part asks of the window (options,
+    // messages), answered from the controls.
     class TransportView;
     std::unique_ptr<TTransport> NewTransport();
+    // Draws what the transport tells: its displays, its buttons, the selection it moved.
+    void ConnectTransportSignals();
     // The timer's display work, done only for what can be seen; the rest is brought up to
     // date when it comes into sight (ShowWhatWasMissed).
     void ShowTime(const QString& time);
@@ -372,9 +370,6 @@ private:
     QStringList SongNames() const;
     TLibrary m_library;
     bool m_drawingLists = false;
-    // Playlists.cpp: stops and closes the player until no file is open (a handler run inside
-    // its waits may have opened one); false when there is no player.
-    bool ReleasePlayer();
     // "A song could not be copied into the album folder."
     void ShowCopyFailed();
     // Editing.cpp: the editing buttons' and lists' signals, and the keyboard's selection
@@ -395,9 +390,9 @@ private:
 
     std::string m_programDir;
     PlayerServices m_services;
-    // Before the player: the player's last events, while it is freed, still find it.
+    // The transport owns the player; the desktop's media-player service is built on it.
     std::unique_ptr<TTransport> m_transport = NewTransport();
-    std::unique_ptr<TOggPlayer> m_player;
+    TMpris* m_mpris = nullptr; // a child of the window, from start-up on
     bool m_showMainForm = true;
     bool m_started = false; // the player exists: start-up went past the library check
     bool m_closed = false;
@@ -418,9 +413,6 @@ public:
     void ImportAlbumFolderPaths(const std::vector<std::string>& folders);
 
 private:
-    // Playlists.cpp: the song's length in ms as the player opens it; nothing when the player
-    // does not play it (or it is no readable regular file).
-    std::optional<uint32_t> MeasureSong(const std::string& path);
     // How many files an import passed over, said once for the whole import.
     void ShowSkipped(int count);
     // Editing.cpp: false (and a message shown) when no album may take the name: one the

@@ -2,20 +2,17 @@
 // and the directory listing.
 #include "window/PlayProg.h"
 
-#include "platform/PlainName.h"
-
 #include "window/SongDetails.h"
 #include "window/library/SongFiles.h"
 #include "window/library/SongImport.h"
 
-#include "engine/OggPlayer.h"
 #include "engine/SongFormats.h"
+#include "engine/SongProbe.h"
 
 #include "platform/Dialogs.h"
 #include "platform/FileOps.h"
 #include "platform/Profile.h"
 #include "platform/ProgramDir.h"
-#include "platform/RegularFile.h"
 
 #include <QApplication>
 #include <QTreeWidget>
@@ -30,21 +27,6 @@ namespace {
 constexpr int32_t kMaxPlaylistSongs = 10000;
 
 } // namespace
-
-bool TPlayerForm::ReleasePlayer() {
-    // Stop and Close wait for the device while handling messages; a handler run there (Play)
-    // may open a song again. A few rounds settle it.
-    for (int round = 0; round < 4 && m_player; ++round) {
-        m_player->Stop();
-        if (m_player) {
-            m_player->Close();
-        }
-        if (m_player && m_player->State() <= psReady) {
-            break;
-        }
-    }
-    return m_player != nullptr;
-}
 
 void TPlayerForm::PLLoadButtonClick() {
     // The dialog is shared: each use sets its own filter first.
@@ -97,22 +79,17 @@ void TPlayerForm::AddSongPaths(const std::vector<std::string>& files) {
             if (m_library.PlaylistShown()) {
                 ShowAlbum();
             }
-            if (!ReleasePlayer()) {
+            if (!m_transport->ReleasePlayer()) {
                 break;
             }
             // Songs play from the album folder only: one picked elsewhere is copied in. A file
             // that is not there, no file, or no song the player can play is passed over in
-            // silence; only a failing copy is reported. The player lets go of each file it
-            // measured: it may lie on a drive the user takes out next.
+            // silence; only a failing copy is reported. The probe keeps none of them open:
+            // they may lie on a drive the user takes out next.
             std::error_code ec;
             const uintmax_t size = std::filesystem::file_size(path, ec);
             const TSongCopy copy = CopySong(
-                path, *folder,
-                [this](const std::string& song) {
-                    const std::optional<uint32_t> duration = MeasureSong(song);
-                    ReleasePlayer();
-                    return duration;
-                },
+                path, *folder, [](const std::string& song) { return ProbeSongLength(song); },
                 platform::FileSync::EachFile,
                 [&](uint64_t copied) {
                     if (!progress) {
@@ -155,14 +132,6 @@ void TPlayerForm::AddSongPaths(const std::vector<std::string>& files) {
     }
 }
 
-std::optional<uint32_t> TPlayerForm::MeasureSong(const std::string& path) {
-    // A pipe or device named like a song would hold up the player's open for good.
-    if (!ReleasePlayer() || !platform::IsReadableRegularFile(path) || !m_player->Open(path)) {
-        return std::nullopt;
-    }
-    return m_player->StreamInfo().Duration;
-}
-
 void TPlayerForm::ShowSkipped(int count) {
     // Once for a whole import: which files they were the user sees in the folder.
     m_services.dialogs->MessageBox(
@@ -202,64 +171,11 @@ void TPlayerForm::ReadPlaylist(const std::string& path) {
 }
 
 std::optional<int32_t> TPlayerForm::OpenSelectedSong() {
-    const int song = m_library.SelectedSong();
-    if (song == TLibrary::kNone) {
-        SetSongButtons(false);
-        SetPlayButtons(false);
-        return std::nullopt;
-    }
-    // A song whose album or file name leads outside its album folder is not looked for: it
-    // fails to open like a missing one.
-    const int album = m_library.SelectedAlbum();
-    std::optional<std::string> path;
-    if (album != TLibrary::kNone) {
-        const std::string& folder = m_library.Album(album).Name;
-        const TSong& row = m_library.Song(song);
-        path = m_library.PlaylistShown() ? PlaylistSongPath(folder, row.Name)
-                                         : AlbumFilePath(folder, row.FileName);
-    }
-    const std::optional<int32_t> length = ReadSongDetails(path.value_or(std::string()));
-    SetSongButtons(true);
-    SetPlayButtons(true);
-    return length;
+    return m_transport->OpenSelectedSong();
 }
 
-std::optional<int32_t> TPlayerForm::ReadSongDetails(const std::string& path) {
-    ReleasePlayer(); // whatever the path, the song opened before is let go
-    if (path.empty() || !MeasureSong(path)) {
-        m_services.dialogs->MessageBox(this, QStringLiteral("Error : Invalid stream file"),
-                                       QStringLiteral("Open Error"), platform::MsgIcon::Error,
-                                       platform::MsgButtons::Ok);
-        SetPlayButtons(false);
-        return std::nullopt;
-    }
-    const TStreamInfo& info = m_player->StreamInfo();
+void TPlayerForm::ShowSongDetails(const TStreamInfo& info) {
     SongDetails->ShowSong(info);
-    SetPlayButtons(true);
-    return static_cast<int32_t>(info.Duration / 1000);
-}
-
-std::optional<std::string> TPlayerForm::PlaylistSongPath(const std::string& albumName,
-                                                         const std::string& songName) const {
-    // A playlist row holds a name and a duration only: the song is the album folder's file
-    // of that name, or of that name with a song extension, in any letter case.
-    const std::optional<std::string> folder = AlbumFolder(albumName);
-    if (!folder || !platform::IsPlainFileName(songName)) {
-        return std::nullopt;
-    }
-    std::vector<std::string> names{songName};
-    for (const std::string& extension : SongExtensions()) {
-        names.push_back(songName + extension);
-    }
-    for (const std::string& name : names) {
-        if (auto found = platform::FindFileNoCase(*folder, name)) {
-            std::error_code ec;
-            if (std::filesystem::is_regular_file(*found, ec)) {
-                return found->string();
-            }
-        }
-    }
-    return std::nullopt;
 }
 
 std::string TPlayerForm::ListDirectory(const std::string& directory) {

@@ -8,8 +8,8 @@
 #include "window/library/SongImport.h"
 #include "window/library/SongNames.h"
 
-#include "engine/OggPlayer.h"
 #include "engine/SongFormats.h"
+#include "engine/SongProbe.h"
 
 #include "platform/Dialogs.h"
 
@@ -171,7 +171,7 @@ void TPlayerForm::ImportAlbumFolderPaths(const std::vector<std::string>& folders
         const fs::path source = dropped;
         const std::vector<fs::path> songs = FolderSongs(source);
         const std::optional<fs::path> cover = FindCoverPicture(source);
-        if (!ReleasePlayer()) {
+        if (!m_transport->ReleasePlayer()) {
             return;
         }
 
@@ -189,12 +189,9 @@ void TPlayerForm::ImportAlbumFolderPaths(const std::vector<std::string>& folders
         int done = 0;
         TStagedFolder copied = StageFolder(
             staging.Path(), songs, cover,
-            [this](const std::string& path) {
-                const std::optional<uint32_t> duration = MeasureSong(path);
-                ReleasePlayer(); // the dropped folder may lie on a drive taken out next
-                return duration;
-            },
-            [&] { return ReleasePlayer() && progress->SetProgress(++done); },
+            // The probe keeps nothing open: the dropped folder may lie on a drive taken out next.
+            [](const std::string& path) { return ProbeSongLength(path); },
+            [&] { return m_transport->ReleasePlayer() && progress->SetProgress(++done); },
             [&](int percent) { return progress->SetPartProgress(done, percent); });
         copyFailed = copyFailed || copied.copyFailed;
         skipped += copied.skipped;

@@ -13,7 +13,7 @@
 
 #include "controls/Banner.h"
 #include "controls/GradProgress.h"
-#include "engine/OggPlayer.h"
+#include "window/Mpris.h"
 
 #include "platform/Dialogs.h"
 #include "platform/NotifyShell.h"
@@ -132,6 +132,8 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
 }
 
 TPlayerForm::~TPlayerForm() {
+    // The service is built on the transport: it goes before the transport does.
+    delete m_mpris;
     if (m_services.tray != nullptr) {
         m_services.tray->OnSystemTrayChanged = nullptr;
     }
@@ -156,11 +158,17 @@ bool TPlayerForm::FormCreate() {
         return false;
     }
     StartUp();
+    // Media keys and the desktop's media panels; without a session bus the program runs as
+    // before.
+    m_mpris = new TMpris(
+        *m_transport, m_library, m_programDir, [this] { TrayIconLeftClick(); }, [this] { close(); },
+        this);
+    m_mpris->Register();
     return true;
 }
 
 void TPlayerForm::StartUp() {
-    CreatePlayer();
+    m_transport->CreatePlayer();
     m_started = true;
     CreateDisplayControls();
     m_transport->Volume().RememberStartVolume();
@@ -325,7 +333,7 @@ void TPlayerForm::FormClose() {
         return;
     }
     m_closed = true;
-    FreePlayer();
+    m_transport->FreePlayer();
     m_transport->Volume().RestoreStartVolume();
     FreeDisplayControls();
     WriteSettings();
@@ -365,24 +373,6 @@ void TPlayerForm::changeEvent(QEvent* event) {
         WindowStateChanged(*static_cast<QWindowStateChangeEvent*>(event));
     }
     QWidget::changeEvent(event);
-}
-
-void TPlayerForm::CreatePlayer() {
-    m_player = std::make_unique<TOggPlayer>(m_services.waveOut);
-    m_player->OnPosChange = [this](TOggPlayer* sender, uint32_t newPosition) {
-        PlayerPosChange(sender, newPosition);
-    };
-    // The end of a song is found with the player's report that its sound is over.
-    m_player->OnPlayEnd = [this](TOggPlayer* sender) { PlayerPlayEnd(sender); };
-}
-
-void TPlayerForm::FreePlayer() {
-    if (!m_player) {
-        return;
-    }
-    m_player->Stop();
-    m_player->Close();
-    m_player.reset();
 }
 
 void TPlayerForm::CreateDisplayControls() {

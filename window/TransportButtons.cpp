@@ -1,6 +1,7 @@
-// The window's side of the transport: the buttons, the display timer, the volume bar and the
-// player's events are handed to the transport part (window/transport/Transport.h), and what it
-// asks of the window is answered here from the controls.
+// The window's side of the transport: the buttons, the display timer and the volume bar are
+// handed to the transport part (window/transport/Transport.h), which drives the player; what
+// its signals tell is drawn here, and the little it must ask (options, messages) is answered
+// from the controls.
 //
 // The time display, the title and the rainbow line are drawn only while they can be seen; what
 // the timer did not draw meanwhile is brought up to date the moment they come into sight.
@@ -28,92 +29,15 @@ class TPlayerForm::TransportView final : public TTransportView {
 public:
     explicit TransportView(TPlayerForm& form) : m_form(form) {}
 
-    std::optional<int32_t> OpenSelectedSong() override { return m_form.OpenSelectedSong(); }
-
-    // The library's selection: the lists are drawn from it.
-    TSelection Selection() const override {
-        const TLibrary& library = m_form.m_library;
-        return {library.SelectedAlbum(), library.AlbumCount(), library.SelectedSong(),
-                library.SongCount()};
-    }
-
-    void SelectSong(int row) override {
-        SelectRow(m_form.PlayListView, m_form.PlayListView->topLevelItem(row));
-    }
-
-    void SelectAlbum(int row) override {
-        QTreeWidgetItem* album = m_form.AlbumView->topLevelItem(row);
-        if (album == nullptr) {
-            return;
-        }
-        SelectRow(m_form.AlbumView, album);
-        m_form.AlbumCombo->setCurrentIndex(
-            m_form.AlbumCombo->findText(album->text(kAlbumNameColumn), Qt::MatchFixedString));
-        m_form.ShowAlbum();
-    }
-
-    QString SelectedSongName() const override {
-        const TLibrary& library = m_form.m_library;
-        const int song = library.SelectedSong();
-        return song != TLibrary::kNone ? ShownText(library.Song(song).Name) : QString();
-    }
-    QString SongNameShown() const override { return m_form.SelectedSongEdit->text(); }
-    void ShowSongName(const QString& name) override { m_form.SelectedSongEdit->setText(name); }
     bool Option(TGeneralOption option) const override { return m_form.GeneralOption(option); }
-
-    void RunDisplay(bool on) override {
-        if (on) {
-            m_form.PlayTimer->start();
-        } else {
-            m_form.PlayTimer->stop();
-        }
-        if (m_form.Banner != nullptr) {
-            m_form.Banner->SetRun(on);
-        }
-    }
-    void ShowBannerText(const QString& text) override {
-        if (m_form.Banner != nullptr) {
-            m_form.Banner->SetBannerText(text);
-        }
-    }
-    void RepaintBanner() override {
-        if (m_form.Banner != nullptr) {
-            m_form.Banner->update();
-        }
-    }
-    void ShowTime(const QString& time) override { m_form.ShowTime(time); }
-    void ShowSecond(const QString& time, const QString& title) override {
-        if (m_form.m_timeSight == nullptr || m_form.m_timeSight->Seen()) {
-            m_form.ShowTime(time);
-        } else {
-            m_form.m_timeMissed = true;
-        }
-        // The taskbar shows the title also while the window is minimised or on another page;
-        // hidden in the tray, the window has no taskbar entry to show it in.
-        if (m_form.isVisible()) {
-            m_form.ShowTitle(title);
-        } else {
-            m_form.m_titleMissed = true;
-        }
-    }
-    void ShowRainbowFrame(int32_t frame) override { m_form.ShowRainbowFrame(frame); }
     int32_t ProgressMaximum() const override {
         return m_form.ProgressBar != nullptr ? m_form.ProgressBar->MaxValue() : 0;
     }
-    void ShowProgress(int32_t position) override {
-        if (m_form.ProgressBar != nullptr) {
-            m_form.ProgressBar->SetPosition(position);
-        }
+    void ReportOpenFailure() override {
+        m_form.m_services.dialogs->MessageBox(
+            &m_form, QStringLiteral("Error : Invalid stream file"), QStringLiteral("Open Error"),
+            platform::MsgIcon::Error, platform::MsgButtons::Ok);
     }
-    void EnablePlayButtons(bool on) override {
-        for (QWidget* button :
-             {static_cast<QWidget*>(m_form.btnPlay), static_cast<QWidget*>(m_form.btnStop),
-              static_cast<QWidget*>(m_form.btnPause), static_cast<QWidget*>(m_form.NextSongButton),
-              static_cast<QWidget*>(m_form.LastSongButton)}) {
-            button->setEnabled(on);
-        }
-    }
-    void ShowVolumeBar(int32_t position) override { m_form.LoudnessBar->setValue(position); }
     void ReportPlayFailure(const QString& reason) override {
         QString text = m_form.LanguageText(QStringLiteral("Messages"),
                                            QStringLiteral("The sound device could not be opened:"));
@@ -132,11 +56,85 @@ std::unique_ptr<TTransport> TPlayerForm::NewTransport() {
     // The device of the volume bar: the one handed in, else the system's.
     platform::WaveOutDevice* volumeDevice =
         m_services.waveOut != nullptr ? m_services.waveOut : &platform::SystemWaveOut();
-    return std::make_unique<TTransport>(
-        std::make_unique<TransportView>(*this), [this] { return m_player.get(); }, volumeDevice);
+    return std::make_unique<TTransport>(m_library, std::make_unique<TransportView>(*this),
+                                        m_programDir, m_services.waveOut, volumeDevice);
+}
+
+void TPlayerForm::ConnectTransportSignals() {
+    TTransport* transport = m_transport.get();
+    QObject::connect(transport, &TTransport::DisplayRunning, this, [this](bool on) {
+        if (on) {
+            PlayTimer->start();
+        } else {
+            PlayTimer->stop();
+        }
+        if (Banner != nullptr) {
+            Banner->SetRun(on);
+        }
+    });
+    QObject::connect(transport, &TTransport::TimeShown, this, &TPlayerForm::ShowTime);
+    QObject::connect(transport, &TTransport::SecondCounted, this,
+                     [this](const QString& time, const QString& title) {
+                         if (m_timeSight == nullptr || m_timeSight->Seen()) {
+                             ShowTime(time);
+                         } else {
+                             m_timeMissed = true;
+                         }
+                         // The taskbar shows the title also while the window is minimised or
+                         // on another page; hidden in the tray, the window has no taskbar
+                         // entry to show it in.
+                         if (isVisible()) {
+                             ShowTitle(title);
+                         } else {
+                             m_titleMissed = true;
+                         }
+                     });
+    QObject::connect(transport, &TTransport::RainbowFrame, this, &TPlayerForm::ShowRainbowFrame);
+    QObject::connect(transport, &TTransport::ProgressChanged, this, [this](int32_t position) {
+        if (ProgressBar != nullptr) {
+            ProgressBar->SetPosition(position);
+        }
+    });
+    QObject::connect(transport, &TTransport::BannerText, this, [this](const QString& text) {
+        if (Banner != nullptr) {
+            Banner->SetBannerText(text);
+        }
+    });
+    QObject::connect(transport, &TTransport::BannerStill, this, [this] {
+        if (Banner != nullptr) {
+            Banner->update();
+        }
+    });
+    QObject::connect(transport, &TTransport::PlayableChanged, this, [this](bool on) {
+        for (QWidget* button :
+             {static_cast<QWidget*>(btnPlay), static_cast<QWidget*>(btnStop),
+              static_cast<QWidget*>(btnPause), static_cast<QWidget*>(NextSongButton),
+              static_cast<QWidget*>(LastSongButton)}) {
+            button->setEnabled(on);
+        }
+    });
+    QObject::connect(transport, &TTransport::SongAsked, this, &TPlayerForm::SetSongButtons);
+    QObject::connect(transport, &TTransport::SongOpened, this, &TPlayerForm::ShowSongDetails);
+    // The lists are drawn from the library, which the transport has moved.
+    QObject::connect(transport, &TTransport::SelectionMoved, this, [this](bool albumMoved) {
+        if (albumMoved) {
+            DrawAlbumSelection();
+            const int album = m_library.SelectedAlbum();
+            AlbumCombo->setCurrentIndex(
+                AlbumCombo->findText(ShownText(m_library.Album(album).Name), Qt::MatchFixedString));
+            ShowAlbum();
+        } else {
+            DrawSongSelection();
+            if (const int song = m_library.SelectedSong(); song != TLibrary::kNone) {
+                SelectedSongEdit->setText(ShownText(m_library.Song(song).Name));
+            }
+        }
+    });
+    QObject::connect(transport, &TTransport::VolumeBarMoved, LoudnessBar, &QScrollBar::setValue);
 }
 
 void TPlayerForm::ConnectTransport() {
+    ConnectTransportSignals();
     QObject::connect(btnPlay, &QPushButton::clicked, this, [this] { btnPlayClick(); });
     QObject::connect(btnPause, &QPushButton::clicked, this, [this] { btnPauseClick(); });
     QObject::connect(btnStop, &QPushButton::clicked, this, [this] { btnStopClick(); });
@@ -168,39 +166,39 @@ void TPlayerForm::ConnectTransport() {
 }
 
 void TPlayerForm::btnPlayClick() {
-    m_transport->Play();
+    Transport().Play();
 }
 
 void TPlayerForm::btnPauseClick() {
-    m_transport->Pause();
+    Transport().Pause();
 }
 
 void TPlayerForm::btnStopClick() {
-    m_transport->Stop();
+    Transport().Stop();
 }
 
 void TPlayerForm::NextSongButtonClick() {
-    m_transport->Next();
+    Transport().Next();
 }
 
 void TPlayerForm::LastSongButtonClick() {
-    m_transport->Last();
+    Transport().Last();
 }
 
 void TPlayerForm::PlayTimerTimer() {
-    m_transport->Tick();
+    Transport().Tick();
 }
 
 void TPlayerForm::LoudnessBarChange() {
-    m_transport->LoudnessBarChange(LoudnessBar->value());
+    Transport().LoudnessBarChange(LoudnessBar->value());
 }
 
 void TPlayerForm::PlayerPosChange(TOggPlayer* sender, uint32_t newPosition) {
-    m_transport->PlayerPosChange(sender, newPosition);
+    Transport().PlayerPosChange(sender, newPosition);
 }
 
 void TPlayerForm::PlayerPlayEnd(TOggPlayer* sender) {
-    m_transport->PlayerPlayEnd(sender);
+    Transport().PlayerPlayEnd(sender);
 }
 
 void TPlayerForm::ShowTime(const QString& time) {

@@ -1,7 +1,6 @@
 // The program's entry: the application object, the main window, the message loop.
 #include "window/PlayProg.h"
 
-#include "window/Mpris.h"
 #include "window/SingleInstance.h"
 
 #include "platform/Dialogs.h"
@@ -86,9 +85,6 @@ int main(int argc, char** argv) {
         std::signal(SIGINT, RequestClose);
     }
 
-    // Media keys and the desktop's media panels; without a session bus the program runs as
-    // before.
-    (new TMpris(&form))->Register();
     instance.Serve([&form] { form.TrayIconLeftClick(); });
 
     if (form.ShowMainForm()) {

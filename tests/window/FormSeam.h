@@ -40,6 +40,8 @@ struct TFormSeam {
     static void UseLanguageScript(TPlayerForm& form, std::string path) {
         form.m_languageScriptPath = std::move(path);
     }
+    // The desktop's media-player service the window made at start-up.
+    static TMpris* Mpris(TPlayerForm& form) { return form.m_mpris; }
 };
 
 inline TPlayerControls& Controls(TPlayerForm& form) {

@@ -36,7 +36,7 @@ protected:
         ASSERT_TRUE(Start());
         // The test looks at the state, not the ticks.
         Controls(form).PlayTimer->setInterval(1 << 30);
-        mpris = new TMpris(form.get());
+        mpris = TFormSeam::Mpris(*form);
         QObject::connect(mpris, &TMpris::PropertiesChanged,
                          [this](const QString& interfaceName, const QVariantMap& changed) {
                              EXPECT_EQ(interfaceName, "org.mpris.MediaPlayer2.Player");
@@ -191,7 +191,7 @@ TEST_F(Mpris, UrlsCarryTheBytesOfACodePageAlbumName) {
     WriteFile(fs::path(album) / "Cover.bmp", "BM");
     WriteDatabase(album + "\r\nLied,00:01,1,Lied.ogg\r\nCover.bmp\r\n");
     ASSERT_TRUE(Start());
-    mpris = new TMpris(form.get());
+    mpris = TFormSeam::Mpris(*form);
 
     const QVariantMap metadata = mpris->Metadata();
     EXPECT_EQ(metadata.value("xesam:album").toString(), QString::fromUtf8("Caf\u00e9"));

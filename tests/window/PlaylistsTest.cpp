@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QPushButton>
+#include <QTextEdit>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <sys/stat.h>
@@ -117,6 +119,19 @@ TEST_F(Playlists, AddingWhileASongPlaysStopsIt) {
     Add(QStringList{Text(MakeOgg("", "Short.ogg"))});
     EXPECT_NE(form->Player()->State(), psPlaying);
     EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 2);
+
+    // Played with the button: the display stops with the song instead of counting on in
+    // silence towards a next song that would start by itself.
+    TFormSeam::SelectRow(Controls(form).PlayListView, Controls(form).PlayListView->topLevelItem(0));
+    form->btnPlayClick();
+    ASSERT_EQ(form->Player()->State(), psPlaying);
+    ASSERT_TRUE(Controls(form).PlayTimer->isActive());
+    Add(QStringList{Text(MakeOgg("", "Other.ogg"))});
+    EXPECT_NE(form->Player()->State(), psPlaying);
+    EXPECT_FALSE(Controls(form).PlayTimer->isActive());
+    EXPECT_EQ(Controls(form).TimeMemo->toPlainText(), "00:00");
+    EXPECT_EQ(form->Transport().State(), TTransportState::Stopped);
+    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 3);
 }
 
 TEST_F(Playlists, APlaylistIsShownButNotStored) {

@@ -1,12 +1,14 @@
-// The transport: play, pause, stop, stepping through songs and albums, the display timer's
-// counting, the end of a song and the volume level. It owns this state and these rules; the
-// window only hands it the clicks and the ticks (TTransportView is what it asks of the window
-// in return), so it runs and is tested without a widget.
+// The transport: the one driver of the player. It creates the player at start-up and frees it
+// at close, opens the selected song of the library, plays, pauses, stops and seeks it, and lets
+// go of it when songs are added; it steps through songs and albums, counts the display timer's
+// ticks, finds the end of a song and sets the volume level. The window hands it the clicks and
+// the ticks and draws what its signals tell; TTransportView is only what cannot be a signal.
+// It runs and is tested without a widget.
 //
-// The song that plays is always the selected song row of the selected album; the rules of which
-// row follows which are in PlaySequence. The transport counts the seconds of a song itself; a
-// song ends once that count has reached its length and the player has reported that its sound
-// is over (with a grace period for a device that never reports).
+// The song that plays is always the selected song of the selected album of the library; the
+// rules of which song follows which are in PlaySequence. The transport counts the seconds of a
+// song itself; a song ends once that count has reached its length and the player has reported
+// that its sound is over (with a grace period for a device that never reports).
 //
 // Stop, Pause, Seek and Close wait for the device while handling the window's messages, so
 // clicks, timer ticks and a close request can arrive in the middle of a transport operation.
@@ -15,6 +17,7 @@
 // from inside one of the player's own waits.
 #pragma once
 
+#include "engine/SongStream.h"
 #include "window/GeneralOptions.h"
 #include "window/transport/PlayerWaits.h"
 #include "window/transport/WaveVolume.h"
@@ -26,7 +29,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
+class TLibrary;
 class TOggPlayer;
 
 namespace platform {
@@ -41,38 +46,29 @@ struct TSelection {
     int songs = 0;
 };
 
-// What the transport asks of the window.
+// What a listener of the transport calls the play: Playing while the display runs, Paused
+// while it is stopped with a song still open that was played (after Pause; its sound may have
+// ended meanwhile), Stopped otherwise (a song merely opened has not been played).
+enum class TTransportState { Stopped, Playing, Paused };
+
+// The song the transport opened last: its album and song rows in the library as they were
+// then, its name as shown and its file.
+struct TOpenedSong {
+    int album = -1;
+    int song = -1;
+    QString name;
+    std::string file;
+};
+
+// What the transport asks of the window and cannot be told as a signal: what it must know,
+// and the messages that wait for the user.
 class TTransportView {
 public:
     virtual ~TTransportView() = default;
-
-    // The library: opens the selected song in the player (stopping and closing what was
-    // open) and shows its details; the song's length in whole seconds when it opened, nothing
-    // when it did not (the window has told the user why).
-    virtual std::optional<int32_t> OpenSelectedSong() = 0;
-    virtual TSelection Selection() const = 0;
-    virtual void SelectSong(int row) = 0;
-    // Selects album row `row` with its entry in the album combo and shows its songs, the
-    // first one selected.
-    virtual void SelectAlbum(int row) = 0;
-    // The name of the selected song row; the name in the song name field.
-    virtual QString SelectedSongName() const = 0;
-    virtual QString SongNameShown() const = 0;
-    virtual void ShowSongName(const QString& name) = 0;
     virtual bool Option(TGeneralOption option) const = 0;
-
-    // The displays.
-    virtual void RunDisplay(bool on) = 0; // the display timer and the banner's scrolling
-    virtual void ShowBannerText(const QString& text) = 0;
-    virtual void RepaintBanner() = 0;
-    virtual void ShowTime(const QString& time) = 0; // at once
-    // A second was counted: the time display and the title, each when it can be seen.
-    virtual void ShowSecond(const QString& time, const QString& title) = 0;
-    virtual void ShowRainbowFrame(int32_t frame) = 0;
     virtual int32_t ProgressMaximum() const = 0; // 0 without a progress bar
-    virtual void ShowProgress(int32_t position) = 0;
-    virtual void EnablePlayButtons(bool on) = 0;
-    virtual void ShowVolumeBar(int32_t position) = 0; // runs LoudnessBarChange when it moves
+    // The selected song could not be opened.
+    virtual void ReportOpenFailure() = 0;
     // Play found the song open but the sound device would not start.
     virtual void ReportPlayFailure(const QString& reason) = 0;
 };
@@ -80,11 +76,23 @@ public:
 class TTransport : public QObject {
     Q_OBJECT
 public:
-    // `player` gives the window's player, or null when there is none (before start-up, after
-    // close). Volume goes to `volumeDevice`.
-    TTransport(std::unique_ptr<TTransportView> view, std::function<TOggPlayer*()> player,
+    // Songs are opened from the album folders under `programDirectory` (ending with a
+    // separator). The player plays on `playerDevice` (null: the system's), the volume goes to
+    // `volumeDevice`.
+    TTransport(TLibrary& library, std::unique_ptr<TTransportView> view,
+               std::string programDirectory, platform::WaveOutDevice* playerDevice,
                platform::WaveOutDevice* volumeDevice);
     ~TTransport() override;
+
+    // --- The player's life ----------------------------------------------------------------
+    // Start-up creates it, close stops, closes and frees it. Null before and after.
+    void CreatePlayer();
+    void FreePlayer();
+    TOggPlayer* Player() const { return m_player.get(); }
+    // Lets go of the song the player holds (songs are being added): a song that plays stops,
+    // and the display with it. Safe inside the player's waits, where a handler may open a song
+    // again. False when there is no player.
+    bool ReleasePlayer();
 
     // --- The buttons' requests: queued while the player waits --------------------------
     void Play();  // the selected song from its beginning
@@ -92,9 +100,16 @@ public:
     void Stop();  // the display stops at 00:00, the song is closed
     void Next();  // the selection only
     void Last();
+    // A media key's Next and Previous: while a song plays, the next one plays at once;
+    // otherwise as the buttons.
+    void SkipNext();
+    void SkipPrevious();
 
     // --- Operations ---------------------------------------------------------------------
     void PlaySelectedSong();
+    // Opens the library's selected song (stopping and closing what was open); its length in
+    // whole seconds when it opened, nothing when it did not (the view has told the user why).
+    std::optional<int32_t> OpenSelectedSong();
     void SetDisplayRunning(bool on);
     void StepSong(bool backward, bool play);
     void StepAlbum(bool backward);
@@ -118,6 +133,12 @@ public:
     const TWaveVolume& Volume() const { return m_volume; }
 
     // --- What can be asked --------------------------------------------------------------
+    TTransportState State() const;
+    // The song the player holds open; nothing once it was closed.
+    std::optional<TOpenedSong> OpenedSong() const;
+    // Where the open song stands and how long it is, in ms; 0 without one.
+    uint32_t Position() const;
+    uint32_t Length() const;
     // The transport buttons: on whenever a song is selected or opened.
     void SetPlayable(bool on);
     bool Playable() const { return m_playable; }
@@ -142,8 +163,9 @@ public:
     // The count follows the song to `seconds`, as after a seek: its end is found from there.
     void MoveCountTo(int32_t seconds);
 
-    // The time display's text of the count; the program's title: the song name field, a
-    // blank and the time display's text with the line break its memo returns it with.
+    // The time display's text of the count; the program's title: the name of the song
+    // started, a blank and the time display's text with the line break its memo returns it
+    // with.
     QString TimeText() const;
     QString Title() const;
     // "nn:ss"; hours are not shown, so after an hour the display starts again from 00:00.
@@ -153,19 +175,52 @@ public:
     static int32_t ProgressShare(uint32_t position, uint32_t length, int32_t maximum);
 
 signals:
+    // The display timer and the banner's scrolling run or stop.
+    void DisplayRunning(bool on);
+    // The time display's text, to be shown at once.
+    void TimeShown(const QString& time);
+    // A second was counted: the time display and the title, each when it can be seen.
+    void SecondCounted(const QString& time, const QString& title);
+    void RainbowFrame(int32_t frame);
+    void ProgressChanged(int32_t position);
+    // The banner's text; the banner to be repainted, its text kept, no longer scrolling.
+    void BannerText(const QString& text);
+    void BannerStill();
+    void PlayableChanged(bool on);
+    // A song was asked to open: whether one was selected (the song buttons follow).
+    void SongAsked(bool selected);
+    void SongOpened(const TStreamInfo& info);
+    // The library's selection was moved by the transport: an album (with its songs shown,
+    // the first selected) or a song of the list shown.
+    void SelectionMoved(bool albumMoved);
+    // The volume bar is to show `position`; its handler runs when it moves.
+    void VolumeBarMoved(int32_t position);
+    void StateChanged(TTransportState state);
     // Something a listener of the transport shows may have changed: the play state, the
     // count, the selection, the volume, the buttons.
     void Changed();
 
 private:
-    TOggPlayer* Player() const { return m_player(); }
     void StopSequence();
+    // Stops and closes the player until no file is open; false when there is no player.
+    bool CloseSong();
+    std::optional<std::string> SelectedSongPath() const;
+    std::optional<int32_t> OpenSong(const std::string& path);
     bool Option(TGeneralOption option) const { return m_view->Option(option); }
+    void SelectSong(int row);
+    void SelectAlbum(int row);
+    // Changed, and StateChanged when the state is another than the one told last.
+    void Announce();
 
+    TLibrary& m_library;
     std::unique_ptr<TTransportView> m_view;
-    std::function<TOggPlayer*()> m_player;
+    std::string m_programDirectory;
+    platform::WaveOutDevice* m_playerDevice;
     TWaveVolume m_volume;
     TPlayerWaits m_waits;
+    std::optional<TOpenedSong> m_opened;
+    QString m_songName; // of the song started last: the banner's and the title's
+    TTransportState m_stateTold = TTransportState::Stopped;
     bool m_running = false;
     bool m_playable = false;        // the buttons are disabled until a song is selected
     bool m_playEndReported = false; // by the player, for the song now playing
@@ -173,4 +228,6 @@ private:
     int32_t m_tickCount = 0;
     int32_t m_songLength = 0;
     int32_t m_aniFrame = 1;
+    // Last: freed first, while everything its last events reach is still there.
+    std::unique_ptr<TOggPlayer> m_player;
 };

@@ -1,6 +1,6 @@
-// The transport part without a window: a view in memory stands in for the window's lists and
-// displays, and the real player plays real songs on a wave-out device in memory whose buffers
-// come back only when the test hands them back.
+// The transport part without a window: the library in memory, a view that records what the
+// transport's signals tell the window, and the real player playing real songs on a wave-out
+// device in memory whose buffers come back only when the test hands them back.
 #include "window/transport/Transport.h"
 
 #include "engine/OggPlayer.h"
@@ -8,6 +8,8 @@
 #include "platform/ProgramDir.h"
 #include "tests/support/TestWaveOut.h"
 #include "tools/TestMedia.h"
+#include "window/library/Library.h"
+#include "window/library/ShownText.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +18,7 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -26,22 +29,26 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// The window as the transport sees it: albums of songs (the stems of their files in the test's
-// folder; a stem without a file is a song that cannot be opened), one selected row in each
-// list, and what the displays were last told.
+// The window as the transport sees it: what it must know, and what its signals told it last.
 class FakeView final : public TTransportView {
 public:
-    std::vector<Names> albums;
-    int album = -1;
-    int song = -1;
     std::array<bool, kGeneralOptionCount> options{};
-    fs::path folder;
-    TOggPlayer* player = nullptr;
-    TTransport* transport = nullptr; // the volume bar's handler
+    int openFailures = 0;
+    QStringList failures;
 
+    bool Option(TGeneralOption option) const override {
+        return options[static_cast<size_t>(option)];
+    }
+    int32_t ProgressMaximum() const override { return 100; }
+    void ReportOpenFailure() override { ++openFailures; }
+    void ReportPlayFailure(const QString& reason) override { failures << reason; }
+};
+
+// What the window draws from the transport's signals.
+struct Drawn {
     Names opened; // the songs the player opened, in order
     bool running = false;
-    QString nameShown;
+    QString nameShown; // the selected song's name, drawn when the transport moves it
     QString banner;
     QString time = QStringLiteral("00:00");
     QString title;
@@ -50,62 +57,7 @@ public:
     int32_t progress = 0;
     bool buttons = false;
     int32_t bar = 0;
-    QStringList failures;
-
-    std::optional<int32_t> OpenSelectedSong() override {
-        if (song < 0) {
-            return std::nullopt;
-        }
-        player->Stop();
-        player->Close();
-        const std::string& stem = albums[static_cast<size_t>(album)][static_cast<size_t>(song)];
-        if (!player->Open((folder / (stem + ".ogg")).string())) {
-            return std::nullopt;
-        }
-        opened.push_back(stem);
-        return static_cast<int32_t>(player->StreamInfo().Duration / 1000);
-    }
-    TSelection Selection() const override {
-        const int songs =
-            album >= 0 ? static_cast<int>(albums[static_cast<size_t>(album)].size()) : 0;
-        return {album, static_cast<int>(albums.size()), song, songs};
-    }
-    void SelectSong(int row) override { song = row; }
-    void SelectAlbum(int row) override {
-        album = row;
-        song = albums[static_cast<size_t>(row)].empty() ? -1 : 0;
-    }
-    QString SelectedSongName() const override {
-        return song >= 0 ? QString::fromStdString(
-                               albums[static_cast<size_t>(album)][static_cast<size_t>(song)])
-                         : QString();
-    }
-    QString SongNameShown() const override { return nameShown; }
-    void ShowSongName(const QString& name) override { nameShown = name; }
-    bool Option(TGeneralOption option) const override {
-        return options[static_cast<size_t>(option)];
-    }
-    void RunDisplay(bool on) override { running = on; }
-    void ShowBannerText(const QString& text) override { banner = text; }
-    void RepaintBanner() override { ++repaints; }
-    void ShowTime(const QString& text) override { time = text; }
-    void ShowSecond(const QString& text, const QString& newTitle) override {
-        time = text;
-        title = newTitle;
-    }
-    void ShowRainbowFrame(int32_t shown) override { frame = shown; }
-    int32_t ProgressMaximum() const override { return 100; }
-    void ShowProgress(int32_t position) override { progress = position; }
-    void EnablePlayButtons(bool on) override { buttons = on; }
-    // A scroll bar: clamped to its range, and its handler runs only when it moves.
-    void ShowVolumeBar(int32_t position) override {
-        position = std::clamp(position, -65535, 0);
-        if (position != bar) {
-            bar = position;
-            transport->LoudnessBarChange(position);
-        }
-    }
-    void ReportPlayFailure(const QString& reason) override { failures << reason; }
+    std::vector<TTransportState> states;
 };
 
 } // namespace
@@ -120,18 +72,13 @@ protected:
         fs::remove_all(folder);
         fs::create_directories(folder);
 
-        player = std::make_unique<TOggPlayer>(&device);
         auto owned = std::make_unique<FakeView>();
         view = owned.get();
-        view->folder = folder;
-        view->player = player.get();
-        transport = std::make_unique<TTransport>(
-            std::move(owned), [this] { return player.get(); }, &device);
-        view->transport = transport.get();
-        player->OnPosChange = [this](TOggPlayer* sender, uint32_t position) {
-            transport->PlayerPosChange(sender, position);
-        };
-        player->OnPlayEnd = [this](TOggPlayer* sender) { transport->PlayerPlayEnd(sender); };
+        transport = std::make_unique<TTransport>(library, std::move(owned), folder.string() + "/",
+                                                 &device, &device);
+        transport->CreatePlayer();
+        player = transport->Player();
+        Watch();
         QObject::connect(transport.get(), &TTransport::Changed, [this] { ++changes; });
 
         drainer.setInterval(2);
@@ -140,25 +87,83 @@ protected:
 
     void TearDown() override {
         drainer.start(); // the player stops for good
-        player.reset();
+        transport->FreePlayer();
         transport.reset();
     }
 
-    // Albums of silent songs of `seconds` each; the first song of the first album selected
-    // and named, as the window shows a library at start.
-    void Library(const std::vector<Names>& albums, double seconds) {
-        for (const Names& songs : albums) {
-            for (const std::string& stem : songs) {
-                testmedia::OggSpec spec;
-                spec.frames = static_cast<int64_t>(seconds * spec.sampleRate);
-                spec.content = testmedia::Content::Silence;
-                ASSERT_TRUE(testmedia::WriteOggVorbis(folder / (stem + ".ogg"), spec));
+    void Watch() {
+        TTransport* t = transport.get();
+        QObject::connect(t, &TTransport::SongOpened, [this](const TStreamInfo&) {
+            drawn.opened.push_back(fs::path(player->CurrentFile()).stem().string());
+        });
+        QObject::connect(t, &TTransport::DisplayRunning, [this](bool on) { drawn.running = on; });
+        QObject::connect(t, &TTransport::SelectionMoved, [this](bool) {
+            if (const int song = library.SelectedSong(); song != TLibrary::kNone) {
+                drawn.nameShown = ShownText(library.Song(song).Name);
             }
+        });
+        QObject::connect(t, &TTransport::BannerText,
+                         [this](const QString& text) { drawn.banner = text; });
+        QObject::connect(t, &TTransport::BannerStill, [this] { ++drawn.repaints; });
+        QObject::connect(t, &TTransport::TimeShown,
+                         [this](const QString& text) { drawn.time = text; });
+        QObject::connect(t, &TTransport::SecondCounted,
+                         [this](const QString& text, const QString& title) {
+                             drawn.time = text;
+                             drawn.title = title;
+                         });
+        QObject::connect(t, &TTransport::RainbowFrame,
+                         [this](int32_t frame) { drawn.frame = frame; });
+        QObject::connect(t, &TTransport::ProgressChanged,
+                         [this](int32_t position) { drawn.progress = position; });
+        QObject::connect(t, &TTransport::PlayableChanged, [this](bool on) { drawn.buttons = on; });
+        // A scroll bar: clamped to its range, and its handler runs only when it moves.
+        QObject::connect(t, &TTransport::VolumeBarMoved, [this](int32_t position) {
+            position = std::clamp(position, -65535, 0);
+            if (position != drawn.bar) {
+                drawn.bar = position;
+                transport->LoudnessBarChange(position);
+            }
+        });
+        QObject::connect(t, &TTransport::StateChanged,
+                         [this](TTransportState state) { drawn.states.push_back(state); });
+    }
+
+    // Albums of silent songs of `seconds` each, named A0, A1 ..., their songs in their folders
+    // (a stem starting with "-" has no file: a song that cannot be opened); the first song of
+    // the first album selected and named, as the window shows a library at start.
+    void Library(const std::vector<Names>& albums, double seconds) {
+        std::string text;
+        for (size_t a = 0; a < albums.size(); ++a) {
+            const std::string album = "A" + std::to_string(a);
+            fs::create_directories(folder / album);
+            std::string songs;
+            for (const std::string& stem : albums[a]) {
+                if (stem.front() != '-') {
+                    testmedia::OggSpec spec;
+                    spec.frames = static_cast<int64_t>(seconds * spec.sampleRate);
+                    spec.content = testmedia::Content::Silence;
+                    ASSERT_TRUE(testmedia::WriteOggVorbis(folder / album / (stem + ".ogg"), spec));
+                }
+                songs += (songs.empty() ? "" : ",") + stem + ",00:01,1," + stem + ".ogg";
+            }
+            text += album + "\r\n" + songs + "\r\n\r\n";
         }
-        view->albums = albums;
-        view->album = 0;
-        view->song = albums[0].empty() ? -1 : 0;
-        view->nameShown = view->SelectedSongName();
+        library.Load(text);
+        if (library.SelectedSong() != TLibrary::kNone) {
+            drawn.nameShown = ShownText(library.Song(library.SelectedSong()).Name);
+        }
+    }
+    // Selects album row `album` (its songs shown) and song row `song` of it, as a click does:
+    // the window names the song.
+    void Select(int album, int song) {
+        library.SelectAlbum(album);
+        library.ShowAlbum();
+        SelectSong(song);
+    }
+    void SelectSong(int song) {
+        library.SelectSong(song);
+        drawn.nameShown = ShownText(library.Song(song).Name);
     }
 
     void Ticks(int count) {
@@ -184,9 +189,11 @@ protected:
     }
 
     platform::TestWaveOut device{platform::TestWaveOut::Completion::Manual};
-    std::unique_ptr<TOggPlayer> player;
+    TLibrary library;
     std::unique_ptr<TTransport> transport;
-    FakeView* view = nullptr; // owned by the transport
+    TOggPlayer* player = nullptr; // the transport's
+    FakeView* view = nullptr;     // owned by the transport
+    Drawn drawn;
     fs::path folder;
     QTimer drainer;
     int changes = 0;
@@ -198,39 +205,39 @@ TEST_F(TransportPart, CountersAcrossPlayPauseAndStop) {
     transport->Play();
     ASSERT_EQ(player->State(), psPlaying);
     EXPECT_TRUE(transport->Running());
-    EXPECT_TRUE(view->running);
-    EXPECT_EQ(view->banner, "Intro");
+    EXPECT_TRUE(drawn.running);
+    EXPECT_EQ(drawn.banner, "Intro");
     EXPECT_EQ(transport->SongLength(), 3);
     Ticks(15);
     EXPECT_EQ(transport->ElapsedSeconds(), 1);
     EXPECT_EQ(transport->TickCount(), 5);
-    EXPECT_EQ(view->time, "00:01") << "after exactly ten ticks";
-    EXPECT_EQ(view->title, "Intro 00:01\n");
+    EXPECT_EQ(drawn.time, "00:01") << "after exactly ten ticks";
+    EXPECT_EQ(drawn.title, "Intro 00:01\n");
     EXPECT_EQ(transport->AniFrame(), 5) << "eleven frames, then the first again";
-    EXPECT_EQ(view->frame, 5);
+    EXPECT_EQ(drawn.frame, 5);
 
     Draining([&] { transport->Pause(); });
     EXPECT_EQ(player->State(), psPaused);
     EXPECT_FALSE(transport->Running());
-    EXPECT_FALSE(view->running);
-    EXPECT_EQ(view->time, "00:00");
+    EXPECT_FALSE(drawn.running);
+    EXPECT_EQ(drawn.time, "00:00");
     EXPECT_EQ(transport->ElapsedSeconds(), 1) << "Pause keeps the count";
     EXPECT_EQ(transport->TickCount(), 5);
 
     transport->Play();
-    EXPECT_EQ(view->opened, (Names{"Intro", "Intro"})) << "Play opens the song anew";
+    EXPECT_EQ(drawn.opened, (Names{"Intro", "Intro"})) << "Play opens the song anew";
     EXPECT_EQ(transport->ElapsedSeconds(), 0);
     EXPECT_EQ(transport->TickCount(), 5) << "Play leaves the ticks towards the next second";
     EXPECT_TRUE(transport->Running());
 
-    view->progress = 40;
+    drawn.progress = 40;
     Draining([&] { transport->Stop(); });
     EXPECT_FALSE(transport->Running());
     EXPECT_EQ(transport->ElapsedSeconds(), 0);
     EXPECT_EQ(transport->TickCount(), 5);
-    EXPECT_EQ(view->time, "00:00");
-    EXPECT_EQ(view->progress, 0);
-    EXPECT_EQ(view->repaints, 1) << "the banner's text stays, no longer scrolling";
+    EXPECT_EQ(drawn.time, "00:00");
+    EXPECT_EQ(drawn.progress, 0);
+    EXPECT_EQ(drawn.repaints, 1) << "the banner's text stays, no longer scrolling";
     EXPECT_EQ(player->State(), psReady) << "the song is closed";
 
     // "No animated rainbow line": the frame stays.
@@ -241,9 +248,9 @@ TEST_F(TransportPart, CountersAcrossPlayPauseAndStop) {
     // The song opens but the device does not: nothing counts, and the user is told why.
     device.openResult = platform::MMSYSERR_ALLOCATED;
     transport->Play();
-    EXPECT_EQ(view->opened.size(), 3u);
+    EXPECT_EQ(drawn.opened.size(), 3u);
     EXPECT_FALSE(transport->Running());
-    EXPECT_FALSE(view->running);
+    EXPECT_FALSE(drawn.running);
     ASSERT_EQ(view->failures.size(), 1);
     EXPECT_FALSE(view->failures[0].isEmpty());
 }
@@ -253,16 +260,16 @@ TEST_F(TransportPart, ASongEndsWhenItsSecondsAreCountedAndItsPlayerReportedItsEn
     transport->Play();
     Ticks(10);
     EXPECT_EQ(transport->ElapsedSeconds(), 1);
-    EXPECT_EQ(view->opened, Names{"a1"}) << "its last 0.4 s are still to be heard";
+    EXPECT_EQ(drawn.opened, Names{"a1"}) << "its last 0.4 s are still to be heard";
     transport->PlayerPlayEnd(nullptr);
     Ticks(1);
-    EXPECT_EQ(view->opened, Names{"a1"}) << "a report of no player is nobody's end";
+    EXPECT_EQ(drawn.opened, Names{"a1"}) << "a report of no player is nobody's end";
 
     PlayOut();
     Ticks(1);
-    EXPECT_EQ(view->opened, (Names{"a1", "a2"})) << "the tick after the end report";
-    EXPECT_EQ(view->song, 1);
-    EXPECT_EQ(view->nameShown, "a2");
+    EXPECT_EQ(drawn.opened, (Names{"a1", "a2"})) << "the tick after the end report";
+    EXPECT_EQ(library.SelectedSong(), 1);
+    EXPECT_EQ(drawn.nameShown, "a2");
     EXPECT_TRUE(transport->Running());
 
     // An end reported before the song was started again is not the new start's end.
@@ -270,14 +277,14 @@ TEST_F(TransportPart, ASongEndsWhenItsSecondsAreCountedAndItsPlayerReportedItsEn
     transport->Play();
     Ticks(10 - transport->TickCount());
     EXPECT_EQ(transport->ElapsedSeconds(), 1);
-    EXPECT_EQ(view->opened, (Names{"a1", "a2", "a2"}));
+    EXPECT_EQ(drawn.opened, (Names{"a1", "a2", "a2"}));
 
     // No report at all: three seconds after the count reached the length.
     Ticks(29);
     EXPECT_EQ(transport->ElapsedSeconds(), 3);
-    EXPECT_EQ(view->opened.size(), 3u);
+    EXPECT_EQ(drawn.opened.size(), 3u);
     Draining([&] { Ticks(1); }); // the song is stopped for the next one
-    EXPECT_EQ(view->opened, (Names{"a1", "a2", "a2", "a3"}));
+    EXPECT_EQ(drawn.opened, (Names{"a1", "a2", "a2", "a3"}));
 }
 
 // Stop, Pause and Seek handle the window's messages while they wait for the device: requests
@@ -294,65 +301,62 @@ TEST_F(TransportPart, RequestsDuringAWaitFollowItInOrder) {
         transport->Stop();
         transport->Next();
         transport->Play();
-        openedInside = view->opened.size();
+        openedInside = drawn.opened.size();
     });
     Draining([&] { transport->Pause(); });
     EXPECT_TRUE(inside);
     EXPECT_EQ(openedInside, 1u) << "nothing ran inside the wait";
-    EXPECT_EQ(view->opened, (Names{"a1", "a2"})) << "Next, then Play in place of Stop";
+    EXPECT_EQ(drawn.opened, (Names{"a1", "a2"})) << "Next, then Play in place of Stop";
     EXPECT_EQ(player->State(), psPlaying);
     EXPECT_TRUE(transport->Running());
     EXPECT_FALSE(transport->InPlayerWait());
 }
 
 TEST_F(TransportPart, SteppingAtTheEndsOfTheLists) {
-    view->albums = {{"a1", "a2"}, {}, {"b1"}};
-    view->album = 0;
-    view->song = 1;
+    Library({{"a1", "a2"}, {}, {"b1"}}, 0.2);
+    Select(0, 1);
     {
         SCOPED_TRACE("Play all albums off: the selection stays at either end");
         transport->Next();
-        EXPECT_EQ(view->album, 0);
-        EXPECT_EQ(view->song, 1);
-        EXPECT_EQ(view->nameShown, "a2");
-        view->song = 0;
+        EXPECT_EQ(library.SelectedAlbum(), 0);
+        EXPECT_EQ(library.SelectedSong(), 1);
+        EXPECT_EQ(drawn.nameShown, "a2");
+        SelectSong(0);
         transport->Last();
-        EXPECT_EQ(view->song, 0);
-        EXPECT_EQ(view->nameShown, "a1");
+        EXPECT_EQ(library.SelectedSong(), 0);
+        EXPECT_EQ(drawn.nameShown, "a1");
     }
     {
         SCOPED_TRACE("Play all albums on: the neighbouring album, an empty one passed over");
         view->options[goPlayAllAlbums] = true;
-        view->song = 1;
+        SelectSong(1);
         transport->Next();
-        EXPECT_EQ(view->album, 2);
-        EXPECT_EQ(view->song, 0);
-        EXPECT_EQ(view->nameShown, "b1");
+        EXPECT_EQ(library.SelectedAlbum(), 2);
+        EXPECT_EQ(library.SelectedSong(), 0);
+        EXPECT_EQ(drawn.nameShown, "b1");
         transport->Next();
-        EXPECT_EQ(view->album, 0) << "from the last album to the first";
-        EXPECT_EQ(view->nameShown, "a1");
+        EXPECT_EQ(library.SelectedAlbum(), 0) << "from the last album to the first";
+        EXPECT_EQ(drawn.nameShown, "a1");
         transport->Last();
-        EXPECT_EQ(view->album, 2) << "from the first album to the last";
-        EXPECT_EQ(view->nameShown, "b1");
+        EXPECT_EQ(library.SelectedAlbum(), 2) << "from the first album to the last";
+        EXPECT_EQ(drawn.nameShown, "b1");
         transport->Last();
-        EXPECT_EQ(view->album, 0);
-        EXPECT_EQ(view->song, 1) << "backwards: the album's last song";
-        EXPECT_EQ(view->nameShown, "a2");
-        EXPECT_TRUE(view->opened.empty()) << "Next and Last move only the selection";
+        EXPECT_EQ(library.SelectedAlbum(), 0);
+        EXPECT_EQ(library.SelectedSong(), 1) << "backwards: the album's last song";
+        EXPECT_EQ(drawn.nameShown, "a2");
+        EXPECT_TRUE(drawn.opened.empty()) << "Next and Last move only the selection";
         EXPECT_FALSE(transport->Running());
     }
     {
         SCOPED_TRACE("no songs anywhere: nothing is named, and a step that would play stops");
-        view->albums = {{}, {}};
-        view->album = 0;
-        view->song = -1;
-        view->nameShown = "before";
+        Library({{}, {}}, 1.0);
+        drawn.nameShown = "before";
         transport->SetDisplayRunning(true);
         transport->StepSong(false, true);
-        EXPECT_EQ(view->nameShown, "before");
+        EXPECT_EQ(drawn.nameShown, "before");
         EXPECT_FALSE(transport->Running());
-        EXPECT_EQ(view->time, "00:00");
-        EXPECT_TRUE(view->opened.empty());
+        EXPECT_EQ(drawn.time, "00:00");
+        EXPECT_TRUE(drawn.opened.empty());
     }
 }
 
@@ -360,21 +364,21 @@ TEST_F(TransportPart, TheLastSongOfTheLastAlbumStopsOnlyWithStopAtEndOfAlbumList
     Library({{"a1"}, {"b1"}}, 0.6);
     view->options[goPlayAllAlbums] = true;
     view->options[goStopAtEndOfAlbumList] = true;
-    view->album = 1;
+    Select(1, 0);
     transport->Play();
     PlayOut();
     Ticks(10);
-    EXPECT_EQ(view->opened, Names{"b1"});
+    EXPECT_EQ(drawn.opened, Names{"b1"});
     EXPECT_FALSE(transport->Running());
     EXPECT_EQ(player->State(), psReady) << "the Stop sequence closed the song";
-    EXPECT_EQ(view->album, 1) << "the selection stays";
-    EXPECT_EQ(view->song, 0);
+    EXPECT_EQ(library.SelectedAlbum(), 1) << "the selection stays";
+    EXPECT_EQ(library.SelectedSong(), 0);
 
     view->options[goStopAtEndOfAlbumList] = false;
     transport->Play();
     PlayOut();
     Ticks(10);
-    EXPECT_EQ(view->opened, (Names{"b1", "b1", "a1"})) << "on to the first album";
+    EXPECT_EQ(drawn.opened, (Names{"b1", "b1", "a1"})) << "on to the first album";
     EXPECT_TRUE(transport->Running());
 }
 
@@ -382,7 +386,7 @@ TEST_F(TransportPart, TheVolumeBarSetsTheLevelAndListenersHearOfEveryChange) {
     device.waveOutSetVolume(nullptr, 0x40003000u);
     transport->Volume().RememberStartVolume();
     transport->SetVolume(transport->Volume().SavedVolumeLeft());
-    EXPECT_EQ(view->bar, -0x3000) << "the bar moves, and its handler sets the device";
+    EXPECT_EQ(drawn.bar, -0x3000) << "the bar moves, and its handler sets the device";
     EXPECT_EQ(device.Volume(), 0x30003000u) << "both channels at the left level";
     EXPECT_EQ(transport->Volume().Level(), 0x3000);
     const int before = changes;
@@ -398,12 +402,120 @@ TEST_F(TransportPart, TheVolumeBarSetsTheLevelAndListenersHearOfEveryChange) {
 
     // The buttons.
     transport->SetPlayable(true);
-    EXPECT_TRUE(view->buttons);
+    EXPECT_TRUE(drawn.buttons);
     EXPECT_TRUE(transport->Playable());
     transport->SetPlayable(false);
-    EXPECT_FALSE(view->buttons);
+    EXPECT_FALSE(drawn.buttons);
     EXPECT_FALSE(transport->Playable());
     EXPECT_EQ(changes, before + 6);
+}
+
+// What each request does to the play state, the song that plays, and what the window is told.
+TEST_F(TransportPart, TheStateAndTheSongThatPlaysFollowEachRequest) {
+    Library({{"a1", "a2"}, {"-gone"}}, 3.0);
+    using S = TTransportState;
+    struct Step {
+        const char* what;
+        std::function<void()> request;
+        S state;
+        std::vector<S> told;  // StateChanged during the request
+        const char* playing;  // the song the player holds; "" for none
+        const char* selected; // the name the window was told to show
+        bool running;
+        bool playable;
+    };
+    const auto tick = [&] { Ticks(10 - transport->TickCount()); };
+    const Step steps[] = {
+        {"Play", [&] { transport->Play(); }, S::Playing, {S::Playing}, "a1", "a1", true, true},
+        {"Next moves the selection only",
+         [&] { transport->Next(); },
+         S::Playing,
+         {},
+         "a1",
+         "a2",
+         true,
+         true},
+        {"a second", tick, S::Playing, {}, "a1", "a2", true, true},
+        {"Pause",
+         [&] { Draining([&] { transport->Pause(); }); },
+         S::Paused,
+         {S::Paused},
+         "a1",
+         "a2",
+         false,
+         true},
+        {"Play starts the selected song",
+         [&] { Draining([&] { transport->Play(); }); },
+         S::Playing,
+         {S::Stopped, S::Playing},
+         "a2",
+         "a2",
+         true,
+         true},
+        {"songs are added: the song is let go, and the display stops",
+         [&] { Draining([&] { EXPECT_TRUE(transport->ReleasePlayer()); }); },
+         S::Stopped,
+         {S::Stopped},
+         "",
+         "a2",
+         false,
+         true},
+        {"a media key's Previous while stopped moves the selection",
+         [&] { transport->SkipPrevious(); },
+         S::Stopped,
+         {},
+         "",
+         "a1",
+         false,
+         true},
+        {"Play", [&] { transport->Play(); }, S::Playing, {S::Playing}, "a1", "a1", true, true},
+        {"a media key's Next while playing plays the next song at once",
+         [&] { Draining([&] { transport->SkipNext(); }); },
+         S::Playing,
+         {},
+         "a2",
+         "a2",
+         true,
+         true},
+        {"stepping into a song that does not open stops",
+         [&] {
+             view->options[goPlayAllAlbums] = true;
+             Draining([&] { transport->SkipNext(); });
+         },
+         S::Stopped,
+         {S::Stopped},
+         "",
+         "-gone",
+         false,
+         true}, // the buttons stay on for another try, as after every open
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        drawn.states.clear();
+        step.request();
+        EXPECT_EQ(transport->State(), step.state);
+        EXPECT_EQ(drawn.states, step.told);
+        EXPECT_EQ(drawn.running, step.running);
+        EXPECT_EQ(drawn.buttons, step.playable);
+        EXPECT_EQ(drawn.nameShown.toStdString(), step.selected);
+        const std::optional<TOpenedSong> opened = transport->OpenedSong();
+        EXPECT_EQ(opened ? opened->name.toStdString() : std::string(), step.playing);
+        if (opened) {
+            EXPECT_EQ(opened->file, player->CurrentFile());
+            EXPECT_EQ(fs::path(opened->file).stem().string(), step.playing);
+            EXPECT_EQ(transport->Length(), player->StreamInfo().Duration);
+            EXPECT_EQ(drawn.banner.toStdString(), step.playing);
+        } else {
+            EXPECT_EQ(transport->Length(), 0u);
+            EXPECT_EQ(transport->Position(), 0u);
+            EXPECT_EQ(drawn.progress, 0);
+        }
+        if (!step.running) {
+            EXPECT_EQ(drawn.time, "00:00");
+        }
+    }
+    EXPECT_EQ(view->openFailures, 1);
+    EXPECT_EQ(drawn.title, "a1 00:01\n") << "the song that plays, not the one selected";
 }
 
 TEST(TransportTexts, TimeTextAndProgressShare) {
