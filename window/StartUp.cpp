@@ -184,7 +184,8 @@ void TPlayerForm::StartUp() {
     if (TrayEnabled() && TrayIconAvailable()) {
         m_showMainForm = false;
     }
-    if (GeneralOption(goStartPlayingAtProgramStart) && PlayListView->currentItem() != nullptr) {
+    if (GeneralOption(goStartPlayingAtProgramStart) &&
+        m_library.SelectedSong() != TLibrary::kNone) {
         m_transport->PlaySelectedSong();
     }
 }
@@ -310,10 +311,8 @@ void TPlayerForm::ApplySettings() {
     LanguageCombo->setCurrentIndex(LanguageCombo->findText(
         QString::fromStdString(m_settings.LanguageFile), Qt::MatchFixedString));
 
-    if (QTreeWidgetItem* header = PlayListView->headerItem()) {
-        header->setText(0, LanguageText(QStringLiteral("Captions"), QStringLiteral("Song name")));
-        header->setText(1, LanguageText(QStringLiteral("Captions"), QStringLiteral("Duration")));
-    }
+    m_songModel->SetCaptions(LanguageText(QStringLiteral("Captions"), QStringLiteral("Song name")),
+                             LanguageText(QStringLiteral("Captions"), QStringLiteral("Duration")));
     DetailsView->clear();
     for (const char* caption : {"Khz", "Kbps", "Modus", "Duration"}) {
         auto* row = new QTreeWidgetItem(DetailsView);

@@ -20,7 +20,6 @@
 #include <QScrollBar>
 #include <QTextEdit>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include <algorithm>
 
@@ -37,18 +36,17 @@ public:
                 library.SongCount()};
     }
 
-    void SelectSong(int row) override {
-        SelectRow(m_form.PlayListView, m_form.PlayListView->topLevelItem(row));
-    }
+    // The lists show the library's selection by themselves.
+    void SelectSong(int row) override { m_form.m_library.SelectSong(row); }
 
     void SelectAlbum(int row) override {
-        QTreeWidgetItem* album = m_form.AlbumView->topLevelItem(row);
-        if (album == nullptr) {
+        TLibrary& library = m_form.m_library;
+        if (row < 0 || row >= library.AlbumCount()) {
             return;
         }
-        SelectRow(m_form.AlbumView, album);
+        library.SelectAlbum(row);
         m_form.AlbumCombo->setCurrentIndex(
-            m_form.AlbumCombo->findText(album->text(kAlbumNameColumn), Qt::MatchFixedString));
+            m_form.AlbumCombo->findText(ShownText(library.Album(row).Name), Qt::MatchFixedString));
         m_form.ShowAlbum();
     }
 
@@ -146,8 +144,9 @@ void TPlayerForm::ConnectTransport() {
                      [this] { LastSongButtonClick(); });
     QObject::connect(PlayTimer, &QTimer::timeout, this, [this] { PlayTimerTimer(); });
     // The selection is what Play starts: who follows the transport hears of it.
-    for (QTreeWidget* view : {AlbumView, PlayListView}) {
-        QObject::connect(view, &QTreeWidget::itemSelectionChanged, m_transport.get(),
+    for (TLibraryListModel* list : {static_cast<TLibraryListModel*>(m_albumModel.get()),
+                                    static_cast<TLibraryListModel*>(m_songModel.get())}) {
+        QObject::connect(list, &TLibraryListModel::SelectionChanged, m_transport.get(),
                          &TTransport::SelectionChanged);
     }
     // What the timer did not draw while it could not be seen shows the moment it can. Only
