@@ -1,7 +1,9 @@
 #include "tests/window/FormFixture.h"
 
+#include <QAccessible>
 #include <QBuffer>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
@@ -76,10 +78,8 @@ TEST_F(AlbumDatabase, TheExampleAlbumIsShownAndWrittenBackUnchanged) {
                            "cover.bmp"}));
     EXPECT_EQ(SelectedAlbumRow(), 0);
     ASSERT_EQ(RowCount(Controls(form).PlayListView), 2);
-    EXPECT_EQ(SongRow(0),
-              QStringList({"Intro", "01:12", "72", "Intro.ogg"}));
-    EXPECT_EQ(SongRow(1),
-              QStringList({"Long Song", "10:05", "605", "Long Song.ogg"}));
+    EXPECT_EQ(SongRow(0), QStringList({"Intro", "01:12", "72", "Intro.ogg"}));
+    EXPECT_EQ(SongRow(1), QStringList({"Long Song", "10:05", "605", "Long Song.ogg"}));
     EXPECT_TRUE(RowHasIcon(Controls(form).PlayListView, 1));
     EXPECT_EQ(SelectedSongRow(), 0);
     EXPECT_EQ(CurrentRow(Controls(form).PlayListView), SelectedSongRow());
@@ -94,6 +94,48 @@ TEST_F(AlbumDatabase, TheExampleAlbumIsShownAndWrittenBackUnchanged) {
     EXPECT_EQ(Controls(form).AlbumCombo->currentIndex(), 0);
     Close();
     EXPECT_EQ(Database(), kExample + "Second\r\nA,00:01,1,A.ogg\r\n\r\n");
+}
+
+TEST_F(AlbumDatabase, TheListsHaveOnlyTheirVisibleColumnsForUsersAndAssistiveTechnology) {
+    WriteDatabase(kExample);
+    ASSERT_TRUE(Start());
+    form->show();
+    Controls(form).PlayerControl->setCurrentWidget(Controls(form).PlayList);
+    struct Case {
+        QTreeView* view;
+        QStringList header; // the captions, shown or not
+        std::vector<int> widths;
+        QStringList firstRow;
+    };
+    const Case cases[] = {
+        {Controls(form).AlbumView, {"AlbumName"}, {109}, {"Live 1999"}},
+        {Controls(form).PlayListView, {"Song name", "Duration"}, {200, 55}, {"Intro", "01:12"}},
+    };
+    for (const Case& c : cases) {
+        const std::string name = c.view->objectName().toStdString();
+        const int columns = static_cast<int>(c.header.size());
+        EXPECT_EQ(c.view->model()->columnCount(), columns) << name;
+        EXPECT_EQ(c.view->header()->count(), columns) << name;
+        for (int i = 0; i < columns; ++i) {
+            EXPECT_EQ(c.view->model()->headerData(i, Qt::Horizontal).toString(), c.header[i])
+                << name;
+            EXPECT_EQ(c.view->columnWidth(i), c.widths[static_cast<size_t>(i)]) << name;
+        }
+        EXPECT_EQ(RowTexts(c.view, 0), c.firstRow) << name;
+        // What a screen reader is told: a table of the visible columns, the first row's cells
+        // being what the list shows.
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(c.view);
+        ASSERT_NE(list, nullptr) << name;
+        QAccessibleTableInterface* table = list->tableInterface();
+        ASSERT_NE(table, nullptr) << name;
+        EXPECT_EQ(table->columnCount(), columns) << name;
+        EXPECT_EQ(table->rowCount(), c.view->model()->rowCount()) << name;
+        for (int i = 0; i < columns; ++i) {
+            QAccessibleInterface* cell = table->cellAt(0, i);
+            ASSERT_NE(cell, nullptr) << name;
+            EXPECT_EQ(cell->text(QAccessible::Name), c.firstRow[i]) << name;
+        }
+    }
 }
 
 TEST_F(AlbumDatabase, TheSelectedRowsStayMarkedWithoutTheFocus) {
@@ -203,22 +245,18 @@ TEST_F(AlbumDatabase, StoredSongListsAreQuotedAndGoToTheSelectedAlbumOnly) {
     TFormSeam::Library(*form).AddSong({"say \"hi\"", "01:00", "60", "a, b.ogg"});
     TFormSeam::Library(*form).AddSong({"", "", "", ""});
     form->StoreSongList();
-    EXPECT_EQ(AlbumSongs(0),
-              "\"say \"\"hi\"\"\",01:00,60,\"a, b.ogg\",,,,");
-    EXPECT_EQ(AlbumSongs(1),
-              "X,00:01,1,X.ogg");
+    EXPECT_EQ(AlbumSongs(0), "\"say \"\"hi\"\"\",01:00,60,\"a, b.ogg\",,,,");
+    EXPECT_EQ(AlbumSongs(1), "X,00:01,1,X.ogg");
     form->ShowAlbum(1);
     form->ShowAlbum(0);
     ASSERT_EQ(RowCount(Controls(form).PlayListView), 2);
-    EXPECT_EQ(SongRow(0),
-              QStringList({"say \"hi\"", "01:00", "60", "a, b.ogg"}));
+    EXPECT_EQ(SongRow(0), QStringList({"say \"hi\"", "01:00", "60", "a, b.ogg"}));
     EXPECT_EQ(SongRow(1), QStringList({"", "", "", ""}));
 
     // Without a selected album nothing is stored anywhere.
     TFormSeam::SelectRow(Controls(form).AlbumView, TLibrary::kNone);
     form->StoreSongList();
-    EXPECT_EQ(AlbumSongs(1),
-              "X,00:01,1,X.ogg");
+    EXPECT_EQ(AlbumSongs(1), "X,00:01,1,X.ogg");
 }
 
 TEST_F(AlbumDatabase, TheAlbumComboFollowsTheListAndItsSelection) {
@@ -352,9 +390,7 @@ TEST_F(AlbumDatabase, DamagedFilesLoadWhatTheRulesGive) {
     WriteDatabase("Big\r\n" + longLine + "\r\n\r\n" + junk + "\r\n\r\n\r\n");
     ASSERT_TRUE(Start());
     ASSERT_GE(RowCount(Controls(form).AlbumView), 1);
-    EXPECT_EQ(
-        AlbumSongs(0).size(),
-        1 << 20);
+    EXPECT_EQ(AlbumSongs(0).size(), 1 << 20);
     EXPECT_EQ(RowCount(Controls(form).PlayListView), 0); // one field: no whole song
     Close();
     const std::string written = Database();
@@ -376,8 +412,7 @@ TEST_F(AlbumDatabase, NamesInACodePageKeepTheirBytesAndTheirFolderPlays) {
     ASSERT_EQ(RowCount(Controls(form).AlbumView), 3);
     EXPECT_EQ(RowText(Controls(form).AlbumView, 0), QString::fromUtf8("Caf\xC3\xA9"));
     EXPECT_EQ(RowText(Controls(form).AlbumView, 1), QString::fromUtf8("Caf\xC3\xA9"));
-    EXPECT_EQ(RowText(Controls(form).PlayListView, 0),
-              QString::fromUtf8("Chanson \xC3\xBF"));
+    EXPECT_EQ(RowText(Controls(form).PlayListView, 0), QString::fromUtf8("Chanson \xC3\xBF"));
     EXPECT_EQ(Controls(form).AlbumImage->Picture().toImage().pixelColor(2, 2), QColor(Qt::red));
     EXPECT_TRUE(form->OpenSelectedSong());
     EXPECT_TRUE(dialogs.shown.empty());
@@ -434,8 +469,7 @@ TEST_F(AlbumDatabase, TheListsShowTheLibraryAndTheRowsSelectedThereAreItsSelecti
     Ui::PlayerForm& ui = Controls(form);
     const TLibrary& library = form->Library();
     // A code-page name is shown decoded; the library keeps its bytes.
-    EXPECT_EQ(RowText(ui.AlbumView, 1),
-              QStringLiteral("Caf\u00E9"));
+    EXPECT_EQ(RowText(ui.AlbumView, 1), QStringLiteral("Caf\u00E9"));
     EXPECT_EQ(library.Album(1).Name, "Caf\xE9");
 
     // Whatever selects a row (a click, the keyboard, stepping) makes it the library's choice.
