@@ -191,8 +191,7 @@ TEST_F(Editing, DeletingAnAlbumAsksAndLeavesItsFilesOnDisk) {
     // No other album took the selection over: adding songs now stores into none.
     EXPECT_EQ(SelectedRow(Albums()), -1);
     form->AddSongFiles({QString::fromStdString(MakeOgg("", "New.ogg").string())});
-    EXPECT_EQ(AlbumSongs(0),
-              "Blue,00:03,3,Blue.ogg");
+    EXPECT_EQ(AlbumSongs(0), "Blue,00:03,3,Blue.ogg");
     Close();
     EXPECT_EQ(Database(), "Jazz\r\nBlue,00:03,3,Blue.ogg\r\n\r\nEmpty\r\n\r\n\r\n");
 }
@@ -231,8 +230,7 @@ TEST_F(Editing, MovingRowsStopsAtTheEndsAndCarriesSongsAndPictures) {
     EXPECT_EQ(SongRow(0), longSong);
     EXPECT_EQ(SongRow(1), intro);
     EXPECT_EQ(SelectedRow(Songs()), 1);
-    EXPECT_EQ(AlbumSongs(0),
-              "\"Long Song\",00:02,2,\"Long Song.ogg\",Intro,00:01,1,Intro.ogg");
+    EXPECT_EQ(AlbumSongs(0), "\"Long Song\",00:02,2,\"Long Song.ogg\",Intro,00:01,1,Intro.ogg");
     Controls(form).PLUpButton->click();
     EXPECT_EQ(SongRow(0), intro);
     Controls(form).PLUpButton->click(); // the first song up: nothing
@@ -270,8 +268,7 @@ TEST_F(Editing, DeletingAndRenamingSongsUpdatesTheStoredList) {
     Controls(form).PLDeleteButton->click();
     EXPECT_TRUE(dialogs.shown.empty());
     EXPECT_EQ(Column(Songs()), QStringList{"Opening, Part 1"});
-    EXPECT_EQ(AlbumSongs(0),
-              "\"Opening, Part 1\",00:01,1,Intro.ogg");
+    EXPECT_EQ(AlbumSongs(0), "\"Opening, Part 1\",00:01,1,Intro.ogg");
     EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "Opening, Part 1");
     Close();
     EXPECT_EQ(Database().substr(0, Database().find("Jazz")),
@@ -528,8 +525,7 @@ TEST_F(Editing, ARowThatGoesWhileADialogIsOpenIsLeftAlone) {
     busy.input = QString("Renamed");
     form->PLSongChangeButtonClick();
     EXPECT_EQ(Column(Songs()), QStringList{"Blue"});
-    EXPECT_EQ(AlbumSongs(1),
-              "Blue,00:03,3,Blue.ogg");
+    EXPECT_EQ(AlbumSongs(1), "Blue,00:03,3,Blue.ogg");
     EXPECT_EQ(AlbumSongs(0).left(5), "Intro");
 
     // The album asked about is renamed, deleted or given a picture even when the selection
@@ -681,8 +677,7 @@ TEST_F(Editing, TwoDeletesInARowRemoveOnlyTheFirstSelectedSong) {
     EXPECT_EQ(CurrentRow(Songs()), TLibrary::kNone);
     Controls(form).PLDeleteButton->click(); // nothing selected: nothing removed
     EXPECT_EQ(Column(Songs()), QStringList{"Long Song"});
-    EXPECT_EQ(AlbumSongs(0),
-              "\"Long Song\",00:02,2,\"Long Song.ogg\"");
+    EXPECT_EQ(AlbumSongs(0), "\"Long Song\",00:02,2,\"Long Song.ogg\"");
     // Play follows the rule for no selection: nothing opens, the buttons go off.
     EXPECT_FALSE(form->OpenSelectedSong());
     EXPECT_FALSE(Controls(form).btnPlay->isEnabled());
@@ -804,8 +799,7 @@ TEST_F(Editing, APipeOrADeviceChosenAsAPictureIsPassedOverAtOnce) {
             SCOPED_TRACE(source.string() + ", button " + std::to_string(b));
             dialogs.openAnswers = {QStringList{QString::fromStdString(source.string())}};
             EXPECT_FALSE(HeldUpByPipe(pipe, buttons[b])) << "the window waited on the pipe";
-            EXPECT_EQ(AlbumPicture(0),
-                      "cover.bmp");
+            EXPECT_EQ(AlbumPicture(0), "cover.bmp");
             EXPECT_EQ(Controls(form).TopPicEdit->text(), top);
             EXPECT_EQ(Controls(form).BackPicEdit->text(), back);
             const std::string name = source.filename().string();

@@ -17,16 +17,16 @@
 #include "window/PlayProg.h"
 
 #include "platform/ProgramDir.h"
-#include "window/library/ShownText.h"
 #include "tests/support/TestDialogs.h"
 #include "tests/support/TestWaveOut.h"
 #include "tools/TestMedia.h"
+#include "window/library/ShownText.h"
 
 #include <gtest/gtest.h>
 
+#include <QIcon>
 #include <QString>
 #include <QStringList>
-#include <QIcon>
 #include <QTreeView>
 
 #include <filesystem>
@@ -127,8 +127,7 @@ protected:
     // Every column's text of a list row; empty for a row that does not exist.
     static QStringList RowTexts(const QAbstractItemView* view, int row) {
         QStringList texts;
-        for (int c = 0; row >= 0 && row < RowCount(view) && c < view->model()->columnCount();
-             ++c) {
+        for (int c = 0; row >= 0 && row < RowCount(view) && c < view->model()->columnCount(); ++c) {
             texts << RowText(view, row, c);
         }
         return texts;

@@ -35,8 +35,8 @@ struct TFormSeam {
     static void SelectRow(QAbstractItemView* view, int row) {
         const QModelIndex index = view->model()->index(row, 0);
         if (index.isValid()) {
-            view->selectionModel()->setCurrentIndex(
-                index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                               QItemSelectionModel::Rows);
         } else {
             view->selectionModel()->clear();
         }

@@ -277,7 +277,8 @@ TEST(LanguageScripts, SwitchingToAShorterScriptKeepsItsMissingComponentTexts) {
     run.Start();
     EXPECT_EQ(Controls(run.form).btnStop->text(), "Stopp");
     EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Sind Sie sicher?");
-    EXPECT_EQ(Controls(run.form).PlayListView->model()->headerData(0, Qt::Horizontal).toString(), "Titel");
+    EXPECT_EQ(Controls(run.form).PlayListView->model()->headerData(0, Qt::Horizontal).toString(),
+              "Titel");
     Controls(run.form).GeneralOptList->item(1)->setCheckState(Qt::Checked);
     Controls(run.form).GeneralOptList->item(4)->setCheckState(Qt::Checked);
 
@@ -290,7 +291,8 @@ TEST(LanguageScripts, SwitchingToAShorterScriptKeepsItsMissingComponentTexts) {
     // ... while run-time texts fall back to English.
     EXPECT_EQ(run.form->LanguageText("Captions", "Name:"), "Name:");
     EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Wirklich?");
-    EXPECT_EQ(Controls(run.form).PlayListView->model()->headerData(0, Qt::Horizontal).toString(), "Song name");
+    EXPECT_EQ(Controls(run.form).PlayListView->model()->headerData(0, Qt::Horizontal).toString(),
+              "Song name");
     EXPECT_EQ(Controls(run.form).DetailsView->topLevelItem(0)->text(0), "Khz");
     // An empty hint leaves the earlier one.
     EXPECT_EQ(Controls(run.form).LoudnessBar->toolTip(), "Lautstärke");

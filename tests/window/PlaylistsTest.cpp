@@ -37,9 +37,7 @@ protected:
         fs::create_directories(Dir() / "Album");
         ASSERT_TRUE(Start());
     }
-    QString StoredSongs() const {
-        return AlbumSongs(0);
-    }
+    QString StoredSongs() const { return AlbumSongs(0); }
     void Add(const QStringList& files) {
         dialogs.openAnswers.push_back(files);
         Controls(form).PLLoadButton->click();
@@ -66,14 +64,10 @@ TEST_F(Playlists, AddingSongsMeasuresThemAndStoresThemInDialogOrder) {
     EXPECT_EQ(dialogs.shown.size(), 1u); // the dialog only: skipped files are not reported
 
     ASSERT_EQ(RowCount(Controls(form).PlayListView), 4);
-    EXPECT_EQ(SongRow(0),
-              QStringList({"Intro", "01:12", "72", "Intro.ogg"}));
-    EXPECT_EQ(SongRow(1),
-              QStringList({"track", "00:01", "1", "track.mp3"}));
-    EXPECT_EQ(SongRow(2),
-              QStringList({"01", "00:01", "1", "01. Song.ogg"}));
-    EXPECT_EQ(SongRow(3),
-              QStringList({"track", "00:02", "2", "track.OgG"}));
+    EXPECT_EQ(SongRow(0), QStringList({"Intro", "01:12", "72", "Intro.ogg"}));
+    EXPECT_EQ(SongRow(1), QStringList({"track", "00:01", "1", "track.mp3"}));
+    EXPECT_EQ(SongRow(2), QStringList({"01", "00:01", "1", "01. Song.ogg"}));
+    EXPECT_EQ(SongRow(3), QStringList({"track", "00:02", "2", "track.OgG"}));
     EXPECT_TRUE(RowHasIcon(Controls(form).PlayListView, 3));
     EXPECT_EQ(SelectedSongRow(), 3);
     EXPECT_EQ(StoredSongs(), "Intro,01:12,72,Intro.ogg,track,00:01,1,track.mp3,01,00:01,1,"
@@ -294,8 +288,7 @@ TEST_F(Playlists, SongsOfAnHourAndMoreShowAllTheirMinutes) {
     // A quiet 8 kHz mono song is cheap to make at this length.
     Add(QStringList{Text(MakeOgg("Album", "Long.ogg", SilentOgg(3725.0, 1, 8000)))});
     ASSERT_EQ(RowCount(Controls(form).PlayListView), 1);
-    EXPECT_EQ(SongRow(0),
-              QStringList({"Long", "62:05", "3725", "Long.ogg"}));
+    EXPECT_EQ(SongRow(0), QStringList({"Long", "62:05", "3725", "Long.ogg"}));
     const std::optional<int32_t> length = form->OpenSelectedSong();
     EXPECT_EQ(Details(*form).value(3), "62:05");
     EXPECT_EQ(length, 3725);

@@ -109,8 +109,7 @@ TEST_F(SongDrop, AddsTheDroppedSongsInOrderAsTheAddButtonDoes) {
                                     QStringLiteral("Second|00:02|2|Second.OGG"),
                                     QStringLiteral("third|00:01|1|third.ogg")}));
     EXPECT_EQ(SelectedSongRow(), 3);
-    const QString stored =
-        AlbumSongs(0);
+    const QString stored = AlbumSongs(0);
     EXPECT_TRUE(Controls(form).PLDeleteButton->isEnabled());
 
     // The add button with the same files in the same order gives the same rows and store.
@@ -122,8 +121,7 @@ TEST_F(SongDrop, AddsTheDroppedSongsInOrderAsTheAddButtonDoes) {
         QString::fromStdString(second.string()), QString::fromStdString(third.string())});
     Controls(form).PLLoadButton->click();
     EXPECT_EQ(SongRows(), dropped);
-    EXPECT_EQ(AlbumSongs(0),
-              stored);
+    EXPECT_EQ(AlbumSongs(0), stored);
 }
 
 TEST_F(SongDrop, RefusesWhatHoldsNoSongAndEverythingWithoutASelectedAlbum) {
@@ -146,6 +144,5 @@ TEST_F(SongDrop, RefusesWhatHoldsNoSongAndEverythingWithoutASelectedAlbum) {
 
     // Let anything queued run: still only the row that was there.
     QCoreApplication::processEvents();
-    EXPECT_EQ(SongRows(),
-              QStringList{QStringLiteral("Kept|00:01|1|Kept.ogg")});
+    EXPECT_EQ(SongRows(), QStringList{QStringLiteral("Kept|00:01|1|Kept.ogg")});
 }

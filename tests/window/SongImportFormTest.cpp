@@ -187,10 +187,8 @@ TEST_F(SongImportForm, AnOggAndAnMp3FromElsewhereAreCopiedInMeasuredAndPlayWhole
     EXPECT_TRUE(dialogs.openRequests[0].filter.startsWith("Songs (*.ogg *.mp3)|"));
     EXPECT_TRUE(dialogs.openRequests[0].filter.endsWith("|OGG-Files|*.OGG"));
     ASSERT_EQ(RowCount(Controls(form).PlayListView), 2);
-    EXPECT_EQ(SongRow(0),
-              QStringList({"Intro", "00:01", "1", "Intro.ogg"}));
-    EXPECT_EQ(SongRow(1),
-              QStringList({"Second Song", "00:02", "2", "Second Song.mp3"}));
+    EXPECT_EQ(SongRow(0), QStringList({"Intro", "00:01", "1", "Intro.ogg"}));
+    EXPECT_EQ(SongRow(1), QStringList({"Second Song", "00:02", "2", "Second Song.mp3"}));
     EXPECT_EQ(Messages(), 0);
 
     // Copies in the album folder, the originals as they were.
@@ -224,8 +222,7 @@ TEST_F(SongImportForm, TheSameFileAgainIsNotCopiedAndAnotherOfTheSameNameGetsAFr
     EXPECT_EQ(Names(Dir() / "Album"), (std::vector<std::string>{"Song (2).ogg", "Song.ogg"}));
     ASSERT_EQ(RowCount(Controls(form).PlayListView), 3);
     EXPECT_EQ(SongRow(1).value(3), "Song.ogg");
-    EXPECT_EQ(SongRow(2),
-              QStringList({"Song (2)", "00:01", "1", "Song (2).ogg"}));
+    EXPECT_EQ(SongRow(2), QStringList({"Song (2)", "00:01", "1", "Song (2).ogg"}));
 
     EXPECT_TRUE(PlayRow(0) == Reference(first));
     EXPECT_TRUE(PlayRow(2) == Reference(second));
@@ -244,8 +241,7 @@ TEST_F(SongImportForm, ACopyThatDoesNotFitAddsNoRowAndSaysSoOnce) {
     ASSERT_LT(4096u, fs::file_size(one));
     WithFileSizeLimit(4096, [&] { Add({one, two}); });
 
-    EXPECT_EQ(SongRow(0),
-              QStringList({"Kept", "00:01", "1", "Kept.ogg"}));
+    EXPECT_EQ(SongRow(0), QStringList({"Kept", "00:01", "1", "Kept.ogg"}));
     EXPECT_EQ(RowCount(Controls(form).PlayListView), 1);
     EXPECT_EQ(AlbumSongs(SelectedAlbumRow()), storedBefore);
     ASSERT_EQ(Messages(), 1);
@@ -265,9 +261,8 @@ TEST_F(SongImportForm, SongFileNamesInACodePageKeepTheirBytesAndPlay) {
     ASSERT_EQ(library.SongCount(), 1);
     EXPECT_EQ(library.Song(0).FileName, file);
     EXPECT_EQ(library.Song(0).Name, "Caf\xE9");
-    EXPECT_EQ(
-        SongRow(0),
-        QStringList({QStringLiteral("Caf\u00E9"), "00:01", "1", QStringLiteral("Caf\u00E9.ogg")}));
+    EXPECT_EQ(SongRow(0), QStringList({QStringLiteral("Caf\u00E9"), "00:01", "1",
+                                       QStringLiteral("Caf\u00E9.ogg")}));
     EXPECT_FALSE(PlayRow(0).empty());
     Close();
     EXPECT_EQ(Database(), "Rock\r\n\r\n\r\nMix\r\nCaf\xE9,00:01,1,Caf\xE9.ogg\r\n\r\n");
@@ -285,8 +280,7 @@ TEST_F(SongImportForm, AFolderDroppedOnTheAlbumsBecomesAnAlbumInNaturalOrderWith
     for (int n = 1; n <= 12; ++n) {
         const QString stem = QStringLiteral("%1 Song").arg(n);
         const QString file = stem + (n % 2 == 1 ? ".ogg" : ".mp3");
-        EXPECT_EQ(SongRow(n - 1),
-                  QStringList({stem, "00:01", "1", file}));
+        EXPECT_EQ(SongRow(n - 1), QStringList({stem, "00:01", "1", file}));
     }
     EXPECT_EQ(AlbumPicture(SelectedAlbumRow()), "cover.jpg");
     EXPECT_EQ(Names(Dir() / "Live 1999").size(), 13u);
@@ -392,10 +386,8 @@ TEST_F(SongImportForm, AnAlbumFolderLeftOnDiskKeepsItsFilesWhenTheFolderComesIn)
     ASSERT_TRUE(DropOnAlbums({folder}));
     ASSERT_TRUE(PumpUntil([&] { return RowCount(Controls(form).AlbumView) == 2; }));
     ASSERT_EQ(RowCount(Controls(form).PlayListView), 12);
-    EXPECT_EQ(SongRow(0),
-              QStringList({"1 Song (2)", "00:01", "1", "1 Song (2).ogg"}));
-    EXPECT_EQ(SongRow(1),
-              QStringList({"2 Song", "00:01", "1", "2 Song.mp3"}));
+    EXPECT_EQ(SongRow(0), QStringList({"1 Song (2)", "00:01", "1", "1 Song (2).ogg"}));
+    EXPECT_EQ(SongRow(1), QStringList({"2 Song", "00:01", "1", "2 Song.mp3"}));
     EXPECT_EQ(ReadFile("Live 1999/1 Song.ogg"), "an older file of the user's");
     EXPECT_EQ(Names(Dir() / "Live 1999").size(), 14u);
     EXPECT_TRUE(NoStagingLeft());
