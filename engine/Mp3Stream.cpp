@@ -65,7 +65,8 @@ int32_t TMp3Stream::RequiredChunkSize() const {
     return kMP3ChunkSize;
 }
 
-void TMp3Stream::Bound() {
+void TMp3Stream::Bind(const TDecodeBuffers& buffers, TStreamReports& reports) {
+    TSongStream::Bind(buffers, reports);
     m_readSize = ClampReadSize(int64_t{m_mp3Info.Header.FrameLength} + 4);
 }
 
@@ -90,7 +91,9 @@ bool TMp3Stream::AtEnd() const {
     return m_file.Position() >= m_dataEnd && m_drained;
 }
 
-// A fresh decoder for a new start; the old one's buffered input belongs to another position.
+// A fresh decoder for a start from the beginning or from a seek; the old one's buffered input
+// belongs to another position. A pause keeps the decoder: what it holds is the continuation of
+// the song, and the frames ahead need the ones before them.
 void TMp3Stream::RestartDecoder() {
     MpgLib_CloseStream(m_handle);
     MpgLib_OpenStream(&m_handle);
@@ -98,14 +101,6 @@ void TMp3Stream::RestartDecoder() {
     m_drained = false;
     m_drainInput = 0;
     m_drainErrors = 0;
-}
-
-// A pause keeps the decoder: what it holds is the continuation of the song, and the frames
-// ahead need the ones before them.
-void TMp3Stream::OutputClosed(bool continues) {
-    if (!continues) {
-        RestartDecoder();
-    }
 }
 
 void TMp3Stream::Rewind() {

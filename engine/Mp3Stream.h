@@ -18,19 +18,19 @@ public:
     TMp3Stream() = default;
     ~TMp3Stream() override;
 
-    TStreamKind Kind() const override { return skMP3; }
     int32_t RequiredChunkSize() const override;
     int DecodeChunks(std::array<uint16_t, 2>& ChunkLen) override;
     void Rewind() override;
     TSeekResult Seek(uint32_t Pos, bool restarting, const TSeekCalls& calls) override;
     uint32_t Position() const override;
     bool AtEnd() const override;
-    void OutputClosed(bool continues) override;
-    int32_t ReadSize() const override { return m_readSize; }
-    uint16_t SkipFrames() const override { return m_skipFrames; }
+    void Bind(const TDecodeBuffers& buffers, TStreamReports& reports) override;
+
+    // Bytes read per decode call, and decode passes still to discard after a seek.
+    int32_t ReadSize() const { return m_readSize; }
+    uint16_t SkipFrames() const { return m_skipFrames; }
 
 private:
-    void Bound() override;
     void RestartDecoder();
     bool ReadBlock();
     bool TakeOutput(int32_t r, int32_t L, std::array<uint16_t, 2>& ChunkLen, int& n);

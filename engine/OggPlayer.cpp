@@ -2,8 +2,7 @@
 // format.
 #include "engine/OggPlayer.h"
 
-#include "engine/MpgLibBinding.h"
-#include "engine/VorbisBinding.h"
+#include "engine/SongFormats.h"
 #include "media/MP3Util.h"
 
 #include <algorithm>
@@ -90,12 +89,11 @@ platform::LRESULT TOggPlayer::WindowProc(uint32_t msg, platform::WPARAM wParam, 
 }
 
 bool TOggPlayer::Initialize() {
-    if (m_mp3Usable || m_oggUsable) {
+    if (m_usable.Any()) {
         return true;
     }
-    m_mp3Loaded = LoadMpgLib();
-    m_oggLoaded = LoadVorbisLib();
-    if (!m_mp3Loaded && !m_oggLoaded) {
+    const TUsableFormats loaded = TUsableFormats::Loaded();
+    if (!loaded.Any()) {
         return false;
     }
     bool ok = false;
@@ -117,30 +115,15 @@ bool TOggPlayer::Initialize() {
         ok = false;
     }
     if (ok) {
-        m_mp3Usable = m_mp3Loaded;
-        m_oggUsable = m_oggLoaded;
+        m_usable = loaded;
         m_state = psReady;
     }
-    BuildLibVersion();
+    m_libVersion = DecoderLibrariesVersion();
     m_threadHandle = static_cast<int>(::gettid());
     errno = 0;
     const int nice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(m_threadHandle));
     m_normalNice = errno == 0 ? nice : 0;
     return ok;
-}
-
-void TOggPlayer::BuildLibVersion() {
-    std::string text = "MpgLib.dll : ";
-    text += m_mp3Loaded ? MpgLibVersionText() : std::string("N.A.");
-    text += ", Vorbis.dll : ";
-    if (m_oggLoaded) {
-        TVbVersion v{};
-        vbVersion(&v);
-        text += VorbisVersionText(v);
-    } else {
-        text += "N.A.";
-    }
-    m_libVersion = text;
 }
 
 // The new buffers replace the old ones only when all of them could be had, so a failure leaves
@@ -201,7 +184,7 @@ void TOggPlayer::SetThreadPriority(int32_t value) {
 // Everything that can fail comes first; the player's state changes only once nothing can, so
 // a failed Open leaves no decoder open and the state (StreamInfo included) as it was.
 bool TOggPlayer::Open(const std::string& FileName) {
-    if ((!m_mp3Usable && !m_oggUsable) || m_fileOpen) {
+    if (!m_usable.Any() || m_fileOpen) {
         return false;
     }
     // A copy: opening may handle messages, and the caller's string may change meanwhile.
@@ -209,8 +192,7 @@ bool TOggPlayer::Open(const std::string& FileName) {
     const uint32_t request = NewRequest();
     const platform::Lifetime::Token alive = m_lifetime.Watch();
     // A stream opened for a player freed meanwhile closes again here, touching nothing of it.
-    std::unique_ptr<TSongStream> stream =
-        OpenSongStream(fileName, TUsableLibraries{m_mp3Usable, m_oggUsable}, *m_oggVorbis);
+    std::unique_ptr<TSongStream> stream = OpenSongStream(fileName, m_usable, *m_oggVorbis);
     if (!stream || !alive.Alive()) {
         return false;
     }
@@ -494,13 +476,7 @@ bool TOggPlayer::AtEndOfData() const {
 
 void TOggPlayer::PlayDone() {
     SetThreadPriority(0);
-    bool atEnd = false;
-    if (m_stream) {
-        atEnd = m_carryLen == 0 && (m_stream->AtEnd() || m_stream->EndReported());
-        const bool pausing = m_suspending || m_state == psPaused;
-        m_stream->OutputClosed(pausing && !atEnd);
-    }
-    if (atEnd) {
+    if (AtEndOfData()) {
         m_state = psStopped;
         m_endReached = true;
         ForgetPostedReports();

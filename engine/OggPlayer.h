@@ -1,7 +1,7 @@
-// The player component: the one object through which the program plays a song. It opens an
-// MP3 or Ogg Vorbis file, describes it in StreamInfo, plays, pauses, stops and seeks it, and
-// fills each wave buffer (FillBuffer) from the song's stream (SongStream.h), which decodes it
-// through the decoder library of the song's kind.
+// The player component: the one object through which the program plays a song. It opens a
+// song of any format of the table (SongFormats.h), describes it in StreamInfo, plays, pauses,
+// stops and seeks it, and fills each wave buffer (FillBuffer) from the song's stream
+// (SongStream.h), which decodes it through the decoder of the song's format.
 //
 // Threads: none of its own. Everything, decoding included, runs on the window thread inside
 // the wave output's message handling; the position and bit-rate reports are posted to the
@@ -17,6 +17,7 @@
 
 #include "engine/AudioOut.h"
 #include "engine/Sleeper.h"
+#include "engine/SongFormats.h"
 #include "engine/SongStream.h"
 #include "media/OggVorbis.h"
 #include "platform/Lifetime.h"
@@ -70,7 +71,6 @@ public:
     // empty when there is no output.
     std::string LastError() const;
     const std::string& CurrentFile() const { return m_currentFile; }
-    TStreamKind StreamKind() const { return m_stream ? m_stream->Kind() : skNone; }
 
     TThreadPriority Priority() const;
     void SetPriority(TThreadPriority value);
@@ -79,9 +79,8 @@ public:
     bool FillBuffer(char* Buffer, uint16_t& Size);
 
     // Read access for tests and the benchmark.
-    int32_t ReadSize() const { return m_stream ? m_stream->ReadSize() : 0; }
+    const TSongStream* Stream() const { return m_stream.get(); }
     int32_t ChunkSize() const { return m_chunkSize; }
-    uint16_t SkipFrames() const { return m_stream ? m_stream->SkipFrames() : 0; }
     TAudioOut* AudioOut() { return m_audioOut.get(); }
 
     TNotifyPosChangeEvent OnPosChange;
@@ -106,7 +105,6 @@ private:
 
     bool AllocChunkBuffers(int32_t Size);
     void FreeChunkBuffers();
-    void BuildLibVersion();
     void ReleaseFile();
     void Rewind();
     void SuspendOutput();
@@ -145,10 +143,7 @@ private:
     std::unique_ptr<TSleeper> m_sleeper;
     std::unique_ptr<TAudioOut> m_audioOut;
     std::unique_ptr<platform::MessageWindow> m_window;
-    bool m_mp3Usable = false;
-    bool m_oggUsable = false;
-    bool m_mp3Loaded = false;
-    bool m_oggLoaded = false;
+    TUsableFormats m_usable; // the formats whose library loaded, once set up
     std::string m_libVersion;
     std::string m_currentFile;
     TStreamInfo m_streamInfo;

@@ -101,5 +101,5 @@ uint32_t TOggStream::Position() const {
 }
 
 bool TOggStream::AtEnd() const {
-    return Position() >= m_state.Get<uint32_t>(TVbDecState::kLength);
+    return m_endOfStream || Position() >= m_state.Get<uint32_t>(TVbDecState::kLength);
 }

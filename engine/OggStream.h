@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+class TOggVorbis;
+
 class TOggStream final : public TSongStream {
 public:
     // Null when the name is longer than the library takes or the library rejects the file.
@@ -17,19 +19,17 @@ public:
     TOggStream() = default;
     ~TOggStream() override;
 
-    TStreamKind Kind() const override { return skOggVorbis; }
     int32_t RequiredChunkSize() const override;
     int DecodeChunks(std::array<uint16_t, 2>& ChunkLen) override;
     void Rewind() override;
     TSeekResult Seek(uint32_t Pos, bool restarting, const TSeekCalls& calls) override;
     uint32_t Position() const override;
     bool AtEnd() const override;
-    bool EndReported() const override { return m_endOfStream; }
 
 private:
     TVbDecState m_state{};
     void* m_comment = nullptr; // the library's comment record
     bool m_decoderOpen = false;
-    bool m_endOfStream = false;
+    bool m_endOfStream = false; // the library said so, which may come before the length
     int32_t m_lastBitRate = 0;
 };

@@ -1,6 +1,6 @@
 // One open song as the player sees it, whatever its format: the decoder library behind it,
 // the song's description, and where decoding stands. The player plays, pauses and seeks
-// through this interface only; OpenSongStream is the one place that tells the formats apart.
+// through this interface only; the table of formats (SongFormats.h) opens the stream of a file.
 //
 // Threads: none. Streams live and decode on the window thread, inside the player's calls.
 #pragma once
@@ -10,11 +10,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-
-class TOggVorbis;
-
-// What kind of song is open.
-enum TStreamKind : uint8_t { skNone = 0, skMP3 = 1, skOggVorbis = 2 };
 
 struct TStreamInfo {
     std::string FileName;
@@ -70,59 +65,37 @@ public:
     TSongStream(const TSongStream&) = delete;
     TSongStream& operator=(const TSongStream&) = delete;
 
-    virtual TStreamKind Kind() const = 0;
     const TStreamInfo& Info() const { return m_info; }
     // The chunk buffer size one decode call needs.
     virtual int32_t RequiredChunkSize() const = 0;
 
     // Hands the stream the buffers to decode into (chunks of at least RequiredChunkSize) and
     // the receiver of its reports; both stay valid while the stream lives. Before any other
-    // call below.
-    void Bind(const TDecodeBuffers& buffers, TStreamReports& reports);
+    // call below. A stream that sizes its reads by the buffers overrides it, calling this one.
+    virtual void Bind(const TDecodeBuffers& buffers, TStreamReports& reports);
 
     // Decodes up to two chunks into the bound chunk buffers; ChunkLen[i] gets the bytes of
     // chunk i (both are set). Returns how many chunks were filled.
     virtual int DecodeChunks(std::array<uint16_t, 2>& ChunkLen) = 0;
 
-    // Back to the beginning of the song with nothing decoded ahead.
+    // Back to the beginning of the song with nothing decoded ahead. The wave output's opening
+    // and closing are no business of a stream: a pause and the start after it decode on as if
+    // nothing happened, every other start comes through Rewind or Seek, so a decoder that must
+    // start cold after a stop or an end does so there.
     virtual void Rewind() = 0;
     // Moves decoding to Pos ms (at most the duration). `restarting`: the song was playing
     // and starts again from there.
     virtual TSeekResult Seek(uint32_t Pos, bool restarting, const TSeekCalls& calls) = 0;
     // The decode position in ms.
     virtual uint32_t Position() const = 0;
-    // No data is left to decode.
+    // No data is left to decode: the song has been decoded to its end, or the decoder has
+    // said it ended.
     virtual bool AtEnd() const = 0;
-    // The decoder has said that the stream ended (which may come before AtEnd does).
-    virtual bool EndReported() const { return false; }
-    // The wave output has closed. `continues`: a pause in the middle of the song, the next
-    // start goes on from exactly here.
-    virtual void OutputClosed(bool continues) { (void)continues; }
-
-    // Bytes read per decode call and decode passes still to discard; 0 for formats that
-    // are not read block by block.
-    virtual int32_t ReadSize() const { return 0; }
-    virtual uint16_t SkipFrames() const { return 0; }
 
 protected:
     TSongStream() = default;
-    // Called by Bind once the buffers are known.
-    virtual void Bound() {}
 
     TStreamInfo m_info;
     TDecodeBuffers m_buffers;
     TStreamReports* m_reports = nullptr;
 };
-
-// The decoder libraries the player may use.
-struct TUsableLibraries {
-    bool Mp3 = false;
-    bool Ogg = false;
-};
-
-// Opens FileName as the stream its extension (in any letter case) names: ".MP3" or ".OGG",
-// each only with its library usable. Null for any other file, and when the file or its
-// decoder does not open. Ogg songs take their file size and genre from `oggInfo`.
-// Opening an MP3 file handles the window's messages (its frame search).
-std::unique_ptr<TSongStream> OpenSongStream(const std::string& FileName, TUsableLibraries usable,
-                                            TOggVorbis& oggInfo);

@@ -148,11 +148,8 @@ void TPlayerForm::FontComboChange() {
 }
 
 void TPlayerForm::GeneralOptListClick() {
-    for (int i = 0; i < GeneralOptList->count(); ++i) {
-        TakeGeneralOption(GeneralOptList->item(i));
-    }
-    // "Show in system tray" and "No animated rainbow line" take effect at once; the other
-    // options are read when they are needed.
+    // The record holds the check marks already. "Show in system tray" and "No animated rainbow
+    // line" take effect at once; the other options are read when they are needed.
     ApplySettings();
 }
 

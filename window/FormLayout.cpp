@@ -4,15 +4,18 @@
 // pinned to their designed pixel heights.
 #include "window/PlayProg.h"
 
+#include "window/GeneralOptionsModel.h"
+#include "window/SongDetails.h"
 #include "window/VolumeSteps.h"
 
 #include <QHeaderView>
 #include <QIcon>
-#include <QListWidget>
+#include <QListView>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
+#include <QTreeView>
 
 namespace {
 
@@ -62,11 +65,12 @@ void TPlayerForm::BuildLayout() {
     new TVolumeSteps(LoudnessBar); // owned by the bar
 
     TimeMemo->document()->setDocumentMargin(0);
+    SongDetails = new TSongDetails(this);
+    DetailsView->setModel(SongDetails);
     DetailsView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     DetailsView->setStyleSheet(QStringLiteral("QTreeView::item { border: 1px solid #c0c0c0; }"));
-    for (int i = 0; i < GeneralOptList->count(); ++i) {
-        GeneralOptList->item(i)->setSizeHint(QSize(0, 13));
-    }
+    GeneralOptions = new TGeneralOptionsModel(m_settings.Options, this);
+    GeneralOptList->setModel(GeneralOptions);
 
     // "TAVRO" in aqua with a navy shadow 2 pixels to the lower left.
     QPalette aqua = ProgNameLabel->palette();

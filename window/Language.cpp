@@ -14,7 +14,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QSet>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -146,11 +146,12 @@ void TPlayerForm::ApplyLanguageScript(const std::string& path) {
         }
         const QString items = read(name + QLatin1String(".Items"));
         if (!items.isEmpty()) {
-            if (auto* checkList = qobject_cast<QListWidget*>(control)) {
+            if (auto* checkList = qobject_cast<QListView*>(control)) {
                 // Entry texts only, so the check marks stay; extra lines are ignored.
                 const QStringList lines = ScriptLines(items);
-                for (int i = 0; i < checkList->count() && i < lines.size(); ++i) {
-                    checkList->item(i)->setText(lines[i]);
+                QAbstractItemModel* entries = checkList->model();
+                for (int i = 0; i < entries->rowCount() && i < lines.size(); ++i) {
+                    entries->setData(entries->index(i, 0), lines[i], Qt::DisplayRole);
                 }
             } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
                 combo->clear();

@@ -188,7 +188,7 @@ public:
 
     // --- Playlists.cpp ----------------------------------------------------------------
     void PLLoadButtonClick();
-    // What the add button does with the chosen files, in order: ".OGG" and ".MP3" songs are
+    // What the add button does with the chosen files, in order: songs (IsSongFile) are
     // copied into the album folder (unless they lie there), measured and appended to the
     // selected album, a ".PLI" playlist is shown in the song list, anything else is passed
     // over. A failed copy adds no row and is reported once. Drag and drop hands its files
@@ -285,7 +285,7 @@ private:
     bool RenameAlbumFolder(const std::string& from, const std::string& to);
     // Playlists.cpp
     // The file a playlist row names in the album folder: the row's song name as a file name,
-    // or with ".ogg" or ".mp3" added; nothing when there is none.
+    // or with a song extension added; nothing when there is none.
     std::optional<std::string> PlaylistSongPath(const std::string& albumName,
                                                 const std::string& songName) const;
     // SongDrop.cpp
@@ -302,10 +302,9 @@ private:
     void FindPicture(QLineEdit* edit); // Appearance.cpp
     void CreateTrayIcon();             // Appearance.cpp: the designed tray icon
     // StartUp.cpp: pieces of ApplySettings (the top picture is also loaded by its edit's
-    // handler), and the record following the option list's check marks.
+    // handler, the option list shows the record's check marks).
     void LoadTopPicture();
     void ShowGeneralOptions();
-    void TakeGeneralOption(const QListWidgetItem* item);
     // Appearance.cpp: FontCombo's entries (the installed faces), and the one for a face name.
     QStringList FontFaces() const;
     TFontFaceChoice FontFaceChoice(const QString& face) const;

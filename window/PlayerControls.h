@@ -17,7 +17,9 @@
 
 class QTimer;
 class TBanner;
+class TGeneralOptionsModel;
 class TGradProgress;
+class TSongDetails;
 class TTBNArea;
 
 // The designed file-open dialog: only its settings live here, the dialog itself is shown
@@ -45,6 +47,9 @@ struct TPlayerControls : Ui::PlayerForm {
     TOpenDialog OpenDialog;
     QTimer* PlayTimer = nullptr;
     QList<QPixmap> IList;
+    // What DetailsView and GeneralOptList show, owned by the window.
+    TSongDetails* SongDetails = nullptr;
+    TGeneralOptionsModel* GeneralOptions = nullptr;
 
     // The eight colour shapes in the order of the settings file.
     std::array<TShape*, 8> ColorShapes() const;

@@ -4,10 +4,12 @@
 
 #include "platform/PlainName.h"
 
+#include "window/SongDetails.h"
 #include "window/library/SongFiles.h"
 #include "window/library/SongImport.h"
 
 #include "engine/OggPlayer.h"
+#include "engine/SongFormats.h"
 
 #include "platform/Dialogs.h"
 #include "platform/FileOps.h"
@@ -16,7 +18,7 @@
 #include "platform/RegularFile.h"
 
 #include <QApplication>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <algorithm>
 #include <filesystem>
@@ -46,8 +48,7 @@ bool TPlayerForm::ReleasePlayer() {
 
 void TPlayerForm::PLLoadButtonClick() {
     // The dialog is shared: each use sets its own filter first.
-    OpenDialog.Filter = QStringLiteral(
-        "Songs (*.ogg *.mp3)|*.ogg;*.mp3|OGG-Files|*.OGG"); // MP3s play as well as Ogg files
+    OpenDialog.Filter = QString::fromStdString(SongDialogFilter());
     // Songs play from the album folder only, so that is where the dialog starts.
     QString start;
     if (const auto folder = SelectedAlbumFolder()) {
@@ -86,7 +87,7 @@ void TPlayerForm::AddSongPaths(const std::vector<std::string>& files) {
         const std::string extension = UpperExtension(path);
         if (extension == ".PLI") {
             ReadPlaylist(path);
-        } else if (extension == ".OGG" || extension == ".MP3") {
+        } else if (IsSongFile(path)) {
             // Without an album the row would be lost with the next album shown.
             const std::optional<std::string> folder = SelectedAlbumFolder();
             if (!folder) {
@@ -226,17 +227,7 @@ std::optional<int32_t> TPlayerForm::ReadSongDetails(const std::string& path) {
         return std::nullopt;
     }
     const TStreamInfo& info = m_player->StreamInfo();
-    const QString values[4] = {
-        QString::number(info.SampleRate),
-        QString::number(info.BitRate / 1000),
-        info.Channels == 2 ? QStringLiteral("Stereo") : QStringLiteral("Mono"),
-        QString::fromStdString(DurationText(info.Duration)),
-    };
-    for (int i = 0; i < 4; ++i) {
-        if (QTreeWidgetItem* row = DetailsView->topLevelItem(i)) {
-            row->setText(1, values[i]);
-        }
-    }
+    SongDetails->ShowSong(info);
     SetPlayButtons(true);
     return static_cast<int32_t>(info.Duration / 1000);
 }
@@ -249,8 +240,12 @@ std::optional<std::string> TPlayerForm::PlaylistSongPath(const std::string& albu
     if (!folder || !platform::IsPlainFileName(songName)) {
         return std::nullopt;
     }
-    for (const char* extension : {"", ".ogg", ".mp3"}) {
-        if (auto found = platform::FindFileNoCase(*folder, songName + extension)) {
+    std::vector<std::string> names{songName};
+    for (const std::string& extension : SongExtensions()) {
+        names.push_back(songName + extension);
+    }
+    for (const std::string& name : names) {
+        if (auto found = platform::FindFileNoCase(*folder, name)) {
             std::error_code ec;
             if (std::filesystem::is_regular_file(*found, ec)) {
                 return found->string();

@@ -9,6 +9,7 @@
 #include "window/library/SongNames.h"
 
 #include "engine/OggPlayer.h"
+#include "engine/SongFormats.h"
 
 #include "platform/Dialogs.h"
 

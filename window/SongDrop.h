@@ -12,9 +12,8 @@
 // The bytes of the local path a dropped address names; empty when it names no local file.
 std::string DroppedPath(const QUrl& url);
 
-// The local files among `urls` that the add button would take as songs (extension ".OGG" or
-// ".MP3" in any letter case), in the dropped order; everything else (playlists, folders,
-// remote addresses) is passed over.
+// The local files among `urls` that the add button would take as songs (IsSongFile), in the
+// dropped order; everything else (playlists, folders, remote addresses) is passed over.
 std::vector<std::string> DroppedSongFiles(const QList<QUrl>& urls);
 
 // The local folders among `urls`, in the dropped order, without a trailing separator.

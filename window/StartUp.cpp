@@ -7,6 +7,8 @@
 #include "platform/PlainName.h"
 
 #include "window/GeneralOptions.h"
+#include "window/GeneralOptionsModel.h"
+#include "window/SongDetails.h"
 #include "window/WindowPlacement.h"
 
 #include "controls/Banner.h"
@@ -23,7 +25,7 @@
 #include <QEvent>
 #include <QFrame>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -33,7 +35,7 @@
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QWindowStateChangeEvent>
 
 #include <QFontDatabase>
@@ -45,10 +47,15 @@ namespace {
 constexpr const char* kDesignedCaption = "Kelmora (TAVRO)";
 
 // The option entries have a fixed width, designed for a narrower face than most systems have:
-// an entry that would be cut off is drawn a little narrower instead.
+// an entry that would be cut off is drawn a little narrower instead. They have the designed
+// height, and no width of their own: the list never scrolls sideways.
 class TFittingItemDelegate final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
+        return QSize(0, 13);
+    }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
@@ -96,18 +103,16 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
     QObject::connect(LanguageCombo, &QComboBox::activated, this,
                      [this](int) { LanguageComboChange(); });
     QObject::connect(FontCombo, &QComboBox::activated, this, [this](int) { FontComboChange(); });
-    QObject::connect(GeneralOptList, &QListWidget::itemClicked, this,
-                     [this](QListWidgetItem*) { GeneralOptListClick(); });
-    // The record follows every check mark. One set from the keyboard takes effect as one set
-    // with the mouse does; ones set by the program itself (applying the settings, a script)
-    // do not run the handler.
-    QObject::connect(GeneralOptList, &QListWidget::itemChanged, this,
-                     [this](QListWidgetItem* item) {
-                         TakeGeneralOption(item);
-                         if (GeneralOptList->hasFocus()) {
-                             GeneralOptListClick();
-                         }
-                     });
+    QObject::connect(GeneralOptList, &QListView::clicked, this,
+                     [this](const QModelIndex&) { GeneralOptListClick(); });
+    // The check marks are the record's options. One set from the keyboard takes effect as one
+    // set with the mouse does; one set while the list has no focus (by the program) only
+    // changes the record.
+    QObject::connect(GeneralOptions, &TGeneralOptionsModel::OptionChecked, this, [this](int) {
+        if (GeneralOptList->hasFocus()) {
+            GeneralOptListClick();
+        }
+    });
     QObject::connect(TopPicFindButton, &QPushButton::clicked, this,
                      [this] { TopPicFindButtonClick(); });
     QObject::connect(BackPicFindButton, &QPushButton::clicked, this,
@@ -190,22 +195,8 @@ void TPlayerForm::StartUp() {
     }
 }
 
-void TPlayerForm::TakeGeneralOption(const QListWidgetItem* item) {
-    const int index = GeneralOptList->row(item);
-    if (index >= 0 && index < kGeneralOptionCount) {
-        m_settings.SetOption(static_cast<TGeneralOption>(index), item->checkState() == Qt::Checked);
-    }
-}
-
 void TPlayerForm::ShowGeneralOptions() {
-    for (int i = 0; i < GeneralOptList->count() && i < kGeneralOptionCount; ++i) {
-        const Qt::CheckState state =
-            GeneralOption(static_cast<TGeneralOption>(i)) ? Qt::Checked : Qt::Unchecked;
-        // Only a change: setting a check mark runs the list's handlers.
-        if (GeneralOptList->item(i)->checkState() != state) {
-            GeneralOptList->item(i)->setCheckState(state);
-        }
-    }
+    GeneralOptions->ShowOptions();
 }
 
 void TPlayerForm::ReadSettings() {
@@ -313,12 +304,11 @@ void TPlayerForm::ApplySettings() {
 
     m_songModel->SetCaptions(LanguageText(QStringLiteral("Captions"), QStringLiteral("Song name")),
                              LanguageText(QStringLiteral("Captions"), QStringLiteral("Duration")));
-    DetailsView->clear();
-    for (const char* caption : {"Khz", "Kbps", "Modus", "Duration"}) {
-        auto* row = new QTreeWidgetItem(DetailsView);
-        row->setText(0, LanguageText(QStringLiteral("Captions"), QString::fromLatin1(caption)));
-        row->setText(1, QString());
+    QStringList detailCaptions;
+    for (const char* caption : TSongDetails::kCaptionKeys) {
+        detailCaptions << LanguageText(QStringLiteral("Captions"), QString::fromLatin1(caption));
     }
+    SongDetails->ShowCaptions(detailCaptions);
     FitTexts();
 }
 

@@ -193,7 +193,7 @@ TEST_F(PlayerTest, SeekWhilePlayingAnMp3DiscardsTheFirstSixPasses) {
     };
     player->Play();
     WaitForEnd();
-    EXPECT_EQ(player->SkipFrames(), 0);
+    EXPECT_EQ(SkipFrames(), 0);
 
     // Where the seek lands: the confirmed frame from the estimated byte position.
     const TMP3Info info = MP3Info(file);
@@ -214,11 +214,11 @@ TEST_F(PlayerTest, SeekWhilePlayingAnMp3DiscardsTheFirstSixPasses) {
 TEST_F(PlayerTest, BitRateReportsFollowTheStreamAndSizeTheReads) {
     // A constant-rate file whose decoder reports its nominal rate raises nothing.
     const fs::path cbr = Open("cbr128.mp3");
-    EXPECT_EQ(player->ReadSize(), MP3Info(cbr).Header.FrameLength + 4);
+    EXPECT_EQ(ReadSize(), MP3Info(cbr).Header.FrameLength + 4);
     player->Play();
     WaitForEnd();
     EXPECT_TRUE(bitRates.empty());
-    EXPECT_EQ(player->ReadSize(), MP3Info(cbr).Header.FrameLength + 4);
+    EXPECT_EQ(ReadSize(), MP3Info(cbr).Header.FrameLength + 4);
 
     // A variable-rate one: one report per change, and the reads follow the last rate.
     const TMP3Info info = MP3Info(Open("vbr.mp3"));
@@ -231,7 +231,7 @@ TEST_F(PlayerTest, BitRateReportsFollowTheStreamAndSizeTheReads) {
             const long double frame =
                 static_cast<long double>(bitRates.back() * 144) / info.Header.SampleRate +
                 (info.Header.Padding ? 1 : 0);
-            EXPECT_EQ(player->ReadSize(), static_cast<int32_t>(std::trunc(frame)) + 4);
+            EXPECT_EQ(ReadSize(), static_cast<int32_t>(std::trunc(frame)) + 4);
             ++checked;
         }
     }
@@ -444,7 +444,7 @@ TEST_F(PlayerTest, ReadSizeStaysWithinTheReadBuffer) {
         }
     }
     ASSERT_TRUE(player->Open(file.string()));
-    EXPECT_EQ(player->ReadSize(), player->ChunkSize() / 2);
+    EXPECT_EQ(ReadSize(), player->ChunkSize() / 2);
     player->Play();
     ASSERT_TRUE(WaitUntil([&] { return player->State() == psStopped; }));
 }

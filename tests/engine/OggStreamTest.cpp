@@ -45,7 +45,6 @@ TEST_F(OggStreamTest, DescribesAndDecodesAFileToItsEndExactlyAsLibvorbisfile) {
         const auto stream = Open(file);
         ASSERT_NE(stream, nullptr);
         const TStreamInfo& info = stream->Info();
-        EXPECT_EQ(stream->Kind(), skOggVorbis);
         EXPECT_EQ(info.FileName, file.string());
         EXPECT_EQ(info.FileSize, static_cast<int32_t>(fs::file_size(file)));
         EXPECT_EQ(info.Duration, LengthMs(file));
@@ -60,7 +59,6 @@ TEST_F(OggStreamTest, DescribesAndDecodesAFileToItsEndExactlyAsLibvorbisfile) {
             EXPECT_EQ(info.Genre, "Jazz");
         }
         EXPECT_GT(stream->RequiredChunkSize(), 0);
-        EXPECT_EQ(stream->ReadSize(), 0);
 
         Harness harness(*stream);
         EXPECT_EQ(stream->Position(), 0u);
@@ -68,7 +66,6 @@ TEST_F(OggStreamTest, DescribesAndDecodesAFileToItsEndExactlyAsLibvorbisfile) {
         const Pcm got = harness.ToEnd();
         EXPECT_TRUE(got == VorbisReference(file)) << Compare(got, VorbisReference(file));
         EXPECT_TRUE(stream->AtEnd());
-        EXPECT_TRUE(stream->EndReported());
         EXPECT_EQ(stream->Position(), info.Duration);
         ASSERT_FALSE(harness.positions.empty());
         EXPECT_TRUE(NonDecreasing(harness.positions));
@@ -87,14 +84,13 @@ TEST_F(OggStreamTest, SeekMovesDecodingAndRewindStartsTheSongAgain) {
     EXPECT_EQ(stream->Seek(2500, true, seek.calls), TSeekResult::Moved);
     EXPECT_EQ(seek.moves, 1);
     EXPECT_EQ(stream->Position(), 2500u);
-    EXPECT_EQ(stream->SkipFrames(), 0) << "nothing is discarded after an Ogg seek";
+    // Nothing is discarded after an Ogg seek: the tail is the reference's from there.
     const Pcm tail = harness.ToEnd();
     EXPECT_TRUE(tail == VorbisReference(file, 2500)) << Compare(tail, VorbisReference(file, 2500));
-    EXPECT_TRUE(stream->EndReported());
+    EXPECT_TRUE(stream->AtEnd());
 
     stream->Rewind();
     EXPECT_EQ(stream->Position(), 0u);
-    EXPECT_FALSE(stream->EndReported());
     EXPECT_FALSE(stream->AtEnd());
     const Pcm whole = harness.ToEnd();
     EXPECT_TRUE(whole == VorbisReference(file)) << Compare(whole, VorbisReference(file));
@@ -165,7 +161,7 @@ TEST_F(OggStreamTest, DamagedFilesAreRefusedOrEndWithoutHanging) {
     const Pcm got = harness.ToEnd();
     EXPECT_GT(got.size(), 0u);
     EXPECT_TRUE(IsPrefix(got, VorbisReference(whole))) << Compare(got, VorbisReference(whole));
-    EXPECT_TRUE(stream->EndReported() || stream->AtEnd());
+    EXPECT_TRUE(stream->AtEnd());
 }
 
 // Closing is the stream's end: the decoder is released exactly once, and only when it opened.

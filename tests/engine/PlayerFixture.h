@@ -5,6 +5,7 @@
 
 #include "engine/OggPlayer.h"
 
+#include "engine/Mp3Stream.h"
 #include "engine/MpgLibBinding.h"
 #include "engine/VorbisBinding.h"
 #include "media/FileStream.h"
@@ -185,6 +186,17 @@ protected:
 
     void WaitForEnd(int ends = 1) {
         ASSERT_TRUE(WaitUntil([&] { return playEnds >= ends; }));
+    }
+
+    // What only an open MP3 song has: the bytes read per decode call and the decode passes
+    // still to discard; 0 for any other song.
+    int32_t ReadSize() const {
+        const auto* mp3 = dynamic_cast<const TMp3Stream*>(player->Stream());
+        return mp3 != nullptr ? mp3->ReadSize() : 0;
+    }
+    uint16_t SkipFrames() const {
+        const auto* mp3 = dynamic_cast<const TMp3Stream*>(player->Stream());
+        return mp3 != nullptr ? mp3->SkipFrames() : 0;
     }
 
     // What the device has played since the song was opened.

@@ -14,7 +14,6 @@
 
 #include <QApplication>
 #include <QGroupBox>
-#include <QListWidget>
 #include <QWindow>
 
 #include <filesystem>
@@ -162,9 +161,8 @@ TEST(TrayBehaviour, MinimisingHidesToTheTrayAndAClickBringsTheWindowBack) {
     ASSERT_TRUE(run.started);
     ASSERT_TRUE(run.Show());
     // Switched on from the Options page while running.
-    QListWidgetItem* option = Controls(run.form).GeneralOptList->item(4);
-    option->setCheckState(Qt::Checked);
-    emit Controls(run.form).GeneralOptList->itemClicked(option);
+    SetOptionCheck(*run.form, goShowInSystemTray, Qt::Checked);
+    ClickOption(*run.form, goShowInSystemTray);
     ASSERT_TRUE(run.form->TrayEnabled());
     ASSERT_TRUE(run.shell.HasIcon());
 
@@ -180,8 +178,8 @@ TEST(TrayBehaviour, MinimisingHidesToTheTrayAndAClickBringsTheWindowBack) {
     EXPECT_FALSE(run.form->isMinimized());
 
     // Off again: the icon leaves the tray and minimising is the usual one.
-    option->setCheckState(Qt::Unchecked);
-    emit Controls(run.form).GeneralOptList->itemClicked(option);
+    SetOptionCheck(*run.form, goShowInSystemTray, Qt::Unchecked);
+    ClickOption(*run.form, goShowInSystemTray);
     EXPECT_FALSE(run.shell.HasIcon());
     run.form->showMinimized();
     platform::PumpMessages();

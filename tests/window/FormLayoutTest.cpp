@@ -13,13 +13,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QWindow>
 
 // Readable failure messages.
@@ -119,7 +118,7 @@ const Row kLayout[] = {
     {"TimeBox", "SongBox", "QGroupBox", 8, 14, 153, 96, "Time", "", true, true},
     {"TimeMemo", "TimeBox", "QTextEdit", 10, 16, 135, 49, "00:00", "", true, true},
     {"DetailsBox", "SongBox", "QGroupBox", 168, 14, 121, 96, "Song details", "", true, true},
-    {"DetailsView", "DetailsBox", "QTreeWidget", 6, 20, 107, 64, "", "", true, true},
+    {"DetailsView", "DetailsBox", "QTreeView", 6, 20, 107, 64, "", "", true, true},
     {"AlbumImageBox", "Player", "QGroupBox", 304, 44, 217, 173, "Album picture", "", true, true},
     {"AlbumImage", "AlbumImageBox", "TImage", 8, 16, 201, 153, "", "", true, true},
     {"SelectedSongBox", "Player", "QGroupBox", 304, 0, 217, 43, "Selected Song", "", true, true},
@@ -154,7 +153,7 @@ const Row kLayout[] = {
     // Page "Options".
     {"Options", "PlayerControl", "QWidget", F, 0, 0, 0, "Options", "", true, true},
     {"GeneralBox", "Options", "QGroupBox", 16, 8, 185, 100, "General", "", true, true},
-    {"GeneralOptList", "GeneralBox", "QListWidget", F, 0, 0, 0, "", "", true, true},
+    {"GeneralOptList", "GeneralBox", "QListView", F, 0, 0, 0, "", "", true, true},
     {"LanguageBox", "Options", "QGroupBox", 208, 8, 113, 100, "Language", "", true, true},
     {"LanguageCombo", "LanguageBox", "QComboBox", 8, 40, 97, 21, "", "", true, true},
     {"ColorBox", "Options", "QGroupBox", 328, 8, 177, 145, "Colors", "", true, true},
@@ -280,20 +279,20 @@ TEST(FormLayout, EveryControlIsBuiltAsDesigned) {
     EXPECT_FALSE(Controls(form).PlayTimer->isActive());
     EXPECT_EQ(Controls(form).OpenDialog.Filter, "Ogg-Files|*.OGG|Wave-Files|*.WAV|Playlists|*.PLI");
     EXPECT_EQ(form.ColorDialogColor(), QColor(Qt::black));
-    ASSERT_EQ(Controls(form).GeneralOptList->count(), 6);
+    ASSERT_EQ(OptionCount(form), 6);
     const char* options[6] = {"Play all albums",          "Stop at end of album list",
                               "No animated rainbow line", "Start playing at program start",
                               "Show in system tray",      "Start maximized"};
     for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(Controls(form).GeneralOptList->item(i)->text(), options[i]);
-        EXPECT_EQ(Controls(form).GeneralOptList->item(i)->checkState(), Qt::Unchecked);
+        EXPECT_EQ(OptionText(form, i), options[i]);
+        EXPECT_EQ(OptionCheck(form, i), Qt::Unchecked);
     }
     // Song name and duration: the list has no other columns.
     EXPECT_EQ(Controls(form).PlayListView->model()->columnCount(), 2);
     EXPECT_FALSE(Controls(form).PlayListView->isHeaderHidden());
     EXPECT_TRUE(Controls(form).AlbumView->isHeaderHidden());
     EXPECT_TRUE(Controls(form).DetailsView->isHeaderHidden());
-    EXPECT_EQ(Controls(form).DetailsView->columnCount(), 2);
+    EXPECT_EQ(Controls(form).DetailsView->model()->columnCount(), 2);
     for (TShape* shape : Controls(form).ColorShapes()) {
         EXPECT_EQ(shape->BrushColor(), 0x00FFFFFF);
     }

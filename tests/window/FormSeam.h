@@ -55,3 +55,33 @@ inline TPlayerControls& Controls(TPlayerForm* form) {
 inline TPlayerControls& Controls(const std::unique_ptr<TPlayerForm>& form) {
     return TFormSeam::Controls(*form);
 }
+
+// The general options' check list (GeneralOptList) and the song details (DetailsView) as their
+// views show them. A check mark set here goes the way the list's check indicator sets it.
+inline QModelIndex OptionEntry(const TPlayerForm& form, int option) {
+    return Controls(form).GeneralOptList->model()->index(option, 0);
+}
+inline int OptionCount(const TPlayerForm& form) {
+    return Controls(form).GeneralOptList->model()->rowCount();
+}
+inline QString OptionText(const TPlayerForm& form, int option) {
+    return OptionEntry(form, option).data(Qt::DisplayRole).toString();
+}
+inline Qt::CheckState OptionCheck(const TPlayerForm& form, int option) {
+    return OptionEntry(form, option).data(Qt::CheckStateRole).value<Qt::CheckState>();
+}
+inline void SetOptionCheck(TPlayerForm& form, int option, Qt::CheckState state) {
+    Controls(form).GeneralOptList->model()->setData(OptionEntry(form, option), state,
+                                                    Qt::CheckStateRole);
+}
+inline void ClickOption(TPlayerForm& form, int option) {
+    emit Controls(form).GeneralOptList->clicked(OptionEntry(form, option));
+}
+inline int DetailRowCount(const TPlayerForm& form) {
+    return Controls(form).DetailsView->model()->rowCount();
+}
+// Column 0 holds the row's caption, column 1 its value.
+inline QString DetailText(const TPlayerForm& form, int row, int column) {
+    const QAbstractItemModel* details = Controls(form).DetailsView->model();
+    return details->index(row, column).data().toString();
+}

@@ -17,7 +17,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -29,7 +29,7 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <filesystem>
 #include <fstream>
@@ -135,10 +135,10 @@ std::map<QString, QString> TextsOfTheWindow(const TPlayerForm& form) {
         if (!w->toolTip().isEmpty()) {
             texts[name + ".Hint"] = w->toolTip();
         }
-        if (auto* list = qobject_cast<const QListWidget*>(w); list && list->count() > 0) {
+        if (auto* list = qobject_cast<const QListView*>(w); list && list->model()->rowCount() > 0) {
             QStringList items;
-            for (int i = 0; i < list->count(); ++i) {
-                items << list->item(i)->text();
+            for (int i = 0; i < list->model()->rowCount(); ++i) {
+                items << list->model()->index(i, 0).data().toString();
             }
             texts[name + ".Items"] = items.join(',');
         }
@@ -157,7 +157,7 @@ std::set<QString> KeysTheControlTakes(const QWidget* w) {
     if (CaptionOf(w)) {
         keys.insert(name + ".Caption");
     }
-    if (qobject_cast<const QListWidget*>(w)) {
+    if (qobject_cast<const QListView*>(w)) {
         keys.insert(name + ".Items");
     }
     if (qobject_cast<const QTextEdit*>(w)) {
@@ -279,8 +279,8 @@ TEST(LanguageScripts, SwitchingToAShorterScriptKeepsItsMissingComponentTexts) {
     EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Sind Sie sicher?");
     EXPECT_EQ(Controls(run.form).PlayListView->model()->headerData(0, Qt::Horizontal).toString(),
               "Titel");
-    Controls(run.form).GeneralOptList->item(1)->setCheckState(Qt::Checked);
-    Controls(run.form).GeneralOptList->item(4)->setCheckState(Qt::Checked);
+    SetOptionCheck(*run.form, 1, Qt::Checked);
+    SetOptionCheck(*run.form, 4, Qt::Checked);
 
     run.Pick("Short.lng");
     EXPECT_EQ(Controls(run.form).btnPlay->text(), "Los");
@@ -293,17 +293,15 @@ TEST(LanguageScripts, SwitchingToAShorterScriptKeepsItsMissingComponentTexts) {
     EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Wirklich?");
     EXPECT_EQ(Controls(run.form).PlayListView->model()->headerData(0, Qt::Horizontal).toString(),
               "Song name");
-    EXPECT_EQ(Controls(run.form).DetailsView->topLevelItem(0)->text(0), "Khz");
+    EXPECT_EQ(DetailText(*run.form, 0, 0), "Khz");
     // An empty hint leaves the earlier one.
     EXPECT_EQ(Controls(run.form).LoudnessBar->toolTip(), "Lautstärke");
     // Six options take six texts and keep their check marks; the seventh text is ignored.
-    ASSERT_EQ(Controls(run.form).GeneralOptList->count(), 6);
+    ASSERT_EQ(OptionCount(*run.form), 6);
     const QStringList six = {"Eins", "Zwei", "Drei", "Vier", "Fünf", "Sechs"};
     for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(Controls(run.form).GeneralOptList->item(i)->text(), six[i]);
-        EXPECT_EQ(Controls(run.form).GeneralOptList->item(i)->checkState(),
-                  i == 1 || i == 4 ? Qt::Checked : Qt::Unchecked)
-            << i;
+        EXPECT_EQ(OptionText(*run.form, i), six[i]);
+        EXPECT_EQ(OptionCheck(*run.form, i), i == 1 || i == 4 ? Qt::Checked : Qt::Unchecked) << i;
     }
     EXPECT_EQ(Controls(run.form).ProgNameMemo->toPlainText(), "a\nb");
     EXPECT_EQ(Controls(run.form).ProgNameMemo->document()->blockCount(), 2);
@@ -313,8 +311,8 @@ TEST(LanguageScripts, SwitchingToAShorterScriptKeepsItsMissingComponentTexts) {
     EXPECT_EQ(Controls(run.form).btnPlay->text(), "Play");
     EXPECT_EQ(Controls(run.form).btnStop->text(), "Stop");
     EXPECT_EQ(Controls(run.form).LoudnessBar->toolTip(), "Loudness");
-    EXPECT_EQ(Controls(run.form).GeneralOptList->item(3)->text(), "Start playing at program start");
-    EXPECT_EQ(Controls(run.form).GeneralOptList->item(4)->checkState(), Qt::Checked);
+    EXPECT_EQ(OptionText(*run.form, 3), "Start playing at program start");
+    EXPECT_EQ(OptionCheck(*run.form, 4), Qt::Checked);
     EXPECT_EQ(Controls(run.form).ProgNameMemo->toPlainText(), "Kelmora\nVersion 1.0 beta");
     run.form->close();
     EXPECT_NE(platform::ProfileFile::Load(dir / "TAVRO.INI").ReadString("Language", "Value", ""),
@@ -493,15 +491,15 @@ TEST(LanguageScripts, EveryTextFitsItsControlInBothLanguages) {
         Controls(form).PlayerControl->setCurrentWidget(Controls(form).Options);
         QApplication::processEvents();
         // The options: each either fits or, drawn a little narrower, does.
-        QListWidget* list = Controls(form).GeneralOptList;
+        QListView* list = Controls(form).GeneralOptList;
         const QStyle* style = list->style();
-        for (int i = 0; i < list->count(); ++i) {
+        for (int i = 0; i < OptionCount(form); ++i) {
             QStyleOptionViewItem option;
             option.initFrom(list->viewport());
-            option.rect = list->visualItemRect(list->item(i));
+            option.rect = list->visualRect(OptionEntry(form, i));
             option.features =
                 QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasCheckIndicator;
-            option.text = list->item(i)->text();
+            option.text = OptionText(form, i);
             option.font = list->font();
             option.fontMetrics = list->fontMetrics();
             option.widget = list;
@@ -513,8 +511,8 @@ TEST(LanguageScripts, EveryTextFitsItsControlInBothLanguages) {
                 << option.text.toStdString();
         }
         // The song details captions are readable beside their values.
-        for (int i = 0; i < Controls(form).DetailsView->topLevelItemCount(); ++i) {
-            const QString caption = Controls(form).DetailsView->topLevelItem(i)->text(0);
+        for (int i = 0; i < DetailRowCount(form); ++i) {
+            const QString caption = DetailText(form, i, 0);
             EXPECT_LE(Controls(form).DetailsView->fontMetrics().horizontalAdvance(caption),
                       Controls(form).DetailsView->width() / 2)
                 << caption.toStdString();
@@ -618,19 +616,18 @@ TEST(OptionsPage, APickedFontAndAClickedOptionTakeEffectAtOnce) {
 
     // "No animated rainbow line", clicked or set from the keyboard, hides the line at once.
     Controls(form).PlayerControl->setCurrentWidget(Controls(form).Options);
-    QListWidgetItem* rainbow = Controls(form).GeneralOptList->item(2);
-    rainbow->setCheckState(Qt::Checked);
+    SetOptionCheck(form, goNoAnimatedRainbowLine, Qt::Checked);
     EXPECT_FALSE(Controls(form).AniImage->isHidden()); // a change by the program runs nothing
-    emit Controls(form).GeneralOptList->itemClicked(rainbow);
+    ClickOption(form, goNoAnimatedRainbowLine);
     EXPECT_TRUE(Controls(form).AniImage->isHidden());
     form.activateWindow();
     Controls(form).GeneralOptList->setFocus();
     QApplication::processEvents();
     ASSERT_TRUE(Controls(form).GeneralOptList->hasFocus());
-    Controls(form).GeneralOptList->setCurrentItem(rainbow);
+    Controls(form).GeneralOptList->setCurrentIndex(OptionEntry(form, goNoAnimatedRainbowLine));
     QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
     QApplication::sendEvent(Controls(form).GeneralOptList, &space);
-    EXPECT_EQ(rainbow->checkState(), Qt::Unchecked);
+    EXPECT_EQ(OptionCheck(form, goNoAnimatedRainbowLine), Qt::Unchecked);
     EXPECT_FALSE(Controls(form).AniImage->isHidden());
     form.close();
     EXPECT_EQ(StoredFace(dir), face);

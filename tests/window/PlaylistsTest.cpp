@@ -7,7 +7,7 @@
 
 #include <QDir>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <sys/stat.h>
 
@@ -21,8 +21,8 @@ QString Text(const fs::path& file) {
 
 QStringList Details(const TPlayerForm& form) {
     QStringList values;
-    for (int i = 0; i < Controls(form).DetailsView->topLevelItemCount(); ++i) {
-        values << Controls(form).DetailsView->topLevelItem(i)->text(1);
+    for (int i = 0; i < DetailRowCount(form); ++i) {
+        values << DetailText(form, i, 1);
     }
     return values;
 }

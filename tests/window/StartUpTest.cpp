@@ -22,11 +22,10 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTextEdit>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <chrono>
 #include <filesystem>
@@ -201,8 +200,8 @@ TEST(StartUp, SettingsAreShownInTheirControlsAndWrittenBack) {
     EXPECT_EQ(Controls(run.form).TimeBoxColor->BrushColor(), 16711680);
     EXPECT_EQ(Controls(run.form).TimeMemo->palette().color(QPalette::Base), QColor(0, 0, 255));
     EXPECT_EQ(Controls(run.form).PlayerColor->BrushColor(), 255);
-    EXPECT_EQ(Controls(run.form).GeneralOptList->item(0)->checkState(), Qt::Checked);
-    EXPECT_EQ(Controls(run.form).GeneralOptList->item(2)->checkState(), Qt::Checked);
+    EXPECT_EQ(OptionCheck(*run.form, 0), Qt::Checked);
+    EXPECT_EQ(OptionCheck(*run.form, 2), Qt::Checked);
     EXPECT_TRUE(Controls(run.form).AniImage->isHidden()); // "No animated rainbow line"
     EXPECT_EQ(run.form->pos(), QPoint(10, 20));
     EXPECT_EQ(Controls(run.form).TopPicEdit->text(), "Mine.bmp");
@@ -307,7 +306,7 @@ TEST(StartUp, DamagedSettingsFileGivesDefaults) {
     EXPECT_EQ(Controls(run.form).PlayerColor->BrushColor(), 12632256);
     EXPECT_EQ(Controls(run.form).TopPicEdit->text().size(), 2047);
     for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(Controls(run.form).GeneralOptList->item(i)->checkState(), Qt::Unchecked) << i;
+        EXPECT_EQ(OptionCheck(*run.form, i), Qt::Unchecked) << i;
     }
     EXPECT_EQ(run.form->Settings().LanguageFile, "English.lng");
     run.form->repaint(); // a background name leading outside is never opened
@@ -546,11 +545,10 @@ TEST(StartUp, TheOptionsPageChangesTheSettingsRecord) {
     EXPECT_EQ(run.form->Settings().Color(csBannerFont), 65535);
 
     // A check mark set by the program counts as much as one set by the user.
-    Controls(run.form).GeneralOptList->item(goStartMaximized)->setCheckState(Qt::Checked);
+    SetOptionCheck(*run.form, goStartMaximized, Qt::Checked);
     EXPECT_TRUE(run.form->Settings().Option(goStartMaximized));
-    QListWidgetItem* tray = Controls(run.form).GeneralOptList->item(goShowInSystemTray);
-    tray->setCheckState(Qt::Checked);
-    emit Controls(run.form).GeneralOptList->itemClicked(tray);
+    SetOptionCheck(*run.form, goShowInSystemTray, Qt::Checked);
+    ClickOption(*run.form, goShowInSystemTray);
     EXPECT_TRUE(run.form->Settings().Option(goShowInSystemTray));
     EXPECT_TRUE(run.form->TrayEnabled());
 

@@ -16,7 +16,7 @@
 #include <QScrollBar>
 #include <QTextEdit>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QWindow>
 
 #include <cstdlib>
@@ -454,7 +454,7 @@ TEST_F(Transport, TheTimerCountsSecondsTitlesTheProgramAndTurnsTheRainbow) {
     EXPECT_EQ(form->ApplicationTitle(), "Intro 01:05\n");
 
     // "No animated rainbow line": the frame stays.
-    Controls(form).GeneralOptList->item(2)->setCheckState(Qt::Checked);
+    SetOptionCheck(*form, goNoAnimatedRainbowLine, Qt::Checked);
     const int32_t frame = form->Transport().AniFrame();
     Tick();
     Tick();

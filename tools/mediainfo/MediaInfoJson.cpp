@@ -1,9 +1,7 @@
 // Formats the results of the media readers as JSON for the mediainfo developer tool.
 #include "MediaInfoJson.h"
 
-#include "engine/MpgLibBinding.h"
-#include "engine/SongStream.h"
-#include "engine/VorbisBinding.h"
+#include "engine/SongFormats.h"
 #include "media/ID3v2.h"
 #include "media/MP3Util.h"
 #include "media/OggVorbis.h"
@@ -155,9 +153,9 @@ std::string DescribeMP3(const std::string& fileName) {
 // The player's verdict: whether it opens the song, through the same path and with the decoder
 // libraries found as the program finds them, and the length it will play.
 std::string DescribePlayer(const std::string& fileName) {
-    const TUsableLibraries usable{LoadMpgLib(), LoadVorbisLib()};
     TOggVorbis oggInfo;
-    const std::unique_ptr<TSongStream> stream = OpenSongStream(fileName, usable, oggInfo);
+    const std::unique_ptr<TSongStream> stream =
+        OpenSongStream(fileName, TUsableFormats::Loaded(), oggInfo);
     return Object()
         .Flag("opened", stream != nullptr)
         .Number("length_ms", stream != nullptr ? stream->Info().Duration : 0)

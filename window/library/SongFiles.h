@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-// The extension test is the player's own: ".OGG" for "Song.ogg" and for ".ogg".
+// The extension test is the player's own: the upper-cased text from the last dot of the name.
 using platform::UpperExtension;
 
 // The file name without its directory.

@@ -112,10 +112,6 @@ constexpr const char* kStagingMarker = ".tavro-staging";
 
 } // namespace
 
-bool IsSongFile(std::string_view path) {
-    return HasExtension(path, {".OGG", ".MP3"});
-}
-
 bool IsPictureFile(std::string_view path) {
     return HasExtension(path, {".BMP", ".JPG", ".JPEG", ".PNG"});
 }

@@ -4,6 +4,7 @@
 // are songs, their order, and which picture is the cover.
 #pragma once
 
+#include "engine/SongFormats.h"
 #include "platform/AtomicFile.h"
 
 #include <cstdint>
@@ -13,9 +14,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-// True for the files the player plays: extension ".OGG" or ".MP3" in any letter case.
-bool IsSongFile(std::string_view path);
 
 // True for the pictures the window shows: ".BMP", ".JPG", ".JPEG" or ".PNG" in any case.
 bool IsPictureFile(std::string_view path);
