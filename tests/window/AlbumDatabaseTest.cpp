@@ -122,6 +122,9 @@ TEST_F(AlbumDatabase, TheListsHaveOnlyTheirVisibleColumnsForUsersAndAssistiveTec
             EXPECT_EQ(c.view->columnWidth(i), c.widths[static_cast<size_t>(i)]) << name;
         }
         EXPECT_EQ(RowTexts(c.view, 0), c.firstRow) << name;
+        const Qt::ItemFlags flags = c.view->model()->index(0, 0).flags();
+        EXPECT_TRUE(flags & Qt::ItemIsSelectable) << name;
+        EXPECT_FALSE(flags & Qt::ItemIsEditable) << name;
         // What a screen reader is told: a table of the visible columns, the first row's cells
         // being what the list shows.
         QAccessibleInterface* list = QAccessible::queryAccessibleInterface(c.view);

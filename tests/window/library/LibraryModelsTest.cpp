@@ -326,23 +326,3 @@ TEST(LibraryModels, EachEditReachesTheViewsAsItsOwnSignalsAndTheSelectionBothWay
     }
     qInstallMessageHandler(previous);
 }
-
-TEST(LibraryModels, OnlyTheVisibleColumnsExistWithTheSongIconAndCaptions) {
-    TModels m;
-    m.library.Load(kThreeAlbums);
-    EXPECT_EQ(m.albums.columnCount(), 1);
-    EXPECT_EQ(m.songs.columnCount(), 2);
-    EXPECT_EQ(m.albums.headerData(0, Qt::Horizontal).toString(), "AlbumName");
-    m.songs.SetCaptions("Titel", "Dauer");
-    EXPECT_EQ(m.songs.headerData(0, Qt::Horizontal).toString(), "Titel");
-    EXPECT_EQ(m.songs.headerData(1, Qt::Horizontal).toString(), "Dauer");
-    m.songs.SetSongDecoration(QStringLiteral("icon"));
-    EXPECT_EQ(m.songs.index(1, 0).data(Qt::DecorationRole).toString(), "icon");
-    EXPECT_FALSE(m.songs.index(1, 1).data(Qt::DecorationRole).isValid());
-    for (TLibraryListModel* model :
-         {static_cast<TLibraryListModel*>(&m.albums), static_cast<TLibraryListModel*>(&m.songs)}) {
-        const Qt::ItemFlags flags = model->flags(model->index(0, 0));
-        EXPECT_TRUE(flags & Qt::ItemIsSelectable);
-        EXPECT_FALSE(flags & Qt::ItemIsEditable);
-    }
-}
