@@ -15,7 +15,7 @@
 #include "window/PlayProg.h"
 
 #include <QApplication>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <algorithm>
 #include <chrono>
@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
         const auto start = std::chrono::steady_clock::now();
         form.ImportAlbumFolders({QString::fromStdString(source.string())});
         import = std::min(import, Seconds(start));
-        rows = Controls(form).PlayListView->topLevelItemCount();
+        rows = Controls(form).PlayListView->model()->rowCount();
     }
     fs::remove_all(copied);
     if (rows != kSongs || dialogs.messages != 0) {

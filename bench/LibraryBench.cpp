@@ -16,7 +16,7 @@
 #include "window/library/CommaText.h"
 
 #include <QApplication>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <vorbis/vorbisfile.h>
 
@@ -144,7 +144,7 @@ bool BenchLibraryFile(const fs::path& dir) {
     const double save = Best([&] { form.SaveDatabase(); });
     std::ifstream written(file, std::ios::binary);
     const std::string back((std::istreambuf_iterator<char>(written)), {});
-    if (Controls(form).AlbumView->topLevelItemCount() != kAlbums || back != text) {
+    if (Controls(form).AlbumView->model()->rowCount() != kAlbums || back != text) {
         std::fprintf(stderr, "the library did not survive loading and saving\n");
         return false;
     }
@@ -216,7 +216,7 @@ bool BenchAddingSongs(const fs::path& dir) {
         const auto start = std::chrono::steady_clock::now();
         form.PLLoadButtonClick();
         best = std::min(best, Seconds(start));
-        rows = Controls(form).PlayListView->topLevelItemCount();
+        rows = Controls(form).PlayListView->model()->rowCount();
     }
     if (rows != kSongFiles) {
         std::fprintf(stderr, "%d of %d songs were added\n", rows, kSongFiles);

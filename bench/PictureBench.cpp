@@ -12,7 +12,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QImageReader>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <cstdio>
 #include <filesystem>
@@ -57,14 +57,14 @@ bool Select(const fs::path& program) {
     services.waveOut = &wave;
     TPlayerForm form(program.string() + "/", services);
     form.LoadDatabase(); // shows the first album, the one without a cover
-    QTreeWidget* albums = Controls(form).AlbumView;
+    QTreeView* albums = Controls(form).AlbumView;
     for (int i = 0; i < kSelections; ++i) {
-        TFormSeam::SelectRow(albums, albums->topLevelItem(1));
+        TFormSeam::SelectRow(albums, 1);
         form.AlbumViewClick();
         if (Controls(form).AlbumImage->Picture().isNull()) {
             return false;
         }
-        TFormSeam::SelectRow(albums, albums->topLevelItem(0));
+        TFormSeam::SelectRow(albums, 0);
         form.AlbumViewClick();
     }
     return true;

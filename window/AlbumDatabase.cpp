@@ -1,9 +1,9 @@
-// The album library: "Database.DAT", drawing the album and song lists from TLibrary, the
+// The album library: "Database.DAT", the album and song lists as views over TLibrary, the
 // album display, the album combo box, the button groups and the pictures of image controls.
 //
-// The library is read once at start-up and written once at close. The lists show it: every
-// edit goes into the library and is drawn from there, and a row the user selects is taken
-// back as the library's selection.
+// The library is read once at start-up and written soon after every edit. The lists show it:
+// every edit goes into the library and its models tell the views, and a row the user selects
+// is the library's selection.
 #include "window/PlayProg.h"
 
 #include "window/library/AlbumFolder.h"
@@ -20,53 +20,31 @@
 #include <QComboBox>
 #include <QIcon>
 #include <QImage>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <filesystem>
 
 namespace fs = std::filesystem;
 
-namespace {
-
-int SelectedIndex(const QTreeWidget* view) {
-    const QList<QTreeWidgetItem*> selected = view->selectedItems();
-    return selected.isEmpty() ? TLibrary::kNone : view->indexOfTopLevelItem(selected.first());
-}
-
-void SetAlbumTexts(QTreeWidgetItem* row, const TAlbum& album) {
-    row->setText(TPlayerForm::kAlbumNameColumn, ShownText(album.Name));
-    row->setText(TPlayerForm::kAlbumSongsColumn, ShownText(album.Songs));
-    row->setText(TPlayerForm::kAlbumPicPathColumn, ShownText(album.PicPath));
-}
-
-void SetSongTexts(QTreeWidgetItem* row, const TSong& song) {
-    row->setText(TPlayerForm::kSongNameColumn, ShownText(song.Name));
-    row->setText(TPlayerForm::kDurationColumn, ShownText(song.Duration));
-    row->setText(TPlayerForm::kDurationNumberColumn, ShownText(song.DurationNumber));
-    row->setText(TPlayerForm::kFileNameColumn, ShownText(song.FileName));
-}
-
-// Sets a flag for the lifetime of the scope.
-class TFlagScope {
-public:
-    explicit TFlagScope(bool& flag) : m_flag(flag), m_was(flag) { m_flag = true; }
-    ~TFlagScope() { m_flag = m_was; }
-    TFlagScope(const TFlagScope&) = delete;
-    TFlagScope& operator=(const TFlagScope&) = delete;
-
-private:
-    bool& m_flag;
-    bool m_was;
-};
-
-} // namespace
-
 void TPlayerForm::SetUpLibraryViews() {
-    for (QTreeWidget* view : {AlbumView, PlayListView}) {
+    m_albumModel = std::make_unique<TAlbumListModel>(m_library);
+    m_songModel = std::make_unique<TSongListModel>(m_library);
+    if (!IList.isEmpty()) {
+        m_songModel->SetSongDecoration(QIcon(IList.first()));
+    }
+    const std::pair<QTreeView*, TLibraryListModel*> views[] = {{AlbumView, m_albumModel.get()},
+                                                               {PlayListView, m_songModel.get()}};
+    for (const auto& [view, model] : views) {
+        view->setModel(model);
+        // The library holds the selection: the view shows it and selects in it.
+        QItemSelectionModel* own = view->selectionModel();
+        view->setSelectionModel(model->Selection());
+        delete own;
         view->setSelectionMode(QAbstractItemView::SingleSelection);
         view->setSelectionBehavior(QAbstractItemView::SelectRows);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -86,18 +64,10 @@ void TPlayerForm::SetUpLibraryViews() {
         "QTreeView::item { border-right: 1px solid #c0c0c0; border-bottom: 1px solid #c0c0c0; }"
         "QTreeView::item:selected { background-color: palette(highlight);"
         " color: palette(highlighted-text); }"));
+    AlbumView->setColumnWidth(TAlbumListModel::kNameColumn, 109);
+    PlayListView->setColumnWidth(TSongListModel::kNameColumn, 200);
+    PlayListView->setColumnWidth(TSongListModel::kDurationColumn, 55);
     QObject::connect(PLLoadButton, &QPushButton::clicked, this, [this] { PLLoadButtonClick(); });
-    // A row the user (or the keyboard, or the transport) selects is the library's selection.
-    QObject::connect(AlbumView, &QTreeWidget::itemSelectionChanged, this, [this] {
-        if (!m_drawingLists) {
-            m_library.SelectAlbum(SelectedIndex(AlbumView));
-        }
-    });
-    QObject::connect(PlayListView, &QTreeWidget::itemSelectionChanged, this, [this] {
-        if (!m_drawingLists) {
-            m_library.SelectSong(SelectedIndex(PlayListView));
-        }
-    });
 }
 
 std::string TPlayerForm::DatabasePath() const {
@@ -121,30 +91,6 @@ std::optional<std::string> TPlayerForm::SelectedAlbumFolder() const {
     return AlbumFolder(m_library.Album(album).Name);
 }
 
-QTreeWidgetItem* TPlayerForm::SelectedAlbum() const {
-    return AlbumView->topLevelItem(m_library.SelectedAlbum());
-}
-
-QTreeWidgetItem* TPlayerForm::SelectedSong() const {
-    return PlayListView->topLevelItem(m_library.SelectedSong());
-}
-
-void TPlayerForm::SelectRow(QTreeWidget* view, QTreeWidgetItem* row) {
-    if (row == nullptr) {
-        view->clearSelection();
-        view->setCurrentItem(nullptr);
-        return;
-    }
-    // Single selection: the row becomes the only selected one, and is scrolled into view.
-    view->setCurrentItem(row);
-    row->setSelected(true);
-}
-
-void TPlayerForm::SelectAlbumRow(int index) {
-    m_library.SelectAlbum(index);
-    DrawAlbumSelection();
-}
-
 QStringList TPlayerForm::AlbumNames() const {
     QStringList names;
     names.reserve(m_library.AlbumCount());
@@ -161,94 +107,6 @@ QStringList TPlayerForm::SongNames() const {
         names << ShownText(m_library.Song(i).Name);
     }
     return names;
-}
-
-void TPlayerForm::DrawAlbums() {
-    const TFlagScope drawing(m_drawingLists);
-    AlbumView->clear();
-    QList<QTreeWidgetItem*> rows;
-    rows.reserve(m_library.AlbumCount());
-    for (int i = 0; i < m_library.AlbumCount(); ++i) {
-        auto* row = new QTreeWidgetItem;
-        SetAlbumTexts(row, m_library.Album(i));
-        rows.push_back(row);
-    }
-    AlbumView->addTopLevelItems(rows);
-    DrawAlbumSelection();
-}
-
-void TPlayerForm::DrawAlbumRow(int index) {
-    if (QTreeWidgetItem* row = AlbumView->topLevelItem(index)) {
-        SetAlbumTexts(row, m_library.Album(index));
-    }
-}
-
-void TPlayerForm::RemoveAlbumRow(int index) {
-    const TFlagScope drawing(m_drawingLists);
-    delete AlbumView->takeTopLevelItem(index);
-}
-
-void TPlayerForm::DrawAlbumSelection() {
-    const TFlagScope drawing(m_drawingLists);
-    SelectRow(AlbumView, AlbumView->topLevelItem(m_library.SelectedAlbum()));
-}
-
-QTreeWidgetItem* TPlayerForm::NewSongItem(const TSong& song) const {
-    auto* row = new QTreeWidgetItem;
-    SetSongTexts(row, song);
-    if (!IList.isEmpty()) {
-        row->setIcon(kSongNameColumn, QIcon(IList.first()));
-    }
-    return row;
-}
-
-void TPlayerForm::DrawSongs() {
-    const TFlagScope drawing(m_drawingLists);
-    PlayListView->clear();
-    QList<QTreeWidgetItem*> rows;
-    rows.reserve(m_library.SongCount());
-    for (int i = 0; i < m_library.SongCount(); ++i) {
-        rows.push_back(NewSongItem(m_library.Song(i)));
-    }
-    PlayListView->addTopLevelItems(rows);
-    DrawSongSelection();
-}
-
-void TPlayerForm::DrawSongRow(int index) {
-    if (QTreeWidgetItem* row = PlayListView->topLevelItem(index)) {
-        SetSongTexts(row, m_library.Song(index));
-    }
-}
-
-void TPlayerForm::RemoveSongRow(int index) {
-    const TFlagScope drawing(m_drawingLists);
-    delete PlayListView->takeTopLevelItem(index);
-}
-
-void TPlayerForm::DrawSongSelection() {
-    const TFlagScope drawing(m_drawingLists);
-    SelectRow(PlayListView, PlayListView->topLevelItem(m_library.SelectedSong()));
-}
-
-QTreeWidgetItem* TPlayerForm::AddAlbumRow(const QString& name, const QString& songs,
-                                          const QString& picPath) {
-    const int index =
-        m_library.AddAlbum(name.toStdString(), songs.toStdString(), picPath.toStdString());
-    auto* row = new QTreeWidgetItem;
-    SetAlbumTexts(row, m_library.Album(index));
-    const TFlagScope drawing(m_drawingLists);
-    AlbumView->addTopLevelItem(row);
-    return row;
-}
-
-QTreeWidgetItem* TPlayerForm::AddSongRow(const QString& name, const QString& duration,
-                                         const QString& durationNumber, const QString& fileName) {
-    const int index = m_library.AddSong({name.toStdString(), duration.toStdString(),
-                                         durationNumber.toStdString(), fileName.toStdString()});
-    QTreeWidgetItem* row = NewSongItem(m_library.Song(index));
-    const TFlagScope drawing(m_drawingLists);
-    PlayListView->addTopLevelItem(row);
-    return row;
 }
 
 void TPlayerForm::LoadDatabase() {
@@ -274,7 +132,6 @@ void TPlayerForm::LoadDatabase() {
         return;
     }
     m_library.Load(*text);
-    DrawAlbums();
     if (m_library.AlbumCount() == 0) {
         return;
     }
@@ -318,14 +175,13 @@ void TPlayerForm::SaveDatabaseIfChanged() {
 
 void TPlayerForm::ShowAlbum(int albumIndex) {
     if (albumIndex >= 0 && albumIndex < m_library.AlbumCount()) {
-        SelectAlbumRow(albumIndex);
+        m_library.SelectAlbum(albumIndex);
     }
     ShowAlbum();
 }
 
 void TPlayerForm::ShowAlbum() {
     m_library.ShowAlbum();
-    DrawSongs();
 
     AlbumImage->ClearPicture();
     PreviewImage->ClearPicture();
@@ -347,7 +203,6 @@ void TPlayerForm::ShowAlbum() {
 
 void TPlayerForm::StoreSongList() {
     m_library.StoreSongList();
-    DrawAlbumRow(m_library.SelectedAlbum());
 }
 
 void TPlayerForm::FillAlbumCombo() {

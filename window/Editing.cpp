@@ -1,7 +1,7 @@
 // Editing the library in the window: adding, renaming, deleting and moving albums, giving an
 // album a picture or taking it away, and deleting, renaming and moving the songs of the
-// selected album. The library changes and the lists are drawn from it; the library file is
-// written at close.
+// selected album. The library changes and the lists, views over it, follow; the library file
+// is written soon after.
 //
 // The input boxes, confirmations and file dialogs are modal, but the window goes on behind
 // them: a song can end and the next one, or the next album, be shown. So a handler never
@@ -22,11 +22,10 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTextEdit>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <filesystem>
 #include <functional>
@@ -36,50 +35,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kMarkRole = Qt::UserRole + 12;
-
-QTreeWidgetItem* SelectedRow(const QTreeWidget* view) {
-    const QList<QTreeWidgetItem*> selected = view->selectedItems();
-    return selected.isEmpty() ? nullptr : selected.first();
-}
-
-// A row found again later by a token of its own; rows made since never carry it.
-class RowMark {
-public:
-    RowMark(QTreeWidget* view, QTreeWidgetItem* row) : m_view(view) {
-        static qulonglong next = 0;
-        m_token = ++next;
-        if (row != nullptr) {
-            row->setData(0, kMarkRole, m_token);
-        }
-    }
-
-    QTreeWidgetItem* Row() const {
-        if (m_view == nullptr) {
-            return nullptr;
-        }
-        for (int i = 0; i < m_view->topLevelItemCount(); ++i) {
-            QTreeWidgetItem* row = m_view->topLevelItem(i);
-            if (row->data(0, kMarkRole).toULongLong() == m_token) {
-                return row;
-            }
-        }
-        return nullptr;
-    }
-
-private:
-    QPointer<QTreeWidget> m_view;
-    qulonglong m_token = 0;
-};
-
 // A list view tells its click handler only about the mouse. When a key (arrows, Home, End,
 // Page Up/Down, a letter) moves the selection, `moved` runs once the key has been handled;
-// a press on empty space runs `emptyClick`.
+// a press on empty space runs `emptyClick`. `selected` names the library entry selected in
+// the list (0: none), by its key, which no other entry ever carries.
 class TSelectionWatch final : public QObject {
 public:
-    TSelectionWatch(QTreeWidget* view, std::function<void()> moved,
-                    std::function<void()> emptyClick)
-        : QObject(view), m_view(view), m_viewport(view->viewport()), m_moved(std::move(moved)),
+    TSelectionWatch(QAbstractItemView* view, std::function<uint64_t()> selected,
+                    std::function<void()> moved, std::function<void()> emptyClick)
+        : QObject(view), m_view(view), m_viewport(view->viewport()),
+          m_selected(std::move(selected)), m_moved(std::move(moved)),
           m_emptyClick(std::move(emptyClick)) {
         view->installEventFilter(this);
         m_viewport->installEventFilter(this);
@@ -90,12 +55,11 @@ protected:
         // Events still reach the filter while the view is being destroyed: only pointers are
         // compared until the event is one the working view handles.
         if (watched == m_view && event->type() == QEvent::KeyPress) {
-            auto before = std::make_shared<RowMark>(m_view, SelectedRow(m_view));
             QMetaObject::invokeMethod(
                 this,
-                [this, before] {
-                    QTreeWidgetItem* now = SelectedRow(m_view);
-                    if (now != nullptr && now != before->Row()) {
+                [this, before = m_selected()] {
+                    const uint64_t now = m_selected();
+                    if (now != 0 && now != before) {
                         m_moved();
                     }
                 },
@@ -103,7 +67,7 @@ protected:
         } else if (watched == m_viewport && event->type() == QEvent::MouseButtonPress &&
                    m_emptyClick) {
             const auto* press = static_cast<QMouseEvent*>(event);
-            if (m_view->itemAt(press->position().toPoint()) == nullptr) {
+            if (!m_view->indexAt(press->position().toPoint()).isValid()) {
                 m_emptyClick();
             }
         }
@@ -111,8 +75,9 @@ protected:
     }
 
 private:
-    QTreeWidget* m_view;
+    QAbstractItemView* m_view;
     QObject* m_viewport;
+    std::function<uint64_t()> m_selected;
     std::function<void()> m_moved;
     std::function<void()> m_emptyClick;
 };
@@ -143,14 +108,13 @@ void TPlayerForm::SetUpEditing() {
         QObject::connect(entry.first, &QPushButton::clicked, this,
                          [this, handler = entry.second] { (this->*handler)(); });
     }
-    QObject::connect(AlbumView, &QTreeWidget::itemClicked, this,
-                     [this](QTreeWidgetItem*, int) { AlbumViewClick(); });
-    QObject::connect(AlbumView, &QTreeWidget::itemSelectionChanged, this,
+    QObject::connect(AlbumView, &QAbstractItemView::clicked, this, [this] { AlbumViewClick(); });
+    QObject::connect(m_albumModel.get(), &TLibraryListModel::SelectionChanged, this,
                      [this] { AlbumViewChange(); });
-    QObject::connect(AlbumView, &QTreeWidget::itemChanged, this,
-                     [this](QTreeWidgetItem*, int) { AlbumViewChange(); });
-    QObject::connect(PlayListView, &QTreeWidget::itemClicked, this,
-                     [this](QTreeWidgetItem*, int) { PlayListViewClick(); });
+    QObject::connect(m_albumModel.get(), &QAbstractItemModel::dataChanged, this,
+                     [this] { AlbumViewChange(); });
+    QObject::connect(PlayListView, &QAbstractItemView::clicked, this,
+                     [this] { PlayListViewClick(); });
     QObject::connect(AlbumCombo, &QComboBox::activated, this,
                      [this](int index) { AlbumComboClick(index); });
     QObject::connect(PlayerControl, &QTabWidget::currentChanged, this,
@@ -160,14 +124,22 @@ void TPlayerForm::SetUpEditing() {
     // list always holds the songs of the selected album and song edits are stored into the
     // album the list shows. A press on empty space clears the selection, as a click there
     // does in the designed list.
+    const auto selectedAlbum = [this] {
+        const int album = m_library.SelectedAlbum();
+        return album == TLibrary::kNone ? uint64_t{0} : m_library.Album(album).Key;
+    };
+    const auto selectedSong = [this] {
+        const int song = m_library.SelectedSong();
+        return song == TLibrary::kNone ? uint64_t{0} : m_library.Song(song).Key;
+    };
     new TSelectionWatch(
-        AlbumView, [this] { AlbumViewClick(); },
+        AlbumView, selectedAlbum, [this] { AlbumViewClick(); },
         [this] {
-            SelectRow(AlbumView, nullptr);
+            m_library.SelectAlbum(TLibrary::kNone);
             AlbumViewClick();
         });
     new TSelectionWatch(
-        PlayListView, [this] { PlayListViewClick(); }, nullptr);
+        PlayListView, selectedSong, [this] { PlayListViewClick(); }, nullptr);
 }
 
 void TPlayerForm::PlayerControlChange() {
@@ -242,20 +214,12 @@ void TPlayerForm::SetAlbumButtons(bool on) {
 
 void TPlayerForm::MoveAlbum(int step) {
     const int album = m_library.SelectedAlbum();
-    if (m_library.MoveAlbum(album, step)) {
-        DrawAlbumRow(album);
-        DrawAlbumRow(album + step);
-        DrawAlbumSelection();
-    }
+    m_library.MoveAlbum(album, step);
 }
 
 void TPlayerForm::MoveSong(int step) {
     const int song = m_library.SelectedSong();
-    if (m_library.MoveSong(song, step)) {
-        DrawSongRow(song);
-        DrawSongRow(song + step);
-        DrawSongSelection();
-    }
+    m_library.MoveSong(song, step);
 }
 
 void TPlayerForm::AlbumAddButtonClick() {
@@ -269,11 +233,9 @@ void TPlayerForm::AlbumAddButtonClick() {
     if (!AlbumNameAllowed(name)) {
         return;
     }
-    AddAlbumRow(ShownText(name), QString(), QString());
-    SelectAlbumRow(m_library.AlbumCount() - 1);
+    m_library.SelectAlbum(m_library.AddAlbum(name));
     FillAlbumCombo();
     m_library.ClearSongs();
-    DrawSongs();
     PLLoadButton->setEnabled(true);
     SetAlbumButtons(true);
     PreviewImage->ClearPicture();
@@ -308,7 +270,6 @@ void TPlayerForm::AlbumRenameButtonClick() {
         return;
     }
     m_library.RenameAlbum(album, name.toStdString());
-    DrawAlbumRow(album);
 }
 
 void TPlayerForm::AlbumDeleteButtonClick() {
@@ -325,12 +286,10 @@ void TPlayerForm::AlbumDeleteButtonClick() {
         return;
     }
     m_library.DeleteAlbum(doomed); // the folder and its files stay on disk
-    RemoveAlbumRow(doomed);
     m_library.ClearSongs();
-    DrawSongs();
     // No other album takes over the selection: the empty song list belongs to none, and
     // songs added now must not replace another album's list.
-    SelectAlbumRow(TLibrary::kNone);
+    m_library.SelectAlbum(TLibrary::kNone);
 }
 
 void TPlayerForm::AlbumUpButtonClick() {
@@ -367,7 +326,6 @@ void TPlayerForm::AlbumPicAddButtonClick() {
     // The library keeps the name on one line and finds the file by it after a restart.
     const std::string name = CopiedFileName(from.filename().string());
     m_library.SetPicture(album, name);
-    DrawAlbumRow(album);
     LoadPicture(PreviewImage, from.string());
     // Into the album folder under the same name, never over a file already there, and only
     // when the folder exists (it is never created). The outcome is not reported.
@@ -399,7 +357,6 @@ void TPlayerForm::AlbumPicDeleteButtonClick() {
         platform::DeleteFile(*path); // not reported either way
     }
     m_library.SetPicture(album, std::string());
-    DrawAlbumRow(album);
 }
 
 void TPlayerForm::AlbumViewClick() {
@@ -442,7 +399,7 @@ void TPlayerForm::AlbumComboClick(int index) {
     if (index < 0 || index >= m_library.AlbumCount()) {
         return;
     }
-    SelectAlbumRow(index);
+    m_library.SelectAlbum(index);
     AlbumCombo->setCurrentIndex(
         AlbumCombo->findText(ShownText(m_library.Album(index).Name), Qt::MatchFixedString));
     ShowAlbum();
@@ -452,12 +409,10 @@ void TPlayerForm::PLDeleteButtonClick() {
     const int song = m_library.SelectedSong();
     if (song != TLibrary::kNone) {
         m_library.DeleteSong(song);
-        RemoveSongRow(song);
     }
     // The list would hand the selection on to the next row, which the window does not name:
     // Play would play another song than "Selected Song" shows, and a second delete remove it.
     m_library.SelectSong(TLibrary::kNone);
-    DrawSongSelection();
     StoreSongList();
 }
 
@@ -491,7 +446,6 @@ void TPlayerForm::PLSongChangeButtonClick() {
     // The file keeps its name. A name that shows as the old one keeps the old bytes.
     const std::string entered = name.toStdString();
     m_library.RenameSong(song, StoredBytes(entered, m_library.Song(song).Name));
-    DrawSongRow(song);
     if (song == m_library.SelectedSong()) {
         SelectedSongEdit->setText(name);
     }

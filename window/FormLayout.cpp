@@ -69,13 +69,6 @@ void TPlayerForm::BuildLayout() {
     DetailsView->setModel(SongDetails);
     DetailsView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     DetailsView->setStyleSheet(QStringLiteral("QTreeView::item { border: 1px solid #c0c0c0; }"));
-    AlbumView->setColumnWidth(0, 109);
-    AlbumView->setColumnWidth(1, 0);
-    AlbumView->setColumnWidth(2, 0);
-    PlayListView->setColumnWidth(0, 200);
-    PlayListView->setColumnWidth(1, 55);
-    PlayListView->setColumnWidth(2, 0);
-    PlayListView->setColumnWidth(3, 0);
     GeneralOptions = new TGeneralOptionsModel(m_settings.Options, this);
     GeneralOptList->setModel(GeneralOptions);
 

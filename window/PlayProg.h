@@ -1,6 +1,7 @@
 // TPlayerForm (form name "PlayerForm"): the program's one window. The album and song lists are
-// drawn from the library, data of its own (TLibrary); the settings are one record (TSettings)
-// the window applies to its controls. The class is split into sources by concern:
+// views over the library, data of its own (TLibrary, shown through library/LibraryModels.h); the
+// settings are one record (TSettings) the window applies to its controls. The class is split into
+// sources by concern:
 //   FormLayout.cpp     what the layout file resources/PlayerForm.ui cannot hold
 //   StartUp.cpp        creation, start-up, applying the settings, close
 //   settings/          the settings as a record and the settings file, without widgets
@@ -8,7 +9,7 @@
 //   TransportButtons.cpp the transport buttons, the timer and the volume bar, handed to the
 //                      transport part (transport/Transport.h), which owns their state
 //   Appearance.cpp     background, top picture, colours, tray, help key
-//   AlbumDatabase.cpp  the album library file, drawing the lists, album display, pictures
+//   AlbumDatabase.cpp  the album library file, the list views, album display, pictures
 //   Playlists.cpp      playlists, adding songs, song details, directory listing
 //   Editing.cpp        adding, renaming, deleting and moving albums, songs and pictures
 #pragma once
@@ -17,6 +18,7 @@
 #include "window/PictureFile.h"
 #include "window/PlayerControls.h"
 #include "window/library/Library.h"
+#include "window/library/LibraryModels.h"
 #include "window/settings/FontFace.h"
 #include "window/settings/Settings.h"
 #include "window/transport/Transport.h"
@@ -39,8 +41,6 @@
 #include <vector>
 
 class QTimer;
-class QTreeWidget;
-class QTreeWidgetItem;
 class QWindowStateChangeEvent;
 class TBanner;
 class TGradProgress;
@@ -161,21 +161,8 @@ public:
     static constexpr uint32_t SC_MINIMIZE = 0xF020;
 
     // --- AlbumDatabase.cpp ------------------------------------------------------------
-    // AlbumView rows: caption AlbumName; sub-item 1 Songs (comma text, four fields a song);
-    // sub-item 2 PicPath. The hidden columns are captioned "PicPath", "Songs" the other way
-    // round; the contents follow the file order.
-    static constexpr int kAlbumNameColumn = 0;
-    static constexpr int kAlbumSongsColumn = 1;
-    static constexpr int kAlbumPicPathColumn = 2;
-    // PlayListView rows: SongName, Duration ("nn:ss"), DurationNumber (whole seconds),
-    // FileName. A row always has all four; those of a playlist leave the last two empty.
-    static constexpr int kSongNameColumn = 0;
-    static constexpr int kDurationColumn = 1;
-    static constexpr int kDurationNumberColumn = 2;
-    static constexpr int kFileNameColumn = 3;
-
-    // The library itself; the two lists are drawn from it and tell it which rows the user
-    // selects.
+    // The library itself; the two lists are views over it (AlbumView: the album names;
+    // PlayListView: song name and duration) and select in it.
     TLibrary& Library() { return m_library; }
     const TLibrary& Library() const { return m_library; }
 
@@ -305,17 +292,6 @@ private:
 
     // Told about every run-time text looked up (section, key); null when nobody listens.
     std::function<void(const QString& section, const QString& key)> m_onLanguageText;
-    // The rows drawn for the library's selected album and song; null when none.
-    QTreeWidgetItem* SelectedAlbum() const;
-    QTreeWidgetItem* SelectedSong() const;
-    // Appends an album, or a song to the list shown, to the library and draws it; the new row
-    // is returned, not selected.
-    QTreeWidgetItem* AddAlbumRow(const QString& name, const QString& songs, const QString& picPath);
-    QTreeWidgetItem* AddSongRow(const QString& name, const QString& duration,
-                                const QString& durationNumber, const QString& fileName);
-    // Selects the row (or nothing for null) as the single selection and current row.
-    static void SelectRow(QTreeWidget* view, QTreeWidgetItem* row);
-
     void BuildLayout();                // FormLayout.cpp
     void ApplyDesignedFixedSize();     // StartUp.cpp: fixed in normal state, free when maximised
     void FindPicture(QLineEdit* edit); // Appearance.cpp
@@ -346,30 +322,17 @@ private:
     bool m_timeMissed = false;        // a second passed while the time display was unseen
     bool m_titleMissed = false;       // a second passed while the window was hidden
     QString m_applicationTitle;
-    // AlbumDatabase.cpp: how the library views select and show their rows, and the add
-    // button's signal.
+    // AlbumDatabase.cpp: the two list views over the library's models (their columns,
+    // selection and look), and the add button's signal.
     void SetUpLibraryViews();
-    // AlbumDatabase.cpp: drawing the two lists from the library: whole, one row, or the
-    // selection only. While drawing, the lists' own selection changes are not taken back
-    // into the library.
-    void DrawAlbums();
-    void DrawAlbumRow(int index);
-    void DrawSongs();
-    void DrawSongRow(int index);
-    void DrawAlbumSelection();
-    void DrawSongSelection();
-    // Takes the row of an entry the library has just removed out of its list.
-    void RemoveAlbumRow(int index);
-    void RemoveSongRow(int index);
-    QTreeWidgetItem* NewSongItem(const TSong& song) const;
-    // Selects the album (kNone: none) in the library and in the list.
-    void SelectAlbumRow(int index);
     // The selected album's folder, when it has one.
     std::optional<std::string> SelectedAlbumFolder() const;
     QStringList AlbumNames() const;
     QStringList SongNames() const;
     TLibrary m_library;
-    bool m_drawingLists = false;
+    // After the library: they stop listening to it before it goes.
+    std::unique_ptr<TAlbumListModel> m_albumModel;
+    std::unique_ptr<TSongListModel> m_songModel;
     // "A song could not be copied into the album folder."
     void ShowCopyFailed();
     // Editing.cpp: the editing buttons' and lists' signals, and the keyboard's selection

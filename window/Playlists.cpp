@@ -15,7 +15,7 @@
 #include "platform/ProgramDir.h"
 
 #include <QApplication>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <algorithm>
 #include <filesystem>
@@ -105,14 +105,8 @@ void TPlayerForm::AddSongPaths(const std::vector<std::string>& files) {
                     return !cancelled;
                 });
             if (copy.outcome == TSongCopy::Copied) {
-                const int song =
-                    m_library.AddSong(TLibrary::SongOfFile(copy.file.name, copy.duration));
-                {
-                    const TSong& added = m_library.Song(song);
-                    PlayListView->addTopLevelItem(NewSongItem(added));
-                }
-                m_library.SelectSong(song);
-                DrawSongSelection();
+                m_library.SelectSong(
+                    m_library.AddSong(TLibrary::SongOfFile(copy.file.name, copy.duration)));
                 // Stored after every song; the library appends to what it stored last.
                 StoreSongList();
             }
@@ -166,7 +160,6 @@ void TPlayerForm::ReadPlaylist(const std::string& path) {
         rows.push_back(std::move(row));
     }
     m_library.ShowPlaylist(std::move(rows));
-    DrawSongs();
     SetSongButtons(false);
 }
 

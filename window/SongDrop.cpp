@@ -13,10 +13,10 @@
 
 #include "platform/Dialogs.h"
 
+#include <QAbstractItemView>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include <functional>
 
@@ -122,7 +122,7 @@ private:
     void (TPlayerForm::*m_use)(const Paths&);
 };
 
-void AcceptDrops(QTreeWidget* view, TDropFilter* filter) {
+void AcceptDrops(QAbstractItemView* view, TDropFilter* filter) {
     view->setAcceptDrops(true);
     view->viewport()->setAcceptDrops(true);
     view->viewport()->installEventFilter(filter);
@@ -209,7 +209,6 @@ void TPlayerForm::ImportAlbumFolderPaths(const std::vector<std::string>& folders
         }
         // The file names as the folder holds them, byte for byte: the songs are found by them.
         m_library.SelectAlbum(m_library.AddAlbum(name, TLibrary::SongsText(rows), copied.picture));
-        DrawAlbums();
         FillAlbumCombo();
         PLLoadButton->setEnabled(true);
         AlbumViewClick();

@@ -35,7 +35,7 @@
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QWindowStateChangeEvent>
 
 #include <QFontDatabase>
@@ -197,7 +197,8 @@ void TPlayerForm::StartUp() {
     if (TrayEnabled() && TrayIconAvailable()) {
         m_showMainForm = false;
     }
-    if (GeneralOption(goStartPlayingAtProgramStart) && PlayListView->currentItem() != nullptr) {
+    if (GeneralOption(goStartPlayingAtProgramStart) &&
+        m_library.SelectedSong() != TLibrary::kNone) {
         m_transport->PlaySelectedSong();
     }
 }
@@ -309,10 +310,8 @@ void TPlayerForm::ApplySettings() {
     LanguageCombo->setCurrentIndex(LanguageCombo->findText(
         QString::fromStdString(m_settings.LanguageFile), Qt::MatchFixedString));
 
-    if (QTreeWidgetItem* header = PlayListView->headerItem()) {
-        header->setText(0, LanguageText(QStringLiteral("Captions"), QStringLiteral("Song name")));
-        header->setText(1, LanguageText(QStringLiteral("Captions"), QStringLiteral("Duration")));
-    }
+    m_songModel->SetCaptions(LanguageText(QStringLiteral("Captions"), QStringLiteral("Song name")),
+                             LanguageText(QStringLiteral("Captions"), QStringLiteral("Duration")));
     QStringList detailCaptions;
     for (const char* caption : TSongDetails::kCaptionKeys) {
         detailCaptions << LanguageText(QStringLiteral("Captions"), QString::fromLatin1(caption));

@@ -21,7 +21,6 @@
 #include <QScrollBar>
 #include <QTextEdit>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include <algorithm>
 
@@ -115,16 +114,14 @@ void TPlayerForm::ConnectTransportSignals() {
     });
     QObject::connect(transport, &TTransport::SongAsked, this, &TPlayerForm::SetSongButtons);
     QObject::connect(transport, &TTransport::SongOpened, this, &TPlayerForm::ShowSongDetails);
-    // The lists are drawn from the library, which the transport has moved.
+    // The lists show the library's selection by themselves; what goes with it is drawn here.
     QObject::connect(transport, &TTransport::SelectionMoved, this, [this](bool albumMoved) {
         if (albumMoved) {
-            DrawAlbumSelection();
             const int album = m_library.SelectedAlbum();
             AlbumCombo->setCurrentIndex(
                 AlbumCombo->findText(ShownText(m_library.Album(album).Name), Qt::MatchFixedString));
             ShowAlbum();
         } else {
-            DrawSongSelection();
             if (const int song = m_library.SelectedSong(); song != TLibrary::kNone) {
                 SelectedSongEdit->setText(ShownText(m_library.Song(song).Name));
             }
@@ -144,8 +141,9 @@ void TPlayerForm::ConnectTransport() {
                      [this] { LastSongButtonClick(); });
     QObject::connect(PlayTimer, &QTimer::timeout, this, [this] { PlayTimerTimer(); });
     // The selection is what Play starts: who follows the transport hears of it.
-    for (QTreeWidget* view : {AlbumView, PlayListView}) {
-        QObject::connect(view, &QTreeWidget::itemSelectionChanged, m_transport.get(),
+    for (TLibraryListModel* list : {static_cast<TLibraryListModel*>(m_albumModel.get()),
+                                    static_cast<TLibraryListModel*>(m_songModel.get())}) {
+        QObject::connect(list, &TLibraryListModel::SelectionChanged, m_transport.get(),
                          &TTransport::SelectionChanged);
     }
     // What the timer did not draw while it could not be seen shows the moment it can. Only

@@ -1,12 +1,14 @@
 #include "tests/window/FormFixture.h"
 
+#include <QAccessible>
 #include <QBuffer>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -21,10 +23,10 @@ const std::string kExample =
     "Intro,01:12,72,Intro.ogg,\"Long Song\",10:05,605,\"Long Song.ogg\"\r\n"
     "cover.bmp\r\n";
 
-QStringList Column(const QTreeWidget* view, int column) {
+QStringList Column(const QAbstractItemView* view, int column) {
     QStringList texts;
-    for (int i = 0; i < view->topLevelItemCount(); ++i) {
-        texts << view->topLevelItem(i)->text(column);
+    for (int i = 0; i < view->model()->rowCount(); ++i) {
+        texts << view->model()->index(i, column).data().toString();
     }
     return texts;
 }
@@ -69,20 +71,18 @@ TEST_F(AlbumDatabase, TheExampleAlbumIsShownAndWrittenBackUnchanged) {
     WriteDatabase(kExample + "Second\r\nA,00:01,1,A.ogg\r\n\r\n");
     ASSERT_TRUE(Start());
     EXPECT_TRUE(dialogs.shown.empty());
-    ASSERT_EQ(Controls(form).AlbumView->topLevelItemCount(), 2);
-    EXPECT_EQ(RowTexts(Controls(form).AlbumView, 0),
+    ASSERT_EQ(RowCount(Controls(form).AlbumView), 2);
+    EXPECT_EQ(AlbumRow(0),
               QStringList({"Live 1999",
                            "Intro,01:12,72,Intro.ogg,\"Long Song\",10:05,605,\"Long Song.ogg\"",
                            "cover.bmp"}));
-    EXPECT_EQ(TFormSeam::SelectedAlbum(*form), Controls(form).AlbumView->topLevelItem(0));
-    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 2);
-    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 0),
-              QStringList({"Intro", "01:12", "72", "Intro.ogg"}));
-    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 1),
-              QStringList({"Long Song", "10:05", "605", "Long Song.ogg"}));
-    EXPECT_FALSE(Controls(form).PlayListView->topLevelItem(1)->icon(0).isNull());
-    EXPECT_EQ(TFormSeam::SelectedSong(*form), Controls(form).PlayListView->topLevelItem(0));
-    EXPECT_EQ(Controls(form).PlayListView->currentItem(), TFormSeam::SelectedSong(*form));
+    EXPECT_EQ(SelectedAlbumRow(), 0);
+    ASSERT_EQ(RowCount(Controls(form).PlayListView), 2);
+    EXPECT_EQ(SongRow(0), QStringList({"Intro", "01:12", "72", "Intro.ogg"}));
+    EXPECT_EQ(SongRow(1), QStringList({"Long Song", "10:05", "605", "Long Song.ogg"}));
+    EXPECT_TRUE(RowHasIcon(Controls(form).PlayListView, 1));
+    EXPECT_EQ(SelectedSongRow(), 0);
+    EXPECT_EQ(CurrentRow(Controls(form).PlayListView), SelectedSongRow());
     EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "Intro");
     EXPECT_TRUE(PlayButtonsOn(*form));
     EXPECT_TRUE(SongButtonsOn(*form));
@@ -96,15 +96,60 @@ TEST_F(AlbumDatabase, TheExampleAlbumIsShownAndWrittenBackUnchanged) {
     EXPECT_EQ(Database(), kExample + "Second\r\nA,00:01,1,A.ogg\r\n\r\n");
 }
 
+TEST_F(AlbumDatabase, TheListsHaveOnlyTheirVisibleColumnsForUsersAndAssistiveTechnology) {
+    WriteDatabase(kExample);
+    ASSERT_TRUE(Start());
+    form->show();
+    Controls(form).PlayerControl->setCurrentWidget(Controls(form).PlayList);
+    struct Case {
+        QTreeView* view;
+        QStringList header; // the captions, shown or not
+        std::vector<int> widths;
+        QStringList firstRow;
+    };
+    const Case cases[] = {
+        {Controls(form).AlbumView, {"AlbumName"}, {109}, {"Live 1999"}},
+        {Controls(form).PlayListView, {"Song name", "Duration"}, {200, 55}, {"Intro", "01:12"}},
+    };
+    for (const Case& c : cases) {
+        const std::string name = c.view->objectName().toStdString();
+        const int columns = static_cast<int>(c.header.size());
+        EXPECT_EQ(c.view->model()->columnCount(), columns) << name;
+        EXPECT_EQ(c.view->header()->count(), columns) << name;
+        for (int i = 0; i < columns; ++i) {
+            EXPECT_EQ(c.view->model()->headerData(i, Qt::Horizontal).toString(), c.header[i])
+                << name;
+            EXPECT_EQ(c.view->columnWidth(i), c.widths[static_cast<size_t>(i)]) << name;
+        }
+        EXPECT_EQ(RowTexts(c.view, 0), c.firstRow) << name;
+        const Qt::ItemFlags flags = c.view->model()->index(0, 0).flags();
+        EXPECT_TRUE(flags & Qt::ItemIsSelectable) << name;
+        EXPECT_FALSE(flags & Qt::ItemIsEditable) << name;
+        // What a screen reader is told: a table of the visible columns, the first row's cells
+        // being what the list shows.
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(c.view);
+        ASSERT_NE(list, nullptr) << name;
+        QAccessibleTableInterface* table = list->tableInterface();
+        ASSERT_NE(table, nullptr) << name;
+        EXPECT_EQ(table->columnCount(), columns) << name;
+        EXPECT_EQ(table->rowCount(), c.view->model()->rowCount()) << name;
+        for (int i = 0; i < columns; ++i) {
+            QAccessibleInterface* cell = table->cellAt(0, i);
+            ASSERT_NE(cell, nullptr) << name;
+            EXPECT_EQ(cell->text(QAccessible::Name), c.firstRow[i]) << name;
+        }
+    }
+}
+
 TEST_F(AlbumDatabase, TheSelectedRowsStayMarkedWithoutTheFocus) {
     WriteDatabase(kExample);
     ASSERT_TRUE(Start());
     form->show();
     Controls(form).PlayerControl->setCurrentWidget(Controls(form).PlayList);
     Controls(form).btnExit->setFocus();
-    for (QTreeWidget* view : {Controls(form).AlbumView, Controls(form).PlayListView}) {
+    for (QTreeView* view : {Controls(form).AlbumView, Controls(form).PlayListView}) {
         ASSERT_FALSE(view->hasFocus());
-        const QRect row = view->visualItemRect(view->topLevelItem(0));
+        const QRect row = view->visualRect(view->model()->index(0, 0));
         const QImage picture = view->viewport()->grab().toImage();
         const QColor highlight = view->palette().color(QPalette::Active, QPalette::Highlight);
         EXPECT_EQ(picture.pixelColor(row.left() + 100, row.center().y()), highlight)
@@ -123,7 +168,7 @@ TEST_F(AlbumDatabase, MissingFileIsReportedInTheScriptsLanguageAndCreatedAtClose
     EXPECT_EQ(dialogs.shown[0].text, "Keine Datenbank");
     EXPECT_EQ(dialogs.shown[0].icon, platform::MsgIcon::None);
     EXPECT_EQ(dialogs.shown[0].buttons, platform::MsgButtons::Ok);
-    EXPECT_EQ(Controls(form).AlbumView->topLevelItemCount(), 0);
+    EXPECT_EQ(RowCount(Controls(form).AlbumView), 0);
     EXPECT_FALSE(Controls(form).PLLoadButton->isEnabled());
     Close();
     EXPECT_TRUE(fs::is_regular_file(Dir() / "Database.DAT"));
@@ -134,7 +179,7 @@ TEST_F(AlbumDatabase, EmptyFileIsAnEmptyLibraryWithoutMessage) {
     WriteDatabase("");
     ASSERT_TRUE(Start());
     EXPECT_TRUE(dialogs.shown.empty());
-    EXPECT_EQ(Controls(form).AlbumView->topLevelItemCount(), 0);
+    EXPECT_EQ(RowCount(Controls(form).AlbumView), 0);
     EXPECT_EQ(Controls(form).AlbumCombo->count(), 0);
     EXPECT_FALSE(Controls(form).PLLoadButton->isEnabled());
     EXPECT_FALSE(PlayButtonsOn(*form));
@@ -157,8 +202,8 @@ TEST_F(AlbumDatabase, EveryLineEndLoadsAndIsWrittenBackAsCrLf) {
         ASSERT_TRUE(Start());
         EXPECT_EQ(Column(Controls(form).AlbumView, 0), c.albums) << c.file;
         std::string expected;
-        for (int i = 0; i < Controls(form).AlbumView->topLevelItemCount(); ++i) {
-            const QStringList row = RowTexts(Controls(form).AlbumView, i);
+        for (int i = 0; i < RowCount(Controls(form).AlbumView); ++i) {
+            const QStringList row = AlbumRow(i);
             expected += row[0].toStdString() + "\r\n" + row[1].toStdString() + "\r\n" +
                         row[2].toStdString() + "\r\n";
         }
@@ -168,31 +213,31 @@ TEST_F(AlbumDatabase, EveryLineEndLoadsAndIsWrittenBackAsCrLf) {
     }
     WriteDatabase("A\rp.bmp\rB\r\r");
     ASSERT_TRUE(Start());
-    EXPECT_EQ(RowTexts(Controls(form).AlbumView, 0), QStringList({"A", "p.bmp", "B"}));
+    EXPECT_EQ(AlbumRow(0), QStringList({"A", "p.bmp", "B"}));
 }
 
 TEST_F(AlbumDatabase, AnAlbumWithoutSongsLeavesTheButtonsAsTheyWere) {
     WriteDatabase("Empty\r\n\r\n\r\nFull\r\nS,00:02,2,S.ogg,broken,group\r\n\r\n");
     ASSERT_TRUE(Start());
-    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 0);
+    EXPECT_EQ(RowCount(Controls(form).PlayListView), 0);
     EXPECT_FALSE(PlayButtonsOn(*form));
     EXPECT_FALSE(SongButtonsOn(*form));
     EXPECT_TRUE(Controls(form).SelectedSongEdit->text().isEmpty());
     EXPECT_TRUE(Controls(form).PLLoadButton->isEnabled());
 
     form->ShowAlbum(1);
-    EXPECT_EQ(TFormSeam::SelectedAlbum(*form), Controls(form).AlbumView->topLevelItem(1));
-    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(),
+    EXPECT_EQ(SelectedAlbumRow(), 1);
+    ASSERT_EQ(RowCount(Controls(form).PlayListView),
               1); // the incomplete group is dropped
     EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "S");
     EXPECT_TRUE(PlayButtonsOn(*form));
 
     form->ShowAlbum(0); // back to no songs: the list empties, buttons and name stay
-    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 0);
+    EXPECT_EQ(RowCount(Controls(form).PlayListView), 0);
     EXPECT_TRUE(PlayButtonsOn(*form));
     EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "S");
     form->ShowAlbum(7); // no such row: the selection stays
-    EXPECT_EQ(TFormSeam::SelectedAlbum(*form), Controls(form).AlbumView->topLevelItem(0));
+    EXPECT_EQ(SelectedAlbumRow(), 0);
     Close();
     EXPECT_EQ(Database(), "Empty\r\n\r\n\r\nFull\r\nS,00:02,2,S.ogg,broken,group\r\n\r\n");
 }
@@ -200,42 +245,38 @@ TEST_F(AlbumDatabase, AnAlbumWithoutSongsLeavesTheButtonsAsTheyWere) {
 TEST_F(AlbumDatabase, StoredSongListsAreQuotedAndGoToTheSelectedAlbumOnly) {
     WriteDatabase("One\r\n\r\n\r\nTwo\r\nX,00:01,1,X.ogg\r\n\r\n");
     ASSERT_TRUE(Start());
-    TFormSeam::AddSongRow(*form, "say \"hi\"", "01:00", "60", "a, b.ogg");
-    TFormSeam::AddSongRow(*form, "", "", "", "");
+    TFormSeam::Library(*form).AddSong({"say \"hi\"", "01:00", "60", "a, b.ogg"});
+    TFormSeam::Library(*form).AddSong({"", "", "", ""});
     form->StoreSongList();
-    EXPECT_EQ(Controls(form).AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn),
-              "\"say \"\"hi\"\"\",01:00,60,\"a, b.ogg\",,,,");
-    EXPECT_EQ(Controls(form).AlbumView->topLevelItem(1)->text(TPlayerForm::kAlbumSongsColumn),
-              "X,00:01,1,X.ogg");
+    EXPECT_EQ(AlbumSongs(0), "\"say \"\"hi\"\"\",01:00,60,\"a, b.ogg\",,,,");
+    EXPECT_EQ(AlbumSongs(1), "X,00:01,1,X.ogg");
     form->ShowAlbum(1);
     form->ShowAlbum(0);
-    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 2);
-    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 0),
-              QStringList({"say \"hi\"", "01:00", "60", "a, b.ogg"}));
-    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 1), QStringList({"", "", "", ""}));
+    ASSERT_EQ(RowCount(Controls(form).PlayListView), 2);
+    EXPECT_EQ(SongRow(0), QStringList({"say \"hi\"", "01:00", "60", "a, b.ogg"}));
+    EXPECT_EQ(SongRow(1), QStringList({"", "", "", ""}));
 
     // Without a selected album nothing is stored anywhere.
-    TFormSeam::SelectRow(Controls(form).AlbumView, nullptr);
+    TFormSeam::SelectRow(Controls(form).AlbumView, TLibrary::kNone);
     form->StoreSongList();
-    EXPECT_EQ(Controls(form).AlbumView->topLevelItem(1)->text(TPlayerForm::kAlbumSongsColumn),
-              "X,00:01,1,X.ogg");
+    EXPECT_EQ(AlbumSongs(1), "X,00:01,1,X.ogg");
 }
 
 TEST_F(AlbumDatabase, TheAlbumComboFollowsTheListAndItsSelection) {
     WriteDatabase("Rock\r\n\r\n\r\nJazz\r\n\r\n\r\njazz\r\n\r\n\r\n");
     ASSERT_TRUE(Start());
     EXPECT_EQ(Controls(form).AlbumCombo->count(), 3);
-    TFormSeam::SelectRow(Controls(form).AlbumView, Controls(form).AlbumView->topLevelItem(2));
+    TFormSeam::SelectRow(Controls(form).AlbumView, 2);
     form->FillAlbumCombo();
     // The first entry equal without regard to case: names from an input box are unique in
     // that sense, a hand-written file need not be.
     EXPECT_EQ(Controls(form).AlbumCombo->currentIndex(), 1);
     form->Library().RenameAlbum(0, "Pop");
-    TFormSeam::SelectRow(Controls(form).AlbumView, Controls(form).AlbumView->topLevelItem(0));
+    TFormSeam::SelectRow(Controls(form).AlbumView, 0);
     form->FillAlbumCombo();
     EXPECT_EQ(Controls(form).AlbumCombo->itemText(0), "Pop");
     EXPECT_EQ(Controls(form).AlbumCombo->currentIndex(), 0);
-    TFormSeam::SelectRow(Controls(form).AlbumView, nullptr);
+    TFormSeam::SelectRow(Controls(form).AlbumView, TLibrary::kNone);
     form->FillAlbumCombo();
     EXPECT_EQ(Controls(form).AlbumCombo->currentIndex(), -1);
 }
@@ -278,7 +319,7 @@ TEST_F(AlbumDatabase, NamesFromTheFileNeverReachOutsideTheProgramDirectory) {
                   "/Song.ogg\r\n../../" + outside.filename().string() + "/cover.bmp\r\n" + //
                   "Inside\r\nSong,00:01,1,Song.ogg\r\n" + absolute + "/cover.bmp\r\n");
     ASSERT_TRUE(Start());
-    ASSERT_EQ(Controls(form).AlbumView->topLevelItemCount(), 5);
+    ASSERT_EQ(RowCount(Controls(form).AlbumView), 5);
     for (int album = 0; album < 5; ++album) {
         form->ShowAlbum(album);
         EXPECT_TRUE(Controls(form).AlbumImage->Picture().isNull()) << album;
@@ -308,8 +349,8 @@ TEST_F(AlbumDatabase, AFileThatCannotBeReadIsNeitherWaitedForNorReplaced) {
     ASSERT_EQ(::mkfifo((Dir() / "Database.DAT").c_str(), 0600), 0);
     ASSERT_TRUE(Start());
     EXPECT_TRUE(dialogs.shown.empty());
-    EXPECT_EQ(Controls(form).AlbumView->topLevelItemCount(), 0);
-    TFormSeam::AddAlbumRow(*form, "New", "", "");
+    EXPECT_EQ(RowCount(Controls(form).AlbumView), 0);
+    TFormSeam::Library(*form).AddAlbum("New");
     Close();
     EXPECT_TRUE(fs::is_fifo(Dir() / "Database.DAT"));
 }
@@ -319,7 +360,7 @@ TEST_F(AlbumDatabase, AFailedSaveKeepsWhatIsThereAndLeavesNoTemporaryFile) {
     fs::create_directories(Dir() / "Database.DAT" / "keep");
     ASSERT_TRUE(Start());
     ASSERT_EQ(dialogs.shown.size(), 1u);
-    TFormSeam::AddAlbumRow(*form, "New", "", "");
+    TFormSeam::Library(*form).AddAlbum("New");
     Close();
     EXPECT_TRUE(fs::is_directory(Dir() / "Database.DAT" / "keep"));
     ExpectNoTemporaryFile();
@@ -328,7 +369,7 @@ TEST_F(AlbumDatabase, AFailedSaveKeepsWhatIsThereAndLeavesNoTemporaryFile) {
 TEST_F(AlbumDatabase, ADiskThatFillsUpWhileSavingLeavesTheOldLibraryWhole) {
     WriteDatabase(kExample);
     ASSERT_TRUE(Start());
-    TFormSeam::AddAlbumRow(*form, "Big", QString(64 * 1024, QLatin1Char('x')), "");
+    TFormSeam::Library(*form).AddAlbum("Big", std::string(64 * 1024, 'x'));
     // Files may grow to 4 KiB only: the new library cannot be written whole.
     rlimit before{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
@@ -351,11 +392,9 @@ TEST_F(AlbumDatabase, DamagedFilesLoadWhatTheRulesGive) {
     const std::string longLine(1 << 20, 'x');
     WriteDatabase("Big\r\n" + longLine + "\r\n\r\n" + junk + "\r\n\r\n\r\n");
     ASSERT_TRUE(Start());
-    ASSERT_GE(Controls(form).AlbumView->topLevelItemCount(), 1);
-    EXPECT_EQ(
-        Controls(form).AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn).size(),
-        1 << 20);
-    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 0); // one field: no whole song
+    ASSERT_GE(RowCount(Controls(form).AlbumView), 1);
+    EXPECT_EQ(AlbumSongs(0).size(), 1 << 20);
+    EXPECT_EQ(RowCount(Controls(form).PlayListView), 0); // one field: no whole song
     Close();
     const std::string written = Database();
     EXPECT_EQ(written.rfind("Big\r\n" + longLine + "\r\n\r\n", 0), 0u);
@@ -373,11 +412,10 @@ TEST_F(AlbumDatabase, NamesInACodePageKeepTheirBytesAndTheirFolderPlays) {
     MakeOgg(cafe, "Chanson \xFE.ogg");
     SaveBitmap(Dir() / cafe / "pochette \xE9.bmp", Qt::red);
     ASSERT_TRUE(Start());
-    ASSERT_EQ(Controls(form).AlbumView->topLevelItemCount(), 3);
-    EXPECT_EQ(Controls(form).AlbumView->topLevelItem(0)->text(0), QString::fromUtf8("Caf\xC3\xA9"));
-    EXPECT_EQ(Controls(form).AlbumView->topLevelItem(1)->text(0), QString::fromUtf8("Caf\xC3\xA9"));
-    EXPECT_EQ(Controls(form).PlayListView->topLevelItem(0)->text(0),
-              QString::fromUtf8("Chanson \xC3\xBF"));
+    ASSERT_EQ(RowCount(Controls(form).AlbumView), 3);
+    EXPECT_EQ(RowText(Controls(form).AlbumView, 0), QString::fromUtf8("Caf\xC3\xA9"));
+    EXPECT_EQ(RowText(Controls(form).AlbumView, 1), QString::fromUtf8("Caf\xC3\xA9"));
+    EXPECT_EQ(RowText(Controls(form).PlayListView, 0), QString::fromUtf8("Chanson \xC3\xBF"));
     EXPECT_EQ(Controls(form).AlbumImage->Picture().toImage().pixelColor(2, 2), QColor(Qt::red));
     EXPECT_TRUE(form->OpenSelectedSong());
     EXPECT_TRUE(dialogs.shown.empty());
@@ -385,10 +423,10 @@ TEST_F(AlbumDatabase, NamesInACodePageKeepTheirBytesAndTheirFolderPlays) {
     // Editing another album, and moving rows, leaves the bytes alone.
     form->show();
     dialogs.inputAnswers = {QString("Renamed")};
-    TFormSeam::SelectRow(Controls(form).AlbumView, Controls(form).AlbumView->topLevelItem(2));
+    TFormSeam::SelectRow(Controls(form).AlbumView, 2);
     form->AlbumRenameButtonClick();
     form->AlbumDownButtonClick(); // the last one: nothing moves
-    TFormSeam::SelectRow(Controls(form).AlbumView, Controls(form).AlbumView->topLevelItem(0));
+    TFormSeam::SelectRow(Controls(form).AlbumView, 0);
     form->AlbumDownButtonClick();
     form->AlbumUpButtonClick();
     form->AlbumViewClick();
@@ -425,7 +463,7 @@ TEST_F(AlbumDatabase, LeftoversOfAnInterruptedSaveAreGoneAfterTheNextStart) {
     EXPECT_FALSE(fs::exists(Dir() / ".Database.DAT.k3Xa9Q"));
     EXPECT_FALSE(fs::exists(Dir() / ".TAVRO.INI.Zz0aB1"));
     EXPECT_TRUE(fs::exists(Dir() / ".Database.DAT.notes"));
-    EXPECT_EQ(Controls(form).AlbumView->topLevelItemCount(), 1);
+    EXPECT_EQ(RowCount(Controls(form).AlbumView), 1);
 }
 
 TEST_F(AlbumDatabase, TheListsShowTheLibraryAndTheRowsSelectedThereAreItsSelection) {
@@ -434,26 +472,25 @@ TEST_F(AlbumDatabase, TheListsShowTheLibraryAndTheRowsSelectedThereAreItsSelecti
     Ui::PlayerForm& ui = Controls(form);
     const TLibrary& library = form->Library();
     // A code-page name is shown decoded; the library keeps its bytes.
-    EXPECT_EQ(ui.AlbumView->topLevelItem(1)->text(TPlayerForm::kAlbumNameColumn),
-              QStringLiteral("Caf\u00E9"));
+    EXPECT_EQ(RowText(ui.AlbumView, 1), QStringLiteral("Caf\u00E9"));
     EXPECT_EQ(library.Album(1).Name, "Caf\xE9");
 
     // Whatever selects a row (a click, the keyboard, stepping) makes it the library's choice.
-    TFormSeam::SelectRow(ui.PlayListView, ui.PlayListView->topLevelItem(1));
+    TFormSeam::SelectRow(ui.PlayListView, 1);
     EXPECT_EQ(library.SelectedSong(), 1);
-    TFormSeam::SelectRow(ui.AlbumView, ui.AlbumView->topLevelItem(1));
+    TFormSeam::SelectRow(ui.AlbumView, 1);
     EXPECT_EQ(library.SelectedAlbum(), 1);
-    EXPECT_EQ(TFormSeam::SelectedAlbum(*form), ui.AlbumView->topLevelItem(1));
-    TFormSeam::SelectRow(ui.AlbumView, nullptr);
+    EXPECT_EQ(SelectedAlbumRow(), 1);
+    TFormSeam::SelectRow(ui.AlbumView, TLibrary::kNone);
     EXPECT_EQ(library.SelectedAlbum(), TLibrary::kNone);
-    EXPECT_EQ(TFormSeam::SelectedAlbum(*form), nullptr);
+    EXPECT_EQ(SelectedAlbumRow(), TLibrary::kNone);
 
     // Drawing the lists anew does not change the selection the library holds.
     form->ShowAlbum(0);
     EXPECT_EQ(library.SelectedAlbum(), 0);
     EXPECT_EQ(library.SelectedSong(), 0);
-    EXPECT_EQ(ui.PlayListView->selectedItems(),
-              QList<QTreeWidgetItem*>{ui.PlayListView->topLevelItem(0)});
+    EXPECT_EQ(ui.PlayListView->selectionModel()->selectedRows(),
+              QModelIndexList{ui.PlayListView->model()->index(0, 0)});
 
     // Closing writes the library back byte for byte.
     Close();

@@ -323,10 +323,8 @@ TEST_F(Desktop, WithoutASoundDeviceSongsAreAddedAndPlaySaysWhyOnce) {
         ASSERT_TRUE(Start());
 
         form->AddSongFiles({QString::fromStdString(picked.string())});
-        ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 2)
-            << "the picked song was added";
-        EXPECT_EQ(Controls(form).PlayListView->topLevelItem(1)->text(TPlayerForm::kDurationColumn),
-                  QStringLiteral("00:02"));
+        ASSERT_EQ(RowCount(Controls(form).PlayListView), 2) << "the picked song was added";
+        EXPECT_EQ(RowText(Controls(form).PlayListView, 1, 1), QStringLiteral("00:02"));
         Controls(form).btnPlay->click();
         EXPECT_FALSE(form->Player()->CurrentFile().empty()) << "the song opens without a device";
         EXPECT_FALSE(Controls(form).PlayTimer->isActive()) << "nothing plays, nothing counts";

@@ -12,7 +12,7 @@
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTextEdit>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <chrono>
 #include <functional>
@@ -40,26 +40,12 @@ const std::string kLibrary = "Rock\r\n"
                              "\r\n"
                              "\r\n";
 
-QStringList Column(const QTreeWidget* view, int column = 0) {
+QStringList Column(const QAbstractItemView* view, int column = 0) {
     QStringList texts;
-    for (int i = 0; i < view->topLevelItemCount(); ++i) {
-        texts << view->topLevelItem(i)->text(column);
+    for (int i = 0; i < view->model()->rowCount(); ++i) {
+        texts << view->model()->index(i, column).data().toString();
     }
     return texts;
-}
-
-QStringList Row(const QTreeWidget* view, int row) {
-    QStringList texts;
-    const QTreeWidgetItem* item = view->topLevelItem(row);
-    for (int c = 0; item != nullptr && c < view->columnCount(); ++c) {
-        texts << item->text(c);
-    }
-    return texts;
-}
-
-int SelectedIndex(const QTreeWidget* view) {
-    const auto selected = view->selectedItems();
-    return selected.size() == 1 ? view->indexOfTopLevelItem(selected.first()) : -1;
 }
 
 void SaveBitmap(const fs::path& file, Qt::GlobalColor colour) {
@@ -75,8 +61,8 @@ QColor Middle(const TImage* image) {
                             : picture.pixelColor(picture.width() / 2, picture.height() / 2);
 }
 
-void Click(QTreeWidget* view, int row) {
-    const QRect place = view->visualItemRect(view->topLevelItem(row));
+void Click(QTreeView* view, int row) {
+    const QRect place = view->visualRect(view->model()->index(row, 0));
     ASSERT_TRUE(place.isValid());
     QMouseEvent press(QEvent::MouseButtonPress, place.center(),
                       view->viewport()->mapToGlobal(place.center()), Qt::LeftButton, Qt::LeftButton,
@@ -107,8 +93,8 @@ protected:
         QApplication::processEvents();
         dialogs.shown.clear();
     }
-    QTreeWidget* Albums() const { return Controls(form).AlbumView; }
-    QTreeWidget* Songs() const { return Controls(form).PlayListView; }
+    QTreeView* Albums() const { return Controls(form).AlbumView; }
+    QTreeView* Songs() const { return Controls(form).PlayListView; }
     QStringList Shown(const QString& kind) const {
         QStringList texts;
         for (const auto& s : dialogs.shown) {
@@ -137,9 +123,9 @@ TEST_F(Editing, AddingAnAlbumRefusesATakenNameAndIgnoresAnEmptyOne) {
     Controls(form).AlbumAddButton->click();
     EXPECT_TRUE(Shown("MessageBox").isEmpty());
     EXPECT_EQ(Column(Albums()), QStringList({"Rock", "Jazz", "Empty", "Blues Night"}));
-    EXPECT_EQ(Row(Albums(), 3), QStringList({"Blues Night", "", ""}));
-    EXPECT_EQ(SelectedIndex(Albums()), 3);
-    EXPECT_EQ(Songs()->topLevelItemCount(), 0);
+    EXPECT_EQ(AlbumRow(3), QStringList({"Blues Night", "", ""}));
+    EXPECT_EQ(SelectedRow(Albums()), 3);
+    EXPECT_EQ(RowCount(Songs()), 0);
     EXPECT_EQ(Controls(form).AlbumCombo->count(), 4);
     EXPECT_EQ(Controls(form).AlbumCombo->currentText(), "Blues Night");
     EXPECT_EQ(Controls(form).AlbumNameMemo->toPlainText(), "Blues Night");
@@ -172,7 +158,7 @@ TEST_F(Editing, RenamingAnAlbumToItsOwnNameOrCancellingShowsTheDuplicateMessage)
     dialogs.inputAnswers = {QString("Classic Rock")};
     Controls(form).AlbumRenameButton->click();
     EXPECT_EQ(Column(Albums()), QStringList({"Classic Rock", "Jazz", "Empty"}));
-    EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn).left(5), "Intro");
+    EXPECT_EQ(AlbumSongs(0).left(5), "Intro");
     EXPECT_EQ(Controls(form).AlbumNameMemo->toPlainText(), "Classic Rock");
     // The folder goes with the album, so its songs and picture are still found.
     EXPECT_FALSE(fs::exists(Dir() / "Rock"));
@@ -193,67 +179,65 @@ TEST_F(Editing, DeletingAnAlbumAsksAndLeavesItsFilesOnDisk) {
     EXPECT_EQ(Shown("MessageBox"), QStringList{"Are you sure?"});
     EXPECT_EQ(dialogs.shown.back().icon, platform::MsgIcon::Question);
     EXPECT_EQ(dialogs.shown.back().buttons, platform::MsgButtons::YesNo);
-    EXPECT_EQ(Albums()->topLevelItemCount(), 3);
-    EXPECT_EQ(Songs()->topLevelItemCount(), 2);
+    EXPECT_EQ(RowCount(Albums()), 3);
+    EXPECT_EQ(RowCount(Songs()), 2);
 
     dialogs.messageAnswers = {platform::MsgResult::Yes};
     Controls(form).AlbumDeleteButton->click();
     EXPECT_EQ(Column(Albums()), QStringList({"Jazz", "Empty"}));
-    EXPECT_EQ(Songs()->topLevelItemCount(), 0);
+    EXPECT_EQ(RowCount(Songs()), 0);
     EXPECT_TRUE(fs::exists(Dir() / "Rock" / "Intro.ogg"));
     EXPECT_TRUE(fs::exists(Dir() / "Rock" / "cover.bmp"));
     // No other album took the selection over: adding songs now stores into none.
-    EXPECT_EQ(SelectedIndex(Albums()), -1);
+    EXPECT_EQ(SelectedRow(Albums()), -1);
     form->AddSongFiles({QString::fromStdString(MakeOgg("", "New.ogg").string())});
-    EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn),
-              "Blue,00:03,3,Blue.ogg");
+    EXPECT_EQ(AlbumSongs(0), "Blue,00:03,3,Blue.ogg");
     Close();
     EXPECT_EQ(Database(), "Jazz\r\nBlue,00:03,3,Blue.ogg\r\n\r\nEmpty\r\n\r\n\r\n");
 }
 
 TEST_F(Editing, MovingRowsStopsAtTheEndsAndCarriesSongsAndPictures) {
     StartShown();
-    const QStringList rock = Row(Albums(), 0);
-    const QStringList jazz = Row(Albums(), 1);
+    const QStringList rock = AlbumRow(0);
+    const QStringList jazz = AlbumRow(1);
     Click(Albums(), 0);
     Controls(form).AlbumUpButton->click(); // the first album up: nothing
-    EXPECT_EQ(Row(Albums(), 0), rock);
-    EXPECT_EQ(SelectedIndex(Albums()), 0);
+    EXPECT_EQ(AlbumRow(0), rock);
+    EXPECT_EQ(SelectedRow(Albums()), 0);
 
     Click(Albums(), 1);
     Controls(form).AlbumUpButton->click();
-    EXPECT_EQ(Row(Albums(), 0), jazz);
-    EXPECT_EQ(Row(Albums(), 1), rock);
-    EXPECT_EQ(SelectedIndex(Albums()), 0); // the moved album stays selected
+    EXPECT_EQ(AlbumRow(0), jazz);
+    EXPECT_EQ(AlbumRow(1), rock);
+    EXPECT_EQ(SelectedRow(Albums()), 0); // the moved album stays selected
     EXPECT_EQ(Controls(form).AlbumNameMemo->toPlainText(), "Jazz");
     Controls(form).AlbumDownButton->click();
     Controls(form).AlbumDownButton->click();
     EXPECT_EQ(Column(Albums()), QStringList({"Rock", "Empty", "Jazz"}));
     Controls(form).AlbumDownButton->click(); // the last album down: nothing
     EXPECT_EQ(Column(Albums()), QStringList({"Rock", "Empty", "Jazz"}));
-    EXPECT_EQ(SelectedIndex(Albums()), 2);
+    EXPECT_EQ(SelectedRow(Albums()), 2);
 
     // Songs: the last one down changes nothing; the first one down swaps and is stored.
     Click(Albums(), 0);
-    const QStringList intro = Row(Songs(), 0);
-    const QStringList longSong = Row(Songs(), 1);
-    TFormSeam::SelectRow(Songs(), Songs()->topLevelItem(1));
+    const QStringList intro = SongRow(0);
+    const QStringList longSong = SongRow(1);
+    TFormSeam::SelectRow(Songs(), 1);
     Controls(form).PLDownButton->click();
-    EXPECT_EQ(Row(Songs(), 1), longSong);
-    TFormSeam::SelectRow(Songs(), Songs()->topLevelItem(0));
+    EXPECT_EQ(SongRow(1), longSong);
+    TFormSeam::SelectRow(Songs(), 0);
     Controls(form).PLDownButton->click();
-    EXPECT_EQ(Row(Songs(), 0), longSong);
-    EXPECT_EQ(Row(Songs(), 1), intro);
-    EXPECT_EQ(SelectedIndex(Songs()), 1);
-    EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn),
-              "\"Long Song\",00:02,2,\"Long Song.ogg\",Intro,00:01,1,Intro.ogg");
+    EXPECT_EQ(SongRow(0), longSong);
+    EXPECT_EQ(SongRow(1), intro);
+    EXPECT_EQ(SelectedRow(Songs()), 1);
+    EXPECT_EQ(AlbumSongs(0), "\"Long Song\",00:02,2,\"Long Song.ogg\",Intro,00:01,1,Intro.ogg");
     Controls(form).PLUpButton->click();
-    EXPECT_EQ(Row(Songs(), 0), intro);
+    EXPECT_EQ(SongRow(0), intro);
     Controls(form).PLUpButton->click(); // the first song up: nothing
-    EXPECT_EQ(Row(Songs(), 0), intro);
+    EXPECT_EQ(SongRow(0), intro);
 
     // Without a selection nothing moves.
-    TFormSeam::SelectRow(Albums(), nullptr);
+    TFormSeam::SelectRow(Albums(), TLibrary::kNone);
     form->AlbumUpButtonClick();
     form->AlbumDownButtonClick();
     EXPECT_EQ(Column(Albums()), QStringList({"Rock", "Empty", "Jazz"}));
@@ -272,20 +256,19 @@ TEST_F(Editing, DeletingAndRenamingSongsUpdatesTheStoredList) {
 
     dialogs.inputAnswers = {QString("Opening, Part 1")};
     Controls(form).PLSongChangeButton->click();
-    EXPECT_EQ(Row(Songs(), 0), QStringList({"Opening, Part 1", "00:01", "1", "Intro.ogg"}));
+    EXPECT_EQ(SongRow(0), QStringList({"Opening, Part 1", "00:01", "1", "Intro.ogg"}));
     EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "Opening, Part 1");
     const QString stored =
         "\"Opening, Part 1\",00:01,1,Intro.ogg,\"Long Song\",00:02,2,\"Long Song.ogg\"";
-    EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn), stored);
+    EXPECT_EQ(AlbumSongs(0), stored);
 
     // Deleting asks nothing, keeps SelectedSongEdit, and stores the shorter list.
-    TFormSeam::SelectRow(Songs(), Songs()->topLevelItem(1));
+    TFormSeam::SelectRow(Songs(), 1);
     dialogs.shown.clear();
     Controls(form).PLDeleteButton->click();
     EXPECT_TRUE(dialogs.shown.empty());
     EXPECT_EQ(Column(Songs()), QStringList{"Opening, Part 1"});
-    EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn),
-              "\"Opening, Part 1\",00:01,1,Intro.ogg");
+    EXPECT_EQ(AlbumSongs(0), "\"Opening, Part 1\",00:01,1,Intro.ogg");
     EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "Opening, Part 1");
     Close();
     EXPECT_EQ(Database().substr(0, Database().find("Jazz")),
@@ -306,7 +289,7 @@ TEST_F(Editing, AddingAPictureCopiesItWithoutOverwritingAndStoresOnlyItsName) {
         "Bitmap-Files (*.bmp)|*.bmp|Pictures (*.bmp *.jpg *.jpeg *.png)|*.bmp;*.jpg;*.jpeg;*.png");
     EXPECT_EQ(dialogs.openRequests.back().filter, filter);
     EXPECT_EQ(Controls(form).OpenDialog.Filter, filter);
-    EXPECT_EQ(Albums()->topLevelItem(1)->text(TPlayerForm::kAlbumPicPathColumn), "Blue Cover.bmp");
+    EXPECT_EQ(AlbumPicture(1), "Blue Cover.bmp");
     EXPECT_EQ(ReadFile("Jazz/Blue Cover.bmp"), ReadFile("elsewhere/Blue Cover.bmp"));
     EXPECT_EQ(Middle(Controls(form).PreviewImage), QColor(Qt::blue));
     EXPECT_EQ(Controls(form).PreviewImage->Picture().size(), QSize(201, 153));
@@ -328,7 +311,7 @@ TEST_F(Editing, AddingAPictureCopiesItWithoutOverwritingAndStoresOnlyItsName) {
     dialogs.openAnswers = {
         QStringList{QString::fromStdString((Dir() / "elsewhere" / "Blue Cover.bmp").string())}};
     Controls(form).AlbumPicAddButton->click();
-    EXPECT_EQ(Albums()->topLevelItem(2)->text(TPlayerForm::kAlbumPicPathColumn), "Blue Cover.bmp");
+    EXPECT_EQ(AlbumPicture(2), "Blue Cover.bmp");
     EXPECT_EQ(Middle(Controls(form).PreviewImage), QColor(Qt::blue));
     EXPECT_FALSE(fs::exists(Dir() / "Empty"));
     form->ShowAlbum();
@@ -336,7 +319,7 @@ TEST_F(Editing, AddingAPictureCopiesItWithoutOverwritingAndStoresOnlyItsName) {
 
     // Cancelled: nothing changes.
     Controls(form).AlbumPicAddButton->click();
-    EXPECT_EQ(Albums()->topLevelItem(2)->text(TPlayerForm::kAlbumPicPathColumn), "Blue Cover.bmp");
+    EXPECT_EQ(AlbumPicture(2), "Blue Cover.bmp");
 }
 
 TEST_F(Editing, DeletingAPictureAsksThenRemovesTheFileFromTheAlbumFolder) {
@@ -346,13 +329,13 @@ TEST_F(Editing, DeletingAPictureAsksThenRemovesTheFileFromTheAlbumFolder) {
     ASSERT_EQ(Middle(Controls(form).AlbumImage), QColor(Qt::red));
     Controls(form).AlbumPicDeleteButton->click(); // No
     EXPECT_TRUE(fs::exists(Dir() / "Rock" / "cover.bmp"));
-    EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumPicPathColumn), "cover.bmp");
+    EXPECT_EQ(AlbumPicture(0), "cover.bmp");
     dialogs.messageAnswers = {platform::MsgResult::Yes};
     Controls(form).AlbumPicDeleteButton->click();
     EXPECT_EQ(Shown("MessageBox"), QStringList(2, "Are you sure?"));
     EXPECT_FALSE(fs::exists(Dir() / "Rock" / "cover.bmp"));
     EXPECT_TRUE(Controls(form).PreviewImage->Picture().isNull());
-    EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumPicPathColumn), "");
+    EXPECT_EQ(AlbumPicture(0), "");
     EXPECT_EQ(Middle(Controls(form).AlbumImage), QColor(Qt::red)); // until the album is shown again
     EXPECT_TRUE(fs::exists(Dir() / "Rock"));                       // only the file goes
 }
@@ -375,10 +358,10 @@ TEST_F(Editing, NoNameMakesTheProgramCopyOrDeleteOutsideTheProgramDirectory) {
                                 "Plain\r\n\r\n../victim.bmp\r\n" +            //
                                 "Plain2\r\n\r\n" + outside.string() + "/victim.bmp\r\n";
     StartShown(library);
-    ASSERT_EQ(Albums()->topLevelItemCount(), 7);
+    ASSERT_EQ(RowCount(Albums()), 7);
     for (int i = 0; i < 7; ++i) {
         SCOPED_TRACE(i);
-        TFormSeam::SelectRow(Albums(), Albums()->topLevelItem(i));
+        TFormSeam::SelectRow(Albums(), i);
         form->AlbumViewClick();
         dialogs.messageAnswers = {platform::MsgResult::Yes};
         form->AlbumPicDeleteButtonClick();
@@ -398,22 +381,22 @@ TEST_F(Editing, NoNameMakesTheProgramCopyOrDeleteOutsideTheProgramDirectory) {
 TEST_F(Editing, TheComboOnThePlayerPageShowsAnotherAlbumOnly) {
     StartShown();
     Controls(form).PlayerControl->setCurrentIndex(0);
-    TFormSeam::SelectRow(Songs(), Songs()->topLevelItem(1));
+    TFormSeam::SelectRow(Songs(), 1);
     Controls(form).SelectedSongEdit->setText("Long Song");
     form->AlbumComboClick(0); // the current album: nothing
-    EXPECT_EQ(SelectedIndex(Songs()), 1);
+    EXPECT_EQ(SelectedRow(Songs()), 1);
     EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "Long Song");
 
     Controls(form).AlbumCombo->setCurrentIndex(1);
     form->AlbumComboClick(1);
-    EXPECT_EQ(SelectedIndex(Albums()), 1);
+    EXPECT_EQ(SelectedRow(Albums()), 1);
     EXPECT_EQ(Column(Songs()), QStringList{"Blue"});
-    EXPECT_EQ(SelectedIndex(Songs()), 0);
+    EXPECT_EQ(SelectedRow(Songs()), 0);
     EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "Blue");
     EXPECT_EQ(Controls(form).AlbumCombo->currentText(), "Jazz");
     EXPECT_EQ(Controls(form).AlbumNameMemo->toPlainText(), "Jazz");
     form->AlbumComboClick(7); // out of step with the list: nothing
-    EXPECT_EQ(SelectedIndex(Albums()), 1);
+    EXPECT_EQ(SelectedRow(Albums()), 1);
 }
 
 TEST_F(Editing, ClicksAndKeysOnTheListsShowTheSelectionAtOnce) {
@@ -430,23 +413,23 @@ TEST_F(Editing, ClicksAndKeysOnTheListsShowTheSelectionAtOnce) {
     // the list shows.
     Albums()->setFocus();
     Key(Albums(), Qt::Key_Up);
-    EXPECT_EQ(SelectedIndex(Albums()), 0);
+    EXPECT_EQ(SelectedRow(Albums()), 0);
     EXPECT_EQ(Column(Songs()), QStringList({"Intro", "Long Song"}));
     EXPECT_EQ(Controls(form).AlbumNameMemo->toPlainText(), "Rock");
     EXPECT_EQ(Middle(Controls(form).PreviewImage).isValid(), false); // no cover.bmp on disk
     Key(Albums(), Qt::Key_End);
-    EXPECT_EQ(SelectedIndex(Albums()), 2);
-    EXPECT_EQ(Songs()->topLevelItemCount(), 0);
+    EXPECT_EQ(SelectedRow(Albums()), 2);
+    EXPECT_EQ(RowCount(Songs()), 0);
     Key(Albums(), Qt::Key_Home);
     EXPECT_EQ(Column(Songs()), QStringList({"Intro", "Long Song"}));
     Key(Albums(), Qt::Key_Home); // no move: the song selection stays
-    TFormSeam::SelectRow(Songs(), Songs()->topLevelItem(1));
+    TFormSeam::SelectRow(Songs(), 1);
     Key(Albums(), Qt::Key_Home);
-    EXPECT_EQ(SelectedIndex(Songs()), 1);
+    EXPECT_EQ(SelectedRow(Songs()), 1);
 
     // In the song list a key moves the selected song as a click does.
     Songs()->setFocus();
-    TFormSeam::SelectRow(Songs(), Songs()->topLevelItem(0));
+    TFormSeam::SelectRow(Songs(), 0);
     Key(Songs(), Qt::Key_Down);
     EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "Long Song");
     Click(Songs(), 0);
@@ -458,7 +441,7 @@ TEST_F(Editing, ClicksAndKeysOnTheListsShowTheSelectionAtOnce) {
     QMouseEvent press(QEvent::MouseButtonPress, below, Albums()->viewport()->mapToGlobal(below),
                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(Albums()->viewport(), &press);
-    EXPECT_EQ(SelectedIndex(Albums()), -1);
+    EXPECT_EQ(SelectedRow(Albums()), -1);
     EXPECT_FALSE(Controls(form).AlbumDeleteButton->isEnabled());
     EXPECT_FALSE(Controls(form).AlbumRenameButton->isEnabled());
     EXPECT_FALSE(Controls(form).AlbumPicAddButton->isEnabled());
@@ -470,7 +453,7 @@ TEST_F(Editing, ClicksAndKeysOnTheListsShowTheSelectionAtOnce) {
     form->AlbumDeleteButtonClick();
     form->AlbumPicDeleteButtonClick();
     EXPECT_TRUE(dialogs.shown.empty());
-    EXPECT_EQ(Albums()->topLevelItemCount(), 3);
+    EXPECT_EQ(RowCount(Albums()), 3);
 }
 
 TEST_F(Editing, TheDialogsSpeakTheChosenLanguage) {
@@ -542,14 +525,13 @@ TEST_F(Editing, ARowThatGoesWhileADialogIsOpenIsLeftAlone) {
     busy.input = QString("Renamed");
     form->PLSongChangeButtonClick();
     EXPECT_EQ(Column(Songs()), QStringList{"Blue"});
-    EXPECT_EQ(Albums()->topLevelItem(1)->text(TPlayerForm::kAlbumSongsColumn),
-              "Blue,00:03,3,Blue.ogg");
-    EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn).left(5), "Intro");
+    EXPECT_EQ(AlbumSongs(1), "Blue,00:03,3,Blue.ogg");
+    EXPECT_EQ(AlbumSongs(0).left(5), "Intro");
 
     // The album asked about is renamed, deleted or given a picture even when the selection
     // moved meanwhile; one removed meanwhile is not touched.
-    TFormSeam::SelectRow(Albums(), Albums()->topLevelItem(0));
-    busy.meanwhile = [this] { TFormSeam::SelectRow(Albums(), Albums()->topLevelItem(2)); };
+    TFormSeam::SelectRow(Albums(), 0);
+    busy.meanwhile = [this] { TFormSeam::SelectRow(Albums(), 2); };
     busy.input = QString("Hard Rock");
     form->AlbumRenameButtonClick();
     EXPECT_EQ(Column(Albums()), QStringList({"Hard Rock", "Jazz", "Empty"}));
@@ -559,18 +541,18 @@ TEST_F(Editing, ARowThatGoesWhileADialogIsOpenIsLeftAlone) {
     busy.meanwhile = [this, &removed] {
         if (!removed) {
             removed = true;
-            TFormSeam::SelectRow(Albums(), Albums()->topLevelItem(0));
+            TFormSeam::SelectRow(Albums(), 0);
             form->AlbumDeleteButtonClick();
         }
     };
-    TFormSeam::SelectRow(Albums(), Albums()->topLevelItem(0));
+    TFormSeam::SelectRow(Albums(), 0);
     busy.files = QStringList{QString::fromStdString((Dir() / "elsewhere" / "pic.bmp").string())};
     form->AlbumPicAddButtonClick();
     EXPECT_EQ(Column(Albums()), QStringList({"Jazz", "Empty"}));
-    EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumPicPathColumn), "");
+    EXPECT_EQ(AlbumPicture(0), "");
 
-    busy.meanwhile = [this] { TFormSeam::SelectRow(Albums(), Albums()->topLevelItem(1)); };
-    TFormSeam::SelectRow(Albums(), Albums()->topLevelItem(0));
+    busy.meanwhile = [this] { TFormSeam::SelectRow(Albums(), 1); };
+    TFormSeam::SelectRow(Albums(), 0);
     form->AlbumDeleteButtonClick();
     EXPECT_EQ(Column(Albums()), QStringList{"Empty"});
 }
@@ -691,12 +673,11 @@ TEST_F(Editing, TwoDeletesInARowRemoveOnlyTheFirstSelectedSong) {
     Click(Songs(), 0);
     ASSERT_EQ(Controls(form).SelectedSongEdit->text(), "Intro");
     Controls(form).PLDeleteButton->click();
-    EXPECT_EQ(TFormSeam::SelectedSong(*form), nullptr);
-    EXPECT_EQ(Songs()->currentItem(), nullptr);
+    EXPECT_EQ(SelectedSongRow(), TLibrary::kNone);
+    EXPECT_EQ(CurrentRow(Songs()), TLibrary::kNone);
     Controls(form).PLDeleteButton->click(); // nothing selected: nothing removed
     EXPECT_EQ(Column(Songs()), QStringList{"Long Song"});
-    EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn),
-              "\"Long Song\",00:02,2,\"Long Song.ogg\"");
+    EXPECT_EQ(AlbumSongs(0), "\"Long Song\",00:02,2,\"Long Song.ogg\"");
     // Play follows the rule for no selection: nothing opens, the buttons go off.
     EXPECT_FALSE(form->OpenSelectedSong());
     EXPECT_FALSE(Controls(form).btnPlay->isEnabled());
@@ -818,8 +799,7 @@ TEST_F(Editing, APipeOrADeviceChosenAsAPictureIsPassedOverAtOnce) {
             SCOPED_TRACE(source.string() + ", button " + std::to_string(b));
             dialogs.openAnswers = {QStringList{QString::fromStdString(source.string())}};
             EXPECT_FALSE(HeldUpByPipe(pipe, buttons[b])) << "the window waited on the pipe";
-            EXPECT_EQ(Albums()->topLevelItem(0)->text(TPlayerForm::kAlbumPicPathColumn),
-                      "cover.bmp");
+            EXPECT_EQ(AlbumPicture(0), "cover.bmp");
             EXPECT_EQ(Controls(form).TopPicEdit->text(), top);
             EXPECT_EQ(Controls(form).BackPicEdit->text(), back);
             const std::string name = source.filename().string();

@@ -20,12 +20,14 @@
 #include "tests/support/TestDialogs.h"
 #include "tests/support/TestWaveOut.h"
 #include "tools/TestMedia.h"
+#include "window/library/ShownText.h"
 
 #include <gtest/gtest.h>
 
+#include <QIcon>
 #include <QString>
 #include <QStringList>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <filesystem>
 #include <fstream>
@@ -117,14 +119,68 @@ protected:
         }
     }
 
+    // The rows of a list view as it shows them.
+    static int RowCount(const QAbstractItemView* view) { return view->model()->rowCount(); }
+    static QString RowText(const QAbstractItemView* view, int row, int column = 0) {
+        return view->model()->index(row, column).data().toString();
+    }
     // Every column's text of a list row; empty for a row that does not exist.
-    static QStringList RowTexts(const QTreeWidget* view, int row) {
+    static QStringList RowTexts(const QAbstractItemView* view, int row) {
         QStringList texts;
-        const QTreeWidgetItem* item = view->topLevelItem(row);
-        for (int c = 0; item != nullptr && c < view->columnCount(); ++c) {
-            texts << item->text(c);
+        for (int c = 0; row >= 0 && row < RowCount(view) && c < view->model()->columnCount(); ++c) {
+            texts << RowText(view, row, c);
         }
         return texts;
+    }
+    static bool RowHasIcon(const QAbstractItemView* view, int row) {
+        return !view->model()->index(row, 0).data(Qt::DecorationRole).value<QIcon>().isNull();
+    }
+    // The row the view shows selected; TLibrary::kNone when none.
+    static int SelectedRow(const QAbstractItemView* view) {
+        const QModelIndexList rows = view->selectionModel()->selectedRows();
+        return rows.isEmpty() ? TLibrary::kNone : rows.first().row();
+    }
+    static int CurrentRow(const QAbstractItemView* view) {
+        const QModelIndex current = view->currentIndex();
+        return current.isValid() ? current.row() : TLibrary::kNone;
+    }
+
+    // The library's selected album (song) where the list shows the same row selected; -2
+    // where the two disagree.
+    int SelectedAlbumRow() const {
+        const int album = TFormSeam::Library(*form).SelectedAlbum();
+        return SelectedRow(Controls(*form).AlbumView) == album ? album : -2;
+    }
+    int SelectedSongRow() const {
+        const int song = TFormSeam::Library(*form).SelectedSong();
+        return SelectedRow(Controls(*form).PlayListView) == song ? song : -2;
+    }
+
+    // A song row whole: what the song list shows (name, duration) and what only the library
+    // holds (whole seconds, file name), as shown text. Empty for a row that does not exist.
+    QStringList SongRow(int row) const {
+        const QStringList shown = RowTexts(Controls(*form).PlayListView, row);
+        const TLibrary& library = TFormSeam::Library(*form);
+        if (shown.isEmpty() || row >= library.SongCount()) {
+            return shown;
+        }
+        return shown + QStringList{ShownText(library.Song(row).DurationNumber),
+                                   ShownText(library.Song(row).FileName)};
+    }
+    // An album row whole: its name as the album list shows it, its songs' comma text and its
+    // picture file name.
+    QStringList AlbumRow(int row) const {
+        const QStringList shown = RowTexts(Controls(*form).AlbumView, row);
+        if (shown.isEmpty() || row >= TFormSeam::Library(*form).AlbumCount()) {
+            return shown;
+        }
+        return shown + QStringList{AlbumSongs(row), AlbumPicture(row)};
+    }
+    QString AlbumSongs(int row) const {
+        return ShownText(TFormSeam::Library(*form).Album(row).Songs);
+    }
+    QString AlbumPicture(int row) const {
+        return ShownText(TFormSeam::Library(*form).Album(row).PicPath);
     }
 
     platform::TestDialogs dialogs;

@@ -5,6 +5,9 @@
 
 #include "window/PlayProg.h"
 
+#include <QAbstractItemView>
+#include <QItemSelectionModel>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,23 +16,6 @@
 struct TFormSeam {
     static TPlayerControls& Controls(TPlayerForm& form) { return form; }
     static const TPlayerControls& Controls(const TPlayerForm& form) { return form; }
-    // Selects the row (or nothing for null) as the window's own clicks do.
-    static void SelectRow(QTreeWidget* view, QTreeWidgetItem* row) {
-        TPlayerForm::SelectRow(view, row);
-    }
-    // The rows drawn for the library's selected album and song, and rows added through the
-    // window as its handlers add them.
-    static QTreeWidgetItem* SelectedAlbum(const TPlayerForm& form) { return form.SelectedAlbum(); }
-    static QTreeWidgetItem* SelectedSong(const TPlayerForm& form) { return form.SelectedSong(); }
-    static QTreeWidgetItem* AddAlbumRow(TPlayerForm& form, const QString& name,
-                                        const QString& songs, const QString& picPath) {
-        return form.AddAlbumRow(name, songs, picPath);
-    }
-    static QTreeWidgetItem* AddSongRow(TPlayerForm& form, const QString& name,
-                                       const QString& duration, const QString& durationNumber,
-                                       const QString& fileName) {
-        return form.AddSongRow(name, duration, durationNumber, fileName);
-    }
     // Told about every run-time text the window looks up.
     static void ListenToLanguageTexts(
         TPlayerForm& form,
@@ -42,6 +28,21 @@ struct TFormSeam {
     }
     // The desktop's media-player service the window made at start-up.
     static TMpris* Mpris(TPlayerForm& form) { return form.m_mpris; }
+    // The library the lists show: what their rows hold beyond their visible columns, and
+    // entries added as the window's handlers add them.
+    static TLibrary& Library(TPlayerForm& form) { return form.m_library; }
+    static const TLibrary& Library(const TPlayerForm& form) { return form.m_library; }
+    // Selects row `row` of a list view (none for a row that does not exist) as a click or a
+    // key does: in the view, which hands it to the library.
+    static void SelectRow(QAbstractItemView* view, int row) {
+        const QModelIndex index = view->model()->index(row, 0);
+        if (index.isValid()) {
+            view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                               QItemSelectionModel::Rows);
+        } else {
+            view->selectionModel()->clear();
+        }
+    }
 };
 
 inline TPlayerControls& Controls(TPlayerForm& form) {

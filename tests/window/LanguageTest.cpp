@@ -29,7 +29,7 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <filesystem>
 #include <fstream>
@@ -277,7 +277,8 @@ TEST(LanguageScripts, SwitchingToAShorterScriptKeepsItsMissingComponentTexts) {
     run.Start();
     EXPECT_EQ(Controls(run.form).btnStop->text(), "Stopp");
     EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Sind Sie sicher?");
-    EXPECT_EQ(Controls(run.form).PlayListView->headerItem()->text(0), "Titel");
+    EXPECT_EQ(Controls(run.form).PlayListView->model()->headerData(0, Qt::Horizontal).toString(),
+              "Titel");
     SetOptionCheck(*run.form, 1, Qt::Checked);
     SetOptionCheck(*run.form, 4, Qt::Checked);
 
@@ -290,7 +291,8 @@ TEST(LanguageScripts, SwitchingToAShorterScriptKeepsItsMissingComponentTexts) {
     // ... while run-time texts fall back to English.
     EXPECT_EQ(run.form->LanguageText("Captions", "Name:"), "Name:");
     EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Wirklich?");
-    EXPECT_EQ(Controls(run.form).PlayListView->headerItem()->text(0), "Song name");
+    EXPECT_EQ(Controls(run.form).PlayListView->model()->headerData(0, Qt::Horizontal).toString(),
+              "Song name");
     EXPECT_EQ(DetailText(*run.form, 0, 0), "Khz");
     // An empty hint leaves the earlier one.
     EXPECT_EQ(Controls(run.form).LoudnessBar->toolTip(), "Lautstärke");

@@ -11,7 +11,7 @@
 #include <QScrollBar>
 #include <QTextEdit>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <cmath>
 #include <limits>
@@ -150,8 +150,7 @@ TEST_F(Mpris, MetadataDescribesTheSongAndItsAlbum) {
     } cases[] = {{0, "First", "/org/kelmora/tavro/track/0_0"},
                  {2, "Third", "/org/kelmora/tavro/track/0_2"}};
     for (const Case& c : cases) {
-        TFormSeam::SelectRow(Controls(form).PlayListView,
-                             Controls(form).PlayListView->topLevelItem(c.song));
+        TFormSeam::SelectRow(Controls(form).PlayListView, c.song);
         const QVariantMap metadata = mpris->Metadata();
         EXPECT_EQ(metadata.value("mpris:trackid").value<QDBusObjectPath>().path(), c.path);
         EXPECT_EQ(metadata.value("xesam:title").toString(), c.title);
@@ -169,7 +168,7 @@ TEST_F(Mpris, MetadataDescribesTheSongAndItsAlbum) {
     }
 
     // Playing, the length is the player's own, to the millisecond.
-    TFormSeam::SelectRow(Controls(form).PlayListView, Controls(form).PlayListView->topLevelItem(0));
+    TFormSeam::SelectRow(Controls(form).PlayListView, 0);
     mpris->Play();
     EXPECT_EQ(mpris->Metadata().value("mpris:length").toLongLong(),
               qint64{form->Player()->StreamInfo().Duration} * 1000);
@@ -178,7 +177,7 @@ TEST_F(Mpris, MetadataDescribesTheSongAndItsAlbum) {
     // A picture that is not there is not offered; no song selected is "no track".
     fs::remove(Dir() / "Road Trip" / "Cover.bmp");
     EXPECT_FALSE(mpris->Metadata().contains("mpris:artUrl"));
-    TFormSeam::SelectRow(Controls(form).PlayListView, nullptr);
+    TFormSeam::SelectRow(Controls(form).PlayListView, TLibrary::kNone);
     const QVariantMap none = mpris->Metadata();
     EXPECT_EQ(none.size(), 1);
     EXPECT_EQ(none.value("mpris:trackid").value<QDBusObjectPath>().path(), TMpris::kNoTrack);
@@ -248,13 +247,13 @@ TEST_F(Mpris, EveryChangeIsAnnouncedOnceAndNothingElse) {
     // Another song selected by hand while stopped: its metadata.
     Controls(form).btnStop->click();
     TakeAnnounced();
-    TFormSeam::SelectRow(Controls(form).PlayListView, Controls(form).PlayListView->topLevelItem(1));
+    TFormSeam::SelectRow(Controls(form).PlayListView, 1);
     changes = TakeAnnounced();
     ASSERT_EQ(changes.size(), 1u);
     EXPECT_EQ(changes[0].value("Metadata").toMap().value("xesam:title"), "Second");
 
     // The buttons going off (no song) take the controls with them.
-    TFormSeam::SelectRow(Controls(form).PlayListView, nullptr);
+    TFormSeam::SelectRow(Controls(form).PlayListView, TLibrary::kNone);
     form->SetPlayButtons(false);
     changes = TakeAnnounced();
     ASSERT_EQ(changes.size(), 1u);

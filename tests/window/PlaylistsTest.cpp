@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <sys/stat.h>
 
@@ -39,9 +39,7 @@ protected:
         fs::create_directories(Dir() / "Album");
         ASSERT_TRUE(Start());
     }
-    QString StoredSongs() const {
-        return Controls(form).AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn);
-    }
+    QString StoredSongs() const { return AlbumSongs(0); }
     void Add(const QStringList& files) {
         dialogs.openAnswers.push_back(files);
         Controls(form).PLLoadButton->click();
@@ -67,17 +65,13 @@ TEST_F(Playlists, AddingSongsMeasuresThemAndStoresThemInDialogOrder) {
               QString::fromStdString(ProgramDirText() + "Album/"));
     EXPECT_EQ(dialogs.shown.size(), 1u); // the dialog only: skipped files are not reported
 
-    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 4);
-    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 0),
-              QStringList({"Intro", "01:12", "72", "Intro.ogg"}));
-    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 1),
-              QStringList({"track", "00:01", "1", "track.mp3"}));
-    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 2),
-              QStringList({"01", "00:01", "1", "01. Song.ogg"}));
-    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 3),
-              QStringList({"track", "00:02", "2", "track.OgG"}));
-    EXPECT_FALSE(Controls(form).PlayListView->topLevelItem(3)->icon(0).isNull());
-    EXPECT_EQ(TFormSeam::SelectedSong(*form), Controls(form).PlayListView->topLevelItem(3));
+    ASSERT_EQ(RowCount(Controls(form).PlayListView), 4);
+    EXPECT_EQ(SongRow(0), QStringList({"Intro", "01:12", "72", "Intro.ogg"}));
+    EXPECT_EQ(SongRow(1), QStringList({"track", "00:01", "1", "track.mp3"}));
+    EXPECT_EQ(SongRow(2), QStringList({"01", "00:01", "1", "01. Song.ogg"}));
+    EXPECT_EQ(SongRow(3), QStringList({"track", "00:02", "2", "track.OgG"}));
+    EXPECT_TRUE(RowHasIcon(Controls(form).PlayListView, 3));
+    EXPECT_EQ(SelectedSongRow(), 3);
     EXPECT_EQ(StoredSongs(), "Intro,01:12,72,Intro.ogg,track,00:01,1,track.mp3,01,00:01,1,"
                              "\"01. Song.ogg\",track,00:02,2,track.OgG");
     // The songs were copied in; a file the player cannot open leaves no copy.
@@ -99,7 +93,7 @@ TEST_F(Playlists, CancellingChangesNothingButEnablesTheSongButtonsOfAList) {
     ASSERT_TRUE(Start());
     form->SetSongButtons(false);
     Controls(form).PLLoadButton->click();
-    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 1);
+    EXPECT_EQ(RowCount(Controls(form).PlayListView), 1);
     EXPECT_TRUE(Controls(form).PLUpButton->isEnabled());
     EXPECT_EQ(dialogs.openRequests.back().directory, QString()); // no album folder on disk
 
@@ -118,11 +112,11 @@ TEST_F(Playlists, AddingWhileASongPlaysStopsIt) {
     ASSERT_EQ(form->Player()->State(), psPlaying);
     Add(QStringList{Text(MakeOgg("", "Short.ogg"))});
     EXPECT_NE(form->Player()->State(), psPlaying);
-    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 2);
+    EXPECT_EQ(RowCount(Controls(form).PlayListView), 2);
 
     // Played with the button: the display stops with the song instead of counting on in
     // silence towards a next song that would start by itself.
-    TFormSeam::SelectRow(Controls(form).PlayListView, Controls(form).PlayListView->topLevelItem(0));
+    TFormSeam::SelectRow(Controls(form).PlayListView, 0);
     form->btnPlayClick();
     ASSERT_EQ(form->Player()->State(), psPlaying);
     ASSERT_TRUE(Controls(form).PlayTimer->isActive());
@@ -131,7 +125,7 @@ TEST_F(Playlists, AddingWhileASongPlaysStopsIt) {
     EXPECT_FALSE(Controls(form).PlayTimer->isActive());
     EXPECT_EQ(Controls(form).TimeMemo->toPlainText(), "00:00");
     EXPECT_EQ(form->Transport().State(), TTransportState::Stopped);
-    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 3);
+    EXPECT_EQ(RowCount(Controls(form).PlayListView), 3);
 }
 
 TEST_F(Playlists, APlaylistIsShownButNotStored) {
@@ -153,19 +147,19 @@ TEST_F(Playlists, APlaylistIsShownButNotStored) {
         WriteFile("elsewhere/list.pli", c.file);
         Add(QStringList{Text(Dir() / "elsewhere" / "list.pli")});
         QStringList names;
-        for (int i = 0; i < Controls(form).PlayListView->topLevelItemCount(); ++i) {
-            names << Controls(form).PlayListView->topLevelItem(i)->text(0);
+        for (int i = 0; i < RowCount(Controls(form).PlayListView); ++i) {
+            names << RowText(Controls(form).PlayListView, i);
         }
         EXPECT_EQ(names, c.names) << c.file;
         EXPECT_EQ(StoredSongs(), "A,00:01,1,A.ogg");
     }
     Add(QStringList{Text(Dir() / "elsewhere" / "missing.PLI")}); // no file: an empty list
-    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 0);
+    EXPECT_EQ(RowCount(Controls(form).PlayListView), 0);
 
     // A damaged count cannot hold up the window with billions of rows.
     WriteFile("elsewhere/huge.pli", "[Songs]\r\nCount=0x7FFFFFFF\r\n");
     Add(QStringList{Text(Dir() / "elsewhere" / "huge.pli")});
-    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 10000);
+    EXPECT_EQ(RowCount(Controls(form).PlayListView), 10000);
 }
 
 TEST_F(Playlists, WhileAPlaylistIsShownNothingWritesItIntoTheAlbum) {
@@ -175,8 +169,8 @@ TEST_F(Playlists, WhileAPlaylistIsShownNothingWritesItIntoTheAlbum) {
               "[Songs]\r\nCount=2\r\nSong 1=First\r\nDuration 1=01:00\r\nSong 2=Second Song\r\n"
               "Duration 2=02:00\r\n");
     Add(QStringList{Text(Dir() / "elsewhere" / "list.PLI")});
-    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 2);
-    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 0), QStringList({"First", "01:00", "", ""}));
+    ASSERT_EQ(RowCount(Controls(form).PlayListView), 2);
+    EXPECT_EQ(SongRow(0), QStringList({"First", "01:00", "", ""}));
     EXPECT_TRUE(form->PlaylistShown());
     for (QPushButton* button : {Controls(form).PLDeleteButton, Controls(form).PLUpButton,
                                 Controls(form).PLDownButton, Controls(form).PLSongChangeButton}) {
@@ -184,7 +178,7 @@ TEST_F(Playlists, WhileAPlaylistIsShownNothingWritesItIntoTheAlbum) {
     }
     // Every song button, pressed and called, even with nothing selected.
     dialogs.inputAnswers = {QString("Renamed")};
-    TFormSeam::SelectRow(Controls(form).PlayListView, Controls(form).PlayListView->topLevelItem(1));
+    TFormSeam::SelectRow(Controls(form).PlayListView, 1);
     for (QPushButton* button : {Controls(form).PLDeleteButton, Controls(form).PLUpButton,
                                 Controls(form).PLDownButton, Controls(form).PLSongChangeButton}) {
         button->click();
@@ -207,17 +201,15 @@ TEST_F(Playlists, APlaylistRowNamingASongOfTheAlbumFolderPlaysIt) {
     WriteFile("elsewhere/list.pli", "[Songs]\r\nCount=4\r\nSong 1=intro\r\nSong 2=OUTRO.ogg\r\n"
                                     "Song 3=Missing\r\nSong 4=../Album/Intro.OGG\r\n");
     Add(QStringList{Text(Dir() / "elsewhere" / "list.pli")});
-    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 4);
+    ASSERT_EQ(RowCount(Controls(form).PlayListView), 4);
     dialogs.shown.clear();
     for (int row : {0, 1}) {
-        TFormSeam::SelectRow(Controls(form).PlayListView,
-                             Controls(form).PlayListView->topLevelItem(row));
+        TFormSeam::SelectRow(Controls(form).PlayListView, row);
         EXPECT_TRUE(form->OpenSelectedSong()) << row;
     }
     EXPECT_TRUE(dialogs.shown.empty());
     for (int row : {2, 3}) {
-        TFormSeam::SelectRow(Controls(form).PlayListView,
-                             Controls(form).PlayListView->topLevelItem(row));
+        TFormSeam::SelectRow(Controls(form).PlayListView, row);
         EXPECT_FALSE(form->OpenSelectedSong()) << row;
     }
     EXPECT_EQ(dialogs.shown.size(), 2u);
@@ -249,7 +241,7 @@ TEST_F(Playlists, APipeOrDeviceInPlaceOfAPlaylistOrSongIsMissing) {
     fs::create_symlink("/dev/zero", Dir() / "elsewhere" / "zero.pli");
     for (const char* name : {"pipe.pli", "zero.pli"}) {
         Add(QStringList{Text(Dir() / "elsewhere" / name)});
-        EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 0) << name;
+        EXPECT_EQ(RowCount(Controls(form).PlayListView), 0) << name;
     }
     EXPECT_EQ(StoredSongs(), "A,00:01,1,A.ogg");
     // Songs of such names are passed over like any file the player cannot open.
@@ -259,7 +251,7 @@ TEST_F(Playlists, APipeOrDeviceInPlaceOfAPlaylistOrSongIsMissing) {
     Add(QStringList{Text(Dir() / "elsewhere" / "pipe.ogg"),
                     Text(Dir() / "elsewhere" / "zero.ogg")});
     EXPECT_EQ(StoredSongs(), "A,00:01,1,A.ogg");
-    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 1);
+    EXPECT_EQ(RowCount(Controls(form).PlayListView), 1);
 }
 
 TEST_F(Playlists, OpeningASongFillsTheDetails) {
@@ -281,7 +273,7 @@ TEST_F(Playlists, OpeningASongFillsTheDetails) {
     EXPECT_EQ(stereo[3], "00:03");
     EXPECT_EQ(stereoLength, static_cast<int32_t>(form->Player()->StreamInfo().Duration / 1000));
 
-    TFormSeam::SelectRow(Controls(form).PlayListView, Controls(form).PlayListView->topLevelItem(1));
+    TFormSeam::SelectRow(Controls(form).PlayListView, 1);
     const std::optional<int32_t> monoLength = form->OpenSelectedSong();
     EXPECT_EQ(Details(*form),
               QStringList({"22050", QString::number(form->Player()->StreamInfo().BitRate / 1000),
@@ -289,7 +281,7 @@ TEST_F(Playlists, OpeningASongFillsTheDetails) {
     EXPECT_EQ(monoLength, 2);
 
     // A missing file: the message, and the buttons as the open leaves them (on).
-    TFormSeam::SelectRow(Controls(form).PlayListView, Controls(form).PlayListView->topLevelItem(2));
+    TFormSeam::SelectRow(Controls(form).PlayListView, 2);
     EXPECT_FALSE(form->OpenSelectedSong());
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].title, "Open Error");
@@ -300,7 +292,7 @@ TEST_F(Playlists, OpeningASongFillsTheDetails) {
     EXPECT_EQ(form->Player()->State(), psReady); // the song before was closed
 
     // Nothing selected: both groups off.
-    TFormSeam::SelectRow(Controls(form).PlayListView, nullptr);
+    TFormSeam::SelectRow(Controls(form).PlayListView, TLibrary::kNone);
     form->OpenSelectedSong();
     EXPECT_FALSE(Controls(form).btnPlay->isEnabled());
     EXPECT_FALSE(Controls(form).PLDeleteButton->isEnabled());
@@ -310,9 +302,8 @@ TEST_F(Playlists, SongsOfAnHourAndMoreShowAllTheirMinutes) {
     StartWithAlbum();
     // A quiet 8 kHz mono song is cheap to make at this length.
     Add(QStringList{Text(MakeOgg("Album", "Long.ogg", SilentOgg(3725.0, 1, 8000)))});
-    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 1);
-    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 0),
-              QStringList({"Long", "62:05", "3725", "Long.ogg"}));
+    ASSERT_EQ(RowCount(Controls(form).PlayListView), 1);
+    EXPECT_EQ(SongRow(0), QStringList({"Long", "62:05", "3725", "Long.ogg"}));
     const std::optional<int32_t> length = form->OpenSelectedSong();
     EXPECT_EQ(Details(*form).value(3), "62:05");
     EXPECT_EQ(length, 3725);

@@ -8,7 +8,7 @@
 
 #include <QDropEvent>
 #include <QMimeData>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace fs = std::filesystem;
 
@@ -44,29 +44,22 @@ TEST(DroppedFolders, TakesLocalFoldersOnly) {
         std::vector<std::string>{(dir / "Album One").string()});
 }
 
-namespace {
-
-QStringList Rows(const QTreeWidget* view) {
-    QStringList rows;
-    for (int r = 0; r < view->topLevelItemCount(); ++r) {
-        QStringList texts;
-        for (int c = 0; c < view->columnCount(); ++c) {
-            texts << view->topLevelItem(r)->text(c);
-        }
-        rows << texts.join(QLatin1Char('|'));
-    }
-    return rows;
-}
-
-} // namespace
-
 class SongDrop : public FormFixture {
 protected:
+    // Every song row whole, its fields joined by '|'.
+    QStringList SongRows() const {
+        QStringList rows;
+        for (int r = 0; r < RowCount(Controls(*form).PlayListView); ++r) {
+            rows << SongRow(r).join(QLatin1Char('|'));
+        }
+        return rows;
+    }
+
     void StartWithAlbum() {
         WriteDatabase("Album\r\n\r\n\r\n");
         fs::create_directories(Dir() / "Album");
         ASSERT_TRUE(Start());
-        ASSERT_NE(TFormSeam::SelectedAlbum(*form), nullptr);
+        ASSERT_NE(SelectedAlbumRow(), TLibrary::kNone);
     }
 
     std::unique_ptr<QMimeData> Files(const std::vector<fs::path>& files) const {
@@ -109,28 +102,26 @@ TEST_F(SongDrop, AddsTheDroppedSongsInOrderAsTheAddButtonDoes) {
     const auto data = Files({intro, mp3, second, third});
     EXPECT_TRUE(DragOn(*data));
     EXPECT_TRUE(m_dropTaken);
-    ASSERT_TRUE(PumpUntil([&] { return Controls(form).PlayListView->topLevelItemCount() == 4; }));
-    const QStringList dropped = Rows(Controls(form).PlayListView);
+    ASSERT_TRUE(PumpUntil([&] { return RowCount(Controls(form).PlayListView) == 4; }));
+    const QStringList dropped = SongRows();
     EXPECT_EQ(dropped, (QStringList{QStringLiteral("01|01:12|72|01. Intro.ogg"),
                                     QStringLiteral("b|00:01|1|b.mp3"),
                                     QStringLiteral("Second|00:02|2|Second.OGG"),
                                     QStringLiteral("third|00:01|1|third.ogg")}));
-    EXPECT_EQ(TFormSeam::SelectedSong(*form), Controls(form).PlayListView->topLevelItem(3));
-    const QString stored =
-        Controls(form).AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn);
+    EXPECT_EQ(SelectedSongRow(), 3);
+    const QString stored = AlbumSongs(0);
     EXPECT_TRUE(Controls(form).PLDeleteButton->isEnabled());
 
     // The add button with the same files in the same order gives the same rows and store.
     form->Library().SetAlbumSongs(0, "");
     form->ShowAlbum();
-    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 0);
+    ASSERT_EQ(RowCount(Controls(form).PlayListView), 0);
     dialogs.openAnswers.push_back(QStringList{
         QString::fromStdString(intro.string()), QString::fromStdString(mp3.string()),
         QString::fromStdString(second.string()), QString::fromStdString(third.string())});
     Controls(form).PLLoadButton->click();
-    EXPECT_EQ(Rows(Controls(form).PlayListView), dropped);
-    EXPECT_EQ(Controls(form).AlbumView->topLevelItem(0)->text(TPlayerForm::kAlbumSongsColumn),
-              stored);
+    EXPECT_EQ(SongRows(), dropped);
+    EXPECT_EQ(AlbumSongs(0), stored);
 }
 
 TEST_F(SongDrop, RefusesWhatHoldsNoSongAndEverythingWithoutASelectedAlbum) {
@@ -139,21 +130,19 @@ TEST_F(SongDrop, RefusesWhatHoldsNoSongAndEverythingWithoutASelectedAlbum) {
     WriteFile("elsewhere/notes.txt", "x");
     WriteFile("elsewhere/list.pli", "[Songs]\r\nCount=1\r\nSong 1=From a list\r\n");
     // A playlist among the files would replace the song list: a drop never shows one.
-    TFormSeam::AddSongRow(*form, QStringLiteral("Kept"), QStringLiteral("00:01"),
-                          QStringLiteral("1"), QStringLiteral("Kept.ogg"));
+    TFormSeam::Library(*form).AddSong({"Kept", "00:01", "1", "Kept.ogg"});
 
     const auto noSong = Files({Dir() / "elsewhere/notes.txt", Dir() / "elsewhere/list.pli"});
     EXPECT_FALSE(DragOn(*noSong));
     EXPECT_FALSE(m_dropTaken);
 
     const auto withOgg = Files({song});
-    TFormSeam::SelectRow(Controls(form).AlbumView, nullptr);
-    ASSERT_EQ(TFormSeam::SelectedAlbum(*form), nullptr);
+    TFormSeam::SelectRow(Controls(form).AlbumView, TLibrary::kNone);
+    ASSERT_EQ(SelectedAlbumRow(), TLibrary::kNone);
     EXPECT_FALSE(DragOn(*withOgg));
     EXPECT_FALSE(m_dropTaken);
 
     // Let anything queued run: still only the row that was there.
     QCoreApplication::processEvents();
-    EXPECT_EQ(Rows(Controls(form).PlayListView),
-              QStringList{QStringLiteral("Kept|00:01|1|Kept.ogg")});
+    EXPECT_EQ(SongRows(), QStringList{QStringLiteral("Kept|00:01|1|Kept.ogg")});
 }

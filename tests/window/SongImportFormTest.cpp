@@ -12,7 +12,7 @@
 #include <QDropEvent>
 #include <QImage>
 #include <QMimeData>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -89,8 +89,7 @@ protected:
 
     // Plays song row `row` of the selected album to its end; what the device played.
     testsupport::Bytes PlayRow(int row) {
-        TFormSeam::SelectRow(Controls(form).PlayListView,
-                             Controls(form).PlayListView->topLevelItem(row));
+        TFormSeam::SelectRow(Controls(form).PlayListView, row);
         EXPECT_TRUE(form->OpenSelectedSong());
         const size_t start = wave.Captured().size();
         form->Player()->Play();
@@ -101,7 +100,7 @@ protected:
 
     // A file manager's drag of `entries` onto a list: enter, then the drop. The addresses
     // carry the names' bytes percent-encoded, as a file manager sends them.
-    static bool DropOn(QTreeWidget* list, const std::vector<fs::path>& entries) {
+    static bool DropOn(QTreeView* list, const std::vector<fs::path>& entries) {
         QMimeData data;
         QList<QUrl> urls;
         for (const fs::path& entry : entries) {
@@ -187,11 +186,9 @@ TEST_F(SongImportForm, AnOggAndAnMp3FromElsewhereAreCopiedInMeasuredAndPlayWhole
     ASSERT_EQ(dialogs.openRequests.size(), 1u);
     EXPECT_TRUE(dialogs.openRequests[0].filter.startsWith("Songs (*.ogg *.mp3)|"));
     EXPECT_TRUE(dialogs.openRequests[0].filter.endsWith("|OGG-Files|*.OGG"));
-    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 2);
-    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 0),
-              QStringList({"Intro", "00:01", "1", "Intro.ogg"}));
-    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 1),
-              QStringList({"Second Song", "00:02", "2", "Second Song.mp3"}));
+    ASSERT_EQ(RowCount(Controls(form).PlayListView), 2);
+    EXPECT_EQ(SongRow(0), QStringList({"Intro", "00:01", "1", "Intro.ogg"}));
+    EXPECT_EQ(SongRow(1), QStringList({"Second Song", "00:02", "2", "Second Song.mp3"}));
     EXPECT_EQ(Messages(), 0);
 
     // Copies in the album folder, the originals as they were.
@@ -223,11 +220,9 @@ TEST_F(SongImportForm, TheSameFileAgainIsNotCopiedAndAnotherOfTheSameNameGetsAFr
     EXPECT_EQ(Names(Dir() / "Album"), std::vector<std::string>{"Song.ogg"});
     Add({second});
     EXPECT_EQ(Names(Dir() / "Album"), (std::vector<std::string>{"Song (2).ogg", "Song.ogg"}));
-    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 3);
-    EXPECT_EQ(Controls(form).PlayListView->topLevelItem(1)->text(TPlayerForm::kFileNameColumn),
-              "Song.ogg");
-    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 2),
-              QStringList({"Song (2)", "00:01", "1", "Song (2).ogg"}));
+    ASSERT_EQ(RowCount(Controls(form).PlayListView), 3);
+    EXPECT_EQ(SongRow(1).value(3), "Song.ogg");
+    EXPECT_EQ(SongRow(2), QStringList({"Song (2)", "00:01", "1", "Song (2).ogg"}));
 
     EXPECT_TRUE(PlayRow(0) == Reference(first));
     EXPECT_TRUE(PlayRow(2) == Reference(second));
@@ -240,17 +235,15 @@ TEST_F(SongImportForm, ACopyThatDoesNotFitAddsNoRowAndSaysSoOnce) {
     const fs::path two = Outside() / "Two.mp3";
     ASSERT_TRUE(testmedia::WriteOggVorbis(one, Ogg(3.0, 1)));
     ASSERT_TRUE(testmedia::WriteMp3(two, Mp3(3.0, 2)));
-    const QString storedBefore =
-        TFormSeam::SelectedAlbum(*form)->text(TPlayerForm::kAlbumSongsColumn);
+    const QString storedBefore = AlbumSongs(SelectedAlbumRow());
 
     // A file-size limit below the songs' sizes stands in for a full disk.
     ASSERT_LT(4096u, fs::file_size(one));
     WithFileSizeLimit(4096, [&] { Add({one, two}); });
 
-    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 0),
-              QStringList({"Kept", "00:01", "1", "Kept.ogg"}));
-    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 1);
-    EXPECT_EQ(TFormSeam::SelectedAlbum(*form)->text(TPlayerForm::kAlbumSongsColumn), storedBefore);
+    EXPECT_EQ(SongRow(0), QStringList({"Kept", "00:01", "1", "Kept.ogg"}));
+    EXPECT_EQ(RowCount(Controls(form).PlayListView), 1);
+    EXPECT_EQ(AlbumSongs(SelectedAlbumRow()), storedBefore);
     ASSERT_EQ(Messages(), 1);
     EXPECT_EQ(dialogs.shown.back().text, "A song could not be copied into the album folder.");
     EXPECT_EQ(Names(Dir() / "Album"), std::vector<std::string>{"Kept.ogg"});
@@ -268,9 +261,8 @@ TEST_F(SongImportForm, SongFileNamesInACodePageKeepTheirBytesAndPlay) {
     ASSERT_EQ(library.SongCount(), 1);
     EXPECT_EQ(library.Song(0).FileName, file);
     EXPECT_EQ(library.Song(0).Name, "Caf\xE9");
-    EXPECT_EQ(
-        RowTexts(Controls(form).PlayListView, 0),
-        QStringList({QStringLiteral("Caf\u00E9"), "00:01", "1", QStringLiteral("Caf\u00E9.ogg")}));
+    EXPECT_EQ(SongRow(0), QStringList({QStringLiteral("Caf\u00E9"), "00:01", "1",
+                                       QStringLiteral("Caf\u00E9.ogg")}));
     EXPECT_FALSE(PlayRow(0).empty());
     Close();
     EXPECT_EQ(Database(), "Rock\r\n\r\n\r\nMix\r\nCaf\xE9,00:01,1,Caf\xE9.ogg\r\n\r\n");
@@ -280,18 +272,17 @@ TEST_F(SongImportForm, AFolderDroppedOnTheAlbumsBecomesAnAlbumInNaturalOrderWith
     StartWith("Rock\r\n\r\n\r\n");
     const fs::path folder = MakeAlbumFolder("Live 1999");
     ASSERT_TRUE(DropOnAlbums({folder}));
-    ASSERT_TRUE(PumpUntil([&] { return Controls(form).AlbumView->topLevelItemCount() == 2; }));
+    ASSERT_TRUE(PumpUntil([&] { return RowCount(Controls(form).AlbumView) == 2; }));
 
-    EXPECT_EQ(Controls(form).AlbumView->topLevelItem(1)->text(0), "Live 1999");
-    EXPECT_EQ(TFormSeam::SelectedAlbum(*form), Controls(form).AlbumView->topLevelItem(1));
-    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 12);
+    EXPECT_EQ(RowText(Controls(form).AlbumView, 1), "Live 1999");
+    EXPECT_EQ(SelectedAlbumRow(), 1);
+    ASSERT_EQ(RowCount(Controls(form).PlayListView), 12);
     for (int n = 1; n <= 12; ++n) {
         const QString stem = QStringLiteral("%1 Song").arg(n);
         const QString file = stem + (n % 2 == 1 ? ".ogg" : ".mp3");
-        EXPECT_EQ(RowTexts(Controls(form).PlayListView, n - 1),
-                  QStringList({stem, "00:01", "1", file}));
+        EXPECT_EQ(SongRow(n - 1), QStringList({stem, "00:01", "1", file}));
     }
-    EXPECT_EQ(TFormSeam::SelectedAlbum(*form)->text(TPlayerForm::kAlbumPicPathColumn), "cover.jpg");
+    EXPECT_EQ(AlbumPicture(SelectedAlbumRow()), "cover.jpg");
     EXPECT_EQ(Names(Dir() / "Live 1999").size(), 13u);
     EXPECT_EQ(Names(folder).size(), 13u); // the dropped folder keeps its files
     // The picture shows on both pages: the JPEG's red, stretched over the control.
@@ -315,7 +306,7 @@ TEST_F(SongImportForm, AFolderNamedLikeAnAlbumGetsTheDuplicateMessageAndChangesN
     ASSERT_TRUE(DropOnAlbums({folder}));
     ASSERT_TRUE(PumpUntil([&] { return Messages() == 1; }));
     EXPECT_EQ(dialogs.shown.back().text, "Live 1999 already exists.");
-    EXPECT_EQ(Controls(form).AlbumView->topLevelItemCount(), 1);
+    EXPECT_EQ(RowCount(Controls(form).AlbumView), 1);
     EXPECT_FALSE(fs::exists(Dir() / "Live 1999"));
     EXPECT_TRUE(NoStagingLeft());
 }
@@ -328,7 +319,7 @@ TEST_F(SongImportForm, CancelHalfWayLeavesNoAlbumAndNoFolder) {
     ASSERT_TRUE(PumpUntil([&] { return !dialogs.progressSteps.empty(); }));
     QCoreApplication::processEvents();
     EXPECT_EQ(dialogs.progressSteps.back(), 6);
-    EXPECT_EQ(Controls(form).AlbumView->topLevelItemCount(), 1);
+    EXPECT_EQ(RowCount(Controls(form).AlbumView), 1);
     EXPECT_FALSE(fs::exists(Dir() / "Live 1999"));
     EXPECT_TRUE(NoStagingLeft());
     EXPECT_EQ(Messages(), 0);
@@ -393,12 +384,10 @@ TEST_F(SongImportForm, AnAlbumFolderLeftOnDiskKeepsItsFilesWhenTheFolderComesIn)
     WriteFile("Live 1999/1 Song.ogg", "an older file of the user's");
     fs::copy_file(folder / "2 Song.mp3", Dir() / "Live 1999" / "2 Song.mp3");
     ASSERT_TRUE(DropOnAlbums({folder}));
-    ASSERT_TRUE(PumpUntil([&] { return Controls(form).AlbumView->topLevelItemCount() == 2; }));
-    ASSERT_EQ(Controls(form).PlayListView->topLevelItemCount(), 12);
-    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 0),
-              QStringList({"1 Song (2)", "00:01", "1", "1 Song (2).ogg"}));
-    EXPECT_EQ(RowTexts(Controls(form).PlayListView, 1),
-              QStringList({"2 Song", "00:01", "1", "2 Song.mp3"}));
+    ASSERT_TRUE(PumpUntil([&] { return RowCount(Controls(form).AlbumView) == 2; }));
+    ASSERT_EQ(RowCount(Controls(form).PlayListView), 12);
+    EXPECT_EQ(SongRow(0), QStringList({"1 Song (2)", "00:01", "1", "1 Song (2).ogg"}));
+    EXPECT_EQ(SongRow(1), QStringList({"2 Song", "00:01", "1", "2 Song.mp3"}));
     EXPECT_EQ(ReadFile("Live 1999/1 Song.ogg"), "an older file of the user's");
     EXPECT_EQ(Names(Dir() / "Live 1999").size(), 14u);
     EXPECT_TRUE(NoStagingLeft());
@@ -484,8 +473,7 @@ TEST_F(SongImportForm, EveryNameASongOrFolderBringsAlongPlaysAndLoadsAgainAfterA
             continue;
         }
         form->ShowAlbum(found->first);
-        TFormSeam::SelectRow(Controls(form).PlayListView,
-                             Controls(form).PlayListView->topLevelItem(found->second));
+        TFormSeam::SelectRow(Controls(form).PlayListView, found->second);
         EXPECT_TRUE(form->OpenSelectedSong());
     }
     EXPECT_EQ(Messages(), 0);
@@ -529,7 +517,7 @@ TEST_F(SongImportForm, AFolderImportPassesOverWhatIsNoSongWithoutCopyingItAndSay
     WithFileSizeLimit(128 * 1024, [&] { form->ImportAlbumFolders({Text(folder)}); });
 
     ASSERT_EQ(form->Library().AlbumCount(), 2);
-    EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 12);
+    EXPECT_EQ(RowCount(Controls(form).PlayListView), 12);
     EXPECT_FALSE(fs::exists(Dir() / "Live 1999" / "5 Broken.ogg"));
     EXPECT_FALSE(fs::exists(Dir() / "Live 1999" / "6 Broken.mp3"));
     ASSERT_EQ(Messages(), 1);
@@ -566,14 +554,14 @@ TEST_F(SongImportForm, ALargeSongShowsProgressWhileItIsCopiedAndTakesACancel) {
         EXPECT_EQ(dialogs.progressTotal, 2);
         EXPECT_EQ(Names(Dir() / album), std::vector<std::string>{});
         EXPECT_EQ(form->Library().AlbumCount(), albums);
-        EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 0);
+        EXPECT_EQ(RowCount(Controls(form).PlayListView), 0);
         EXPECT_TRUE(NoStagingLeft());
 
         form->ShowAlbum(0);
         dialogs.cancelProgressAt.reset();
         dialogs.partPercents.clear();
         way();
-        EXPECT_EQ(Controls(form).PlayListView->topLevelItemCount(), 2);
+        EXPECT_EQ(RowCount(Controls(form).PlayListView), 2);
         EXPECT_EQ(dialogs.progressSteps.back(), 2);
         EXPECT_TRUE(testsupport::ReadFile(Dir() / album / "Large.mp3") ==
                     testsupport::ReadFile(large));

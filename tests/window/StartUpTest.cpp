@@ -25,7 +25,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTextEdit>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <chrono>
 #include <filesystem>
@@ -242,8 +242,12 @@ TEST(StartUp, LanguagePresentButEmptyAppliesNoScript) {
         ASSERT_TRUE(run.form->FormCreate());
         EXPECT_EQ(run.form->windowTitle(), "Kelmora (TAVRO)");
         EXPECT_EQ(Controls(run.form).btnPlay->text(), "Play");
-        EXPECT_EQ(Controls(run.form).PlayListView->headerItem()->text(0), "Song name");
-        EXPECT_EQ(Controls(run.form).PlayListView->headerItem()->text(1), "Duration");
+        EXPECT_EQ(
+            Controls(run.form).PlayListView->model()->headerData(0, Qt::Horizontal).toString(),
+            "Song name");
+        EXPECT_EQ(
+            Controls(run.form).PlayListView->model()->headerData(1, Qt::Horizontal).toString(),
+            "Duration");
         EXPECT_TRUE(run.form->LanguageScriptPath().empty());
         EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Are you sure?");
         EXPECT_EQ(Controls(run.form).LanguageCombo->currentIndex(), -1);
@@ -258,7 +262,9 @@ TEST(StartUp, LanguagePresentButEmptyAppliesNoScript) {
         ASSERT_TRUE(run.form->FormCreate());
         EXPECT_EQ(run.form->windowTitle(), "Translated");
         EXPECT_EQ(Controls(run.form).btnPlay->text(), "Go");
-        EXPECT_EQ(Controls(run.form).PlayListView->headerItem()->text(0), "Title");
+        EXPECT_EQ(
+            Controls(run.form).PlayListView->model()->headerData(0, Qt::Horizontal).toString(),
+            "Title");
         EXPECT_EQ(Controls(run.form).LanguageCombo->currentText(), "English.lng");
         EXPECT_EQ(run.form->TrayTip(), "Kelmora (TAVRO)");
     }

@@ -16,7 +16,7 @@
 #include <QScrollBar>
 #include <QTextEdit>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QWindow>
 
 #include <cstdlib>
@@ -131,12 +131,10 @@ protected:
     }
 
     QString SelectedSongName() const {
-        const QTreeWidgetItem* song = TFormSeam::SelectedSong(*form);
-        return song ? song->text(TPlayerForm::kSongNameColumn) : QString();
+        return RowText(Controls(form).PlayListView, SelectedSongRow());
     }
     QString SelectedAlbumName() const {
-        const QTreeWidgetItem* album = TFormSeam::SelectedAlbum(*form);
-        return album ? album->text(TPlayerForm::kAlbumNameColumn) : QString();
+        return RowText(Controls(form).AlbumView, SelectedAlbumRow());
     }
     QString TimeText() const { return Controls(form).TimeMemo->toPlainText(); }
 

@@ -1,6 +1,7 @@
 // TLibrary: the album library while the program runs, without any widget. The window's two
-// lists are drawn from it and tell it which rows the user selects; it is read from and written
-// to "Database.DAT" (AlbumFile, CommaText).
+// lists are views over it (LibraryModels): it tells its listeners every change of its albums,
+// of the song list shown and of the two selections. It is read from and written to
+// "Database.DAT" (AlbumFile, CommaText).
 //
 // Every name is kept as the bytes it was read as: a library from another machine may hold
 // code-page names, and the album folders on disk carry those same bytes. What is written back
@@ -31,6 +32,33 @@ struct TAlbum {
     std::string Songs;   // comma text, four fields a song
     std::string PicPath; // picture file name in the album folder; empty: none
     uint64_t Key = 0;    // as for TSong
+};
+
+// The two lists the library holds, and one change of one of them.
+enum class TLibraryList { Albums, Songs };
+
+struct TLibraryEdit {
+    enum Kind {
+        Reset,  // the whole list replaced
+        Insert, // rows First..Last are new
+        Remove, // rows First..Last go
+        Change, // rows First..Last hold other values
+        Move,   // rows First and Last (= First + 1) change places
+        Select, // the selection of the list moved
+    };
+    TLibraryList List;
+    Kind What;
+    int First = 0;
+    int Last = 0;
+};
+
+// Told before an edit (the library still as it was) and after it (as it is now), so that a
+// list view can keep its rows in step without reading the whole list again.
+class TLibraryListener {
+public:
+    virtual ~TLibraryListener() = default;
+    virtual void Before(const TLibraryEdit& edit) = 0;
+    virtual void After(const TLibraryEdit& edit) = 0;
 };
 
 class TLibrary {
@@ -108,7 +136,15 @@ public:
     // Called after each such edit (the window then schedules a save); may be empty.
     std::function<void()> OnChange;
 
+    // --- listeners ---------------------------------------------------------------------
+    // A listener stays registered until it asks to be left out; it must not register or
+    // leave while it is being told.
+    void Listen(TLibraryListener* listener);
+    void StopListening(TLibraryListener* listener);
+
 private:
+    // Runs `edit` between telling every listener before and after.
+    template <typename Edit> void Tell(TLibraryEdit what, Edit edit);
     void Changed();
     uint64_t NextKey() { return ++m_lastKey; }
     void SongsEdited() { m_storedKey = 0; }
@@ -123,4 +159,5 @@ private:
     uint64_t m_storedKey = 0;
     size_t m_storedCount = 0;
     uint64_t m_revision = 0;
+    std::vector<TLibraryListener*> m_listeners;
 };
