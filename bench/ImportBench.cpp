@@ -153,7 +153,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         const auto start = std::chrono::steady_clock::now();
-        form.ImportAlbumFolders({QString::fromStdString(source.string())});
+        TFormSeam::ImportAlbumFolders(form, {QString::fromStdString(source.string())});
         import = std::min(import, Seconds(start));
         rows = Controls(form).PlayListView->model()->rowCount();
     }

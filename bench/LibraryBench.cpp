@@ -137,11 +137,11 @@ bool BenchLibraryFile(const fs::path& dir) {
     for (int round = 0; round < kRounds; ++round) {
         window = std::make_unique<TPlayerForm>(dir.string(), services);
         const auto start = std::chrono::steady_clock::now();
-        window->LoadDatabase();
+        TFormSeam::LoadDatabase(*window);
         load = std::min(load, Seconds(start));
     }
     TPlayerForm& form = *window;
-    const double save = Best([&] { form.SaveDatabase(); });
+    const double save = Best([&] { TFormSeam::SaveDatabase(form); });
     std::ifstream written(file, std::ios::binary);
     const std::string back((std::istreambuf_iterator<char>(written)), {});
     if (Controls(form).AlbumView->model()->rowCount() != kAlbums || back != text) {
@@ -214,7 +214,7 @@ bool BenchAddingSongs(const fs::path& dir) {
         TPlayerForm form(program.string() + "/", services);
         form.FormCreate();
         const auto start = std::chrono::steady_clock::now();
-        form.PLLoadButtonClick();
+        TFormSeam::PLLoadButtonClick(form);
         best = std::min(best, Seconds(start));
         rows = Controls(form).PlayListView->model()->rowCount();
     }

@@ -56,16 +56,16 @@ bool Select(const fs::path& program) {
     services.dialogs = &dialogs;
     services.waveOut = &wave;
     TPlayerForm form(program.string() + "/", services);
-    form.LoadDatabase(); // shows the first album, the one without a cover
+    TFormSeam::LoadDatabase(form); // shows the first album, the one without a cover
     QTreeView* albums = Controls(form).AlbumView;
     for (int i = 0; i < kSelections; ++i) {
         TFormSeam::SelectRow(albums, 1);
-        form.AlbumViewClick();
+        TFormSeam::AlbumViewClick(form);
         if (Controls(form).AlbumImage->Picture().isNull()) {
             return false;
         }
         TFormSeam::SelectRow(albums, 0);
-        form.AlbumViewClick();
+        TFormSeam::AlbumViewClick(form);
     }
     return true;
 }

@@ -1,6 +1,8 @@
 // Image, shape, glyph-button and shadow-label controls of the main window.
 #include "window/FormControls.h"
 
+#include <QFontMetricsF>
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -116,4 +118,23 @@ void TShadowLabel::paintEvent(QPaintEvent*) {
     painter.drawText(area.translated(m_dx, m_dy), static_cast<int>(alignment()), text());
     painter.setPen(palette().color(QPalette::WindowText));
     painter.drawText(area, static_cast<int>(alignment()), text());
+}
+
+QFont FittedFont(const QFont& font, const QString& text, int width) {
+    // Measured as the text is laid out, in fractions of a pixel, with one pixel to spare for
+    // the rounding of the drawing: a text measured as just fitting must not be cut.
+    const auto fits = [&text, width](const QFont& candidate) {
+        return QFontMetricsF(candidate).horizontalAdvance(text) + 1.0 <= width;
+    };
+    if (fits(font)) {
+        return font;
+    }
+    QFont narrow = font;
+    for (int stretch = 99; stretch >= kMinStretch; --stretch) {
+        narrow.setStretch(stretch);
+        if (fits(narrow)) {
+            break;
+        }
+    }
+    return narrow;
 }

@@ -3,6 +3,7 @@
 // with a drop shadow. Everything else is a plain Qt widget.
 #pragma once
 
+#include <QFont>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -10,6 +11,11 @@
 
 #include <cstdint>
 #include <functional>
+
+// `font`, drawn narrower where `text` would not fit into `width` pixels, so that an entry of a
+// fixed-size list is squeezed rather than cut off; never narrower than kMinStretch.
+QFont FittedFont(const QFont& font, const QString& text, int width);
+inline constexpr int kMinStretch = 75;
 
 // A colour of the window system: 0x00BBGGRR for a colour given by its parts, 0x80000000 plus
 // an index for a system colour.

@@ -45,20 +45,21 @@ QTabWidget* TabWidgetOf(QWidget* page) {
 // by Qt's English text (mnemonic "&" included). A script without them leaves them English.
 class TScriptTranslator final : public QTranslator {
 public:
-    explicit TScriptTranslator(const TPlayerForm* form)
-        : QTranslator(const_cast<TPlayerForm*>(form)), m_form(form) {}
+    // `scriptPath`: the window's current script, followed as it changes.
+    TScriptTranslator(QObject* parent, const std::string& scriptPath)
+        : QTranslator(parent), m_scriptPath(scriptPath) {}
 
     QString translate(const char* context, const char* sourceText, const char*,
                       int) const override {
         static const QSet<QByteArray> kDialogContexts = {
             "QPlatformTheme", "QFileDialog", "QFileSystemModel", "QAbstractFileIconProvider",
             "QColorDialog",   "QMessageBox", "QInputDialog"};
-        if (sourceText == nullptr || *sourceText == '\0' || m_form->LanguageScriptPath().empty() ||
+        if (sourceText == nullptr || *sourceText == '\0' || m_scriptPath.empty() ||
             !kDialogContexts.contains(QByteArray(context))) {
             return {};
         }
-        const std::string text = platform::GetPrivateProfileString("Dialogs", sourceText, "",
-                                                                   m_form->LanguageScriptPath());
+        const std::string text =
+            platform::GetPrivateProfileString("Dialogs", sourceText, "", m_scriptPath);
         // A null text tells Qt there is none; an empty one would blank the button. Some of
         // the dialogs' labels take markup, so a text that may be markup is not taken either.
         const QString translated = QString::fromStdString(text);
@@ -67,7 +68,7 @@ public:
     bool isEmpty() const override { return false; }
 
 private:
-    const TPlayerForm* m_form;
+    const std::string& m_scriptPath;
 };
 
 // A hint that Qt would take for markup is given as markup that shows it literally.
@@ -105,7 +106,7 @@ void SetPanelCaption(QFrame* panel, const QString& caption) {
 
 void TPlayerForm::SetUpDialogTexts() {
     // Freed with the window, which takes it out of the application's translators.
-    QCoreApplication::installTranslator(new TScriptTranslator(this));
+    QCoreApplication::installTranslator(new TScriptTranslator(this, m_languageScriptPath));
 }
 
 void TPlayerForm::ApplyLanguageScript(const std::string& path) {
@@ -196,25 +197,6 @@ void TPlayerForm::LanguageComboChange() {
         ApplyLanguageScript(m_languageScriptPath);
         ApplySettings();
     }
-}
-
-QFont TPlayerForm::FittedFont(const QFont& font, const QString& text, int width) {
-    // Measured as the text is laid out, in fractions of a pixel, with one pixel to spare for
-    // the rounding of the drawing: a text measured as just fitting must not be cut.
-    const auto fits = [&text, width](const QFont& candidate) {
-        return QFontMetricsF(candidate).horizontalAdvance(text) + 1.0 <= width;
-    };
-    if (fits(font)) {
-        return font;
-    }
-    QFont narrow = font;
-    for (int stretch = 99; stretch >= kMinStretch; --stretch) {
-        narrow.setStretch(stretch);
-        if (fits(narrow)) {
-            break;
-        }
-    }
-    return narrow;
 }
 
 void TPlayerForm::FitTexts() {

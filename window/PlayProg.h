@@ -75,48 +75,38 @@ public:
     // on screen and its real frame is known.
     static constexpr int kOuterWidth = kClientWidth + 2 * 3;
     static constexpr int kOuterHeight = kClientHeight + 19 + 2 * 3;
+    // The system command that minimises a window.
+    static constexpr uint32_t SC_MINIMIZE = 0xF020;
 
     TPlayerForm(std::string programDirectory, PlayerServices services, QWidget* parent = nullptr);
     ~TPlayerForm() override;
 
-    // --- StartUp.cpp ------------------------------------------------------------------
     // The creation event: the decoder-library check, then StartUp. False when the library
     // is missing; the message has been shown and the program must end.
     bool FormCreate();
-    void StartUp();
-    // The settings file is read into the record and the record applied to the controls;
-    // the handlers of the Options page change the record and apply it; the record is what
-    // is written at close (with the window's corner as it is then).
-    void ReadSettings();
-    void ApplySettings();
-    void WriteSettings();
-    const TSettings& Settings() const { return m_settings; }
-    void FormClose();
-    void btnExitClick();
     // False when start-up asked for the window to stay hidden (only the tray icon shows).
     bool ShowMainForm() const { return m_showMainForm; }
-    const std::string& ProgramDirectory() const { return m_programDir; }
-    // The player component, from start-up to close; null before and after. The transport
-    // owns and drives it.
-    TOggPlayer* Player() const { return m_transport->Player(); }
+    // The tray icon's left click: the window shows and comes forward. A second start of the
+    // program on the same directory asks for the same.
+    void TrayIconLeftClick();
 
+protected:
+    friend struct TFormSeam; // tests reach the window's insides through it, and only through it
+    void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // The handlers, named after their control and occurrence; each is bound to its control's
+    // signal where the window is built.
+private slots:
+    // --- StartUp.cpp ------------------------------------------------------------------
+    void FormClose();
+    void btnExitClick();
     // --- Language.cpp -----------------------------------------------------------------
-    void ApplyLanguageScript(const std::string& path);
-    QString LanguageText(const QString& section, const QString& key) const;
     void LanguageComboChange();
-    // `font`, drawn narrower where `text` would not fit into `width` pixels, so that an entry
-    // of a fixed-size list is squeezed rather than cut off; never narrower than kMinStretch.
-    static QFont FittedFont(const QFont& font, const QString& text, int width);
-    static constexpr int kMinStretch = 75;
-    // Program directory + "LScripts/" + the language file; empty while no script applies.
-    const std::string& LanguageScriptPath() const { return m_languageScriptPath; }
-
-    // --- TransportButtons.cpp -------------------------------------------------------
-    // Each handler hands its event to the transport part, which owns the player, the
-    // counters, the play order, the requests queued while the player waits and the volume
-    // level; what it tells by its signals is drawn here.
-    TTransport& Transport() { return *m_transport; }
-    const TTransport& Transport() const { return *m_transport; }
+    // --- TransportButtons.cpp ---------------------------------------------------------
     void btnPlayClick();
     void btnPauseClick();
     void btnStopClick();
@@ -124,13 +114,6 @@ public:
     void LastSongButtonClick();
     void PlayTimerTimer();
     void LoudnessBarChange();
-    void PlayerPosChange(TOggPlayer* sender, uint32_t newPosition);
-    // The player's OnPlayEnd: the song's sound has been played to its last sample.
-    void PlayerPlayEnd(TOggPlayer* sender);
-    // The application's title, the text of its taskbar entry: the playing song's name, a
-    // blank and the time display's text with its line break. Also the window's icon text.
-    const QString& ApplicationTitle() const { return m_applicationTitle; }
-
     // --- Appearance.cpp ---------------------------------------------------------------
     void FormResize();
     void TopPicEditChange();
@@ -143,6 +126,59 @@ public:
     void FontComboChange();
     void GeneralOptListClick();
     void PlayerControlChange();
+    // The desktop's tray went away or came back.
+    void SystemTrayChanged();
+    // --- Playlists.cpp ----------------------------------------------------------------
+    void PLLoadButtonClick();
+    // --- Editing.cpp ------------------------------------------------------------------
+    void AlbumAddButtonClick();
+    void AlbumRenameButtonClick();
+    void AlbumDeleteButtonClick();
+    void AlbumUpButtonClick();
+    void AlbumDownButtonClick();
+    void AlbumPicAddButtonClick();
+    void AlbumPicDeleteButtonClick();
+    void AlbumViewClick();
+    void AlbumViewChange();
+    void AlbumComboClick(int index);
+    void PLDeleteButtonClick();
+    void PLUpButtonClick();
+    void PLDownButtonClick();
+    void PLSongChangeButtonClick();
+    void PlayListViewClick();
+
+private:
+    // --- StartUp.cpp ------------------------------------------------------------------
+    void StartUp();
+    // The settings file is read into the record and the record applied to the controls;
+    // the handlers of the Options page change the record and apply it; the record is what
+    // is written at close (with the window's corner as it is then).
+    void ReadSettings();
+    void ApplySettings();
+    void WriteSettings();
+    const TSettings& Settings() const { return m_settings; }
+    const std::string& ProgramDirectory() const { return m_programDir; }
+    // The player component, from start-up to close; null before and after. The transport
+    // owns and drives it.
+    TOggPlayer* Player() const { return m_transport->Player(); }
+
+    // --- Language.cpp -----------------------------------------------------------------
+    void ApplyLanguageScript(const std::string& path);
+    QString LanguageText(const QString& section, const QString& key) const;
+    // Program directory + "LScripts/" + the language file; empty while no script applies.
+    const std::string& LanguageScriptPath() const { return m_languageScriptPath; }
+
+    // --- TransportButtons.cpp -------------------------------------------------------
+    // Each handler hands its event to the transport part, which owns the player, the
+    // counters, the play order, the requests queued while the player waits and the volume
+    // level; what it tells by its signals is drawn here.
+    TTransport& Transport() { return *m_transport; }
+    const TTransport& Transport() const { return *m_transport; }
+    // The application's title, the text of its taskbar entry: the playing song's name, a
+    // blank and the time display's text with its line break. Also the window's icon text.
+    const QString& ApplicationTitle() const { return m_applicationTitle; }
+
+    // --- Appearance.cpp ---------------------------------------------------------------
     QString SelectedFontFace() const; // the name to store
     // The colour the colour dialog opens with: the last one chosen in it.
     QColor ColorDialogColor() const { return m_colorDialogColor; }
@@ -151,14 +187,9 @@ public:
     // Hiding the window without one would leave the program running and unreachable.
     bool TrayIconAvailable() const;
     QString TrayTip() const;
-    // The tray icon's left click: the window shows and comes forward.
-    void TrayIconLeftClick();
-    // The desktop's tray went away or came back.
-    void SystemTrayChanged();
     // The window's system command; SC_MINIMIZE hides the window to the tray when the icon is
     // enabled and a tray exists. True when the command was handled here.
     bool WMSysCommand(uint32_t command);
-    static constexpr uint32_t SC_MINIMIZE = 0xF020;
 
     // --- AlbumDatabase.cpp ------------------------------------------------------------
     // The library itself; the two lists are views over it (AlbumView: the album names;
@@ -190,7 +221,6 @@ public:
     bool PlaylistShown() const { return m_library.PlaylistShown(); }
 
     // --- Playlists.cpp ----------------------------------------------------------------
-    void PLLoadButtonClick();
     // What the add button does with the chosen files, in order: songs (IsSongFile) are
     // copied into the album folder (unless they lie there), measured and appended to the
     // selected album, a ".PLI" playlist is shown in the song list, anything else is passed
@@ -207,21 +237,6 @@ public:
     static std::string ListDirectory(const std::string& directory);
 
     // --- Editing.cpp ------------------------------------------------------------------
-    void AlbumAddButtonClick();
-    void AlbumRenameButtonClick();
-    void AlbumDeleteButtonClick();
-    void AlbumUpButtonClick();
-    void AlbumDownButtonClick();
-    void AlbumPicAddButtonClick();
-    void AlbumPicDeleteButtonClick();
-    void AlbumViewClick();
-    void AlbumViewChange();
-    void AlbumComboClick(int index);
-    void PLDeleteButtonClick();
-    void PLUpButtonClick();
-    void PLDownButtonClick();
-    void PLSongChangeButtonClick();
-    void PlayListViewClick();
     // Delete, rename and the picture buttons follow `on`; the move buttons are enabled
     // either way.
     void SetAlbumButtons(bool on);
@@ -233,15 +248,6 @@ public:
     // behind, as does a failed copy (reported once).
     void ImportAlbumFolders(const QStringList& folders);
 
-protected:
-    friend struct TFormSeam; // tests reach the controls through it, and only through it
-    void closeEvent(QCloseEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     // Helpers of the handlers, by the file they live in.
     // StartUp.cpp
     std::string SettingsPath() const;
@@ -369,13 +375,11 @@ private:
     QColor m_colorDialogColor = Qt::black; // the colour dialog opens with the last choice
 
     // --- names and imports --------------------------------------------------------------
-public:
     // AddSongFiles and ImportAlbumFolders for paths given as the bytes of their names (a
     // drop's, or a dialog's found again by FileNameBytes): a name in a code page stays whole.
     void AddSongPaths(const std::vector<std::string>& files);
     void ImportAlbumFolderPaths(const std::vector<std::string>& folders);
 
-private:
     // How many files an import passed over, said once for the whole import.
     void ShowSkipped(int count);
     // Editing.cpp: false (and a message shown) when no album may take the name: one the

@@ -68,7 +68,7 @@ public:
         const int room =
             style->subElementRect(QStyle::SE_ItemViewItemText, &fitted, widget).width() -
             2 * margin;
-        fitted.font = TPlayerForm::FittedFont(fitted.font, fitted.text, room);
+        fitted.font = FittedFont(fitted.font, fitted.text, room);
         fitted.fontMetrics = QFontMetrics(fitted.font);
         style->drawControl(QStyle::CE_ItemViewItem, &fitted, painter, widget);
     }

@@ -191,14 +191,6 @@ void TPlayerForm::LoudnessBarChange() {
     Transport().LoudnessBarChange(LoudnessBar->value());
 }
 
-void TPlayerForm::PlayerPosChange(TOggPlayer* sender, uint32_t newPosition) {
-    Transport().PlayerPosChange(sender, newPosition);
-}
-
-void TPlayerForm::PlayerPlayEnd(TOggPlayer* sender) {
-    Transport().PlayerPlayEnd(sender);
-}
-
 void TPlayerForm::ShowTime(const QString& time) {
     TimeMemo->setPlainText(time);
     // The line is a little taller than the memo, and a new text may scroll it to show its

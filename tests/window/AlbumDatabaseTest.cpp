@@ -225,18 +225,18 @@ TEST_F(AlbumDatabase, AnAlbumWithoutSongsLeavesTheButtonsAsTheyWere) {
     EXPECT_TRUE(Controls(form).SelectedSongEdit->text().isEmpty());
     EXPECT_TRUE(Controls(form).PLLoadButton->isEnabled());
 
-    form->ShowAlbum(1);
+    TFormSeam::ShowAlbum(*form, 1);
     EXPECT_EQ(SelectedAlbumRow(), 1);
     ASSERT_EQ(RowCount(Controls(form).PlayListView),
               1); // the incomplete group is dropped
     EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "S");
     EXPECT_TRUE(PlayButtonsOn(*form));
 
-    form->ShowAlbum(0); // back to no songs: the list empties, buttons and name stay
+    TFormSeam::ShowAlbum(*form, 0); // back to no songs: the list empties, buttons and name stay
     EXPECT_EQ(RowCount(Controls(form).PlayListView), 0);
     EXPECT_TRUE(PlayButtonsOn(*form));
     EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "S");
-    form->ShowAlbum(7); // no such row: the selection stays
+    TFormSeam::ShowAlbum(*form, 7); // no such row: the selection stays
     EXPECT_EQ(SelectedAlbumRow(), 0);
     Close();
     EXPECT_EQ(Database(), "Empty\r\n\r\n\r\nFull\r\nS,00:02,2,S.ogg,broken,group\r\n\r\n");
@@ -247,18 +247,18 @@ TEST_F(AlbumDatabase, StoredSongListsAreQuotedAndGoToTheSelectedAlbumOnly) {
     ASSERT_TRUE(Start());
     TFormSeam::Library(*form).AddSong({"say \"hi\"", "01:00", "60", "a, b.ogg"});
     TFormSeam::Library(*form).AddSong({"", "", "", ""});
-    form->StoreSongList();
+    TFormSeam::StoreSongList(*form);
     EXPECT_EQ(AlbumSongs(0), "\"say \"\"hi\"\"\",01:00,60,\"a, b.ogg\",,,,");
     EXPECT_EQ(AlbumSongs(1), "X,00:01,1,X.ogg");
-    form->ShowAlbum(1);
-    form->ShowAlbum(0);
+    TFormSeam::ShowAlbum(*form, 1);
+    TFormSeam::ShowAlbum(*form, 0);
     ASSERT_EQ(RowCount(Controls(form).PlayListView), 2);
     EXPECT_EQ(SongRow(0), QStringList({"say \"hi\"", "01:00", "60", "a, b.ogg"}));
     EXPECT_EQ(SongRow(1), QStringList({"", "", "", ""}));
 
     // Without a selected album nothing is stored anywhere.
     TFormSeam::SelectRow(Controls(form).AlbumView, TLibrary::kNone);
-    form->StoreSongList();
+    TFormSeam::StoreSongList(*form);
     EXPECT_EQ(AlbumSongs(1), "X,00:01,1,X.ogg");
 }
 
@@ -267,17 +267,17 @@ TEST_F(AlbumDatabase, TheAlbumComboFollowsTheListAndItsSelection) {
     ASSERT_TRUE(Start());
     EXPECT_EQ(Controls(form).AlbumCombo->count(), 3);
     TFormSeam::SelectRow(Controls(form).AlbumView, 2);
-    form->FillAlbumCombo();
+    TFormSeam::FillAlbumCombo(*form);
     // The first entry equal without regard to case: names from an input box are unique in
     // that sense, a hand-written file need not be.
     EXPECT_EQ(Controls(form).AlbumCombo->currentIndex(), 1);
-    form->Library().RenameAlbum(0, "Pop");
+    TFormSeam::Library(*form).RenameAlbum(0, "Pop");
     TFormSeam::SelectRow(Controls(form).AlbumView, 0);
-    form->FillAlbumCombo();
+    TFormSeam::FillAlbumCombo(*form);
     EXPECT_EQ(Controls(form).AlbumCombo->itemText(0), "Pop");
     EXPECT_EQ(Controls(form).AlbumCombo->currentIndex(), 0);
     TFormSeam::SelectRow(Controls(form).AlbumView, TLibrary::kNone);
-    form->FillAlbumCombo();
+    TFormSeam::FillAlbumCombo(*form);
     EXPECT_EQ(Controls(form).AlbumCombo->currentIndex(), -1);
 }
 
@@ -289,11 +289,11 @@ TEST_F(AlbumDatabase, TheAlbumPictureFillsBothImagesAndGoesWithTheAlbum) {
     EXPECT_EQ(Controls(form).AlbumImage->Picture().size(), Controls(form).AlbumImage->size());
     EXPECT_EQ(Controls(form).PreviewImage->Picture().size(), Controls(form).PreviewImage->size());
     EXPECT_EQ(Controls(form).PreviewImage->Picture().toImage().pixelColor(5, 5), QColor(Qt::red));
-    form->ShowAlbum(1);
+    TFormSeam::ShowAlbum(*form, 1);
     EXPECT_TRUE(Controls(form).AlbumImage->Picture().isNull());
     EXPECT_TRUE(Controls(form).PreviewImage->Picture().isNull());
-    form->ShowAlbum(0);
-    form->ShowAlbum(2); // a missing picture file: empty, no message
+    TFormSeam::ShowAlbum(*form, 0);
+    TFormSeam::ShowAlbum(*form, 2); // a missing picture file: empty, no message
     EXPECT_TRUE(Controls(form).AlbumImage->Picture().isNull());
     EXPECT_TRUE(dialogs.shown.empty());
 }
@@ -321,11 +321,11 @@ TEST_F(AlbumDatabase, NamesFromTheFileNeverReachOutsideTheProgramDirectory) {
     ASSERT_TRUE(Start());
     ASSERT_EQ(RowCount(Controls(form).AlbumView), 5);
     for (int album = 0; album < 5; ++album) {
-        form->ShowAlbum(album);
+        TFormSeam::ShowAlbum(*form, album);
         EXPECT_TRUE(Controls(form).AlbumImage->Picture().isNull()) << album;
         EXPECT_TRUE(Controls(form).PreviewImage->Picture().isNull()) << album;
         dialogs.shown.clear();
-        const bool opened = form->OpenSelectedSong().has_value();
+        const bool opened = TFormSeam::OpenSelectedSong(*form).has_value();
         EXPECT_EQ(opened, album == 4) << album; // only the last album's song lies inside
         if (!opened) {
             ASSERT_EQ(dialogs.shown.size(), 1u) << album;
@@ -417,20 +417,20 @@ TEST_F(AlbumDatabase, NamesInACodePageKeepTheirBytesAndTheirFolderPlays) {
     EXPECT_EQ(RowText(Controls(form).AlbumView, 1), QString::fromUtf8("Caf\xC3\xA9"));
     EXPECT_EQ(RowText(Controls(form).PlayListView, 0), QString::fromUtf8("Chanson \xC3\xBF"));
     EXPECT_EQ(Controls(form).AlbumImage->Picture().toImage().pixelColor(2, 2), QColor(Qt::red));
-    EXPECT_TRUE(form->OpenSelectedSong());
+    EXPECT_TRUE(TFormSeam::OpenSelectedSong(*form));
     EXPECT_TRUE(dialogs.shown.empty());
 
     // Editing another album, and moving rows, leaves the bytes alone.
     form->show();
     dialogs.inputAnswers = {QString("Renamed")};
     TFormSeam::SelectRow(Controls(form).AlbumView, 2);
-    form->AlbumRenameButtonClick();
-    form->AlbumDownButtonClick(); // the last one: nothing moves
+    TFormSeam::AlbumRenameButtonClick(*form);
+    TFormSeam::AlbumDownButtonClick(*form); // the last one: nothing moves
     TFormSeam::SelectRow(Controls(form).AlbumView, 0);
-    form->AlbumDownButtonClick();
-    form->AlbumUpButtonClick();
-    form->AlbumViewClick();
-    form->PLDownButtonClick(); // stores the song list again
+    TFormSeam::AlbumDownButtonClick(*form);
+    TFormSeam::AlbumUpButtonClick(*form);
+    TFormSeam::AlbumViewClick(*form);
+    TFormSeam::PLDownButtonClick(*form); // stores the song list again
     Close();
     EXPECT_EQ(Database(), cafe + "\r\n" + "\"Chanson \xFF\",00:01,1,\"Chanson \xFE.ogg\"\r\n" +
                               "pochette \xE9.bmp\r\nCaf\xC3\xA9\r\n\r\n\r\nRenamed\r\n\r\n\r\n");
@@ -444,13 +444,13 @@ TEST_F(AlbumDatabase, PipesInPlaceOfPicturesAndSongsAreMissingFiles) {
     ASSERT_EQ(::mkfifo((Dir() / "Album" / "song.ogg").c_str(), 0600), 0);
     ASSERT_TRUE(Start());
     EXPECT_TRUE(Controls(form).AlbumImage->Picture().isNull());
-    EXPECT_FALSE(form->OpenSelectedSong());
+    EXPECT_FALSE(TFormSeam::OpenSelectedSong(*form));
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].text, "Error : Invalid stream file");
     // An endless device behind the picture's name is no picture either.
     fs::remove(Dir() / "Album" / "cover.bmp");
     fs::create_symlink("/dev/zero", Dir() / "Album" / "cover.bmp");
-    form->ShowAlbum(0);
+    TFormSeam::ShowAlbum(*form, 0);
     EXPECT_TRUE(Controls(form).AlbumImage->Picture().isNull());
 }
 
@@ -470,7 +470,7 @@ TEST_F(AlbumDatabase, TheListsShowTheLibraryAndTheRowsSelectedThereAreItsSelecti
     WriteDatabase("Rock\r\nA,00:01,1,A.ogg,B,00:02,2,B.ogg\r\n\r\nCaf\xE9\r\n\r\n\r\n");
     ASSERT_TRUE(Start());
     Ui::PlayerForm& ui = Controls(form);
-    const TLibrary& library = form->Library();
+    const TLibrary& library = TFormSeam::Library(*form);
     // A code-page name is shown decoded; the library keeps its bytes.
     EXPECT_EQ(RowText(ui.AlbumView, 1), QStringLiteral("Caf\u00E9"));
     EXPECT_EQ(library.Album(1).Name, "Caf\xE9");
@@ -486,7 +486,7 @@ TEST_F(AlbumDatabase, TheListsShowTheLibraryAndTheRowsSelectedThereAreItsSelecti
     EXPECT_EQ(SelectedAlbumRow(), TLibrary::kNone);
 
     // Drawing the lists anew does not change the selection the library holds.
-    form->ShowAlbum(0);
+    TFormSeam::ShowAlbum(*form, 0);
     EXPECT_EQ(library.SelectedAlbum(), 0);
     EXPECT_EQ(library.SelectedSong(), 0);
     EXPECT_EQ(ui.PlayListView->selectionModel()->selectedRows(),

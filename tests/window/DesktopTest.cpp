@@ -91,7 +91,8 @@ protected:
     }
 
     QString PlayingSong() {
-        return QString::fromStdString(fs::path(form->Player()->CurrentFile()).stem().string());
+        return QString::fromStdString(
+            fs::path(TFormSeam::Player(*form)->CurrentFile()).stem().string());
     }
 
     platform::TestWaveOut paced{platform::TestWaveOut::Completion::Manual};
@@ -180,7 +181,7 @@ TEST_F(Desktop, TheVolumeStepsScaleTheSoundPlayed) {
     WriteDatabase("A\r\ns,00:01,1,s.ogg\r\n\r\n");
     ASSERT_TRUE(StartOn(nullptr));
     int ends = 0;
-    form->Player()->OnPlayEnd = [&](TOggPlayer*) { ++ends; };
+    TFormSeam::Player(*form)->OnPlayEnd = [&](TOggPlayer*) { ++ends; };
     QScrollBar* bar = Controls(form).LoudnessBar;
     bar->setValue(-65535);
     QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, 200));
@@ -210,7 +211,7 @@ TEST_F(Desktop, TheTimeDisplaysDigitsStayOnTheirRows) {
     ASSERT_FALSE(designed.empty()) << "no yellow digits on the time display";
     Controls(form).btnPlay->click();
     for (int tick = 1; tick <= 100; ++tick) {
-        form->PlayTimerTimer();
+        TFormSeam::PlayTimerTimer(*form);
         if (tick % 10 == 0) {
             SCOPED_TRACE("second " + std::to_string(tick / 10));
             ASSERT_EQ(Controls(form).TimeMemo->toPlainText(),
@@ -222,7 +223,7 @@ TEST_F(Desktop, TheTimeDisplaysDigitsStayOnTheirRows) {
     Controls(form).btnPause->click();
     EXPECT_EQ(DigitRows(Controls(form).TimeMemo->grab().toImage()), designed) << "after Pause";
     Controls(form).btnPlay->click();
-    form->PlayTimerTimer();
+    TFormSeam::PlayTimerTimer(*form);
     Controls(form).btnStop->click();
     EXPECT_EQ(Controls(form).TimeMemo->toPlainText(), QStringLiteral("00:00"));
     EXPECT_EQ(DigitRows(Controls(form).TimeMemo->grab().toImage()), designed) << "after Stop";
@@ -322,15 +323,16 @@ TEST_F(Desktop, WithoutASoundDeviceSongsAreAddedAndPlaySaysWhyOnce) {
         WriteFile("TAVRO.INI", "[Language]\r\nValue=" + script + "\r\n");
         ASSERT_TRUE(Start());
 
-        form->AddSongFiles({QString::fromStdString(picked.string())});
+        TFormSeam::AddSongFiles(*form, {QString::fromStdString(picked.string())});
         ASSERT_EQ(RowCount(Controls(form).PlayListView), 2) << "the picked song was added";
         EXPECT_EQ(RowText(Controls(form).PlayListView, 1, 1), QStringLiteral("00:02"));
         Controls(form).btnPlay->click();
-        EXPECT_FALSE(form->Player()->CurrentFile().empty()) << "the song opens without a device";
+        EXPECT_FALSE(TFormSeam::Player(*form)->CurrentFile().empty())
+            << "the song opens without a device";
         EXPECT_FALSE(Controls(form).PlayTimer->isActive()) << "nothing plays, nothing counts";
         ASSERT_EQ(dialogs.shown.size(), 1u);
         const QString text = dialogs.shown[0].text;
-        const QString reason = QString::fromStdString(form->Player()->LastError());
+        const QString reason = QString::fromStdString(TFormSeam::Player(*form)->LastError());
         EXPECT_FALSE(reason.isEmpty());
         EXPECT_TRUE(text.endsWith(reason)) << text.toStdString();
         EXPECT_TRUE(
@@ -359,7 +361,8 @@ TEST_F(Desktop, QuickClicksLeaveTheDisplayOnTheSongThatPlays) {
     int insideWaits = 0;
     auto shown = [&] {
         const QString playing = PlayingSong();
-        return !form->Transport().InPlayerWait() && form->Player()->State() == psPlaying &&
+        return !TFormSeam::Transport(*form).InPlayerWait() &&
+               TFormSeam::Player(*form)->State() == psPlaying &&
                Controls(form).PlayTimer->isActive() &&
                Controls(form).Banner->Lines().join(QString()) == playing &&
                Controls(form).SelectedSongEdit->text() == playing &&
@@ -383,7 +386,7 @@ TEST_F(Desktop, QuickClicksLeaveTheDisplayOnTheSongThatPlays) {
     for (size_t i = 0; i < clicks.size(); ++i) {
         const int at = static_cast<int>(i / 2) * 250 + static_cast<int>(i % 2) * 40;
         QTimer::singleShot(at, form.get(), [&, i, button = clicks[i]] {
-            insideWaits += form->Transport().InPlayerWait() ? 1 : 0;
+            insideWaits += TFormSeam::Transport(*form).InPlayerWait() ? 1 : 0;
             ++clicked;
             if (i + 1 == clicks.size()) {
                 QTimer::singleShot(300, form.get(), look);
@@ -407,21 +410,21 @@ TEST_F(Desktop, StopThenPlayIsOneRestart) {
     ASSERT_TRUE(PumpUntil([&] { return paced.Captured().size() > 4 * 2304 * 4; }));
     int opens = 0;
     int playedBeforeOpen = -1;
-    form->Player()->OnPosChange = [&](TOggPlayer* sender, uint32_t position) {
+    TFormSeam::Player(*form)->OnPosChange = [&](TOggPlayer* sender, uint32_t position) {
         if (position == 0 && sender->State() == psOpened && ++opens == 1) {
             playedBeforeOpen = played;
         }
     };
     bool queued = false;
     QTimer::singleShot(0, form.get(), [&] {
-        queued = form->Transport().InPlayerWait();
+        queued = TFormSeam::Transport(*form).InPlayerWait();
         Controls(form).btnPlay->click();
     });
     const int playedAtStop = played;
     Controls(form).btnStop->click();
     EXPECT_TRUE(queued);
     EXPECT_EQ(opens, 1);
-    EXPECT_EQ(form->Player()->State(), psPlaying);
+    EXPECT_EQ(TFormSeam::Player(*form)->State(), psPlaying);
     EXPECT_EQ(PlayingSong(), QStringLiteral("s1"));
     // Eight buffers were queued; a stop that played them out would have waited for them.
     EXPECT_LE(playedBeforeOpen - playedAtStop, 1) << "the stop waited for the queued sound";

@@ -112,10 +112,10 @@ TEST(DisplayControls, NewColoursReachTheBannerAtOnceAndTheBarOnlyAtTheNextStart)
             << "yellow by default";
         EXPECT_EQ(Controls(run.form).Banner->Color(), QColor(0, 128, 0)) << "green by default";
         run.dialogs.colorAnswers.push_back(QColor(10, 20, 30));
-        run.form->WinColorMouseDown(Controls(run.form).BannerColor);
+        TFormSeam::WinColorMouseDown(*run.form, Controls(run.form).BannerColor);
         EXPECT_EQ(Controls(run.form).Banner->Color(), QColor(10, 20, 30));
         run.dialogs.colorAnswers.push_back(QColor(40, 50, 60));
-        run.form->WinColorMouseDown(Controls(run.form).ProgBarColor1);
+        TFormSeam::WinColorMouseDown(*run.form, Controls(run.form).ProgBarColor1);
         EXPECT_EQ(Controls(run.form).ProgressBar->StartColor(), 16776960)
             << "unchanged while running";
         run.form->close();
@@ -132,7 +132,7 @@ TEST(DisplayControls, TrayIconIsDesignedDisabledWithTheProgramsIcon) {
     Session run(ProgramDir("TrayOff"));
     ASSERT_TRUE(run.started);
     ASSERT_NE(Controls(run.form).TrayIcon, nullptr);
-    EXPECT_FALSE(run.form->TrayEnabled());
+    EXPECT_FALSE(TFormSeam::TrayEnabled(*run.form));
     EXPECT_FALSE(Controls(run.form).TrayIcon->Icon().isNull());
     EXPECT_EQ(Controls(run.form).TrayIcon->Tip(), "Kelmora (TAVRO)");
     EXPECT_EQ(run.Count(platform::NIM_ADD), 0) << "the option is off: never in the tray";
@@ -163,7 +163,7 @@ TEST(TrayBehaviour, MinimisingHidesToTheTrayAndAClickBringsTheWindowBack) {
     // Switched on from the Options page while running.
     SetOptionCheck(*run.form, goShowInSystemTray, Qt::Checked);
     ClickOption(*run.form, goShowInSystemTray);
-    ASSERT_TRUE(run.form->TrayEnabled());
+    ASSERT_TRUE(TFormSeam::TrayEnabled(*run.form));
     ASSERT_TRUE(run.shell.HasIcon());
 
     run.form->showMinimized();
@@ -191,7 +191,7 @@ TEST(TrayBehaviour, MinimisingHidesToTheTrayAndAClickBringsTheWindowBack) {
 TEST(TrayBehaviour, WithoutASystemTrayTheWindowMinimisesAndStaysReachable) {
     Session run(ProgramDir("NoTray", kTrayOn), /*trayAvailable=*/false);
     ASSERT_TRUE(run.started);
-    EXPECT_TRUE(run.form->TrayEnabled());
+    EXPECT_TRUE(TFormSeam::TrayEnabled(*run.form));
     EXPECT_TRUE(run.form->ShowMainForm()) << "started visible";
     ASSERT_TRUE(run.Show());
     run.form->showMinimized();
@@ -199,15 +199,16 @@ TEST(TrayBehaviour, WithoutASystemTrayTheWindowMinimisesAndStaysReachable) {
     QApplication::processEvents();
     EXPECT_TRUE(run.form->isVisible()) << "a hidden window could not be brought back";
     EXPECT_TRUE(run.form->isMinimized());
-    EXPECT_FALSE(run.form->WMSysCommand(TPlayerForm::SC_MINIMIZE));
+    EXPECT_FALSE(TFormSeam::WMSysCommand(*run.form, TPlayerForm::SC_MINIMIZE));
 }
 
 TEST(TrayBehaviour, OtherSystemCommandsAreNotTaken) {
     Session run(ProgramDir("OtherCommands", kTrayOn));
     ASSERT_TRUE(run.started);
-    EXPECT_FALSE(run.form->WMSysCommand(0xF030));                        // maximise
-    EXPECT_FALSE(run.form->WMSysCommand(0xF060));                        // close
-    EXPECT_TRUE(run.form->WMSysCommand(TPlayerForm::SC_MINIMIZE | 0x2)); // low bits ignored
+    EXPECT_FALSE(TFormSeam::WMSysCommand(*run.form, 0xF030)); // maximise
+    EXPECT_FALSE(TFormSeam::WMSysCommand(*run.form, 0xF060)); // close
+    EXPECT_TRUE(
+        TFormSeam::WMSysCommand(*run.form, TPlayerForm::SC_MINIMIZE | 0x2)); // low bits ignored
 }
 
 TEST(TrayBehaviour, TheIconLeavesTheTrayWithTheWindow) {

@@ -54,8 +54,8 @@ protected:
 
     // Lets the display timer count `seconds` more seconds of the song.
     bool PlayFor(int seconds) {
-        const int32_t until = form->Transport().ElapsedSeconds() + seconds;
-        return PumpUntil([&] { return form->Transport().ElapsedSeconds() >= until; });
+        const int32_t until = TFormSeam::Transport(*form).ElapsedSeconds() + seconds;
+        return PumpUntil([&] { return TFormSeam::Transport(*form).ElapsedSeconds() >= until; });
     }
 
     // Brings the display back into sight with `show`; then everything must be right at once:
@@ -65,12 +65,12 @@ protected:
         const qint64 before = clock.elapsed();
         show();
         const qint64 after = clock.elapsed();
-        const QString time = TimeText(form->Transport().ElapsedSeconds());
+        const QString time = TimeText(TFormSeam::Transport(*form).ElapsedSeconds());
         EXPECT_EQ(Controls(form).TimeMemo->toPlainText(), time);
-        EXPECT_EQ(form->ApplicationTitle(), QString(kSong) + " " + time + "\n");
+        EXPECT_EQ(TFormSeam::ApplicationTitle(*form), QString(kSong) + " " + time + "\n");
         EXPECT_EQ(Controls(form).AniImage->Picture().cacheKey(),
                   Controls(form)
-                      .Ani[static_cast<size_t>(form->Transport().AniFrame() - 1)]
+                      .Ani[static_cast<size_t>(TFormSeam::Transport(*form).AniFrame() - 1)]
                       ->Picture()
                       .cacheKey());
         const int32_t steps = (265 - Controls(form).Banner->PosX()) / Controls(form).Banner->Jump;
@@ -106,7 +106,8 @@ TEST_F(DisplaySight, HiddenInTheTrayNothingIsDrawnAndAllIsRightWhenShownAgain) {
     form->hide(); // as the window goes to the tray
     CountPaints();
     ASSERT_TRUE(PlayFor(2));
-    form->PlayerPosChange(form->Player(), form->Player()->Length() / 2);
+    TFormSeam::Transport(*form).PlayerPosChange(TFormSeam::Player(*form),
+                                                TFormSeam::Player(*form)->Length() / 2);
     EXPECT_EQ(banner->paints, 0);
     EXPECT_EQ(rainbow->paints, 0);
     EXPECT_EQ(bar->paints, 0);
@@ -136,8 +137,8 @@ TEST_F(DisplaySight, OnAnotherPageTheRainbowAloneGoesOnForItLiesAboveThePages) {
     EXPECT_EQ(bar->paints, 0);
     EXPECT_EQ(time->paints, 0);
     EXPECT_GT(rainbow->paints, 10) << "the rainbow line is in sight on every page";
-    EXPECT_EQ(form->ApplicationTitle(),
-              QString(kSong) + " " + TimeText(form->Transport().ElapsedSeconds()) + "\n")
+    EXPECT_EQ(TFormSeam::ApplicationTitle(*form),
+              QString(kSong) + " " + TimeText(TFormSeam::Transport(*form).ElapsedSeconds()) + "\n")
         << "the taskbar shows the title whatever the page";
     ExpectRightWhenBackInSight([&] { Controls(form).PlayerControl->setCurrentIndex(0); });
 }
@@ -152,8 +153,8 @@ TEST_F(DisplaySight, MinimisedNothingIsDrawnButTheTaskbarTitleCountsOn) {
     EXPECT_EQ(rainbow->paints, 0);
     EXPECT_EQ(bar->paints, 0);
     EXPECT_EQ(time->paints, 0);
-    EXPECT_EQ(form->ApplicationTitle(),
-              QString(kSong) + " " + TimeText(form->Transport().ElapsedSeconds()) + "\n");
+    EXPECT_EQ(TFormSeam::ApplicationTitle(*form),
+              QString(kSong) + " " + TimeText(TFormSeam::Transport(*form).ElapsedSeconds()) + "\n");
     ExpectRightWhenBackInSight([&] { form->setWindowState(Qt::WindowNoState); });
 }
 
@@ -163,7 +164,7 @@ TEST_F(DisplaySight, PausedOutOfSightTheTimeDisplayComesBackAtZero) {
     form->hide();
     ASSERT_TRUE(PlayFor(1));
     Controls(form).btnPause->click();
-    EXPECT_GE(form->Transport().ElapsedSeconds(), 1) << "Pause keeps the count";
+    EXPECT_GE(TFormSeam::Transport(*form).ElapsedSeconds(), 1) << "Pause keeps the count";
     form->show();
     EXPECT_EQ(Controls(form).TimeMemo->toPlainText(), "00:00");
     EXPECT_FALSE(Controls(form).Banner->Run());

@@ -112,7 +112,7 @@ TEST_F(Editing, AddingAnAlbumRefusesATakenNameAndIgnoresAnEmptyOne) {
 
     dialogs.inputAnswers = {QString("rock"), QString(""), std::nullopt};
     for (int i = 0; i < 3; ++i) {
-        form->AlbumAddButtonClick();
+        TFormSeam::AlbumAddButtonClick(*form);
     }
     EXPECT_EQ(Shown("MessageBox"), QStringList{"rock already exists."});
     EXPECT_EQ(Shown("InputBox"), QStringList(3, "Please enter album name: | Name:"));
@@ -190,7 +190,7 @@ TEST_F(Editing, DeletingAnAlbumAsksAndLeavesItsFilesOnDisk) {
     EXPECT_TRUE(fs::exists(Dir() / "Rock" / "cover.bmp"));
     // No other album took the selection over: adding songs now stores into none.
     EXPECT_EQ(SelectedRow(Albums()), -1);
-    form->AddSongFiles({QString::fromStdString(MakeOgg("", "New.ogg").string())});
+    TFormSeam::AddSongFiles(*form, {QString::fromStdString(MakeOgg("", "New.ogg").string())});
     EXPECT_EQ(AlbumSongs(0), "Blue,00:03,3,Blue.ogg");
     Close();
     EXPECT_EQ(Database(), "Jazz\r\nBlue,00:03,3,Blue.ogg\r\n\r\nEmpty\r\n\r\n\r\n");
@@ -238,8 +238,8 @@ TEST_F(Editing, MovingRowsStopsAtTheEndsAndCarriesSongsAndPictures) {
 
     // Without a selection nothing moves.
     TFormSeam::SelectRow(Albums(), TLibrary::kNone);
-    form->AlbumUpButtonClick();
-    form->AlbumDownButtonClick();
+    TFormSeam::AlbumUpButtonClick(*form);
+    TFormSeam::AlbumDownButtonClick(*form);
     EXPECT_EQ(Column(Albums()), QStringList({"Rock", "Empty", "Jazz"}));
 }
 
@@ -314,7 +314,7 @@ TEST_F(Editing, AddingAPictureCopiesItWithoutOverwritingAndStoresOnlyItsName) {
     EXPECT_EQ(AlbumPicture(2), "Blue Cover.bmp");
     EXPECT_EQ(Middle(Controls(form).PreviewImage), QColor(Qt::blue));
     EXPECT_FALSE(fs::exists(Dir() / "Empty"));
-    form->ShowAlbum();
+    TFormSeam::ShowAlbum(*form);
     EXPECT_TRUE(Controls(form).PreviewImage->Picture().isNull());
 
     // Cancelled: nothing changes.
@@ -362,12 +362,12 @@ TEST_F(Editing, NoNameMakesTheProgramCopyOrDeleteOutsideTheProgramDirectory) {
     for (int i = 0; i < 7; ++i) {
         SCOPED_TRACE(i);
         TFormSeam::SelectRow(Albums(), i);
-        form->AlbumViewClick();
+        TFormSeam::AlbumViewClick(*form);
         dialogs.messageAnswers = {platform::MsgResult::Yes};
-        form->AlbumPicDeleteButtonClick();
+        TFormSeam::AlbumPicDeleteButtonClick(*form);
         dialogs.openAnswers = {
             QStringList{QString::fromStdString((Dir() / "elsewhere" / "victim.bmp").string())}};
-        form->AlbumPicAddButtonClick();
+        TFormSeam::AlbumPicAddButtonClick(*form);
         EXPECT_TRUE(fs::exists(outside / "victim.bmp"));
         EXPECT_TRUE(fs::exists(Dir() / "victim.bmp"));
         EXPECT_EQ(Middle(Controls(form).PreviewImage), QColor(Qt::blue)); // still previewed
@@ -383,19 +383,19 @@ TEST_F(Editing, TheComboOnThePlayerPageShowsAnotherAlbumOnly) {
     Controls(form).PlayerControl->setCurrentIndex(0);
     TFormSeam::SelectRow(Songs(), 1);
     Controls(form).SelectedSongEdit->setText("Long Song");
-    form->AlbumComboClick(0); // the current album: nothing
+    TFormSeam::AlbumComboClick(*form, 0); // the current album: nothing
     EXPECT_EQ(SelectedRow(Songs()), 1);
     EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "Long Song");
 
     Controls(form).AlbumCombo->setCurrentIndex(1);
-    form->AlbumComboClick(1);
+    TFormSeam::AlbumComboClick(*form, 1);
     EXPECT_EQ(SelectedRow(Albums()), 1);
     EXPECT_EQ(Column(Songs()), QStringList{"Blue"});
     EXPECT_EQ(SelectedRow(Songs()), 0);
     EXPECT_EQ(Controls(form).SelectedSongEdit->text(), "Blue");
     EXPECT_EQ(Controls(form).AlbumCombo->currentText(), "Jazz");
     EXPECT_EQ(Controls(form).AlbumNameMemo->toPlainText(), "Jazz");
-    form->AlbumComboClick(7); // out of step with the list: nothing
+    TFormSeam::AlbumComboClick(*form, 7); // out of step with the list: nothing
     EXPECT_EQ(SelectedRow(Albums()), 1);
 }
 
@@ -449,9 +449,9 @@ TEST_F(Editing, ClicksAndKeysOnTheListsShowTheSelectionAtOnce) {
     EXPECT_TRUE(Controls(form).AlbumUpButton->isEnabled());
     EXPECT_TRUE(Controls(form).AlbumDownButton->isEnabled());
     // Handlers that need an album change nothing now.
-    form->AlbumRenameButtonClick();
-    form->AlbumDeleteButtonClick();
-    form->AlbumPicDeleteButtonClick();
+    TFormSeam::AlbumRenameButtonClick(*form);
+    TFormSeam::AlbumDeleteButtonClick(*form);
+    TFormSeam::AlbumPicDeleteButtonClick(*form);
     EXPECT_TRUE(dialogs.shown.empty());
     EXPECT_EQ(RowCount(Albums()), 3);
 }
@@ -521,9 +521,9 @@ TEST_F(Editing, ARowThatGoesWhileADialogIsOpenIsLeftAlone) {
     form = std::make_unique<TPlayerForm>(ProgramDirText(), services);
     ASSERT_TRUE(form->FormCreate());
     // While the song name is asked for, the next album is shown (as at a song's end).
-    busy.meanwhile = [this] { form->ShowAlbum(1); };
+    busy.meanwhile = [this] { TFormSeam::ShowAlbum(*form, 1); };
     busy.input = QString("Renamed");
-    form->PLSongChangeButtonClick();
+    TFormSeam::PLSongChangeButtonClick(*form);
     EXPECT_EQ(Column(Songs()), QStringList{"Blue"});
     EXPECT_EQ(AlbumSongs(1), "Blue,00:03,3,Blue.ogg");
     EXPECT_EQ(AlbumSongs(0).left(5), "Intro");
@@ -533,7 +533,7 @@ TEST_F(Editing, ARowThatGoesWhileADialogIsOpenIsLeftAlone) {
     TFormSeam::SelectRow(Albums(), 0);
     busy.meanwhile = [this] { TFormSeam::SelectRow(Albums(), 2); };
     busy.input = QString("Hard Rock");
-    form->AlbumRenameButtonClick();
+    TFormSeam::AlbumRenameButtonClick(*form);
     EXPECT_EQ(Column(Albums()), QStringList({"Hard Rock", "Jazz", "Empty"}));
 
     // Removed meanwhile with the delete button (whose own question finds nothing to do).
@@ -542,18 +542,18 @@ TEST_F(Editing, ARowThatGoesWhileADialogIsOpenIsLeftAlone) {
         if (!removed) {
             removed = true;
             TFormSeam::SelectRow(Albums(), 0);
-            form->AlbumDeleteButtonClick();
+            TFormSeam::AlbumDeleteButtonClick(*form);
         }
     };
     TFormSeam::SelectRow(Albums(), 0);
     busy.files = QStringList{QString::fromStdString((Dir() / "elsewhere" / "pic.bmp").string())};
-    form->AlbumPicAddButtonClick();
+    TFormSeam::AlbumPicAddButtonClick(*form);
     EXPECT_EQ(Column(Albums()), QStringList({"Jazz", "Empty"}));
     EXPECT_EQ(AlbumPicture(0), "");
 
     busy.meanwhile = [this] { TFormSeam::SelectRow(Albums(), 1); };
     TFormSeam::SelectRow(Albums(), 0);
-    form->AlbumDeleteButtonClick();
+    TFormSeam::AlbumDeleteButtonClick(*form);
     EXPECT_EQ(Column(Albums()), QStringList{"Empty"});
 }
 
@@ -619,31 +619,32 @@ TEST_F(Editing, BothScriptsGiveEveryRunTimeTextTheWindowLooksUp) {
     // Play with the song there and the device refusing it: the sound device's message.
     MakeOgg("Rock", "Intro.ogg");
     wave.openResult = platform::MMSYSERR_ALLOCATED;
-    form->btnPlayClick();
+    TFormSeam::btnPlayClick(*form);
     wave.openResult = platform::MMSYSERR_NOERROR;
     // Every prompt and message of the editing handlers, each at least once.
     // A folder that cannot be renamed, since the new name is taken on disk.
     fs::create_directories(Dir() / "Rock");
     fs::create_directories(Dir() / "Taken");
     dialogs.inputAnswers = {QString("Rock"), QString("Rock"), QString("Taken"), QString("Intro")};
-    form->AlbumAddButtonClick();
-    form->AlbumRenameButtonClick();
-    form->AlbumRenameButtonClick();
-    form->PLSongChangeButtonClick();
-    form->AlbumDeleteButtonClick();
-    form->AlbumPicDeleteButtonClick();
+    TFormSeam::AlbumAddButtonClick(*form);
+    TFormSeam::AlbumRenameButtonClick(*form);
+    TFormSeam::AlbumRenameButtonClick(*form);
+    TFormSeam::PLSongChangeButtonClick(*form);
+    TFormSeam::AlbumDeleteButtonClick(*form);
+    TFormSeam::AlbumPicDeleteButtonClick(*form);
     // A song that cannot be copied in (a file stands where the album folder would be), and a
     // folder imported as an album.
     WriteFile("Blocked", "not a folder");
     dialogs.inputAnswers = {QString("Blocked")};
-    form->AlbumAddButtonClick();
-    form->AddSongFiles({QString::fromStdString(MakeOgg("", "Song.ogg").string())});
+    TFormSeam::AlbumAddButtonClick(*form);
+    TFormSeam::AddSongFiles(*form, {QString::fromStdString(MakeOgg("", "Song.ogg").string())});
     // It holds a file named like a song that is none, and so is said to be passed over.
     WriteFile("elsewhere/Folder/junk.ogg", "not a song");
-    form->ImportAlbumFolders({QString::fromStdString((Dir() / "elsewhere" / "Folder").string())});
+    TFormSeam::ImportAlbumFolders(
+        *form, {QString::fromStdString((Dir() / "elsewhere" / "Folder").string())});
     // A name the program keeps for itself.
     dialogs.inputAnswers = {QString("hilfe")};
-    form->AlbumAddButtonClick();
+    TFormSeam::AlbumAddButtonClick(*form);
 
     const auto sources = KeysInTheSources();
     ASSERT_GE(sources.size(), 8u);
@@ -679,7 +680,7 @@ TEST_F(Editing, TwoDeletesInARowRemoveOnlyTheFirstSelectedSong) {
     EXPECT_EQ(Column(Songs()), QStringList{"Long Song"});
     EXPECT_EQ(AlbumSongs(0), "\"Long Song\",00:02,2,\"Long Song.ogg\"");
     // Play follows the rule for no selection: nothing opens, the buttons go off.
-    EXPECT_FALSE(form->OpenSelectedSong());
+    EXPECT_FALSE(TFormSeam::OpenSelectedSong(*form));
     EXPECT_FALSE(Controls(form).btnPlay->isEnabled());
     EXPECT_FALSE(Controls(form).PLDeleteButton->isEnabled());
 }
@@ -695,9 +696,9 @@ TEST_F(Editing, RenamingAnAlbumTakesItsFolderAlongOrKeepsTheName) {
     EXPECT_EQ(Column(Albums()), QStringList({"New Name", "No Folder"}));
     EXPECT_FALSE(fs::exists(Dir() / "Old"));
     EXPECT_TRUE(fs::exists(Dir() / "New Name" / "Song.ogg"));
-    form->ShowAlbum(0);
+    TFormSeam::ShowAlbum(*form, 0);
     EXPECT_EQ(Controls(form).AlbumImage->Picture().toImage().pixelColor(2, 2), QColor(Qt::red));
-    EXPECT_TRUE(form->OpenSelectedSong());
+    EXPECT_TRUE(TFormSeam::OpenSelectedSong(*form));
 
     // A folder of the new name exists: neither the folder nor the album is renamed, and
     // the message says so in the script's language.
@@ -745,7 +746,7 @@ TEST_F(Editing, APictureKeepsANameItIsFoundByAfterARestart) {
         Click(Albums(), 1);
         dialogs.openAnswers = {QStringList{chosen}};
         Controls(form).AlbumPicAddButton->click();
-        EXPECT_EQ(form->Library().Album(1).PicPath, c.album);
+        EXPECT_EQ(TFormSeam::Library(*form).Album(1).PicPath, c.album);
         EXPECT_EQ(ReadFile("Jazz/" + c.album), ReadFile("elsewhere/" + c.source));
         dialogs.openAnswers = {QStringList{chosen}};
         Controls(form).TopPicFindButton->click();
@@ -947,14 +948,14 @@ TEST_F(Editing, EveryEditIsInTheLibraryFileBeforeTheWindowCloses) {
          false},
         {"add songs",
          [&] {
-             form->AddSongFiles(
-                 {QString::fromStdString((Dir() / "elsewhere" / "Added.ogg").string())});
+             TFormSeam::AddSongFiles(
+                 *form, {QString::fromStdString((Dir() / "elsewhere" / "Added.ogg").string())});
          },
          ",Added,00:01,1,Added.ogg\r\ncover.bmp\r\n", true},
         {"import folder",
          [&] {
-             form->ImportAlbumFolders(
-                 {QString::fromStdString((Dir() / "elsewhere" / "Folder").string())});
+             TFormSeam::ImportAlbumFolders(
+                 *form, {QString::fromStdString((Dir() / "elsewhere" / "Folder").string())});
          },
          "Folder\r\nTrack,00:01,1,Track.ogg\r\n", true},
     };

@@ -278,7 +278,7 @@ TEST(FormLayout, EveryControlIsBuiltAsDesigned) {
     EXPECT_EQ(Controls(form).PlayTimer->interval(), 100);
     EXPECT_FALSE(Controls(form).PlayTimer->isActive());
     EXPECT_EQ(Controls(form).OpenDialog.Filter, "Ogg-Files|*.OGG|Wave-Files|*.WAV|Playlists|*.PLI");
-    EXPECT_EQ(form.ColorDialogColor(), QColor(Qt::black));
+    EXPECT_EQ(TFormSeam::ColorDialogColor(form), QColor(Qt::black));
     ASSERT_EQ(OptionCount(form), 6);
     const char* options[6] = {"Play all albums",          "Stop at end of album list",
                               "No animated rainbow line", "Start playing at program start",

@@ -1,6 +1,6 @@
-// The one way tests reach the main window's controls. The window keeps its layout to itself;
-// a test that needs to click a button or read a list asks for the controls here, so every such
-// reach is visible by this name.
+// The one way tests reach the main window's insides. The window shows the program only its
+// start-up; a test that needs to click a button, read a list or run a handler asks for it
+// here, so every such reach is visible by this name.
 #pragma once
 
 #include "window/PlayProg.h"
@@ -12,6 +12,12 @@
 #include <memory>
 #include <string>
 #include <utility>
+
+// Forwards TFormSeam::Name(form, args...) to the window's private member Name(args...).
+#define TAVRO_SEAM_CALL(Name)                                                                      \
+    template <class Form, class... Args> static decltype(auto) Name(Form& form, Args&&... args) {  \
+        return form.Name(std::forward<Args>(args)...);                                             \
+    }
 
 struct TFormSeam {
     static TPlayerControls& Controls(TPlayerForm& form) { return form; }
@@ -43,6 +49,54 @@ struct TFormSeam {
             view->selectionModel()->clear();
         }
     }
+    // The window's handlers and helpers, called as its own code calls them.
+    static void AddSongFiles(TPlayerForm& form, const QStringList& files) {
+        form.AddSongFiles(files);
+    }
+    static void ImportAlbumFolders(TPlayerForm& form, const QStringList& folders) {
+        form.ImportAlbumFolders(folders);
+    }
+    TAVRO_SEAM_CALL(AlbumAddButtonClick)
+    TAVRO_SEAM_CALL(AlbumComboClick)
+    TAVRO_SEAM_CALL(AlbumDeleteButtonClick)
+    TAVRO_SEAM_CALL(AlbumDownButtonClick)
+    TAVRO_SEAM_CALL(AlbumPicAddButtonClick)
+    TAVRO_SEAM_CALL(AlbumPicDeleteButtonClick)
+    TAVRO_SEAM_CALL(AlbumRenameButtonClick)
+    TAVRO_SEAM_CALL(AlbumUpButtonClick)
+    TAVRO_SEAM_CALL(AlbumViewClick)
+    TAVRO_SEAM_CALL(ApplicationTitle)
+    TAVRO_SEAM_CALL(ColorDialogColor)
+    TAVRO_SEAM_CALL(FillAlbumCombo)
+    TAVRO_SEAM_CALL(FormClose)
+    TAVRO_SEAM_CALL(LanguageComboChange)
+    TAVRO_SEAM_CALL(LanguageScriptPath)
+    TAVRO_SEAM_CALL(LanguageText)
+    TAVRO_SEAM_CALL(LoadDatabase)
+    TAVRO_SEAM_CALL(OpenSelectedSong)
+    TAVRO_SEAM_CALL(PLDeleteButtonClick)
+    TAVRO_SEAM_CALL(PLDownButtonClick)
+    TAVRO_SEAM_CALL(PLLoadButtonClick)
+    TAVRO_SEAM_CALL(PLSongChangeButtonClick)
+    TAVRO_SEAM_CALL(PLUpButtonClick)
+    TAVRO_SEAM_CALL(PlayTimerTimer)
+    TAVRO_SEAM_CALL(Player)
+    TAVRO_SEAM_CALL(PlaylistShown)
+    TAVRO_SEAM_CALL(SaveDatabase)
+    TAVRO_SEAM_CALL(SelectedFontFace)
+    TAVRO_SEAM_CALL(SetPlayButtons)
+    TAVRO_SEAM_CALL(SetSongButtons)
+    TAVRO_SEAM_CALL(Settings)
+    TAVRO_SEAM_CALL(ShowAlbum)
+    TAVRO_SEAM_CALL(StoreSongList)
+    TAVRO_SEAM_CALL(Transport)
+    TAVRO_SEAM_CALL(TrayEnabled)
+    TAVRO_SEAM_CALL(TrayIconAvailable)
+    TAVRO_SEAM_CALL(TrayTip)
+    TAVRO_SEAM_CALL(WMSysCommand)
+    TAVRO_SEAM_CALL(WinColorMouseDown)
+    TAVRO_SEAM_CALL(btnPlayClick)
+    TAVRO_SEAM_CALL(btnStopClick)
 };
 
 inline TPlayerControls& Controls(TPlayerForm& form) {

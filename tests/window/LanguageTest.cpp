@@ -85,7 +85,7 @@ struct Session {
         const int index = Controls(form).LanguageCombo->findText(script);
         ASSERT_GE(index, 0) << script.toStdString();
         Controls(form).LanguageCombo->setCurrentIndex(index);
-        form->LanguageComboChange();
+        TFormSeam::LanguageComboChange(*form);
     }
     platform::TestDialogs dialogs;
     platform::TestShell shell;
@@ -276,7 +276,7 @@ TEST(LanguageScripts, SwitchingToAShorterScriptKeepsItsMissingComponentTexts) {
     Session run(dir, "German.lng");
     run.Start();
     EXPECT_EQ(Controls(run.form).btnStop->text(), "Stopp");
-    EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Sind Sie sicher?");
+    EXPECT_EQ(TFormSeam::LanguageText(*run.form, "Messages", "Are you sure?"), "Sind Sie sicher?");
     EXPECT_EQ(Controls(run.form).PlayListView->model()->headerData(0, Qt::Horizontal).toString(),
               "Titel");
     SetOptionCheck(*run.form, 1, Qt::Checked);
@@ -289,8 +289,8 @@ TEST(LanguageScripts, SwitchingToAShorterScriptKeepsItsMissingComponentTexts) {
     EXPECT_EQ(Controls(run.form).AlbumBox->title(), "Alben");
     EXPECT_EQ(Controls(run.form).PlayerControl->tabText(2), "Einstellungen");
     // ... while run-time texts fall back to English.
-    EXPECT_EQ(run.form->LanguageText("Captions", "Name:"), "Name:");
-    EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Wirklich?");
+    EXPECT_EQ(TFormSeam::LanguageText(*run.form, "Captions", "Name:"), "Name:");
+    EXPECT_EQ(TFormSeam::LanguageText(*run.form, "Messages", "Are you sure?"), "Wirklich?");
     EXPECT_EQ(Controls(run.form).PlayListView->model()->headerData(0, Qt::Horizontal).toString(),
               "Song name");
     EXPECT_EQ(DetailText(*run.form, 0, 0), "Khz");
@@ -323,13 +323,13 @@ TEST(LanguageScripts, RunTimeTextsWithoutScriptAreTheirKeys) {
     const fs::path dir = ProgramDir("NoScript", false);
     Session run(dir, "");
     run.Start();
-    EXPECT_TRUE(run.form->LanguageScriptPath().empty());
-    EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Are you sure?");
-    EXPECT_EQ(run.form->LanguageText("Captions", "Name:"), "Name:");
+    EXPECT_TRUE(TFormSeam::LanguageScriptPath(*run.form).empty());
+    EXPECT_EQ(TFormSeam::LanguageText(*run.form, "Messages", "Are you sure?"), "Are you sure?");
+    EXPECT_EQ(TFormSeam::LanguageText(*run.form, "Captions", "Name:"), "Name:");
     // A script that is named but missing: the same.
     Session missing(ProgramDir("MissingScript", false), "Klingon.lng");
     missing.Start();
-    EXPECT_EQ(missing.form->LanguageText("Messages", "Are you sure?"), "Are you sure?");
+    EXPECT_EQ(TFormSeam::LanguageText(*missing.form, "Messages", "Are you sure?"), "Are you sure?");
     EXPECT_EQ(Controls(missing.form).btnPlay->text(), "Play");
 }
 
@@ -345,19 +345,19 @@ TEST(LanguageScripts, AScriptOutsideTheScriptDirectoryIsNeverApplied) {
         Session run(dir, name);
         run.Start();
         EXPECT_EQ(Controls(run.form).btnPlay->text(), "Play");
-        EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Are you sure?");
+        EXPECT_EQ(TFormSeam::LanguageText(*run.form, "Messages", "Are you sure?"), "Are you sure?");
         // Picked in the list (typed into the editable box and chosen), the same.
         Controls(run.form).LanguageCombo->addItem(QString::fromLatin1(name));
         run.Pick(QString::fromLatin1(name));
         EXPECT_EQ(Controls(run.form).btnPlay->text(), "Play");
-        EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Are you sure?");
+        EXPECT_EQ(TFormSeam::LanguageText(*run.form, "Messages", "Are you sure?"), "Are you sure?");
     }
     // The folder itself is listed as a language; picking it applies nothing and breaks nothing.
     Session run(dir);
     run.Start();
     run.Pick("sub");
     EXPECT_EQ(Controls(run.form).btnPlay->text(), "Play");
-    EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Are you sure?");
+    EXPECT_EQ(TFormSeam::LanguageText(*run.form, "Messages", "Are you sure?"), "Are you sure?");
 }
 
 TEST(LanguageScripts, F1OpensTheHelpOfTheSelectedLanguage) {
@@ -506,7 +506,7 @@ TEST(LanguageScripts, EveryTextFitsItsControlInBothLanguages) {
             const int room =
                 style->subElementRect(QStyle::SE_ItemViewItemText, &option, list).width() -
                 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
-            const QFont fitted = TPlayerForm::FittedFont(list->font(), option.text, room);
+            const QFont fitted = FittedFont(list->font(), option.text, room);
             EXPECT_LE(QFontMetrics(fitted).horizontalAdvance(option.text), room)
                 << option.text.toStdString();
         }
@@ -537,9 +537,9 @@ TEST(LanguageScripts, FittedFontSqueezesOnlyWhatWouldBeCut) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.width);
-        const QFont fitted = TPlayerForm::FittedFont(font, text, c.width);
+        const QFont fitted = FittedFont(font, text, c.width);
         EXPECT_EQ(fitted.stretch() < 100 && fitted.stretch() != 0, c.squeezed) << fitted.stretch();
-        EXPECT_GE(fitted.stretch() == 0 ? 100 : fitted.stretch(), TPlayerForm::kMinStretch);
+        EXPECT_GE(fitted.stretch() == 0 ? 100 : fitted.stretch(), kMinStretch);
         EXPECT_EQ(QFontMetrics(fitted).horizontalAdvance(text) <= c.width, c.fits);
         EXPECT_EQ(fitted.family(), font.family());
         EXPECT_EQ(fitted.pixelSize(), 11);
@@ -743,10 +743,11 @@ TEST(LanguageScripts, MarkupInAScriptIsShownLiterallyAndOpensNothing) {
         box->close();
     };
     QTimer::singleShot(0, run.form.get(), inspect);
-    real.MessageBox(run.form.get(), run.form->LanguageText("Messages", "Are you sure?"), "TAVRO",
-                    platform::MsgIcon::Question, platform::MsgButtons::YesNo);
+    real.MessageBox(run.form.get(), TFormSeam::LanguageText(*run.form, "Messages", "Are you sure?"),
+                    "TAVRO", platform::MsgIcon::Question, platform::MsgButtons::YesNo);
     QTimer::singleShot(0, run.form.get(), inspect);
-    real.InputBox(run.form.get(), "Title", run.form->LanguageText("Captions", "Name:"), "");
+    real.InputBox(run.form.get(), "Title", TFormSeam::LanguageText(*run.form, "Captions", "Name:"),
+                  "");
     EXPECT_EQ(seen.size(), 2) << seen.join(",").toStdString();
     EXPECT_EQ(watch.Count(), 0) << "a file outside the program directory was opened";
 }

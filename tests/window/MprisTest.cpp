@@ -48,7 +48,7 @@ protected:
 
     QString Title() { return mpris->Metadata().value(QStringLiteral("xesam:title")).toString(); }
     std::string PlayingFile() const {
-        return fs::path(form->Player()->CurrentFile()).filename().string();
+        return fs::path(TFormSeam::Player(*form)->CurrentFile()).filename().string();
     }
     // What was announced since the last look.
     std::vector<QVariantMap> TakeAnnounced() {
@@ -74,28 +74,29 @@ TEST_F(Mpris, PlayPauseAndStopRunTheWindowsHandlersAndTheStatusFollowsTheWindow)
     EXPECT_TRUE(mpris->CanSeek());
 
     // Play while playing leaves the song alone (a media key pressed twice).
-    form->Transport().MoveCountTo(3);
+    TFormSeam::Transport(*form).MoveCountTo(3);
     mpris->Play();
-    EXPECT_EQ(form->Transport().ElapsedSeconds(), 3);
+    EXPECT_EQ(TFormSeam::Transport(*form).ElapsedSeconds(), 3);
 
     mpris->Pause();
     EXPECT_EQ(mpris->PlaybackStatus(), "Paused");
     EXPECT_FALSE(Controls(form).PlayTimer->isActive());
     EXPECT_EQ(Controls(form).TimeMemo->toPlainText(), "00:00");
-    EXPECT_EQ(form->Transport().ElapsedSeconds(), 3) << "the window's Pause keeps the count";
+    EXPECT_EQ(TFormSeam::Transport(*form).ElapsedSeconds(), 3)
+        << "the window's Pause keeps the count";
     mpris->Pause();
     EXPECT_EQ(mpris->PlaybackStatus(), "Paused");
 
     // From Pause the window's Play starts the song again.
     mpris->PlayPause();
     EXPECT_EQ(mpris->PlaybackStatus(), "Playing");
-    EXPECT_EQ(form->Transport().ElapsedSeconds(), 0);
+    EXPECT_EQ(TFormSeam::Transport(*form).ElapsedSeconds(), 0);
     mpris->PlayPause();
     EXPECT_EQ(mpris->PlaybackStatus(), "Paused");
 
     mpris->Stop();
     EXPECT_EQ(mpris->PlaybackStatus(), "Stopped");
-    EXPECT_LE(form->Player()->State(), psReady) << "Stop closes the song";
+    EXPECT_LE(TFormSeam::Player(*form)->State(), psReady) << "Stop closes the song";
     EXPECT_FALSE(mpris->CanSeek());
 
     // Adding songs leaves the last one measured open; that is not a paused song.
@@ -105,7 +106,7 @@ TEST_F(Mpris, PlayPauseAndStopRunTheWindowsHandlersAndTheStatusFollowsTheWindow)
     EXPECT_EQ(mpris->PlaybackStatus(), "Stopped");
 
     // Nothing to play: Play does nothing at all.
-    form->SetPlayButtons(false);
+    TFormSeam::SetPlayButtons(*form, false);
     EXPECT_FALSE(mpris->CanPlay());
     mpris->Play();
     EXPECT_EQ(mpris->PlaybackStatus(), "Stopped");
@@ -171,7 +172,7 @@ TEST_F(Mpris, MetadataDescribesTheSongAndItsAlbum) {
     TFormSeam::SelectRow(Controls(form).PlayListView, 0);
     mpris->Play();
     EXPECT_EQ(mpris->Metadata().value("mpris:length").toLongLong(),
-              qint64{form->Player()->StreamInfo().Duration} * 1000);
+              qint64{TFormSeam::Player(*form)->StreamInfo().Duration} * 1000);
     mpris->Stop();
 
     // A picture that is not there is not offered; no song selected is "no track".
@@ -254,7 +255,7 @@ TEST_F(Mpris, EveryChangeIsAnnouncedOnceAndNothingElse) {
 
     // The buttons going off (no song) take the controls with them.
     TFormSeam::SelectRow(Controls(form).PlayListView, TLibrary::kNone);
-    form->SetPlayButtons(false);
+    TFormSeam::SetPlayButtons(*form, false);
     changes = TakeAnnounced();
     ASSERT_EQ(changes.size(), 1u);
     EXPECT_EQ(changes[0].value("CanPlay"), false);
@@ -274,14 +275,14 @@ TEST_F(Mpris, SeekingMovesThePlayerAndTheWindowsCountOfTheSong) {
     // The player reports where it decodes, a few buffers ahead of the sound.
     EXPECT_GE(seeked[0], 5000000);
     EXPECT_LT(seeked[0], 5600000);
-    EXPECT_EQ(form->Transport().ElapsedSeconds(), 5)
+    EXPECT_EQ(TFormSeam::Transport(*form).ElapsedSeconds(), 5)
         << "the end of the song is found by this count";
-    EXPECT_EQ(form->Transport().TickCount(), 0);
+    EXPECT_EQ(TFormSeam::Transport(*form).TickCount(), 0);
 
     mpris->Seek(-2000000);
-    EXPECT_EQ(form->Transport().ElapsedSeconds(), 3);
+    EXPECT_EQ(TFormSeam::Transport(*form).ElapsedSeconds(), 3);
     mpris->Seek(-60000000);
-    EXPECT_EQ(form->Transport().ElapsedSeconds(), 0) << "before the start is the start";
+    EXPECT_EQ(TFormSeam::Transport(*form).ElapsedSeconds(), 0) << "before the start is the start";
     ASSERT_EQ(seeked.size(), 3u);
 
     // Requests for another song or outside this one are not taken.
@@ -289,7 +290,7 @@ TEST_F(Mpris, SeekingMovesThePlayerAndTheWindowsCountOfTheSong) {
     mpris->SetPosition(track, -1);
     mpris->SetPosition(track, 9000000);
     EXPECT_EQ(seeked.size(), 3u);
-    EXPECT_EQ(form->Transport().ElapsedSeconds(), 0);
+    EXPECT_EQ(TFormSeam::Transport(*form).ElapsedSeconds(), 0);
 
     // Past the end is the next song.
     mpris->Seek(60000000);
@@ -300,7 +301,7 @@ TEST_F(Mpris, SeekingMovesThePlayerAndTheWindowsCountOfTheSong) {
     // the end, without the sum overflowing.
     mpris->Seek(std::numeric_limits<qint64>::min());
     EXPECT_EQ(seeked.size(), 4u);
-    EXPECT_EQ(form->Transport().ElapsedSeconds(), 0);
+    EXPECT_EQ(TFormSeam::Transport(*form).ElapsedSeconds(), 0);
     mpris->Seek(std::numeric_limits<qint64>::max());
     EXPECT_EQ(PlayingFile(), "Third.ogg");
 }
@@ -314,7 +315,7 @@ TEST_F(Mpris, RaiseShowsTheWindowAndQuitClosesItTheNormalWay) {
     mpris->SetVolume(0.5);
     mpris->Quit();
     EXPECT_TRUE(form->isVisible()) << "the method is answered first";
-    ASSERT_TRUE(PumpUntil([&] { return form->Player() == nullptr; }));
+    ASSERT_TRUE(PumpUntil([&] { return TFormSeam::Player(*form) == nullptr; }));
     EXPECT_FALSE(form->isVisible());
     EXPECT_NE(ReadFile("TAVRO.INI").find("[Position]"), std::string::npos);
     EXPECT_NE(Database().find("Road Trip"), std::string::npos);

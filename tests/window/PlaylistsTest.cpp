@@ -81,7 +81,7 @@ TEST_F(Playlists, AddingSongsMeasuresThemAndStoresThemInDialogOrder) {
     EXPECT_TRUE(Controls(form).PLSongChangeButton->isEnabled());
     // Songs are measured where they lie, before they are copied, and the player keeps none
     // of them open: a drive they lie on can be taken out.
-    EXPECT_EQ(form->Player()->CurrentFile(), "");
+    EXPECT_EQ(TFormSeam::Player(*form)->CurrentFile(), "");
 
     Close();
     EXPECT_EQ(Database(), "Album\r\nIntro,01:12,72,Intro.ogg,track,00:01,1,track.mp3,01,00:01,1,"
@@ -91,14 +91,14 @@ TEST_F(Playlists, AddingSongsMeasuresThemAndStoresThemInDialogOrder) {
 TEST_F(Playlists, CancellingChangesNothingButEnablesTheSongButtonsOfAList) {
     WriteDatabase("Album\r\nA,00:01,1,A.ogg\r\n\r\nNoFolder\r\n\r\n\r\n");
     ASSERT_TRUE(Start());
-    form->SetSongButtons(false);
+    TFormSeam::SetSongButtons(*form, false);
     Controls(form).PLLoadButton->click();
     EXPECT_EQ(RowCount(Controls(form).PlayListView), 1);
     EXPECT_TRUE(Controls(form).PLUpButton->isEnabled());
     EXPECT_EQ(dialogs.openRequests.back().directory, QString()); // no album folder on disk
 
-    form->ShowAlbum(1);
-    form->SetSongButtons(false);
+    TFormSeam::ShowAlbum(*form, 1);
+    TFormSeam::SetSongButtons(*form, false);
     Controls(form).PLLoadButton->click();
     EXPECT_FALSE(Controls(form).PLUpButton->isEnabled());
 }
@@ -107,24 +107,24 @@ TEST_F(Playlists, AddingWhileASongPlaysStopsIt) {
     StartWithAlbum();
     const fs::path song = MakeOgg("Album", "Long.ogg", SilentOgg(20.0));
     Add(QStringList{Text(song)});
-    ASSERT_TRUE(form->OpenSelectedSong());
-    form->Player()->Play();
-    ASSERT_EQ(form->Player()->State(), psPlaying);
+    ASSERT_TRUE(TFormSeam::OpenSelectedSong(*form));
+    TFormSeam::Player(*form)->Play();
+    ASSERT_EQ(TFormSeam::Player(*form)->State(), psPlaying);
     Add(QStringList{Text(MakeOgg("", "Short.ogg"))});
-    EXPECT_NE(form->Player()->State(), psPlaying);
+    EXPECT_NE(TFormSeam::Player(*form)->State(), psPlaying);
     EXPECT_EQ(RowCount(Controls(form).PlayListView), 2);
 
     // Played with the button: the display stops with the song instead of counting on in
     // silence towards a next song that would start by itself.
     TFormSeam::SelectRow(Controls(form).PlayListView, 0);
-    form->btnPlayClick();
-    ASSERT_EQ(form->Player()->State(), psPlaying);
+    TFormSeam::btnPlayClick(*form);
+    ASSERT_EQ(TFormSeam::Player(*form)->State(), psPlaying);
     ASSERT_TRUE(Controls(form).PlayTimer->isActive());
     Add(QStringList{Text(MakeOgg("", "Other.ogg"))});
-    EXPECT_NE(form->Player()->State(), psPlaying);
+    EXPECT_NE(TFormSeam::Player(*form)->State(), psPlaying);
     EXPECT_FALSE(Controls(form).PlayTimer->isActive());
     EXPECT_EQ(Controls(form).TimeMemo->toPlainText(), "00:00");
-    EXPECT_EQ(form->Transport().State(), TTransportState::Stopped);
+    EXPECT_EQ(TFormSeam::Transport(*form).State(), TTransportState::Stopped);
     EXPECT_EQ(RowCount(Controls(form).PlayListView), 3);
 }
 
@@ -171,7 +171,7 @@ TEST_F(Playlists, WhileAPlaylistIsShownNothingWritesItIntoTheAlbum) {
     Add(QStringList{Text(Dir() / "elsewhere" / "list.PLI")});
     ASSERT_EQ(RowCount(Controls(form).PlayListView), 2);
     EXPECT_EQ(SongRow(0), QStringList({"First", "01:00", "", ""}));
-    EXPECT_TRUE(form->PlaylistShown());
+    EXPECT_TRUE(TFormSeam::PlaylistShown(*form));
     for (QPushButton* button : {Controls(form).PLDeleteButton, Controls(form).PLUpButton,
                                 Controls(form).PLDownButton, Controls(form).PLSongChangeButton}) {
         EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
@@ -183,12 +183,12 @@ TEST_F(Playlists, WhileAPlaylistIsShownNothingWritesItIntoTheAlbum) {
                                 Controls(form).PLDownButton, Controls(form).PLSongChangeButton}) {
         button->click();
     }
-    form->PLUpButtonClick();
-    form->PLSongChangeButtonClick();
-    form->PLDeleteButtonClick();
-    form->PLDownButtonClick();
-    form->PLDeleteButtonClick();
-    form->StoreSongList();
+    TFormSeam::PLUpButtonClick(*form);
+    TFormSeam::PLSongChangeButtonClick(*form);
+    TFormSeam::PLDeleteButtonClick(*form);
+    TFormSeam::PLDownButtonClick(*form);
+    TFormSeam::PLDeleteButtonClick(*form);
+    TFormSeam::StoreSongList(*form);
     EXPECT_EQ(StoredSongs(), "A,00:01,1,\"A song.ogg\"");
     Close();
     EXPECT_EQ(Database(), before);
@@ -205,17 +205,17 @@ TEST_F(Playlists, APlaylistRowNamingASongOfTheAlbumFolderPlaysIt) {
     dialogs.shown.clear();
     for (int row : {0, 1}) {
         TFormSeam::SelectRow(Controls(form).PlayListView, row);
-        EXPECT_TRUE(form->OpenSelectedSong()) << row;
+        EXPECT_TRUE(TFormSeam::OpenSelectedSong(*form)) << row;
     }
     EXPECT_TRUE(dialogs.shown.empty());
     for (int row : {2, 3}) {
         TFormSeam::SelectRow(Controls(form).PlayListView, row);
-        EXPECT_FALSE(form->OpenSelectedSong()) << row;
+        EXPECT_FALSE(TFormSeam::OpenSelectedSong(*form)) << row;
     }
     EXPECT_EQ(dialogs.shown.size(), 2u);
     // The album shown again: its songs are editable again.
-    form->ShowAlbum(0);
-    EXPECT_FALSE(form->PlaylistShown());
+    TFormSeam::ShowAlbum(*form, 0);
+    EXPECT_FALSE(TFormSeam::PlaylistShown(*form));
 }
 
 TEST_F(Playlists, SongsAddedAfterAPlaylistGoToTheAlbumsOwnList) {
@@ -224,11 +224,11 @@ TEST_F(Playlists, SongsAddedAfterAPlaylistGoToTheAlbumsOwnList) {
     Add(QStringList{Text(MakeOgg("", "A.ogg")), Text(Dir() / "elsewhere" / "list.pli"),
                     Text(MakeOgg("", "B.ogg")), Text(MakeOgg("", "C.ogg"))});
     EXPECT_EQ(StoredSongs(), "Old,00:01,1,Old.ogg,A,00:01,1,A.ogg,B,00:01,1,B.ogg,C,00:01,1,C.ogg");
-    EXPECT_FALSE(form->PlaylistShown());
+    EXPECT_FALSE(TFormSeam::PlaylistShown(*form));
     EXPECT_TRUE(Controls(form).PLDeleteButton->isEnabled());
     // A list changed and stored since is what the next add appends to.
-    form->Library().RenameSong(0, "Renamed");
-    form->StoreSongList();
+    TFormSeam::Library(*form).RenameSong(0, "Renamed");
+    TFormSeam::StoreSongList(*form);
     Add(QStringList{Text(MakeOgg("", "D.ogg"))});
     EXPECT_EQ(StoredSongs(), "Renamed,00:01,1,Old.ogg,A,00:01,1,A.ogg,B,00:01,1,B.ogg,C,00:01,1,"
                              "C.ogg,D,00:01,1,D.ogg");
@@ -245,7 +245,7 @@ TEST_F(Playlists, APipeOrDeviceInPlaceOfAPlaylistOrSongIsMissing) {
     }
     EXPECT_EQ(StoredSongs(), "A,00:01,1,A.ogg");
     // Songs of such names are passed over like any file the player cannot open.
-    form->ShowAlbum(0);
+    TFormSeam::ShowAlbum(*form, 0);
     ASSERT_EQ(::mkfifo((Dir() / "elsewhere" / "pipe.ogg").c_str(), 0600), 0);
     fs::create_symlink("/dev/zero", Dir() / "elsewhere" / "zero.ogg");
     Add(QStringList{Text(Dir() / "elsewhere" / "pipe.ogg"),
@@ -262,7 +262,7 @@ TEST_F(Playlists, OpeningASongFillsTheDetails) {
     MakeMp3("Album", "Stereo.mp3", cbr);
     MakeOgg("Album", "Mono.ogg", SilentOgg(2.0, 1, 22050));
     StartWithAlbum("Stereo,00:03,3,Stereo.mp3,Mono,00:02,2,Mono.ogg,Gone,00:01,1,Gone.ogg");
-    const std::optional<int32_t> stereoLength = form->OpenSelectedSong();
+    const std::optional<int32_t> stereoLength = TFormSeam::OpenSelectedSong(*form);
     EXPECT_TRUE(stereoLength);
     EXPECT_TRUE(dialogs.shown.empty());
     const QStringList stereo = Details(*form);
@@ -271,29 +271,31 @@ TEST_F(Playlists, OpeningASongFillsTheDetails) {
     EXPECT_EQ(stereo[1], "128");
     EXPECT_EQ(stereo[2], "Stereo");
     EXPECT_EQ(stereo[3], "00:03");
-    EXPECT_EQ(stereoLength, static_cast<int32_t>(form->Player()->StreamInfo().Duration / 1000));
+    EXPECT_EQ(stereoLength,
+              static_cast<int32_t>(TFormSeam::Player(*form)->StreamInfo().Duration / 1000));
 
     TFormSeam::SelectRow(Controls(form).PlayListView, 1);
-    const std::optional<int32_t> monoLength = form->OpenSelectedSong();
+    const std::optional<int32_t> monoLength = TFormSeam::OpenSelectedSong(*form);
     EXPECT_EQ(Details(*form),
-              QStringList({"22050", QString::number(form->Player()->StreamInfo().BitRate / 1000),
+              QStringList({"22050",
+                           QString::number(TFormSeam::Player(*form)->StreamInfo().BitRate / 1000),
                            "Mono", "00:02"}));
     EXPECT_EQ(monoLength, 2);
 
     // A missing file: the message, and the buttons as the open leaves them (on).
     TFormSeam::SelectRow(Controls(form).PlayListView, 2);
-    EXPECT_FALSE(form->OpenSelectedSong());
+    EXPECT_FALSE(TFormSeam::OpenSelectedSong(*form));
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].title, "Open Error");
     EXPECT_EQ(dialogs.shown[0].icon, platform::MsgIcon::Error);
     EXPECT_EQ(dialogs.shown[0].buttons, platform::MsgButtons::Ok);
     EXPECT_TRUE(Controls(form).btnPlay->isEnabled());
     EXPECT_TRUE(Controls(form).PLDeleteButton->isEnabled());
-    EXPECT_EQ(form->Player()->State(), psReady); // the song before was closed
+    EXPECT_EQ(TFormSeam::Player(*form)->State(), psReady); // the song before was closed
 
     // Nothing selected: both groups off.
     TFormSeam::SelectRow(Controls(form).PlayListView, TLibrary::kNone);
-    form->OpenSelectedSong();
+    TFormSeam::OpenSelectedSong(*form);
     EXPECT_FALSE(Controls(form).btnPlay->isEnabled());
     EXPECT_FALSE(Controls(form).PLDeleteButton->isEnabled());
 }
@@ -304,7 +306,7 @@ TEST_F(Playlists, SongsOfAnHourAndMoreShowAllTheirMinutes) {
     Add(QStringList{Text(MakeOgg("Album", "Long.ogg", SilentOgg(3725.0, 1, 8000)))});
     ASSERT_EQ(RowCount(Controls(form).PlayListView), 1);
     EXPECT_EQ(SongRow(0), QStringList({"Long", "62:05", "3725", "Long.ogg"}));
-    const std::optional<int32_t> length = form->OpenSelectedSong();
+    const std::optional<int32_t> length = TFormSeam::OpenSelectedSong(*form);
     EXPECT_EQ(Details(*form).value(3), "62:05");
     EXPECT_EQ(length, 3725);
 }

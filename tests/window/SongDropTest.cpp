@@ -113,8 +113,8 @@ TEST_F(SongDrop, AddsTheDroppedSongsInOrderAsTheAddButtonDoes) {
     EXPECT_TRUE(Controls(form).PLDeleteButton->isEnabled());
 
     // The add button with the same files in the same order gives the same rows and store.
-    form->Library().SetAlbumSongs(0, "");
-    form->ShowAlbum();
+    TFormSeam::Library(*form).SetAlbumSongs(0, "");
+    TFormSeam::ShowAlbum(*form);
     ASSERT_EQ(RowCount(Controls(form).PlayListView), 0);
     dialogs.openAnswers.push_back(QStringList{
         QString::fromStdString(intro.string()), QString::fromStdString(mp3.string()),

@@ -90,10 +90,10 @@ protected:
     // Plays song row `row` of the selected album to its end; what the device played.
     testsupport::Bytes PlayRow(int row) {
         TFormSeam::SelectRow(Controls(form).PlayListView, row);
-        EXPECT_TRUE(form->OpenSelectedSong());
+        EXPECT_TRUE(TFormSeam::OpenSelectedSong(*form));
         const size_t start = wave.Captured().size();
-        form->Player()->Play();
-        EXPECT_TRUE(PumpUntil([&] { return form->Player()->State() == psStopped; }));
+        TFormSeam::Player(*form)->Play();
+        EXPECT_TRUE(PumpUntil([&] { return TFormSeam::Player(*form)->State() == psStopped; }));
         const std::vector<char> all = wave.Captured();
         return testsupport::Bytes(all.begin() + static_cast<long>(start), all.end());
     }
@@ -144,12 +144,12 @@ protected:
 
     // The album of that name and the row of its song with that file; nothing when none.
     std::optional<std::pair<int, int>> Find(const std::string& album, const std::string& file) {
-        const TLibrary& library = form->Library();
+        const TLibrary& library = TFormSeam::Library(*form);
         for (int a = 0; a < library.AlbumCount(); ++a) {
             if (library.Album(a).Name != album) {
                 continue;
             }
-            form->ShowAlbum(a);
+            TFormSeam::ShowAlbum(*form, a);
             for (int s = 0; s < library.SongCount(); ++s) {
                 if (library.Song(s).FileName == file) {
                     return std::make_pair(a, s);
@@ -255,8 +255,8 @@ TEST_F(SongImportForm, SongFileNamesInACodePageKeepTheirBytesAndPlay) {
     fs::create_directories(folder);
     const std::string file = "Caf\xE9.ogg"; // Windows-1252: no UTF-8
     ASSERT_TRUE(testmedia::WriteOggVorbis(folder / file, SilentOgg(1.0)));
-    form->ImportAlbumFolders({Text(folder)});
-    const TLibrary& library = form->Library();
+    TFormSeam::ImportAlbumFolders(*form, {Text(folder)});
+    const TLibrary& library = TFormSeam::Library(*form);
     ASSERT_EQ(library.AlbumCount(), 2);
     ASSERT_EQ(library.SongCount(), 1);
     EXPECT_EQ(library.Song(0).FileName, file);
@@ -406,7 +406,7 @@ TEST_F(SongImportForm, TheNextStartRemovesWhatImportsAndCopiesLeftAndNothingOfTh
     EXPECT_TRUE(NoStagingLeft());
     EXPECT_TRUE(fs::exists(Dir() / ".import-abcdef" / "Song.ogg"));
     EXPECT_EQ(Names(Dir() / "Album"), std::vector<std::string>{});
-    EXPECT_TRUE(form->OpenSelectedSong());
+    EXPECT_TRUE(TFormSeam::OpenSelectedSong(*form));
 }
 
 // Every name a user's song or folder may have, brought in each way there is: the copy gets a
@@ -444,7 +444,7 @@ TEST_F(SongImportForm, EveryNameASongOrFolderBringsAlongPlaysAndLoadsAgainAfterA
         ASSERT_TRUE(source.extension() == ".mp3"
                         ? testmedia::WriteMp3(source, Mp3(1.2, seed++))
                         : testmedia::WriteOggVorbis(source, Ogg(1.2, seed++)));
-        form->ShowAlbum(0);
+        TFormSeam::ShowAlbum(*form, 0);
         if (c.way == Dialog) {
             Add({source});
         } else if (c.way == Drop) {
@@ -457,7 +457,7 @@ TEST_F(SongImportForm, EveryNameASongOrFolderBringsAlongPlaysAndLoadsAgainAfterA
             ADD_FAILURE() << "not in the album under the name it should have";
             continue;
         }
-        EXPECT_EQ(form->Library().Song(Find(c.album, c.file)->second).Name,
+        EXPECT_EQ(TFormSeam::Library(*form).Song(Find(c.album, c.file)->second).Name,
                   fs::path(c.file).stem().string());
     }
     EXPECT_EQ(Messages(), 0);
@@ -472,9 +472,9 @@ TEST_F(SongImportForm, EveryNameASongOrFolderBringsAlongPlaysAndLoadsAgainAfterA
             ADD_FAILURE() << "gone after a restart";
             continue;
         }
-        form->ShowAlbum(found->first);
+        TFormSeam::ShowAlbum(*form, found->first);
         TFormSeam::SelectRow(Controls(form).PlayListView, found->second);
-        EXPECT_TRUE(form->OpenSelectedSong());
+        EXPECT_TRUE(TFormSeam::OpenSelectedSong(*form));
     }
     EXPECT_EQ(Messages(), 0);
 }
@@ -487,13 +487,13 @@ TEST_F(SongImportForm, TheProgramsOwnNamesAreRefusedAsAlbumNames) {
     fs::create_directories(folder);
     ASSERT_TRUE(testmedia::WriteOggVorbis(folder / "1 Song.ogg", SilentOgg(1.0)));
     const std::pair<QString, std::function<void()>> ways[] = {
-        {"LScripts", [&] { form->ImportAlbumFolders({Text(folder)}); }},
-        {"Hilfe", [&] { form->AlbumAddButtonClick(); }},
-        {"LSCRIPTS", [&] { form->AlbumRenameButtonClick(); }},
+        {"LScripts", [&] { TFormSeam::ImportAlbumFolders(*form, {Text(folder)}); }},
+        {"Hilfe", [&] { TFormSeam::AlbumAddButtonClick(*form); }},
+        {"LSCRIPTS", [&] { TFormSeam::AlbumRenameButtonClick(*form); }},
     };
     for (const auto& [name, way] : ways) {
         SCOPED_TRACE(name.toStdString());
-        form->ShowAlbum(0);
+        TFormSeam::ShowAlbum(*form, 0);
         dialogs.inputAnswers = {name};
         dialogs.shown.clear();
         way();
@@ -502,8 +502,8 @@ TEST_F(SongImportForm, TheProgramsOwnNamesAreRefusedAsAlbumNames) {
                   name + " is a name the program keeps for its own files.");
     }
     EXPECT_FALSE(fs::exists(Dir() / "LScripts" / "1 Song.ogg"));
-    EXPECT_EQ(form->Library().AlbumCount(), 1);
-    EXPECT_EQ(form->Library().Album(0).Name, "Rock");
+    EXPECT_EQ(TFormSeam::Library(*form).AlbumCount(), 1);
+    EXPECT_EQ(TFormSeam::Library(*form).Album(0).Name, "Rock");
 }
 
 // A folder holding files named like songs that are none: the songs come in, the others are
@@ -514,9 +514,9 @@ TEST_F(SongImportForm, AFolderImportPassesOverWhatIsNoSongWithoutCopyingItAndSay
     const fs::path folder = MakeAlbumFolder("Live 1999");
     std::ofstream(folder / "5 Broken.ogg", std::ios::binary) << std::string(256 * 1024, 'j');
     std::ofstream(folder / "6 Broken.mp3", std::ios::binary) << std::string(256 * 1024, '\0');
-    WithFileSizeLimit(128 * 1024, [&] { form->ImportAlbumFolders({Text(folder)}); });
+    WithFileSizeLimit(128 * 1024, [&] { TFormSeam::ImportAlbumFolders(*form, {Text(folder)}); });
 
-    ASSERT_EQ(form->Library().AlbumCount(), 2);
+    ASSERT_EQ(TFormSeam::Library(*form).AlbumCount(), 2);
     EXPECT_EQ(RowCount(Controls(form).PlayListView), 12);
     EXPECT_FALSE(fs::exists(Dir() / "Live 1999" / "5 Broken.ogg"));
     EXPECT_FALSE(fs::exists(Dir() / "Live 1999" / "6 Broken.mp3"));
@@ -539,7 +539,7 @@ TEST_F(SongImportForm, ALargeSongShowsProgressWhileItIsCopiedAndTakesACancel) {
     ASSERT_TRUE(testmedia::WriteOggVorbis(small, Ogg(1.0, 3)));
     ASSERT_GT(fs::file_size(large), 3u << 20);
     const std::pair<std::string, std::function<void()>> ways[] = {
-        {"Large", [&] { form->ImportAlbumFolders({Text(large.parent_path())}); }},
+        {"Large", [&] { TFormSeam::ImportAlbumFolders(*form, {Text(large.parent_path())}); }},
         {"Album",
          [&] {
              Add({large, small});
@@ -547,17 +547,17 @@ TEST_F(SongImportForm, ALargeSongShowsProgressWhileItIsCopiedAndTakesACancel) {
     };
     for (const auto& [album, way] : ways) {
         SCOPED_TRACE(album);
-        form->ShowAlbum(0); // "Album", still empty
-        const int albums = form->Library().AlbumCount();
+        TFormSeam::ShowAlbum(*form, 0); // "Album", still empty
+        const int albums = TFormSeam::Library(*form).AlbumCount();
         dialogs.cancelProgressAt = 0;
         way();
         EXPECT_EQ(dialogs.progressTotal, 2);
         EXPECT_EQ(Names(Dir() / album), std::vector<std::string>{});
-        EXPECT_EQ(form->Library().AlbumCount(), albums);
+        EXPECT_EQ(TFormSeam::Library(*form).AlbumCount(), albums);
         EXPECT_EQ(RowCount(Controls(form).PlayListView), 0);
         EXPECT_TRUE(NoStagingLeft());
 
-        form->ShowAlbum(0);
+        TFormSeam::ShowAlbum(*form, 0);
         dialogs.cancelProgressAt.reset();
         dialogs.partPercents.clear();
         way();

@@ -156,10 +156,10 @@ TEST(StartUp, WithoutSettingsFileClosingWritesTheDefaultFile) {
     EXPECT_TRUE(run.dialogs.shown.empty());
     EXPECT_EQ(Controls(run.form).TopPicEdit->text(), "TAVRO.bmp");
     EXPECT_EQ(Controls(run.form).BackPicEdit->text(), "BackImg.bmp");
-    EXPECT_EQ(run.form->Settings().LanguageFile, "English.lng");
+    EXPECT_EQ(TFormSeam::Settings(*run.form).LanguageFile, "English.lng");
     EXPECT_FALSE(
         Controls(run.form).AniImage->isHidden()); // the rainbow line is animated by default
-    EXPECT_EQ(run.form->TrayTip(), "Kelmora (TAVRO)");
+    EXPECT_EQ(TFormSeam::TrayTip(*run.form), "Kelmora (TAVRO)");
     run.form->close();
 
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
@@ -206,7 +206,7 @@ TEST(StartUp, SettingsAreShownInTheirControlsAndWrittenBack) {
     EXPECT_EQ(run.form->pos(), QPoint(10, 20));
     EXPECT_EQ(Controls(run.form).TopPicEdit->text(), "Mine.bmp");
     // The second [General Options] is not looked at; the first has no Option 4.
-    EXPECT_FALSE(run.form->TrayEnabled());
+    EXPECT_FALSE(TFormSeam::TrayEnabled(*run.form));
     EXPECT_TRUE(run.form->ShowMainForm());
     if (!face.empty()) {
         EXPECT_EQ(Controls(run.form).FontCombo->currentText().toStdString(), face);
@@ -248,8 +248,8 @@ TEST(StartUp, LanguagePresentButEmptyAppliesNoScript) {
         EXPECT_EQ(
             Controls(run.form).PlayListView->model()->headerData(1, Qt::Horizontal).toString(),
             "Duration");
-        EXPECT_TRUE(run.form->LanguageScriptPath().empty());
-        EXPECT_EQ(run.form->LanguageText("Messages", "Are you sure?"), "Are you sure?");
+        EXPECT_TRUE(TFormSeam::LanguageScriptPath(*run.form).empty());
+        EXPECT_EQ(TFormSeam::LanguageText(*run.form, "Messages", "Are you sure?"), "Are you sure?");
         EXPECT_EQ(Controls(run.form).LanguageCombo->currentIndex(), -1);
         EXPECT_EQ(Controls(run.form).LanguageCombo->count(), 1);
         run.form->close();
@@ -266,7 +266,7 @@ TEST(StartUp, LanguagePresentButEmptyAppliesNoScript) {
             Controls(run.form).PlayListView->model()->headerData(0, Qt::Horizontal).toString(),
             "Title");
         EXPECT_EQ(Controls(run.form).LanguageCombo->currentText(), "English.lng");
-        EXPECT_EQ(run.form->TrayTip(), "Kelmora (TAVRO)");
+        EXPECT_EQ(TFormSeam::TrayTip(*run.form), "Kelmora (TAVRO)");
     }
 }
 
@@ -308,7 +308,7 @@ TEST(StartUp, DamagedSettingsFileGivesDefaults) {
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(OptionCheck(*run.form, i), Qt::Unchecked) << i;
     }
-    EXPECT_EQ(run.form->Settings().LanguageFile, "English.lng");
+    EXPECT_EQ(TFormSeam::Settings(*run.form).LanguageFile, "English.lng");
     run.form->repaint(); // a background name leading outside is never opened
     run.form->close();
     const platform::ProfileFile ini = platform::ProfileFile::Load(dir / "TAVRO.INI");
@@ -374,10 +374,11 @@ TEST(StartUp, ThePlayerLoadsItsLibrariesFromTheWindowsProgramDirectory) {
     platform::TestWaveOut device;
     Session run(dir, &device);
     ASSERT_TRUE(run.form->FormCreate());
-    ASSERT_NE(run.form->Player(), nullptr);
-    EXPECT_EQ(run.form->Player()->State(), psReady) << run.form->Player()->LibVersion();
+    ASSERT_NE(TFormSeam::Player(*run.form), nullptr);
+    EXPECT_EQ(TFormSeam::Player(*run.form)->State(), psReady)
+        << TFormSeam::Player(*run.form)->LibVersion();
     EXPECT_EQ(platform::ProgramDirectory(), dir.string() + "/");
-    run.form->FormClose();
+    TFormSeam::FormClose(*run.form);
 }
 
 TEST(StartUp, VolumeFoundAtStartIsBackAfterClose) {
@@ -385,8 +386,8 @@ TEST(StartUp, VolumeFoundAtStartIsBackAfterClose) {
     VolumeDevice wave;
     Session run(dir, &wave);
     ASSERT_TRUE(run.form->FormCreate());
-    EXPECT_EQ(run.form->Transport().Volume().SavedVolumeLeft(), 0x3000);
-    EXPECT_EQ(run.form->Transport().Volume().SavedVolumeRight(), 0x4000);
+    EXPECT_EQ(TFormSeam::Transport(*run.form).Volume().SavedVolumeLeft(), 0x3000);
+    EXPECT_EQ(TFormSeam::Transport(*run.form).Volume().SavedVolumeRight(), 0x4000);
     EXPECT_EQ(Controls(run.form).LoudnessBar->value(), -0x3000);
     EXPECT_EQ(wave.volume, 0x30003000u); // both channels at the left level
     Controls(run.form).LoudnessBar->setValue(-32768);
@@ -402,10 +403,10 @@ TEST(StartUp, ShowInSystemTrayWithoutATrayStillShowsTheWindow) {
     WriteAll(dir / "TAVRO.INI", "[General Options]\r\nOption 4=1\r\n");
     Session run(dir);
     ASSERT_TRUE(run.form->FormCreate());
-    EXPECT_TRUE(run.form->TrayEnabled());
-    ASSERT_FALSE(run.form->TrayIconAvailable());
+    EXPECT_TRUE(TFormSeam::TrayEnabled(*run.form));
+    ASSERT_FALSE(TFormSeam::TrayIconAvailable(*run.form));
     EXPECT_TRUE(run.form->ShowMainForm());
-    EXPECT_EQ(run.form->TrayTip(), "Kelmora (TAVRO)");
+    EXPECT_EQ(TFormSeam::TrayTip(*run.form), "Kelmora (TAVRO)");
 }
 
 TEST(StartUp, TheWindowSeesKeysFirstAndF1OpensTheHelpOfTheLanguage) {
@@ -499,7 +500,7 @@ TEST(StartUp, PicturesAndColoursChosenOnTheOptionsPageAreKept) {
         EXPECT_EQ(Controls(run.form).TimeMemo->palette().color(QPalette::Base), QColor(1, 2, 3));
         Controls(run.form).WinColor->OnMouseDown(Controls(run.form).WinColor);
         EXPECT_EQ(Controls(run.form).WinColor->BrushColor(), clBtnFace);
-        EXPECT_EQ(run.form->ColorDialogColor(), QColor(1, 2, 3));
+        EXPECT_EQ(TFormSeam::ColorDialogColor(*run.form), QColor(1, 2, 3));
         run.form->close();
     }
     const platform::ProfileFile ini = platform::ProfileFile::Load(dir / "TAVRO.INI");
@@ -525,7 +526,7 @@ TEST(StartUp, APictureNameThatIsNoUtf8KeepsItsBytes) {
     ASSERT_TRUE(run.form->FormCreate());
     EXPECT_EQ(Controls(run.form).PlayerImage->Picture().toImage().pixelColor(300, 40),
               QColor(Qt::red));
-    EXPECT_EQ(run.form->Settings().TopPicture, name);
+    EXPECT_EQ(TFormSeam::Settings(*run.form).TopPicture, name);
     run.form->close();
     const platform::ProfileFile ini = platform::ProfileFile::Load(dir / "TAVRO.INI");
     EXPECT_EQ(ini.ReadString("Top picture", "Path", ""), name);
@@ -541,26 +542,27 @@ TEST(StartUp, TheOptionsPageChangesTheSettingsRecord) {
 
     run.dialogs.colorAnswers.push_back(QColor(0x10, 0x20, 0x30));
     Controls(run.form).BannerColor->OnMouseDown(Controls(run.form).BannerColor);
-    EXPECT_EQ(run.form->Settings().Color(csBanner), 0x302010);
-    EXPECT_EQ(run.form->Settings().Color(csBannerFont), 65535);
+    EXPECT_EQ(TFormSeam::Settings(*run.form).Color(csBanner), 0x302010);
+    EXPECT_EQ(TFormSeam::Settings(*run.form).Color(csBannerFont), 65535);
 
     // A check mark set by the program counts as much as one set by the user.
     SetOptionCheck(*run.form, goStartMaximized, Qt::Checked);
-    EXPECT_TRUE(run.form->Settings().Option(goStartMaximized));
+    EXPECT_TRUE(TFormSeam::Settings(*run.form).Option(goStartMaximized));
     SetOptionCheck(*run.form, goShowInSystemTray, Qt::Checked);
     ClickOption(*run.form, goShowInSystemTray);
-    EXPECT_TRUE(run.form->Settings().Option(goShowInSystemTray));
-    EXPECT_TRUE(run.form->TrayEnabled());
+    EXPECT_TRUE(TFormSeam::Settings(*run.form).Option(goShowInSystemTray));
+    EXPECT_TRUE(TFormSeam::TrayEnabled(*run.form));
 
     Controls(run.form).TopPicEdit->setText(QStringLiteral("Other.bmp"));
-    EXPECT_EQ(run.form->Settings().TopPicture, "Other.bmp");
+    EXPECT_EQ(TFormSeam::Settings(*run.form).TopPicture, "Other.bmp");
 
     const int other = Controls(run.form).FontCombo->count() > 1 ? 1 : 0;
     Controls(run.form).FontCombo->setCurrentIndex(other);
     emit Controls(run.form).FontCombo->activated(other);
-    EXPECT_EQ(QString::fromStdString(run.form->Settings().FontName), run.form->SelectedFontFace());
+    EXPECT_EQ(QString::fromStdString(TFormSeam::Settings(*run.form).FontName),
+              TFormSeam::SelectedFontFace(*run.form));
 
-    const TSettings shown = run.form->Settings();
+    const TSettings shown = TFormSeam::Settings(*run.form);
     run.form->close();
     TSettings written = settings::Load(dir / "TAVRO.INI", 0, 0);
     written.Left = shown.Left;

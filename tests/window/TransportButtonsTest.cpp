@@ -85,7 +85,7 @@ protected:
             return false;
         }
         Controls(form).PlayTimer->setInterval(1 << 30); // the test ticks
-        TOggPlayer* player = form->Player();
+        TOggPlayer* player = TFormSeam::Player(*form);
         auto original = player->OnPosChange;
         player->OnPosChange = [this, original](TOggPlayer* sender, uint32_t position) {
             if (position == 0 && sender->State() == psOpened) {
@@ -96,7 +96,7 @@ protected:
         return true;
     }
 
-    TOggPlayer& Player() { return *form->Player(); }
+    TOggPlayer& Player() { return *TFormSeam::Player(*form); }
 
     // The time display, the title and the rainbow are drawn only while they can be seen.
     bool ShowWindow() {
@@ -115,7 +115,7 @@ protected:
         if (!Controls(form).PlayTimer->isActive()) {
             return false;
         }
-        form->PlayTimerTimer();
+        TFormSeam::PlayTimerTimer(*form);
         return true;
     }
 
@@ -262,10 +262,10 @@ TEST_F(Transport, EmptyAlbumsUnopenableSongsAndSongsWithoutLengthDoNotFail) {
     }
     {
         SCOPED_TRACE("a song of no length: the bar stays empty");
-        form->btnStopClick();
+        TFormSeam::btnStopClick(*form);
         ASSERT_EQ(Player().Length(), 0u);
         Controls(form).ProgressBar->SetPosition(40);
-        form->PlayerPosChange(form->Player(), 1234);
+        TFormSeam::Transport(*form).PlayerPosChange(TFormSeam::Player(*form), 1234);
         EXPECT_EQ(Controls(form).ProgressBar->Position(), 0);
     }
 }
@@ -300,15 +300,16 @@ TEST_F(Transport, PlayPauseAndStop) {
     EXPECT_FALSE(Controls(form).PlayTimer->isActive());
     EXPECT_FALSE(Controls(form).Banner->Run());
     EXPECT_EQ(TimeText(), "00:00");
-    EXPECT_EQ(form->Transport().ElapsedSeconds(), 1) << "Pause keeps the count";
+    EXPECT_EQ(TFormSeam::Transport(*form).ElapsedSeconds(), 1) << "Pause keeps the count";
     EXPECT_EQ(Controls(form).ProgressBar->Position(), progress) << "and the bar";
     const size_t beforeReplay = manual.Captured().size();
     ASSERT_GT(beforeReplay, 0u);
 
     Controls(form).btnPlay->click();
     EXPECT_EQ(opened.size(), 2u) << "Play opens the song anew";
-    EXPECT_EQ(form->Transport().ElapsedSeconds(), 0);
-    EXPECT_EQ(form->Transport().TickCount(), 5) << "Play leaves the ticks towards the next second";
+    EXPECT_EQ(TFormSeam::Transport(*form).ElapsedSeconds(), 0);
+    EXPECT_EQ(TFormSeam::Transport(*form).TickCount(), 5)
+        << "Play leaves the ticks towards the next second";
     EXPECT_TRUE(Controls(form).PlayTimer->isActive());
     while (Player().State() == psPlaying) {
         manual.Complete(8);
@@ -321,7 +322,7 @@ TEST_F(Transport, PlayPauseAndStop) {
 
     Controls(form).btnStop->click();
     EXPECT_FALSE(Controls(form).PlayTimer->isActive());
-    EXPECT_EQ(form->Transport().ElapsedSeconds(), 0);
+    EXPECT_EQ(TFormSeam::Transport(*form).ElapsedSeconds(), 0);
     EXPECT_EQ(TimeText(), "00:00");
     EXPECT_EQ(Controls(form).ProgressBar->Position(), 0);
     EXPECT_EQ(Player().State(), psReady) << "the song is closed";
@@ -354,7 +355,7 @@ TEST_F(Transport, ASongEndsWhenItsSecondsAreCountedAndItsSoundIsOver) {
 
     Controls(form).btnPlay->click();
     ticks(10);
-    EXPECT_EQ(form->Transport().ElapsedSeconds(), 1);
+    EXPECT_EQ(TFormSeam::Transport(*form).ElapsedSeconds(), 1);
     EXPECT_EQ(opened, (Names{"long"})) << "its last 0.4 s are still to be heard";
     ticks(15);
     EXPECT_EQ(opened, (Names{"long"}));
@@ -365,7 +366,7 @@ TEST_F(Transport, ASongEndsWhenItsSecondsAreCountedAndItsSoundIsOver) {
     // Shorter than a second (length 0): it ends after its first second. Play leaves the
     // ticks towards the next second as they were.
     finish();
-    ticks(9 - form->Transport().TickCount());
+    ticks(9 - TFormSeam::Transport(*form).TickCount());
     EXPECT_EQ(opened.size(), 2u);
     ticks(1);
     EXPECT_EQ(opened, (Names{"long", "short", "short"})) << "the last song repeats";
@@ -415,20 +416,20 @@ TEST_F(Transport, TheTimerCountsSecondsTitlesTheProgramAndTurnsTheRainbow) {
     ASSERT_TRUE(StartOn(&manual)); // nothing is decoded while the test ticks
     ASSERT_TRUE(ShowWindow());
     Controls(form).btnPlay->click();
-    ASSERT_EQ(form->Transport().AniFrame(), 1);
+    ASSERT_EQ(TFormSeam::Transport(*form).AniFrame(), 1);
 
     for (int i = 1; i <= 9; ++i) {
         Tick();
-        EXPECT_EQ(form->Transport().AniFrame(), i + 1);
+        EXPECT_EQ(TFormSeam::Transport(*form).AniFrame(), i + 1);
     }
     EXPECT_EQ(TimeText(), "00:00");
     Tick();
     EXPECT_EQ(TimeText(), "00:01") << "after exactly ten ticks";
-    EXPECT_EQ(form->Transport().AniFrame(), 11);
+    EXPECT_EQ(TFormSeam::Transport(*form).AniFrame(), 11);
     EXPECT_EQ(Controls(form).AniImage->Picture().toImage(),
               Controls(form).Ani[10]->Picture().toImage());
     Tick();
-    EXPECT_EQ(form->Transport().AniFrame(), 1) << "eleven frames, then the first again";
+    EXPECT_EQ(TFormSeam::Transport(*form).AniFrame(), 1) << "eleven frames, then the first again";
     EXPECT_EQ(Controls(form).AniImage->Picture().toImage(),
               Controls(form).Ani[0]->Picture().toImage());
     for (int i = 0; i < 9; ++i) {
@@ -441,24 +442,24 @@ TEST_F(Transport, TheTimerCountsSecondsTitlesTheProgramAndTurnsTheRainbow) {
         const char* shown;
     } seconds[] = {{64, "01:05"}, {599, "10:00"}, {3599, "00:00"}, {3600, "00:01"}};
     for (const auto& s : seconds) {
-        form->Transport().MoveCountTo(s.before);
+        TFormSeam::Transport(*form).MoveCountTo(s.before);
         for (int i = 0; i < 10; ++i) {
             Tick();
         }
         EXPECT_EQ(TimeText(), s.shown) << s.before + 1 << " s";
     }
-    form->Transport().MoveCountTo(64);
+    TFormSeam::Transport(*form).MoveCountTo(64);
     for (int i = 0; i < 10; ++i) {
         Tick();
     }
-    EXPECT_EQ(form->ApplicationTitle(), "Intro 01:05\n");
+    EXPECT_EQ(TFormSeam::ApplicationTitle(*form), "Intro 01:05\n");
 
     // "No animated rainbow line": the frame stays.
     SetOptionCheck(*form, goNoAnimatedRainbowLine, Qt::Checked);
-    const int32_t frame = form->Transport().AniFrame();
+    const int32_t frame = TFormSeam::Transport(*form).AniFrame();
     Tick();
     Tick();
-    EXPECT_EQ(form->Transport().AniFrame(), frame);
+    EXPECT_EQ(TFormSeam::Transport(*form).AniFrame(), frame);
 }
 
 TEST_F(Transport, TheProgressBarShowsTheSharePlayed) {
@@ -471,7 +472,7 @@ TEST_F(Transport, TheProgressBarShowsTheSharePlayed) {
     const std::pair<uint32_t, int32_t> cases[] = {
         {0, 0}, {79, 0}, {80, 1}, {4000, 50}, {7999, 99}, {8000, 100}, {4294967295u, 100}};
     for (const auto& [position, percent] : cases) {
-        form->PlayerPosChange(form->Player(), position);
+        TFormSeam::Transport(*form).PlayerPosChange(TFormSeam::Player(*form), position);
         EXPECT_EQ(Controls(form).ProgressBar->Position(), percent) << position;
     }
 }
@@ -501,7 +502,7 @@ TEST_F(Transport, ButtonsAndCloseDuringAWaitFollowItInOrder) {
     Controls(form).btnPlay->click();
     std::vector<std::string> seen;
     QTimer::singleShot(10, form.get(), [&] {
-        seen.push_back(form->Transport().InPlayerWait() ? "inside" : "outside");
+        seen.push_back(TFormSeam::Transport(*form).InPlayerWait() ? "inside" : "outside");
         Controls(form).btnStop->click();
         Controls(form).NextSongButton->click();
         Controls(form).btnPlay->click();
@@ -515,13 +516,13 @@ TEST_F(Transport, ButtonsAndCloseDuringAWaitFollowItInOrder) {
 
     bool closedInside = false;
     QTimer::singleShot(10, form.get(), [&] {
-        closedInside = form->Transport().InPlayerWait();
+        closedInside = TFormSeam::Transport(*form).InPlayerWait();
         form->close();
-        EXPECT_NE(form->Player(), nullptr) << "not freed under the waiting Stop";
+        EXPECT_NE(TFormSeam::Player(*form), nullptr) << "not freed under the waiting Stop";
     });
     Controls(form).btnStop->click();
     EXPECT_TRUE(closedInside);
-    EXPECT_EQ(form->Player(), nullptr) << "closed once Stop was over";
+    EXPECT_EQ(TFormSeam::Player(*form), nullptr) << "closed once Stop was over";
 }
 
 // Through the real wave-out layer (ALSA's file plugin records what is played): the volume
@@ -536,7 +537,7 @@ TEST_F(Transport, TheVolumeBarScalesTheSoundPlayed) {
     WriteDatabase("A\r\n" + SongList({"s"}) + "\r\n\r\n");
     ASSERT_TRUE(StartOn(nullptr));
     int ends = 0;
-    form->Player()->OnPlayEnd = [&](TOggPlayer*) { ++ends; };
+    TFormSeam::Player(*form)->OnPlayEnd = [&](TOggPlayer*) { ++ends; };
     Controls(form).LoudnessBar->setValue(-32768);
     Controls(form).btnPlay->click();
     ASSERT_TRUE(PumpUntil([&] { return ends == 1; }, std::chrono::seconds(30)));
