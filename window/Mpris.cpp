@@ -1,6 +1,8 @@
 // The desktop's media-player service (MPRIS 2) over the window's transport.
 #include "window/Mpris.h"
 
+#include "engine/SongFormats.h"
+
 #include "window/library/AlbumFolder.h"
 #include "window/library/Library.h"
 #include "window/library/ShownText.h"
@@ -365,7 +367,11 @@ QStringList TMprisRootAdaptor::SupportedUriSchemes() const {
 }
 
 QStringList TMprisRootAdaptor::SupportedMimeTypes() const {
-    return {QStringLiteral("audio/ogg"), QStringLiteral("audio/mpeg")};
+    QStringList types;
+    for (const std::string& type : SongMimeTypes()) {
+        types << QString::fromStdString(type);
+    }
+    return types;
 }
 
 TMprisPlayerAdaptor::TMprisPlayerAdaptor(TMpris* mpris)

@@ -62,6 +62,9 @@ struct PlayerServices {
     platform::Shell* shell = nullptr;           // help files; may be null (nothing opens)
     platform::NotifyShell* tray = nullptr;      // tray icon backend; may be null (no tray)
     platform::WaveOutDevice* waveOut = nullptr; // null: the system's wave-output device
+    // The program's own window offers itself to the desktop's media keys and panels (MPRIS on
+    // the session bus); a window made by a test does not, unless it asks.
+    bool mediaService = false;
 };
 
 // The controls are private (TPlayerControls); tests reach them through TFormSeam alone.

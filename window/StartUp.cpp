@@ -163,7 +163,9 @@ bool TPlayerForm::FormCreate() {
     m_mpris = new TMpris(
         *m_transport, m_library, m_programDir, [this] { TrayIconLeftClick(); }, [this] { close(); },
         this);
-    m_mpris->Register();
+    if (m_services.mediaService) {
+        m_mpris->Register();
+    }
     return true;
 }
 

@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
     services.tray = &tray;
     // The wave-output device: null means the system's device.
     services.waveOut = nullptr;
+    services.mediaService = true;
 
     // A second start on the same program directory (a second menu click) brings the running
     // window to the front instead of keeping a second copy of the library.
