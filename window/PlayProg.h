@@ -2,16 +2,20 @@
 // views over the library, data of its own (TLibrary, shown through library/LibraryModels.h); the
 // settings are one record (TSettings) the window applies to its controls. The class is split into
 // sources by concern:
-//   FormLayout.cpp     what the layout file resources/PlayerForm.ui cannot hold
-//   StartUp.cpp        creation, start-up, applying the settings, close
-//   settings/          the settings as a record and the settings file, without widgets
-//   Language.cpp       language scripts and run-time texts
-//   TransportButtons.cpp the transport buttons, the timer and the volume bar, handed to the
-//                      transport part (transport/Transport.h), which owns their state
-//   Appearance.cpp     background, top picture, colours, tray, help key
-//   AlbumDatabase.cpp  the album library file, the list views, album display, pictures
-//   Playlists.cpp      playlists, adding songs, song details, directory listing
-//   Editing.cpp        adding, renaming, deleting and moving albums, songs and pictures
+//   FormLayout.cpp        what the layout file resources/PlayerForm.ui cannot hold
+//   StartUp.cpp           creation, start-up, applying the settings, close
+//   Language.cpp          language scripts and run-time texts
+//   TransportButtons.cpp  the transport buttons, the timer and the volume bar, handed to the
+//                         transport part (transport/), which owns the player and their state;
+//                         its signals drawn
+//   Appearance.cpp        background, top picture, colours, tray, help key
+//   AlbumDatabase.cpp     the album library file, the list views, album display, pictures
+//   Playlists.cpp         playlists, adding songs, song details, directory listing
+//   Editing.cpp           adding, renaming, deleting and moving albums, songs and pictures
+//   SongDrop.cpp          drops of songs and album folders
+// The parts without widgets: library/ (TLibrary and its rules), transport/ (TTransport),
+// settings/ (TSettings and its file). The window shows the program only its start-up; tests
+// reach the rest through TFormSeam.
 #pragma once
 
 #include "window/FormControls.h"
