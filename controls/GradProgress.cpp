@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
@@ -78,7 +79,8 @@ TGradProgress::TGradProgress(QWidget* owner)
         }
     };
     resize(150, 16);
-    setMouseTracking(true); // moves are reported with no button held too
+    setMouseTracking(true);          // moves are reported with no button held too
+    setFocusPolicy(Qt::StrongFocus); // Left and Right seek
     UpdateOpaque();
     ComputeColorSteps();
     for (const QString& family : QFontDatabase::families()) {
@@ -139,6 +141,16 @@ void TGradProgress::SetEndColor(TColor color) {
 }
 
 void TGradProgress::SetPosition(int32_t position) {
+    if (m_dragging) {
+        if (position >= 0) {
+            m_heldPosition = std::min(position, m_maxValue);
+        }
+        return;
+    }
+    ShowPosition(position);
+}
+
+void TGradProgress::ShowPosition(int32_t position) {
     if (position == m_position || position < 0) {
         return;
     }
@@ -359,7 +371,28 @@ void TGradProgress::paintEvent(QPaintEvent*) {
     screen.drawImage(0, 0, m_canvas);
 }
 
+uint32_t TGradProgress::SeekPositionAt(int x, int y) const {
+    const int64_t along = m_style == gsHorizontal ? int64_t{x} : int64_t{height()} - y;
+    const int64_t extent = std::max(m_style == gsHorizontal ? width() : height(), 1);
+    const int64_t position = std::clamp<int64_t>(along, 0, extent) * m_seekLength / extent;
+    return static_cast<uint32_t>(position);
+}
+
+int32_t TGradProgress::ShareAt(int x, int y) const {
+    if (m_seekLength == 0) {
+        return 0;
+    }
+    return static_cast<int32_t>(int64_t{SeekPositionAt(x, y)} * std::max(m_maxValue, 0) /
+                                m_seekLength);
+}
+
 void TGradProgress::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && m_seekLength > 0) {
+        m_heldPosition = m_position;
+        m_dragging = true;
+        const QPoint at = event->position().toPoint();
+        ShowPosition(ShareAt(at.x(), at.y()));
+    }
     TMouseButton button;
     if (OnMouseDown && controls::ButtonOf(*event, button)) {
         OnMouseDown(this, button, controls::ShiftStateOf(*event), controls::ClientX(*event),
@@ -368,6 +401,16 @@ void TGradProgress::mousePressEvent(QMouseEvent* event) {
 }
 
 void TGradProgress::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && m_dragging) {
+        // The song's own position until it reports the new one: a seek that is not taken (no
+        // song open) leaves the bar where the song is.
+        m_dragging = false;
+        ShowPosition(m_heldPosition);
+        const QPoint at = event->position().toPoint();
+        if (OnSeek) {
+            OnSeek(this, SeekPositionAt(at.x(), at.y()));
+        }
+    }
     TMouseButton button;
     if (OnMouseUp && controls::ButtonOf(*event, button)) {
         OnMouseUp(this, button, controls::ShiftStateOf(*event), controls::ClientX(*event),
@@ -376,8 +419,23 @@ void TGradProgress::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TGradProgress::mouseMoveEvent(QMouseEvent* event) {
+    if (m_dragging) {
+        const QPoint at = event->position().toPoint();
+        ShowPosition(ShareAt(at.x(), at.y()));
+    }
     if (OnMouseMove) {
         OnMouseMove(this, controls::ShiftStateOf(*event), controls::ClientX(*event),
                     controls::ClientY(*event));
+    }
+}
+
+void TGradProgress::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (m_seekLength == 0 || (key != Qt::Key_Left && key != Qt::Key_Right)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (OnSeekStep) {
+        OnSeekStep(this, key == Qt::Key_Left ? -kSeekKeyStep : kSeekKeyStep);
     }
 }

@@ -15,6 +15,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 
 // A colour number of the window system: 0x00BBGGRR, or 0x80000000 plus the index of a
 // system colour.
@@ -25,6 +26,10 @@ class TSight;
 enum TStyle { gsVertical, gsHorizontal };
 enum TBevelStyleExt { bsLowered, bsRaised, bsNone };
 using TBevelWidth = uint8_t; // 1..10
+
+// A wanted position of what the bar shows, in ms; a wanted move by an offset, in ms.
+using TSeekEvent = std::function<void(QObject* sender, uint32_t position)>;
+using TSeekStepEvent = std::function<void(QObject* sender, int32_t offset)>;
 
 class TGradProgress : public QWidget {
     Q_OBJECT
@@ -64,6 +69,18 @@ public:
     // Position + Step, through the Position write.
     void Stepit();
 
+    // Seeking. The bar shows a song of SeekLength ms (0: none, and the bar asks for no seek).
+    // A click, or a drag along the bar, asks for the point where the button is let go; during
+    // the drag the bar shows that point rather than the song's reports. With the bar
+    // focused, Left and Right ask for a move of kSeekKeyStep ms back or forward.
+    static constexpr int32_t kSeekKeyStep = 5000;
+    uint32_t SeekLength() const { return m_seekLength; }
+    void SetSeekLength(uint32_t length) { m_seekLength = length; }
+    // The point of the song under x (horizontal) or y (vertical, growing upwards), within it.
+    uint32_t SeekPositionAt(int x, int y) const;
+    TSeekEvent OnSeek;
+    TSeekStepEvent OnSeekStep;
+
     TMouseEvent OnMouseDown;
     TMouseEvent OnMouseUp;
     TMouseMoveEvent OnMouseMove;
@@ -80,8 +97,12 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void ShowPosition(int32_t position);
+    // The bar's own position for the point of the song under (x, y).
+    int32_t ShareAt(int x, int y) const;
     void ComputeColorSteps();
     void DrawBevel(QPainter& painter) const;
     void UpdateOpaque();
@@ -95,6 +116,9 @@ private:
     TColor m_endColor = 0x000000FF;   // red
     int32_t m_position = 0;
     int32_t m_maxValue = 100;
+    uint32_t m_seekLength = 0;
+    bool m_dragging = false;
+    int32_t m_heldPosition = 0; // the song's, reported during a drag
     bool m_showPercent = true;
     TColor m_backColor;
     QFont m_font;

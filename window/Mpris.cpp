@@ -45,6 +45,8 @@ TMpris::TMpris(TTransport& transport, const TLibrary& library, std::string progr
     // Everything that can change what the service shows is a change of the transport: the
     // play state, the count, the selection, the volume and the buttons.
     connect(&m_transport, &TTransport::Changed, this, &TMpris::UpdateSoon);
+    // A seek from the window's bar is announced as one of the service's own.
+    connect(&m_transport, &TTransport::Sought, this, [this] { emit Seeked(Position()); });
     m_reported = Read();
 }
 
@@ -109,9 +111,11 @@ bool TMpris::Playing() {
 }
 
 void TMpris::Play() {
-    // A media key's Play while a song plays leaves it playing; from Pause the window's Play
-    // starts the song again, as its button does.
-    if (CanPlay() && !Playing()) {
+    // A media key's Play while a song plays leaves it playing; a paused song goes on where it
+    // stands, as the protocol has it (the window's Play button starts it again instead).
+    if (PlaybackStatus() == QLatin1String("Paused")) {
+        m_transport.Resume();
+    } else if (CanPlay() && !Playing()) {
         m_transport.Play();
     }
     Update();
@@ -181,7 +185,6 @@ void TMpris::SetPosition(const QDBusObjectPath& trackId, qint64 positionMicrosec
 
 void TMpris::SeekTo(qint64 positionMicroseconds) {
     m_transport.Seek(static_cast<uint32_t>(positionMicroseconds / 1000));
-    emit Seeked(Position());
     Update();
 }
 

@@ -121,6 +121,8 @@ private slots:
     void LastSongButtonClick();
     void PlayTimerTimer();
     void LoudnessBarChange();
+    void ProgressBarSeek(uint32_t position);
+    void ProgressBarSeekStep(int32_t offset);
     // --- Appearance.cpp ---------------------------------------------------------------
     void FormResize();
     void TopPicEditChange();

@@ -381,6 +381,8 @@ void TPlayerForm::CreateDisplayControls() {
     // are placed.
     Banner = new TBanner();
     ProgressBar = new TGradProgress();
+    ProgressBar->OnSeek = [this](QObject*, uint32_t position) { ProgressBarSeek(position); };
+    ProgressBar->OnSeekStep = [this](QObject*, int32_t offset) { ProgressBarSeekStep(offset); };
     if (TrayIcon == nullptr) {
         CreateTrayIcon();
     }

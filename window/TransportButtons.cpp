@@ -114,6 +114,11 @@ void TPlayerForm::ConnectTransportSignals() {
     });
     QObject::connect(transport, &TTransport::SongAsked, this, &TPlayerForm::SetSongButtons);
     QObject::connect(transport, &TTransport::SongOpened, this, &TPlayerForm::ShowSongDetails);
+    QObject::connect(transport, &TTransport::SongOpened, this, [this](const TStreamInfo& info) {
+        if (ProgressBar != nullptr) {
+            ProgressBar->SetSeekLength(info.Duration);
+        }
+    });
     // The lists show the library's selection by themselves; what goes with it is drawn here.
     QObject::connect(transport, &TTransport::SelectionMoved, this, [this](bool albumMoved) {
         if (albumMoved) {
@@ -189,6 +194,14 @@ void TPlayerForm::PlayTimerTimer() {
 
 void TPlayerForm::LoudnessBarChange() {
     Transport().LoudnessBarChange(LoudnessBar->value());
+}
+
+void TPlayerForm::ProgressBarSeek(uint32_t position) {
+    Transport().Seek(position);
+}
+
+void TPlayerForm::ProgressBarSeekStep(int32_t offset) {
+    Transport().SeekBy(offset);
 }
 
 void TPlayerForm::ShowTime(const QString& time) {

@@ -12,7 +12,10 @@
 #include "engine/OggPlayer.h"
 #include "tests/decoders/DecoderTestSupport.h"
 #include "tests/support/PumpUntil.h"
+#include "window/Mpris.h"
 
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTextEdit>
 #include <QTimer>
@@ -331,6 +334,123 @@ TEST_F(Transport, PlayPauseAndStop) {
     Controls(form).btnPlay->click();
     EXPECT_EQ(opened.size(), 3u);
     EXPECT_EQ(Player().State(), psPlaying);
+}
+
+// Pause pressed twice goes on where the song stood: what is heard is the song once, whole,
+// nothing of it twice and nothing left out. A click at three quarters of the bar plays the song
+// from three quarters on; Left and Right on the bar move it 5 s, never before its start.
+TEST_F(Transport, PauseTwiceGoesOnAndTheBarMovesTheSong) {
+    testmedia::OggSpec tones;
+    tones.frames = 44100 * 8;
+    MakeOgg("A", "Intro.ogg", tones);
+    WriteDatabase("A\r\nIntro,00:08,8,Intro.ogg\r\n\r\n");
+    ASSERT_TRUE(StartOn(&manual));
+    ASSERT_TRUE(ShowWindow());
+    const fs::path song = Dir() / "A" / "Intro.ogg";
+    const testsupport::Bytes decode = testsupport::ReferenceOgg(song);
+    TTransport& transport = TFormSeam::Transport(*form);
+    TGradProgress* bar = Controls(form).ProgressBar;
+    std::vector<qint64> seeked;
+    QObject::connect(TFormSeam::Mpris(*form), &TMpris::Seeked,
+                     [&](qint64 position) { seeked.push_back(position); });
+    const auto playOut = [&] {
+        while (Player().State() == psPlaying) {
+            manual.Complete(8);
+            platform::PumpMessages();
+        }
+    };
+    const auto bytes = [](const std::vector<char>& from, size_t begin, size_t end) {
+        return testsupport::Bytes(from.begin() + static_cast<std::ptrdiff_t>(begin),
+                                  from.begin() + static_cast<std::ptrdiff_t>(end));
+    };
+
+    Controls(form).btnPlay->click();
+    PumpUntil([&] { return manual.Queued() == 8; });
+    manual.Complete(3);
+    for (int i = 0; i < 15; ++i) {
+        Tick();
+    }
+    DrainDuringWaits();
+    Controls(form).btnPause->click();
+    drainer.stop();
+    ASSERT_EQ(Player().State(), psPaused);
+    EXPECT_EQ(TimeText(), "00:00");
+    const size_t atPause = manual.Captured().size();
+    ASSERT_GT(atPause, 0u);
+    ASSERT_LT(atPause, decode.size());
+
+    Controls(form).btnPause->click();
+    EXPECT_EQ(Player().State(), psPlaying);
+    EXPECT_TRUE(Controls(form).PlayTimer->isActive());
+    EXPECT_TRUE(Controls(form).Banner->Run());
+    EXPECT_EQ(TimeText(), "00:01") << "the count goes on from where it stood";
+    for (int i = 0; i < 5; ++i) {
+        Tick();
+    }
+    EXPECT_EQ(TimeText(), "00:02");
+    playOut();
+    EXPECT_EQ(opened.size(), 1u) << "not opened again";
+    EXPECT_EQ(manual.Captured(), std::vector<char>(decode.begin(), decode.end()))
+        << "the song once, whole";
+
+    // A click at three quarters of the bar, while the song plays from its beginning.
+    Controls(form).btnPlay->click();
+    PumpUntil([&] { return manual.Queued() == 8; });
+    const size_t start = manual.Captured().size();
+    ASSERT_EQ(bar->SeekLength(), 8000u);
+    const int x = bar->width() * 3 / 4;
+    const uint32_t wanted = bar->SeekPositionAt(x, 5);
+    EXPECT_NEAR(wanted, 6000, 8000 / bar->width());
+    DrainDuringWaits();
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, QPointF(x, 5), bar->mapToGlobal(QPointF(x, 5)), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(bar, &event);
+    }
+    drainer.stop();
+    EXPECT_EQ(transport.ElapsedSeconds(), static_cast<int32_t>(wanted / 1000));
+    EXPECT_EQ(TimeText(), "00:05");
+    EXPECT_GE(bar->Position(), 74);
+    ASSERT_EQ(seeked.size(), 1u) << "the service tells of a seek from the bar";
+    EXPECT_GE(seeked[0], qint64{wanted} * 1000);
+    playOut();
+    const std::vector<char> captured = manual.Captured();
+    // The song's frame at that point; half a frame is no matter here.
+    const testsupport::Bytes tail = testsupport::ReferenceOgg(song, int64_t{wanted} * 44100 / 1000);
+    ASSERT_GT(captured.size(), start + tail.size());
+    const size_t seekAt = captured.size() - tail.size();
+    EXPECT_EQ(bytes(captured, start, seekAt),
+              testsupport::Bytes(decode.begin(), decode.begin() + (seekAt - start)))
+        << "what was queued before the click, from the beginning";
+    EXPECT_EQ(bytes(captured, seekAt, captured.size()), tail) << "then from three quarters on";
+
+    // Left and Right with the bar focused: 5 s, within the song.
+    Controls(form).btnPlay->click();
+    PumpUntil([&] { return manual.Queued() == 8; });
+    bar->setFocus();
+    const auto press = [&](int key) {
+        DrainDuringWaits();
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(bar, &event);
+        drainer.stop();
+    };
+    uint32_t at = transport.Position();
+    press(Qt::Key_Right);
+    EXPECT_EQ(transport.ElapsedSeconds(), static_cast<int32_t>((at + 5000) / 1000));
+    at = transport.Position();
+    ASSERT_GE(at, 5000u);
+    press(Qt::Key_Left);
+    EXPECT_EQ(transport.ElapsedSeconds(), static_cast<int32_t>((at - 5000) / 1000));
+    press(Qt::Key_Left);
+    EXPECT_EQ(transport.ElapsedSeconds(), 0) << "before the start is the start";
+    EXPECT_EQ(seeked.size(), 4u);
+
+    // Nothing open: the bar moves nothing.
+    Controls(form).btnStop->click();
+    press(Qt::Key_Right);
+    EXPECT_EQ(seeked.size(), 4u);
+    EXPECT_EQ(transport.ElapsedSeconds(), 0);
 }
 
 // The end of a song waits for the player's report that its sound is over, so nothing of it

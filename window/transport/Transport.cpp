@@ -87,11 +87,37 @@ void TTransport::Pause() {
     if (m_waits.Defer([this] { Pause(); }, true)) {
         return;
     }
+    if (State() == TTransportState::Paused) {
+        Resume();
+        return;
+    }
     {
         TPlayerWaits::Scope scope(m_waits);
         SetDisplayRunning(false);
         if (m_player) {
             m_player->Pause(true);
+        }
+    }
+    Announce();
+}
+
+void TTransport::Resume() {
+    if (m_waits.Defer([this] { Resume(); }, true)) {
+        return;
+    }
+    if (State() != TTransportState::Paused) {
+        return;
+    }
+    {
+        TPlayerWaits::Scope scope(m_waits);
+        SetDisplayRunning(true);
+        emit TimeShown(TimeText());
+        m_player->Pause(false);
+        // Still paused: the device would not start again. A song whose sound ran out during
+        // the pause has ended instead, and the count finds its end as after any song.
+        if (m_player && m_player->State() == psPaused) {
+            SetDisplayRunning(false);
+            m_view->ReportPlayFailure(QString::fromStdString(m_player->LastError()));
         }
     }
     Announce();
@@ -349,9 +375,21 @@ void TTransport::Seek(uint32_t position) {
         // song; else a song sought forward would end in silence, one sought back be cut off.
         if (m_player) {
             MoveCountTo(static_cast<int32_t>(position / 1000));
+            if (m_running) {
+                emit TimeShown(TimeText());
+            }
+            emit Sought(position);
         }
     }
     Announce();
+}
+
+void TTransport::SeekBy(int32_t offset) {
+    if (m_waits.Defer([this, offset] { SeekBy(offset); })) {
+        return;
+    }
+    const int64_t wanted = int64_t{Position()} + offset;
+    Seek(static_cast<uint32_t>(std::clamp<int64_t>(wanted, 0, Length())));
 }
 
 void TTransport::MoveCountTo(int32_t seconds) {

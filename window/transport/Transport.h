@@ -95,10 +95,14 @@ public:
     bool ReleasePlayer();
 
     // --- The buttons' requests: queued while the player waits --------------------------
-    void Play();  // the selected song from its beginning
-    void Pause(); // the display stops; the song stays open where it is
-    void Stop();  // the display stops at 00:00, the song is closed
-    void Next();  // the selection only
+    void Play(); // the selected song from its beginning
+    // The display stops and the song stays open where it is; pressed again while paused, the
+    // song goes on from there.
+    void Pause();
+    // Goes on from a pause, the count from where it stood; nothing in any other state.
+    void Resume();
+    void Stop(); // the display stops at 00:00, the song is closed
+    void Next(); // the selection only
     void Last();
     // A media key's Next and Previous: while a song plays, the next one plays at once;
     // otherwise as the buttons.
@@ -118,6 +122,8 @@ public:
     // Moves the open song to `position` (ms), and the count of its seconds with it; queued
     // while the player waits.
     void Seek(uint32_t position);
+    // Moves the open song by `offset` ms from where it stands, within the song.
+    void SeekBy(int32_t offset);
 
     // --- The player's events ------------------------------------------------------------
     void PlayerPosChange(TOggPlayer* sender, uint32_t newPosition);
@@ -196,6 +202,8 @@ signals:
     // The volume bar is to show `position`; its handler runs when it moves.
     void VolumeBarMoved(int32_t position);
     void StateChanged(TTransportState state);
+    // The open song was moved to `position` ms, by whoever asked.
+    void Sought(uint32_t position);
     // Something a listener of the transport shows may have changed: the play state, the
     // count, the selection, the volume, the buttons.
     void Changed();
