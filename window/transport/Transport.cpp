@@ -105,7 +105,10 @@ void TTransport::Resume() {
     if (m_waits.Defer([this] { Resume(); }, true)) {
         return;
     }
-    if (State() != TTransportState::Paused) {
+    // Paused is also a song whose device would not start at Play: nothing to go on with.
+    // A song whose sound ran out while the pause closed the output goes on to its end.
+    if (State() != TTransportState::Paused ||
+        (m_player->State() != psPaused && !m_playEndReported)) {
         return;
     }
     {

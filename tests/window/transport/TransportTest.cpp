@@ -600,6 +600,16 @@ TEST_F(TransportPart, PauseGoesOnAndMediaKeysGoOnFromAPause) {
     device.openResult = platform::MMSYSERR_NOERROR;
     Draining([&] { mpris.Play(); });
     EXPECT_EQ(transport->State(), S::Playing);
+
+    // A song whose device would not start at Play has nothing to go on with: Pause does not
+    // set the count running in silence.
+    Draining([&] { transport->Stop(); });
+    device.openResult = platform::MMSYSERR_ALLOCATED;
+    transport->Play();
+    ASSERT_EQ(view->failures.size(), 2);
+    Draining([&] { transport->Pause(); });
+    EXPECT_FALSE(drawn.running);
+    EXPECT_FALSE(transport->Running());
 }
 
 TEST(TransportTexts, TimeTextAndProgressShare) {
