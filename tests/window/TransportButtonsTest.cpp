@@ -133,6 +133,26 @@ protected:
         }
     }
 
+    // One song "Intro" of `seconds` of tones in album A, the window started on the device
+    // completed by hand and shown; what libvorbisfile decodes of the song.
+    testsupport::Bytes StartWithTones(int seconds) {
+        testmedia::OggSpec tones;
+        tones.frames = 44100 * seconds;
+        const fs::path song = MakeOgg("A", "Intro.ogg", tones);
+        const std::string length = std::to_string(seconds);
+        WriteDatabase("A\r\nIntro,00:0" + length + "," + length + ",Intro.ogg\r\n\r\n");
+        EXPECT_TRUE(StartOn(&manual));
+        EXPECT_TRUE(ShowWindow());
+        return testsupport::ReferenceOgg(song);
+    }
+    // The device plays what the player gives it until the song's sound is over.
+    void PlayOut() {
+        while (Player().State() == psPlaying) {
+            manual.Complete(8);
+            platform::PumpMessages();
+        }
+    }
+
     QString SelectedSongName() const {
         return RowText(Controls(form).PlayListView, SelectedSongRow());
     }
@@ -274,13 +294,8 @@ TEST_F(Transport, EmptyAlbumsUnopenableSongsAndSongsWithoutLengthDoNotFail) {
 }
 
 TEST_F(Transport, PlayPauseAndStop) {
-    testmedia::OggSpec tones;
-    tones.frames = 44100 * 3;
-    MakeOgg("A", "Intro.ogg", tones);
-    WriteDatabase("A\r\nIntro,00:03,3,Intro.ogg\r\n\r\n");
-    ASSERT_TRUE(StartOn(&manual));
-    ASSERT_TRUE(ShowWindow());
-    const testsupport::Bytes decode = testsupport::ReferenceOgg(Dir() / "A" / "Intro.ogg");
+    const testsupport::Bytes decode = StartWithTones(3);
+    ASSERT_FALSE(HasFailure());
 
     Controls(form).btnPlay->click();
     ASSERT_EQ(Player().State(), psPlaying);
@@ -314,10 +329,7 @@ TEST_F(Transport, PlayPauseAndStop) {
     EXPECT_EQ(TFormSeam::Transport(*form).TickCount(), 5)
         << "Play leaves the ticks towards the next second";
     EXPECT_TRUE(Controls(form).PlayTimer->isActive());
-    while (Player().State() == psPlaying) {
-        manual.Complete(8);
-        platform::PumpMessages();
-    }
+    PlayOut();
     const std::vector<char> captured = manual.Captured();
     ASSERT_EQ(captured.size() - beforeReplay, decode.size()) << "played from its beginning";
     EXPECT_TRUE(std::equal(decode.begin(), decode.end(),
@@ -340,25 +352,14 @@ TEST_F(Transport, PlayPauseAndStop) {
 // nothing of it twice and nothing left out. A click at three quarters of the bar plays the song
 // from three quarters on; Left and Right on the bar move it 5 s, never before its start.
 TEST_F(Transport, PauseTwiceGoesOnAndTheBarMovesTheSong) {
-    testmedia::OggSpec tones;
-    tones.frames = 44100 * 8;
-    MakeOgg("A", "Intro.ogg", tones);
-    WriteDatabase("A\r\nIntro,00:08,8,Intro.ogg\r\n\r\n");
-    ASSERT_TRUE(StartOn(&manual));
-    ASSERT_TRUE(ShowWindow());
+    const testsupport::Bytes decode = StartWithTones(8);
+    ASSERT_FALSE(HasFailure());
     const fs::path song = Dir() / "A" / "Intro.ogg";
-    const testsupport::Bytes decode = testsupport::ReferenceOgg(song);
     TTransport& transport = TFormSeam::Transport(*form);
     TGradProgress* bar = Controls(form).ProgressBar;
     std::vector<qint64> seeked;
     QObject::connect(TFormSeam::Mpris(*form), &TMpris::Seeked,
                      [&](qint64 position) { seeked.push_back(position); });
-    const auto playOut = [&] {
-        while (Player().State() == psPlaying) {
-            manual.Complete(8);
-            platform::PumpMessages();
-        }
-    };
     const auto bytes = [](const std::vector<char>& from, size_t begin, size_t end) {
         return testsupport::Bytes(from.begin() + static_cast<std::ptrdiff_t>(begin),
                                   from.begin() + static_cast<std::ptrdiff_t>(end));
@@ -388,7 +389,7 @@ TEST_F(Transport, PauseTwiceGoesOnAndTheBarMovesTheSong) {
         Tick();
     }
     EXPECT_EQ(TimeText(), "00:02");
-    playOut();
+    PlayOut();
     EXPECT_EQ(opened.size(), 1u) << "not opened again";
     EXPECT_EQ(manual.Captured(), std::vector<char>(decode.begin(), decode.end()))
         << "the song once, whole";
@@ -414,7 +415,7 @@ TEST_F(Transport, PauseTwiceGoesOnAndTheBarMovesTheSong) {
     EXPECT_GE(bar->Position(), 74);
     ASSERT_EQ(seeked.size(), 1u) << "the service tells of a seek from the bar";
     EXPECT_GE(seeked[0], qint64{wanted} * 1000);
-    playOut();
+    PlayOut();
     const std::vector<char> captured = manual.Captured();
     // The song's frame at that point; half a frame is no matter here.
     const testsupport::Bytes tail = testsupport::ReferenceOgg(song, int64_t{wanted} * 44100 / 1000);
