@@ -141,7 +141,9 @@ std::vector<uint8_t> ReadID3v2Tag(const std::string& fileName, size_t limit) {
         !ReadSynchsafe(header + 6, size)) {
         return {};
     }
-    const size_t total = std::min<size_t>(kHeaderSize + size, std::max(limit, kHeaderSize));
+    // A damaged size could ask for far more than the file holds.
+    const size_t total = std::min({size_t{kHeaderSize} + size, std::max(limit, kHeaderSize),
+                                   static_cast<size_t>(stream.Size())});
     std::vector<uint8_t> tag(total);
     std::copy(header, header + kHeaderSize, tag.begin());
     const auto rest = static_cast<int32_t>(total - kHeaderSize);
