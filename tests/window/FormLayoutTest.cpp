@@ -279,13 +279,17 @@ TEST(FormLayout, EveryControlIsBuiltAsDesigned) {
     EXPECT_FALSE(Controls(form).PlayTimer->isActive());
     EXPECT_EQ(Controls(form).OpenDialog.Filter, "Ogg-Files|*.OGG|Wave-Files|*.WAV|Playlists|*.PLI");
     EXPECT_EQ(TFormSeam::ColorDialogColor(form), QColor(Qt::black));
-    ASSERT_EQ(OptionCount(form), 6);
-    const char* options[6] = {"Play all albums",          "Stop at end of album list",
-                              "No animated rainbow line", "Start playing at program start",
-                              "Show in system tray",      "Start maximized"};
-    for (int i = 0; i < 6; ++i) {
+    ASSERT_EQ(OptionCount(form), 7);
+    const char* options[7] = {"Play all albums",
+                              "Stop at end of album list",
+                              "No animated rainbow line",
+                              "Start playing at program start",
+                              "Show in system tray",
+                              "Start maximized",
+                              "Use ReplayGain"};
+    for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(OptionText(form, i), options[i]);
-        EXPECT_EQ(OptionCheck(form, i), Qt::Unchecked);
+        EXPECT_EQ(OptionCheck(form, i), i == goUseReplayGain ? Qt::Checked : Qt::Unchecked);
     }
     // Song name and duration: the list has no other columns.
     EXPECT_EQ(Controls(form).PlayListView->model()->columnCount(), 2);
