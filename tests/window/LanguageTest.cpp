@@ -512,6 +512,9 @@ TEST(LanguageScripts, EveryTextFitsItsControlInBothLanguages) {
             const QFont fitted = FittedFont(list->font(), option.text, room);
             EXPECT_LE(QFontMetrics(fitted).horizontalAdvance(option.text), room)
                 << option.text.toStdString();
+            // Every entry is seen whole, without scrolling the list.
+            EXPECT_TRUE(list->viewport()->rect().contains(option.rect))
+                << option.text.toStdString();
         }
         // The song details captions are readable beside their values.
         for (int i = 0; i < DetailRowCount(form); ++i) {
