@@ -3,6 +3,7 @@
 #include "media/ID3v2Frames.h"
 
 #include "media/FileStream.h"
+#include "media/MediaText.h"
 
 #include <algorithm>
 
@@ -39,22 +40,16 @@ std::vector<uint8_t> Resynchronised(const uint8_t* data, size_t size) {
     return out;
 }
 
+// Code points beyond 16 bits come from surrogate pairs only.
 void AppendUtf8(std::string& out, uint32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
+    if (code < 0x10000) {
+        media::AppendUtf8(out, static_cast<uint16_t>(code));
+        return;
     }
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
 }
 
 std::string Utf16ToUtf8(const uint8_t* p, size_t size, bool bigEndian) {

@@ -4,6 +4,7 @@
 
 #include "media/FileStream.h"
 #include "media/ID3v2Frames.h"
+#include "media/MediaText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -27,19 +28,10 @@ bool SameName(std::string_view a, std::string_view b) {
            });
 }
 
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 // A plain decimal number with an optional sign: no exponent, no "inf" or "nan".
-std::optional<double> ParseDecimal(std::string_view text) {
-    text = Trimmed(text);
+std::optional<double> ParseDecimal(std::string_view value) {
+    const std::string trimmed = media::Trim(value);
+    std::string_view text = trimmed;
     bool negative = false;
     if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
         negative = text.front() == '-';
@@ -51,12 +43,12 @@ std::optional<double> ParseDecimal(std::string_view text) {
     if (digits == 0 || points > 1 || static_cast<size_t>(digits + points) != text.size()) {
         return std::nullopt;
     }
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    double number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
     if (error != std::errc() || end != text.data() + text.size()) {
         return std::nullopt;
     }
-    return negative ? -value : value;
+    return negative ? -number : number;
 }
 
 uint32_t ReadLittleEndian32(const uint8_t* p) {
@@ -113,8 +105,9 @@ std::vector<uint8_t> ReadOggCommentPacket(TFileStream& stream, int64_t start) {
 
 } // namespace
 
-std::optional<double> ParseReplayGainDb(std::string_view text) {
-    text = Trimmed(text);
+std::optional<double> ParseReplayGainDb(std::string_view value) {
+    const std::string trimmed = media::Trim(value);
+    std::string_view text = trimmed;
     if (text.size() >= 2 && SameName(text.substr(text.size() - 2), "dB")) {
         text.remove_suffix(2);
     }
