@@ -4,6 +4,7 @@
 
 #include "engine/SongFormats.h"
 #include "media/MP3Util.h"
+#include "media/ReplayGain.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -208,6 +209,7 @@ bool TOggPlayer::Open(const std::string& FileName) {
         m_reports);
     m_stream = std::move(stream);
     m_streamInfo = m_stream->Info();
+    m_gain = m_useReplayGain ? ReadReplayGain(fileName).Factor() : std::nullopt;
     m_fileOpen = true;
     m_endReached = false;
     ForgetDecodedData();
@@ -516,6 +518,9 @@ bool TOggPlayer::FillBuffer(char* Buffer, uint16_t& Size) {
         const int n = m_stream->DecodeChunks(m_chunkLen);
         for (int i = 0; i < n; ++i) {
             if (m_chunkLen[i] > 0) {
+                if (m_gain) {
+                    ScalePcm16(m_chunks[i].get(), m_chunkLen[i], *m_gain);
+                }
                 Deliver(m_chunks[i].get(), m_chunkLen[i], Buffer, capacity, size);
             }
         }

@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 enum TPlayState { psNotReady, psReady, psOpened, psStopped, psPlaying, psPaused };
@@ -74,6 +75,8 @@ public:
 
     TThreadPriority Priority() const;
     void SetPriority(TThreadPriority value);
+    // Whether songs opened from now on play at their ReplayGain level (when they carry one).
+    void SetUseReplayGain(bool on) { m_useReplayGain = on; }
 
     // The wave output's OnBufferPlayed handler: decodes the next buffer of the song.
     bool FillBuffer(char* Buffer, uint16_t& Size);
@@ -149,6 +152,9 @@ private:
     TStreamInfo m_streamInfo;
     TPlayState m_state = psNotReady;
     int32_t m_priority = 2;
+    bool m_useReplayGain = false;
+    // The open song's ReplayGain factor; none leaves the decoded samples as they are.
+    std::optional<double> m_gain;
     TReports m_reports{*this};
 
     // Decoded PCM that did not fit into the wave buffer it was decoded for (a decoder chunk

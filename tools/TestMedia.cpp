@@ -188,6 +188,53 @@ std::vector<uint8_t> MakeId3v2(const Id3Tags& tags, uint32_t padding) {
     return tag;
 }
 
+std::vector<uint8_t>
+MakeId3v2UserTexts(int version, uint8_t encoding,
+                   const std::vector<std::pair<std::string, std::string>>& texts) {
+    const auto putSize = [](std::vector<uint8_t>& out, uint32_t size, bool synchsafe) {
+        for (int i = 3; i >= 0; --i) {
+            out.push_back(static_cast<uint8_t>(synchsafe ? (size >> (7 * i)) & 0x7F
+                                                         : (size >> (8 * i)) & 0xFF));
+        }
+    };
+    const auto putText = [encoding](std::vector<uint8_t>& out, const std::string& text) {
+        const bool wide = encoding == 1 || encoding == 2;
+        if (encoding == 1) {
+            out.insert(out.end(), {0xFF, 0xFE});
+        }
+        for (const char c : text) {
+            if (encoding == 2) {
+                out.push_back(0);
+            }
+            out.push_back(static_cast<uint8_t>(c));
+            if (encoding == 1) {
+                out.push_back(0);
+            }
+        }
+        out.insert(out.end(), wide ? 2 : 1, 0);
+    };
+    const bool v4 = version == 4;
+    std::vector<uint8_t> frames;
+    for (const auto& [description, value] : texts) {
+        std::vector<uint8_t> data = {encoding};
+        putText(data, description);
+        putText(data, value);
+        if (v4) {
+            std::vector<uint8_t> length;
+            putSize(length, static_cast<uint32_t>(data.size()), true);
+            data.insert(data.begin(), length.begin(), length.end());
+        }
+        frames.insert(frames.end(), {'T', 'X', 'X', 'X'});
+        putSize(frames, static_cast<uint32_t>(data.size()), v4);
+        frames.insert(frames.end(), {0, static_cast<uint8_t>(v4 ? 0x01 : 0)});
+        frames.insert(frames.end(), data.begin(), data.end());
+    }
+    std::vector<uint8_t> tag = {'I', 'D', '3', static_cast<uint8_t>(v4 ? 4 : 3), 0, 0};
+    putSize(tag, static_cast<uint32_t>(frames.size()), true);
+    tag.insert(tag.end(), frames.begin(), frames.end());
+    return tag;
+}
+
 std::vector<uint8_t> MakeId3v1(const Id3Tags& tags) {
     std::vector<uint8_t> tag = {'T', 'A', 'G'};
     PutText(tag, tags.title, 30);
@@ -273,6 +320,7 @@ bool WriteMp3(const std::filesystem::path& path, const Mp3Spec& spec) {
     if (spec.id3v2) {
         file = MakeId3v2(*spec.id3v2, spec.id3v2Padding);
     }
+    file.insert(file.end(), spec.rawTag.begin(), spec.rawTag.end());
     file.insert(file.end(), audio.begin(), audio.end());
     if (spec.id3v1) {
         const std::vector<uint8_t> tag = MakeId3v1(*spec.id3v1);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace testmedia {
@@ -61,6 +62,7 @@ struct Mp3Spec {
     std::optional<Id3Tags> id3v1;
     std::optional<Id3Tags> id3v2; // written as ID3v2.3 text frames
     uint32_t id3v2Padding = 0;    // zero bytes after the ID3v2 frames, inside the tag
+    std::vector<uint8_t> rawTag;  // written as it is in front of the audio, after any id3v2
     Content content = Content::Tones;
     uint32_t seed = 1;
     // Interleaved samples to encode instead of `content`; `frames` is then their frame count.
@@ -72,6 +74,12 @@ bool WriteMp3(const std::filesystem::path& path, const Mp3Spec& spec);
 // The ID3v2.3 tag and the 128-byte ID3v1 tag exactly as WriteMp3 writes them.
 std::vector<uint8_t> MakeId3v2(const Id3Tags& tags, uint32_t padding);
 std::vector<uint8_t> MakeId3v1(const Id3Tags& tags);
+// An ID3v2 tag of version 2.3 or 2.4 holding one TXXX frame per (description, value), both in
+// text encoding `encoding` (0 ISO-8859-1, 1 UTF-16 with byte-order mark, 2 UTF-16BE, 3 UTF-8;
+// the texts are ASCII). 2.4 frames get the data-length indicator that taggers add.
+std::vector<uint8_t>
+MakeId3v2UserTexts(int version, uint8_t encoding,
+                   const std::vector<std::pair<std::string, std::string>>& texts);
 
 // The catalogue of files tests share, by name (see CatalogueNames()). Made in `dir` on first
 // use and reused after that; safe when several test processes ask at once.

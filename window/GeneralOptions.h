@@ -1,5 +1,6 @@
-// The six general options: the entries of GeneralOptList in order, whose index is also the
-// number in their settings key ("Option 0" .. "Option 5").
+// The general options: the entries of GeneralOptList in order. The first six are the original
+// ones, whose index is also the number in their settings key ("Option 0" .. "Option 5"); those
+// added later have keys of their own (Settings.cpp), so older settings files keep working.
 #pragma once
 
 enum TGeneralOption : int {
@@ -9,6 +10,7 @@ enum TGeneralOption : int {
     goStartPlayingAtProgramStart = 3,
     goShowInSystemTray = 4,
     goStartMaximized = 5,
+    goUseReplayGain = 6,
 };
 
-inline constexpr int kGeneralOptionCount = 6;
+inline constexpr int kGeneralOptionCount = 7;

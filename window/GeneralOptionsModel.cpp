@@ -8,7 +8,8 @@ TGeneralOptionsModel::TGeneralOptionsModel(TOptions& options, QObject* parent)
                                   QStringLiteral("No animated rainbow line"),
                                   QStringLiteral("Start playing at program start"),
                                   QStringLiteral("Show in system tray"),
-                                  QStringLiteral("Start maximized")} {}
+                                  QStringLiteral("Start maximized"),
+                                  QStringLiteral("Use ReplayGain")} {}
 
 void TGeneralOptionsModel::ShowOptions() {
     emit dataChanged(index(0), index(rowCount() - 1), {Qt::CheckStateRole});

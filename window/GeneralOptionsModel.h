@@ -1,4 +1,4 @@
-// The six general options as the check list of the Options page shows them: each entry's text
+// The general options as the check list of the Options page shows them: each entry's text
 // (the designed English one until a language script gives another) and its check mark, which
 // is the option in the settings record itself, so list and record cannot disagree.
 #pragma once

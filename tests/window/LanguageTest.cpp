@@ -271,7 +271,7 @@ TEST(LanguageScripts, SwitchingToAShorterScriptKeepsItsMissingComponentTexts) {
     const fs::path dir = ProgramDir("Switch");
     WriteAll(dir / "LScripts" / "Short.lng",
              "[PlayerForm]\r\nbtnPlay.Caption=Los\r\nLoudnessBar.Hint=\r\n"
-             "GeneralOptList.Items=Eins,Zwei,Drei,Vier,Fünf,Sechs,Sieben\r\n"
+             "GeneralOptList.Items=Eins,Zwei,Drei,Vier,Fünf,Sechs,Sieben,Acht\r\n"
              "ProgNameMemo.Lines=a,b\r\n[Messages]\r\nAre you sure?=Wirklich?\r\n");
     Session run(dir, "German.lng");
     run.Start();
@@ -296,12 +296,15 @@ TEST(LanguageScripts, SwitchingToAShorterScriptKeepsItsMissingComponentTexts) {
     EXPECT_EQ(DetailText(*run.form, 0, 0), "Khz");
     // An empty hint leaves the earlier one.
     EXPECT_EQ(Controls(run.form).LoudnessBar->toolTip(), "Lautstärke");
-    // Six options take six texts and keep their check marks; the seventh text is ignored.
-    ASSERT_EQ(OptionCount(*run.form), 6);
-    const QStringList six = {"Eins", "Zwei", "Drei", "Vier", "Fünf", "Sechs"};
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(OptionText(*run.form, i), six[i]);
-        EXPECT_EQ(OptionCheck(*run.form, i), i == 1 || i == 4 ? Qt::Checked : Qt::Unchecked) << i;
+    // Seven options take seven texts and keep their check marks (ReplayGain is on in a new
+    // settings file); the eighth text is ignored.
+    ASSERT_EQ(OptionCount(*run.form), 7);
+    const QStringList seven = {"Eins", "Zwei", "Drei", "Vier", "Fünf", "Sechs", "Sieben"};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(OptionText(*run.form, i), seven[i]);
+        EXPECT_EQ(OptionCheck(*run.form, i),
+                  i == 1 || i == 4 || i == goUseReplayGain ? Qt::Checked : Qt::Unchecked)
+            << i;
     }
     EXPECT_EQ(Controls(run.form).ProgNameMemo->toPlainText(), "a\nb");
     EXPECT_EQ(Controls(run.form).ProgNameMemo->document()->blockCount(), 2);
@@ -508,6 +511,9 @@ TEST(LanguageScripts, EveryTextFitsItsControlInBothLanguages) {
                 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
             const QFont fitted = FittedFont(list->font(), option.text, room);
             EXPECT_LE(QFontMetrics(fitted).horizontalAdvance(option.text), room)
+                << option.text.toStdString();
+            // Every entry is seen whole, without scrolling the list.
+            EXPECT_TRUE(list->viewport()->rect().contains(option.rect))
                 << option.text.toStdString();
         }
         // The song details captions are readable beside their values.

@@ -14,7 +14,12 @@ constexpr const char* kColorKeys[kColorSettingCount] = {
     "Banner Font Color", "Banner Color", "Progress Bar Color 1", "Progress Bar Color 2",
 };
 
+// The original six options are numbered; later ones have names, so that a file written before
+// them reads as their default.
 std::string OptionKey(size_t index) {
+    if (index == goUseReplayGain) {
+        return "Use ReplayGain";
+    }
     return "Option " + std::to_string(index);
 }
 
@@ -39,7 +44,7 @@ TSettings Read(const platform::ProfileFile& ini, int32_t defaultLeft, int32_t de
     read.FontName = ini.ReadString("Font", "Name", defaults.FontName);
     read.LanguageFile = ini.ReadString("Language", "Value", defaults.LanguageFile);
     for (size_t i = 0; i < read.Options.size(); ++i) {
-        read.Options[i] = ini.ReadBool("General Options", OptionKey(i), false);
+        read.Options[i] = ini.ReadBool("General Options", OptionKey(i), defaults.Options[i]);
     }
     return read;
 }

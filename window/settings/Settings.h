@@ -43,7 +43,7 @@ struct TSettings {
         16776960,                         // aqua
         16711680,                         // blue
     };
-    std::array<bool, kGeneralOptionCount> Options{};
+    std::array<bool, kGeneralOptionCount> Options{false, false, false, false, false, false, true};
     // File names in the program directory (pictures) and in "LScripts" (the language), kept
     // as the bytes the file holds.
     std::string TopPicture = "TAVRO.bmp";

@@ -219,6 +219,9 @@ std::optional<int32_t> TTransport::OpenSong(const std::string& path) {
     CloseSong(); // whatever the path, the song opened before is let go
     m_opened.reset();
     // A pipe or device named like a song would hold up the player's open for good.
+    if (m_player) {
+        m_player->SetUseReplayGain(Option(goUseReplayGain));
+    }
     if (path.empty() || !m_player || !platform::IsReadableRegularFile(path) ||
         !m_player->Open(path) || !m_player) {
         m_view->ReportOpenFailure();

@@ -63,6 +63,7 @@ const std::string kDefaultFile = "[Position]\r\nLeft=83\r\nTop=61\r\n"
                                  "[General Options]\r\n"
                                  "Option 0=0\r\nOption 1=0\r\nOption 2=0\r\n"
                                  "Option 3=0\r\nOption 4=0\r\nOption 5=0\r\n"
+                                 "Use ReplayGain=1\r\n"
                                  "[Top picture]\r\nPath=TAVRO.bmp\r\n"
                                  "[Background picture]\r\nPath=BackImg.bmp\r\n"
                                  "[Font]\r\nName=MS Sans Serif\r\n"
@@ -130,12 +131,14 @@ TEST(Settings, OptionsAreOnForAnyNumberButZero) {
         bool on;
     } cases[] = {{"1", true},  {"7", true},    {"-1", true}, {"$1", true},
                  {"0", false}, {"yes", false}, {"", false},  {"true", false}};
+    // The six numbered options; ReplayGain, named, keeps its default (on).
     for (const auto& c : cases) {
-        for (int option = 0; option < kGeneralOptionCount; ++option) {
+        for (int option = 0; option < goUseReplayGain; ++option) {
             const TSettings read = FromText("[General Options]\r\nOption " +
                                             std::to_string(option) + "=" + c.value + "\r\n");
             for (int other = 0; other < kGeneralOptionCount; ++other) {
-                EXPECT_EQ(read.Option(static_cast<TGeneralOption>(other)), other == option && c.on)
+                EXPECT_EQ(read.Option(static_cast<TGeneralOption>(other)),
+                          other == goUseReplayGain || (other == option && c.on))
                     << c.value << " option " << option << " / " << other;
             }
         }
@@ -149,6 +152,38 @@ TEST(Settings, OptionsAreOnForAnyNumberButZero) {
     // Keys without the index's plain decimal form are not the options.
     EXPECT_FALSE(FromText("[General Options]\r\nOption 01=1\r\nOption1=1\r\n")
                      .Option(goStopAtEndOfAlbumList));
+}
+
+// ReplayGain came after the six numbered options: a file written before it (no key) reads as on,
+// like a new file; off is written under its own key and read back; the numbered keys never
+// reach it.
+TEST(Settings, ReplayGainIsOnUnlessItsOwnKeySaysOff) {
+    const struct {
+        const char* text;
+        bool on;
+    } cases[] = {
+        {"", true},
+        {"[General Options]\r\nOption 0=0\r\nOption 5=0\r\n", true},
+        {"[General Options]\r\nOption 6=0\r\n", true},
+        {"[General Options]\r\nUse ReplayGain=0\r\n", false},
+        {"[general options]\r\nuse replaygain=0\r\n", false},
+        {"[General Options]\r\nUse ReplayGain=1\r\n", true},
+        {"[General Options]\r\nUse ReplayGain=\r\n", true}, // empty: as if absent
+    };
+    for (const auto& c : cases) {
+        const TSettings read = FromText(c.text);
+        EXPECT_EQ(read.Option(goUseReplayGain), c.on) << c.text;
+        EXPECT_EQ(FromText(Written("", read)), read) << c.text;
+    }
+    TSettings off;
+    off.SetOption(goUseReplayGain, false);
+    const std::string written = Written("", off);
+    EXPECT_NE(written.find("Option 5=0\r\nUse ReplayGain=0\r\n"), std::string::npos) << written;
+    EXPECT_EQ(written.find("Option 6"), std::string::npos) << written;
+
+    const fs::path file = FreshDir("ReplayGain") / "TAVRO.INI";
+    ASSERT_TRUE(settings::Save(file, off));
+    EXPECT_FALSE(settings::Load(file, kLeft, kTop).Option(goUseReplayGain));
 }
 
 TEST(Settings, ThePositionIsKeptWithinWhatTheWindowSystemAddresses) {

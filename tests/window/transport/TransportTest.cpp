@@ -18,6 +18,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <limits>
@@ -580,6 +582,36 @@ TEST_F(TransportPart, PauseGoesOnAndMediaKeysGoOnFromAPause) {
     Draining([&] { t.Pause(); });
     EXPECT_EQ(view->failures.size(), 2);
     EXPECT_FALSE(drawn.running);
+}
+
+// The option is the window's, the scaling the player's: each open hands the option over, so a
+// change reaches the next song played.
+TEST_F(TransportPart, TheReplayGainOptionReachesThePlayerWhenASongOpens) {
+    Library({{"Tagged"}}, 0.5);
+    testmedia::OggSpec spec;
+    spec.frames = 22050;
+    spec.comments = {"REPLAYGAIN_ALBUM_GAIN=-6.02 dB"};
+    ASSERT_TRUE(testmedia::WriteOggVorbis(folder / "A0" / "Tagged.ogg", spec));
+    const auto played = [this](bool on) {
+        view->options[goUseReplayGain] = on;
+        const size_t before = device.Captured().size();
+        transport->Play();
+        PlayOut();
+        const std::vector<char> all = device.Captured();
+        std::vector<int16_t> samples((all.size() - before) / 2);
+        std::memcpy(samples.data(), all.data() + before, samples.size() * 2);
+        return samples;
+    };
+    const std::vector<int16_t> full = played(false);
+    const std::vector<int16_t> gained = played(true);
+    ASSERT_EQ(gained.size(), full.size());
+    ASSERT_GT(full.size(), 20000u);
+    const double half = std::pow(10.0, -6.02 / 20);
+    for (size_t i = 0; i < full.size(); ++i) {
+        ASSERT_LE(std::abs(gained[i] - full[i] * half), 0.5) << i;
+    }
+    EXPECT_NE(gained, full);
+    EXPECT_EQ(played(false), full);
 }
 
 TEST(TransportTexts, TimeTextAndProgressShare) {
