@@ -43,6 +43,7 @@ TOggPlayer::~TOggPlayer() {
     // A player going away reports nothing more; the handlers may belong to what frees it.
     OnPosChange = nullptr;
     OnPlayEnd = nullptr;
+    OnSongChange = nullptr;
     OnBitRateChange = nullptr;
     Close();
     // A request made while Close waited may have kept the file open.
@@ -268,6 +269,16 @@ void TOggPlayer::Rewind() {
     ForgetDecodedData();
     ForgetPostedReports();
     m_stream->Rewind();
+}
+
+bool TOggPlayer::QueueNext(const std::string&) {
+    // Without a way to join two songs in one output, the open song ends on its own.
+    m_nextFile.clear();
+    return false;
+}
+
+void TOggPlayer::ClearNext() {
+    m_nextFile.clear();
 }
 
 void TOggPlayer::Play() {

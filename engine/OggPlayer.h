@@ -63,6 +63,7 @@ public:
     void Stop();
     void Seek(uint32_t Pos);
     uint32_t Length() const;
+    // Where the open song stands, in ms.
     uint32_t CurrentPosition() const;
 
     const TStreamInfo& StreamInfo() const { return m_streamInfo; }
@@ -78,6 +79,17 @@ public:
     // Whether songs opened from now on play at their ReplayGain level (when they carry one).
     void SetUseReplayGain(bool on) { m_useReplayGain = on; }
 
+    // Opens `FileName` to follow the song that plays without a gap: its sound is queued behind
+    // the last buffer of the open song while the device stays open (a song of another sample
+    // rate or channel count reopens the device at the join). Replaces a song queued before.
+    // False when it cannot follow (no song plays, the file does not open); the open song then
+    // ends as ever, with OnPlayEnd.
+    bool QueueNext(const std::string& FileName);
+    // Forgets the song queued to follow: the open song ends with OnPlayEnd.
+    void ClearNext();
+    // The file queued to follow; empty when none.
+    const std::string& NextFile() const { return m_nextFile; }
+
     // The wave output's OnBufferPlayed handler: decodes the next buffer of the song.
     bool FillBuffer(char* Buffer, uint16_t& Size);
 
@@ -88,6 +100,9 @@ public:
 
     TNotifyPosChangeEvent OnPosChange;
     TNotifyEvent OnPlayEnd;
+    // The queued song has begun to be heard: CurrentFile, StreamInfo, Length and
+    // CurrentPosition are its own from now on; no OnPlayEnd is raised for the song before.
+    TNotifyEvent OnSongChange;
     TNotifyBitRateChangeEvent OnBitRateChange;
 
 private:
@@ -149,6 +164,7 @@ private:
     TUsableFormats m_usable; // the formats whose library loaded, once set up
     std::string m_libVersion;
     std::string m_currentFile;
+    std::string m_nextFile;
     TStreamInfo m_streamInfo;
     TPlayState m_state = psNotReady;
     int32_t m_priority = 2;
