@@ -177,7 +177,13 @@ def sample(pids):
                         run_ns = int(f.read().split()[0])
                 except (OSError, ValueError, IndexError):
                     run_ns = 0
-                switches.append("%s:%d:%d" % (tid, total, run_ns))
+                try:
+                    with open(status.replace("/status", "/comm")) as f:
+                        name = "".join(c if c.isalnum() or c in "-_.[]" else "_"
+                                       for c in f.read().strip()) or "_"
+                except OSError:
+                    name = "_"
+                switches.append("%s:%d:%d:%s" % (tid, total, run_ns, name))
             print(pid, ticks, ",".join(switches))
         except OSError:
             print(pid, "gone")
@@ -192,8 +198,8 @@ def read_samples(path):
             threads = {}
             for t in parts[2].split(","):
                 if t:
-                    tid, switches, run_ns = t.split(":")
-                    threads[tid] = (int(switches), int(run_ns))
+                    tid, switches, run_ns, name = t.split(":")
+                    threads[tid] = (int(switches), int(run_ns), name)
             result[parts[0]] = (int(parts[1]), threads)
     return result
 
@@ -212,10 +218,23 @@ def usage(before_path, after_path, seconds):
             print(pid, "nan nan nan")
             continue
         ticks0, threads0 = before[pid]
-        switches = sum(n - threads0.get(tid, (0, 0))[0] for tid, (n, _) in threads.items())
-        run_ns = sum(ns - threads0.get(tid, (0, 0))[1] for tid, (_, ns) in threads.items())
+        by_name = {}
+        for tid, (n, ns, name) in threads.items():
+            n0, ns0, _ = threads0.get(tid, (0, 0, name))
+            if tid == pid:
+                name += "(main)"  # the process's first thread: a GUI program's window thread
+            total = by_name.setdefault(name, [0, 0])
+            total[0] += n - n0
+            total[1] += ns - ns0
+        switches = sum(t[0] for t in by_name.values())
+        run_ns = sum(t[1] for t in by_name.values())
         print(pid, "%.3f %.1f %.3f" % (100.0 * (ticks - ticks0) / hz / seconds,
                                         switches / seconds, 100.0 * run_ns / 1e9 / seconds))
+        # By thread name, the busiest first: which thread wakes how often.
+        ranked = sorted(by_name.items(), key=lambda kv: -kv[1][0])
+        print("threads", pid, " ".join("%s=%.0f/s,%.2f%%" % (name, n / seconds,
+                                                             100.0 * ns / 1e9 / seconds)
+                                      for name, (n, ns) in ranked if n > 0))
     return 0
 
 

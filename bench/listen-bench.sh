@@ -391,18 +391,21 @@ if [[ " $ONLY " == *" cpu "* ]]; then
         $ANALYZE usage "$WORK/before" "$WORK/after" "$WINDOW" >"$WORK/usage"
     }
     columns() { awk -v p="$1" '$1 == p {print $2, $3, $4}' "$WORK/usage"; }
+    threads() { awk -v p="$1" '$1 == "threads" && $2 == p {$1 = $2 = ""; print substr($0, 3)}' "$WORK/usage"; }
 
     # TAVRO in state $1 and Audacious started with $2 (-H or nothing): both at once
     # (SIDE=together), or one after the other, the order given by $3 (tavro or audacious).
     measure() {
-        local state=$1 aud_flag=$2 first=$3 t a2 streams
+        local state=$1 aud_flag=$2 first=$3 t a2 streams tt at
         if [ "$SIDE" = together ]; then
             playerctl -p tavro play
             tavro_state "$state"
             audacious_playing "$aud_flag"
             sample_window "$TAVRO_PID" "$AUD_PID"
             t=$(columns "$TAVRO_PID")
+            tt=$(threads "$TAVRO_PID")
             a2=$(columns "$AUD_PID")
+            at=$(threads "$AUD_PID")
             streams=$STREAMS
             stop_audacious
             playerctl -p tavro stop
@@ -414,13 +417,13 @@ if [[ " $ONLY " == *" cpu "* ]]; then
                     tavro_state "$state"
                     sample_window "$TAVRO_PID"
                     t=$(columns "$TAVRO_PID")
-                    streams="$STREAMS, "
+                    tt=$(threads "$TAVRO_PID")
                     playerctl -p tavro stop
                 else
                     audacious_playing "$aud_flag"
                     sample_window "$AUD_PID"
                     a2=$(columns "$AUD_PID")
-                    streams="$STREAMS, "
+                    at=$(threads "$AUD_PID")
                     stop_audacious
                 fi
                 echo "$STREAMS" >>"$WORK/streams"
@@ -433,6 +436,8 @@ if [[ " $ONLY " == *" cpu "* ]]; then
             "$state" "$(cut -d' ' -f3 <<<"$t")" "$(cut -d' ' -f1 <<<"$t")" "$(cut -d' ' -f2 <<<"$t")" \
             "$([ -n "$aud_flag" ] && echo headless || echo shown)" \
             "$(cut -d' ' -f3 <<<"$a2")" "$(cut -d' ' -f1 <<<"$a2")" "$(cut -d' ' -f2 <<<"$a2")"
+        echo "    TAVRO's threads:     $tt"
+        echo "    Audacious's threads: $at"
         [ "$SIDE" != together ] || echo "    streams: $streams"
     }
 
@@ -518,16 +523,16 @@ if [[ " $ONLY " == *" more "* ]]; then
         p5=$(position)
         length_us=$(playerctl -p tavro metadata mpris:length)
         click $((nx + (135 * 3 + 2) / 4)) $((ny + 52 + 11)) # three quarters of the bar
-        sleep 0.3
-        p6=$(position)
         sleep 2.7
+        p6=$(position)
+        sleep 0.3
     fi
     playerctl -p tavro stop
     sleep 2.5
     stop_recording
     quit_tavro
     printf '  MPRIS Position: %.2f s at Pause, %.2f s while paused, %.2f s 3 s after Play' "$p1" "$p2" "$p3"
-    [ -z "$nx" ] || printf '; %.2f s 2 s after the window'"'"'s Pause, %.2f s 3 s after Pause again; %.2f s of %.2f s (%.3f) just after the click at 3/4' \
+    [ -z "$nx" ] || printf '; %.2f s 2 s after the window'"'"'s Pause, %.2f s 3 s after Pause again; %.2f s of %.2f s (%.3f) 2.7 s after the click at 3/4' \
         "$p4" "$p5" "$p6" "$(awk -v l="$length_us" 'BEGIN {print l / 1e6}')" "$(awk -v p="$p6" -v l="$length_us" 'BEGIN {print p / (l / 1e6)}')"
     echo
     echo "  heard (recording time against song time; a silence or a jump starts a new stretch):"
