@@ -20,7 +20,7 @@ import os
 import sys
 
 RATE = 44100
-# A window of 1 ms: at 440 Hz its largest sample is at least 98 % of the tone's peak wherever
+# A window of 44 samples (1 ms): at 440 Hz its largest sample is at least 98 % of the tone's peak wherever
 # it falls, so a window below the threshold is silence, not a zero crossing.
 WINDOW = RATE // 1000
 # 1 % of full scale: far above the codecs' noise in silence, far below the tone (about 50 %).
@@ -37,7 +37,7 @@ def left_channel(path):
 
 
 def loud_windows(left):
-    """Per 1 ms window: whether any sample reaches the threshold."""
+    """Per window of 44 samples (1 ms): whether any sample reaches the threshold."""
     loud = []
     for start in range(0, len(left) - WINDOW + 1, WINDOW):
         chunk = left[start:start + WINDOW]
@@ -53,35 +53,50 @@ def join(path):
         return 1
     first = loud.index(True)
     last = len(loud) - 1 - loud[::-1].index(True)
-    gaps = []  # (start ms from the first sound, length ms)
+
+    # Edges to the sample: the first and last loud sample of a loud window.
+    def first_loud(window):
+        start = window * WINDOW
+        return next(i for i in range(start, start + WINDOW) if abs(left[i]) >= THRESHOLD)
+
+    def last_loud(window):
+        start = window * WINDOW
+        return next(i for i in range(start + WINDOW - 1, start - 1, -1)
+                    if abs(left[i]) >= THRESHOLD)
+
+    start_sample = first_loud(first)
+    end_sample = last_loud(last)
+    gaps = []  # (start in seconds from the first sound, length in samples)
     run_start = None
     for i in range(first, last + 1):
         if not loud[i] and run_start is None:
             run_start = i
         elif loud[i] and run_start is not None:
-            gaps.append((run_start - first, i - run_start))
+            before = last_loud(run_start - 1)
+            gaps.append(((before + 1 - start_sample) / RATE, first_loud(i) - before - 1))
             run_start = None
-    span_ms = last - first + 1
-    silent_ms = sum(g[1] for g in gaps)
+    span_ms = (end_sample - start_sample + 1) * 1000.0 / RATE
+    silent_ms = sum(g[1] for g in gaps) * 1000.0 / RATE
+    gaps = [(at, n * 1000.0 / RATE) for at, n in gaps]
     # A click is a step between neighbouring samples far larger than the tone ever makes
     # (about 6 % of its peak at 440 Hz); compared with the largest step of the first second.
     # The sound's own first and last 10 ms, where a cut tone may step to silence, are left out.
-    lo = first * WINDOW + RATE // 100
-    hi = (last + 1) * WINDOW - RATE // 100
+    lo = start_sample + RATE // 100
+    hi = end_sample + 1 - RATE // 100
     steps = [abs(left[i] - left[i - 1]) for i in range(lo + 1, hi)]
     ref = max(steps[:RATE]) or 1
     worst = max(range(len(steps)), key=steps.__getitem__)
-    worst_at = (lo + 1 + worst - first * WINDOW) / RATE
+    worst_at = (lo + 1 + worst - start_sample) / RATE
     ratio = steps[worst] / ref
     longest = max(gaps, key=lambda g: g[1]) if gaps else None
     heard = (span_ms - silent_ms) / 1000.0
     print("join: silence at the join %s; tone heard %.3f s of a %.3f s span%s; largest step "
           "between samples %.1f x the first second's, at %.3f s%s"
-          % ("%d ms (at %.3f s)" % (longest[1], longest[0] / 1000.0) if longest else "0 ms",
+          % ("%.0f ms (at %.3f s)" % (longest[1], longest[0]) if longest else "0 ms",
              heard, span_ms / 1000.0,
-             "" if len(gaps) < 2 else " (%d silent stretches, %d ms in all)" % (len(gaps), silent_ms),
+             "" if len(gaps) < 2 else " (%d silent stretches, %.0f ms in all)" % (len(gaps), silent_ms),
              ratio, worst_at, ": a click" if ratio > 3 else ""))
-    print("values: gap_ms=%d heard_s=%.3f span_s=%.3f step_ratio=%.2f"
+    print("values: gap_ms=%.1f heard_s=%.4f span_s=%.4f step_ratio=%.2f"
           % (longest[1] if longest else 0, heard, span_ms / 1000.0, ratio))
     return 0
 

@@ -5,13 +5,15 @@
 #   BUILD-DIR  a TAVRO build (its bin/ holds tavro, Vorbis.DLL, MPGLib.DLL, LScripts ...);
 #              the folder is only read: each run copies bin/ into a work folder of its own.
 #   ROUNDS     rounds of the CPU measurement (default 3).
-#   Environment: WINDOW=seconds of each CPU measurement (default 20), KEEP=1 keeps the work
-#   folder (/tmp/listen-bench.XXXXXX) with its recordings, ONLY="joins cpu more" picks parts,
-#   SIDE=together plays both players at once in the CPU part instead of one after the other,
-#   AUD_OUTPUT=pulse leaves Audacious on its own PulseAudio output instead of ALSA.
-# Needs root once, to install Audacious when it is missing (apt-get). Everything else it
-# uses is installed by scripts/install-deps.sh: sox, vorbis-tools, lame, pulseaudio(-utils),
-# Xvfb, openbox, trayer, playerctl, xdotool, x11-utils, imagemagick, dbus.
+#   Environment: WINDOW=seconds of each CPU measurement (default 20); KEEP=1 keeps the work
+#   folder (/tmp/listen-bench.XXXXXX) with its recordings and screens; ONLY="joins cpu more"
+#   picks parts; SIDE=together plays both players at once in the CPU part instead of one
+#   after the other; AUD_OUTPUT=pulse leaves Audacious on its own PulseAudio output.
+# It first checks its analysis (bench/listen-analyze-test.py) on made-up recordings with
+# known gaps, clicks, jumps and gains. It needs root once, to install what is missing of
+# audacious, pulseaudio, pulseaudio-utils and libasound2-plugins (apt-get); the rest comes
+# with scripts/install-deps.sh: sox, vorbis-tools, lame, xvfb, openbox, trayer, playerctl,
+# xdotool, x11-utils, imagemagick, dbus; and python3.
 #
 # It starts its own services and ends them itself: a session bus (dbus-run-session), a
 # PulseAudio server with a null sink under a private XDG_RUNTIME_DIR and HOME, Xvfb on a
@@ -27,12 +29,14 @@
 #     SIDE=together, at once), the order swapped each round; over WINDOW seconds after 3 s of
 #     settling, utime+stime of the whole process (and its threads' run times in ns) and the
 #     voluntary and involuntary context switches of all its threads.
-#  3. Pause then Play over MPRIS, a click at three quarters of the progress bar, and a
-#     ReplayGain album gain of -6.02 dB (RMS against the untagged song before it).
+#  3. On a 20 s sweep (200 Hz + 100 Hz a second, so the pitch heard tells the second of the
+#     song): MPRIS Pause then Play, the window's Pause pressed twice, a click at three
+#     quarters of the progress bar; and a ReplayGain album gain of -6.02 dB (track gain -3 dB),
+#     the RMS heard against the untagged song before it.
 set -euo pipefail
 
 if [ $# -lt 1 ] || [ ! -x "$1/bin/tavro" ]; then
-    sed -n '2,12p' "$0" >&2
+    sed -n '2,7p' "$0" >&2
     echo "listen-bench: no tavro in ${1:-(none)}/bin" >&2
     exit 2
 fi
@@ -41,13 +45,20 @@ ANALYZE="python3 $HERE/listen-analyze.py"
 
 # --- Outside the private bus: check the tools, install Audacious, then run inside. ---------
 if [ -z "${LISTEN_BENCH_INSIDE:-}" ]; then
-    if ! command -v audacious >/dev/null; then
+    # Audacious (the baseline) and the sound server with ALSA's plugin for it, which the
+    # project's own dependencies do not bring.
+    wanted=""
+    command -v audacious >/dev/null || wanted="$wanted audacious"
+    command -v pulseaudio >/dev/null || wanted="$wanted pulseaudio"
+    command -v parec >/dev/null || wanted="$wanted pulseaudio-utils"
+    dpkg -s libasound2-plugins >/dev/null 2>&1 || wanted="$wanted libasound2-plugins"
+    if [ -n "$wanted" ]; then
         if [ "$(id -u)" -ne 0 ]; then
-            echo "listen-bench: Audacious is missing; run once as root to install it" >&2
+            echo "listen-bench: missing:$wanted; run once as root to install them" >&2
             exit 1
         fi
-        echo "listen-bench: installing Audacious (the measuring baseline)"
-        apt-get install -y --no-install-recommends audacious >/dev/null
+        echo "listen-bench: installing$wanted"
+        apt-get install -y --no-install-recommends $wanted >/dev/null
     fi
     missing=""
     for tool in sox oggenc lame vorbiscomment parec pactl pulseaudio Xvfb openbox trayer \
@@ -60,6 +71,15 @@ if [ -z "${LISTEN_BENCH_INSIDE:-}" ]; then
     fi
     exec env LISTEN_BENCH_INSIDE=1 dbus-run-session -- bash "$0" "$@"
 fi
+
+# The analysis first, on recordings whose answers are known.
+if ! python3 "$HERE/listen-analyze-test.py" >"${TMPDIR:-/tmp}/listen-analyze-test.$$" 2>&1; then
+    cat "${TMPDIR:-/tmp}/listen-analyze-test.$$" >&2
+    rm -f "${TMPDIR:-/tmp}/listen-analyze-test.$$"
+    echo "listen-bench: the analysis misreads known recordings; nothing measured" >&2
+    exit 1
+fi
+rm -f "${TMPDIR:-/tmp}/listen-analyze-test.$$"
 
 BUILD=$(cd "$1" && pwd)
 ROUNDS=${2:-3}
@@ -416,12 +436,14 @@ if [[ " $ONLY " == *" cpu "* ]]; then
                     playerctl -p tavro play
                     tavro_state "$state"
                     sample_window "$TAVRO_PID"
+                    import -window root "$WORK/screen-tavro-$state-$round.png" 2>/dev/null || true
                     t=$(columns "$TAVRO_PID")
                     tt=$(threads "$TAVRO_PID")
                     playerctl -p tavro stop
                 else
                     audacious_playing "$aud_flag"
                     sample_window "$AUD_PID"
+                    import -window root "$WORK/screen-audacious-$state-$round.png" 2>/dev/null || true
                     a2=$(columns "$AUD_PID")
                     at=$(threads "$AUD_PID")
                     stop_audacious
