@@ -109,7 +109,9 @@ cleanup() {
     fi
 }
 trap cleanup EXIT
-trap 'exit 130' INT TERM
+# A signal (Ctrl+C, a closed terminal, a reader of the output that went away) still ends
+# the services: the EXIT trap runs on the way out.
+trap 'exit 130' INT TERM HUP PIPE
 
 # Waits up to $1 seconds for the command after it to succeed.
 wait_for() {
