@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <poll.h>
@@ -70,6 +71,66 @@ struct PcmCloser {
     void operator()(snd_pcm_t* pcm) const { snd_pcm_close(pcm); }
 };
 using PcmHandle = std::unique_ptr<snd_pcm_t, PcmCloser>;
+
+// The format as asked for (resampled by ALSA where the device cannot), with a buffer of about
+// kBufferUs split into periods of about kPeriodUs. The writer is woken when a period is free;
+// playing starts once the buffer is full, or when the writer has nothing more to give.
+int SetParams(snd_pcm_t* pcm, snd_pcm_format_t sampleFormat, const WAVEFORMATEX& format) {
+    snd_pcm_hw_params_t* hw = nullptr;
+    snd_pcm_hw_params_alloca(&hw);
+    unsigned rate = format.nSamplesPerSec;
+    unsigned bufferUs = AlsaWaveOut::kBufferUs;
+    unsigned periodUs = AlsaWaveOut::kPeriodUs;
+    int dir = 0;
+    int r = snd_pcm_hw_params_any(pcm, hw);
+    if (r >= 0) {
+        r = snd_pcm_hw_params_set_rate_resample(pcm, hw, 1);
+    }
+    if (r >= 0) {
+        r = snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED);
+    }
+    if (r >= 0) {
+        r = snd_pcm_hw_params_set_format(pcm, hw, sampleFormat);
+    }
+    if (r >= 0) {
+        r = snd_pcm_hw_params_set_channels(pcm, hw, format.nChannels);
+    }
+    if (r >= 0) {
+        r = snd_pcm_hw_params_set_rate_near(pcm, hw, &rate, &dir);
+    }
+    if (r >= 0 && rate != format.nSamplesPerSec) {
+        r = -EINVAL;
+    }
+    if (r >= 0) {
+        r = snd_pcm_hw_params_set_buffer_time_near(pcm, hw, &bufferUs, &dir);
+    }
+    if (r >= 0) {
+        r = snd_pcm_hw_params_set_period_time_near(pcm, hw, &periodUs, &dir);
+    }
+    if (r >= 0) {
+        r = snd_pcm_hw_params(pcm, hw);
+    }
+    snd_pcm_uframes_t buffer = 0;
+    snd_pcm_uframes_t period = 0;
+    if (r >= 0) {
+        r = snd_pcm_get_params(pcm, &buffer, &period);
+    }
+    snd_pcm_sw_params_t* sw = nullptr;
+    snd_pcm_sw_params_alloca(&sw);
+    if (r >= 0) {
+        r = snd_pcm_sw_params_current(pcm, sw);
+    }
+    if (r >= 0) {
+        r = snd_pcm_sw_params_set_avail_min(pcm, sw, period);
+    }
+    if (r >= 0) {
+        r = snd_pcm_sw_params_set_start_threshold(pcm, sw, buffer / period * period);
+    }
+    if (r >= 0) {
+        r = snd_pcm_sw_params(pcm, sw);
+    }
+    return r;
+}
 
 } // namespace
 
@@ -197,6 +258,13 @@ private:
             Cmd command = Cmd::None;
             {
                 std::unique_lock lock(m_mutex);
+                if (m_command == Cmd::None && m_queue.Empty()) {
+                    // Nothing more to give for now: what ALSA holds plays, even where it does
+                    // not fill the buffer (the end of a song shorter than it).
+                    lock.unlock();
+                    StartIfWaiting();
+                    lock.lock();
+                }
                 m_changed.wait(lock, [this] { return m_command != Cmd::None || !m_queue.Empty(); });
                 command = m_command;
                 header = m_queue.Front();
@@ -260,6 +328,14 @@ private:
             }
         }
         return true;
+    }
+
+    void StartIfWaiting() {
+        std::lock_guard lock(m_pcmMutex);
+        if (snd_pcm_state(m_pcm.get()) == SND_PCM_STATE_PREPARED &&
+            m_writtenFrames > m_playedFrames) {
+            snd_pcm_start(m_pcm.get());
+        }
     }
 
     void ApplyGain(const char* source, size_t frames, DWORD volume) {
@@ -462,8 +538,7 @@ MMRESULT AlsaWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT deviceId, const WAVEFORMA
     PcmHandle pcm(raw);
     const snd_pcm_format_t sampleFormat =
         format->wBitsPerSample == 16 ? SND_PCM_FORMAT_S16_LE : SND_PCM_FORMAT_U8;
-    const int set = snd_pcm_set_params(pcm.get(), sampleFormat, SND_PCM_ACCESS_RW_INTERLEAVED,
-                                       format->nChannels, format->nSamplesPerSec, 1, kLatencyUs);
+    const int set = SetParams(pcm.get(), sampleFormat, *format);
     if (set < 0) {
         return AlsaFailure(set, set == -ENOMEM ? MMSYSERR_NOMEM : WAVERR_BADFORMAT);
     }
