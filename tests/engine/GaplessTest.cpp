@@ -313,3 +313,57 @@ TEST_F(GaplessTest, QueueNextRefusesWhatCannotFollow) {
     TOggPlayer other(&device);
     EXPECT_FALSE(other.Open(pipe.string()));
 }
+
+// An album as the window plays it: each change of song queues the song after it, from inside
+// the event. Three songs cut from one tone play as one tone, and each change comes once.
+TEST_F(GaplessTest, AnAlbumQueuedSongBySongFromTheChangeEventPlaysAsOne) {
+    const fs::path dir = Scratch();
+    const int64_t part = 44100 / 2 + 31;
+    const std::vector<int16_t> tone = Tone(2, 44100, part * 3);
+    std::vector<fs::path> album;
+    Pcm want;
+    for (int i = 0; i < 3; ++i) {
+        testmedia::OggSpec spec;
+        spec.pcm = Slice(tone, 2, part * i, part * (i + 1));
+        spec.frames = part;
+        spec.serial += i;
+        album.push_back(dir / ("song" + std::to_string(i) + ".ogg"));
+        ASSERT_TRUE(testmedia::WriteOggVorbis(album.back(), spec));
+        const Pcm pcm = VorbisReference(album.back());
+        want.insert(want.end(), pcm.begin(), pcm.end());
+    }
+    size_t at = 0;
+    OpenFile(album[0]);
+    player->OnSongChange = [&](TOggPlayer* p) {
+        changes.push_back(p->CurrentFile());
+        if (++at + 1 < album.size()) {
+            EXPECT_TRUE(p->QueueNext(album[at + 1].string()));
+        }
+    };
+    player->Play();
+    ASSERT_TRUE(player->QueueNext(album[1].string()));
+    WaitForEnd();
+    EXPECT_TRUE(Played() == want) << Compare(Played(), want);
+    EXPECT_EQ(changes, (std::vector<std::string>{album[1].string(), album[2].string()}));
+    EXPECT_EQ(playEnds, 1);
+    EXPECT_EQ(device.Opens(), 1);
+
+    // The window may close, or go away, from inside the event: nothing of the player is
+    // touched after that.
+    for (const bool free : {false, true}) {
+        SCOPED_TRACE(free ? "freed" : "closed");
+        auto p = std::make_unique<TOggPlayer>(&device);
+        p->OnSongChange = [&](TOggPlayer* sender) {
+            if (free) {
+                p.reset();
+            } else {
+                sender->Close();
+            }
+        };
+        ASSERT_TRUE(p->Open(album[0].string()));
+        p->Play();
+        ASSERT_TRUE(p->QueueNext(album[1].string()));
+        ASSERT_TRUE(WaitUntil([&] { return !p || p->State() == psReady; }));
+        EXPECT_FALSE(device.IsOpen());
+    }
+}
