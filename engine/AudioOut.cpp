@@ -26,6 +26,9 @@ constexpr int kResetWaitMs = 2000;
 // A device whose played position stops moving before the end of what it was given is closed
 // after this long rather than waited for.
 constexpr auto kDrainStall = std::chrono::milliseconds(2000);
+// Beyond the play time of what the device held when the last buffer came back, how long its
+// end is waited for.
+constexpr auto kDrainMargin = std::chrono::milliseconds(20);
 
 enum class Pumped { Done, TimedOut, Gone };
 
@@ -402,17 +405,26 @@ uint32_t TPlayer::UnplayedMs() {
 }
 
 // Everything is back from the device; once it has been heard too the device closes. Until then
-// a timer comes back when the rest should have played.
+// a timer comes back when the rest should have played. The rest is given the play time it had
+// when the last buffer came back: some devices stop counting a little short of the end once
+// nothing more comes (PulseAudio through ALSA holds its delay when it runs dry), and the end of
+// the sound must not wait for the stall bound.
 void TPlayer::CloseWhenPlayed() {
     if (!m_dropping) {
         const uint64_t played = PlayedBytes();
         const auto now = std::chrono::steady_clock::now();
+        if (m_drainMoved == std::chrono::steady_clock::time_point{}) {
+            m_drainEnd = now + std::chrono::milliseconds(UnplayedMs()) + kDrainMargin;
+        }
         if (played != m_drainPlayed || m_drainMoved == std::chrono::steady_clock::time_point{}) {
             m_drainPlayed = played;
             m_drainMoved = now;
         }
-        if (played < m_written && now - m_drainMoved < kDrainStall) {
-            m_drainTimer->start(static_cast<int>(std::min<uint32_t>(UnplayedMs(), 500)) + 1);
+        if (played < m_written && now < m_drainEnd && now - m_drainMoved < kDrainStall) {
+            const auto toEnd =
+                std::chrono::duration_cast<std::chrono::milliseconds>(m_drainEnd - now).count();
+            m_drainTimer->start(static_cast<int>(std::min<long long>({UnplayedMs(), toEnd, 500})) +
+                                1);
             return;
         }
     }

@@ -146,6 +146,7 @@ private:
     // While waiting for the last sound to be played: the position last seen moving, and when.
     uint64_t m_drainPlayed = 0;
     std::chrono::steady_clock::time_point m_drainMoved{};
+    std::chrono::steady_clock::time_point m_drainEnd{};
     std::unique_ptr<QTimer> m_drainTimer;
     platform::Lifetime m_lifetime;
 };
