@@ -318,7 +318,9 @@ TEST_F(GaplessTest, QueueNextRefusesWhatCannotFollow) {
 // the event. Three songs cut from one tone play as one tone, and each change comes once.
 TEST_F(GaplessTest, AnAlbumQueuedSongBySongFromTheChangeEventPlaysAsOne) {
     const fs::path dir = Scratch();
-    const int64_t part = 44100 / 2 + 31;
+    // Each song longer than what the player decodes ahead (the event is handled that much
+    // after the next song's decoding began), so that the song after it is queued in time.
+    const int64_t part = 44100 + 31;
     const std::vector<int16_t> tone = Tone(2, 44100, part * 3);
     std::vector<fs::path> album;
     Pcm want;
