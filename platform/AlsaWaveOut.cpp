@@ -8,8 +8,10 @@
 //   unlinks it under the lock; nobody else unlinks, so the head it plays stays put.
 // - m_interrupt mirrors "a command is waiting" so the writer can look between two ALSA writes
 //   without taking the lock; the eventfd wakes it from poll() when ALSA is full.
-// - The snd_pcm handle is used by the writer thread only, from the thread's start until it
-//   ends; open and close happen before and after it runs.
+// - The snd_pcm handle is used by the writer thread, from the thread's start until it ends
+//   (open and close happen before and after it runs), and by the caller's thread to ask for
+//   the delay (the played position). m_pcmMutex serialises those calls and guards the frame
+//   counts behind the position; the writer never holds it while it sleeps in poll() or drains.
 // - The callback is always called without a lock held, so it may post to another thread that
 //   is itself waiting on this device (waveOutReset).
 // - The volume is one atomic word, read once per chunk.
@@ -19,6 +21,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <poll.h>
@@ -68,6 +71,66 @@ struct PcmCloser {
     void operator()(snd_pcm_t* pcm) const { snd_pcm_close(pcm); }
 };
 using PcmHandle = std::unique_ptr<snd_pcm_t, PcmCloser>;
+
+// The format as asked for (resampled by ALSA where the device cannot), with a buffer of about
+// kBufferUs split into periods of about kPeriodUs. The writer is woken when a period is free;
+// playing starts once the buffer is full, or when the writer has nothing more to give.
+int SetParams(snd_pcm_t* pcm, snd_pcm_format_t sampleFormat, const WAVEFORMATEX& format) {
+    snd_pcm_hw_params_t* hw = nullptr;
+    snd_pcm_hw_params_alloca(&hw);
+    unsigned rate = format.nSamplesPerSec;
+    unsigned bufferUs = AlsaWaveOut::kBufferUs;
+    unsigned periodUs = AlsaWaveOut::kPeriodUs;
+    int dir = 0;
+    int r = snd_pcm_hw_params_any(pcm, hw);
+    if (r >= 0) {
+        r = snd_pcm_hw_params_set_rate_resample(pcm, hw, 1);
+    }
+    if (r >= 0) {
+        r = snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED);
+    }
+    if (r >= 0) {
+        r = snd_pcm_hw_params_set_format(pcm, hw, sampleFormat);
+    }
+    if (r >= 0) {
+        r = snd_pcm_hw_params_set_channels(pcm, hw, format.nChannels);
+    }
+    if (r >= 0) {
+        r = snd_pcm_hw_params_set_rate_near(pcm, hw, &rate, &dir);
+    }
+    if (r >= 0 && rate != format.nSamplesPerSec) {
+        r = -EINVAL;
+    }
+    if (r >= 0) {
+        r = snd_pcm_hw_params_set_buffer_time_near(pcm, hw, &bufferUs, &dir);
+    }
+    if (r >= 0) {
+        r = snd_pcm_hw_params_set_period_time_near(pcm, hw, &periodUs, &dir);
+    }
+    if (r >= 0) {
+        r = snd_pcm_hw_params(pcm, hw);
+    }
+    snd_pcm_uframes_t buffer = 0;
+    snd_pcm_uframes_t period = 0;
+    if (r >= 0) {
+        r = snd_pcm_get_params(pcm, &buffer, &period);
+    }
+    snd_pcm_sw_params_t* sw = nullptr;
+    snd_pcm_sw_params_alloca(&sw);
+    if (r >= 0) {
+        r = snd_pcm_sw_params_current(pcm, sw);
+    }
+    if (r >= 0) {
+        r = snd_pcm_sw_params_set_avail_min(pcm, sw, period);
+    }
+    if (r >= 0) {
+        r = snd_pcm_sw_params_set_start_threshold(pcm, sw, buffer / period * period);
+    }
+    if (r >= 0) {
+        r = snd_pcm_sw_params(pcm, sw);
+    }
+    return r;
+}
 
 } // namespace
 
@@ -144,6 +207,23 @@ public:
         m_changed.wait(lock, [this] { return m_command != Cmd::Reset; });
     }
 
+    // Frames handed to ALSA less those it still holds: what has been played since the open.
+    // snd_pcm_delay may say more than was written (a device still starting) or fail (an
+    // underrun: everything has played); neither may move the position back or past the end.
+    uint64_t PlayedFrames() {
+        std::lock_guard lock(m_pcmMutex);
+        snd_pcm_sframes_t delay = 0;
+        const uint64_t played =
+            snd_pcm_delay(m_pcm.get(), &delay) < 0 || delay <= 0
+                ? m_writtenFrames
+                : m_writtenFrames -
+                      std::min<uint64_t>(m_writtenFrames, static_cast<uint64_t>(delay));
+        m_playedFrames = std::max(m_playedFrames, played);
+        return m_playedFrames;
+    }
+
+    const WAVEFORMATEX& Format() const { return m_format; }
+
     // Lets the queued sound play out and stops the writer; refused while buffers are queued.
     MMRESULT Close() {
         {
@@ -178,6 +258,13 @@ private:
             Cmd command = Cmd::None;
             {
                 std::unique_lock lock(m_mutex);
+                if (m_command == Cmd::None && m_queue.Empty()) {
+                    // Nothing more to give for now: what ALSA holds plays, even where it does
+                    // not fill the buffer (the end of a song shorter than it).
+                    lock.unlock();
+                    StartIfWaiting();
+                    lock.lock();
+                }
                 m_changed.wait(lock, [this] { return m_command != Cmd::None || !m_queue.Empty(); });
                 command = m_command;
                 header = m_queue.Front();
@@ -187,6 +274,8 @@ private:
                 continue;
             }
             if (command == Cmd::Close) {
+                // Unlocked: the drain blocks, and the only thread asking for the position is
+                // the one waiting for this thread to end.
                 snd_pcm_nonblock(m_pcm.get(), 0);
                 snd_pcm_drain(m_pcm.get());
                 return;
@@ -221,17 +310,32 @@ private:
                 ApplyGain(source, chunk, volume);
                 source = m_scratch.get();
             }
-            const snd_pcm_sframes_t written =
-                snd_pcm_writei(m_pcm.get(), source, static_cast<snd_pcm_uframes_t>(chunk));
+            snd_pcm_sframes_t written = 0;
+            {
+                std::lock_guard lock(m_pcmMutex);
+                written =
+                    snd_pcm_writei(m_pcm.get(), source, static_cast<snd_pcm_uframes_t>(chunk));
+                if (written > 0) {
+                    m_writtenFrames += static_cast<uint64_t>(written);
+                } else if (written < 0 && written != -EAGAIN) {
+                    m_broken = snd_pcm_recover(m_pcm.get(), static_cast<int>(written), 1) < 0;
+                }
+            }
             if (written == -EAGAIN) {
                 WaitWritable();
-            } else if (written < 0) {
-                m_broken = snd_pcm_recover(m_pcm.get(), static_cast<int>(written), 1) < 0;
-            } else {
+            } else if (written > 0) {
                 done += static_cast<size_t>(written);
             }
         }
         return true;
+    }
+
+    void StartIfWaiting() {
+        std::lock_guard lock(m_pcmMutex);
+        if (snd_pcm_state(m_pcm.get()) == SND_PCM_STATE_PREPARED &&
+            m_writtenFrames > m_playedFrames) {
+            snd_pcm_start(m_pcm.get());
+        }
     }
 
     void ApplyGain(const char* source, size_t frames, DWORD volume) {
@@ -286,8 +390,18 @@ private:
     }
 
     void ReturnAll() {
-        snd_pcm_drop(m_pcm.get());
-        snd_pcm_prepare(m_pcm.get());
+        {
+            // What was dropped was never heard: the position stays where the sound stopped.
+            std::lock_guard lock(m_pcmMutex);
+            snd_pcm_sframes_t delay = 0;
+            if (snd_pcm_delay(m_pcm.get(), &delay) == 0 && delay > 0) {
+                m_writtenFrames -= std::min<uint64_t>(m_writtenFrames - m_playedFrames,
+                                                      static_cast<uint64_t>(delay));
+            }
+            m_playedFrames = m_writtenFrames;
+            snd_pcm_drop(m_pcm.get());
+            snd_pcm_prepare(m_pcm.get());
+        }
         WAVEHDR* list = nullptr;
         {
             std::lock_guard lock(m_mutex);
@@ -318,6 +432,10 @@ private:
     WaveHeaderQueue m_queue;
     Cmd m_command = Cmd::None;
     std::atomic<bool> m_interrupt{false};
+
+    std::mutex m_pcmMutex;
+    uint64_t m_writtenFrames = 0; // guarded by m_pcmMutex
+    uint64_t m_playedFrames = 0;  // guarded by m_pcmMutex; the last position given
 
     // Writer thread only.
     std::unique_ptr<char[]> m_scratch;
@@ -420,8 +538,7 @@ MMRESULT AlsaWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT deviceId, const WAVEFORMA
     PcmHandle pcm(raw);
     const snd_pcm_format_t sampleFormat =
         format->wBitsPerSample == 16 ? SND_PCM_FORMAT_S16_LE : SND_PCM_FORMAT_U8;
-    const int set = snd_pcm_set_params(pcm.get(), sampleFormat, SND_PCM_ACCESS_RW_INTERLEAVED,
-                                       format->nChannels, format->nSamplesPerSec, 1, kLatencyUs);
+    const int set = SetParams(pcm.get(), sampleFormat, *format);
     if (set < 0) {
         return AlsaFailure(set, set == -ENOMEM ? MMSYSERR_NOMEM : WAVERR_BADFORMAT);
     }
@@ -502,6 +619,18 @@ MMRESULT AlsaWaveOut::waveOutClose(HWAVEOUT hwo) {
     }
     std::unique_ptr<AlsaStream> owned(stream);
     owned->Notify(WOM_CLOSE, 0);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT AlsaWaveOut::waveOutGetPosition(HWAVEOUT hwo, MMTIME* time, UINT size) {
+    AlsaStream* stream = Find(hwo);
+    if (stream == nullptr) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    if (time == nullptr || size < sizeof(MMTIME)) {
+        return MMSYSERR_INVALPARAM;
+    }
+    SetPosition(*time, stream->PlayedFrames() * stream->Format().nBlockAlign, stream->Format());
     return MMSYSERR_NOERROR;
 }
 

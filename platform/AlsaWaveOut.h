@@ -35,10 +35,14 @@ public:
     MMRESULT waveOutGetErrorText(MMRESULT error, char* text, UINT size) override;
     MMRESULT waveOutGetVolume(HWAVEOUT hwo, DWORD* volume) override;
     MMRESULT waveOutSetVolume(HWAVEOUT hwo, DWORD volume) override;
+    MMRESULT waveOutGetPosition(HWAVEOUT hwo, MMTIME* time, UINT size) override;
 
-    // How much audio ALSA itself holds ahead of the speaker; closing waits this long at most
-    // for the queued sound to play out.
-    static constexpr unsigned kLatencyUs = 100000;
+    // How much audio ALSA itself holds ahead of the speaker, and how much of it frees up before
+    // the writer thread is woken to refill it. The wave buffers are far smaller; ALSA's need not
+    // be, since the played position comes from ALSA's delay and not from the buffers handed
+    // back. Larger periods wake the writer (and the sound server's client thread) less often.
+    static constexpr unsigned kBufferUs = 250000;
+    static constexpr unsigned kPeriodUs = 125000;
 
 private:
     static constexpr size_t kMaxStreams = 8;

@@ -307,3 +307,43 @@ TEST(AlsaWaveOut, EveryErrorCodeHasItsText) {
               MMSYSERR_NOERROR);
     EXPECT_STREQ(small, "Cannot ");
 }
+
+// The played position: what was handed to ALSA less what ALSA still holds. It never runs
+// ahead of what was written, never goes back, and has reached all of it when the output
+// reports the end; a song shorter than ALSA's own buffer plays (and ends) too.
+TEST(AlsaWaveOut, PlayedPositionStaysWithinWhatWasWrittenAndReachesItAtTheEnd) {
+    for (const int buffers : {300, 2}) {
+        SCOPED_TRACE(buffers);
+        CaptureFile("position");
+        AlsaWaveOut device;
+        TAudioOut out(&device);
+        out.Player().SetNoSamples(2304);
+        ASSERT_TRUE(out.ReadyToGo());
+        TPlayer& player = out.Player();
+        int given = 0;
+        uint64_t last = 0;
+        bool ordered = true;
+        out.OnBufferPlayed = [&](char* buffer, uint16_t& size) {
+            const uint64_t played = player.PlayedBytes();
+            ordered = ordered && played >= last && played <= player.WrittenBytes();
+            last = played;
+            if (given++ == buffers) {
+                return false;
+            }
+            std::memset(buffer, given, size);
+            return true;
+        };
+        uint64_t atEnd = 0;
+        out.OnPlayed = [&](TPlayer* p) { atEnd = p->PlayedBytes(); };
+        ASSERT_TRUE(player.StartPlaying()) << out.LastError();
+        ASSERT_TRUE(PumpUntil([&] { return atEnd > 0; }, std::chrono::seconds(5)));
+        EXPECT_TRUE(ordered);
+        EXPECT_EQ(atEnd, uint64_t{2304} * 4 * static_cast<uint64_t>(buffers));
+        EXPECT_EQ(player.WrittenBytes(), atEnd);
+
+        MMTIME time{};
+        time.wType = TIME_SAMPLES;
+        HWAVEOUT none = nullptr;
+        EXPECT_EQ(device.waveOutGetPosition(none, &time, sizeof time), MMSYSERR_INVALHANDLE);
+    }
+}
