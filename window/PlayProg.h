@@ -332,8 +332,11 @@ private:
     void ShowRainbowFrame(int32_t frame);
     void ShowTitle(const QString& title);
     void ShowWhatWasMissed();
+    // The display timer runs while a song plays and the window can be seen.
+    void RunPlayTimer();
     TSight* m_timeSight = nullptr;    // the time display, on the Player page
     TSight* m_rainbowSight = nullptr; // the rainbow line, above every page
+    TSight* m_windowSight = nullptr;  // the window itself: not hidden, not minimised
     bool m_timeMissed = false;        // a second passed while the time display was unseen
     bool m_titleMissed = false;       // a second passed while the window was hidden
     QString m_applicationTitle;
