@@ -5,9 +5,9 @@
 #include "platform/RegularFile.h"
 #include "platform/TimeText.h"
 #include "window/library/AlbumFolder.h"
+#include "window/library/CommaText.h"
 #include "window/library/Library.h"
 #include "window/library/ShownText.h"
-#include "window/library/CommaText.h"
 #include "window/transport/PlaySequence.h"
 
 #include <QTimer>
@@ -219,8 +219,7 @@ std::optional<std::string> TTransport::SelectedSongPath() const {
     return SongPath(album, m_library.Song(song), m_library.PlaylistShown());
 }
 
-std::optional<std::string> TTransport::SongPath(int album, const TSong& song,
-                                                bool playlist) const {
+std::optional<std::string> TTransport::SongPath(int album, const TSong& song, bool playlist) const {
     const std::string& folder = m_library.Album(album).Name;
     return playlist ? PlaylistSongPath(m_programDirectory, folder, song.Name)
                     : AlbumFilePath(m_programDirectory, folder, song.FileName);
@@ -243,8 +242,7 @@ std::optional<std::string> TTransport::FollowingSongPath() const {
         break;
     case playsequence::Following::Kind::AlbumStart: {
         // The song the album shows first when the step selects it.
-        const std::vector<std::string> fields =
-            ReadCommaGroups(m_library.Album(next.album).Songs);
+        const std::vector<std::string> fields = ReadCommaGroups(m_library.Album(next.album).Songs);
         return SongPath(next.album, TSong{fields[0], fields[1], fields[2], fields[3], 0}, false);
     }
     }
@@ -497,7 +495,7 @@ void TTransport::Seek(uint32_t position) {
             m_playEndReported = false;
             m_shownSeconds = ElapsedSeconds();
             if (m_running) {
-                emit TimeShown(TimeText());
+                emit SecondCounted(TimeText(), Title());
                 GuardEnd();
             }
             m_shownProgress = Progress();
@@ -527,9 +525,8 @@ void TTransport::PlayerPlayEnd(TOggPlayer* sender) {
     // Acted on from the event loop, never inside the player's report: not before the song has
     // been heard for the shortest time a song takes.
     const int64_t heard = m_heardSince.isValid() ? m_heardSince.elapsed() : 0;
-    WaitForEnd(static_cast<uint32_t>(
-        std::clamp<int64_t>(int64_t{playsequence::kShortestSongMs} - heard, 0,
-                            playsequence::kShortestSongMs)));
+    WaitForEnd(static_cast<uint32_t>(std::clamp<int64_t>(
+        int64_t{playsequence::kShortestSongMs} - heard, 0, playsequence::kShortestSongMs)));
 }
 
 void TTransport::PlayerSongChange(TOggPlayer* sender) {

@@ -51,7 +51,7 @@ public:
 
 // What the window draws from the transport's signals.
 struct Drawn {
-    Names opened;             // the songs the player opened (or went on with), in order
+    Names opened;              // the songs the player opened (or went on with), in order
     size_t capturedAtOpen = 0; // bytes the device had played when the last one was told
     bool running = false;
     QString nameShown; // the selected song's name, drawn when the transport moves it
@@ -315,7 +315,8 @@ TEST_F(TransportPart, ASongEndsWithItsSound) {
         if (!queued) {
             player->ClearNext(); // as when the next song cannot be opened ahead
         }
-        ASSERT_TRUE(PlayUntil([&] { return device.Captured().size() - start >= wholeSong - 9216; }));
+        ASSERT_TRUE(
+            PlayUntil([&] { return device.Captured().size() - start >= wholeSong - 9216; }));
         EXPECT_EQ(drawn.opened, Names{"a1"}) << "its last buffers are still to be heard";
         EXPECT_EQ(library.SelectedSong(), 0);
         ASSERT_TRUE(PlayUntil([&] { return drawn.opened.size() == 2; }));
