@@ -68,8 +68,8 @@ protected:
         const qint64 before = clock.elapsed();
         show();
         const qint64 after = clock.elapsed();
-        const QString time = TimeText(TFormSeam::Transport(*form).ElapsedSeconds());
-        EXPECT_EQ(Controls(form).TimeMemo->toPlainText(), time);
+        const QString time = Controls(form).TimeMemo->toPlainText();
+        EXPECT_TRUE(HeardNow(time)) << time.toStdString();
         EXPECT_EQ(TFormSeam::ApplicationTitle(*form), QString(kSong) + " " + time + "\n");
         EXPECT_EQ(Controls(form).AniImage->Picture().cacheKey(),
                   Controls(form)
@@ -80,6 +80,13 @@ protected:
         EXPECT_GE(steps, (before - runStarted) / 50 - 1);
         EXPECT_LE(steps, (after - runStart) / 50 + 1);
         EXPECT_GT(steps, 30) << "two seconds and more have passed";
+    }
+
+    // The time of what is heard now; or of what was heard a moment ago, when a second has
+    // begun since the display was drawn.
+    bool HeardNow(const QString& time) {
+        const int32_t now = TFormSeam::Transport(*form).ElapsedSeconds();
+        return time == TimeText(now) || time == TimeText(now - 1);
     }
 
     static QString TimeText(int32_t seconds) {
@@ -141,9 +148,10 @@ TEST_F(DisplaySight, OnAnotherPageTheRainbowAloneGoesOnForItLiesAboveThePages) {
     EXPECT_EQ(bar->paints, 0);
     EXPECT_EQ(time->paints, 0);
     EXPECT_GT(rainbow->paints, 10) << "the rainbow line is in sight on every page";
-    EXPECT_EQ(TFormSeam::ApplicationTitle(*form),
-              QString(kSong) + " " + TimeText(TFormSeam::Transport(*form).ElapsedSeconds()) + "\n")
-        << "the taskbar shows the title whatever the page";
+    const QString title = TFormSeam::ApplicationTitle(*form);
+    EXPECT_TRUE(title.startsWith(QString(kSong) + " ") &&
+                HeardNow(title.mid(qsizetype(sizeof kSong)).trimmed()))
+        << "the taskbar shows the title whatever the page: " << title.toStdString();
     ExpectRightWhenBackInSight([&] { Controls(form).PlayerControl->setCurrentIndex(0); });
 }
 
