@@ -50,6 +50,11 @@ void TTransport::FreePlayer() {
     if (!m_player) {
         return;
     }
+    // Nothing follows the song once the program closes: no end acted on while the player
+    // stops, and no next song queued.
+    m_running = false;
+    m_endTimer->stop();
+    m_requeueSoon->stop();
     m_player->Stop();
     if (m_player) {
         m_player->Close();

@@ -702,6 +702,27 @@ TEST_F(TransportPart, TheSongQueuedToFollowFollowsEveryChange) {
     EXPECT_EQ(drawn.opened, Names{"a1"}) << "none of it opened or played another song";
 }
 
+// Should the song heard at a join not be the one the rules name by then (the selection moved
+// after its sound had begun behind the song that played), the song the rules name plays, as it
+// would have at the end of the song; a change told by no player is nobody's.
+TEST_F(TransportPart, AJoinToASongTheRulesNoLongerNameGoesOnWithTheirSong) {
+    Library({{"a1", "a2", "a3"}}, 3.0);
+    transport->Play();
+    SelectSong(1); // a click on a2 while a1 plays: a3 follows a1
+    transport->PlayerSongChange(nullptr);
+    platform::PumpMessages();
+    EXPECT_EQ(library.SelectedSong(), 1);
+    EXPECT_EQ(drawn.opened, Names{"a1"});
+
+    transport->PlayerSongChange(player); // the player still holds a1, not a3
+    Draining([&] { ASSERT_TRUE(PumpUntil([&] { return drawn.opened.size() == 2; })); });
+    EXPECT_EQ(drawn.opened, (Names{"a1", "a3"}));
+    EXPECT_EQ(library.SelectedSong(), 2);
+    EXPECT_EQ(drawn.banner, "a3");
+    EXPECT_TRUE(transport->Running());
+    EXPECT_EQ(player->State(), psPlaying);
+}
+
 // The option is the window's, the scaling the player's: each open hands the option over, so a
 // change reaches the next song played.
 TEST_F(TransportPart, TheReplayGainOptionReachesThePlayerWhenASongOpens) {
