@@ -26,13 +26,16 @@ void NullWaveOut::CompleteOldest() {
     }
     WAVEHDR* header = m_queue.front();
     m_queue.pop_front();
+    m_played += header->dwBufferLength;
     header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
     m_callback(reinterpret_cast<HWAVEOUT>(&m_handle), WOM_DONE, m_instance,
                reinterpret_cast<DWORD_PTR>(header), 0);
 }
 
-MMRESULT NullWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT, const WAVEFORMATEX*, WaveOutProc callback,
-                                  DWORD_PTR instance, DWORD) {
+MMRESULT NullWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT, const WAVEFORMATEX* format,
+                                  WaveOutProc callback, DWORD_PTR instance, DWORD) {
+    m_format = format != nullptr ? *format : WAVEFORMATEX{};
+    m_played = 0;
     m_callback = callback;
     m_instance = instance;
     *phwo = &m_handle;
@@ -64,5 +67,10 @@ MMRESULT NullWaveOut::waveOutClose(HWAVEOUT) {
     if (callback != nullptr) {
         callback(&m_handle, WOM_CLOSE, m_instance, 0, 0);
     }
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT NullWaveOut::waveOutGetPosition(HWAVEOUT, MMTIME* time, UINT) {
+    SetPosition(*time, m_played, m_format);
     return MMSYSERR_NOERROR;
 }

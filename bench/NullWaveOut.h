@@ -23,6 +23,8 @@ public:
                                     platform::UINT) override;
     platform::MMRESULT waveOutReset(platform::HWAVEOUT) override;
     platform::MMRESULT waveOutClose(platform::HWAVEOUT) override;
+    platform::MMRESULT waveOutGetPosition(platform::HWAVEOUT, platform::MMTIME* time,
+                                          platform::UINT) override;
 
 private:
     struct Handle : platform::WaveOutHandle {};
@@ -34,4 +36,6 @@ private:
     platform::WaveOutProc m_callback = nullptr;
     platform::DWORD_PTR m_instance = 0;
     bool m_completionPosted = false;
+    platform::WAVEFORMATEX m_format{};
+    uint64_t m_played = 0; // bytes handed back since the open: all of it "played" at once
 };

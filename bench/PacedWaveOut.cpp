@@ -31,6 +31,7 @@ void PacedWaveOut::Run() {
         }
         WAVEHDR* header = m_queue.front().header;
         m_queue.pop_front();
+        m_played += header->dwBufferLength;
         const WaveOutProc callback = m_callback;
         const DWORD_PTR instance = m_instance;
         header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
@@ -49,6 +50,8 @@ MMRESULT PacedWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT, const WAVEFORMATEX* for
         m_bytesPerSecond =
             format != nullptr && format->nAvgBytesPerSec > 0 ? format->nAvgBytesPerSec : 176400.0;
         m_playedUntil = Clock::now();
+        m_format = format != nullptr ? *format : WAVEFORMATEX{};
+        m_played = 0;
         m_callback = callback;
         m_instance = instance;
     }
@@ -108,5 +111,19 @@ MMRESULT PacedWaveOut::waveOutClose(HWAVEOUT) {
     if (callback != nullptr) {
         callback(&m_handle, WOM_CLOSE, instance, 0, 0);
     }
+    return MMSYSERR_NOERROR;
+}
+
+// The completed buffers and, of the one playing, the share its time has run through.
+MMRESULT PacedWaveOut::waveOutGetPosition(HWAVEOUT, MMTIME* time, UINT) {
+    std::lock_guard lock(m_mutex);
+    uint64_t played = m_played;
+    if (!m_queue.empty()) {
+        const Queued& head = m_queue.front();
+        const double left = std::chrono::duration<double>(head.end - Clock::now()).count();
+        const double length = head.header->dwBufferLength;
+        played += static_cast<uint64_t>(std::clamp(length - left * m_bytesPerSecond, 0.0, length));
+    }
+    SetPosition(*time, played, m_format);
     return MMSYSERR_NOERROR;
 }

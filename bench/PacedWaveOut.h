@@ -28,6 +28,8 @@ public:
                                     platform::UINT) override;
     platform::MMRESULT waveOutReset(platform::HWAVEOUT) override;
     platform::MMRESULT waveOutClose(platform::HWAVEOUT) override;
+    platform::MMRESULT waveOutGetPosition(platform::HWAVEOUT, platform::MMTIME* time,
+                                          platform::UINT) override;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -46,6 +48,8 @@ private:
     std::deque<Queued> m_queue;
     Clock::time_point m_playedUntil{};
     double m_bytesPerSecond = 176400.0;
+    platform::WAVEFORMATEX m_format{};
+    uint64_t m_played = 0; // bytes of the buffers completed since the open
     platform::WaveOutProc m_callback = nullptr;
     platform::DWORD_PTR m_instance = 0;
     bool m_quit = false;

@@ -9,6 +9,8 @@
 // later reset or stop would wait for a close that nothing causes.
 #include "engine/AudioOut.h"
 
+#include <QTimer>
+
 #include <algorithm>
 #include <chrono>
 #include <new>
@@ -21,6 +23,9 @@ constexpr int kBufferCount = 8;
 constexpr const char* kVersion = "4.1 (32bit)";
 // How long ResetOutput waits for the device to report its close before closing it itself.
 constexpr int kResetWaitMs = 2000;
+// A device whose played position stops moving before the end of what it was given is closed
+// after this long rather than waited for.
+constexpr auto kDrainStall = std::chrono::milliseconds(2000);
 
 enum class Pumped { Done, TimedOut, Gone };
 
@@ -152,7 +157,16 @@ void TAudioSettings::FreeBuffers() {
 
 // ---- TPlayer ----
 
-TPlayer::TPlayer(TAudioOut* owner) : TAudioSettings(owner) {}
+TPlayer::TPlayer(TAudioOut* owner)
+    : TAudioSettings(owner), m_drainTimer(std::make_unique<QTimer>()) {
+    m_drainTimer->setSingleShot(true);
+    m_drainTimer->setTimerType(Qt::PreciseTimer);
+    QObject::connect(m_drainTimer.get(), &QTimer::timeout, [this] {
+        if (m_deviceOpen && !Feeding() && QueuedCount() == 0) {
+            CloseWhenPlayed();
+        }
+    });
+}
 
 TPlayer::~TPlayer() = default;
 
@@ -184,6 +198,11 @@ bool TPlayer::OpenDevice() {
         return false;
     }
     m_deviceOpen = true;
+    m_dropping = false;
+    m_written = 0;
+    m_played = 0;
+    m_positionBytes = 0;
+    m_drainMoved = {};
     for (size_t i = 0; i < kBufferCount; ++i) {
         *m_headers[i] = WAVEHDR{};
         m_headers[i]->lpData = m_buffers[i].get();
@@ -246,6 +265,7 @@ void TPlayer::QueueBuffer() {
         return;
     }
     m_queueFailed = false;
+    m_written += header->dwBufferLength;
     m_currentIndex = (m_currentIndex + 1) % kBufferCount;
 }
 
@@ -347,7 +367,7 @@ LRESULT TPlayer::WindowProc(uint32_t msg, WPARAM wParam, LPARAM) {
         // Once feeding has stopped and the last buffer is back, nothing else will come back:
         // close now, whichever of the two messages got here first.
         if (m_deviceOpen && !Feeding() && QueuedCount() == 0) {
-            CloseDevice();
+            CloseWhenPlayed();
         }
         return 0;
     default:
@@ -355,11 +375,59 @@ LRESULT TPlayer::WindowProc(uint32_t msg, WPARAM wParam, LPARAM) {
     }
 }
 
+uint64_t TPlayer::PlayedBytes() {
+    if (!m_deviceOpen) {
+        return m_played;
+    }
+    MMTIME time{};
+    time.wType = TIME_BYTES;
+    if (Device().waveOutGetPosition(m_device, &time, sizeof time) == MMSYSERR_NOERROR &&
+        time.wType == TIME_BYTES) {
+        // The device counts in 32 bits; the difference carries over its wrap.
+        m_played += static_cast<uint32_t>(time.u.cb - m_positionBytes);
+        m_positionBytes = time.u.cb;
+    } else {
+        // A device without a position: what it has not handed back counts as not played.
+        const uint64_t held = uint64_t{QueuedCount()} * m_bufferSize;
+        m_played = std::max(m_played, m_written > held ? m_written - held : 0);
+    }
+    m_played = std::min(m_played, m_written);
+    return m_played;
+}
+
+uint32_t TPlayer::UnplayedMs() {
+    const uint64_t left = m_written - std::min(m_written, PlayedBytes());
+    const uint32_t rate = m_waveFormat ? std::max<uint32_t>(m_waveFormat->nAvgBytesPerSec, 1) : 1;
+    return static_cast<uint32_t>(std::min<uint64_t>(left * 1000 / rate, UINT32_MAX));
+}
+
+// Everything is back from the device; once it has been heard too the device closes. Until then
+// a timer comes back when the rest should have played.
+void TPlayer::CloseWhenPlayed() {
+    if (!m_dropping) {
+        const uint64_t played = PlayedBytes();
+        const auto now = std::chrono::steady_clock::now();
+        if (played != m_drainPlayed || m_drainMoved == std::chrono::steady_clock::time_point{}) {
+            m_drainPlayed = played;
+            m_drainMoved = now;
+        }
+        if (played < m_written && now - m_drainMoved < kDrainStall) {
+            m_drainTimer->start(static_cast<int>(std::min<uint32_t>(UnplayedMs(), 500)) + 1);
+            return;
+        }
+    }
+    CloseDevice();
+}
+
 bool TPlayer::CloseDeviceRaising(bool raisePlayed) {
     if (!m_deviceOpen) {
         m_owner->m_lastError = "Player already closed";
         return false;
     }
+    m_drainTimer->stop();
+    // The position stays readable after the close: all that was written when it played out,
+    // where the sound stopped when the buffers were dropped.
+    const uint64_t finalPosition = m_dropping ? PlayedBytes() : m_written;
     for (size_t i = 0; i < kBufferCount; ++i) {
         const MMRESULT unprepared =
             Device().waveOutUnprepareHeader(m_device, m_headers[i].get(), sizeof(WAVEHDR));
@@ -375,6 +443,8 @@ bool TPlayer::CloseDeviceRaising(bool raisePlayed) {
     }
     m_deviceOpen = false;
     m_device = nullptr;
+    m_played = finalPosition;
+    m_drainMoved = {};
     if (raisePlayed && m_owner->OnPlayed) {
         // A copy: the handler may free the wave output, and with it OnPlayed.
         const TNotifyPlayedEvent played = m_owner->OnPlayed;
@@ -403,6 +473,11 @@ bool TPlayer::ResetOutput() {
     // Buffers handed back by the reset must not be refilled and queued again, or the device
     // would only close when the client runs dry.
     m_feeding.store(false, std::memory_order_release);
+    m_dropping = true;
+    if (QueuedCount() == 0 && PlayedBytes() < m_written) {
+        // Waiting for the last sound to play: the device still holds it, and drops it now.
+        Device().waveOutReset(m_device);
+    }
     if (QueuedCount() != 0) {
         const MMRESULT reset = Device().waveOutReset(m_device);
         if (reset != MMSYSERR_NOERROR) {
@@ -429,6 +504,7 @@ bool TPlayer::ForceClose() {
         return true;
     }
     m_feeding.store(false, std::memory_order_release);
+    m_dropping = true;
     Device().waveOutReset(m_device);
     m_queuedCount.store(0, std::memory_order_release);
     return CloseDeviceRaising(false);

@@ -2,6 +2,11 @@
 // not know where the audio comes from; it asks its client through OnBufferPlayed and tells it
 // through OnPlayed when the device has closed after the last buffer.
 //
+// The device is closed once the last buffer is back and its sound has been played: a device
+// such as ALSA hands a buffer back when it has taken it, not when it has been heard, so the
+// close waits (on a timer, the window thread going on) for the device's played position to
+// reach what was written. OnPlayed therefore comes with the end of the sound.
+//
 // Threads: everything runs on the window thread except the device callback, which only
 // touches CallbackOpen (writes), QueuedCount (atomic decrement), Feeding and the session number
 // (reads), and posts to the hidden window. QueuedCount is atomic; Feeding, CallbackOpen and the
@@ -15,10 +20,13 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+
+class QTimer;
 
 enum class TBPS { _8, _16 };
 enum class TChannels { Mono, Stereo };
@@ -94,6 +102,15 @@ public:
     // closed (bounded). False when a handler run meanwhile freed the wave output.
     bool ResetOutput();
 
+    // Numbers the openings of the device; the played position below belongs to one opening.
+    uint32_t Session() const { return m_session.load(std::memory_order_acquire); }
+    // Bytes written to the device since it last opened, and of those the ones it has played;
+    // both stay as they were once it has closed, until it opens again.
+    uint64_t WrittenBytes() const { return m_written; }
+    uint64_t PlayedBytes();
+    // The play time of what was written and not yet heard.
+    uint32_t UnplayedMs();
+
     bool OpenDevice();
     void CloseDevice();
     void RefillBuffer();
@@ -110,6 +127,7 @@ private:
     bool CloseDeviceRaising(bool raisePlayed);
     void CloseQuietly();
     bool ForceClose();
+    void CloseWhenPlayed();
 
     platform::HWAVEOUT m_device = nullptr;
     std::atomic<uint16_t> m_queuedCount{0};
@@ -120,6 +138,15 @@ private:
     // still queued from an earlier opening cannot refill or close a later one.
     std::atomic<uint32_t> m_session{0};
     bool m_queueFailed = false; // the last QueueBuffer was refused by the device
+    // The buffers were reset: what the device held is dropped, not waited for.
+    bool m_dropping = false;
+    uint64_t m_written = 0;       // bytes written in this opening
+    uint64_t m_played = 0;        // the device's position, widened to 64 bits
+    uint32_t m_positionBytes = 0; // the device's last 32-bit answer
+    // While waiting for the last sound to be played: the position last seen moving, and when.
+    uint64_t m_drainPlayed = 0;
+    std::chrono::steady_clock::time_point m_drainMoved{};
+    std::unique_ptr<QTimer> m_drainTimer;
     platform::Lifetime m_lifetime;
 };
 

@@ -6,6 +6,8 @@
 #include "media/MP3Util.h"
 #include "media/ReplayGain.h"
 
+#include <QTimer>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -36,6 +38,16 @@ TOggPlayer::TOggPlayer(platform::WaveOutDevice* device) : m_device(device) {
             return WindowProc(msg, wParam, lParam);
         });
     m_oggVorbis = std::make_unique<TOggVorbis>();
+    // Wakes the window when the device should have played up to the join of the next song.
+    m_joinTimer = std::make_unique<QTimer>();
+    m_joinTimer->setSingleShot(true);
+    m_joinTimer->setTimerType(Qt::PreciseTimer);
+    QObject::connect(m_joinTimer.get(), &QTimer::timeout, [this] {
+        CheckJoinHeard();
+        if (m_nextDecoding && m_state == psPlaying) {
+            ArmJoinTimer();
+        }
+    });
     Initialize();
 }
 
@@ -51,6 +63,7 @@ TOggPlayer::~TOggPlayer() {
         ReleaseFile();
     }
     m_window.reset();
+    m_joinTimer.reset();
     FreeChunkBuffers();
     if (m_audioOut) {
         // Nothing of this component may be called while the wave output winds down.
@@ -80,9 +93,13 @@ platform::LRESULT TOggPlayer::WindowProc(uint32_t msg, platform::WPARAM wParam, 
             --m_staleReports;
             return 0;
         }
-        if (OnPosChange) {
-            const TNotifyPosChangeEvent handler = OnPosChange;
-            handler(this, static_cast<uint32_t>(wParam));
+        ReportPosition();
+        return 0;
+    case WM_PLAYER_SONGCHANGE:
+        // Not for a song closed since, nor for one taken over by another since.
+        if (m_fileOpen && wParam == m_songSerial && OnSongChange) {
+            const TNotifyEvent handler = OnSongChange;
+            handler(this);
         }
         return 0;
     default:
@@ -151,6 +168,41 @@ bool TOggPlayer::AllocChunkBuffers(int32_t Size) {
     return true;
 }
 
+// For a song queued to follow that needs larger chunks while the open one decodes: the open
+// stream's read buffer and the decoded data waiting for the next wave buffer move along.
+bool TOggPlayer::GrowChunkBuffers(int32_t Size) {
+    if (Size <= m_chunkSize) {
+        return true;
+    }
+    std::array<std::unique_ptr<uint8_t[]>, 2> chunks;
+    std::unique_ptr<uint8_t[]> readBuffer;
+    std::unique_ptr<uint8_t[]> carry;
+    try {
+        const auto size = static_cast<size_t>(Size);
+        chunks[0] = std::make_unique<uint8_t[]>(size);
+        chunks[1] = std::make_unique<uint8_t[]>(size);
+        readBuffer = std::make_unique<uint8_t[]>(size / 2);
+        carry = std::make_unique<uint8_t[]>(2 * size);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    std::memcpy(readBuffer.get(), m_readBuffer.get(), static_cast<size_t>(m_chunkSize / 2));
+    std::memcpy(carry.get(), m_carry.get(), m_carryLen);
+    m_chunks = std::move(chunks);
+    m_readBuffer = std::move(readBuffer);
+    m_carry = std::move(carry);
+    m_chunkSize = Size;
+    const TDecodeBuffers buffers{
+        {m_chunks[0].get(), m_chunks[1].get()}, m_chunkSize, m_readBuffer.get()};
+    if (m_stream) {
+        m_stream->MoveBuffers(buffers);
+    }
+    if (m_next) {
+        m_next->Stream->MoveBuffers(buffers);
+    }
+    return true;
+}
+
 void TOggPlayer::FreeChunkBuffers() {
     m_readBuffer.reset();
     m_chunks[0].reset();
@@ -215,6 +267,11 @@ bool TOggPlayer::Open(const std::string& FileName) {
     m_endReached = false;
     ForgetDecodedData();
     ForgetPostedReports();
+    ForgetNext();
+    ++m_songSerial;
+    m_marksValid = false;
+    m_restPosition = 0;
+    m_deliveredSongBytes = 0;
 
     TPlayer& out = m_audioOut->Player();
     out.SetChannels(m_streamInfo.Channels == 1 ? TChannels::Mono : TChannels::Stereo);
@@ -235,6 +292,7 @@ void TOggPlayer::Close() {
         return;
     }
     const uint32_t request = NewRequest();
+    ForgetNext();
     if (m_state == psPlaying && StopOutput(request) != TWait::Done) {
         return; // freed, or a newer request took over the song
     }
@@ -242,7 +300,11 @@ void TOggPlayer::Close() {
 }
 
 void TOggPlayer::ReleaseFile() {
+    ForgetNext();
     m_stream.reset();
+    ++m_songSerial;
+    m_marksValid = false;
+    m_restPosition = 0;
     ForgetDecodedData();
     ForgetPostedReports();
     m_currentFile.clear();
@@ -259,7 +321,23 @@ uint32_t TOggPlayer::Length() const {
 }
 
 uint32_t TOggPlayer::CurrentPosition() const {
-    return m_fileOpen && m_stream ? m_stream->Position() : 0;
+    if (!m_fileOpen || !m_stream) {
+        return 0;
+    }
+    return m_marksValid ? HeardMs() : m_restPosition;
+}
+
+// The output's format is the open song's (a song of another one is never joined to it).
+int64_t TOggPlayer::BytesPerSecond() const {
+    return std::max<int64_t>(
+        int64_t{m_streamInfo.SampleRate} * std::max<int16_t>(m_streamInfo.Channels, 1) * 2, 1);
+}
+
+uint32_t TOggPlayer::HeardMs() const {
+    TPlayer& out = m_audioOut->Player();
+    const uint64_t played = out.Session() == m_markSession ? out.PlayedBytes() : 0;
+    const int64_t ms = m_marks.SongBytes(played) * 1000 / BytesPerSecond();
+    return static_cast<uint32_t>(std::clamp<int64_t>(ms, 0, m_streamInfo.Duration));
 }
 
 void TOggPlayer::Rewind() {
@@ -269,16 +347,129 @@ void TOggPlayer::Rewind() {
     ForgetDecodedData();
     ForgetPostedReports();
     m_stream->Rewind();
+    m_deliveredSongBytes = 0;
+    m_marksValid = false;
+    m_restPosition = 0;
 }
 
-bool TOggPlayer::QueueNext(const std::string&) {
-    // Without a way to join two songs in one output, the open song ends on its own.
-    m_nextFile.clear();
-    return false;
+// Opens the song the way Open does (the table of formats, chunk buffers, ReplayGain), but
+// keeps it beside the open one.
+bool TOggPlayer::QueueNext(const std::string& FileName) {
+    if (!m_fileOpen || (m_state != psPlaying && m_state != psPaused) || m_nextDecoding) {
+        return false;
+    }
+    ForgetNext();
+    const std::string fileName = FileName;
+    const uint32_t request = m_request;
+    const uint32_t serial = m_songSerial;
+    const platform::Lifetime::Token alive = m_lifetime.Watch();
+    std::unique_ptr<TSongStream> stream = OpenSongStream(fileName, m_usable, *m_oggVorbis);
+    if (!stream || !alive.Alive()) {
+        return false;
+    }
+    // A handler run during the frame search may have stopped, moved or changed the song, or
+    // queued another one; what it did stands.
+    if (m_request != request || m_songSerial != serial || m_next || m_nextDecoding ||
+        (m_state != psPlaying && m_state != psPaused) ||
+        !GrowChunkBuffers(stream->RequiredChunkSize())) {
+        return false;
+    }
+    stream->Bind(
+        TDecodeBuffers{{m_chunks[0].get(), m_chunks[1].get()}, m_chunkSize, m_readBuffer.get()},
+        m_reports);
+    std::optional<double> gain = m_useReplayGain ? ReadReplayGain(fileName).Factor() : std::nullopt;
+    m_next = TNextSong{std::move(stream), fileName, gain};
+    m_nextFile = fileName;
+    return true;
 }
 
 void TOggPlayer::ClearNext() {
+    if (!m_nextDecoding) {
+        ForgetNext();
+    }
+}
+
+void TOggPlayer::ForgetNext() {
+    if (m_nextDecoding) {
+        // What was decoded of it is no longer to be played.
+        ForgetDecodedData();
+    }
+    m_next.reset();
     m_nextFile.clear();
+    m_nextDecoding = false;
+    m_marks.ForgetJoin();
+    if (m_joinTimer) {
+        m_joinTimer->stop();
+    }
+}
+
+TSongStream* TOggPlayer::DecodingStream() const {
+    return m_nextDecoding && m_next ? m_next->Stream.get() : m_stream.get();
+}
+
+// The open song has been decoded to its end: the next one goes on in the same wave buffer,
+// from device byte m_filled + filledSoFar, when the device can play it as it is.
+bool TOggPlayer::JoinNext(uint32_t filledSoFar) {
+    if (m_nextDecoding || !m_next || m_carryLen != 0) {
+        return false;
+    }
+    const TStreamInfo& next = m_next->Stream->Info();
+    const TPlayer& out = m_audioOut->Player();
+    const int16_t channels = out.Channels() == TChannels::Mono ? 1 : 2;
+    if (static_cast<uint32_t>(next.SampleRate) != out.SampleRate() || next.Channels != channels) {
+        return false; // played after the device has closed, in its own format (PlayDone)
+    }
+    m_nextDecoding = true;
+    m_marks.Join(m_filled + filledSoFar);
+    m_deliveredSongBytes = 0;
+    ArmJoinTimer();
+    return true;
+}
+
+void TOggPlayer::ArmJoinTimer() {
+    if (!m_marks.JoinPending() || !m_joinTimer) {
+        return;
+    }
+    TPlayer& out = m_audioOut->Player();
+    const uint64_t played = out.PlayedBytes();
+    const uint64_t join = m_marks.JoinOffset() + 0;
+    const uint64_t ahead = join > played ? join - played : 0;
+    const auto ms = static_cast<int>(
+        std::min<uint64_t>(ahead * 1000 / static_cast<uint64_t>(BytesPerSecond()), 1000));
+    m_joinTimer->start(ms + 1);
+}
+
+// Once the device has played past the join, the next song is the open one.
+void TOggPlayer::CheckJoinHeard() {
+    if (!m_nextDecoding || !m_next || !m_marks.JoinPending()) {
+        return;
+    }
+    TPlayer& out = m_audioOut->Player();
+    if (out.Session() != m_markSession || !m_marks.JoinHeard(out.PlayedBytes())) {
+        return;
+    }
+    m_marks.TakeJoin();
+    TNextSong next = std::move(*m_next);
+    TakeNext(std::move(next));
+}
+
+void TOggPlayer::TakeNext(TNextSong next) {
+    m_stream = std::move(next.Stream);
+    m_streamInfo = m_stream->Info();
+    m_currentFile = next.File;
+    m_gain = next.Gain;
+    m_next.reset();
+    m_nextFile.clear();
+    m_nextDecoding = false;
+    ++m_songSerial;
+    m_lastPosTenth = 0;
+    m_endReached = false;
+    ForgetPostedReports();
+    PostSongChange();
+}
+
+void TOggPlayer::PostSongChange() {
+    m_window->PostMessage(WM_PLAYER_SONGCHANGE, m_songSerial, 0);
 }
 
 void TOggPlayer::Play() {
@@ -293,6 +484,7 @@ void TOggPlayer::Play() {
 // The start shared by Play and ResumeOutput: from where decoding stands.
 void TOggPlayer::StartOutput() {
     m_endReached = false;
+    m_needMark = true;
     if (m_audioOut->Player().StartPlaying()) {
         m_state = psPlaying;
         SetThreadPriority(m_priority);
@@ -309,11 +501,9 @@ void TOggPlayer::Pause(bool Value) {
     }
 }
 
-// The play time of what the device still holds.
+// The play time of what the device still holds, its own buffer included.
 uint32_t TOggPlayer::QueuedPlayTimeMs() {
-    const TPlayer& out = m_audioOut->Player();
-    const uint32_t rate = std::max<uint32_t>(out.SampleRate(), 1);
-    return static_cast<uint32_t>(uint64_t{out.QueuedCount()} * out.NoSamples() * 1000 / rate);
+    return m_audioOut->Player().UnplayedMs();
 }
 
 // A device that hands nothing back (a stalled sound card) would hold the window here for
@@ -324,7 +514,8 @@ TOggPlayer::TWait TOggPlayer::WaitForQueueEmpty(uint32_t request) {
     TPlayer& out = m_audioOut->Player();
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::milliseconds(QueuedPlayTimeMs() + kStallMarginMs);
-    while (out.QueuedCount() > 0) {
+    // The device closes once what it was given has been heard.
+    while (out.QueuedCount() > 0 || out.DeviceOpen()) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                               deadline - std::chrono::steady_clock::now())
                               .count();
@@ -397,6 +588,7 @@ void TOggPlayer::ResumeOutput() {
 }
 
 void TOggPlayer::Stop() {
+    ForgetNext();
     if (m_state == psPlaying || m_state == psPaused) {
         StopOutput(NewRequest());
     } else if (m_suspending) {
@@ -413,9 +605,12 @@ TOggPlayer::TWait TOggPlayer::StopOutput(uint32_t request) {
         const platform::Lifetime::Token alive = m_lifetime.Watch();
         TPlayer& out = m_audioOut->Player();
         out.StopFeeding();
+        // Decoded to its end or not, a song whose sound is dropped has not ended.
+        m_dropping = true;
         if (!out.ResetOutput() || !alive.Alive()) {
             return TWait::Gone;
         }
+        m_dropping = false;
         if (m_request != request) {
             return TWait::Superseded;
         }
@@ -452,6 +647,8 @@ void TOggPlayer::Seek(uint32_t Pos) {
         restart = true;
         // Even if the song ran out meanwhile, the restart continues from the new position.
         m_state = psPaused;
+        // The sound played out may have reached a song that followed: the seek is in it.
+        Pos = std::min(Pos, m_streamInfo.Duration);
     }
     const std::shared_ptr<TSongStream> stream = m_stream;
     const TSeekCalls calls{
@@ -470,6 +667,10 @@ void TOggPlayer::Seek(uint32_t Pos) {
     case TSeekResult::Moved:
         break;
     }
+    m_deliveredSongBytes = int64_t{Pos} * m_streamInfo.SampleRate / 1000 *
+                           std::max<int16_t>(m_streamInfo.Channels, 1) * 2;
+    m_marksValid = false;
+    m_restPosition = Pos;
     ForgetPostedReports();
     if (OnPosChange) {
         const TNotifyPosChangeEvent handler = OnPosChange;
@@ -484,11 +685,40 @@ void TOggPlayer::Seek(uint32_t Pos) {
 }
 
 bool TOggPlayer::AtEndOfData() const {
-    return m_carryLen == 0 && m_stream && m_stream->AtEnd();
+    const TSongStream* stream = DecodingStream();
+    return m_carryLen == 0 && stream != nullptr && stream->AtEnd();
 }
 
+// The device has closed: everything given to it has been heard, or a stop dropped it.
 void TOggPlayer::PlayDone() {
     SetThreadPriority(0);
+    if (m_joinTimer) {
+        m_joinTimer->stop();
+    }
+    if (m_dropping) {
+        if (m_state != psPaused) {
+            m_state = psStopped;
+        }
+        return;
+    }
+    CheckJoinHeard();
+    if (AtEndOfData() && m_next && !m_nextDecoding) {
+        // A song of another format follows: it starts now, in its own format, with the
+        // device opened afresh (or, when a pause closed the device, at the resume).
+        TNextSong next = std::move(*m_next);
+        TakeNext(std::move(next));
+        ForgetDecodedData();
+        m_marksValid = false;
+        m_restPosition = 0;
+        m_deliveredSongBytes = 0;
+        TPlayer& out = m_audioOut->Player();
+        out.SetChannels(m_streamInfo.Channels == 1 ? TChannels::Mono : TChannels::Stereo);
+        out.SetSampleRate(static_cast<uint32_t>(m_streamInfo.SampleRate));
+        if (!m_suspending) {
+            StartOutput();
+        }
+        return;
+    }
     if (AtEndOfData()) {
         m_state = psStopped;
         m_endReached = true;
@@ -516,8 +746,22 @@ void TOggPlayer::PlayDone() {
 // Decoding runs ahead of the sound; each wave buffer the device hands back is filled here with
 // up to two chunks of the song. Nothing here allocates.
 bool TOggPlayer::FillBuffer(char* Buffer, uint16_t& Size) {
+    const TPlayer& out = m_audioOut->Player();
+    if (out.Session() != m_markSession) {
+        m_markSession = out.Session();
+        m_filled = 0;
+        m_needMark = true;
+    }
+    if (m_needMark) {
+        m_marks.Restart(m_filled, m_deliveredSongBytes);
+        m_marksValid = true;
+        m_needMark = false;
+    }
+    CheckJoinHeard();
+
     const uint32_t capacity = Size;
     uint32_t size = 0;
+    uint32_t songStart = 0; // where the decoding song's bytes begin in this buffer
     if (m_carryLen > 0) {
         const uint32_t take = std::min(m_carryLen, capacity);
         std::memcpy(Buffer, m_carry.get(), take);
@@ -525,18 +769,40 @@ bool TOggPlayer::FillBuffer(char* Buffer, uint16_t& Size) {
         m_carryLen -= take;
         size = take;
     }
-    if (m_carryLen == 0 && size < capacity && m_fileOpen && m_stream) {
-        const int n = m_stream->DecodeChunks(m_chunkLen);
+    // One decoding pass per buffer; a second one only where the song ran out and the next
+    // goes on from it.
+    for (int pass = 0; pass < 2 && m_carryLen == 0 && size < capacity && m_fileOpen; ++pass) {
+        TSongStream* stream = DecodingStream();
+        if (stream == nullptr) {
+            break;
+        }
+        if (stream->AtEnd()) {
+            if (!JoinNext(size)) {
+                break;
+            }
+            songStart = size;
+            stream = DecodingStream();
+        }
+        const std::optional<double>& gain = m_nextDecoding ? m_next->Gain : m_gain;
+        const int n = stream->DecodeChunks(m_chunkLen);
         for (int i = 0; i < n; ++i) {
             if (m_chunkLen[i] > 0) {
-                if (m_gain) {
-                    ScalePcm16(m_chunks[i].get(), m_chunkLen[i], *m_gain);
+                if (gain) {
+                    ScalePcm16(m_chunks[i].get(), m_chunkLen[i], *gain);
                 }
                 Deliver(m_chunks[i].get(), m_chunkLen[i], Buffer, capacity, size);
             }
         }
+        if (n > 0) {
+            break;
+        }
     }
+    m_deliveredSongBytes += size - songStart;
+    m_filled += size;
     Size = static_cast<uint16_t>(size);
+    if (size > 0) {
+        PostPosition();
+    }
     return size > 0;
 }
 
@@ -550,14 +816,29 @@ void TOggPlayer::Deliver(const uint8_t* data, uint32_t length, char* Buffer, uin
     m_carryLen += length - fits;
 }
 
-// At most one report per 100 ms of decode position.
-void TOggPlayer::PostPosition(uint32_t position) {
-    const auto tenth = static_cast<int32_t>(position / 100);
+// The window is awake for the refill anyway: one report waits at a time, and says where the
+// sound stands when it is handled. Without a handler nothing is posted, so nothing waits for a
+// handler assigned later.
+void TOggPlayer::PostPosition() {
+    if (OnPosChange && m_postedReports <= m_staleReports &&
+        m_window->PostMessage(WM_PLAYER_POSITION, 0, 0)) {
+        ++m_postedReports;
+    }
+}
+
+// At most one report per 100 ms of heard position.
+void TOggPlayer::ReportPosition() {
+    const uint32_t serial = m_songSerial;
+    CheckJoinHeard();
+    if (serial != m_songSerial || !OnPosChange || m_state != psPlaying || !m_marksValid) {
+        return; // the song changed: its own reports follow its change event
+    }
+    const uint32_t heard = CurrentPosition();
+    const auto tenth = static_cast<int32_t>(heard / 100);
     if (tenth != m_lastPosTenth) {
         m_lastPosTenth = tenth;
-        if (m_window->PostMessage(WM_PLAYER_POSITION, position, 0)) {
-            ++m_postedReports;
-        }
+        const TNotifyPosChangeEvent handler = OnPosChange;
+        handler(this, heard);
     }
 }
 
@@ -565,9 +846,5 @@ void TOggPlayer::TReports::BitRateChanged(int32_t BitRate) {
     m_player.m_window->PostMessage(WM_PLAYER_BITRATE, static_cast<platform::WPARAM>(BitRate), 0);
 }
 
-// Without a handler nothing is posted, so nothing waits for a handler assigned later.
-void TOggPlayer::TReports::PositionDecoded(uint32_t Position) {
-    if (m_player.OnPosChange) {
-        m_player.PostPosition(Position);
-    }
-}
+// What has been decoded is not what is heard; the reports go by the device (PostPosition).
+void TOggPlayer::TReports::PositionDecoded(uint32_t) {}

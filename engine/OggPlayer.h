@@ -7,6 +7,18 @@
 // the wave output's message handling; the position and bit-rate reports are posted to the
 // component's hidden window so that its events run after the buffer has been queued.
 //
+// What is heard, not what is decoded: decoding runs up to the eight wave buffers and the
+// device's own buffer ahead of the sound. CurrentPosition, the position reports, the end of a
+// song and the change to a song queued to follow all go by the device's played position,
+// mapped back to the songs through marks taken as the buffers are filled (PlayMarks.h).
+//
+// A song queued to follow (QueueNext) is opened at once. When the open song has been decoded
+// to its end, FillBuffer goes on with the next one in the same wave buffer, and the next song
+// becomes the open one (CurrentFile, StreamInfo, ...) when the device has played up to the
+// join. A next song in another format cannot share the device: the open song plays out, the
+// device closes and opens again in the new format. Once the next song's decoding has begun
+// it stays queued (ClearNext and QueueNext leave it); Stop and Close forget it.
+//
 // Re-entry: Open (the MP3 frame search), Stop, Pause(True), Seek, Close and the destructor
 // handle the window's messages while they wait, so any handler may run inside them and call
 // the player again, or free it. A request made from inside a wait stands: the waiting call
@@ -16,6 +28,7 @@
 #pragma once
 
 #include "engine/AudioOut.h"
+#include "engine/PlayMarks.h"
 #include "engine/Sleeper.h"
 #include "engine/SongFormats.h"
 #include "engine/SongStream.h"
@@ -31,6 +44,8 @@
 #include <optional>
 #include <string>
 
+class QTimer;
+
 enum TPlayState { psNotReady, psReady, psOpened, psStopped, psPlaying, psPaused };
 
 enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
@@ -43,6 +58,7 @@ using TNotifyBitRateChangeEvent = std::function<void(TOggPlayer* Sender, int32_t
 
 inline constexpr uint32_t WM_PLAYER_BITRATE = platform::WM_USER + 104;  // 1128
 inline constexpr uint32_t WM_PLAYER_POSITION = platform::WM_USER + 105; // 1129
+inline constexpr uint32_t WM_PLAYER_SONGCHANGE = platform::WM_USER + 106;
 
 class TOggPlayer {
 public:
@@ -63,7 +79,7 @@ public:
     void Stop();
     void Seek(uint32_t Pos);
     uint32_t Length() const;
-    // Where the open song stands, in ms.
+    // Where the open song stands, in ms: as far as it has been heard.
     uint32_t CurrentPosition() const;
 
     const TStreamInfo& StreamInfo() const { return m_streamInfo; }
@@ -85,7 +101,8 @@ public:
     // False when it cannot follow (no song plays, the file does not open); the open song then
     // ends as ever, with OnPlayEnd.
     bool QueueNext(const std::string& FileName);
-    // Forgets the song queued to follow: the open song ends with OnPlayEnd.
+    // Forgets the song queued to follow: the open song ends with OnPlayEnd. A next song whose
+    // decoding has begun (its sound is queued behind this one's) stays.
     void ClearNext();
     // The file queued to follow; empty when none.
     const std::string& NextFile() const { return m_nextFile; }
@@ -95,6 +112,8 @@ public:
 
     // Read access for tests and the benchmark.
     const TSongStream* Stream() const { return m_stream.get(); }
+    // The next song is being decoded behind the open one.
+    bool NextDecoding() const { return m_nextDecoding; }
     int32_t ChunkSize() const { return m_chunkSize; }
     TAudioOut* AudioOut() { return m_audioOut.get(); }
 
@@ -121,7 +140,16 @@ private:
         TOggPlayer& m_player;
     };
 
+    // The song queued to follow, opened.
+    struct TNextSong {
+        std::shared_ptr<TSongStream> Stream;
+        std::string File;
+        std::optional<double> Gain;
+    };
+
     bool AllocChunkBuffers(int32_t Size);
+    bool GrowChunkBuffers(int32_t Size);
+    std::unique_ptr<TSongStream> OpenStream(const std::string& fileName, uint32_t request);
     void FreeChunkBuffers();
     void ReleaseFile();
     void Rewind();
@@ -140,7 +168,18 @@ private:
 
     void Deliver(const uint8_t* data, uint32_t length, char* Buffer, uint32_t capacity,
                  uint32_t& Size);
-    void PostPosition(uint32_t position);
+    void PostPosition();
+    void ReportPosition();
+
+    TSongStream* DecodingStream() const;
+    bool JoinNext(uint32_t filledSoFar);
+    void ForgetNext();
+    void CheckJoinHeard();
+    void ArmJoinTimer();
+    void TakeNext(TNextSong next);
+    void PostSongChange();
+    uint32_t HeardMs() const;
+    int64_t BytesPerSecond() const;
 
     platform::LRESULT WindowProc(uint32_t msg, platform::WPARAM wParam, platform::LPARAM lParam);
 
@@ -165,6 +204,20 @@ private:
     std::string m_libVersion;
     std::string m_currentFile;
     std::string m_nextFile;
+    std::optional<TNextSong> m_next;
+    bool m_nextDecoding = false; // FillBuffer decodes m_next, m_stream has been decoded
+    // The heard position: the marks of the device's current opening, what has been filled
+    // into it, and the decoding song's byte that the next filled byte is.
+    TPlayMarks m_marks;
+    uint32_t m_markSession = 0;
+    uint64_t m_filled = 0;
+    bool m_needMark = false;   // the next fill starts a new run of the song (start, seek, resume)
+    bool m_marksValid = false; // the marks describe the open song; else m_restPosition does
+    int64_t m_deliveredSongBytes = 0;
+    uint32_t m_restPosition = 0;
+    bool m_dropping = false;   // a stop drops what the device holds: the song has not ended
+    uint32_t m_songSerial = 0; // numbers the songs opened or taken over, for the change event
+    std::unique_ptr<QTimer> m_joinTimer;
     TStreamInfo m_streamInfo;
     TPlayState m_state = psNotReady;
     int32_t m_priority = 2;
@@ -178,9 +231,9 @@ private:
     std::unique_ptr<uint8_t[]> m_carry;
     uint32_t m_carryLen = 0;
 
-    // Position reports are posted while decoding runs up to eight buffers ahead, so some may
-    // still wait in the queue when the song ends, is sought or closed. Those are dropped, so
-    // that no old position follows the end, the new position or another song.
+    // A position report may still wait in the queue when the song ends, is sought, closed or
+    // followed by the next. It is dropped, so that no old position follows the end, the new
+    // position or another song.
     uint32_t m_postedReports = 0; // posted and not yet handled
     uint32_t m_staleReports = 0;  // of these, the oldest ones that are out of date
     void ForgetPostedReports() { m_staleReports = m_postedReports; }

@@ -6,6 +6,7 @@
 #include "engine/OggStream.h"
 #include "engine/VorbisBinding.h"
 #include "platform/FileOps.h"
+#include "platform/RegularFile.h"
 
 #include <array>
 
@@ -151,6 +152,11 @@ std::unique_ptr<TSongStream> OpenSongStream(const std::string& FileName, TUsable
                                             TOggVorbis& oggInfo) {
     const TSongFormat* format = FormatOfPath(FileName);
     if (format == nullptr || !usable.Has(*format)) {
+        return nullptr;
+    }
+    // The readers behind the decoders open the file as it is named: a FIFO (or a device)
+    // behind a song's name would hold the window for good.
+    if (!platform::IsReadableRegularFile(FileName)) {
         return nullptr;
     }
     return format->Open(FileName, oggInfo);

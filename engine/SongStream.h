@@ -73,6 +73,9 @@ public:
     // the receiver of its reports; both stay valid while the stream lives. Before any other
     // call below. A stream that sizes its reads by the buffers overrides it, calling this one.
     virtual void Bind(const TDecodeBuffers& buffers, TStreamReports& reports);
+    // The buffers moved to larger ones holding what the old ones held (the player grows them
+    // for a song queued to follow while this one decodes).
+    void MoveBuffers(const TDecodeBuffers& buffers) { m_buffers = buffers; }
 
     // Decodes up to two chunks into the bound chunk buffers; ChunkLen[i] gets the bytes of
     // chunk i (both are set). Returns how many chunks were filled.

@@ -8,8 +8,10 @@
 //   unlinks it under the lock; nobody else unlinks, so the head it plays stays put.
 // - m_interrupt mirrors "a command is waiting" so the writer can look between two ALSA writes
 //   without taking the lock; the eventfd wakes it from poll() when ALSA is full.
-// - The snd_pcm handle is used by the writer thread only, from the thread's start until it
-//   ends; open and close happen before and after it runs.
+// - The snd_pcm handle is used by the writer thread, from the thread's start until it ends
+//   (open and close happen before and after it runs), and by the caller's thread to ask for
+//   the delay (the played position). m_pcmMutex serialises those calls and guards the frame
+//   counts behind the position; the writer never holds it while it sleeps in poll() or drains.
 // - The callback is always called without a lock held, so it may post to another thread that
 //   is itself waiting on this device (waveOutReset).
 // - The volume is one atomic word, read once per chunk.
@@ -144,6 +146,23 @@ public:
         m_changed.wait(lock, [this] { return m_command != Cmd::Reset; });
     }
 
+    // Frames handed to ALSA less those it still holds: what has been played since the open.
+    // snd_pcm_delay may say more than was written (a device still starting) or fail (an
+    // underrun: everything has played); neither may move the position back or past the end.
+    uint64_t PlayedFrames() {
+        std::lock_guard lock(m_pcmMutex);
+        snd_pcm_sframes_t delay = 0;
+        const uint64_t played =
+            snd_pcm_delay(m_pcm.get(), &delay) < 0 || delay <= 0
+                ? m_writtenFrames
+                : m_writtenFrames -
+                      std::min<uint64_t>(m_writtenFrames, static_cast<uint64_t>(delay));
+        m_playedFrames = std::max(m_playedFrames, played);
+        return m_playedFrames;
+    }
+
+    const WAVEFORMATEX& Format() const { return m_format; }
+
     // Lets the queued sound play out and stops the writer; refused while buffers are queued.
     MMRESULT Close() {
         {
@@ -187,6 +206,8 @@ private:
                 continue;
             }
             if (command == Cmd::Close) {
+                // Unlocked: the drain blocks, and the only thread asking for the position is
+                // the one waiting for this thread to end.
                 snd_pcm_nonblock(m_pcm.get(), 0);
                 snd_pcm_drain(m_pcm.get());
                 return;
@@ -221,13 +242,20 @@ private:
                 ApplyGain(source, chunk, volume);
                 source = m_scratch.get();
             }
-            const snd_pcm_sframes_t written =
-                snd_pcm_writei(m_pcm.get(), source, static_cast<snd_pcm_uframes_t>(chunk));
+            snd_pcm_sframes_t written = 0;
+            {
+                std::lock_guard lock(m_pcmMutex);
+                written =
+                    snd_pcm_writei(m_pcm.get(), source, static_cast<snd_pcm_uframes_t>(chunk));
+                if (written > 0) {
+                    m_writtenFrames += static_cast<uint64_t>(written);
+                } else if (written < 0 && written != -EAGAIN) {
+                    m_broken = snd_pcm_recover(m_pcm.get(), static_cast<int>(written), 1) < 0;
+                }
+            }
             if (written == -EAGAIN) {
                 WaitWritable();
-            } else if (written < 0) {
-                m_broken = snd_pcm_recover(m_pcm.get(), static_cast<int>(written), 1) < 0;
-            } else {
+            } else if (written > 0) {
                 done += static_cast<size_t>(written);
             }
         }
@@ -286,8 +314,18 @@ private:
     }
 
     void ReturnAll() {
-        snd_pcm_drop(m_pcm.get());
-        snd_pcm_prepare(m_pcm.get());
+        {
+            // What was dropped was never heard: the position stays where the sound stopped.
+            std::lock_guard lock(m_pcmMutex);
+            snd_pcm_sframes_t delay = 0;
+            if (snd_pcm_delay(m_pcm.get(), &delay) == 0 && delay > 0) {
+                m_writtenFrames -= std::min<uint64_t>(m_writtenFrames - m_playedFrames,
+                                                      static_cast<uint64_t>(delay));
+            }
+            m_playedFrames = m_writtenFrames;
+            snd_pcm_drop(m_pcm.get());
+            snd_pcm_prepare(m_pcm.get());
+        }
         WAVEHDR* list = nullptr;
         {
             std::lock_guard lock(m_mutex);
@@ -318,6 +356,10 @@ private:
     WaveHeaderQueue m_queue;
     Cmd m_command = Cmd::None;
     std::atomic<bool> m_interrupt{false};
+
+    std::mutex m_pcmMutex;
+    uint64_t m_writtenFrames = 0; // guarded by m_pcmMutex
+    uint64_t m_playedFrames = 0;  // guarded by m_pcmMutex; the last position given
 
     // Writer thread only.
     std::unique_ptr<char[]> m_scratch;
@@ -502,6 +544,18 @@ MMRESULT AlsaWaveOut::waveOutClose(HWAVEOUT hwo) {
     }
     std::unique_ptr<AlsaStream> owned(stream);
     owned->Notify(WOM_CLOSE, 0);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT AlsaWaveOut::waveOutGetPosition(HWAVEOUT hwo, MMTIME* time, UINT size) {
+    AlsaStream* stream = Find(hwo);
+    if (stream == nullptr) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    if (time == nullptr || size < sizeof(MMTIME)) {
+        return MMSYSERR_INVALPARAM;
+    }
+    SetPosition(*time, stream->PlayedFrames() * stream->Format().nBlockAlign, stream->Format());
     return MMSYSERR_NOERROR;
 }
 

@@ -35,6 +35,7 @@ public:
     MMRESULT waveOutGetErrorText(MMRESULT error, char* text, UINT size) override;
     MMRESULT waveOutGetVolume(HWAVEOUT hwo, DWORD* volume) override;
     MMRESULT waveOutSetVolume(HWAVEOUT hwo, DWORD volume) override;
+    MMRESULT waveOutGetPosition(HWAVEOUT hwo, MMTIME* time, UINT size) override;
 
     // How much audio ALSA itself holds ahead of the speaker; closing waits this long at most
     // for the queued sound to play out.

@@ -66,6 +66,30 @@ MMRESULT WaveOutErrorText(MMRESULT error, char* text, UINT size) {
     return found != nullptr ? MMSYSERR_NOERROR : MMSYSERR_BADERRNUM;
 }
 
+MMRESULT WaveOutDevice::waveOutGetPosition(HWAVEOUT, MMTIME*, UINT) {
+    return MMSYSERR_NOTSUPPORTED;
+}
+
+// Converts a position in bytes into the unit the caller asked for (bytes when it asked for
+// one the device does not keep).
+void SetPosition(MMTIME& time, uint64_t bytes, const WAVEFORMATEX& format) {
+    const uint32_t block = std::max<uint32_t>(format.nBlockAlign, 1);
+    switch (time.wType) {
+    case TIME_SAMPLES:
+        time.u.sample = static_cast<DWORD>(bytes / block);
+        break;
+    case TIME_MS:
+        time.u.ms = format.nAvgBytesPerSec > 0
+                        ? static_cast<DWORD>(bytes * 1000 / format.nAvgBytesPerSec)
+                        : 0;
+        break;
+    default:
+        time.wType = TIME_BYTES;
+        time.u.cb = static_cast<DWORD>(bytes);
+        break;
+    }
+}
+
 MMRESULT WaveHeaderQueue::Append(WAVEHDR* header) {
     if ((header->dwFlags & WHDR_PREPARED) == 0) {
         return WAVERR_UNPREPARED;

@@ -59,6 +59,10 @@ inline constexpr DWORD WAVECAPS_LRVOLUME = 0x0008;
 
 inline constexpr uint16_t WAVE_FORMAT_PCM = 1;
 
+inline constexpr UINT TIME_MS = 0x0001;
+inline constexpr UINT TIME_SAMPLES = 0x0002;
+inline constexpr UINT TIME_BYTES = 0x0004;
+
 #pragma pack(push, 1)
 struct WAVEFORMATEX {
     uint16_t wFormatTag;
@@ -94,6 +98,17 @@ struct WAVEOUTCAPS {
     DWORD dwSupport;
 };
 
+// A device position. The caller asks for a unit in wType; a device that cannot give that unit
+// answers in one it can, and says so in wType.
+struct MMTIME {
+    UINT wType;
+    union {
+        DWORD ms;
+        DWORD sample;
+        DWORD cb;
+    } u;
+};
+
 using WaveOutProc = void (*)(HWAVEOUT hwo, UINT uMsg, DWORD_PTR dwInstance, DWORD_PTR dwParam1,
                              DWORD_PTR dwParam2);
 
@@ -114,11 +129,20 @@ public:
     // hwo may be null: the wave mapper, i.e. the program's own volume.
     virtual MMRESULT waveOutGetVolume(HWAVEOUT hwo, DWORD* volume) = 0;
     virtual MMRESULT waveOutSetVolume(HWAVEOUT hwo, DWORD volume) = 0;
+    // How much of what was written since the device opened has been played (heard, not only
+    // handed on): at least TIME_BYTES. It starts at 0 with each opening, never goes back while
+    // the device is open and wraps at 2^32 like the platform's. A device that cannot tell
+    // answers MMSYSERR_NOTSUPPORTED, and its users fall back on the buffers it handed back.
+    virtual MMRESULT waveOutGetPosition(HWAVEOUT hwo, MMTIME* time, UINT size);
 };
 
 // The text of a wave-out error code, shared by the backends: copies at most size - 1
 // characters and a terminating zero. Unknown codes give an empty text and MMSYSERR_BADERRNUM.
 MMRESULT WaveOutErrorText(MMRESULT error, char* text, UINT size);
+
+// Answers a position request of `time.wType` from a count of played bytes in `format`, shared
+// by the backends (the count wraps as the platform's 32-bit fields do).
+void SetPosition(MMTIME& time, uint64_t bytes, const WAVEFORMATEX& format);
 
 // The buffers a device holds, oldest first, chained through WAVEHDR::lpNext so that queueing
 // needs no memory of its own. Not locked: each device guards it with its own mutex.

@@ -12,11 +12,15 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <unordered_set>
 #include <vector>
 
@@ -160,6 +164,26 @@ bool EnterPart(Decoder& decoder, int link, int64_t* firstInput, int64_t firstOut
     return true;
 }
 
+// The file opened for reading when it is a regular file. The open itself never waits: a FIFO
+// without a writer would hold the caller for good, a device would never end.
+std::FILE* OpenRegular(const char* fileName) {
+    const int fd = ::open(fileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (file == nullptr) {
+        ::close(fd);
+    }
+    return file;
+}
+
 int32_t Open(void* state, void** comment, const char* fileName) {
     if (state == nullptr || comment == nullptr || fileName == nullptr) {
         return 1;
@@ -167,7 +191,13 @@ int32_t Open(void* state, void** comment, const char* fileName) {
     // A record that still holds an open decoder is reused for the new file.
     Release(state);
     auto decoder = std::make_unique<Decoder>();
-    if (ov_fopen(fileName, &decoder->file) != 0) {
+    std::FILE* file = OpenRegular(fileName);
+    if (file == nullptr) {
+        return 2;
+    }
+    // Once open, the decoder owns the file (ov_clear closes it); a failed open leaves it ours.
+    if (ov_open(file, &decoder->file, nullptr, 0) != 0) {
+        std::fclose(file);
         return 2;
     }
     decoder->fileOpen = true;

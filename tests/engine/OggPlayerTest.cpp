@@ -239,26 +239,38 @@ TEST_F(PlayerTest, BitRateReportsFollowTheStreamAndSizeTheReads) {
     EXPECT_EQ(std::adjacent_find(bitRates.begin(), bitRates.end()), bitRates.end());
 }
 
-// The reports are posted, not called; without a handler while decoding, nothing may be
-// waiting for a handler assigned later.
-TEST_F(PlayerTest, PositionReportsArePostedOnlyWithAHandler) {
+// The reports are posted, not called, and say what has been heard when they are handled:
+// decoding ahead reports nothing, the device's played position does. Without a handler while
+// the buffers are filled, nothing may be waiting for a handler assigned later.
+TEST_F(PlayerTest, PositionReportsFollowThePlayedSoundAndArePostedOnlyWithAHandler) {
     for (bool withHandler : {false, true}) {
         for (const char* name : {"stereo-44100.ogg", "cbr128.mp3"}) {
             SCOPED_TRACE(name);
-            Open(name);
-            auto handler = player->OnPosChange;
-            if (!withHandler) {
-                player->OnPosChange = nullptr;
-            }
-            std::vector<char> buffer(9216);
-            for (int i = 0; i < 30; ++i) {
-                uint16_t size = 9216;
-                ASSERT_TRUE(player->FillBuffer(buffer.data(), size));
-            }
-            EXPECT_EQ(positions, std::vector<uint32_t>{0}) << "only Open's report is called";
-            player->OnPosChange = handler;
+            TestWaveOut manual{TestWaveOut::Completion::Manual};
+            TOggPlayer p(&manual);
+            std::vector<uint32_t> got;
+            const TNotifyPosChangeEvent handler = [&](TOggPlayer*, uint32_t pos) {
+                got.push_back(pos);
+            };
+            p.OnPosChange = withHandler ? handler : nullptr;
+            ASSERT_TRUE(p.Open(Media(name).string()));
+            p.Play();
             platform::PumpMessages();
-            EXPECT_EQ(positions.size() > 5, withHandler) << positions.size();
+            EXPECT_TRUE(got.size() <= 1 && (got.empty() || got[0] == 0))
+                << "eight buffers decoded, none heard";
+            got.clear();
+            ASSERT_EQ(manual.Complete(3), 3);
+            platform::PumpMessages();
+            p.OnPosChange = handler;
+            platform::PumpMessages();
+            const uint64_t played = manual.PlayedBytes();
+            if (withHandler) {
+                ASSERT_EQ(got.size(), 1u) << ::testing::PrintToString(got);
+                EXPECT_EQ(got[0], played * 1000 / (44100 * 4));
+            } else {
+                EXPECT_TRUE(got.empty()) << ::testing::PrintToString(got);
+            }
+            p.Stop();
         }
     }
 }
@@ -409,7 +421,7 @@ TEST_F(PlayerTest, PriorityMapsToThePlatformValuesAndIsRaisedOnlyWhilePlaying) {
     const auto tid = static_cast<id_t>(::gettid());
     const int base = ::getpriority(PRIO_PROCESS, tid);
     int during = base;
-    Open("short.ogg");
+    Open("stereo-44100.ogg");
     atPosition = [&](uint32_t) {
         if (player->State() == psPlaying) {
             during = ::getpriority(PRIO_PROCESS, tid);

@@ -31,11 +31,56 @@ WAVEHDR* TestWaveOut::PopLocked(bool capture) {
         return nullptr;
     }
     --m_queued;
+    m_playedInto = 0;
     if (capture) {
         m_captured.insert(m_captured.end(), header->lpData,
                           header->lpData + header->dwBufferLength);
+        m_played += header->dwBufferLength;
     }
     return header;
+}
+
+uint64_t TestWaveOut::PlayedLocked() const {
+    if (m_holdBack > 0) {
+        return m_played - std::min<uint64_t>(m_played, m_holdBack);
+    }
+    const WAVEHDR* head = m_queue.Front();
+    return m_played + (head != nullptr ? std::min(m_playedInto, head->dwBufferLength) : 0);
+}
+
+DWORD TestWaveOut::HeadBytes() const {
+    std::lock_guard lock(m_mutex);
+    return m_queue.Empty() ? 0 : m_queue.Front()->dwBufferLength;
+}
+
+void TestWaveOut::HoldBack(DWORD bytes) {
+    std::lock_guard lock(m_mutex);
+    m_holdBack = bytes;
+}
+
+void TestWaveOut::PlayInto(DWORD bytes) {
+    std::lock_guard lock(m_mutex);
+    m_playedInto = std::max(m_playedInto, bytes);
+}
+
+uint64_t TestWaveOut::PlayedBytes() const {
+    std::lock_guard lock(m_mutex);
+    return PlayedLocked();
+}
+
+MMRESULT TestWaveOut::waveOutGetPosition(HWAVEOUT hwo, MMTIME* time, UINT size) {
+    if (!Valid(hwo)) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    if (time == nullptr || size < sizeof(MMTIME)) {
+        return MMSYSERR_INVALPARAM;
+    }
+    if (positionResult != MMSYSERR_NOERROR) {
+        return positionResult;
+    }
+    std::lock_guard lock(m_mutex);
+    SetPosition(*time, PlayedLocked(), m_format);
+    return MMSYSERR_NOERROR;
 }
 
 void TestWaveOut::Notify(UINT msg, DWORD_PTR param) {
@@ -172,6 +217,8 @@ MMRESULT TestWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT deviceId, const WAVEFORMA
         m_callback = callback;
         m_instance = instance;
         m_format = *format;
+        m_played = 0;
+        m_playedInto = 0;
         ++m_opens;
     }
     *phwo = &m_handle;

@@ -36,10 +36,22 @@ public:
     // Called at the start of every waveOutWrite, on the caller's thread, with the number of
     // write calls before it: a test can complete buffers or change a result right there.
     std::function<void(int calls)> beforeWrite;
+    // What waveOutGetPosition answers when it is not MMSYSERR_NOERROR (a device without one).
+    MMRESULT positionResult = MMSYSERR_NOERROR;
 
     // Manual completion: reports up to `count` queued buffers done, oldest first, from the
     // calling thread. Returns how many it completed.
     int Complete(int count = 1);
+    // How far the device has played into the oldest queued buffer (bytes, at most its length),
+    // until that buffer completes: the position then stands between two buffers' ends.
+    void PlayInto(DWORD bytes);
+    // The length of the oldest queued buffer; 0 when none is queued.
+    DWORD HeadBytes() const;
+    // Like a device with a buffer of its own (ALSA's): of the buffers it has handed back, the
+    // last `bytes` are not played yet. 0 (the start) plays each buffer when it hands it back.
+    void HoldBack(DWORD bytes);
+    // The position in bytes since the last open: completed buffers plus PlayInto, less HoldBack.
+    uint64_t PlayedBytes() const;
 
     // What happened.
     std::vector<char> Captured() const;
@@ -66,12 +78,14 @@ public:
     MMRESULT waveOutGetErrorText(MMRESULT error, char* text, UINT size) override;
     MMRESULT waveOutGetVolume(HWAVEOUT hwo, DWORD* volume) override;
     MMRESULT waveOutSetVolume(HWAVEOUT hwo, DWORD volume) override;
+    MMRESULT waveOutGetPosition(HWAVEOUT hwo, MMTIME* time, UINT size) override;
 
 private:
     struct Handle : WaveOutHandle {};
 
     bool Valid(HWAVEOUT hwo) const { return hwo != nullptr && hwo == &m_handle && m_open; }
     WAVEHDR* PopLocked(bool capture);
+    uint64_t PlayedLocked() const;
     void Notify(UINT msg, DWORD_PTR param);
     void Run();
 
@@ -95,6 +109,9 @@ private:
     int m_prepares = 0;
     DWORD m_volume = 0xFFFFFFFFu;
     std::vector<char> m_captured;
+    uint64_t m_played = 0; // bytes of the buffers completed since the open
+    DWORD m_playedInto = 0;
+    DWORD m_holdBack = 0;
     int m_inFlight = 0; // done reports the worker is delivering
     bool m_stop = false;
     std::thread m_worker;
