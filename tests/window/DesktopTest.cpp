@@ -179,6 +179,7 @@ TEST_F(Desktop, TheVolumeStepsScaleTheSoundPlayed) {
     spec.frames = 44100;
     const fs::path song = MakeOgg("A", "s.ogg", spec);
     WriteDatabase("A\r\ns,00:01,1,s.ogg\r\n\r\n");
+    WriteFile("TAVRO.INI", "[General Options]\r\nOption 1=1\r\n"); // played once
     ASSERT_TRUE(StartOn(nullptr));
     int ends = 0;
     TFormSeam::Player(*form)->OnPlayEnd = [&](TOggPlayer*) { ++ends; };

@@ -275,7 +275,7 @@ TEST_F(Mpris, SeekingMovesThePlayerAndTheWindowsCountOfTheSong) {
     ASSERT_EQ(seeked.size(), 1u);
     // Where the song is heard from now, which the window's time display shows too.
     EXPECT_GE(seeked[0], 5000000);
-    EXPECT_LT(seeked[0], 5600000);
+    EXPECT_LE(seeked[0], 5053000) << "not where the decoding stands, a few buffers ahead";
     EXPECT_EQ(TFormSeam::Transport(*form).ElapsedSeconds(), 5);
 
     mpris->Seek(-2000000);

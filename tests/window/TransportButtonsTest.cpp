@@ -141,6 +141,8 @@ protected:
         const fs::path song = MakeOgg("A", "Intro.ogg", tones);
         const std::string length = std::to_string(seconds);
         WriteDatabase("A\r\nIntro,00:0" + length + "," + length + ",Intro.ogg\r\n\r\n");
+        // "Stop at end of album list": the song plays once, instead of following itself.
+        WriteFile("TAVRO.INI", "[General Options]\r\nOption 1=1\r\n");
         EXPECT_TRUE(StartOn(&manual));
         EXPECT_TRUE(ShowWindow());
         return testsupport::ReferenceOgg(song);
@@ -666,6 +668,7 @@ TEST_F(Transport, TheVolumeBarScalesTheSoundPlayed) {
     spec.frames = 44100;
     const fs::path song = MakeOgg("A", "s.ogg", spec);
     WriteDatabase("A\r\n" + SongList({"s"}) + "\r\n\r\n");
+    WriteFile("TAVRO.INI", "[General Options]\r\nOption 1=1\r\n"); // played once
     ASSERT_TRUE(StartOn(nullptr));
     int ends = 0;
     TFormSeam::Player(*form)->OnPlayEnd = [&](TOggPlayer*) { ++ends; };

@@ -592,9 +592,10 @@ void TTransport::RequeueSoon() {
 
 void TTransport::Requeue() {
     m_requeueSoon->stop();
-    // Only behind a song that plays or is paused: a stop closes the song, and what was queued
-    // with it.
-    if (!m_player || State() == TTransportState::Stopped || m_player->State() < psPlaying) {
+    // Only behind a song the transport plays, or has paused: a stop closes the song, and what
+    // was queued with it; a song merely opened (or measured) has nothing to follow it.
+    if (!m_player || !((m_running && m_player->State() == psPlaying) ||
+                       (!m_running && m_player->State() == psPaused))) {
         return;
     }
     if (m_waits.Defer([this] { RequeueSoon(); })) {

@@ -312,9 +312,11 @@ TEST_F(TransportPart, ASongEndsWithItsSound) {
         const size_t start = device.Captured().size();
         transport->Play();
         platform::PumpMessages(); // the song that follows is worked out
+        ASSERT_EQ(fs::path(player->NextFile()).stem(), "a2") << "queued to follow";
         if (!queued) {
             player->ClearNext(); // as when the next song cannot be opened ahead
         }
+        const int opens = device.Opens();
         ASSERT_TRUE(
             PlayUntil([&] { return device.Captured().size() - start >= wholeSong - 9216; }));
         EXPECT_EQ(drawn.opened, Names{"a1"}) << "its last buffers are still to be heard";
@@ -328,6 +330,8 @@ TEST_F(TransportPart, ASongEndsWithItsSound) {
         EXPECT_EQ(drawn.banner, "a2");
         EXPECT_TRUE(transport->Running());
         EXPECT_EQ(transport->OpenedSong()->name, "a2");
+        EXPECT_EQ(device.Opens() - opens, queued ? 0 : 1)
+            << "the device stays open for a song queued to follow";
     }
 }
 
@@ -659,7 +663,6 @@ TEST_F(TransportPart, TheSongQueuedToFollowFollowsEveryChange) {
         return player->NextFile().empty() ? std::string()
                                           : fs::path(player->NextFile()).stem().string();
     };
-    const bool joins = !queued().empty(); // the player can queue a song to follow
     const auto option = [&](TGeneralOption o, bool on) {
         view->options[o] = on;
         transport->OptionsChanged();
@@ -695,8 +698,8 @@ TEST_F(TransportPart, TheSongQueuedToFollowFollowsEveryChange) {
         EXPECT_EQ(Stem(transport->FollowingSongPath()), step.follows);
         if (transport->State() == TTransportState::Stopped) {
             EXPECT_EQ(queued(), "") << "nothing plays, nothing follows";
-        } else if (joins) {
-            EXPECT_EQ(queued(), step.follows);
+        } else {
+            EXPECT_EQ(queued(), step.follows) << "what the player holds to follow";
         }
     }
     EXPECT_EQ(drawn.opened, Names{"a1"}) << "none of it opened or played another song";
@@ -727,6 +730,7 @@ TEST_F(TransportPart, AJoinToASongTheRulesNoLongerNameGoesOnWithTheirSong) {
 // change reaches the next song played.
 TEST_F(TransportPart, TheReplayGainOptionReachesThePlayerWhenASongOpens) {
     Library({{"Tagged"}}, 0.5);
+    view->options[goStopAtEndOfAlbumList] = true; // played once, not following itself
     testmedia::OggSpec spec;
     spec.frames = 22050;
     spec.comments = {"REPLAYGAIN_ALBUM_GAIN=-6.02 dB"};
