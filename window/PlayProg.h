@@ -178,8 +178,8 @@ private:
     const std::string& LanguageScriptPath() const { return m_languageScriptPath; }
 
     // --- TransportButtons.cpp -------------------------------------------------------
-    // Each handler hands its event to the transport part, which owns the player, the
-    // counters, the play order, the requests queued while the player waits and the volume
+    // Each handler hands its event to the transport part, which owns the player, the song
+    // that follows, the play order, the requests queued while the player waits and the volume
     // level; what it tells by its signals is drawn here.
     TTransport& Transport() { return *m_transport; }
     const TTransport& Transport() const { return *m_transport; }

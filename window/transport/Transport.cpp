@@ -78,8 +78,8 @@ bool TTransport::CloseSong() {
 }
 
 bool TTransport::ReleasePlayer() {
-    // A song stopped under a running display would go on counting in silence, and at the
-    // count's end the next song would start by itself.
+    // A song stopped under a running display would go on showing a song that is no longer
+    // heard, and its end (the grace period of a silent device) would start the next song.
     if (m_running) {
         m_running = false;
         m_endTimer->stop();
@@ -298,7 +298,7 @@ void TTransport::PlaySelectedSong() {
     TPlayerWaits::Scope scope(m_waits);
     const std::optional<int32_t> length = OpenSelectedSong();
     if (!length) {
-        // Nothing plays: the display stops instead of counting on from the song before.
+        // Nothing plays: the display stops instead of going on with the song before.
         SetDisplayRunning(false);
         emit ProgressChanged(0);
         return;
@@ -313,7 +313,7 @@ void TTransport::PlaySelectedSong() {
     SongStarted();
     m_player->Play();
     if (m_player && m_player->State() != psPlaying && !m_playEndReported) {
-        // The song is open but the sound device is not: nothing plays, so nothing counts, and
+        // The song is open but the sound device is not: nothing plays, nothing is shown, and
         // the user is told once why, in the words of the output layer.
         SetDisplayRunning(false);
         m_view->ReportPlayFailure(QString::fromStdString(m_player->LastError()));

@@ -111,7 +111,7 @@ public:
     // The display stops and the song stays open where it is; pressed again while paused, the
     // song goes on from there.
     void Pause();
-    // Goes on from a pause, the count from where it stood; nothing in any other state.
+    // Goes on from a pause, from where the song stood; nothing in any other state.
     void Resume();
     void Stop(); // the display stops at 00:00, the song is closed
     void Next(); // the selection only
@@ -226,8 +226,8 @@ signals:
     void StateChanged(TTransportState state);
     // The open song was moved to `position` ms, by whoever asked.
     void Sought(uint32_t position);
-    // Something a listener of the transport shows may have changed: the play state, the
-    // count, the selection, the volume, the buttons.
+    // Something a listener of the transport shows may have changed: the play state, the song
+    // that plays, the selection, the volume, the buttons.
     void Changed();
 
 private:
