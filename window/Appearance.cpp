@@ -149,8 +149,10 @@ void TPlayerForm::FontComboChange() {
 
 void TPlayerForm::GeneralOptListClick() {
     // The record holds the check marks already. "Show in system tray" and "No animated rainbow
-    // line" take effect at once; the other options are read when they are needed.
+    // line" take effect at once; the other options are read when they are needed, except by
+    // the song queued to follow the one that plays, which is worked out again.
     ApplySettings();
+    Transport().OptionsChanged();
 }
 
 namespace {

@@ -43,7 +43,7 @@ TMpris::TMpris(TTransport& transport, const TLibrary& library, std::string progr
     connect(this, &TMpris::Seeked, player, &TMprisPlayerAdaptor::Seeked);
     connect(this, &TMpris::PropertiesChanged, this, &TMpris::SendPropertiesChanged);
     // Everything that can change what the service shows is a change of the transport: the
-    // play state, the count, the selection, the volume and the buttons.
+    // play state, the song that plays, the selection, the volume and the buttons.
     connect(&m_transport, &TTransport::Changed, this, &TMpris::UpdateSoon);
     // A seek from the window's bar is announced as one of the service's own.
     connect(&m_transport, &TTransport::Sought, this, [this] { emit Seeked(Position()); });

@@ -178,8 +178,8 @@ private:
     const std::string& LanguageScriptPath() const { return m_languageScriptPath; }
 
     // --- TransportButtons.cpp -------------------------------------------------------
-    // Each handler hands its event to the transport part, which owns the player, the
-    // counters, the play order, the requests queued while the player waits and the volume
+    // Each handler hands its event to the transport part, which owns the player, the song
+    // that follows, the play order, the requests queued while the player waits and the volume
     // level; what it tells by its signals is drawn here.
     TTransport& Transport() { return *m_transport; }
     const TTransport& Transport() const { return *m_transport; }
@@ -332,8 +332,11 @@ private:
     void ShowRainbowFrame(int32_t frame);
     void ShowTitle(const QString& title);
     void ShowWhatWasMissed();
+    // The display timer runs while a song plays and the window can be seen.
+    void RunPlayTimer();
     TSight* m_timeSight = nullptr;    // the time display, on the Player page
     TSight* m_rainbowSight = nullptr; // the rainbow line, above every page
+    TSight* m_windowSight = nullptr;  // the window itself: not hidden, not minimised
     bool m_timeMissed = false;        // a second passed while the time display was unseen
     bool m_titleMissed = false;       // a second passed while the window was hidden
     QString m_applicationTitle;

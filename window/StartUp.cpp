@@ -13,6 +13,7 @@
 
 #include "controls/Banner.h"
 #include "controls/GradProgress.h"
+#include "controls/Sight.h"
 #include "window/Mpris.h"
 
 #include "platform/Dialogs.h"
@@ -132,6 +133,11 @@ TPlayerForm::TPlayerForm(std::string programDirectory, PlayerServices services, 
 }
 
 TPlayerForm::~TPlayerForm() {
+    // Leaving sight asks the transport to stop the display timer; the window hides as it goes,
+    // after the transport has gone.
+    if (m_windowSight != nullptr) {
+        m_windowSight->OnChange = nullptr;
+    }
     // The service is built on the transport: it goes before the transport does.
     delete m_mpris;
     if (m_services.tray != nullptr) {

@@ -3,8 +3,10 @@
 // its signals tell is drawn here, and the little it must ask (options, messages) is answered
 // from the controls.
 //
-// The time display, the title and the rainbow line are drawn only while they can be seen; what
-// the timer did not draw meanwhile is brought up to date the moment they come into sight.
+// The display timer runs only while a song plays and the window can be seen: hidden in the tray
+// or minimised there is no timer at all, and the player's own events carry the songs on. The
+// time display, the title and the rainbow line are drawn only while they can be seen; what was
+// not drawn meanwhile is brought up to date the moment they come into sight.
 #include "window/PlayProg.h"
 
 #include "controls/Banner.h"
@@ -62,11 +64,7 @@ std::unique_ptr<TTransport> TPlayerForm::NewTransport() {
 void TPlayerForm::ConnectTransportSignals() {
     TTransport* transport = m_transport.get();
     QObject::connect(transport, &TTransport::DisplayRunning, this, [this](bool on) {
-        if (on) {
-            PlayTimer->start();
-        } else {
-            PlayTimer->stop();
-        }
+        RunPlayTimer();
         if (Banner != nullptr) {
             Banner->SetRun(on);
         }
@@ -165,7 +163,22 @@ void TPlayerForm::ConnectTransport() {
     };
     m_timeSight = watch(TimeMemo);
     m_rainbowSight = watch(AniImage);
-    watch(this); // the title, for a window back from the tray
+    // The title, for a window back from the tray; and the timer, which runs only in sight.
+    m_windowSight = watch(this);
+    const std::function<void(bool)> shown = m_windowSight->OnChange;
+    m_windowSight->OnChange = [this, shown](bool seen) {
+        RunPlayTimer();
+        shown(seen);
+    };
+}
+
+void TPlayerForm::RunPlayTimer() {
+    const bool run = m_transport->Running() && m_windowSight != nullptr && m_windowSight->Seen();
+    if (run && !PlayTimer->isActive()) {
+        PlayTimer->start();
+    } else if (!run) {
+        PlayTimer->stop();
+    }
 }
 
 void TPlayerForm::btnPlayClick() {
@@ -228,6 +241,21 @@ void TPlayerForm::ShowTitle(const QString& title) {
 
 void TPlayerForm::ShowWhatWasMissed() {
     ShowRainbowFrame(m_transport->AniFrame());
+    // No tick came while the window was out of sight: what is heard now is read now.
+    if (m_transport->Running()) {
+        if (m_timeSight->Seen()) {
+            ShowTime(m_transport->TimeText());
+        } else {
+            m_timeMissed = true;
+        }
+        if (isVisible()) {
+            ShowTitle(m_transport->Title());
+        }
+        if (ProgressBar != nullptr) {
+            ProgressBar->SetPosition(m_transport->Progress());
+        }
+        return;
+    }
     if (m_timeMissed && m_timeSight->Seen()) {
         ShowTime(m_transport->TimeText());
     }

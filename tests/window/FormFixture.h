@@ -27,6 +27,7 @@
 #include <QIcon>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QTreeView>
 
 #include <filesystem>
@@ -104,10 +105,10 @@ protected:
     }
     // Builds the window and runs its creation event as the program does; false when the
     // creation refused to start.
-    bool Start() {
+    bool Start(platform::WaveOutDevice* device = nullptr) {
         PlayerServices services;
         services.dialogs = &dialogs;
-        services.waveOut = &wave;
+        services.waveOut = device != nullptr ? device : &wave;
         form = std::make_unique<TPlayerForm>(ProgramDirText(), services);
         return form->FormCreate();
     }
@@ -183,8 +184,21 @@ protected:
         return ShownText(TFormSeam::Library(*form).Album(row).PicPath);
     }
 
+    // The window on a device that plays in real time: a buffer of 2304 frames (52 ms at
+    // 44.1 kHz) handed back every 52 ms, so that what is heard moves as on a sound card.
+    bool StartAtRealPace() {
+        if (!realPace.isActive()) {
+            realPace.setInterval(52);
+            QObject::connect(&realPace, &QTimer::timeout, [this] { realTime.Complete(1); });
+            realPace.start();
+        }
+        return Start(&realTime);
+    }
+
     platform::TestDialogs dialogs;
     platform::TestWaveOut wave{platform::TestWaveOut::Completion::Immediate};
+    platform::TestWaveOut realTime{platform::TestWaveOut::Completion::Manual};
+    QTimer realPace;
     std::unique_ptr<TPlayerForm> form;
 
 private:

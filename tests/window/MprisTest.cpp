@@ -33,7 +33,8 @@ protected:
             WriteFile("Road Trip/Cover.bmp", "BM");
         }
         WriteDatabase("Road Trip\r\n" + songs + "\r\n" + (picture ? "Cover.bmp" : "") + "\r\n");
-        ASSERT_TRUE(Start());
+        // Played in real time: no song ends while the test looks.
+        ASSERT_TRUE(StartAtRealPace());
         // The test looks at the state, not the ticks.
         Controls(form).PlayTimer->setInterval(1 << 30);
         mpris = TFormSeam::Mpris(*form);
@@ -69,28 +70,28 @@ TEST_F(Mpris, PlayPauseAndStopRunTheWindowsHandlersAndTheStatusFollowsTheWindow)
 
     mpris->Play();
     EXPECT_EQ(mpris->PlaybackStatus(), "Playing");
-    EXPECT_TRUE(Controls(form).PlayTimer->isActive());
+    EXPECT_TRUE(TFormSeam::Transport(*form).Running());
     EXPECT_EQ(PlayingFile(), "First.ogg");
     EXPECT_TRUE(mpris->CanSeek());
 
     // Play while playing leaves the song alone (a media key pressed twice).
-    TFormSeam::Transport(*form).MoveCountTo(3);
+    TFormSeam::Transport(*form).Seek(3000);
     mpris->Play();
-    EXPECT_EQ(TFormSeam::Transport(*form).ElapsedSeconds(), 3);
+    EXPECT_GE(TFormSeam::Transport(*form).Position(), 3000u);
 
     mpris->Pause();
     EXPECT_EQ(mpris->PlaybackStatus(), "Paused");
-    EXPECT_FALSE(Controls(form).PlayTimer->isActive());
+    EXPECT_FALSE(TFormSeam::Transport(*form).Running());
     EXPECT_EQ(Controls(form).TimeMemo->toPlainText(), "00:00");
-    EXPECT_EQ(TFormSeam::Transport(*form).ElapsedSeconds(), 3)
-        << "the window's Pause keeps the count";
+    const uint32_t paused = TFormSeam::Transport(*form).Position();
+    EXPECT_GE(paused, 3000u) << "the window's Pause keeps the place";
     mpris->Pause();
     EXPECT_EQ(mpris->PlaybackStatus(), "Paused");
 
-    // From Pause the song goes on, as the protocol says, and the count with it.
+    // From Pause the song goes on, as the protocol says.
     mpris->PlayPause();
     EXPECT_EQ(mpris->PlaybackStatus(), "Playing");
-    EXPECT_EQ(TFormSeam::Transport(*form).ElapsedSeconds(), 3);
+    EXPECT_GE(TFormSeam::Transport(*form).Position(), paused);
     mpris->PlayPause();
     EXPECT_EQ(mpris->PlaybackStatus(), "Paused");
 
@@ -215,7 +216,7 @@ TEST_F(Mpris, VolumeIsTheVolumeBarBothWays) {
         EXPECT_EQ(Controls(form).LoudnessBar->value(), c.bar) << c.volume;
         // The bar's own handler set the device: both channels at the bar's level.
         const uint32_t level = static_cast<uint32_t>(-c.bar);
-        EXPECT_EQ(wave.Volume(), level | (level << 16)) << c.volume;
+        EXPECT_EQ(realTime.Volume(), level | (level << 16)) << c.volume;
     }
     mpris->SetVolume(std::nan(""));
     EXPECT_EQ(Controls(form).LoudnessBar->value(), -16384);
@@ -272,12 +273,10 @@ TEST_F(Mpris, SeekingMovesThePlayerAndTheWindowsCountOfTheSong) {
     const QDBusObjectPath track = mpris->Metadata().value("mpris:trackid").value<QDBusObjectPath>();
     mpris->SetPosition(track, 5000000);
     ASSERT_EQ(seeked.size(), 1u);
-    // The player reports where it decodes, a few buffers ahead of the sound.
+    // Where the song is heard from now, which the window's time display shows too.
     EXPECT_GE(seeked[0], 5000000);
-    EXPECT_LT(seeked[0], 5600000);
-    EXPECT_EQ(TFormSeam::Transport(*form).ElapsedSeconds(), 5)
-        << "the end of the song is found by this count";
-    EXPECT_EQ(TFormSeam::Transport(*form).TickCount(), 0);
+    EXPECT_LE(seeked[0], 5053000) << "not where the decoding stands, a few buffers ahead";
+    EXPECT_EQ(TFormSeam::Transport(*form).ElapsedSeconds(), 5);
 
     mpris->Seek(-2000000);
     EXPECT_EQ(TFormSeam::Transport(*form).ElapsedSeconds(), 3);

@@ -119,10 +119,10 @@ TEST_F(Playlists, AddingWhileASongPlaysStopsIt) {
     TFormSeam::SelectRow(Controls(form).PlayListView, 0);
     TFormSeam::btnPlayClick(*form);
     ASSERT_EQ(TFormSeam::Player(*form)->State(), psPlaying);
-    ASSERT_TRUE(Controls(form).PlayTimer->isActive());
+    ASSERT_TRUE(TFormSeam::Transport(*form).Running());
     Add(QStringList{Text(MakeOgg("", "Other.ogg"))});
     EXPECT_NE(TFormSeam::Player(*form)->State(), psPlaying);
-    EXPECT_FALSE(Controls(form).PlayTimer->isActive());
+    EXPECT_FALSE(TFormSeam::Transport(*form).Running());
     EXPECT_EQ(Controls(form).TimeMemo->toPlainText(), "00:00");
     EXPECT_EQ(TFormSeam::Transport(*form).State(), TTransportState::Stopped);
     EXPECT_EQ(RowCount(Controls(form).PlayListView), 3);

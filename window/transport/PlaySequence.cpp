@@ -34,13 +34,41 @@ bool StopsAtEndOfList(int album, int albumCount, int song, int songCount, bool s
     return stopAtEndOfList && album == albumCount - 1 && song == songCount - 1;
 }
 
-bool SongIsOver(int32_t elapsedSeconds, int32_t songLength, bool endReported) {
-    const int32_t due = std::max<int32_t>(songLength, 1);
-    if (elapsedSeconds < due) {
-        return false;
+Following FollowingSong(int album, int albums, int song, int songs, bool playAllAlbums,
+                        bool stopAtEndOfList, const std::function<int(int album)>& songsOf) {
+    if (StopsAtEndOfList(album, albums, song, songs, stopAtEndOfList)) {
+        return {};
     }
-    // Both are positive here, so the difference cannot overflow.
-    return endReported || elapsedSeconds - due >= kEndReportWaitSeconds;
+    const SongStep step = StepSong(song, songs, false, playAllAlbums);
+    switch (step.kind) {
+    case SongStep::Kind::Song:
+        return {Following::Kind::Shown, album, step.song};
+    case SongStep::Kind::Stay:
+        // The selected song plays again; without one there is nothing to play.
+        if (song < 0 || song >= songs) {
+            return {};
+        }
+        return {Following::Kind::Shown, album, song};
+    case SongStep::Kind::Album:
+        break;
+    }
+    int at = album;
+    for (int tries = 0; tries < albums; ++tries) {
+        at = StepAlbum(at, albums, false);
+        if (at < 0) {
+            break;
+        }
+        if (songsOf(at) > 0) {
+            return {Following::Kind::AlbumStart, at, 0};
+        }
+    }
+    return {};
+}
+
+uint32_t EndReportDueMs(uint32_t lengthMs, uint32_t positionMs) {
+    const uint32_t rest = lengthMs > positionMs ? lengthMs - positionMs : 0;
+    // Saturating: a length near the end of the range must not wrap to a short wait.
+    return rest > UINT32_MAX - kEndReportWaitMs ? UINT32_MAX : rest + kEndReportWaitMs;
 }
 
 } // namespace playsequence

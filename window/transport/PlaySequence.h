@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace playsequence {
 
@@ -30,15 +31,35 @@ int StepAlbum(int selected, int count, bool backward);
 // stops instead of stepping on.
 bool StopsAtEndOfList(int album, int albumCount, int song, int songCount, bool stopAtEndOfList);
 
-// How long the window waits for the player's end report once the second count has reached
-// the song's length: a device that stops taking data never reports, and playing goes on.
-inline constexpr int32_t kEndReportWaitSeconds = 3;
+// Which song follows the selected one when the song that plays ends: the song the step at its
+// end would select, so that the player can queue it behind the song that plays.
+struct Following {
+    enum class Kind {
+        None,      // nothing follows: the end stops ("Stop at end of album list"), or no song
+        Shown,     // row `song` of the list shown (the selected album's songs or a playlist)
+        AlbumStart // the first song of album row `album`, whose songs the step will show
+    };
+    Kind kind = Kind::None;
+    int album = -1;
+    int song = -1;
+};
 
-// A song is over when the window has counted at least its length in whole seconds (and at
-// least one second, so that a song shorter than a second ends too) and the player has
-// reported that its sound has finished, or that report is kEndReportWaitSeconds overdue.
-// Counting keeps songs from following each other faster than real time; the report keeps
-// the last fraction of a second, and what the device still holds, from being cut off.
-bool SongIsOver(int32_t elapsedSeconds, int32_t songLength, bool endReported);
+// From the selection (album row `album` of `albums`, song row `song` of the `songs` rows
+// shown); `songsOf(row)` is the number of songs album row `row` holds. Mirrors what StepSong,
+// StepAlbum and StopsAtEndOfList make of the end of a song: at the end of the list the
+// selected song repeats unless "Play all albums" steps on; albums without songs are passed
+// over, and after a whole round of them nothing follows.
+Following FollowingSong(int album, int albums, int song, int songs, bool playAllAlbums,
+                        bool stopAtEndOfList, const std::function<int(int album)>& songsOf);
+
+// How long after a song began to be heard the window waits for the player's end report before
+// it takes the song as over all the same: a device that stops taking data never reports, and
+// playing must go on. The rest of the song from `positionMs`, and a grace period.
+inline constexpr uint32_t kEndReportWaitMs = 3000;
+uint32_t EndReportDueMs(uint32_t lengthMs, uint32_t positionMs);
+
+// The earliest a song is taken as over after it began to be heard, whatever the device says:
+// songs that give no sound at all would otherwise follow each other as fast as files open.
+inline constexpr uint32_t kShortestSongMs = 250;
 
 } // namespace playsequence

@@ -5,34 +5,56 @@
 #include "platform/RegularFile.h"
 #include "platform/TimeText.h"
 #include "window/library/AlbumFolder.h"
+#include "window/library/CommaText.h"
 #include "window/library/Library.h"
 #include "window/library/ShownText.h"
 #include "window/transport/PlaySequence.h"
 
+#include <QTimer>
+
 #include <algorithm>
+#include <climits>
 #include <utility>
 
 TTransport::TTransport(TLibrary& library, std::unique_ptr<TTransportView> view,
                        std::string programDirectory, platform::WaveOutDevice* playerDevice,
                        platform::WaveOutDevice* volumeDevice)
     : m_library(library), m_view(std::move(view)), m_programDirectory(std::move(programDirectory)),
-      m_playerDevice(playerDevice), m_volume(volumeDevice) {}
+      m_playerDevice(playerDevice), m_volume(volumeDevice), m_endTimer(new QTimer(this)),
+      m_requeueSoon(new QTimer(this)) {
+    m_endTimer->setSingleShot(true);
+    // Precise: a coarse timer may fire 5 % early, which for a long song is more than the grace
+    // period.
+    m_endTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_endTimer, &QTimer::timeout, this, &TTransport::EndDue);
+    // Many edits of one event (an album shown, its first song selected) are one new answer.
+    m_requeueSoon->setSingleShot(true);
+    m_requeueSoon->setInterval(0);
+    connect(m_requeueSoon, &QTimer::timeout, this, &TTransport::Requeue);
+    m_library.Listen(this);
+}
 
-TTransport::~TTransport() = default;
+TTransport::~TTransport() {
+    m_library.StopListening(this);
+}
 
 void TTransport::CreatePlayer() {
     m_player = std::make_unique<TOggPlayer>(m_playerDevice);
-    m_player->OnPosChange = [this](TOggPlayer* sender, uint32_t newPosition) {
-        PlayerPosChange(sender, newPosition);
-    };
-    // The end of a song is found with the player's report that its sound is over.
+    // The end of a song is the player's report that its sound is over; a song queued behind
+    // it is heard instead, and reported as such.
     m_player->OnPlayEnd = [this](TOggPlayer* sender) { PlayerPlayEnd(sender); };
+    m_player->OnSongChange = [this](TOggPlayer* sender) { PlayerSongChange(sender); };
 }
 
 void TTransport::FreePlayer() {
     if (!m_player) {
         return;
     }
+    // Nothing follows the song once the program closes: no end acted on while the player
+    // stops, and no next song queued.
+    m_running = false;
+    m_endTimer->stop();
+    m_requeueSoon->stop();
     m_player->Stop();
     if (m_player) {
         m_player->Close();
@@ -56,12 +78,12 @@ bool TTransport::CloseSong() {
 }
 
 bool TTransport::ReleasePlayer() {
-    // A song stopped under a running display would go on counting in silence, and at the
-    // count's end the next song would start by itself.
+    // A song stopped under a running display would go on showing a song that is no longer
+    // heard, and its end (the grace period of a silent device) would start the next song.
     if (m_running) {
         m_running = false;
+        m_endTimer->stop();
         emit DisplayRunning(false);
-        m_elapsedSeconds = 0;
         emit TimeShown(TimeTextOf(0));
     }
     const bool player = CloseSong();
@@ -114,13 +136,22 @@ void TTransport::Resume() {
     {
         TPlayerWaits::Scope scope(m_waits);
         SetDisplayRunning(true);
-        emit TimeShown(TimeText());
+        const bool ended = m_playEndReported;
         m_player->Pause(false);
+        m_shownSeconds = ElapsedSeconds();
+        emit TimeShown(TimeText());
         // Still paused: the device would not start again. A song whose sound ran out during
-        // the pause has ended instead, and the count finds its end as after any song.
+        // the pause has ended instead, and the step follows as after any song.
         if (m_player && m_player->State() == psPaused) {
             SetDisplayRunning(false);
             m_view->ReportPlayFailure(QString::fromStdString(m_player->LastError()));
+        } else if (m_player) {
+            if (ended || m_playEndReported) {
+                WaitForEnd(0);
+            } else {
+                GuardEnd();
+            }
+            RequeueSoon();
         }
     }
     Announce();
@@ -165,7 +196,6 @@ void TTransport::StopSequence() {
     {
         TPlayerWaits::Scope scope(m_waits);
         SetDisplayRunning(false);
-        m_elapsedSeconds = 0;
         emit TimeShown(TimeTextOf(0));
         emit ProgressChanged(0);
         if (m_player) {
@@ -191,10 +221,37 @@ std::optional<std::string> TTransport::SelectedSongPath() const {
     if (album == TLibrary::kNone || song == TLibrary::kNone) {
         return std::nullopt;
     }
+    return SongPath(album, m_library.Song(song), m_library.PlaylistShown());
+}
+
+std::optional<std::string> TTransport::SongPath(int album, const TSong& song, bool playlist) const {
     const std::string& folder = m_library.Album(album).Name;
-    const TSong& row = m_library.Song(song);
-    return m_library.PlaylistShown() ? PlaylistSongPath(m_programDirectory, folder, row.Name)
-                                     : AlbumFilePath(m_programDirectory, folder, row.FileName);
+    return playlist ? PlaylistSongPath(m_programDirectory, folder, song.Name)
+                    : AlbumFilePath(m_programDirectory, folder, song.FileName);
+}
+
+std::optional<std::string> TTransport::FollowingSongPath() const {
+    const TSelection at = Selection();
+    const playsequence::Following next = playsequence::FollowingSong(
+        at.album, at.albums, at.song, at.songs, Option(goPlayAllAlbums),
+        Option(goStopAtEndOfAlbumList), [this](int album) {
+            return static_cast<int>(ReadCommaGroups(m_library.Album(album).Songs).size() / 4);
+        });
+    switch (next.kind) {
+    case playsequence::Following::Kind::None:
+        break;
+    case playsequence::Following::Kind::Shown:
+        if (next.album != TLibrary::kNone) {
+            return SongPath(next.album, m_library.Song(next.song), m_library.PlaylistShown());
+        }
+        break;
+    case playsequence::Following::Kind::AlbumStart: {
+        // The song the album shows first when the step selects it.
+        const std::vector<std::string> fields = ReadCommaGroups(m_library.Album(next.album).Songs);
+        return SongPath(next.album, TSong{fields[0], fields[1], fields[2], fields[3], 0}, false);
+    }
+    }
+    return std::nullopt;
 }
 
 std::optional<int32_t> TTransport::OpenSelectedSong() {
@@ -241,31 +298,80 @@ void TTransport::PlaySelectedSong() {
     TPlayerWaits::Scope scope(m_waits);
     const std::optional<int32_t> length = OpenSelectedSong();
     if (!length) {
-        // Nothing plays: the display stops instead of counting on from the song before.
+        // Nothing plays: the display stops instead of going on with the song before.
         SetDisplayRunning(false);
         emit ProgressChanged(0);
         return;
     }
     m_songLength = *length;
-    m_elapsedSeconds = 0;
-    m_playEndReported = false; // an end report from here on is this song's
     m_songName = m_opened ? m_opened->name : QString();
     emit BannerText(m_songName);
     SetDisplayRunning(true);
     if (!m_player) {
         return;
     }
+    SongStarted();
     m_player->Play();
-    if (m_player && m_player->State() != psPlaying) {
-        // The song is open but the sound device is not: nothing plays, so nothing counts, and
+    if (m_player && m_player->State() != psPlaying && !m_playEndReported) {
+        // The song is open but the sound device is not: nothing plays, nothing is shown, and
         // the user is told once why, in the words of the output layer.
         SetDisplayRunning(false);
         m_view->ReportPlayFailure(QString::fromStdString(m_player->LastError()));
+        return;
+    }
+    RequeueSoon();
+}
+
+void TTransport::SongStarted() {
+    ++m_songSerial;
+    m_heardSince.start();
+    m_playEndReported = false; // an end report from here on is this song's
+    m_shownSeconds = ElapsedSeconds();
+    m_shownProgress = Progress();
+    if (m_running) {
+        emit SecondCounted(TimeText(), Title());
+        emit ProgressChanged(m_shownProgress);
+    }
+    GuardEnd();
+}
+
+void TTransport::GuardEnd() {
+    m_guardFrom = Position();
+    WaitForEnd(playsequence::EndReportDueMs(Length(), m_guardFrom));
+}
+
+void TTransport::WaitForEnd(uint32_t ms) {
+    if (m_running) {
+        m_endTimer->start(static_cast<int>(std::min<uint32_t>(ms, INT_MAX)));
+    }
+}
+
+void TTransport::EndDue() {
+    // A device whose clock runs a little slower than the system's is still playing when the
+    // grace period is over: as long as the sound heard moves on, the song is not over.
+    if (!m_playEndReported && m_running && m_player) {
+        if (const uint32_t heard = Position(); heard > m_guardFrom && heard < Length()) {
+            GuardEnd();
+            return;
+        }
+    }
+    // Not from inside a wait of the player: after it, if the same song still plays then (a
+    // song stopped for another one reports its end while it stops).
+    const uint32_t song = m_songSerial;
+    if (!m_waits.Defer([this, song] {
+            if (song == m_songSerial) {
+                SongEnded();
+            }
+        })) {
+        SongEnded();
     }
 }
 
 void TTransport::SetDisplayRunning(bool on) {
     m_running = on;
+    if (!on) {
+        m_endTimer->stop();
+    }
     emit DisplayRunning(on);
     if (!on) {
         emit TimeShown(TimeTextOf(0));
@@ -274,7 +380,6 @@ void TTransport::SetDisplayRunning(bool on) {
 }
 
 void TTransport::Tick() {
-    ++m_tickCount;
     if (!Option(goNoAnimatedRainbowLine)) {
         ++m_aniFrame;
         if (m_aniFrame > 11) {
@@ -282,16 +387,25 @@ void TTransport::Tick() {
         }
     }
     emit RainbowFrame(m_aniFrame);
-
-    if (m_tickCount >= 10) {
-        ++m_elapsedSeconds;
-        m_tickCount = 0;
+    if (!m_running) {
+        return;
+    }
+    // Drawn when what is heard has moved on, not on every tick.
+    if (const int32_t seconds = ElapsedSeconds(); seconds != m_shownSeconds) {
+        m_shownSeconds = seconds;
         emit SecondCounted(TimeText(), Title());
     }
+    if (const int32_t progress = Progress(); progress != m_shownProgress) {
+        m_shownProgress = progress;
+        emit ProgressChanged(progress);
+    }
+}
 
-    // Looked for on every tick, so that the next song follows the end report closely.
-    if (!m_waits.Waiting() &&
-        playsequence::SongIsOver(m_elapsedSeconds, m_songLength, m_playEndReported)) {
+void TTransport::SongEnded() {
+    if (!m_running || !m_player) {
+        return; // stopped or paused meanwhile: the end is no longer acted on
+    }
+    {
         TPlayerWaits::Scope scope(m_waits);
         SetDisplayRunning(false);
         const TSelection at = Selection();
@@ -319,25 +433,29 @@ void TTransport::SelectAlbum(int row) {
     emit SelectionMoved(true);
 }
 
+bool TTransport::StepSelection(bool backward) {
+    const TSelection at = Selection();
+    const playsequence::SongStep step =
+        playsequence::StepSong(at.song, at.songs, backward, Option(goPlayAllAlbums));
+    if (step.kind == playsequence::SongStep::Kind::Song) {
+        SelectSong(step.song);
+    } else if (step.kind == playsequence::SongStep::Kind::Album) {
+        // An album without songs is passed over; after a whole round of empty albums the
+        // step ends where it is, with no song to name or play.
+        for (int tries = 0; tries < at.albums; ++tries) {
+            StepAlbum(backward);
+            if (Selection().songs > 0) {
+                break;
+            }
+        }
+    }
+    return Selection().song >= 0;
+}
+
 void TTransport::StepSong(bool backward, bool play) {
     {
         TPlayerWaits::Scope scope(m_waits);
-        const TSelection at = Selection();
-        const playsequence::SongStep step =
-            playsequence::StepSong(at.song, at.songs, backward, Option(goPlayAllAlbums));
-        if (step.kind == playsequence::SongStep::Kind::Song) {
-            SelectSong(step.song);
-        } else if (step.kind == playsequence::SongStep::Kind::Album) {
-            // An album without songs is passed over; after a whole round of empty albums the
-            // step ends where it is, with no song to name or play.
-            for (int tries = 0; tries < at.albums; ++tries) {
-                StepAlbum(backward);
-                if (Selection().songs > 0) {
-                    break;
-                }
-            }
-        }
-        if (Selection().song < 0) {
+        if (!StepSelection(backward)) {
             if (play) {
                 StopSequence();
             }
@@ -377,14 +495,18 @@ void TTransport::Seek(uint32_t position) {
         // what the transport is asked meanwhile follows after it.
         TPlayerWaits::Scope scope(m_waits);
         m_player->Seek(position);
-        // The end of a song is found by counting its seconds, so the count moves with the
-        // song; else a song sought forward would end in silence, one sought back be cut off.
         if (m_player) {
-            MoveCountTo(static_cast<int32_t>(position / 1000));
+            // An end reported before the seek was the end of the sound left behind.
+            m_playEndReported = false;
+            m_shownSeconds = ElapsedSeconds();
             if (m_running) {
-                emit TimeShown(TimeText());
+                emit SecondCounted(TimeText(), Title());
+                GuardEnd();
             }
+            m_shownProgress = Progress();
+            emit ProgressChanged(m_shownProgress);
             emit Sought(position);
+            RequeueSoon();
         }
     }
     Announce();
@@ -398,23 +520,113 @@ void TTransport::SeekBy(int32_t offset) {
     Seek(static_cast<uint32_t>(std::clamp<int64_t>(wanted, 0, Length())));
 }
 
-void TTransport::MoveCountTo(int32_t seconds) {
-    m_elapsedSeconds = seconds;
-    m_tickCount = 0;
-    m_playEndReported = false;
-}
-
-void TTransport::PlayerPosChange(TOggPlayer* sender, uint32_t newPosition) {
-    const uint32_t length = sender != nullptr ? sender->Length() : 0;
-    emit ProgressChanged(ProgressShare(newPosition, length, m_view->ProgressMaximum()));
-}
-
 void TTransport::PlayerPlayEnd(TOggPlayer* sender) {
     // A report of a player that is no longer the transport's says nothing of the song now
     // open.
-    if (sender != nullptr && sender == m_player.get()) {
-        m_playEndReported = true;
+    if (sender == nullptr || sender != m_player.get()) {
+        return;
     }
+    m_playEndReported = true;
+    // Acted on from the event loop, never inside the player's report: not before the song has
+    // been heard for the shortest time a song takes.
+    const int64_t heard = m_heardSince.isValid() ? m_heardSince.elapsed() : 0;
+    WaitForEnd(static_cast<uint32_t>(std::clamp<int64_t>(
+        int64_t{playsequence::kShortestSongMs} - heard, 0, playsequence::kShortestSongMs)));
+}
+
+void TTransport::PlayerSongChange(TOggPlayer* sender) {
+    if (sender == nullptr || sender != m_player.get()) {
+        return;
+    }
+    // The selection moves on as the step at the end of the song would have moved it; it is
+    // what was queued unless the library changed in the last moment. Then the song the rules
+    // name now plays instead, as at the end of a song.
+    const bool selected = StepSelection(false);
+    const std::optional<std::string> path = selected ? SelectedSongPath() : std::nullopt;
+    if (!path || *path != m_player->CurrentFile()) {
+        // Not from inside the player's report, and not once the user has stopped or paused.
+        const auto replay = [this] {
+            if (!m_running) {
+                return;
+            }
+            if (Selection().song < 0) {
+                StopSequence();
+            } else {
+                PlaySelectedSong();
+                Announce();
+            }
+        };
+        QTimer::singleShot(0, this, [this, replay] {
+            if (!m_waits.Defer(replay, true)) {
+                replay();
+            }
+        });
+        return;
+    }
+    const int song = m_library.SelectedSong();
+    m_opened = TOpenedSong{m_library.SelectedAlbum(), song, ShownText(m_library.Song(song).Name),
+                           m_player->CurrentFile()};
+    m_songName = m_opened->name;
+    m_songLength = static_cast<int32_t>(m_player->StreamInfo().Duration / 1000);
+    emit BannerText(m_songName);
+    emit SongOpened(m_player->StreamInfo());
+    SongStarted();
+    Announce();
+    // The song after it is needed only at its end: not from inside the player's report.
+    RequeueSoon();
+}
+
+void TTransport::OptionsChanged() {
+    RequeueSoon();
+}
+
+void TTransport::After(const TLibraryEdit&) {
+    RequeueSoon();
+}
+
+void TTransport::RequeueSoon() {
+    if (!m_requeueSoon->isActive()) {
+        m_requeueSoon->start();
+    }
+}
+
+void TTransport::Requeue() {
+    m_requeueSoon->stop();
+    // Only behind a song the transport plays, or has paused: a stop closes the song, and what
+    // was queued with it; a song merely opened (or measured) has nothing to follow it.
+    if (!m_player || !((m_running && m_player->State() == psPlaying) ||
+                       (!m_running && m_player->State() == psPaused))) {
+        return;
+    }
+    if (m_waits.Defer([this] { RequeueSoon(); })) {
+        return;
+    }
+    std::optional<std::string> next = FollowingSongPath();
+    // A pipe or device named like a song would hold up the player's open for good; such a
+    // song is left to the step, which reports it as it reports any song that will not open.
+    if (next && !platform::IsReadableRegularFile(*next)) {
+        next.reset();
+    }
+    if (!next) {
+        if (!m_player->NextFile().empty()) {
+            m_player->ClearNext();
+        }
+        return;
+    }
+    if (*next == m_player->NextFile()) {
+        return;
+    }
+    // Opening the next song may wait for its file while the window's messages are handled.
+    TPlayerWaits::Scope scope(m_waits);
+    m_player->QueueNext(*next);
+}
+
+int32_t TTransport::Progress() const {
+    return ProgressShare(Position(), Length(), m_view->ProgressMaximum());
+}
+
+bool TTransport::EndTimerActive() const {
+    return m_endTimer->isActive();
 }
 
 int32_t TTransport::ProgressShare(uint32_t position, uint32_t length, int32_t maximum) {
@@ -492,7 +704,7 @@ QString TTransport::TimeTextOf(int32_t seconds) {
 }
 
 QString TTransport::TimeText() const {
-    return TimeTextOf(m_elapsedSeconds);
+    return TimeTextOf(ElapsedSeconds());
 }
 
 QString TTransport::Title() const {

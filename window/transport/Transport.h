@@ -1,27 +1,39 @@
 // The transport: the one driver of the player. It creates the player at start-up and frees it
 // at close, opens the selected song of the library, plays, pauses, stops and seeks it, and lets
-// go of it when songs are added; it steps through songs and albums, counts the display timer's
-// ticks, finds the end of a song and sets the volume level. The window hands it the clicks and
-// the ticks and draws what its signals tell; TTransportView is only what cannot be a signal.
-// It runs and is tested without a widget.
+// go of it when songs are added; it steps through songs and albums, hands the player the song
+// that follows the one that plays, follows the player when that song begins to be heard, acts
+// on the end of a song and sets the volume level. The window hands it the clicks and the ticks
+// of its display timer and draws what its signals tell; TTransportView is only what cannot be
+// a signal. It runs and is tested without a widget.
 //
-// The song that plays is always the selected song of the selected album of the library; the
-// rules of which song follows which are in PlaySequence. The transport counts the seconds of a
-// song itself; a song ends once that count has reached its length and the player has reported
-// that its sound is over (with a grace period for a device that never reports).
+// The song that plays is the selected song of the selected album of the library; the rules of
+// which song follows which are in PlaySequence. While a song plays, the song the step at its end
+// would select is queued in the player, so that it follows without a gap; whenever that answer
+// may change (the selection, the songs, the options) it is worked out again. When the player
+// says the queued song is heard, the selection moves to it as the step would have moved it, and
+// everything shown follows at that moment. A song nothing was queued behind ends with the
+// player's end report, and the step (or the stop) follows then.
 //
-// Stop, Pause, Seek and Close wait for the device while handling the window's messages, so
-// clicks, timer ticks and a close request can arrive in the middle of a transport operation.
-// While one runs, the requests are queued (TPlayerWaits) and carried out after it, and the tick
-// does not act on the end of a song: nothing here ever stops, closes or reopens the player
-// from inside one of the player's own waits.
+// What is shown is what is heard: the time, the title and the progress are read from the
+// player's position of the sound played, on the display timer's ticks, which the window runs
+// only while it can be seen. The end of a song needs no tick: it comes from the player, with a
+// grace period for a device that never reports (one single-shot timer, not a ticking one).
+//
+// Stop, Pause, Seek, Close and the queueing of the next song wait for the device (or the file)
+// while handling the window's messages, so clicks, timer ticks and a close request can arrive
+// in the middle of a transport operation. While one runs, the requests are queued
+// (TPlayerWaits) and carried out after it, and the end of a song is acted on only after it:
+// nothing here ever stops, closes or reopens the player from inside one of the player's own
+// waits.
 #pragma once
 
 #include "engine/SongStream.h"
 #include "window/GeneralOptions.h"
+#include "window/library/Library.h"
 #include "window/transport/PlayerWaits.h"
 #include "window/transport/WaveVolume.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -31,7 +43,7 @@
 #include <optional>
 #include <string>
 
-class TLibrary;
+class QTimer;
 class TOggPlayer;
 
 namespace platform {
@@ -73,7 +85,7 @@ public:
     virtual void ReportPlayFailure(const QString& reason) = 0;
 };
 
-class TTransport : public QObject {
+class TTransport : public QObject, private TLibraryListener {
     Q_OBJECT
 public:
     // Songs are opened from the album folders under `programDirectory` (ending with a
@@ -99,7 +111,7 @@ public:
     // The display stops and the song stays open where it is; pressed again while paused, the
     // song goes on from there.
     void Pause();
-    // Goes on from a pause, the count from where it stood; nothing in any other state.
+    // Goes on from a pause, from where the song stood; nothing in any other state.
     void Resume();
     void Stop(); // the display stops at 00:00, the song is closed
     void Next(); // the selection only
@@ -117,18 +129,21 @@ public:
     void SetDisplayRunning(bool on);
     void StepSong(bool backward, bool play);
     void StepAlbum(bool backward);
-    // The display timer's tick (every 100 ms while the display runs).
+    // The display timer's tick (every 100 ms while the display runs and can be seen): the
+    // rainbow turns, the time, the title and the progress follow the sound heard.
     void Tick();
-    // Moves the open song to `position` (ms), and the count of its seconds with it; queued
-    // while the player waits.
+    // Moves the open song to `position` (ms); queued while the player waits.
     void Seek(uint32_t position);
     // Moves the open song by `offset` ms from where it stands, within the song.
     void SeekBy(int32_t offset);
 
     // --- The player's events ------------------------------------------------------------
-    void PlayerPosChange(TOggPlayer* sender, uint32_t newPosition);
-    // The song's sound has been played to its last sample.
+    // The song's sound has been played to its last sample, and nothing was queued behind it.
     void PlayerPlayEnd(TOggPlayer* sender);
+    // The song queued behind the one that played has begun to be heard.
+    void PlayerSongChange(TOggPlayer* sender);
+    // The general options changed: what follows the song that plays may have changed.
+    void OptionsChanged();
 
     // --- The volume ---------------------------------------------------------------------
     // The volume bar moved to `barPosition` (-65535 full .. 0 silent): both channels follow.
@@ -151,27 +166,33 @@ public:
     TSelection Selection() const;
     // The selection moved: what Play would start has changed.
     void SelectionChanged();
+    // The file of the song that follows the one that plays, by the rules of the step at its
+    // end and the selection as it is now; nothing where the end stops. What the player is
+    // given to queue.
+    std::optional<std::string> FollowingSongPath() const;
 
     // True while an operation waits for the player; DeferWhilePlayerWaits queues what must
     // wait for it (TPlayerWaits::Defer).
     bool InPlayerWait() const { return m_waits.Waiting(); }
     bool DeferWhilePlayerWaits(std::function<void()> action, bool transportRequest = false);
 
-    // The display timer runs: a song plays.
+    // The display runs: a song plays.
     bool Running() const { return m_running; }
-    // Whole seconds counted since the song was started; ticks gathered towards the next one.
-    int32_t ElapsedSeconds() const { return m_elapsedSeconds; }
-    int32_t TickCount() const { return m_tickCount; }
+    // Whole seconds of the open song heard so far (0 without one).
+    int32_t ElapsedSeconds() const { return static_cast<int32_t>(Position() / 1000); }
     // The open song's length in whole seconds.
     int32_t SongLength() const { return m_songLength; }
     // The rainbow line's frame, 1 .. 11.
     int32_t AniFrame() const { return m_aniFrame; }
-    // The count follows the song to `seconds`, as after a seek: its end is found from there.
-    void MoveCountTo(int32_t seconds);
+    // The progress bar's position for what has been heard of the open song.
+    int32_t Progress() const;
+    // Whether the song's end is being waited for: the player's report, or the grace period of
+    // a device that never reports. The one timer the transport runs while a song plays.
+    bool EndTimerActive() const;
 
-    // The time display's text of the count; the program's title: the name of the song
-    // started, a blank and the time display's text with the line break its memo returns it
-    // with.
+    // The time display's text of the seconds heard; the program's title: the name of the
+    // song that plays, a blank and the time display's text with the line break its memo
+    // returns it with.
     QString TimeText() const;
     QString Title() const;
     // "nn:ss"; hours are not shown, so after an hour the display starts again from 00:00.
@@ -185,7 +206,8 @@ signals:
     void DisplayRunning(bool on);
     // The time display's text, to be shown at once.
     void TimeShown(const QString& time);
-    // A second was counted: the time display and the title, each when it can be seen.
+    // The second heard changed (or another song began to be heard): the time display and the
+    // title, each when it can be seen.
     void SecondCounted(const QString& time, const QString& title);
     void RainbowFrame(int32_t frame);
     void ProgressChanged(int32_t position);
@@ -204,12 +226,33 @@ signals:
     void StateChanged(TTransportState state);
     // The open song was moved to `position` ms, by whoever asked.
     void Sought(uint32_t position);
-    // Something a listener of the transport shows may have changed: the play state, the
-    // count, the selection, the volume, the buttons.
+    // Something a listener of the transport shows may have changed: the play state, the song
+    // that plays, the selection, the volume, the buttons.
     void Changed();
 
 private:
+    void Before(const TLibraryEdit&) override {}
+    // Any edit of the library may change the song that follows.
+    void After(const TLibraryEdit& edit) override;
+
     void StopSequence();
+    // The end of the song that plays: the stop at the end of the list, else the step to the
+    // next song, played.
+    void SongEnded();
+    // The selection moves on as at the end of a song; false when no song is left to select.
+    bool StepSelection(bool backward);
+    // The song that begins to be heard is taken as started: the end timer waits for it.
+    void SongStarted();
+    // Waits for the end report: the song is taken as over `ms` from now. GuardEnd waits for the
+    // rest of the song and a grace period; EndDue is when the wait is over.
+    void WaitForEnd(uint32_t ms);
+    void GuardEnd();
+    void EndDue();
+    // Works out the song that follows the one that plays and hands it to the player (or takes
+    // back the one queued); soon, or at once.
+    void RequeueSoon();
+    void Requeue();
+    std::optional<std::string> SongPath(int album, const TSong& song, bool playlist) const;
     // Stops and closes the player until no file is open; false when there is no player.
     bool CloseSong();
     std::optional<std::string> SelectedSongPath() const;
@@ -232,10 +275,15 @@ private:
     bool m_running = false;
     bool m_playable = false;        // the buttons are disabled until a song is selected
     bool m_playEndReported = false; // by the player, for the song now playing
-    int32_t m_elapsedSeconds = 0;
-    int32_t m_tickCount = 0;
+    int32_t m_shownSeconds = -1;    // the second the time display was told last
+    int32_t m_shownProgress = -1;   // the progress bar's position told last
     int32_t m_songLength = 0;
     int32_t m_aniFrame = 1;
+    QElapsedTimer m_heardSince; // since the song that plays began to be heard
+    uint32_t m_guardFrom = 0;   // the position heard when the grace period was last set
+    uint32_t m_songSerial = 0;  // counts the songs begun to be heard
+    QTimer* m_endTimer;         // the end report, or the end without one, is due
+    QTimer* m_requeueSoon;      // the library changed: the song that follows is worked out
     // Last: freed first, while everything its last events reach is still there.
     std::unique_ptr<TOggPlayer> m_player;
 };

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <vector>
+
 using playsequence::SongStep;
 using Kind = playsequence::SongStep::Kind;
 
@@ -68,29 +71,143 @@ TEST(PlaySequence, OnlyTheLastSongOfTheLastAlbumStopsAndOnlyWithTheOption) {
     EXPECT_TRUE(playsequence::StopsAtEndOfList(0, 1, 0, 1, true));
 }
 
-TEST(PlaySequence, ASongIsOverWhenItsSecondsAreCountedAndThePlayerHasFinishedIt) {
+// The song queued to follow is the song the step at the end of the song would select: every
+// row is one situation of the lists (songs per album, the selection) and the two options.
+TEST(PlaySequence, TheFollowingSongIsTheOneTheStepAtTheEndWouldSelect) {
+    using F = playsequence::Following::Kind;
     struct Case {
-        int32_t elapsed, length;
-        bool reported, over;
+        const char* what;
+        std::vector<int> albums; // songs per album
+        int album, song, shown;  // the selection, and the rows of the list shown
+        bool playAll, stopAtEnd;
+        F kind;
+        int toAlbum, toSong;
     };
     const Case cases[] = {
-        {71, 72, true, false},  // the count decides the earliest end, whatever the device did
-        {72, 72, false, false}, // the sound is still playing: its last fraction is not cut
-        {72, 72, true, true},
-        {73, 72, true, true}, // reached or passed
-        {74, 72, false, false},
-        {75, 72, false, true}, // no report: three seconds' grace
-        {0, 0, true, false},   // shorter than a second: one second
-        {1, 0, true, true},
-        {1, 0, false, false},
-        {4, 0, false, true},
-        {-1, 5, true, false},
-        {2147483647, 2147483647, false, false},
-        {2147483647, 2147483647, true, true},
-        {2147483647, 1, false, true},
+        {"next of the album", {3, 2}, 0, 0, 3, false, false, F::Shown, 0, 1},
+        {"last song, Play all albums off: it repeats",
+         {3, 2},
+         0,
+         2,
+         3,
+         false,
+         false,
+         F::Shown,
+         0,
+         2},
+        {"last song, Play all albums on: the next album",
+         {3, 2},
+         0,
+         2,
+         3,
+         true,
+         false,
+         F::AlbumStart,
+         1,
+         0},
+        {"last album: wraps to the first", {3, 2}, 1, 1, 2, true, false, F::AlbumStart, 0, 0},
+        {"Stop at end of album list at the very end: nothing",
+         {3, 2},
+         1,
+         1,
+         2,
+         true,
+         true,
+         F::None,
+         -1,
+         -1},
+        {"Stop at end of album list, Play all off, at the very end",
+         {3, 2},
+         1,
+         1,
+         2,
+         false,
+         true,
+         F::None,
+         -1,
+         -1},
+        {"Stop at end of album list elsewhere: the next album",
+         {3, 2},
+         0,
+         2,
+         3,
+         true,
+         true,
+         F::AlbumStart,
+         1,
+         0},
+        {"empty albums are passed over", {1, 0, 0, 2}, 0, 0, 1, true, false, F::AlbumStart, 3, 0},
+        {"back to the same album after a round of empty ones",
+         {2, 0, 0},
+         0,
+         1,
+         2,
+         true,
+         false,
+         F::AlbumStart,
+         0,
+         0},
+        {"no songs anywhere", {0, 0}, 0, -1, 0, true, false, F::None, -1, -1},
+        {"no selection in the list: its first row", {3}, 0, -1, 3, false, false, F::Shown, 0, 0},
+        {"a playlist shown (5 rows) in an album of 1",
+         {1, 1},
+         0,
+         3,
+         5,
+         true,
+         false,
+         F::Shown,
+         0,
+         4},
+        {"the playlist's last row: the next album",
+         {1, 1},
+         0,
+         4,
+         5,
+         true,
+         false,
+         F::AlbumStart,
+         1,
+         0},
+        {"nothing selected, nothing shown, Play all off",
+         {2},
+         0,
+         -1,
+         0,
+         false,
+         false,
+         F::None,
+         -1,
+         -1},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(playsequence::SongIsOver(c.elapsed, c.length, c.reported), c.over)
-            << c.elapsed << " s of " << c.length << " s, reported " << c.reported;
+        const playsequence::Following next = playsequence::FollowingSong(
+            c.album, static_cast<int>(c.albums.size()), c.song, c.shown, c.playAll, c.stopAtEnd,
+            [&](int album) { return c.albums.at(static_cast<size_t>(album)); });
+        EXPECT_EQ(next.kind, c.kind) << c.what;
+        if (next.kind != F::None) {
+            EXPECT_EQ(next.album, c.toAlbum) << c.what;
+            EXPECT_EQ(next.song, c.toSong) << c.what;
+        }
+    }
+}
+
+// Without the player's end report the song is taken as over once the rest of it and three
+// seconds more have passed.
+TEST(PlaySequence, TheEndReportIsDueAfterTheRestOfTheSongAndAGracePeriod) {
+    const struct {
+        uint32_t length, position, due;
+    } cases[] = {
+        {72000, 0, 75000},
+        {72000, 71000, 4000},
+        {72000, 72000, 3000},
+        {72000, 90000, 3000}, // heard past the length it claims: the grace period alone
+        {0, 0, 3000},
+        {UINT32_MAX, 0, UINT32_MAX}, // never wraps to a short wait
+        {UINT32_MAX, 3000, UINT32_MAX},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(playsequence::EndReportDueMs(c.length, c.position), c.due)
+            << c.position << " of " << c.length;
     }
 }

@@ -6,6 +6,7 @@
 #include "engine/OggPlayer.h"
 #include "platform/MessageWindow.h"
 #include "platform/ProgramDir.h"
+#include "tests/support/PumpUntil.h"
 #include "tests/support/TestWaveOut.h"
 #include "tools/TestMedia.h"
 #include "window/Mpris.h"
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <algorithm>
@@ -49,7 +51,8 @@ public:
 
 // What the window draws from the transport's signals.
 struct Drawn {
-    Names opened; // the songs the player opened, in order
+    Names opened;              // the songs the player opened (or went on with), in order
+    size_t capturedAtOpen = 0; // bytes the device had played when the last one was told
     bool running = false;
     QString nameShown; // the selected song's name, drawn when the transport moves it
     QString banner;
@@ -98,6 +101,7 @@ protected:
         TTransport* t = transport.get();
         QObject::connect(t, &TTransport::SongOpened, [this](const TStreamInfo&) {
             drawn.opened.push_back(fs::path(player->CurrentFile()).stem().string());
+            drawn.capturedAtOpen = device.Captured().size();
         });
         QObject::connect(t, &TTransport::DisplayRunning, [this](bool on) { drawn.running = on; });
         QObject::connect(t, &TTransport::SelectionMoved, [this](bool) {
@@ -190,6 +194,22 @@ protected:
             platform::PumpMessages();
         }
     }
+    // The device plays buffer after buffer until `done`; false when it never is.
+    template <typename F> bool PlayUntil(F done) {
+        return PumpUntil([&] {
+            device.Complete(1);
+            platform::PumpMessages();
+            return done();
+        });
+    }
+    // What the device has played, in ms of the songs' 44.1 kHz stereo.
+    uint32_t HeardMs() const {
+        return static_cast<uint32_t>(device.Captured().size() / 4 * 1000 / 44100);
+    }
+    // The stem of a song's path; empty for none.
+    static std::string Stem(const std::optional<std::string>& path) {
+        return path ? fs::path(*path).stem().string() : std::string();
+    }
 
     platform::TestWaveOut device{platform::TestWaveOut::Completion::Manual};
     TLibrary library;
@@ -202,7 +222,9 @@ protected:
     int changes = 0;
 };
 
-TEST_F(TransportPart, CountersAcrossPlayPauseAndStop) {
+// The time display, the title and the progress bar are read on the display timer's ticks from
+// what the device has played: never ahead of the sound, and a buffer behind it at most.
+TEST_F(TransportPart, TheDisplayShowsWhatIsHeardAcrossPlayPauseAndStop) {
     Library({{"Intro", "Outro"}}, 3.0);
 
     transport->Play();
@@ -210,45 +232,62 @@ TEST_F(TransportPart, CountersAcrossPlayPauseAndStop) {
     EXPECT_TRUE(transport->Running());
     EXPECT_TRUE(drawn.running);
     EXPECT_EQ(drawn.banner, "Intro");
+    EXPECT_EQ(drawn.title, "Intro 00:00\n") << "the title names the song at once";
     EXPECT_EQ(transport->SongLength(), 3);
-    Ticks(15);
-    EXPECT_EQ(transport->ElapsedSeconds(), 1);
-    EXPECT_EQ(transport->TickCount(), 5);
-    EXPECT_EQ(drawn.time, "00:01") << "after exactly ten ticks";
-    EXPECT_EQ(drawn.title, "Intro 00:01\n");
-    EXPECT_EQ(transport->AniFrame(), 5) << "eleven frames, then the first again";
-    EXPECT_EQ(drawn.frame, 5);
+    EXPECT_TRUE(transport->EndTimerActive()) << "the grace period of a silent device";
+    Ticks(4);
+    EXPECT_EQ(drawn.time, "00:00") << "nothing heard yet";
+    EXPECT_EQ(drawn.progress, 0);
+    // Buffers of 2304 frames (52 ms): the display follows them as they are heard.
+    for (const uint32_t heardMs : {500u, 1000u, 1700u, 2100u}) {
+        SCOPED_TRACE(heardMs);
+        ASSERT_TRUE(PlayUntil([&] { return HeardMs() >= heardMs; }));
+        Ticks(1);
+        const uint32_t position = transport->Position();
+        EXPECT_LE(position, HeardMs()) << "never ahead of the sound";
+        EXPECT_GE(position + 53, HeardMs()) << "a buffer behind it at most";
+        EXPECT_EQ(drawn.time, TTransport::TimeTextOf(static_cast<int32_t>(position / 1000)));
+        EXPECT_EQ(drawn.title, "Intro " + drawn.time + "\n");
+        EXPECT_EQ(drawn.progress, TTransport::ProgressShare(position, 3000, 100));
+    }
+    EXPECT_EQ(transport->AniFrame(), 9) << "a frame a tick, eleven frames, then the first";
+    EXPECT_EQ(drawn.frame, 9);
+    Ticks(3);
+    EXPECT_EQ(transport->AniFrame(), 1);
 
     Draining([&] { transport->Pause(); });
     EXPECT_EQ(player->State(), psPaused);
     EXPECT_FALSE(transport->Running());
     EXPECT_FALSE(drawn.running);
+    EXPECT_FALSE(transport->EndTimerActive());
     EXPECT_EQ(drawn.time, "00:00");
-    EXPECT_EQ(transport->ElapsedSeconds(), 1) << "Pause keeps the count";
-    EXPECT_EQ(transport->TickCount(), 5);
+    const uint32_t paused = transport->Position();
+    EXPECT_GE(paused, 2000u) << "Pause keeps the place";
+    Ticks(3);
+    EXPECT_EQ(transport->Position(), paused);
+    EXPECT_EQ(drawn.time, "00:00");
 
     transport->Play();
     EXPECT_EQ(drawn.opened, (Names{"Intro", "Intro"})) << "Play opens the song anew";
     EXPECT_EQ(transport->ElapsedSeconds(), 0);
-    EXPECT_EQ(transport->TickCount(), 5) << "Play leaves the ticks towards the next second";
     EXPECT_TRUE(transport->Running());
 
-    drawn.progress = 40;
     Draining([&] { transport->Stop(); });
     EXPECT_FALSE(transport->Running());
     EXPECT_EQ(transport->ElapsedSeconds(), 0);
-    EXPECT_EQ(transport->TickCount(), 5);
     EXPECT_EQ(drawn.time, "00:00");
     EXPECT_EQ(drawn.progress, 0);
     EXPECT_EQ(drawn.repaints, 1) << "the banner's text stays, no longer scrolling";
     EXPECT_EQ(player->State(), psReady) << "the song is closed";
+    EXPECT_FALSE(transport->EndTimerActive());
 
     // "No animated rainbow line": the frame stays.
     view->options[goNoAnimatedRainbowLine] = true;
+    const int32_t frame = transport->AniFrame();
     Ticks(3);
-    EXPECT_EQ(transport->AniFrame(), 5);
+    EXPECT_EQ(transport->AniFrame(), frame);
 
-    // The song opens but the device does not: nothing counts, and the user is told why.
+    // The song opens but the device does not: nothing plays, and the user is told why.
     device.openResult = platform::MMSYSERR_ALLOCATED;
     transport->Play();
     EXPECT_EQ(drawn.opened.size(), 3u);
@@ -258,36 +297,63 @@ TEST_F(TransportPart, CountersAcrossPlayPauseAndStop) {
     EXPECT_FALSE(view->failures[0].isEmpty());
 }
 
-TEST_F(TransportPart, ASongEndsWhenItsSecondsAreCountedAndItsPlayerReportedItsEnd) {
-    Library({{"a1", "a2", "a3"}}, 1.4); // one whole second each
-    transport->Play();
-    Ticks(10);
-    EXPECT_EQ(transport->ElapsedSeconds(), 1);
-    EXPECT_EQ(drawn.opened, Names{"a1"}) << "its last 0.4 s are still to be heard";
-    transport->PlayerPlayEnd(nullptr);
-    Ticks(1);
-    EXPECT_EQ(drawn.opened, Names{"a1"}) << "a report of no player is nobody's end";
+// The end of a song is the end of its sound: the next song is taken up when the device has
+// played the last sample of this one, not before and not later, whether it was queued to
+// follow without a gap or (nothing queued) is opened after the player's end report.
+TEST_F(TransportPart, ASongEndsWithItsSound) {
+    Library({{"a1", "a2", "a3"}}, 1.4);
+    // 1.4 s of 44.1 kHz stereo, as the encoder's last block leaves it to within a few frames.
+    const size_t wholeSong = 61740 * 4 - 64;
+    for (const bool queued : {true, false}) {
+        SCOPED_TRACE(queued ? "queued to follow" : "nothing queued");
+        Draining([&] { transport->Stop(); });
+        Select(0, 0);
+        drawn.opened.clear();
+        const size_t start = device.Captured().size();
+        transport->Play();
+        platform::PumpMessages(); // the song that follows is worked out
+        ASSERT_EQ(fs::path(player->NextFile()).stem(), "a2") << "queued to follow";
+        if (!queued) {
+            player->ClearNext(); // as when the next song cannot be opened ahead
+        }
+        const int opens = device.Opens();
+        ASSERT_TRUE(
+            PlayUntil([&] { return device.Captured().size() - start >= wholeSong - 9216; }));
+        EXPECT_EQ(drawn.opened, Names{"a1"}) << "its last buffers are still to be heard";
+        EXPECT_EQ(library.SelectedSong(), 0);
+        ASSERT_TRUE(PlayUntil([&] { return drawn.opened.size() == 2; }));
+        EXPECT_EQ(drawn.opened, (Names{"a1", "a2"}));
+        EXPECT_GE(drawn.capturedAtOpen - start, wholeSong) << "heard whole first";
+        EXPECT_LE(drawn.capturedAtOpen - start, wholeSong + 9216) << "and taken up at once";
+        EXPECT_EQ(library.SelectedSong(), 1);
+        EXPECT_EQ(drawn.nameShown, "a2");
+        EXPECT_EQ(drawn.banner, "a2");
+        EXPECT_TRUE(transport->Running());
+        EXPECT_EQ(transport->OpenedSong()->name, "a2");
+        EXPECT_EQ(device.Opens() - opens, queued ? 0 : 1)
+            << "the device stays open for a song queued to follow";
+    }
+}
 
-    PlayOut();
-    Ticks(1);
-    EXPECT_EQ(drawn.opened, (Names{"a1", "a2"})) << "the tick after the end report";
-    EXPECT_EQ(library.SelectedSong(), 1);
-    EXPECT_EQ(drawn.nameShown, "a2");
+// A device that stops taking data never reports the end of a song: the next song follows the
+// song's length and a grace period of three seconds after it began.
+TEST_F(TransportPart, ADeviceThatNeverReportsHoldsTheNextSongBackThreeSecondsAtMost) {
+    Library({{"a1", "a2"}}, 0.2);
+    // The step stops the silent song, and Stop waits for the device: it is drained then.
+    QObject::connect(transport.get(), &TTransport::DisplayRunning, [this](bool on) {
+        if (!on) {
+            drainer.start();
+        }
+    });
+    QElapsedTimer clock;
+    clock.start();
+    transport->Play();
+    ASSERT_TRUE(PumpUntil([&] { return drawn.opened.size() == 2; }, std::chrono::seconds(10)));
+    drainer.stop();
+    EXPECT_GE(clock.elapsed(), 3200);
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_EQ(drawn.opened, (Names{"a1", "a2"}));
     EXPECT_TRUE(transport->Running());
-
-    // An end reported before the song was started again is not the new start's end.
-    PlayOut();
-    transport->Play();
-    Ticks(10 - transport->TickCount());
-    EXPECT_EQ(transport->ElapsedSeconds(), 1);
-    EXPECT_EQ(drawn.opened, (Names{"a1", "a2", "a2"}));
-
-    // No report at all: three seconds after the count reached the length.
-    Ticks(29);
-    EXPECT_EQ(transport->ElapsedSeconds(), 3);
-    EXPECT_EQ(drawn.opened.size(), 3u);
-    Draining([&] { Ticks(1); }); // the song is stopped for the next one
-    EXPECT_EQ(drawn.opened, (Names{"a1", "a2", "a2", "a3"}));
 }
 
 // Stop, Pause and Seek handle the window's messages while they wait for the device: requests
@@ -295,7 +361,6 @@ TEST_F(TransportPart, ASongEndsWhenItsSecondsAreCountedAndItsPlayerReportedItsEn
 TEST_F(TransportPart, RequestsDuringAWaitFollowItInOrder) {
     Library({{"a1", "a2"}}, 3.0);
     transport->Play();
-    transport->MoveCountTo(60); // long past its end, were it reported
     bool inside = false;
     size_t openedInside = 0;
     QTimer::singleShot(0, [&] {
@@ -369,8 +434,9 @@ TEST_F(TransportPart, TheLastSongOfTheLastAlbumStopsOnlyWithStopAtEndOfAlbumList
     view->options[goStopAtEndOfAlbumList] = true;
     Select(1, 0);
     transport->Play();
-    PlayOut();
-    Ticks(10);
+    platform::PumpMessages();
+    EXPECT_EQ(Stem(transport->FollowingSongPath()), "") << "nothing follows";
+    ASSERT_TRUE(PlayUntil([&] { return !transport->Running(); }));
     EXPECT_EQ(drawn.opened, Names{"b1"});
     EXPECT_FALSE(transport->Running());
     EXPECT_EQ(player->State(), psReady) << "the Stop sequence closed the song";
@@ -379,8 +445,7 @@ TEST_F(TransportPart, TheLastSongOfTheLastAlbumStopsOnlyWithStopAtEndOfAlbumList
 
     view->options[goStopAtEndOfAlbumList] = false;
     transport->Play();
-    PlayOut();
-    Ticks(10);
+    ASSERT_TRUE(PlayUntil([&] { return drawn.opened.size() == 3; }));
     EXPECT_EQ(drawn.opened, (Names{"b1", "b1", "a1"})) << "on to the first album";
     EXPECT_TRUE(transport->Running());
 }
@@ -427,7 +492,11 @@ TEST_F(TransportPart, TheStateAndTheSongThatPlaysFollowEachRequest) {
         bool running;
         bool playable;
     };
-    const auto tick = [&] { Ticks(10 - transport->TickCount()); };
+    const auto tick = [&] {
+        ASSERT_TRUE(PlayUntil([&] { return transport->Position() >= 1000; }));
+        Ticks(1);
+        EXPECT_EQ(drawn.title, "a1 00:01\n") << "the song that plays, not the one selected";
+    };
     const Step steps[] = {
         {"Play", [&] { transport->Play(); }, S::Playing, {S::Playing}, "a1", "a1", true, true},
         {"Next moves the selection only",
@@ -518,7 +587,6 @@ TEST_F(TransportPart, TheStateAndTheSongThatPlaysFollowEachRequest) {
         }
     }
     EXPECT_EQ(view->openFailures, 1);
-    EXPECT_EQ(drawn.title, "a1 00:01\n") << "the song that plays, not the one selected";
 }
 
 // Pause pressed while paused goes on where the song stands, the count with it; the window's
@@ -551,9 +619,9 @@ TEST_F(TransportPart, PauseGoesOnAndMediaKeysGoOnFromAPause) {
     for (const auto& step : steps) {
         SCOPED_TRACE(step.what);
         if (t.Running()) {
-            Ticks(10); // a second more to keep or lose
-            device.Complete(3);
+            device.Complete(3); // a little more to keep or lose
             platform::PumpMessages();
+            Ticks(1);
         }
         const size_t opened = drawn.opened.size();
         const int32_t seconds = t.ElapsedSeconds();
@@ -565,8 +633,8 @@ TEST_F(TransportPart, PauseGoesOnAndMediaKeysGoOnFromAPause) {
         EXPECT_EQ(drawn.time, playing ? t.TimeText() : "00:00");
         EXPECT_EQ(drawn.opened.size(), opened + step.opens);
         if (step.opens == 0 && position > 0) {
-            EXPECT_EQ(t.ElapsedSeconds(), seconds) << "the count goes on";
-            EXPECT_GE(t.Position(), position) << "and the song";
+            EXPECT_GE(t.ElapsedSeconds(), seconds) << "the song goes on";
+            EXPECT_GE(t.Position(), position);
         }
     }
     EXPECT_EQ(t.ElapsedSeconds(), 0);
@@ -584,10 +652,85 @@ TEST_F(TransportPart, PauseGoesOnAndMediaKeysGoOnFromAPause) {
     EXPECT_FALSE(drawn.running);
 }
 
+// While a song plays the player holds the song that follows it, by the rules of the step at its
+// end; whenever the answer may change it is worked out again: the selection moved (Next, Last,
+// a click), songs moved or removed, a playlist shown, the options changed. Stop takes it back.
+TEST_F(TransportPart, TheSongQueuedToFollowFollowsEveryChange) {
+    Library({{"a1", "a2", "a3"}, {"b1", "b2"}}, 3.0);
+    transport->Play();
+    platform::PumpMessages();
+    const auto queued = [&] {
+        return player->NextFile().empty() ? std::string()
+                                          : fs::path(player->NextFile()).stem().string();
+    };
+    const auto option = [&](TGeneralOption o, bool on) {
+        view->options[o] = on;
+        transport->OptionsChanged();
+    };
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        const char* follows;
+    } steps[] = {
+        {"Play", [] {}, "a2"},
+        {"Next moves the selection", [&] { transport->Next(); }, "a3"},
+        {"a click on another song", [&] { SelectSong(0); }, "a2"},
+        {"Last at the first song: it stays", [&] { transport->Last(); }, "a2"},
+        {"the last song, Play all albums off: it repeats", [&] { SelectSong(2); }, "a3"},
+        {"Play all albums on", [&] { option(goPlayAllAlbums, true); }, "b1"},
+        {"the last song moved up", [&] { library.MoveSong(2, -1); }, "a2"},
+        {"a song removed: no selection", [&] { library.DeleteSong(2); }, "a1"},
+        {"a playlist shown",
+         [&] {
+             library.ShowPlaylist({TSong{"a3", "", "", "", 0}, TSong{"a2", "", "", "", 0}});
+             library.SelectSong(0);
+         },
+         "a2"},
+        {"the last album's last song", [&] { Select(1, 1); }, "a1"},
+        {"Stop at end of album list there", [&] { option(goStopAtEndOfAlbumList, true); }, ""},
+        {"and elsewhere", [&] { Select(1, 0); }, "b2"},
+        {"Stop", [&] { Draining([&] { transport->Stop(); }); }, "b2"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.change();
+        platform::PumpMessages();
+        EXPECT_EQ(Stem(transport->FollowingSongPath()), step.follows);
+        if (transport->State() == TTransportState::Stopped) {
+            EXPECT_EQ(queued(), "") << "nothing plays, nothing follows";
+        } else {
+            EXPECT_EQ(queued(), step.follows) << "what the player holds to follow";
+        }
+    }
+    EXPECT_EQ(drawn.opened, Names{"a1"}) << "none of it opened or played another song";
+}
+
+// Should the song heard at a join not be the one the rules name by then (the selection moved
+// after its sound had begun behind the song that played), the song the rules name plays, as it
+// would have at the end of the song; a change told by no player is nobody's.
+TEST_F(TransportPart, AJoinToASongTheRulesNoLongerNameGoesOnWithTheirSong) {
+    Library({{"a1", "a2", "a3"}}, 3.0);
+    transport->Play();
+    SelectSong(1); // a click on a2 while a1 plays: a3 follows a1
+    transport->PlayerSongChange(nullptr);
+    platform::PumpMessages();
+    EXPECT_EQ(library.SelectedSong(), 1);
+    EXPECT_EQ(drawn.opened, Names{"a1"});
+
+    transport->PlayerSongChange(player); // the player still holds a1, not a3
+    Draining([&] { ASSERT_TRUE(PumpUntil([&] { return drawn.opened.size() == 2; })); });
+    EXPECT_EQ(drawn.opened, (Names{"a1", "a3"}));
+    EXPECT_EQ(library.SelectedSong(), 2);
+    EXPECT_EQ(drawn.banner, "a3");
+    EXPECT_TRUE(transport->Running());
+    EXPECT_EQ(player->State(), psPlaying);
+}
+
 // The option is the window's, the scaling the player's: each open hands the option over, so a
 // change reaches the next song played.
 TEST_F(TransportPart, TheReplayGainOptionReachesThePlayerWhenASongOpens) {
     Library({{"Tagged"}}, 0.5);
+    view->options[goStopAtEndOfAlbumList] = true; // played once, not following itself
     testmedia::OggSpec spec;
     spec.frames = 22050;
     spec.comments = {"REPLAYGAIN_ALBUM_GAIN=-6.02 dB"};
