@@ -15,11 +15,17 @@
 // - The callback is always called without a lock held, so it may post to another thread that
 //   is itself waiting on this device (waveOutReset).
 // - The volume is one atomic word, read once per chunk.
+// - A device that takes sound faster than it can be heard (ALSA's null and file plugins) is
+//   held to the sound's own pace by the writer: positions, song changes and song ends follow
+//   the played position, and would otherwise race through an album. A real device never
+//   lets the writer get that far ahead, so it is never held back. Only the system's device is
+//   paced: tests capture PCM through the file plugin as fast as it comes.
 #include "platform/AlsaWaveOut.h"
 
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -151,6 +157,9 @@ public:
         }
     }
 
+    // Before Start: the writer reads it without a lock.
+    void SetPaced(bool on) { m_paced = on; }
+
     // Everything the writer needs while playing is allocated here, once.
     bool Start() {
         m_scratchFrames = kScratchBytes / m_format.nBlockAlign;
@@ -261,6 +270,7 @@ private:
                 if (m_command == Cmd::None && m_queue.Empty()) {
                     // Nothing more to give for now: what ALSA holds plays, even where it does
                     // not fill the buffer (the end of a song shorter than it).
+                    m_paceIdle = true;
                     lock.unlock();
                     StartIfWaiting();
                     lock.lock();
@@ -293,6 +303,13 @@ private:
 
     // Writes one buffer to ALSA; false when interrupted by a command before the end.
     bool Play(const WAVEHDR& header) {
+        if (m_paceIdle) {
+            // The pace is counted from where the sound starts again: time spent with nothing
+            // to write (a pause, a gap between songs) is no credit for racing afterwards.
+            m_paceIdle = false;
+            m_paceStart = std::chrono::steady_clock::now();
+            m_paceFrom = m_writtenFrames;
+        }
         const size_t frameBytes = m_format.nBlockAlign;
         const size_t frames = header.dwBufferLength / frameBytes;
         size_t done = 0;
@@ -304,6 +321,9 @@ private:
                 return true; // the device is gone; give the buffers back rather than hang
             }
             const size_t chunk = std::min(frames - done, m_scratchFrames);
+            if (!KeepPace(chunk)) {
+                continue; // slept, perhaps cut short by a command: look again
+            }
             const char* source = header.lpData + done * frameBytes;
             const DWORD volume = m_volume.load(std::memory_order_relaxed);
             if (volume != kFullVolume) {
@@ -328,6 +348,35 @@ private:
             }
         }
         return true;
+    }
+
+    // True when `frames` more may be written now: no more than could have been heard since the
+    // sound started, with a full device buffer on top. Otherwise sleeps until they may (a
+    // command ends the sleep early) and returns false.
+    bool KeepPace(size_t frames) {
+        if (!m_paced) {
+            return true;
+        }
+        const uint64_t rate = m_format.nSamplesPerSec;
+        const uint64_t bufferFrames = rate * AlsaWaveOut::kBufferUs / 1000000;
+        const uint64_t after = m_writtenFrames - m_paceFrom + frames;
+        if (after <= bufferFrames) {
+            return true;
+        }
+        const auto due =
+            m_paceStart + std::chrono::microseconds((after - bufferFrames) * 1000000 / rate);
+        const auto wait =
+            std::chrono::ceil<std::chrono::milliseconds>(due - std::chrono::steady_clock::now());
+        if (wait.count() <= 0) {
+            return true;
+        }
+        pollfd wake{m_wakeFd, POLLIN, 0};
+        if (::poll(&wake, 1, static_cast<int>(wait.count())) > 0) {
+            uint64_t value = 0;
+            ssize_t got = ::read(m_wakeFd, &value, sizeof value);
+            (void)got;
+        }
+        return false;
     }
 
     void StartIfWaiting() {
@@ -399,6 +448,7 @@ private:
                                                       static_cast<uint64_t>(delay));
             }
             m_playedFrames = m_writtenFrames;
+            m_paceIdle = true;
             snd_pcm_drop(m_pcm.get());
             snd_pcm_prepare(m_pcm.get());
         }
@@ -442,12 +492,17 @@ private:
     size_t m_scratchFrames = 0;
     std::vector<pollfd> m_fds;
     bool m_broken = false;
+    bool m_paced = false;
+    bool m_paceIdle = true;
+    std::chrono::steady_clock::time_point m_paceStart;
+    uint64_t m_paceFrom = 0; // m_writtenFrames when the pace was last counted from
 
     int m_wakeFd = -1;
     std::thread m_thread;
 };
 
-AlsaWaveOut::AlsaWaveOut(std::string pcmName) : m_pcmName(std::move(pcmName)) {
+AlsaWaveOut::AlsaWaveOut(std::string pcmName, bool paced)
+    : m_pcmName(std::move(pcmName)), m_paced(paced) {
     snd_lib_error_set_handler(&Quiet);
 }
 
@@ -546,6 +601,7 @@ MMRESULT AlsaWaveOut::waveOutOpen(HWAVEOUT* phwo, UINT deviceId, const WAVEFORMA
     auto stream = std::make_unique<AlsaStream>(
         std::move(pcm), *format, callbackType == CALLBACK_FUNCTION ? callback : nullptr, instance,
         m_volume);
+    stream->SetPaced(m_paced);
     {
         std::lock_guard lock(m_mutex);
         auto slot = std::find(m_streams.begin(), m_streams.end(), nullptr);
@@ -675,7 +731,7 @@ MMRESULT AlsaWaveOut::waveOutSetVolume(HWAVEOUT hwo, DWORD volume) {
 }
 
 WaveOutDevice& SystemWaveOut() {
-    static AlsaWaveOut device;
+    static AlsaWaveOut device("default", true);
     return device;
 }
 

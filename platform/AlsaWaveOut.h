@@ -17,7 +17,10 @@ class AlsaStream;
 
 class AlsaWaveOut final : public WaveOutDevice {
 public:
-    explicit AlsaWaveOut(std::string pcmName = "default");
+    // A paced device holds a PCM that takes sound faster than it can be heard (ALSA's null
+    // and file plugins) to the sound's own pace; the system's device is paced, a device made
+    // to capture PCM quickly is not.
+    explicit AlsaWaveOut(std::string pcmName = "default", bool paced = false);
     ~AlsaWaveOut() override;
 
     AlsaWaveOut(const AlsaWaveOut&) = delete;
@@ -51,6 +54,7 @@ private:
     MMRESULT AlsaFailure(int error, MMRESULT code);
 
     const std::string m_pcmName;
+    const bool m_paced;
     std::mutex m_mutex; // guards m_streams
     std::array<AlsaStream*, kMaxStreams> m_streams{};
     // ALSA's own text (snd_strerror) for the last failure it reported, and the code that

@@ -347,3 +347,46 @@ TEST(AlsaWaveOut, PlayedPositionStaysWithinWhatWasWrittenAndReachesItAtTheEnd) {
         EXPECT_EQ(device.waveOutGetPosition(none, &time, sizeof time), MMSYSERR_INVALHANDLE);
     }
 }
+
+// The file plugin takes sound as fast as it comes. The system's device holds it to the sound's
+// own pace, so that what is "heard" never runs ahead of the clock by more than ALSA's buffer;
+// a device made for capturing does not, and has played a second of sound long before a second
+// has passed.
+TEST(AlsaWaveOut, APacedDeviceHoldsAFastPcmToTheSoundsPace) {
+    for (const bool paced : {true, false}) {
+        SCOPED_TRACE(paced);
+        CaptureFile("pace");
+        AlsaWaveOut device("default", paced);
+        TAudioOut out(&device);
+        out.Player().SetNoSamples(2304);
+        ASSERT_TRUE(out.ReadyToGo());
+        TPlayer& player = out.Player();
+        const uint64_t bytesPerMs = 44100 * 4 / 1000;
+        const int buffers = 20; // 1.04 s
+        int given = 0;
+        int64_t mostAhead = INT64_MIN;
+        const auto start = std::chrono::steady_clock::now();
+        out.OnBufferPlayed = [&](char* buffer, uint16_t& size) {
+            const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now() - start)
+                                     .count();
+            mostAhead = std::max<int64_t>(
+                mostAhead, static_cast<int64_t>(player.PlayedBytes() / bytesPerMs) - elapsed);
+            if (given++ == buffers) {
+                return false;
+            }
+            std::memset(buffer, 0, size);
+            return true;
+        };
+        bool ended = false;
+        out.OnPlayed = [&](TPlayer*) { ended = true; };
+        ASSERT_TRUE(player.StartPlaying()) << out.LastError();
+        ASSERT_TRUE(PumpUntil([&] { return ended; }, std::chrono::seconds(5)));
+        const int64_t bufferMs = AlsaWaveOut::kBufferUs / 1000;
+        if (paced) {
+            EXPECT_LE(mostAhead, bufferMs + 20);
+        } else {
+            EXPECT_GT(mostAhead, bufferMs + 200);
+        }
+    }
+}

@@ -12,7 +12,6 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -166,38 +165,23 @@ TEST_F(MprisExe, PlayerctlDrivesTheProgram) {
     EXPECT_EQ(Playerctl({QStringLiteral("metadata"), QStringLiteral("title")}),
               QString::fromStdString(pieces[0].title));
 
-    // The null device takes the sound as fast as it is given, and a piece is over once it has
-    // been heard: the pieces follow each other faster than playerctl asks. What is asked is
-    // a piece of the album, and Next goes on from the piece playing then: the title and the
-    // file named are those of a later piece.
     Playerctl({QStringLiteral("play")});
     EXPECT_EQ(Status(), "Playing");
+    EXPECT_EQ(Playerctl({QStringLiteral("metadata"), QStringLiteral("title")}),
+              QString::fromStdString(pieces[0].title));
     EXPECT_TRUE(WaitFor([&] {
         std::error_code ec;
         return fs::file_size(capture, ec) > 0 && !ec;
     })) << "no sound reached the device";
 
-    const auto indexOf = [&](const QString& title) {
-        const auto at = std::find_if(pieces.begin(), pieces.end(), [&](const auto& piece) {
-            return QString::fromStdString(piece.title) == title;
-        });
-        return at == pieces.end() ? -1 : static_cast<int>(at - pieces.begin());
-    };
-    const int before = indexOf(Playerctl({QStringLiteral("metadata"), QStringLiteral("title")}));
-    ASSERT_GE(before, 0);
     Playerctl({QStringLiteral("next")});
     EXPECT_EQ(Status(), "Playing");
-    const int after = indexOf(Playerctl({QStringLiteral("metadata"), QStringLiteral("title")}));
-    ASSERT_GE(after, 0);
-    EXPECT_TRUE(after > before || after == static_cast<int>(pieces.size()) - 1)
-        << before << " then " << after;
-    const std::string file =
-        QUrl(Playerctl({QStringLiteral("metadata"), QStringLiteral("xesam:url")}))
-            .fileName()
-            .toStdString();
-    EXPECT_TRUE(std::any_of(pieces.begin() + after, pieces.end(), [&](const auto& piece) {
-        return piece.fileName == file;
-    })) << file;
+    EXPECT_EQ(Playerctl({QStringLiteral("metadata"), QStringLiteral("title")}),
+              QString::fromStdString(pieces[1].title));
+    EXPECT_EQ(QUrl(Playerctl({QStringLiteral("metadata"), QStringLiteral("xesam:url")}))
+                  .fileName()
+                  .toStdString(),
+              pieces[1].fileName);
 
     Playerctl({QStringLiteral("pause")});
     EXPECT_EQ(Status(), "Paused");
