@@ -147,22 +147,27 @@ bool TOggPlayer::Initialize() {
 
 // The new buffers replace the old ones only when all of them could be had, so a failure leaves
 // the player with the buffers it had.
-bool TOggPlayer::AllocChunkBuffers(int32_t Size) {
-    std::array<std::unique_ptr<uint8_t[]>, 2> chunks;
-    std::unique_ptr<uint8_t[]> readBuffer;
-    std::unique_ptr<uint8_t[]> carry;
+bool TOggPlayer::MakeChunkSet(int32_t Size, TChunkSet& set) {
     try {
         const auto size = static_cast<size_t>(Size);
-        chunks[0] = std::make_unique<uint8_t[]>(size);
-        chunks[1] = std::make_unique<uint8_t[]>(size);
-        readBuffer = std::make_unique<uint8_t[]>(size / 2);
-        carry = std::make_unique<uint8_t[]>(2 * size);
+        set.chunks[0] = std::make_unique<uint8_t[]>(size);
+        set.chunks[1] = std::make_unique<uint8_t[]>(size);
+        set.readBuffer = std::make_unique<uint8_t[]>(size / 2);
+        set.carry = std::make_unique<uint8_t[]>(2 * size);
     } catch (const std::bad_alloc&) {
         return false;
     }
-    m_chunks = std::move(chunks);
-    m_readBuffer = std::move(readBuffer);
-    m_carry = std::move(carry);
+    return true;
+}
+
+bool TOggPlayer::AllocChunkBuffers(int32_t Size) {
+    TChunkSet set;
+    if (!MakeChunkSet(Size, set)) {
+        return false;
+    }
+    m_chunks = std::move(set.chunks);
+    m_readBuffer = std::move(set.readBuffer);
+    m_carry = std::move(set.carry);
     m_chunkSize = Size;
     m_carryLen = 0;
     return true;
@@ -234,13 +239,7 @@ bool TOggPlayer::Open(const std::string& FileName) {
     ForgetPostedReports();
     ForgetNext();
     ++m_songSerial;
-    m_marksValid = false;
-    m_restPosition = 0;
-    m_deliveredSongBytes = 0;
-
-    TPlayer& out = m_audioOut->Player();
-    out.SetChannels(m_streamInfo.Channels == 1 ? TChannels::Mono : TChannels::Stereo);
-    out.SetSampleRate(static_cast<uint32_t>(m_streamInfo.SampleRate));
+    StartSongOutput();
 
     m_currentFile = fileName;
     m_state = psOpened;
@@ -250,6 +249,16 @@ bool TOggPlayer::Open(const std::string& FileName) {
         handler(this, 0);
     }
     return true;
+}
+
+// A song starts on an output of its own format, with no marks of the song before.
+void TOggPlayer::StartSongOutput() {
+    m_marksValid = false;
+    m_restPosition = 0;
+    m_deliveredSongBytes = 0;
+    TPlayer& out = m_audioOut->Player();
+    out.SetChannels(m_streamInfo.Channels == 1 ? TChannels::Mono : TChannels::Stereo);
+    out.SetSampleRate(static_cast<uint32_t>(m_streamInfo.SampleRate));
 }
 
 void TOggPlayer::Close() {
@@ -553,12 +562,7 @@ void TOggPlayer::PlayDone() {
         TNextSong next = std::move(*m_next);
         TakeNext(std::move(next));
         ForgetDecodedData();
-        m_marksValid = false;
-        m_restPosition = 0;
-        m_deliveredSongBytes = 0;
-        TPlayer& out = m_audioOut->Player();
-        out.SetChannels(m_streamInfo.Channels == 1 ? TChannels::Mono : TChannels::Stereo);
-        out.SetSampleRate(static_cast<uint32_t>(m_streamInfo.SampleRate));
+        StartSongOutput();
         if (!m_suspending) {
             StartOutput();
         }

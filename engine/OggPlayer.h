@@ -147,7 +147,16 @@ private:
         std::optional<double> Gain;
     };
 
+    // The chunk buffers, the read buffer and the carry for chunks of `Size` bytes, all or
+    // none: false when memory ran out.
+    struct TChunkSet {
+        std::array<std::unique_ptr<uint8_t[]>, 2> chunks;
+        std::unique_ptr<uint8_t[]> readBuffer;
+        std::unique_ptr<uint8_t[]> carry;
+    };
+    static bool MakeChunkSet(int32_t Size, TChunkSet& set);
     bool AllocChunkBuffers(int32_t Size);
+    void StartSongOutput();
     bool GrowChunkBuffers(int32_t Size);
     std::unique_ptr<TSongStream> OpenStream(const std::string& fileName, uint32_t request);
     void FreeChunkBuffers();

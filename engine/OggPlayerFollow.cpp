@@ -15,23 +15,15 @@ bool TOggPlayer::GrowChunkBuffers(int32_t Size) {
     if (Size <= m_chunkSize) {
         return true;
     }
-    std::array<std::unique_ptr<uint8_t[]>, 2> chunks;
-    std::unique_ptr<uint8_t[]> readBuffer;
-    std::unique_ptr<uint8_t[]> carry;
-    try {
-        const auto size = static_cast<size_t>(Size);
-        chunks[0] = std::make_unique<uint8_t[]>(size);
-        chunks[1] = std::make_unique<uint8_t[]>(size);
-        readBuffer = std::make_unique<uint8_t[]>(size / 2);
-        carry = std::make_unique<uint8_t[]>(2 * size);
-    } catch (const std::bad_alloc&) {
+    TChunkSet set;
+    if (!MakeChunkSet(Size, set)) {
         return false;
     }
-    std::memcpy(readBuffer.get(), m_readBuffer.get(), static_cast<size_t>(m_chunkSize / 2));
-    std::memcpy(carry.get(), m_carry.get(), m_carryLen);
-    m_chunks = std::move(chunks);
-    m_readBuffer = std::move(readBuffer);
-    m_carry = std::move(carry);
+    std::memcpy(set.readBuffer.get(), m_readBuffer.get(), static_cast<size_t>(m_chunkSize / 2));
+    std::memcpy(set.carry.get(), m_carry.get(), m_carryLen);
+    m_chunks = std::move(set.chunks);
+    m_readBuffer = std::move(set.readBuffer);
+    m_carry = std::move(set.carry);
     m_chunkSize = Size;
     const TDecodeBuffers buffers{
         {m_chunks[0].get(), m_chunks[1].get()}, m_chunkSize, m_readBuffer.get()};
