@@ -4,11 +4,11 @@
 # Usage:  bash bench/listen-bench.sh BUILD-DIR [ROUNDS]
 #   BUILD-DIR  a TAVRO build (its bin/ holds tavro, Vorbis.DLL, MPGLib.DLL, LScripts ...);
 #              the folder is only read: each run copies bin/ into a work folder of its own.
-#   ROUNDS     rounds of the CPU measurement (default 3).
+#   ROUNDS     rounds of the CPU measurement (default 5).
 #   Environment: WINDOW=seconds of each CPU measurement (default 20); KEEP=1 keeps the work
 #   folder (/tmp/listen-bench.XXXXXX) with its recordings and screens; ONLY="joins cpu more"
-#   picks parts; SIDE=together plays both players at once in the CPU part instead of one
-#   after the other; AUD_OUTPUT=pulse leaves Audacious on its own PulseAudio output.
+#   picks parts; SIDE=alternate plays the two players of the CPU part one after the other
+#   instead of both at once; AUD_OUTPUT=pulse leaves Audacious on its own PulseAudio output.
 # It first checks its analysis (bench/listen-analyze-test.py) on made-up recordings with
 # known gaps, clicks, jumps and gains. It needs root once, to install what is missing of
 # audacious, pulseaudio, pulseaudio-utils and libasound2-plugins (apt-get); the rest comes
@@ -25,8 +25,9 @@
 #     (lame -V 2), played by TAVRO (the album, "Stop at end of album list" on) and by
 #     Audacious (the two files as a playlist): the silence at the join and the tone heard.
 #  2. CPU and wake-ups: a 60 s Ogg song, TAVRO hidden in the tray against Audacious headless
-#     (-H), TAVRO shown against Audacious shown; each pair measured back to back (or, with
-#     SIDE=together, at once), the order swapped each round; over WINDOW seconds after 3 s of
+#     (-H), TAVRO shown against Audacious shown; each pair measured at once, so that the
+#     host's other work weighs on both alike (or, with SIDE=alternate, back to back, the order
+#     swapped each round); over WINDOW seconds after 3 s of
 #     settling, utime+stime of the whole process (and its threads' run times in ns) and the
 #     voluntary and involuntary context switches of all its threads.
 #  3. On a 20 s sweep (200 Hz + 100 Hz a second, so the pitch heard tells the second of the
@@ -82,10 +83,10 @@ fi
 rm -f "${TMPDIR:-/tmp}/listen-analyze-test.$$"
 
 BUILD=$(cd "$1" && pwd)
-ROUNDS=${2:-3}
+ROUNDS=${2:-5}
 WINDOW=${WINDOW:-20}
 ONLY=${ONLY:-"joins cpu more"}
-SIDE=${SIDE:-alternate}
+SIDE=${SIDE:-together}
 WORK=$(mktemp -d /tmp/listen-bench.XXXXXX)
 PIDS=()
 

@@ -492,6 +492,7 @@ void TOggPlayer::Seek(uint32_t Pos) {
         return;
     }
     const uint32_t request = NewRequest();
+    const uint32_t song = m_songSerial;
     const platform::Lifetime::Token alive = m_lifetime.Watch();
     bool restart = false;
     if (m_state == psPlaying) {
@@ -501,8 +502,12 @@ void TOggPlayer::Seek(uint32_t Pos) {
         restart = true;
         // Even if the song ran out meanwhile, the restart continues from the new position.
         m_state = psPaused;
-        // The sound played out may have reached a song that followed: the seek is in it.
-        Pos = std::min(Pos, m_streamInfo.Duration);
+        if (m_songSerial != song) {
+            // The sound played out reached the song that followed: the position was one in
+            // the song that has ended, and the new one goes on from where it is.
+            Play();
+            return;
+        }
     }
     const std::shared_ptr<TSongStream> stream = m_stream;
     const TSeekCalls calls{

@@ -3,6 +3,8 @@
 // an event matters.
 #include "PlayerFixture.h"
 
+#include <QTimer>
+
 #include <cmath>
 #include <numbers>
 #include <sys/stat.h>
@@ -290,6 +292,36 @@ TEST_F(GaplessTest, StopCloseAndClearNextForgetTheNextSongAndPauseKeepsIt) {
     }));
     EXPECT_EQ(followed, 1);
     EXPECT_EQ(p.CurrentFile(), cut.second.string());
+}
+
+// A seek in the open song once the next one's sound is queued behind it: the seek waits for
+// the queued sound to play out, which reaches the join. The position was one of the song that
+// has ended; the next song plays on, whole.
+TEST_F(GaplessTest, ASeekOverTakenByTheJoinIsDroppedAndTheNextSongPlaysOn) {
+    const Cut cut = OggTone(Scratch());
+    Pcm want = VorbisReference(cut.first);
+    const Pcm second = VorbisReference(cut.second);
+    want.insert(want.end(), second.begin(), second.end());
+    TestWaveOut manual{TestWaveOut::Completion::Manual};
+    TOggPlayer p(&manual);
+    int followed = 0;
+    p.OnSongChange = [&](TOggPlayer*) { ++followed; };
+    ASSERT_TRUE(p.Open(cut.first.string()));
+    p.Play();
+    ASSERT_TRUE(p.QueueNext(cut.second.string()));
+    while (!p.NextDecoding()) {
+        ASSERT_EQ(manual.Complete(1), 1);
+        platform::PumpMessages();
+    }
+    // The device goes on playing through the seek's waits.
+    QTimer device;
+    QObject::connect(&device, &QTimer::timeout, [&] { manual.Complete(8); });
+    device.start(2);
+    p.Seek(100);
+    EXPECT_EQ(p.CurrentFile(), cut.second.string());
+    ASSERT_TRUE(PumpUntil([&] { return p.State() == psStopped; }));
+    EXPECT_TRUE(manual.Captured() == want) << Compare(manual.Captured(), want);
+    EXPECT_EQ(followed, 1);
 }
 
 // Refused: nothing plays; files that do not open (missing, not a song, a pipe).
