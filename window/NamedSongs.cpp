@@ -13,6 +13,7 @@
 
 #include "engine/SongFormats.h"
 
+#include <QApplication>
 #include <QTimer>
 
 #include <filesystem>
@@ -20,6 +21,10 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// Set while named songs are being brought in; one window per process.
+bool g_bringingNamed = false;
+constexpr int kBusyRetryMs = 100;
 
 std::string WithoutTrailingSeparator(std::string path) {
     while (path.size() > 1 && path.back() == '/') {
@@ -43,13 +48,8 @@ void TPlayerForm::OpenNamedUris(const QStringList& uris) {
         return;
     }
     // Copying shows a progress dialog and takes a while: the caller (a second start, a bus
-    // client) has its answer first, and nothing is copied from inside one of the player's waits.
-    QTimer::singleShot(0, this, [this, paths = std::move(paths)] {
-        const auto play = [this, paths] { PlayNamedPaths(paths); };
-        if (!m_transport->DeferWhilePlayerWaits(play)) {
-            play();
-        }
-    });
+    // client) has its answer first.
+    QTimer::singleShot(0, this, [this, paths = std::move(paths)] { PlayNamedPaths(paths); });
 }
 
 int TPlayerForm::AlbumNamed(const std::string& name) const {
@@ -66,6 +66,19 @@ void TPlayerForm::PlayNamedPaths(const std::vector<std::string>& paths) {
     if (!m_started || m_closed) {
         return;
     }
+    // A request from the bus arrives whenever the window handles events, also while a dialog
+    // waits for the user, while the player waits for the device or while an earlier request
+    // copies its songs. It waits for them: the library must not change under a handler that
+    // is still waiting for an answer, and one import must not run inside another.
+    if (g_bringingNamed || QApplication::activeModalWidget() != nullptr ||
+        m_transport->InPlayerWait()) {
+        QTimer::singleShot(kBusyRetryMs, this, [this, paths] { PlayNamedPaths(paths); });
+        return;
+    }
+    g_bringingNamed = true;
+    struct Done {
+        ~Done() { g_bringingNamed = false; }
+    } done;
     // The first thing named that could be brought in plays: its album's key, and the song's
     // file name in the album (empty: the album's first song).
     std::optional<std::pair<uint64_t, std::string>> first;
