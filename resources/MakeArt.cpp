@@ -356,8 +356,19 @@ bool MakeBackgroundTile() {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::puts("usage: tavro_make_art [--icons] <output directory>\n"
+                  "Draws the program's pictures (with --icons: its desktop icons) into the "
+                  "directory.");
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("tavro_make_art (TAVRO) " TAVRO_VERSION);
+        return 0;
+    }
     const bool iconsOnly = argc == 3 && std::strcmp(argv[1], "--icons") == 0;
-    if (argc != 2 && !iconsOnly) {
+    // An unknown option is no directory to draw into.
+    if ((argc != 2 && !iconsOnly) || argv[argc - 1][0] == '-') {
         std::fprintf(stderr, "usage: tavro_make_art [--icons] <output directory>\n");
         return 2;
     }

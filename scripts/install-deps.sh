@@ -13,7 +13,7 @@ packages=(
   xvfb xauth x11-apps x11-utils imagemagick libxcb1-dev libxcb-xtest0-dev xdotool
   openbox wmctrl trayer
   fonts-dejavu-core
-  dpkg-dev file desktop-file-utils appstream dbus playerctl
+  dpkg-dev file desktop-file-utils appstream dbus playerctl lintian
 )
 
 missing=()

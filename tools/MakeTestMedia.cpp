@@ -11,11 +11,13 @@
 
 namespace {
 
+constexpr const char* kUsage =
+    "usage: make-test-media <dir> [name...] | --list\n"
+    "       make-test-media --ogg <file> <channels> <rate> <seconds> [NAME=value...]\n"
+    "       make-test-media --mp3 <file> <channels> <rate> <seconds> <kbps|vbr>\n";
+
 int Usage() {
-    std::fputs("usage: make-test-media <dir> [name...] | --list\n"
-               "       make-test-media --ogg <file> <channels> <rate> <seconds> [NAME=value...]\n"
-               "       make-test-media --mp3 <file> <channels> <rate> <seconds> <kbps|vbr>\n",
-               stderr);
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -26,6 +28,18 @@ int main(int argc, char** argv) {
         return Usage();
     }
     const std::string first = argv[1];
+    if (first == "--help" || first == "-h") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (first == "--version") {
+        std::puts("make-test-media (TAVRO) " TAVRO_VERSION);
+        return 0;
+    }
+    // An unknown option is no directory to fill with media.
+    if (first.starts_with('-') && first != "--list" && first != "--ogg" && first != "--mp3") {
+        return Usage();
+    }
     if (first == "--list") {
         for (const std::string& name : testmedia::CatalogueNames()) {
             std::puts(name.c_str());

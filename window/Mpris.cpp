@@ -183,6 +183,13 @@ void TMpris::SetPosition(const QDBusObjectPath& trackId, qint64 positionMicrosec
     SeekTo(positionMicroseconds);
 }
 
+void TMpris::OpenUri(const QString& uri) {
+    const QUrl url(uri, QUrl::StrictMode);
+    if (url.isValid() && url.isLocalFile()) {
+        emit OpenUriRequested({url.toString(QUrl::FullyEncoded)});
+    }
+}
+
 void TMpris::SeekTo(qint64 positionMicroseconds) {
     m_transport.Seek(static_cast<uint32_t>(positionMicroseconds / 1000));
     Update();

@@ -57,6 +57,9 @@ public:
     void Previous();
     void Seek(qint64 offsetMicroseconds);
     void SetPosition(const QDBusObjectPath& trackId, qint64 positionMicroseconds);
+    // A local file or folder plays at once, as one named on the command line does
+    // (OpenUriRequested); an address of another kind is not taken.
+    void OpenUri(const QString& uri);
 
     // "Playing", "Paused" or "Stopped": the transport's state.
     QString PlaybackStatus();
@@ -80,6 +83,8 @@ signals:
     // The player interface's properties that changed, with their new values.
     void PropertiesChanged(const QString& interfaceName, const QVariantMap& changed);
     void Seeked(qint64 positionMicroseconds);
+    // The window brings in and plays what a client asked to open.
+    void OpenUriRequested(const QStringList& uris);
 
 private:
     struct Shown {
@@ -191,6 +196,7 @@ public slots:
     void SetPosition(const QDBusObjectPath& trackId, qlonglong position) {
         m_mpris.SetPosition(trackId, position);
     }
+    void OpenUri(const QString& uri) { m_mpris.OpenUri(uri); }
 
 signals:
     void Seeked(qlonglong Position);

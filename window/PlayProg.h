@@ -96,6 +96,10 @@ public:
     // The tray icon's left click: the window shows and comes forward. A second start of the
     // program on the same directory asks for the same.
     void TrayIconLeftClick();
+    // Songs and folders named outside the window (file addresses: the command line, a second
+    // start, the media service's OpenUri) play at once, and the window comes to the front.
+    // NamedSongs.cpp.
+    void OpenNamedUris(const QStringList& uris);
 
 protected:
     friend struct TFormSeam; // tests reach the window's insides through it, and only through it
@@ -391,6 +395,11 @@ private:
     // drop's, or a dialog's found again by FileNameBytes): a name in a code page stays whole.
     void AddSongPaths(const std::vector<std::string>& files);
     void ImportAlbumFolderPaths(const std::vector<std::string>& folders);
+
+    // NamedSongs.cpp: brings the named paths in (a folder as an album, a song into the album
+    // named after its folder) and plays the first; the album of `name` (any letter case).
+    void PlayNamedPaths(const std::vector<std::string>& paths);
+    int AlbumNamed(const std::string& name) const;
 
     // How many files an import passed over, said once for the whole import.
     void ShowSkipped(int count);

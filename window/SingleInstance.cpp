@@ -56,14 +56,14 @@ QString TSingleInstance::RefusalText(const std::string& programDir) {
         platform::GetPrivateProfileString("Messages", kRefusal, kRefusal, path.string()));
 }
 
-TSingleInstance::TClaim TSingleInstance::Claim() {
+TSingleInstance::TClaim TSingleInstance::Claim(const QStringList& uris) {
     QElapsedTimer waited;
     waited.start();
     for (;;) {
         if (m_lock.Acquire(m_programDir) != platform::InstanceLock::TState::Taken) {
             return TClaim::First;
         }
-        if (AskRunningToRaise()) {
+        if (AskRunningToOpen(uris)) {
             return TClaim::Handed;
         }
         if (!QDBusConnection::sessionBus().isConnected() || waited.elapsed() >= kStartingMs) {
@@ -73,20 +73,30 @@ TSingleInstance::TClaim TSingleInstance::Claim() {
     }
 }
 
-bool TSingleInstance::AskRunningToRaise() {
+bool TSingleInstance::AskRunningToOpen(const QStringList& uris) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         return false;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
         ServiceName(m_programDir), QString::fromLatin1(kObjectPath),
-        QStringLiteral("org.kelmora.tavro.Window"), QStringLiteral("Raise"));
+        QStringLiteral("org.kelmora.tavro.Window"), QStringLiteral("Open"));
+    call << uris;
     call.setAutoStartService(false);
-    return bus.call(call, QDBus::Block, kStartingMs).type() == QDBusMessage::ReplyMessage;
+    const QDBusMessage reply = bus.call(call, QDBus::Block, kStartingMs);
+    if (reply.type() == QDBusMessage::ErrorMessage &&
+        reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod")) {
+        // A TAVRO started before an update knows only how to come to the front.
+        QDBusMessage raise = QDBusMessage::createMethodCall(
+            call.service(), call.path(), call.interface(), QStringLiteral("Raise"));
+        raise.setAutoStartService(false);
+        return bus.call(raise, QDBus::Block, kStartingMs).type() == QDBusMessage::ReplyMessage;
+    }
+    return reply.type() == QDBusMessage::ReplyMessage;
 }
 
-void TSingleInstance::Serve(std::function<void()> raise) {
-    m_raise = std::move(raise);
+void TSingleInstance::Serve(std::function<void(const QStringList&)> open) {
+    m_open = std::move(open);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         return;
@@ -98,7 +108,12 @@ void TSingleInstance::Serve(std::function<void()> raise) {
 }
 
 void TSingleInstance::Raise() {
-    if (m_raise) {
-        m_raise();
+    Open({});
+}
+
+void TSingleInstance::Open(const QStringList& uris) {
+    // The caller is answered at once; copying what it named takes a while.
+    if (m_open) {
+        m_open(uris);
     }
 }

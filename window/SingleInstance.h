@@ -9,6 +9,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <string>
@@ -26,11 +27,13 @@ public:
 
     explicit TSingleInstance(std::string programDir, QObject* parent = nullptr);
 
-    // Before the window is made.
-    TClaim Claim();
-    // For the first start, once its window exists: later starts' requests run `raise`.
-    // Without a session bus they cannot reach it; the lock still turns them away.
-    void Serve(std::function<void()> raise);
+    // Before the window is made. A start that finds TAVRO running hands it `uris` (file
+    // addresses of songs and folders to play; none: it only comes to the front).
+    TClaim Claim(const QStringList& uris = {});
+    // For the first start, once its window exists: later starts' requests run `open` with
+    // what they name (nothing: only to come to the front). Without a session bus they cannot
+    // reach it; the lock still turns them away.
+    void Serve(std::function<void(const QStringList& uris)> open);
 
     // The message a refused start shows, in the language the settings name.
     static QString RefusalText(const std::string& programDir);
@@ -40,11 +43,12 @@ public:
 
 public Q_SLOTS:
     Q_SCRIPTABLE void Raise();
+    Q_SCRIPTABLE void Open(const QStringList& uris);
 
 private:
-    bool AskRunningToRaise();
+    bool AskRunningToOpen(const QStringList& uris);
 
     std::string m_programDir;
     platform::InstanceLock m_lock;
-    std::function<void()> m_raise;
+    std::function<void(const QStringList&)> m_open;
 };

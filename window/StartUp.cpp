@@ -169,6 +169,7 @@ bool TPlayerForm::FormCreate() {
     m_mpris = new TMpris(
         *m_transport, m_library, m_programDir, [this] { TrayIconLeftClick(); }, [this] { close(); },
         this);
+    connect(m_mpris, &TMpris::OpenUriRequested, this, &TPlayerForm::OpenNamedUris);
     if (m_services.mediaService) {
         m_mpris->Register();
     }

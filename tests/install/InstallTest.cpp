@@ -188,4 +188,15 @@ TEST(Package, DebianPackageNamesTheRuntimeLibrariesAndHoldsTheInstalledTree) {
              "./usr/share/icons/hicolor/256x256/apps/" + id + ".png"}) {
         EXPECT_NE(contents.out.find(" " + file + "\n"), std::string::npos) << file;
     }
+
+    // Debian's own check of a package: not one error or warning (copyright, changelog, the
+    // manual page, maintainer scripts, hardening, the description).
+    const QString lintian = Tool("lintian");
+    ASSERT_FALSE(lintian.isEmpty()) << "lintian is not installed (scripts/install-deps.sh)";
+    const Outcome checked =
+        RunCommand(lintian, {QStringLiteral("--fail-on"), QStringLiteral("error,warning"), Q(deb)},
+                   {}, 600000);
+    EXPECT_EQ(checked.exitCode, 0) << checked.out << checked.err;
+    EXPECT_EQ(checked.out.find("E: "), std::string::npos) << checked.out;
+    EXPECT_EQ(checked.out.find("W: "), std::string::npos) << checked.out;
 }

@@ -297,3 +297,37 @@ TEST(Launcher, StartsTheInstalledProgramInTheUsersDirectory) {
     EXPECT_EQ(ReadFile(data / "tavro/TAVRO.INI").rfind("[Position]\r\n", 0), 0u);
     EXPECT_FALSE(fs::exists(prefix / "lib/tavro/TAVRO.INI"));
 }
+
+// Help and the version are the program's own answer, given before anything is made; a name
+// given relative to where the command was typed is found from there although the program
+// starts in the user's directory.
+TEST(Launcher, AnswersHelpWithoutMakingADirectoryAndSaysWhereNamesWereGiven) {
+    Fixture f = Prepare("Named");
+    const std::map<QString, std::optional<QString>> env = {
+        {QStringLiteral("XDG_DATA_HOME"), Q(f.data)}};
+    for (const char* option : {"--help", "-h", "--version"}) {
+        const Outcome run =
+            Launch(f.prefix, env, {QStringLiteral("song.ogg"), QString::fromLatin1(option)});
+        EXPECT_EQ(run.exitCode, 0) << option << run.err;
+        // The stand-in in the install answered, not a copy in a directory made for the user.
+        EXPECT_NE(run.out.find("/lib/tavro/tavro|"), std::string::npos) << option << run.out;
+        EXPECT_NE(run.out.find("|song.ogg " + std::string(option) + "|v1\n"), std::string::npos)
+            << option << run.out;
+        EXPECT_FALSE(fs::exists(f.data)) << option << " made the data directory";
+    }
+
+    // After "--" the word is a name: the program starts as usual.
+    const fs::path music = f.root / "music";
+    fs::create_directories(music);
+    const fs::path program = f.prefix / "lib/tavro/tavro";
+    fs::remove(program);
+    WriteFile(program, "#!/bin/sh\nprintf '%s|%s|%s\\n' \"$(pwd)\" \"$TAVRO_CALLER_DIR\" \"$*\"\n");
+    fs::permissions(program, fs::perms::owner_all);
+    const Outcome run =
+        RunCommand(QStringLiteral("/bin/sh"),
+                   {QStringLiteral("-c"), QStringLiteral("cd \"$1\" && exec \"$2\" -- --help"),
+                    QStringLiteral("sh"), Q(music), Q(f.prefix / "bin/tavro")},
+                   env);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, f.user.string() + "|" + fs::canonical(music).string() + "|-- --help\n");
+}

@@ -2,6 +2,7 @@
 // own, driven by the desktop's real client playerctl; and the same program without a bus.
 #include "tests/support/ProgramProcess.h"
 #include "tools/DemoLibrary.h"
+#include "tools/TestMedia.h"
 
 #include <gtest/gtest.h>
 
@@ -396,4 +397,138 @@ TEST_F(OneProgramExe, WithoutABusASecondStartIsTurnedAwayAndAKilledProgramLosesN
     ASSERT_TRUE(StartUp(next, dir)) << "a stale lock";
     End(next);
     EXPECT_EQ(ReadFile(dir / "Database.DAT"), moved);
+}
+
+namespace {
+
+// Every entry below `dir` with its size and modification time: what a run that touches
+// nothing leaves as it was.
+std::string Snapshot(const fs::path& dir) {
+    std::string listing;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        std::error_code ec;
+        listing += entry.path().string() + " " +
+                   std::to_string(entry.is_regular_file(ec) ? entry.file_size(ec) : 0) + " " +
+                   std::to_string(entry.last_write_time(ec).time_since_epoch().count()) + "\n";
+    }
+    return listing;
+}
+
+// The processes that run `exe`.
+int ProcessesOf(const fs::path& exe) {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::error_code ec;
+        if (fs::read_symlink(entry.path() / "exe", ec) == exe) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+TEST_F(MprisExe, HelpVersionAndNoDisplayAnswerOnTheTerminalAndTouchNothing) {
+    const fs::path dir = DemoProgramDirectory("CommandLineExe");
+    const fs::path home = dir.parent_path() / "CommandLineExeHome";
+    fs::remove_all(home);
+    fs::create_directories(home);
+    env.insert(QStringLiteral("HOME"), QString::fromStdString(home.string()));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(home.string()));
+    env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        env.remove(QString::fromLatin1(name));
+    }
+    const std::string before = Snapshot(dir) + Snapshot(home);
+
+    struct Case {
+        QStringList args;
+        QString platform, display;
+        int exitCode;
+        QString out, err; // the beginning of what each stream says; "" for nothing
+    };
+    const std::vector<Case> cases = {
+        {{"--help"}, "", "", 0, "Usage: tavro [FILE|FOLDER]...\n", ""},
+        {{"-h"}, "", "", 0, "Usage: tavro [FILE|FOLDER]...\n", ""},
+        {{"song.ogg", "--help"}, "", "", 0, "Usage: tavro", ""},
+        {{"--version"}, "", "", 0, "TAVRO " TAVRO_VERSION "\n", ""},
+        {{"--bogus"}, "", "", 2, "", "tavro: unknown option --bogus\n"},
+        // No display at all, and one that names a server nobody runs: one line, exit 1, no
+        // abort.
+        {{}, "", "", 1, "", "tavro: cannot open a window"},
+        {{}, "xcb", ":4242", 1, "", "tavro: cannot open a window"},
+    };
+    for (const Case& c : cases) {
+        const std::string shown = c.args.join(' ').toStdString() + " on [" +
+                                  c.platform.toStdString() + c.display.toStdString() + "]";
+        QProcessEnvironment caseEnv = env;
+        if (!c.platform.isEmpty()) {
+            caseEnv.insert(QStringLiteral("QT_QPA_PLATFORM"), c.platform);
+            caseEnv.insert(QStringLiteral("DISPLAY"), c.display);
+        }
+        QProcess tavro;
+        tavro.setProcessEnvironment(caseEnv);
+        tavro.setWorkingDirectory(QString::fromStdString(home.string()));
+        tavro.start(QString::fromStdString((dir / "tavro").string()), c.args);
+        ASSERT_TRUE(tavro.waitForFinished(kDeadlineMs)) << shown;
+        EXPECT_EQ(tavro.exitStatus(), QProcess::NormalExit) << shown;
+        EXPECT_EQ(tavro.exitCode(), c.exitCode) << shown;
+        const QString out = QString::fromUtf8(tavro.readAllStandardOutput());
+        const QString err = QString::fromUtf8(tavro.readAllStandardError());
+        EXPECT_TRUE(c.out.isEmpty() ? out.isEmpty() : out.startsWith(c.out))
+            << shown << out.toStdString();
+        EXPECT_TRUE(c.err.isEmpty() ? err.isEmpty() : err.startsWith(c.err))
+            << shown << err.toStdString();
+        if (c.exitCode == 1) {
+            EXPECT_EQ(err.count(QLatin1Char('\n')), 1) << shown << err.toStdString();
+        }
+    }
+    EXPECT_EQ(Snapshot(dir) + Snapshot(home), before);
+}
+
+// A file manager's "Open with" and `tavro NAME` in a terminal: a second start hands the running
+// TAVRO the song or folder it names, relative to where it was given, and ends at once.
+TEST_F(OneProgramExe, ASecondStartHandsItsSongOrFolderToTheRunningProgramWhichPlaysIt) {
+    Service bus;
+    const QString address = StartBus(bus);
+    ASSERT_FALSE(address.isEmpty()) << "no session bus";
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+    const fs::path dir = PlacedProgramDirectory("OpenWithRunning", "Alpha\r\n\r\n\r\n");
+    const fs::path music = dir.parent_path() / "OpenWithMusic";
+    fs::remove_all(music);
+    fs::create_directories(music / "Evening");
+    fs::create_directories(music / "Night");
+    testmedia::OggSpec spec;
+    spec.frames = 30 * spec.sampleRate;
+    spec.content = testmedia::Content::Silence;
+    for (const fs::path& song : {music / "Evening" / "Dusk.ogg", music / "Night" / "2 Late.ogg",
+                                 music / "Night" / "1 Early.ogg"}) {
+        ASSERT_TRUE(testmedia::WriteOggVorbis(song, spec)) << song;
+    }
+
+    QProcess first;
+    ASSERT_TRUE(StartUp(first, dir));
+    const auto playing = [&](const fs::path& file) {
+        return WaitFor([&] {
+            return Status() == QLatin1String("Playing") &&
+                   QUrl(Playerctl({QStringLiteral("metadata"), QStringLiteral("xesam:url")}))
+                           .toLocalFile()
+                           .toStdString() == file.string();
+        });
+    };
+    for (const auto& [named, heard] :
+         std::vector<std::pair<QString, fs::path>>{{"Evening/Dusk.ogg", dir / "Evening/Dusk.ogg"},
+                                                   {"Night", dir / "Night/1 Early.ogg"}}) {
+        QProcess second;
+        second.setProcessEnvironment(env);
+        second.setWorkingDirectory(QString::fromStdString(music.string()));
+        second.start(QString::fromStdString((dir / "tavro").string()), {named});
+        ASSERT_TRUE(second.waitForFinished(kDeadlineMs)) << "the second start did not end";
+        EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(second.exitCode(), 0);
+        EXPECT_TRUE(playing(heard)) << named.toStdString() << ": " << Status().toStdString();
+        EXPECT_EQ(first.state(), QProcess::Running);
+        EXPECT_EQ(ProcessesOf(dir / "tavro"), 1);
+    }
+    End(first);
 }
