@@ -57,6 +57,22 @@ public:
     }
 };
 
+// Appends `count` bytes of `in` to `out`, growing it only as the bytes arrive: a length from
+// a damaged file then never allocates more than the file holds.
+template <typename Buffer> bool ReadGrowing(TByteSource& in, uint64_t count, Buffer& out) {
+    constexpr uint64_t kPiece = uint64_t{1} << 20;
+    while (count > 0) {
+        const uint64_t piece = std::min(count, kPiece);
+        const size_t had = out.size();
+        out.resize(had + static_cast<size_t>(piece));
+        if (!in.Read(reinterpret_cast<uint8_t*>(out.data()) + had, piece)) {
+            return false;
+        }
+        count -= piece;
+    }
+    return true;
+}
+
 class TMemorySource final : public TByteSource {
 public:
     TMemorySource(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
@@ -293,8 +309,7 @@ void ReadPictureBlock(TByteSource& in, TGathering& gathering) {
         !gathering.Room(dataLength)) {
         return;
     }
-    picture.Data.resize(dataLength);
-    if (in.Read(picture.Data.data(), dataLength)) {
+    if (ReadGrowing(in, dataLength, picture.Data)) {
         gathering.AddPicture(std::move(picture));
     }
 }
@@ -342,9 +357,7 @@ void ReadVorbisComments(TByteSource& in, TGathering& gathering) {
             continue;
         }
         std::string value(start.substr(equals + 1));
-        const size_t had = value.size();
-        value.resize(had + rest);
-        if (!in.Read(reinterpret_cast<uint8_t*>(value.data() + had), rest)) {
+        if (!ReadGrowing(in, rest, value)) {
             return;
         }
         if (picture) {

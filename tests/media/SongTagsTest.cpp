@@ -4,15 +4,40 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
 
 namespace fs = std::filesystem;
+
+// The largest single allocation since it was last cleared: a length a damaged file claims must
+// never be allocated before its bytes have been read.
+static size_t g_largestAllocation = 0;
+
+// GCC takes the standard operators' pairing for these replacements' and warns of a mismatch
+// that is none: both sides are malloc and free.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(size_t size) {
+    g_largestAllocation = std::max(g_largestAllocation, size);
+    if (void* memory = std::malloc(size == 0 ? 1 : size)) {
+        return memory;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, size_t) noexcept {
+    std::free(memory);
+}
+#pragma GCC diagnostic pop
 
 namespace {
 
@@ -278,4 +303,31 @@ TEST(SongTags, CutDamagedAndStrangeFilesGiveWhatCameBeforeOrNothing) {
     EXPECT_TRUE(ReadSongTags(Dir().string()).Title.empty());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     fs::remove(fifo);
+}
+
+TEST(SongTags, LengthsThatPromiseMoreThanTheFileHoldsAllocateNothingLarge) {
+    using fixtures::Bytes;
+    constexpr uint32_t kClaimed = 200u << 20; // within the pictures' bound, far beyond the file
+    // A FLAC picture block whose picture claims 200 MB.
+    Bytes flac;
+    flac.Text("fLaC").U8(0x86).BE24(48);
+    flac.BE32(3).BE32(9).Text("image/png").BE32(0).BE32(1).BE32(1).BE32(24).BE32(0);
+    flac.BE32(kClaimed).Fill(8, 0x89);
+    // An Ogg Vorbis comment field claiming 200 MB, named as a picture.
+    Bytes comments;
+    comments.U8(3).Text("vorbis").LE32(1).Text("v").LE32(1).LE32(kClaimed);
+    comments.Text("METADATA_BLOCK_PICTURE=AAAA");
+    Bytes ogg =
+        fixtures::OggFile(fixtures::VorbisIdentification(2, 44100, 128000), comments, 1000);
+    // An ID3v2 tag whose size says 200 MB.
+    Bytes id3 = fixtures::ID3v2Header(3, 0x0FFFFFFF);
+    id3.Text("APIC").BE32(kClaimed).U8(0).U8(0).U8(0).Text("image/png").U8(0).U8(3).U8(0);
+    for (const Bytes* bytes : {&flac, &ogg, &id3}) {
+        const fs::path path = Dir() / "claims.bin";
+        Write(path, bytes->data);
+        g_largestAllocation = 0;
+        const TSongTags tags = ReadSongTags(path.string(), TTagPictures::Read);
+        EXPECT_LT(g_largestAllocation, size_t{4} << 20);
+        EXPECT_TRUE(tags.Pictures.empty());
+    }
 }
