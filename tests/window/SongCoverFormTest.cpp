@@ -4,6 +4,7 @@
 #include "tests/window/FormFixture.h"
 
 #include "tests/support/PumpUntil.h"
+#include "window/Mpris.h"
 #include "window/PictureFile.h"
 
 #include <QBuffer>
@@ -266,4 +267,16 @@ TEST_F(SongCoverForm, MprisGetsOneCopyOfTheCoverInTheProgramDirectory) {
     // Back to the first album: the same name and bytes as before.
     EXPECT_EQ(art.Path({red}), first);
     EXPECT_EQ(slurp(*first), redBytes);
+    // Through the service: an album whose only picture is inside its song.
+    fs::create_directories(Dir() / "Art");
+    fs::copy_file(red, Dir() / "Art" / "red.mp3");
+    WriteDatabase("Art\r\nRed,00:03,3,red.mp3\r\n\r\n");
+    ASSERT_TRUE(Start());
+    TMpris* mpris = TFormSeam::Mpris(*form);
+    ASSERT_NE(mpris, nullptr);
+    const QString artUrl = mpris->Metadata().value("mpris:artUrl").toString();
+    const fs::path copy = QUrl(artUrl).toLocalFile().toStdString();
+    EXPECT_EQ(copy.parent_path(), Dir());
+    EXPECT_EQ(slurp(copy), redBytes);
+    EXPECT_EQ(mpris->Metadata().value("mpris:artUrl").toString(), artUrl);
 }
