@@ -317,8 +317,7 @@ TEST(SongTags, LengthsThatPromiseMoreThanTheFileHoldsAllocateNothingLarge) {
     Bytes comments;
     comments.U8(3).Text("vorbis").LE32(1).Text("v").LE32(1).LE32(kClaimed);
     comments.Text("METADATA_BLOCK_PICTURE=AAAA");
-    Bytes ogg =
-        fixtures::OggFile(fixtures::VorbisIdentification(2, 44100, 128000), comments, 1000);
+    Bytes ogg = fixtures::OggFile(fixtures::VorbisIdentification(2, 44100, 128000), comments, 1000);
     // An ID3v2 tag whose size says 200 MB.
     Bytes id3 = fixtures::ID3v2Header(3, 0x0FFFFFFF);
     id3.Text("APIC").BE32(kClaimed).U8(0).U8(0).U8(0).Text("image/png").U8(0).U8(3).U8(0);
