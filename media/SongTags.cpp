@@ -263,16 +263,25 @@ struct TGathering {
 };
 
 std::vector<uint8_t> Base64Decoded(std::string_view text) {
-    static constexpr std::string_view kDigits =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    // A cover is millions of digits: their values come from a table, not a search.
+    static const std::array<int8_t, 256> kValues = [] {
+        constexpr std::string_view kDigits =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        std::array<int8_t, 256> values{};
+        values.fill(-1);
+        for (size_t i = 0; i < kDigits.size(); ++i) {
+            values[static_cast<uint8_t>(kDigits[i])] = static_cast<int8_t>(i);
+        }
+        return values;
+    }();
     std::vector<uint8_t> out;
     out.reserve(text.size() / 4 * 3);
     uint32_t bits = 0;
     int count = 0;
     size_t at = 0;
     for (; at < text.size() && text[at] != '='; ++at) {
-        const size_t digit = kDigits.find(text[at]);
-        if (digit == std::string_view::npos) {
+        const int8_t digit = kValues[static_cast<uint8_t>(text[at])];
+        if (digit < 0) {
             return {};
         }
         bits = (bits << 6) | static_cast<uint32_t>(digit);
