@@ -159,5 +159,9 @@ std::unique_ptr<TSongStream> OpenSongStream(const std::string& FileName, TUsable
     if (!platform::IsReadableRegularFile(FileName)) {
         return nullptr;
     }
-    return format->Open(FileName, oggInfo);
+    std::unique_ptr<TSongStream> stream = format->Open(FileName, oggInfo);
+    if (stream) {
+        stream->FillMissingNames(FileName);
+    }
+    return stream;
 }

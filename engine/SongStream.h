@@ -66,6 +66,8 @@ public:
     TSongStream& operator=(const TSongStream&) = delete;
 
     const TStreamInfo& Info() const { return m_info; }
+    // Title, artist and album the decoder did not give, as the song-tag reader finds them.
+    void FillMissingNames(const std::string& fileName);
     // The chunk buffer size one decode call needs.
     virtual int32_t RequiredChunkSize() const = 0;
 

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 TFileStream::~TFileStream() {
     Close();
@@ -11,13 +13,20 @@ TFileStream::~TFileStream() {
 
 bool TFileStream::Open(const std::string& fileName) {
     Close();
-    std::FILE* file = std::fopen(fileName.c_str(), "rb");
-    if (file == nullptr) {
+    // Opened without waiting: a FIFO without a writer behind a song's name would block the
+    // open for good. Only a regular file is read, and reads of one never wait.
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         return false;
     }
     struct stat st {};
-    if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::fclose(file);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (file == nullptr) {
+        ::close(fd);
         return false;
     }
     // Our own buffer does the buffering; a second one in stdio would only copy twice.

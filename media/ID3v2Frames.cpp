@@ -1,4 +1,4 @@
-// The TXXX frames of a leading ID3v2 tag. Everything is bounded by the bytes in memory: sizes
+// The frames of a leading ID3v2 tag. Everything is bounded by the bytes in memory: sizes
 // from the tag are checked against what is left before anything is read.
 #include "media/ID3v2Frames.h"
 
@@ -75,6 +75,7 @@ std::string Utf16ToUtf8(const uint8_t* p, size_t size, bool bigEndian) {
 // One text of a frame starting at `at`: its UTF-8 form; `at` moves behind its terminator (or
 // to the end when it has none).
 std::string NextText(const uint8_t* data, size_t size, size_t& at, uint8_t encoding) {
+    at = std::min(at, size);
     const bool wide = encoding == 1 || encoding == 2;
     size_t end = at;
     if (wide) {
@@ -127,6 +128,10 @@ void VisitUserText(const uint8_t* data, size_t size,
 
 } // namespace
 
+std::string ID3v2Text(const uint8_t* data, size_t size, size_t& at, uint8_t encoding) {
+    return NextText(data, size, at, encoding);
+}
+
 std::vector<uint8_t> ReadID3v2Tag(const std::string& fileName, size_t limit) {
     TFileStream stream;
     uint8_t header[kHeaderSize];
@@ -147,23 +152,27 @@ std::vector<uint8_t> ReadID3v2Tag(const std::string& fileName, size_t limit) {
     return tag;
 }
 
-void WalkID3v2UserTexts(const std::vector<uint8_t>& tag,
-                        const std::function<void(std::string_view, std::string_view)>& visit) {
+void WalkID3v2Frames(const std::vector<uint8_t>& tag,
+                     const std::function<void(std::string_view, const uint8_t*, size_t)>& visit) {
     uint32_t declared = 0;
-    if (tag.size() < kHeaderSize || (tag[3] != 3 && tag[3] != 4) ||
-        !ReadSynchsafe(&tag[6], declared)) {
+    if (tag.size() < kHeaderSize || tag[3] < 2 || tag[3] > 4 || !ReadSynchsafe(&tag[6], declared)) {
         return;
     }
-    const bool v4 = tag[3] == 4;
+    const uint8_t version = tag[3];
+    const bool v4 = version == 4;
     const uint8_t flags = tag[5];
+    // Version 2.2 knew compression of the whole tag, but no way to do it.
+    if (version == 2 && (flags & 0x40) != 0) {
+        return;
+    }
     const size_t bodySize = std::min<size_t>(declared, tag.size() - kHeaderSize);
-    // Version 2.3 unsynchronises the whole tag, 2.4 each frame that says so.
+    // Versions 2.2 and 2.3 unsynchronise the whole tag, 2.4 each frame that says so.
     const std::vector<uint8_t> body =
         (!v4 && (flags & 0x80) != 0)
             ? Resynchronised(tag.data() + kHeaderSize, bodySize)
             : std::vector<uint8_t>(tag.begin() + kHeaderSize, tag.begin() + kHeaderSize + bodySize);
     size_t at = 0;
-    if ((flags & 0x40) != 0) { // extended header
+    if (version > 2 && (flags & 0x40) != 0) { // extended header
         if (body.size() < 4) {
             return;
         }
@@ -180,28 +189,30 @@ void WalkID3v2UserTexts(const std::vector<uint8_t>& tag,
         }
         at = extended;
     }
-    while (body.size() - at >= kHeaderSize && body[at] != 0) {
+    const size_t frameHeader = version == 2 ? 6 : kHeaderSize;
+    const size_t idLength = version == 2 ? 3 : 4;
+    while (body.size() - at >= frameHeader && body[at] != 0) {
         const uint8_t* frame = body.data() + at;
         uint32_t size = 0;
-        if (v4) {
+        if (version == 2) {
+            size = (uint32_t{frame[3]} << 16) | (uint32_t{frame[4]} << 8) | frame[5];
+        } else if (v4) {
             if (!ReadSynchsafe(frame + 4, size)) {
                 return;
             }
         } else {
             size = ReadBigEndian(frame + 4);
         }
-        if (size > body.size() - at - kHeaderSize) {
+        if (size > body.size() - at - frameHeader) {
             return;
         }
-        const uint8_t format = frame[9];
-        const uint8_t* data = frame + kHeaderSize;
+        const std::string_view id(reinterpret_cast<const char*>(frame), idLength);
+        const uint8_t format = version == 2 ? 0 : frame[9];
+        const uint8_t* data = frame + frameHeader;
         size_t dataSize = size;
-        at += kHeaderSize + size;
-        if (std::string_view(reinterpret_cast<const char*>(frame), 4) != "TXXX") {
-            continue;
-        }
+        at += frameHeader + size;
         // Compressed and encrypted frames are skipped; a group byte and a data length come
-        // before the text.
+        // before the data.
         const bool packed = v4 ? (format & 0x0C) != 0 : (format & 0xC0) != 0;
         if (packed) {
             continue;
@@ -215,9 +226,19 @@ void WalkID3v2UserTexts(const std::vector<uint8_t>& tag,
         dataSize -= skip;
         if (v4 && ((format & 0x02) != 0 || (flags & 0x80) != 0)) {
             const std::vector<uint8_t> plain = Resynchronised(data, dataSize);
-            VisitUserText(plain.data(), plain.size(), visit);
+            visit(id, plain.data(), plain.size());
         } else {
-            VisitUserText(data, dataSize, visit);
+            visit(id, data, dataSize);
         }
     }
+}
+
+void WalkID3v2UserTexts(const std::vector<uint8_t>& tag,
+                        const std::function<void(std::string_view, std::string_view)>& visit) {
+    // Version 2.2 has no TXXX frame; its TXX is left to the song-tag reader.
+    WalkID3v2Frames(tag, [&visit](std::string_view id, const uint8_t* data, size_t size) {
+        if (id == "TXXX") {
+            VisitUserText(data, size, visit);
+        }
+    });
 }

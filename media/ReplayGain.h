@@ -29,6 +29,8 @@ struct TReplayGain {
     std::optional<double> Factor() const;
 };
 
+// Read by the song-tag reader (SongTags.h):
+
 // The gains of a Vorbis comment header packet (starting with "\x03vorbis"); a packet cut short
 // gives the fields before the cut.
 void ReadVorbisCommentGains(const uint8_t* packet, size_t size, TReplayGain& gain);

@@ -186,12 +186,9 @@ void TPlayerForm::ShowAlbum() {
     AlbumImage->ClearPicture();
     PreviewImage->ClearPicture();
     const int album = m_library.SelectedAlbum();
-    if (album != TLibrary::kNone && !m_library.Album(album).PicPath.empty()) {
-        if (const auto picture =
-                AlbumFilePath(m_library.Album(album).Name, m_library.Album(album).PicPath)) {
-            LoadPicture(AlbumImage, *picture);
-            LoadPicture(PreviewImage, *picture);
-        }
+    if (album != TLibrary::kNone) {
+        LoadAlbumPicture(AlbumImage, album);
+        LoadAlbumPicture(PreviewImage, album);
     }
 
     if (m_library.SongCount() > 0) {
@@ -236,6 +233,27 @@ bool TPlayerForm::LoadPicture(TImage* image, const std::string& path) {
     if (bitmap.isNull()) {
         return false;
     }
+    ShowImage(image, bitmap);
+    return true;
+}
+
+void TPlayerForm::LoadAlbumPicture(TImage* image, int album) {
+    const TAlbum& shown = m_library.Album(album);
+    if (!shown.PicPath.empty()) {
+        if (const auto picture = AlbumFilePath(shown.Name, shown.PicPath)) {
+            LoadPicture(image, *picture);
+        }
+        return;
+    }
+    // Kept by the cache: showing the album again reads no song.
+    const QImage cover =
+        m_pictures.SongCover(AlbumSongPaths(m_programDir, shown.Name, shown.Songs), image->size());
+    if (!cover.isNull()) {
+        ShowImage(image, cover);
+    }
+}
+
+void TPlayerForm::ShowImage(TImage* image, const QImage& bitmap) {
     QPixmap picture(image->size());
     picture.fill(Qt::white);
     QPainter painter(&picture);
@@ -243,5 +261,4 @@ bool TPlayerForm::LoadPicture(TImage* image, const std::string& path) {
     painter.drawImage(picture.rect(), bitmap);
     painter.end();
     image->SetPicture(picture);
-    return true;
 }

@@ -33,8 +33,8 @@ QString ServiceBaseName() {
 TMpris::TMpris(TTransport& transport, const TLibrary& library, std::string programDirectory,
                std::function<void()> raise, std::function<void()> quit, QObject* parent)
     : QObject(parent), m_transport(transport), m_library(library),
-      m_programDirectory(std::move(programDirectory)), m_raise(std::move(raise)),
-      m_quit(std::move(quit)), m_updateSoon(new QTimer(this)) {
+      m_programDirectory(std::move(programDirectory)), m_songCover(m_programDirectory),
+      m_raise(std::move(raise)), m_quit(std::move(quit)), m_updateSoon(new QTimer(this)) {
     m_updateSoon->setSingleShot(true);
     m_updateSoon->setInterval(0);
     connect(m_updateSoon, &QTimer::timeout, this, &TMpris::Update);
@@ -251,6 +251,11 @@ QVariantMap TMpris::SelectedSongMetadata() const {
         std::error_code ec;
         if (std::filesystem::is_regular_file(*path, ec)) {
             metadata.insert(QStringLiteral("mpris:artUrl"), FileUrl(*path));
+        }
+    } else if (album.PicPath.empty()) {
+        if (const auto copy =
+                m_songCover.Path(AlbumSongPaths(m_programDirectory, album.Name, album.Songs))) {
+            metadata.insert(QStringLiteral("mpris:artUrl"), FileUrl(*copy));
         }
     }
     return metadata;

@@ -8,6 +8,8 @@
 // Without a session bus the service is simply not there.
 #pragma once
 
+#include "window/PictureFile.h"
+
 #include <QDBusAbstractAdaptor>
 #include <QDBusObjectPath>
 #include <QObject>
@@ -112,6 +114,9 @@ private:
     TTransport& m_transport;
     const TLibrary& m_library;
     std::string m_programDirectory;
+    // The copy of a cover found inside the songs, which artUrl points at; kept while the same
+    // album is reported.
+    mutable TSongCoverFile m_songCover;
     std::function<void()> m_raise;
     std::function<void()> m_quit;
     QTimer* m_updateSoon;

@@ -296,6 +296,9 @@ private:
     // Draws the picture file (bitmap, JPEG or PNG) stretched over the whole image control;
     // false (and the image left as it was) when the file is missing or no such picture.
     bool LoadPicture(TImage* image, const std::string& path);
+    // The album's picture file, or without one the cover inside its songs.
+    void LoadAlbumPicture(TImage* image, int album);
+    void ShowImage(TImage* image, const QImage& bitmap);
     // Renames the album folder `from` (bytes as on disk) to `to` when it exists; true when
     // there is none, false when it cannot be renamed (the new name is no plain name, a
     // folder or file of that name exists, or the file system refuses).

@@ -204,8 +204,10 @@ void TPlayerForm::ImportAlbumFolderPaths(const std::vector<std::string>& folders
         }
 
         std::vector<TSong> rows;
-        for (const TStagedFolder::Song& song : copied.songs) {
-            rows.push_back(TLibrary::SongOfFile(song.file, song.duration));
+        for (TImportRow& row : ImportRows(*albumFolder, copied.songs)) {
+            TSong song = TLibrary::SongOfFile(row.file, row.duration);
+            song.Name = std::move(row.name);
+            rows.push_back(std::move(song));
         }
         // The file names as the folder holds them, byte for byte: the songs are found by them.
         m_library.SelectAlbum(m_library.AddAlbum(name, TLibrary::SongsText(rows), copied.picture));

@@ -1,6 +1,8 @@
 // The album-folder path rule.
 #include "window/library/AlbumFolder.h"
 
+#include "window/library/CommaText.h"
+
 #include "engine/SongFormats.h"
 #include "platform/PlainName.h"
 #include "platform/ProgramDir.h"
@@ -47,4 +49,16 @@ std::optional<std::string> PlaylistSongPath(const std::string& programDir,
         }
     }
     return std::nullopt;
+}
+
+std::vector<std::string> AlbumSongPaths(const std::string& programDir, const std::string& albumName,
+                                        const std::string& songsText) {
+    std::vector<std::string> paths;
+    const std::vector<std::string> fields = ReadCommaGroups(songsText, 4);
+    for (size_t i = 3; i < fields.size(); i += 4) {
+        if (auto path = AlbumFilePath(programDir, albumName, fields[i])) {
+            paths.push_back(std::move(*path));
+        }
+    }
+    return paths;
 }

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 std::optional<std::string> AlbumFolderPath(const std::string& programDir,
                                            const std::string& albumName);
@@ -17,3 +18,8 @@ std::optional<std::string> AlbumFilePath(const std::string& programDir,
 std::optional<std::string> PlaylistSongPath(const std::string& programDir,
                                             const std::string& albumName,
                                             const std::string& songName);
+
+// The files of the songs an album's song list (comma text, four fields a song) names in its
+// folder, in list order; a name that is not a plain file name is left out.
+std::vector<std::string> AlbumSongPaths(const std::string& programDir, const std::string& albumName,
+                                        const std::string& songsText);

@@ -1,8 +1,13 @@
 // Copying in without overwriting, free names, natural order and cover pictures.
 #include "window/library/SongImport.h"
 
+#include "window/library/NameCheck.h"
+#include "window/library/ShownText.h"
 #include "window/library/SongFiles.h"
 #include "window/library/SongNames.h"
+
+#include "media/MediaText.h"
+#include "media/SongTags.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/ProgramDir.h"
@@ -438,4 +443,43 @@ TStagedFolder StageFolder(const fs::path& staging, const std::vector<fs::path>& 
     }
     result.complete = true;
     return result;
+}
+
+std::vector<TImportRow> ImportRows(const fs::path& albumFolder,
+                                   const std::vector<TStagedFolder::Song>& songs) {
+    struct Tagged {
+        TImportRow row;
+        int disc = 0;
+        int track = 0;
+    };
+    std::vector<Tagged> tagged;
+    bool allNumbered = !songs.empty();
+    for (const TStagedFolder::Song& song : songs) {
+        const TSongTags tags = ReadSongTags((albumFolder / song.file).string());
+        const std::string title =
+            FittedName(media::Trim(StorableText(tags.Title)), kNameMax, false);
+        tagged.push_back(
+            {{title.empty() ? SongNameOfFile(song.file) : title, song.file, song.duration},
+             tags.Disc == 0 ? 1 : tags.Disc,
+             tags.Track});
+        allNumbered = allNumbered && tags.Track > 0;
+    }
+    if (allNumbered) {
+        std::stable_sort(tagged.begin(), tagged.end(), [](const Tagged& a, const Tagged& b) {
+            return std::pair(a.disc, a.track) < std::pair(b.disc, b.track);
+        });
+    }
+    std::vector<TImportRow> rows;
+    QStringList taken;
+    for (Tagged& song : tagged) {
+        std::string name = song.row.name;
+        for (int n = 2; NameTaken(taken, ShownText(name)); ++n) {
+            const std::string number = " (" + std::to_string(n) + ")";
+            name = FittedName(song.row.name, kNameMax - number.size(), false) + number;
+        }
+        taken.push_back(ShownText(name));
+        song.row.name = std::move(name);
+        rows.push_back(std::move(song.row));
+    }
+    return rows;
 }

@@ -131,6 +131,26 @@ TStagedFolder StageFolder(const std::filesystem::path& staging,
                           const TMeasure& measure, const std::function<bool()>& step,
                           const std::function<bool(int percent)>& working = {});
 
+// A song of a folder import as it becomes a row of the album: its name, its file in the album
+// folder and its length in ms.
+struct TImportRow {
+    std::string name;
+    std::string file;
+    uint32_t duration = 0;
+};
+
+// The rows of a folder import's songs, which lie in `albumFolder` (a person's tagged songs
+// name themselves better than their files do):
+//  - a song is named by its title tag when it has one, made a name the library keeps (one
+//    line; the length of a file name), and after its file otherwise, as a song added alone;
+//  - a name another row already has, in any letter case, gets " (2)", " (3)" ... added, as the
+//    album refuses two songs of one name;
+//  - the rows follow disc and track number when every song has a track number (a song without
+//    a disc number is on the first disc), and the order of `songs` (natural file-name order)
+//    otherwise, which also keeps songs of the same number in that order.
+std::vector<TImportRow> ImportRows(const std::filesystem::path& albumFolder,
+                                   const std::vector<TStagedFolder::Song>& songs);
+
 // Makes the files of a complete import (`copied`) files of `albumFolder`, flushed to disk
 // first, and gives them the names they have there. Without an album folder the staging folder
 // becomes it (and is kept); a folder of that name already there (one whose album was deleted)

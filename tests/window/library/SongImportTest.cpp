@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sys/resource.h>
@@ -279,4 +280,93 @@ TEST(SongImport, StagedFilesBecomeTheAlbumFolderOrJoinTheOneThere) {
     }
     EXPECT_EQ(Read(dir / "Blocked"), "a file");
     EXPECT_EQ(Names(dir), (std::vector<std::string>{"Blocked", "New", "Old"}));
+}
+
+namespace {
+
+// Runs `command` in `dir` through the shell; false when it failed.
+bool RunIn(const fs::path& dir, const std::string& command) {
+    return std::system(
+               ("cd '" + dir.string() + "' && (" + command + ") >/dev/null 2>&1").c_str()) == 0;
+}
+
+} // namespace
+
+TEST(SongImport, ImportedSongsAreNamedByTheirTitlesAndOrderedByDiscAndTrack) {
+    const fs::path dir = Scratch("tags");
+    ASSERT_TRUE(RunIn(dir, "sox -n -r 44100 -c 1 -b 16 tone.wav synth 0.2 sine 440"));
+    const std::string longTitle(300, 'x');
+    // Made once each: file -> encoder arguments.
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"01 b.ogg", "oggenc -Q -t Second -N 2 -o @ tone.wav"},
+        {"02 a.mp3", "lame --quiet --tt First --tn 1/9 tone.wav @"},
+        {"03 c.flac", "flac -s -o @ tone.wav && metaflac --set-tag=TITLE='Disc Two' "
+                      "--set-tag=TRACKNUMBER=1 --set-tag=DISCNUMBER=2 @"},
+        {"04 untitled.ogg", "oggenc -Q -N 3 -c DISCNUMBER=1/2 -o @ tone.wav"},
+        {"05 blank.ogg", "oggenc -Q -t '  ' -N 4 -o @ tone.wav"},
+        {"06 none.ogg", "oggenc -Q -o @ tone.wav"},
+        {"07 same.ogg", "oggenc -Q -t Same -o @ tone.wav"},
+        {"08 same.mp3", "lame --quiet --tt sAME tone.wav @"},
+        {"09 lines.ogg", "oggenc -Q -t \"$(printf 'One\\tTwo')\" -c \"ARTIST=x\" -o @ tone.wav"},
+        {"10 long.ogg", "oggenc -Q -t " + longTitle + " -o @ tone.wav"},
+        {"11 slash.mp3", "lame --quiet --tt 'A/B' tone.wav @"},
+    };
+    for (const auto& [file, recipe] : files) {
+        std::string command = recipe;
+        for (size_t at; (at = command.find('@')) != std::string::npos;) {
+            command.replace(at, 1, "'" + file + "'");
+        }
+        ASSERT_TRUE(RunIn(dir, command)) << command;
+    }
+    const auto rows = [&](const std::vector<std::string>& names) {
+        std::vector<TStagedFolder::Song> songs;
+        for (const std::string& name : names) {
+            songs.push_back({name, 1000});
+        }
+        std::vector<std::pair<std::string, std::string>> out;
+        for (const TImportRow& row : ImportRows(dir, songs)) {
+            EXPECT_EQ(row.duration, 1000u);
+            out.emplace_back(row.name, row.file);
+        }
+        return out;
+    };
+    using Rows = std::vector<std::pair<std::string, std::string>>;
+    const struct {
+        std::vector<std::string> songs; // in natural file order
+        Rows expected;
+    } cases[] = {
+        // Every song numbered: disc, then track; a song without a disc is on the first.
+        {{"01 b.ogg", "02 a.mp3", "03 c.flac", "04 untitled.ogg", "05 blank.ogg"},
+         {{"First", "02 a.mp3"},
+          {"Second", "01 b.ogg"},
+          {"04 untitled", "04 untitled.ogg"},
+          {"05 blank", "05 blank.ogg"},
+          {"Disc Two", "03 c.flac"}}},
+        // One song without a track number: the files' order stays.
+        {{"01 b.ogg", "02 a.mp3", "06 none.ogg"},
+         {{"Second", "01 b.ogg"}, {"First", "02 a.mp3"}, {"06 none", "06 none.ogg"}}},
+        // Names the album cannot hold twice, lines and lengths it cannot keep.
+        {{"07 same.ogg", "08 same.mp3", "09 lines.ogg", "10 long.ogg", "11 slash.mp3"},
+         {{"Same", "07 same.ogg"},
+          {"sAME (2)", "08 same.mp3"},
+          {"One Two", "09 lines.ogg"},
+          {std::string(255, 'x'), "10 long.ogg"},
+          {"A/B", "11 slash.mp3"}}},
+        // The order given is kept, whatever it is, while a song has no number.
+        {{"06 none.ogg", "02 a.mp3", "01 b.ogg"},
+         {{"06 none", "06 none.ogg"}, {"First", "02 a.mp3"}, {"Second", "01 b.ogg"}}},
+        {{}, {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(rows(c.songs), c.expected) << c.songs.size();
+    }
+    // A file that is gone or damaged is named after its file.
+    Write(dir / "damaged.ogg", "OggS\x00\x02 not really");
+    EXPECT_EQ(rows({"damaged.ogg", "gone.ogg"}),
+              (Rows{{"damaged", "damaged.ogg"}, {"gone", "gone.ogg"}}));
+    // Duplicate names from the same title three times, including a file-named one.
+    fs::copy_file(dir / "07 same.ogg", dir / "Same.ogg");
+    EXPECT_EQ(
+        rows({"07 same.ogg", "08 same.mp3", "Same.ogg"}),
+        (Rows{{"Same", "07 same.ogg"}, {"sAME (2)", "08 same.mp3"}, {"Same (3)", "Same.ogg"}}));
 }
