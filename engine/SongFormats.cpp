@@ -159,11 +159,21 @@ bool TUsableFormats::Has(const TSongFormat& format) const {
     return (m_rows & (uint32_t{1} << RowOf(format))) != 0;
 }
 
+// The formats linked into the program come beside the decoder libraries' formats, never
+// without them: a program directory with neither library is a broken installation, and the
+// player stays not ready there as it always has.
 TUsableFormats TUsableFormats::Loaded() {
     TUsableFormats usable;
     for (const TSongFormat& format : kFormats) {
-        if (format.LibraryUsable()) {
+        if (format.LibraryUsable != Linked && format.LibraryUsable()) {
             usable.Add(format);
+        }
+    }
+    if (usable.Any()) {
+        for (const TSongFormat& format : kFormats) {
+            if (format.LibraryUsable == Linked) {
+                usable.Add(format);
+            }
         }
     }
     return usable;
