@@ -6,6 +6,7 @@
 
 #include <opusfile.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -13,7 +14,7 @@
 
 namespace flacopus {
 
-inline bool Run(const std::string& command) {
+inline bool RunQuiet(const std::string& command) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
 }
 
@@ -35,21 +36,22 @@ inline bool WriteWav(const fs::path& wav, const Sound& s) {
     for (int c = 2; c < s.channels; ++c) {
         synth += " sine " + std::to_string(220 * (c + 1));
     }
-    return Run("sox -n -b " + std::to_string(s.bits) + " -r " + std::to_string(s.rate) + " -c " +
-               std::to_string(s.channels) + " " + Quoted(wav) + synth + " vol -4dB");
+    return RunQuiet("sox -n -b " + std::to_string(s.bits) + " -r " + std::to_string(s.rate) +
+                    " -c " + std::to_string(s.channels) + " " + Quoted(wav) + synth + " vol -4dB");
 }
 
 inline bool WriteFlac(const fs::path& flac, const Sound& s) {
     const fs::path wav = flac.string() + ".wav";
-    const bool ok = WriteWav(wav, s) &&
-                    Run("flac -s -f -5 --channel-map=none -o " + Quoted(flac) + " " + Quoted(wav));
+    const bool ok = WriteWav(wav, s) && RunQuiet("flac -s -f -5 --channel-map=none -o " +
+                                                 Quoted(flac) + " " + Quoted(wav));
     fs::remove(wav);
     return ok;
 }
 
 inline bool WriteOpus(const fs::path& opus, const Sound& s) {
     const fs::path wav = opus.string() + ".wav";
-    const bool ok = WriteWav(wav, s) && Run("opusenc --quiet " + Quoted(wav) + " " + Quoted(opus));
+    const bool ok =
+        WriteWav(wav, s) && RunQuiet("opusenc --quiet " + Quoted(wav) + " " + Quoted(opus));
     fs::remove(wav);
     return ok;
 }
@@ -63,8 +65,8 @@ inline std::string ReadAll(const fs::path& file) {
 inline std::vector<int32_t> FlacDecoded(const fs::path& flac, int bits) {
     const fs::path raw = flac.string() + ".raw";
     std::vector<int32_t> samples;
-    if (!Run("flac -d -s -f --force-raw-format --endian=little --sign=signed -o " + Quoted(raw) +
-             " " + Quoted(flac))) {
+    if (!RunQuiet("flac -d -s -f --force-raw-format --endian=little --sign=signed -o " +
+                  Quoted(raw) + " " + Quoted(flac))) {
         ADD_FAILURE() << "flac -d " << flac;
         return samples;
     }
