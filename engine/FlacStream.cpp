@@ -111,6 +111,8 @@ FLAC__StreamDecoderWriteStatus TFlacStream::Write(const FLAC__StreamDecoder*,
     auto* self = static_cast<TFlacStream*>(client);
     const FLAC__FrameHeader& h = frame->header;
     const auto channels = static_cast<uint32_t>(self->m_info.Channels);
+    // The frame before is used up: a frame dropped here keeps the position where it was.
+    self->m_pendingStart += self->m_pendingUsed;
     self->m_pendingFrames = 0;
     self->m_pendingUsed = 0;
     if (h.channels != channels || static_cast<int>(h.bits_per_sample) != self->m_bits ||

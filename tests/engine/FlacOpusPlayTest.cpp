@@ -105,3 +105,48 @@ TEST_F(FlacOpusPlayTest, TwoFlacSongsOfAnAlbumJoinBitExact) {
     EXPECT_EQ(playEnds, 1) << "the first song was followed, only the second one ends";
     EXPECT_EQ(device.Opens(), 1) << "the device stays open across the join";
 }
+
+// The acceptance lines through the real wave-out layer: ALSA's default PCM is the file plugin
+// of the test configuration, which records every sample played.
+TEST(FlacOpusThroughAlsa, FlacBitExactA24BitSongWholeAndOpusWithinAStep) {
+    const fs::path dir = Scratch();
+    ::setenv("ALSA_CONFIG_PATH", TAVRO_SOURCE_DIR "/tests/support/alsa-file.conf", 1);
+    platform::SetProgramDirectory(TAVRO_PROGRAM_DIR);
+    const fs::path flac16 = dir / "16.flac";
+    const fs::path flac24 = dir / "24.flac";
+    const fs::path opus = dir / "song.opus";
+    ASSERT_TRUE(WriteFlac(flac16, {16, 44100, 2, 0.8}));
+    ASSERT_TRUE(WriteFlac(flac24, {24, 96000, 2, 0.8}));
+    ASSERT_TRUE(WriteOpus(opus, {16, 44100, 2, 0.8}));
+
+    const auto play = [&](const fs::path& file) {
+        const fs::path capture = file.string() + ".raw";
+        ::setenv("TAVRO_ALSA_CAPTURE", capture.c_str(), 1);
+        TOggPlayer player;
+        int ends = 0;
+        player.OnPlayEnd = [&](TOggPlayer*) { ++ends; };
+        EXPECT_TRUE(player.Open(file.string()));
+        player.Play();
+        EXPECT_EQ(player.State(), psPlaying);
+        EXPECT_TRUE(WaitUntil([&] { return ends == 1; }));
+        player.Close();
+        const std::string bytes = ReadAll(capture);
+        return Samples(Pcm(bytes.begin(), bytes.end()));
+    };
+
+    const Pcm want16 = AsPcm(FlacDecoded(flac16, 16));
+    const std::vector<int16_t> got16 = play(flac16);
+    EXPECT_TRUE(got16 == Samples(want16)) << "not bit-exact to flac -d";
+
+    const std::vector<int32_t> want24 = FlacDecoded(flac24, 24);
+    const std::vector<int16_t> got24 = play(flac24);
+    ASSERT_EQ(got24.size(), want24.size()) << "not played whole";
+    for (size_t i = 0; i < got24.size(); ++i) {
+        ASSERT_LE(std::abs(got24[i] - want24[i] / 256.0), 1.5) << i;
+    }
+
+    OpusReference reference(opus, 2);
+    const std::vector<int16_t> gotOpus = play(opus);
+    EXPECT_LE(static_cast<unsigned>(MaxStep(gotOpus, reference.ToEnd())), 1u)
+        << "not within one step of libopusfile, or not as long";
+}
