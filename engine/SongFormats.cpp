@@ -1,9 +1,11 @@
 // The table of song formats and what is read from it.
 #include "engine/SongFormats.h"
 
+#include "engine/FlacStream.h"
 #include "engine/Mp3Stream.h"
 #include "engine/MpgLibBinding.h"
 #include "engine/OggStream.h"
+#include "engine/OpusStream.h"
 #include "engine/VorbisBinding.h"
 #include "platform/FileOps.h"
 #include "platform/RegularFile.h"
@@ -16,6 +18,15 @@ constexpr std::array<std::string_view, 1> kOggExtensions{".ogg"};
 constexpr std::array<std::string_view, 1> kMp3Extensions{".mp3"};
 constexpr std::array<std::string_view, 1> kOggMimeTypes{"audio/ogg"};
 constexpr std::array<std::string_view, 1> kMp3MimeTypes{"audio/mpeg"};
+constexpr std::array<std::string_view, 1> kFlacExtensions{".flac"};
+constexpr std::array<std::string_view, 1> kOpusExtensions{".opus"};
+constexpr std::array<std::string_view, 1> kFlacMimeTypes{"audio/flac"};
+constexpr std::array<std::string_view, 2> kOpusMimeTypes{"audio/x-opus+ogg", "audio/ogg"};
+
+// Linked into the program: usable wherever the program runs.
+bool Linked() {
+    return true;
+}
 
 std::string VorbisLibVersion() {
     TVbVersion v{};
@@ -23,7 +34,7 @@ std::string VorbisLibVersion() {
     return VorbisVersionText(v);
 }
 
-constexpr std::array<TSongFormat, 2> kFormats{{
+constexpr std::array<TSongFormat, 4> kFormats{{
     {"Ogg Vorbis", kOggExtensions, kOggMimeTypes, LoadVorbisLib,
      [](const std::string& fileName, TOggVorbis& oggInfo) -> std::unique_ptr<TSongStream> {
          return TOggStream::Open(fileName, oggInfo);
@@ -34,6 +45,16 @@ constexpr std::array<TSongFormat, 2> kFormats{{
          return TMp3Stream::Open(fileName);
      },
      "", "MPGLib.DLL", MpgLibVersionText},
+    {"FLAC", kFlacExtensions, kFlacMimeTypes, Linked,
+     [](const std::string& fileName, TOggVorbis&) -> std::unique_ptr<TSongStream> {
+         return TFlacStream::Open(fileName);
+     },
+     "", "libFLAC", TFlacStream::LibraryVersion},
+    {"Opus", kOpusExtensions, kOpusMimeTypes, Linked,
+     [](const std::string& fileName, TOggVorbis&) -> std::unique_ptr<TSongStream> {
+         return TOpusStream::Open(fileName);
+     },
+     "", "libopusfile", TOpusStream::LibraryVersion},
 }};
 static_assert(kFormats.size() <= 32, "TUsableFormats holds one bit per row");
 
@@ -138,11 +159,21 @@ bool TUsableFormats::Has(const TSongFormat& format) const {
     return (m_rows & (uint32_t{1} << RowOf(format))) != 0;
 }
 
+// The formats linked into the program come beside the decoder libraries' formats, never
+// without them: a program directory with neither library is a broken installation, and the
+// player stays not ready there as it always has.
 TUsableFormats TUsableFormats::Loaded() {
     TUsableFormats usable;
     for (const TSongFormat& format : kFormats) {
-        if (format.LibraryUsable()) {
+        if (format.LibraryUsable != Linked && format.LibraryUsable()) {
             usable.Add(format);
+        }
+    }
+    if (usable.Any()) {
+        for (const TSongFormat& format : kFormats) {
+            if (format.LibraryUsable == Linked) {
+                usable.Add(format);
+            }
         }
     }
     return usable;

@@ -69,7 +69,8 @@ public:
     void Add(const TSongFormat& format);
     bool Has(const TSongFormat& format) const;
     bool Any() const { return m_rows != 0; }
-    // Every format whose library is usable here, loading the libraries not loaded yet.
+    // Every format whose library is usable here, loading the libraries not loaded yet; none
+    // when neither decoder library is (the linked formats only come with one of them).
     static TUsableFormats Loaded();
 
 private:

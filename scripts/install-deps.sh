@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format pkg-config
   qt6-base-dev qt6-qpa-plugins
   libasound2-dev alsa-utils
-  libvorbis-dev libmpg123-dev libmp3lame-dev
+  libvorbis-dev libmpg123-dev libmp3lame-dev libflac-dev libopusfile-dev
   lame vorbis-tools flac opus-tools sox
   googletest libgtest-dev
   xvfb xauth x11-apps x11-utils imagemagick libxcb1-dev libxcb-xtest0-dev xdotool

@@ -117,7 +117,7 @@ TEST(Install, MenuEntryStartsTheLauncherAndShowsTheInstalledIcon) {
     const std::string exec = entry.at("Exec");
     EXPECT_TRUE(fs::exists(prefix / "bin" / exec.substr(0, exec.find(' ')))) << exec;
     EXPECT_EQ(entry.at("Categories"), "AudioVideo;Audio;Player;");
-    EXPECT_EQ(entry.at("MimeType"), "audio/ogg;audio/mpeg;");
+    EXPECT_EQ(entry.at("MimeType"), "audio/ogg;audio/mpeg;audio/flac;audio/x-opus+ogg;");
 
     const std::string icon = entry.at("Icon");
     for (const int size : {48, 128, 256}) {

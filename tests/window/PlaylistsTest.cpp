@@ -57,7 +57,8 @@ TEST_F(Playlists, AddingSongsMeasuresThemAndStoresThemInDialogOrder) {
     Add(QStringList{Text(intro), Text(mp3), Text(numbered), Text(junk), Text(mixed)});
 
     ASSERT_EQ(dialogs.openRequests.size(), 1u);
-    const QString filter = QStringLiteral("Songs (*.ogg *.mp3)|*.ogg;*.mp3|OGG-Files|*.OGG");
+    const QString filter = QStringLiteral(
+        "Songs (*.ogg *.mp3 *.flac *.opus)|*.ogg;*.mp3;*.flac;*.opus|OGG-Files|*.OGG");
     EXPECT_EQ(dialogs.openRequests[0].filter, filter);
     EXPECT_EQ(Controls(form).OpenDialog.Filter, filter);
     EXPECT_TRUE(dialogs.openRequests[0].multiSelect);

@@ -184,7 +184,7 @@ TEST_F(SongImportForm, AnOggAndAnMp3FromElsewhereAreCopiedInMeasuredAndPlayWhole
 
     Add({ogg, mp3});
     ASSERT_EQ(dialogs.openRequests.size(), 1u);
-    EXPECT_TRUE(dialogs.openRequests[0].filter.startsWith("Songs (*.ogg *.mp3)|"));
+    EXPECT_TRUE(dialogs.openRequests[0].filter.startsWith("Songs (*.ogg *.mp3 *.flac *.opus)|"));
     EXPECT_TRUE(dialogs.openRequests[0].filter.endsWith("|OGG-Files|*.OGG"));
     ASSERT_EQ(RowCount(Controls(form).PlayListView), 2);
     EXPECT_EQ(SongRow(0), QStringList({"Intro", "00:01", "1", "Intro.ogg"}));

@@ -1,4 +1,4 @@
-// What the mediainfo tool prints: one JSON object per file with everything the three media
+// What the mediainfo tool prints: one JSON object per file with everything the media
 // readers find in it, under the readers' own field names.
 #pragma once
 
@@ -12,7 +12,8 @@ namespace mediainfo {
 std::string JsonString(std::string_view text);
 
 // {"file": ..., "ogg": {...}, "id3v2": {...}, "mp3": {...}, "player": {"opened": ...,
-// "length_ms": ...}} on one line, without a line end. The player's decoder libraries are
+// "length_ms": ...}, "flac": {"opened": ...}, "opus": {"opened": ...}} on one line, without a
+// line end. The player's decoder libraries are
 // loaded from the program directory.
 std::string DescribeFile(const std::string& fileName);
 
