@@ -265,7 +265,12 @@ void TPlayerForm::CreateTrayMenu() {
         [this] { TrayShowHideClick(); },   [this] { TrayQuitClick(); }};
     for (size_t i = 0; i < kTrayMenuTexts.size(); ++i) {
         QAction* action = m_trayMenu->addAction(QString::fromLatin1(kTrayMenuTexts[i]));
-        QObject::connect(action, &QAction::triggered, this, handlers[i]);
+        // A click that reaches the menu after the close (the player is gone then) is lost.
+        QObject::connect(action, &QAction::triggered, this, [this, handler = handlers[i]] {
+            if (!m_closed) {
+                handler();
+            }
+        });
         if (i == kTrayTransportEntries - 1) {
             m_trayMenu->addSeparator();
         }
@@ -286,7 +291,7 @@ void TPlayerForm::UpdateTrayMenu() {
             LanguageText(QStringLiteral("Tray"), QString::fromLatin1(kTrayMenuTexts[entry]));
         action->setText(text.replace(QLatin1Char('&'), QLatin1String("&&")));
         // The transport entries can do what their buttons can.
-        action->setEnabled(entry >= kTrayTransportEntries || Transport().Playable());
+        action->setEnabled(!m_closed && (entry >= kTrayTransportEntries || Transport().Playable()));
         ++entry;
     }
 }

@@ -148,4 +148,9 @@ TEST_F(TrayMenu, ShowHideAndQuitDoWhatTheIconAndTheExitButtonDo) {
     Choose(Quit);
     ASSERT_TRUE(PumpUntil([&] { return fs::exists(Dir() / "TAVRO.INI"); }));
     EXPECT_EQ(TFormSeam::Player(*form), nullptr) << "the player was freed by the close";
+    // A click that still reaches the menu then does nothing: there is nothing left to play.
+    EXPECT_EQ(Opened(), QStringList({"Play/Pause (off)", "Stop (off)", "Next (off)", "Last (off)",
+                                     "Show/Hide (off)", "Quit (off)"}));
+    Entries().at(0)->activate(QAction::Trigger);
+    EXPECT_EQ(TFormSeam::Transport(*form).State(), TTransportState::Stopped);
 }
