@@ -5,9 +5,12 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QScreen>
@@ -34,6 +37,23 @@ QString AnyCasePattern(const QString& pattern) {
     }
     return any;
 }
+
+// Beside its title a window's caption holds the window manager's icon and buttons (about
+// 100 pixels in the usual themes), and many draw the title bold.
+constexpr int kCaptionExtras = 120;
+
+} // namespace
+
+int TitleWidth(const QWidget& dialog, const QString& title) {
+    QFont font = dialog.font();
+    font.setBold(true);
+    const int wanted = QFontMetrics(font).horizontalAdvance(title) + kCaptionExtras;
+    const QScreen* screen =
+        dialog.screen() != nullptr ? dialog.screen() : QGuiApplication::primaryScreen();
+    return screen != nullptr ? std::min(wanted, screen->availableGeometry().width()) : wanted;
+}
+
+namespace {
 
 class NoProgress final : public Progress {
 public:
@@ -120,13 +140,34 @@ QString QtFilterFromDesigned(const QString& designed) {
     const QStringList parts = designed.split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList shown;
         QStringList patterns;
         for (const QString& pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            shown << pattern.trimmed().toLower();
             patterns << AnyCasePattern(pattern.trimmed());
         }
-        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns.join(QLatin1Char(' ')));
+        // A name that lists its patterns already ("Songs (*.ogg *.mp3)") is shown as it is;
+        // the others get theirs as a person writes them. The dialog hides the second list,
+        // the one it matches with.
+        QString name = parts[i].trimmed();
+        if (!name.endsWith(QLatin1Char(')'))) {
+            name += QStringLiteral(" (%1)").arg(shown.join(QLatin1Char(' ')));
+        }
+        filters << QStringLiteral("%1 (%2)").arg(name, patterns.join(QLatin1Char(' ')));
     }
     return filters.join(QStringLiteral(";;"));
+}
+
+void SetUpFileDialog(QFileDialog& dialog, const OpenFileRequest& request) {
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilter(QtFilterFromDesigned(request.filter));
+    dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles
+                                           : QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setSizeGripEnabled(request.sizeable);
+    if (!request.directory.isEmpty()) {
+        dialog.setDirectory(request.directory);
+    }
 }
 
 QPoint CentredCorner(QSize dialog, const QWidget* parent, const QRect& screenArea) {
@@ -206,6 +247,12 @@ std::optional<QString> QtDialogs::InputBox(QWidget* parent, const QString& title
     for (QLabel* label : dialog.findChildren<QLabel*>()) {
         label->setTextFormat(Qt::PlainText);
     }
+    // The dialog's layout sets its least size from its contents: the edit is made as wide.
+    if (auto* edit = dialog.findChild<QLineEdit*>()) {
+        const QMargins margins =
+            dialog.layout() != nullptr ? dialog.layout()->contentsMargins() : QMargins();
+        edit->setMinimumWidth(TitleWidth(dialog, title) - margins.left() - margins.right());
+    }
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }
@@ -215,14 +262,7 @@ std::optional<QString> QtDialogs::InputBox(QWidget* parent, const QString& title
 
 std::optional<QStringList> QtDialogs::OpenFiles(QWidget* parent, const OpenFileRequest& request) {
     QFileDialog dialog(parent);
-    dialog.setNameFilter(QtFilterFromDesigned(request.filter));
-    dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles
-                                           : QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setSizeGripEnabled(request.sizeable);
-    if (!request.directory.isEmpty()) {
-        dialog.setDirectory(request.directory);
-    }
+    SetUpFileDialog(dialog, request);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }

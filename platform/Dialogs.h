@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+class QFileDialog;
 class QWidget;
 
 namespace platform {
@@ -73,9 +74,19 @@ public:
 // does. A path that names nothing on disk is given as its UTF-8.
 std::string FileNameBytes(const QString& path);
 
-// "Ogg-Files|*.OGG|Playlists|*.PLI" -> "Ogg-Files (*.[oO][gG][gG]);;Playlists (*.[pP][lL][iI])":
-// the patterns match without regard to letter case.
+// "Ogg-Files|*.OGG|Songs (*.ogg *.mp3)|*.ogg;*.mp3" ->
+// "Ogg-Files (*.ogg) (*.[oO][gG][gG]);;Songs (*.ogg *.mp3) (*.[oO][gG][gG] *.[mM][pP]3)": each
+// name as it is shown, with its patterns as a person writes them unless it lists them itself,
+// then the patterns the dialog matches with, in any letter case. A dialog set up by
+// SetUpFileDialog shows the first part only.
 QString QtFilterFromDesigned(const QString& designed);
+
+// The least width of a dialog whose caption shows `title` whole (within the screen): a
+// question asked in the title must not be cut to "Pleas... name:".
+int TitleWidth(const QWidget& dialog, const QString& title);
+
+// The file-open dialog as a request asks for it.
+void SetUpFileDialog(QFileDialog& dialog, const OpenFileRequest& request);
 
 // The top-left corner that centres a dialog of this (outer) size on `parent`'s window when
 // that is shown, else on `screenArea`.

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QObject>
 #include <QString>
 #include <QSystemTrayIcon>
@@ -53,6 +54,13 @@ bool QtNotifyShell::SystemTrayAvailable() const {
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
+void QtNotifyShell::SetContextMenu(QMenu* menu) {
+    m_contextMenu = menu;
+    for (auto& [key, icon] : m_icons) {
+        icon->setContextMenu(menu);
+    }
+}
+
 bool QtNotifyShell::Shell_NotifyIcon(uint32_t message, const NOTIFYICONDATA& data) {
     const Key key{data.hWnd, data.uID};
     const auto found = m_icons.find(key);
@@ -93,6 +101,7 @@ bool QtNotifyShell::Shell_NotifyIcon(uint32_t message, const NOTIFYICONDATA& dat
                                  window->PostMessage(callback, id, static_cast<LPARAM>(mouse));
                              });
         }
+        icon->setContextMenu(m_contextMenu.data());
         icon->show();
         m_icons.emplace(key, std::move(icon));
         return true;

@@ -7,6 +7,7 @@
 #include "platform/MessageWindow.h"
 
 #include <QIcon>
+#include <QPointer>
 #include <QTimer>
 
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include <string_view>
 #include <utility>
 
+class QMenu;
 class QSystemTrayIcon;
 
 namespace platform {
@@ -64,6 +66,11 @@ public:
     virtual bool Shell_NotifyIcon(uint32_t message, const NOTIFYICONDATA& data) = 0;
     // Whether the desktop has a notification area at all.
     virtual bool SystemTrayAvailable() const = 0;
+    // The menu the desktop itself opens on a right click on the program's icons, as it does
+    // for every tray program (its own menus follow the desktop's look and placement, which a
+    // menu popped up by the program at the cursor cannot); null for none. The menu is not
+    // owned. The right click is reported to the icon's window all the same.
+    virtual void SetContextMenu(QMenu* menu) = 0;
     // Told, from the event loop, when the notification area may have gone or come back (a
     // panel restarting); SystemTrayAvailable says which.
     std::function<void()> OnSystemTrayChanged;
@@ -78,10 +85,12 @@ public:
     ~QtNotifyShell() override;
     bool Shell_NotifyIcon(uint32_t message, const NOTIFYICONDATA& data) override;
     bool SystemTrayAvailable() const override;
+    void SetContextMenu(QMenu* menu) override;
 
 private:
     using Key = std::pair<MessageWindow*, uint32_t>;
     std::map<Key, std::unique_ptr<QSystemTrayIcon>> m_icons;
+    QPointer<QMenu> m_contextMenu;
     // Started by the X11 platform's report that the tray's window changed; its timeout tells
     // OnSystemTrayChanged once the toolkit has put its own icons back.
     QTimer m_trayChange;

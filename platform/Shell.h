@@ -10,7 +10,8 @@ namespace platform {
 class Shell {
 public:
     virtual ~Shell() = default;
-    // Opens a local file with its associated program; false when the desktop refused.
+    // Opens a local file with its associated program; false when the desktop refused, or
+    // has no program for that kind of file.
     virtual bool ShellExecuteOpen(const std::string& path) = 0;
 };
 
@@ -22,9 +23,10 @@ public:
 class TestShell final : public Shell {
 public:
     std::vector<std::string> opened;
+    bool opens = true; // false: a desktop with no program for the file
     bool ShellExecuteOpen(const std::string& path) override {
         opened.push_back(path);
-        return true;
+        return opens;
     }
 };
 

@@ -24,13 +24,17 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QWindowStateChangeEvent>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <functional>
 
 void TPlayerForm::paintEvent(QPaintEvent* event) {
     // FormPaint: the background bitmap, tiled from the client area's top-left corner over the
@@ -69,8 +73,13 @@ void TPlayerForm::FormResize() {
         return static_cast<int>(
             std::clamp<int64_t>(int64_t{outer} / 2 - int64_t{inner} / 2, INT32_MIN, INT32_MAX));
     };
-    PlayerPanel->move(centred(width(), PlayerPanel->width()),
-                      centred(height(), PlayerPanel->height()));
+    const QPoint moved =
+        QPoint(centred(width(), PlayerPanel->width()), centred(height(), PlayerPanel->height())) -
+        PlayerPanel->pos();
+    PlayerPanel->move(PlayerPanel->pos() + moved);
+    // The Exit button lies beneath the panel, covered by it: it moves with the panel, or a
+    // maximised window would show it beside it.
+    btnExit->move(btnExit->pos() + moved);
 }
 
 namespace {
@@ -106,12 +115,7 @@ void TPlayerForm::BackPicFindButtonClick() {
 void TPlayerForm::FindPicture(QLineEdit* edit) {
     // The filter stays set: every other user of the shared dialog sets its own first.
     OpenDialog.Filter = QStringLiteral("Bitmap-Files|*.BMP|Pictures|*.BMP;*.JPG;*.JPEG;*.PNG");
-    platform::OpenFileRequest request;
-    request.filter = OpenDialog.Filter;
-    request.multiSelect = OpenDialog.MultiSelect;
-    request.hideReadOnly = OpenDialog.HideReadOnly;
-    request.sizeable = OpenDialog.Sizeable;
-    const auto chosen = m_services.dialogs->OpenFiles(this, request);
+    const auto chosen = PickFiles(m_settings.PictureFolder, QStandardPaths::PicturesLocation);
     if (!chosen || chosen->isEmpty()) {
         return;
     }
@@ -213,7 +217,20 @@ void TPlayerForm::FormKeyDown(int key) {
                            : "Help-Eng.rtf";
     if (key == Qt::Key_F1 && m_services.shell != nullptr) {
         const auto dir = platform::ResolveNoCase(m_programDir, "Hilfe");
-        m_services.shell->ShellExecuteOpen(platform::ResolveNoCase(dir, help).string());
+        const std::filesystem::path file = platform::ResolveNoCase(dir, help);
+        // A missing file stays unmentioned; one that nothing on this desktop opens is at
+        // least shown where it lies, so the user can open it some other way.
+        std::error_code ec;
+        if (!m_services.shell->ShellExecuteOpen(file.string()) &&
+            std::filesystem::is_regular_file(file, ec)) {
+            m_services.dialogs->MessageBox(
+                this,
+                LanguageText(QStringLiteral("Messages"),
+                             QStringLiteral("No program here opens the help file. It is here:")) +
+                    QLatin1Char('\n') + ShownText(file.string()),
+                QApplication::applicationName(), platform::MsgIcon::Information,
+                platform::MsgButtons::Ok);
+        }
     }
 }
 
@@ -226,6 +243,86 @@ void TPlayerForm::CreateTrayIcon() {
     TrayIcon->Loaded();
     if (m_services.tray != nullptr) {
         m_services.tray->OnSystemTrayChanged = [this] { SystemTrayChanged(); };
+        CreateTrayMenu();
+    }
+}
+
+namespace {
+
+// The tray menu's entries, in their order, by their English texts: the keys of the language
+// script's section "Tray".
+constexpr std::array<const char*, 6> kTrayMenuTexts{"Play/Pause", "Stop",      "Next",
+                                                    "Last",       "Show/Hide", "Quit"};
+constexpr size_t kTrayTransportEntries = 4; // the first four follow the transport buttons
+
+} // namespace
+
+void TPlayerForm::CreateTrayMenu() {
+    m_trayMenu = new QMenu(this);
+    const std::array<std::function<void()>, kTrayMenuTexts.size()> handlers{
+        [this] { TrayPlayPauseClick(); },  [this] { btnStopClick(); },
+        [this] { NextSongButtonClick(); }, [this] { LastSongButtonClick(); },
+        [this] { TrayShowHideClick(); },   [this] { TrayQuitClick(); }};
+    for (size_t i = 0; i < kTrayMenuTexts.size(); ++i) {
+        QAction* action = m_trayMenu->addAction(QString::fromLatin1(kTrayMenuTexts[i]));
+        // A click that reaches the menu after the close (the player is gone then) is lost.
+        QObject::connect(action, &QAction::triggered, this, [this, handler = handlers[i]] {
+            if (!m_closed) {
+                handler();
+            }
+        });
+        if (i == kTrayTransportEntries - 1) {
+            m_trayMenu->addSeparator();
+        }
+    }
+    QObject::connect(m_trayMenu, &QMenu::aboutToShow, this, [this] { UpdateTrayMenu(); });
+    UpdateTrayMenu();
+    m_services.tray->SetContextMenu(m_trayMenu);
+}
+
+void TPlayerForm::UpdateTrayMenu() {
+    size_t entry = 0;
+    for (QAction* action : m_trayMenu->actions()) {
+        if (action->isSeparator() || entry >= kTrayMenuTexts.size()) {
+            continue;
+        }
+        // An "&" of the script would turn into a mnemonic: the text shows as written.
+        QString text =
+            LanguageText(QStringLiteral("Tray"), QString::fromLatin1(kTrayMenuTexts[entry]));
+        action->setText(text.replace(QLatin1Char('&'), QLatin1String("&&")));
+        // The transport entries can do what their buttons can.
+        action->setEnabled(!m_closed && (entry >= kTrayTransportEntries || Transport().Playable()));
+        ++entry;
+    }
+}
+
+void TPlayerForm::TrayPlayPauseClick() {
+    // One entry for the two buttons: a song that plays or is paused goes through Pause (which
+    // goes on from a pause), anything else through Play.
+    if (Transport().State() == TTransportState::Stopped) {
+        btnPlayClick();
+    } else {
+        btnPauseClick();
+    }
+}
+
+void TPlayerForm::TrayShowHideClick() {
+    if (isVisible() && !isMinimized()) {
+        hide(); // the icon the menu came from brings it back
+    } else {
+        TrayIconLeftClick();
+    }
+}
+
+void TPlayerForm::TrayQuitClick() {
+    // As the Exit button, also for a window hidden in the tray, whose close does not end the
+    // program by itself; a close that must wait for the player ends it once it is done.
+    const auto quit = [this] {
+        btnExitClick();
+        QCoreApplication::quit();
+    };
+    if (!Transport().DeferWhilePlayerWaits(quit)) {
+        quit();
     }
 }
 

@@ -9,6 +9,8 @@
 // does nothing when the entry has gone.
 #include "window/PlayProg.h"
 
+#include "window/DialogFolders.h"
+
 #include "window/library/AlbumFile.h"
 #include "window/library/NameCheck.h"
 #include "window/library/ShownText.h"
@@ -20,9 +22,11 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTreeView>
@@ -308,12 +312,8 @@ void TPlayerForm::AlbumPicAddButtonClick() {
     const uint64_t key = m_library.Album(selected).Key;
     OpenDialog.Filter = QStringLiteral(
         "Bitmap-Files (*.bmp)|*.bmp|Pictures (*.bmp *.jpg *.jpeg *.png)|*.bmp;*.jpg;*.jpeg;*.png");
-    platform::OpenFileRequest request;
-    request.filter = OpenDialog.Filter;
-    request.multiSelect = OpenDialog.MultiSelect;
-    request.hideReadOnly = OpenDialog.HideReadOnly;
-    request.sizeable = OpenDialog.Sizeable;
-    const std::optional<QStringList> chosen = m_services.dialogs->OpenFiles(this, request);
+    const std::optional<QStringList> chosen =
+        PickFiles(m_settings.PictureFolder, QStandardPaths::PicturesLocation);
     const int album = m_library.FindAlbum(key);
     if (!chosen || chosen->isEmpty() || album == TLibrary::kNone) {
         return;
@@ -468,4 +468,22 @@ bool TPlayerForm::RenameAlbumFolder(const std::string& from, const std::string& 
     }
     const std::optional<std::string> newFolder = AlbumFolder(to);
     return newFolder && platform::RenameNoReplace(*oldFolder, *newFolder);
+}
+
+std::optional<QStringList> TPlayerForm::PickFiles(std::string& lastFolder, int standard) {
+    // A new user starts in their own music or pictures folder, never among the program's
+    // files; after that the dialog goes back to where the user last picked from.
+    const QString start = DialogStartFolder(
+        lastFolder,
+        QStandardPaths::writableLocation(static_cast<QStandardPaths::StandardLocation>(standard)),
+        QDir::homePath());
+    std::optional<QStringList> chosen =
+        m_services.dialogs->OpenFiles(this, OpenDialog.Request(start));
+    if (chosen && !chosen->isEmpty()) {
+        if (std::string folder = PickedFolder(platform::FileNameBytes(chosen->first()));
+            !folder.empty()) {
+            lastFolder = std::move(folder);
+        }
+    }
+    return chosen;
 }

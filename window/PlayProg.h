@@ -44,6 +44,7 @@
 #include <string_view>
 #include <vector>
 
+class QMenu;
 class QTimer;
 class QWindowStateChangeEvent;
 class TBanner;
@@ -238,8 +239,14 @@ private:
     // copied into the album folder (unless they lie there), measured and appended to the
     // selected album, a ".PLI" playlist is shown in the song list, anything else is passed
     // over. A failed copy adds no row and is reported once. Drag and drop hands its files
-    // here too.
-    void AddSongFiles(const QStringList& files);
+    // here too. The files passed over as no songs are returned (as the bytes of their names).
+    std::vector<std::string> AddSongFiles(const QStringList& files);
+    // The shared file dialog with its filter as set, opening in `lastFolder` (else in the
+    // user's `standard` folder, else at home); the folder picked from becomes `lastFolder`.
+    // Nothing on cancel.
+    std::optional<QStringList> PickFiles(std::string& lastFolder, int standard);
+    // Tells the user of picked files that are no songs (the first by name, or how many).
+    void ShowNotSongs(const std::vector<std::string>& files);
     void ReadPlaylist(const std::string& path);
     // The transport opens the selected song: its length in whole seconds; nothing when it
     // could not be opened (the message has been shown).
@@ -291,6 +298,16 @@ private:
     // The tray icon: its tip and Enabled, and the window's tray behaviour.
     void SetTrayTip(const QString& tip);
     void SetTrayEnabled(bool enabled);
+    // The tray icon's menu: Play/Pause, Stop, Next, Last, Show/Hide and Quit, each going
+    // through the handler of the window's own button. Its texts follow the language script
+    // and its transport entries the transport buttons' state, brought up to date whenever it
+    // opens.
+    void CreateTrayMenu();
+    void UpdateTrayMenu();
+    void TrayPlayPauseClick();
+    void TrayShowHideClick();
+    void TrayQuitClick();
+    QMenu* m_trayMenu = nullptr; // a child of the window
     // AlbumDatabase.cpp
     std::string DatabasePath() const;
     // Draws the picture file (bitmap, JPEG or PNG) stretched over the whole image control;
@@ -397,6 +414,8 @@ private:
     // AddSongFiles and ImportAlbumFolders for paths given as the bytes of their names (a
     // drop's, or a dialog's found again by FileNameBytes): a name in a code page stays whole.
     void AddSongPaths(const std::vector<std::string>& files);
+    // What both do; the files passed over as no songs.
+    std::vector<std::string> AddSongs(const std::vector<std::string>& files);
     void ImportAlbumFolderPaths(const std::vector<std::string>& folders);
 
     // NamedSongs.cpp: brings the named paths in (a folder as an album, a song into the album

@@ -3,6 +3,7 @@
 #include "window/PlayProg.h"
 
 #include "window/SongDetails.h"
+#include "window/library/ShownText.h"
 #include "window/library/SongFiles.h"
 #include "window/library/SongImport.h"
 
@@ -15,6 +16,7 @@
 #include "platform/ProgramDir.h"
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <QTreeView>
 
 #include <algorithm>
@@ -31,32 +33,30 @@ constexpr int32_t kMaxPlaylistSongs = 10000;
 void TPlayerForm::PLLoadButtonClick() {
     // The dialog is shared: each use sets its own filter first.
     OpenDialog.Filter = QString::fromStdString(SongDialogFilter());
-    // Songs play from the album folder only, so that is where the dialog starts.
-    QString start;
-    if (const auto folder = SelectedAlbumFolder()) {
-        std::error_code ec;
-        if (std::filesystem::is_directory(*folder, ec)) {
-            start = QString::fromStdString(*folder);
-        }
-    }
+    // A new user's songs are in their music folder, not among the program's files.
     const std::optional<QStringList> chosen =
-        m_services.dialogs->OpenFiles(this, OpenDialog.Request(start));
+        PickFiles(m_settings.SongFolder, QStandardPaths::MusicLocation);
     if (chosen) {
-        AddSongFiles(*chosen);
+        ShowNotSongs(AddSongFiles(*chosen));
     } else if (m_library.SongCount() > 0) {
         SetSongButtons(true);
     }
 }
 
-void TPlayerForm::AddSongFiles(const QStringList& files) {
+std::vector<std::string> TPlayerForm::AddSongFiles(const QStringList& files) {
     std::vector<std::string> paths;
     for (const QString& file : files) {
         paths.push_back(platform::FileNameBytes(file));
     }
-    AddSongPaths(paths);
+    return AddSongs(paths);
 }
 
 void TPlayerForm::AddSongPaths(const std::vector<std::string>& files) {
+    AddSongs(files);
+}
+
+std::vector<std::string> TPlayerForm::AddSongs(const std::vector<std::string>& files) {
+    std::vector<std::string> notSongs;
     bool copyFailed = false;
     // Made once a copy turns out to take a while: a large song shows how far it is and takes a
     // Cancel, which ends the add.
@@ -69,7 +69,9 @@ void TPlayerForm::AddSongPaths(const std::vector<std::string>& files) {
         const std::string extension = UpperExtension(path);
         if (extension == ".PLI") {
             ReadPlaylist(path);
-        } else if (IsSongFile(path)) {
+        } else if (!IsSongFile(path)) {
+            notSongs.push_back(path);
+        } else {
             // Without an album the row would be lost with the next album shown.
             const std::optional<std::string> folder = SelectedAlbumFolder();
             if (!folder) {
@@ -110,6 +112,9 @@ void TPlayerForm::AddSongPaths(const std::vector<std::string>& files) {
                 // Stored after every song; the library appends to what it stored last.
                 StoreSongList();
             }
+            if (copy.outcome == TSongCopy::NoSong) {
+                notSongs.push_back(path);
+            }
             copyFailed = copyFailed || copy.outcome == TSongCopy::Failed;
             ++done;
             if (cancelled || (progress && !progress->SetProgress(done))) {
@@ -123,6 +128,23 @@ void TPlayerForm::AddSongPaths(const std::vector<std::string>& files) {
     }
     if (copyFailed) {
         ShowCopyFailed();
+    }
+    return notSongs;
+}
+
+void TPlayerForm::ShowNotSongs(const std::vector<std::string>& files) {
+    // A picked file that is no song must not just vanish with the dialog: one is named, many
+    // are counted.
+    if (files.size() == 1) {
+        m_services.dialogs->MessageBox(
+            this,
+            QStringLiteral("\"%1\" %2")
+                .arg(ShownText(std::filesystem::path(files.front()).filename().string()),
+                     LanguageText(QStringLiteral("Messages"),
+                                  QStringLiteral("is not a song TAVRO can play."))),
+            QApplication::applicationName(), platform::MsgIcon::None, platform::MsgButtons::Ok);
+    } else if (files.size() > 1) {
+        ShowSkipped(static_cast<int>(files.size()));
     }
 }
 

@@ -142,6 +142,7 @@ TPlayerForm::~TPlayerForm() {
     delete m_mpris;
     if (m_services.tray != nullptr) {
         m_services.tray->OnSystemTrayChanged = nullptr;
+        m_services.tray->SetContextMenu(nullptr);
     }
     if (m_keyPreview) {
         qApp->removeEventFilter(this);

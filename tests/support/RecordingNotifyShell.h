@@ -5,6 +5,8 @@
 #include "platform/NotifyShell.h"
 
 #include <QIcon>
+#include <QMenu>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -26,6 +28,7 @@ public:
 
     bool Shell_NotifyIcon(uint32_t message, const platform::NOTIFYICONDATA& data) override;
     bool SystemTrayAvailable() const override { return trayAvailable; }
+    void SetContextMenu(QMenu* menu) override { contextMenu = menu; }
 
     // Posts `mouseMessage` (WM_LBUTTONDOWN ...) as the callback of the icon in the tray;
     // false when no icon is there.
@@ -35,6 +38,8 @@ public:
 
     bool trayAvailable = true;
     std::vector<Call> calls;
+    // What a right click on the icon opens at the desktop's hand.
+    QPointer<QMenu> contextMenu;
 
 private:
     std::map<std::pair<platform::MessageWindow*, uint32_t>, Call> m_icons;

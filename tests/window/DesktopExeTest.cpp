@@ -359,3 +359,58 @@ TEST(DesktopExe, ASavedCornerOffTheScreenOpensTheWindowOnIt) {
     EXPECT_EQ(info.frame, QPoint(kScreenWidth / 2 - 636 / 2, kScreenHeight / 2 - 476 / 2));
     desktop.StopProgram();
 }
+
+TEST(DesktopExe, ARightClickOnTheTrayIconOpensItsMenuAndItsQuitEndsTheProgram) {
+    if (!Desktop::ToolsInstalled()) {
+        GTEST_SKIP() << "Xvfb, openbox, trayer, wmctrl, xdotool, x11-utils or imagemagick missing";
+    }
+    for (const char* language : {"English.lng", "German.lng"}) {
+        SCOPED_TRACE(language);
+        Desktop desktop;
+        const std::string started = desktop.Start();
+        ASSERT_TRUE(started.empty()) << started;
+        const std::string name = std::string("DesktopTrayMenu-") + language;
+        const fs::path dir =
+            ProgramDirectory(name.c_str(), std::string("[General Options]\r\nOption 4=1\r\n"
+                                                       "[Language]\r\nValue=") +
+                                               language + "\r\n");
+        ASSERT_TRUE(desktop.StartProgram(dir));
+        std::optional<QString> icon;
+        ASSERT_TRUE(programprocess::WaitFor([&] {
+            return (icon = desktop.TrayIconWindow()).has_value();
+        })) << "no icon in the tray";
+
+        desktop.Run("xdotool", {"mousemove", "--window", *icon, "8", "8", "click", "3"});
+        // The menu: a window of the program's own, neither the icon nor the main window, tall
+        // enough for six entries.
+        std::optional<QString> menu;
+        ASSERT_TRUE(programprocess::WaitFor([&] {
+            for (const QString& id : desktop.Search({"--onlyvisible", "--class", "tavro"})) {
+                const WindowInfo info = desktop.Info(id);
+                if (id != *icon && info.viewable && info.client.height() >= 6 * 16 &&
+                    info.client.height() < 400) {
+                    menu = id;
+                    return true;
+                }
+            }
+            return false;
+        })) << "a right click opened no menu";
+        EXPECT_FALSE(desktop.VisibleMainWindow().has_value()) << "the menu, not the window";
+        const WindowInfo shown = desktop.Info(*menu);
+        // Beside the icon, where the click was: on the screen, near its top right.
+        EXPECT_LT(shown.client.top(), 200);
+        EXPECT_GT(shown.client.right(), kScreenWidth - 400);
+        EXPECT_LE(shown.client.right(), kScreenWidth);
+        desktop.Grab(QStringLiteral("root"), dir / "tray-menu.png");
+
+        // Its last entry is Quit: the program ends, having closed as its Exit button does.
+        fs::remove(dir / "TAVRO.INI");
+        desktop.Run("xdotool",
+                    {"mousemove", "--window", *menu, QString::number(shown.client.width() / 2),
+                     QString::number(shown.client.height() - 10), "click", "1"});
+        ASSERT_TRUE(desktop.tavro.waitForFinished(kDeadlineMs)) << "Quit did not end the program";
+        EXPECT_EQ(desktop.tavro.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(desktop.tavro.exitCode(), 0);
+        EXPECT_TRUE(fs::exists(dir / "TAVRO.INI")) << "the settings were written at the close";
+    }
+}

@@ -605,6 +605,10 @@ TEST_F(Editing, BothScriptsGiveEveryRunTimeTextTheWindowLooksUp) {
     PlayerServices services;
     services.dialogs = &dialogs;
     services.waveOut = &wave;
+    platform::TestShell noViewer; // F1 with nothing to open the help: where it lies
+    noViewer.opens = false;
+    services.shell = &noViewer;
+    WriteFile("Hilfe/Help-Eng.rtf", "{\\rtf1 help}");
     {
         // No library file: its message.
         TPlayerForm bare(ProgramDirText(), services);
@@ -645,6 +649,12 @@ TEST_F(Editing, BothScriptsGiveEveryRunTimeTextTheWindowLooksUp) {
     // A name the program keeps for itself.
     dialogs.inputAnswers = {QString("hilfe")};
     TFormSeam::AlbumAddButtonClick(*form);
+    // A picked file that is no song, and the help key.
+    dialogs.openAnswers = {QStringList{
+        QString::fromStdString((Dir() / "elsewhere" / "Folder" / "junk.ogg").string())}};
+    TFormSeam::PLLoadButtonClick(*form);
+    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    QApplication::sendEvent(Controls(form).AlbumView, &f1);
 
     const auto sources = KeysInTheSources();
     ASSERT_GE(sources.size(), 8u);

@@ -16,7 +16,9 @@
 #include "tests/window/FormSeam.h"
 #include "window/PlayProg.h"
 
+#include "platform/NotifyShell.h"
 #include "platform/ProgramDir.h"
+#include "platform/Shell.h"
 #include "tests/support/TestDialogs.h"
 #include "tests/support/TestWaveOut.h"
 #include "tools/TestMedia.h"
@@ -109,6 +111,8 @@ protected:
         PlayerServices services;
         services.dialogs = &dialogs;
         services.waveOut = device != nullptr ? device : &wave;
+        services.shell = shell;
+        services.tray = tray;
         form = std::make_unique<TPlayerForm>(ProgramDirText(), services);
         return form->FormCreate();
     }
@@ -196,6 +200,9 @@ protected:
     }
 
     platform::TestDialogs dialogs;
+    // The help files' opener and the tray, for the tests that need them; none by default.
+    platform::Shell* shell = nullptr;
+    platform::NotifyShell* tray = nullptr;
     platform::TestWaveOut wave{platform::TestWaveOut::Completion::Immediate};
     platform::TestWaveOut realTime{platform::TestWaveOut::Completion::Manual};
     QTimer realPace;

@@ -1,11 +1,14 @@
 #include "tests/window/FormFixture.h"
 
 #include "engine/OggPlayer.h"
+#include "engine/SongFormats.h"
 #include "platform/Dialogs.h"
 
 #include "tests/support/PumpUntil.h"
 
+#include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
@@ -62,9 +65,11 @@ TEST_F(Playlists, AddingSongsMeasuresThemAndStoresThemInDialogOrder) {
     EXPECT_EQ(dialogs.openRequests[0].filter, filter);
     EXPECT_EQ(Controls(form).OpenDialog.Filter, filter);
     EXPECT_TRUE(dialogs.openRequests[0].multiSelect);
-    EXPECT_EQ(dialogs.openRequests[0].directory,
-              QString::fromStdString(ProgramDirText() + "Album/"));
-    EXPECT_EQ(dialogs.shown.size(), 1u); // the dialog only: skipped files are not reported
+    // Never among the program's own files (where the dialog opens is FirstUse's concern).
+    EXPECT_FALSE(dialogs.openRequests[0].directory.startsWith(Text(Dir())));
+    // The dialog, then the one file that is no song, by name.
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[1].text, "\"junk.ogg\" is not a song TAVRO can play.");
 
     ASSERT_EQ(RowCount(Controls(form).PlayListView), 4);
     EXPECT_EQ(SongRow(0), QStringList({"Intro", "01:12", "72", "Intro.ogg"}));
@@ -96,7 +101,7 @@ TEST_F(Playlists, CancellingChangesNothingButEnablesTheSongButtonsOfAList) {
     Controls(form).PLLoadButton->click();
     EXPECT_EQ(RowCount(Controls(form).PlayListView), 1);
     EXPECT_TRUE(Controls(form).PLUpButton->isEnabled());
-    EXPECT_EQ(dialogs.openRequests.back().directory, QString()); // no album folder on disk
+    EXPECT_FALSE(dialogs.openRequests.back().directory.startsWith(Text(Dir())));
 
     TFormSeam::ShowAlbum(*form, 1);
     TFormSeam::SetSongButtons(*form, false);
@@ -313,10 +318,37 @@ TEST_F(Playlists, SongsOfAnHourAndMoreShowAllTheirMinutes) {
 }
 
 TEST(OpenDialogFilter, ShowsTheDesignedExtensionInAnyLetterCase) {
+    // Each entry: the name as shown (with its patterns as a person writes them, once), then
+    // the patterns the dialog matches with, in any letter case.
     const QString filter = platform::QtFilterFromDesigned("OGG-Files|*.OGG");
-    EXPECT_EQ(filter, "OGG-Files (*.[oO][gG][gG])");
+    EXPECT_EQ(filter, "OGG-Files (*.ogg) (*.[oO][gG][gG])");
     EXPECT_EQ(platform::QtFilterFromDesigned("Ogg-Files|*.OGG|Playlists|*.PLI;*.M3U"),
-              "Ogg-Files (*.[oO][gG][gG]);;Playlists (*.[pP][lL][iI] *.[mM]3[uU])");
+              "Ogg-Files (*.ogg) (*.[oO][gG][gG]);;"
+              "Playlists (*.pli *.m3u) (*.[pP][lL][iI] *.[mM]3[uU])");
+    EXPECT_EQ(platform::QtFilterFromDesigned("Songs (*.ogg *.mp3)|*.ogg;*.mp3"),
+              "Songs (*.ogg *.mp3) (*.[oO][gG][gG] *.[mM][pP]3)");
+
+    // What the dialog shows: each name once, as a person writes it; and what it matches.
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    platform::OpenFileRequest request;
+    request.filter = QString::fromStdString(SongDialogFilter()) +
+                     QStringLiteral("|Pictures|*.BMP;*.JPG|Album (*.bmp)|*.bmp");
+    platform::SetUpFileDialog(dialog, request);
+    const auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(types, nullptr);
+    QStringList shown;
+    for (int i = 0; i < types->count(); ++i) {
+        shown << types->itemText(i);
+    }
+    // The song formats' own name lists them already: shown as it is, not a second time.
+    EXPECT_EQ(shown.first(), QString::fromStdString(SongDialogFilter()).section('|', 0, 0));
+    EXPECT_TRUE(shown.first().startsWith("Songs (*.ogg *.mp3")) << shown.first().toStdString();
+    EXPECT_EQ(shown.mid(shown.size() - 2),
+              QStringList({"Pictures (*.bmp *.jpg)", "Album (*.bmp)"}));
+    for (const QString& entry : shown) {
+        EXPECT_EQ(entry.count(QLatin1Char('(')), 1) << entry.toStdString();
+    }
     // The pattern as a case-sensitive file system applies it.
     const fs::path dir = fs::path(TAVRO_TEST_TMP) / "form" / "OpenDialogFilter";
     fs::remove_all(dir);

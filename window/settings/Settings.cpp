@@ -46,6 +46,8 @@ TSettings Read(const platform::ProfileFile& ini, int32_t defaultLeft, int32_t de
     for (size_t i = 0; i < read.Options.size(); ++i) {
         read.Options[i] = ini.ReadBool("General Options", OptionKey(i), defaults.Options[i]);
     }
+    read.SongFolder = ini.ReadString("Last folders", "Songs", "");
+    read.PictureFolder = ini.ReadString("Last folders", "Pictures", "");
     return read;
 }
 
@@ -62,6 +64,13 @@ void Write(platform::ProfileFile& ini, const TSettings& settings) {
     ini.WriteString("Background picture", "Path", settings.BackPicture);
     ini.WriteString("Font", "Name", settings.FontName);
     ini.WriteString("Language", "Value", settings.LanguageFile);
+    // Only once there is a pick to keep: a file without one stays as it was.
+    if (!settings.SongFolder.empty()) {
+        ini.WriteString("Last folders", "Songs", settings.SongFolder);
+    }
+    if (!settings.PictureFolder.empty()) {
+        ini.WriteString("Last folders", "Pictures", settings.PictureFolder);
+    }
 }
 
 TSettings Load(const std::filesystem::path& file, int32_t defaultLeft, int32_t defaultTop) {

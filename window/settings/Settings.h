@@ -51,6 +51,11 @@ struct TSettings {
     // The font face; the window makes it empty when that face is not installed.
     std::string FontName = "MS Sans Serif";
     std::string LanguageFile = "English.lng";
+    // The folders the user last picked songs and pictures from, where their dialogs open
+    // next; empty until a first pick (the dialogs then open in the user's music or pictures
+    // folder). Kept as the path's bytes.
+    std::string SongFolder;
+    std::string PictureFolder;
 
     int32_t Color(TColorSetting which) const { return Colors[static_cast<size_t>(which)]; }
     void SetColor(TColorSetting which, int32_t color) {

@@ -270,3 +270,21 @@ TEST(Settings, TheFileIsCreatedUpdatedAndNeverReplacedWhenItCannotBeRead) {
     // Nor is one in a folder that does not exist.
     EXPECT_FALSE(settings::Save(dir / "missing" / "TAVRO.INI", read));
 }
+
+TEST(SettingsFile, TheLastPickedFoldersHaveKeysOfTheirOwnWrittenOnlyOnceThereIsAPick) {
+    // A file of an older version has none: both empty, the dialogs' first-use places apply.
+    const TSettings old = FromText(kDefaultFile);
+    EXPECT_EQ(old.SongFolder, "");
+    EXPECT_EQ(old.PictureFolder, "");
+    EXPECT_EQ(Written(kDefaultFile, old), kDefaultFile) << "no lines gained without a pick";
+
+    TSettings picked = old;
+    picked.SongFolder = "/home/ana/Musik/Live \xE9t\xE9"; // a name's bytes, not UTF-8
+    picked.PictureFolder = "/home/ana/Bilder";
+    const std::string text = Written(kDefaultFile, picked);
+    EXPECT_NE(text.find("[Last folders]\r\nSongs=/home/ana/Musik/Live \xE9t\xE9\r\n"
+                        "Pictures=/home/ana/Bilder\r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(FromText(text), picked);
+}
