@@ -220,7 +220,7 @@ void TBanner::SetFontColor(const QColor& color) {
 }
 
 void TBanner::ResetPosition() {
-    if (m_still) {
+    if (m_still && m_running) {
         m_posX = 0;
         m_posY = 0;
     } else if (m_direction == dirRightLeft) {

@@ -38,8 +38,9 @@ public:
     // stopping both put the text back at its starting edge; neither repaints.
     bool Run() const;
     void SetRun(bool run);
-    // Moving text must be stoppable: a still banner shows its line from its top-left corner
-    // and does not move, running or not; made moving again, it scrolls on if it runs.
+    // Moving text must be stoppable: a still banner that runs shows its line standing at its
+    // top-left corner; stopped, it shows nothing, as a moving one does. Made moving again, a
+    // running banner starts from its starting edge.
     bool Still() const { return m_still; }
     void SetStill(bool still);
 
