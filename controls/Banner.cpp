@@ -3,6 +3,8 @@
 
 #include "controls/Sight.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
@@ -32,11 +34,38 @@ int DivideRoundingToEven(int a, int b) {
     return quotient;
 }
 
+// A screen reader reads the banner's lines whole, wherever the scroll stands; without lines,
+// the banner is named like any other control.
+class TBannerAccessible final : public QAccessibleWidget {
+public:
+    explicit TBannerAccessible(TBanner* banner)
+        : QAccessibleWidget(banner, QAccessible::StaticText) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty()) {
+            const QString lines = static_cast<TBanner*>(widget())->Lines().join(QLatin1Char(' '));
+            if (!lines.isEmpty()) {
+                return lines;
+            }
+        }
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface* BannerAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("TBanner") && object != nullptr && object->isWidgetType()) {
+        return new TBannerAccessible(static_cast<TBanner*>(object));
+    }
+    return nullptr;
+}
+
 } // namespace
 
 TBanner::TBanner(QWidget* owner)
     : QLabel(owner), m_scrollTimer(new QTimer(this)), m_sight(new TSight(this)),
       m_clock(SteadyMilliseconds), m_metrics(font()) {
+    [[maybe_unused]] static const bool kAccessible =
+        (QAccessible::installFactory(BannerAccessible), true);
     setAutoFillBackground(false);
     setMouseTracking(true); // moves are reported with no button held too
     resize(70, 18);
@@ -63,7 +92,7 @@ bool TBanner::Run() const {
 
 void TBanner::SetRun(bool run) {
     m_running = run;
-    if (run && Seen()) {
+    if (run && !m_still && Seen()) {
         m_scrollTimer->start();
     } else {
         m_scrollTimer->stop();
@@ -73,6 +102,20 @@ void TBanner::SetRun(bool run) {
     ResetPosition();
 }
 
+void TBanner::SetStill(bool still) {
+    if (still == m_still) {
+        return;
+    }
+    m_still = still;
+    if (still) {
+        m_scrollTimer->stop();
+    } else if (m_running && Seen()) {
+        m_scrollTimer->start();
+    }
+    ResetPosition();
+    Redraw();
+}
+
 bool TBanner::Seen() const {
     return m_sight->Seen();
 }
@@ -80,14 +123,14 @@ bool TBanner::Seen() const {
 void TBanner::SightChanged(bool seen) {
     const int interval = m_scrollTimer->interval();
     if (!seen) {
-        if (m_running) {
+        if (m_running && !m_still) {
             const int remaining = m_scrollTimer->remainingTime();
             m_nextStepDue = m_clock() + (remaining >= 0 ? remaining : interval);
             m_scrollTimer->stop();
         }
         return;
     }
-    if (m_running) {
+    if (m_running && !m_still) {
         // The steps the timer would have taken meanwhile, taken now without drawing them;
         // the timer goes on from here, at most one step out of its old phase.
         const int64_t now = m_clock();
@@ -111,6 +154,10 @@ void TBanner::Redraw() {
 void TBanner::SetLines(const QStringList& lines) {
     m_lines = lines;
     ForgetLayouts();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent renamed(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&renamed);
+    }
     ResetPosition();
     m_nextIndex = 0;
     NextLine();
@@ -173,7 +220,10 @@ void TBanner::SetFontColor(const QColor& color) {
 }
 
 void TBanner::ResetPosition() {
-    if (m_direction == dirRightLeft) {
+    if (m_still && m_running) {
+        m_posX = 0;
+        m_posY = 0;
+    } else if (m_direction == dirRightLeft) {
         m_posY = 0;
         m_posX = width();
     } else {

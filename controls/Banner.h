@@ -38,6 +38,11 @@ public:
     // stopping both put the text back at its starting edge; neither repaints.
     bool Run() const;
     void SetRun(bool run);
+    // Moving text must be stoppable: a still banner that runs shows its line standing at its
+    // top-left corner; stopped, it shows nothing, as a moving one does. Made moving again, a
+    // running banner starts from its starting edge.
+    bool Still() const { return m_still; }
+    void SetStill(bool still);
 
     const QStringList& Lines() const { return m_lines; }
     void SetLines(const QStringList& lines);
@@ -136,6 +141,7 @@ private:
     TSight* m_sight;
     TClock m_clock;
     bool m_running = false;
+    bool m_still = false;
     int64_t m_nextStepDue = 0; // while asleep: when the timer would have ticked next
     QStringList m_lines;
     QString m_currentText;

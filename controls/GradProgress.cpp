@@ -6,6 +6,8 @@
 
 #include "platform/MulDiv.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -33,6 +35,47 @@ int RoundToEven(double value) {
 
 QRgb Rgb(int32_t red, int32_t green, int32_t blue) {
     return qRgb(red & 0xFF, green & 0xFF, blue & 0xFF);
+}
+
+// What a screen reader meets: a progress bar with the bar's value (0 .. MaxValue), read as the
+// percentage the bar writes over itself. Seeking stays with the keys the bar takes itself.
+class TGradProgressAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit TGradProgressAccessible(TGradProgress* bar)
+        : QAccessibleWidget(bar, QAccessible::ProgressBar) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface) {
+            return static_cast<QAccessibleValueInterface*>(this);
+        }
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value) {
+            return QStringLiteral("%1 %").arg(Percent());
+        }
+        return QAccessibleWidget::text(t);
+    }
+    QVariant currentValue() const override { return Bar()->Position(); }
+    void setCurrentValue(const QVariant&) override {} // a progress bar is read, not set
+    QVariant maximumValue() const override { return Bar()->MaxValue(); }
+    QVariant minimumValue() const override { return 0; }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    TGradProgress* Bar() const { return static_cast<TGradProgress*>(widget()); }
+    int64_t Percent() const {
+        const int32_t maximum = Bar()->MaxValue();
+        return maximum > 0 ? int64_t{Bar()->Position()} * 100 / maximum : 0;
+    }
+};
+
+QAccessibleInterface* GradProgressAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("TGradProgress") && object != nullptr &&
+        object->isWidgetType()) {
+        return new TGradProgressAccessible(static_cast<TGradProgress*>(object));
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -81,6 +124,8 @@ TGradProgress::TGradProgress(QWidget* owner)
     resize(150, 16);
     setMouseTracking(true);          // moves are reported with no button held too
     setFocusPolicy(Qt::StrongFocus); // Left and Right seek
+    [[maybe_unused]] static const bool kAccessible =
+        (QAccessible::installFactory(GradProgressAccessible), true);
     UpdateOpaque();
     ComputeColorSteps();
     for (const QString& family : QFontDatabase::families()) {
@@ -155,6 +200,10 @@ void TGradProgress::ShowPosition(int32_t position) {
         return;
     }
     m_position = std::min(position, m_maxValue);
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent changed(this, m_position);
+        QAccessible::updateAccessibility(&changed);
+    }
     // At once: the bar follows every position report. Out of sight there is nobody to draw
     // for; the bar is drawn with its value when it is seen again.
     if (m_sight->Seen()) {

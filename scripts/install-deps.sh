@@ -12,6 +12,7 @@ packages=(
   googletest libgtest-dev
   xvfb xauth x11-apps x11-utils imagemagick libxcb1-dev libxcb-xtest0-dev xdotool
   openbox wmctrl trayer
+  at-spi2-core python3-gi gir1.2-atspi-2.0
   fonts-dejavu-core
   dpkg-dev file desktop-file-utils appstream dbus playerctl lintian
 )

@@ -3,12 +3,26 @@
 
 #include <QFontMetricsF>
 
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
 
 #include <cstdlib>
+
+void NameByHint(QWidget* control, const QString& hint) {
+    const auto* button = qobject_cast<QAbstractButton*>(control);
+    if ((button != nullptr && button->text().isEmpty()) ||
+        qobject_cast<QAbstractSlider*>(control) != nullptr) {
+        control->setAccessibleName(hint);
+    }
+    control->setAccessibleDescription(hint);
+}
 
 QColor ColorToQColor(TColor color) {
     const auto bits = static_cast<uint32_t>(color);
@@ -76,7 +90,48 @@ void TImage::paintEvent(QPaintEvent*) {
     painter.drawPixmap(0, 0, m_picture);
 }
 
-TShape::TShape(QWidget* parent) : QWidget(parent) {}
+namespace {
+
+// A colour shape is a button to a screen reader: it is named by the label that is its buddy,
+// and pressing it does what a click does.
+class TShapeAccessible final : public QAccessibleWidget {
+public:
+    explicit TShapeAccessible(TShape* shape) : QAccessibleWidget(shape, QAccessible::Button) {}
+
+    QStringList actionNames() const override {
+        return QStringList(pressAction()) + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override {
+        if (action == pressAction()) {
+            static_cast<TShape*>(widget())->Press();
+        } else {
+            QAccessibleWidget::doAction(action);
+        }
+    }
+};
+
+QAccessibleInterface* ShapeAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("TShape") && object != nullptr && object->isWidgetType()) {
+        return new TShapeAccessible(static_cast<TShape*>(object));
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TShape::TShape(QWidget* parent) : QWidget(parent) {
+    [[maybe_unused]] static const bool kAccessible =
+        (QAccessible::installFactory(ShapeAccessible), true);
+    // Reached by Tab and pressed with Space or Enter, so the colours can be chosen without
+    // a mouse.
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void TShape::Press() {
+    if (OnMouseDown) {
+        OnMouseDown(this);
+    }
+}
 
 void TShape::SetBrushColor(TColor color) {
     m_brushColor = color;
@@ -88,13 +143,43 @@ void TShape::paintEvent(QPaintEvent*) {
     painter.setPen(QPen(Qt::black, 1));
     painter.setBrush(ColorToQColor(m_brushColor));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    if (hasFocus()) {
+        // Dashed black and white inside the outline: seen on every brush colour.
+        painter.setBrush(Qt::NoBrush);
+        QPen dashes(Qt::white, 1, Qt::DashLine);
+        painter.setPen(QPen(Qt::black, 1));
+        painter.drawRect(rect().adjusted(2, 2, -3, -3));
+        painter.setPen(dashes);
+        painter.drawRect(rect().adjusted(2, 2, -3, -3));
+    }
 }
 
 void TShape::mousePressEvent(QMouseEvent* event) {
     event->accept();
-    if (OnMouseDown) {
-        OnMouseDown(this);
+    Press();
+}
+
+void TShape::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event->accept();
+        Press();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
     }
+}
+
+void TShape::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void TShape::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void TShadowLabel::SetShadow(const QColor& color, int dx, int dy) {

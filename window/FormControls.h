@@ -17,6 +17,11 @@
 QFont FittedFont(const QFont& font, const QString& text, int width);
 inline constexpr int kMinStretch = 75;
 
+// Gives `control` its hint as the text a screen reader reads: as its name when it shows no text
+// of its own (a glyph button, the volume bar), which would otherwise be named after the group
+// box around it; as its description besides.
+void NameByHint(QWidget* control, const QString& hint);
+
 // A colour of the window system: 0x00BBGGRR for a colour given by its parts, 0x80000000 plus
 // an index for a system colour.
 using TColor = int32_t;
@@ -55,12 +60,16 @@ public:
     TColor BrushColor() const { return m_brushColor; }
     void SetBrushColor(TColor color);
 
-    // Any mouse button pressed on the shape.
+    // Any mouse button pressed on the shape, or Space or Enter while it has the focus.
     std::function<void(TShape*)> OnMouseDown;
+    void Press();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     TColor m_brushColor = 0x00FFFFFF; // white, as designed

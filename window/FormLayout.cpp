@@ -10,6 +10,7 @@
 
 #include <QHeaderView>
 #include <QIcon>
+#include <QLabel>
 #include <QListView>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -50,6 +51,25 @@ void TPlayerForm::BuildLayout() {
         "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
         "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
         " left: 6px; padding: 0px 2px; background-color: palette(window); }"));
+
+    // Read out as they are seen: glyph buttons and the volume bar by their hints (a language
+    // script renames them), each colour shape by the label in its row, the transport buttons
+    // in the order they stand in, left to right. The Exit button lies under the panel: a Tab
+    // must not land on a button nobody can see.
+    for (QWidget* control : findChildren<QWidget*>()) {
+        if (!control->toolTip().isEmpty()) {
+            NameByHint(control, control->toolTip());
+        }
+    }
+    for (TShape* shape : ColorShapes()) {
+        if (auto* label = findChild<QLabel*>(shape->objectName() + QLatin1String("Label"))) {
+            label->setBuddy(shape);
+        }
+    }
+    setTabOrder(btnPlay, btnStop);
+    setTabOrder(btnStop, btnPause);
+    setTabOrder(btnPause, NextSongButton);
+    btnExit->setFocusPolicy(Qt::NoFocus);
 
     Ani = {Ani1, Ani2, Ani3, Ani4, Ani5, Ani6, Ani7, Ani8, Ani9, Ani10, Ani11};
     for (size_t i = 0; i < Ani.size(); ++i) {

@@ -11,6 +11,7 @@ enum TGeneralOption : int {
     goShowInSystemTray = 4,
     goStartMaximized = 5,
     goUseReplayGain = 6,
+    goNoScrollingBanner = 7,
 };
 
-inline constexpr int kGeneralOptionCount = 7;
+inline constexpr int kGeneralOptionCount = 8;

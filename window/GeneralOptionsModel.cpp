@@ -9,7 +9,8 @@ TGeneralOptionsModel::TGeneralOptionsModel(TOptions& options, QObject* parent)
                                   QStringLiteral("Start playing at program start"),
                                   QStringLiteral("Show in system tray"),
                                   QStringLiteral("Start maximized"),
-                                  QStringLiteral("Use ReplayGain")} {}
+                                  QStringLiteral("Use ReplayGain"),
+                                  QStringLiteral("No scrolling banner text")} {}
 
 void TGeneralOptionsModel::ShowOptions() {
     emit dataChanged(index(0), index(rowCount() - 1), {Qt::CheckStateRole});

@@ -2,6 +2,9 @@
 // program composes at run time, looked up by their English text.
 #include "window/PlayProg.h"
 
+#include "window/library/LibraryModels.h"
+
+#include "controls/GradProgress.h"
 #include "platform/PlainName.h"
 
 #include "platform/Profile.h"
@@ -128,6 +131,7 @@ void TPlayerForm::ApplyLanguageScript(const std::string& path) {
         if (!caption.isEmpty()) {
             if (auto* button = qobject_cast<QAbstractButton*>(control)) {
                 button->setText(caption);
+                button->setAccessibleName(QString()); // read by its caption now
             } else if (auto* box = qobject_cast<QGroupBox*>(control)) {
                 box->setTitle(caption);
             } else if (auto* label = qobject_cast<QLabel*>(control)) {
@@ -144,6 +148,7 @@ void TPlayerForm::ApplyLanguageScript(const std::string& path) {
         const QString hint = read(name + QLatin1String(".Hint"));
         if (!hint.isEmpty()) {
             control->setToolTip(PlainHint(hint));
+            NameByHint(control, hint);
         }
         const QString items = read(name + QLatin1String(".Items"));
         if (!items.isEmpty()) {
@@ -169,6 +174,15 @@ void TPlayerForm::ApplyLanguageScript(const std::string& path) {
                 memo->moveCursor(QTextCursor::Start);
             }
         }
+    }
+    // The progress bar is made by the program, not designed, and shows no text to be read by.
+    const QString progressName = read(QStringLiteral("ProgressBar.Name"));
+    if (ProgressBar != nullptr && !progressName.isEmpty()) {
+        ProgressBar->setAccessibleName(progressName);
+    }
+    // The album list has no visible header; a screen reader reads its one column by the box.
+    if (m_albumModel) {
+        m_albumModel->SetCaption(AlbumBox->title());
     }
 }
 

@@ -317,6 +317,9 @@ void TPlayerForm::ApplySettings() {
     SetTrayEnabled(GeneralOption(goShowInSystemTray));
     LoadTopPicture();
     AniImage->setVisible(!GeneralOption(goNoAnimatedRainbowLine));
+    if (Banner != nullptr) {
+        Banner->SetStill(GeneralOption(goNoScrollingBanner));
+    }
     LanguageCombo->setCurrentIndex(LanguageCombo->findText(
         QString::fromStdString(m_settings.LanguageFile), Qt::MatchFixedString));
 
@@ -389,6 +392,7 @@ void TPlayerForm::CreateDisplayControls() {
     // are placed.
     Banner = new TBanner();
     ProgressBar = new TGradProgress();
+    ProgressBar->setAccessibleName(QStringLiteral("Song position")); // until a script names it
     ProgressBar->OnSeek = [this](QObject*, uint32_t position) { ProgressBarSeek(position); };
     ProgressBar->OnSeekStep = [this](QObject*, int32_t offset) { ProgressBarSeekStep(offset); };
     if (TrayIcon == nullptr) {
@@ -413,6 +417,7 @@ void TPlayerForm::PlaceProgressBar() {
     ProgressBar->setParent(TimeBox);
     ProgressBar->setGeometry(10, 68, 135, 23);
     ProgressBar->show();
+    setTabOrder(TimeMemo, ProgressBar); // Tab reaches it where it stands, after the time
     ProgressBar->SetStartColor(m_settings.Color(csProgressBar1));
     ProgressBar->SetEndColor(m_settings.Color(csProgressBar2));
     ProgressBar->SetBackColor(0);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFontMetrics>
 #include <QMouseEvent>
@@ -259,6 +260,64 @@ TEST(Banner, StoppingPutsTheTextBeyondTheEdge) {
     b.banner->SetRun(true);
     EXPECT_EQ(b.banner->PosX(), 265) << "starting again begins at the right edge";
     b.banner->SetRun(false);
+}
+
+TEST(Banner, AStillBannerShowsItsLineStandingWhileItRunsAndMovesAgainFromTheEdge) {
+    const struct {
+        tDirection direction;
+        int32_t edgeX, edgeY; // where a moving line starts
+    } cases[] = {{dirRightLeft, 265, 0}, {dirBottomTop, 0, 33}};
+    for (const auto& c : cases) {
+        ProgramBanner still;
+        ProgramBanner moving;
+        for (TBanner* banner : {still.banner, moving.banner}) {
+            banner->SetDirection(c.direction);
+            banner->SetBannerText(QStringLiteral("Still song"));
+        }
+        still.banner->SetStill(true);
+        still.banner->SetRun(true);
+        moving.banner->SetRun(true);
+        EXPECT_EQ(still.banner->PosX(), 0) << c.direction;
+        EXPECT_EQ(still.banner->PosY(), 0) << c.direction;
+        const QRect shown = TextBox(still.Picture());
+        ASSERT_FALSE(shown.isNull()) << c.direction;
+        EXPECT_LE(shown.left(), 3) << c.direction;
+        EXPECT_GE(shown.width(), still.Width(QStringLiteral("Still song")) - 4) << c.direction;
+        // The real timers run: the moving banner moves, the still one stays and is not redrawn.
+        PaintCounter paints(still.banner);
+        PaintCounter movingPaints(moving.banner);
+        ASSERT_TRUE(PumpUntil([&] { return movingPaints.paints >= 3; }));
+        EXPECT_EQ(paints.paints, 0) << c.direction;
+        EXPECT_EQ(still.banner->PosX(), 0) << c.direction;
+        EXPECT_EQ(still.banner->PosY(), 0) << c.direction;
+        // Stopped, it shows nothing, as a moving banner does; moving again, from the edge.
+        still.banner->SetRun(false);
+        EXPECT_TRUE(TextBox(still.Picture()).isNull()) << c.direction;
+        still.banner->SetRun(true);
+        still.banner->SetStill(false);
+        EXPECT_EQ(still.banner->PosX(), c.edgeX) << c.direction;
+        EXPECT_EQ(still.banner->PosY(), c.edgeY) << c.direction;
+        PaintCounter moved(still.banner);
+        ASSERT_TRUE(PumpUntil([&] { return moved.paints >= 3; })) << c.direction;
+        EXPECT_NE(c.direction == dirRightLeft ? still.banner->PosX() : still.banner->PosY(),
+                  c.direction == dirRightLeft ? c.edgeX : c.edgeY);
+        still.banner->SetRun(false);
+        moving.banner->SetRun(false);
+    }
+}
+
+TEST(Banner, AScreenReaderReadsItsLinesWhole) {
+    QWidget host;
+    auto* banner = new TBanner(&host);
+    banner->resize(40, 20); // far too narrow for the line
+    banner->SetBannerText(QStringLiteral("Intro\r\nLong Song"));
+    QAccessibleInterface* read = QAccessible::queryAccessibleInterface(banner);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->role(), QAccessible::StaticText);
+    EXPECT_EQ(read->text(QAccessible::Name), "Intro Long Song");
+    banner->SetBannerText(QString());
+    banner->setAccessibleName(QStringLiteral("Currently playing"));
+    EXPECT_EQ(read->text(QAccessible::Name), "Currently playing");
 }
 
 TEST(Banner, CaptionIsNeverShown) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+
 #include <QApplication>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -417,4 +419,36 @@ TEST(GradProgress, ClicksDragsAndArrowKeysAskForAPointOfTheSong) {
     b.bar->SetPosition(11);
     send(up, 108);
     EXPECT_EQ(b.bar->Position(), 11);
+}
+
+TEST(GradProgress, AScreenReaderReadsAProgressBarWithItsValue) {
+    Bar b;
+    b.bar->setAccessibleName(QStringLiteral("Song position"));
+    QAccessibleInterface* read = QAccessible::queryAccessibleInterface(b.bar);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->role(), QAccessible::ProgressBar);
+    EXPECT_EQ(read->text(QAccessible::Name), "Song position");
+    QAccessibleValueInterface* value = read->valueInterface();
+    ASSERT_NE(value, nullptr);
+    const struct {
+        int32_t maximum, position, shown;
+        const char* text;
+    } cases[] = {{100, 0, 0, "0 %"},
+                 {100, 50, 50, "50 %"},
+                 {1000, 999, 999, "99 %"},
+                 {100, 250, 100, "100 %"},
+                 {0, 0, 0, "0 %"}};
+    for (const auto& c : cases) {
+        b.bar->SetPosition(0);
+        b.bar->SetMaxValue(c.maximum);
+        b.bar->SetPosition(c.position);
+        EXPECT_EQ(value->minimumValue().toInt(), 0) << c.position;
+        EXPECT_EQ(value->maximumValue().toInt(), c.maximum) << c.position;
+        EXPECT_EQ(value->currentValue().toInt(), c.shown) << c.position;
+        EXPECT_EQ(read->text(QAccessible::Value), c.text) << c.position;
+    }
+    // Read only: what is played is moved by seeking, not by a screen reader's value.
+    b.bar->SetMaxValue(100);
+    value->setCurrentValue(10);
+    EXPECT_EQ(b.bar->Position(), 0);
 }

@@ -108,7 +108,7 @@ TEST_F(AlbumDatabase, TheListsHaveOnlyTheirVisibleColumnsForUsersAndAssistiveTec
         QStringList firstRow;
     };
     const Case cases[] = {
-        {Controls(form).AlbumView, {"AlbumName"}, {109}, {"Live 1999"}},
+        {Controls(form).AlbumView, {"Albums"}, {109}, {"Live 1999"}},
         {Controls(form).PlayListView, {"Song name", "Duration"}, {200, 55}, {"Intro", "01:12"}},
     };
     for (const Case& c : cases) {

@@ -152,11 +152,11 @@ const Row kLayout[] = {
      true},
     // Page "Options".
     {"Options", "PlayerControl", "QWidget", F, 0, 0, 0, "Options", "", true, true},
-    {"GeneralBox", "Options", "QGroupBox", 16, 8, 185, 116, "General", "", true, true},
+    {"GeneralBox", "Options", "QGroupBox", 16, 8, 185, 120, "General", "", true, true},
     {"GeneralOptList", "GeneralBox", "QListView", F, 0, 0, 0, "", "", true, true},
-    {"LanguageBox", "Options", "QGroupBox", 208, 8, 113, 116, "Language", "", true, true},
+    {"LanguageBox", "Options", "QGroupBox", 208, 8, 113, 120, "Language", "", true, true},
     {"LanguageCombo", "LanguageBox", "QComboBox", 8, 40, 97, 21, "", "", true, true},
-    {"ColorBox", "Options", "QGroupBox", 328, 8, 177, 161, "Colors", "", true, true},
+    {"ColorBox", "Options", "QGroupBox", 328, 8, 177, 165, "Colors", "", true, true},
     {"WinColorLabel", "ColorBox", "QLabel", 8, 16, F, 0, "Window color", "", true, true},
     {"WinColor", "ColorBox", "TShape", 144, 16, 29, 13, "", "Click to change", true, true},
     {"PlayerColorLabel", "ColorBox", "QLabel", 8, 32, F, 0, "Player color", "", true, true},
@@ -176,13 +176,13 @@ const Row kLayout[] = {
     {"ProgBarColor2Label", "ColorBox", "QLabel", 8, 128, F, 0, "Progress bar color 2", "", true,
      true},
     {"ProgBarColor2", "ColorBox", "TShape", 144, 128, 29, 13, "", "", true, true},
-    {"TopPicBox", "Options", "QGroupBox", 16, 128, 305, 41, "Top picture", "", true, true},
+    {"TopPicBox", "Options", "QGroupBox", 16, 132, 305, 41, "Top picture", "", true, true},
     {"TopPicEdit", "TopPicBox", "QLineEdit", 8, 16, 257, 21, "", "", true, true},
     {"TopPicFindButton", "TopPicBox", "TBitBtn", 268, 16, 33, 21, "", "", true, true},
-    {"BackPicBox", "Options", "QGroupBox", 16, 176, 305, 41, "Background picture", "", true, true},
+    {"BackPicBox", "Options", "QGroupBox", 16, 180, 305, 41, "Background picture", "", true, true},
     {"BackPicEdit", "BackPicBox", "QLineEdit", 8, 16, 257, 21, "", "", true, true},
     {"BackPicFindButton", "BackPicBox", "TBitBtn", 268, 16, 33, 21, "", "", true, true},
-    {"FontBox", "Options", "QGroupBox", 328, 176, 177, 41, "Font", "", true, true},
+    {"FontBox", "Options", "QGroupBox", 328, 180, 177, 41, "Font", "", true, true},
     {"FontCombo", "FontBox", "QComboBox", 8, 16, 161, 20, "", "", true, true},
     // Page "About...".
     {"About", "PlayerControl", "QWidget", F, 0, 0, 0, "About...", "", true, true},
@@ -279,15 +279,12 @@ TEST(FormLayout, EveryControlIsBuiltAsDesigned) {
     EXPECT_FALSE(Controls(form).PlayTimer->isActive());
     EXPECT_EQ(Controls(form).OpenDialog.Filter, "Ogg-Files|*.OGG|Wave-Files|*.WAV|Playlists|*.PLI");
     EXPECT_EQ(TFormSeam::ColorDialogColor(form), QColor(Qt::black));
-    ASSERT_EQ(OptionCount(form), 7);
-    const char* options[7] = {"Play all albums",
-                              "Stop at end of album list",
-                              "No animated rainbow line",
-                              "Start playing at program start",
-                              "Show in system tray",
-                              "Start maximized",
-                              "Use ReplayGain"};
-    for (int i = 0; i < 7; ++i) {
+    ASSERT_EQ(OptionCount(form), 8);
+    const char* options[8] = {"Play all albums",          "Stop at end of album list",
+                              "No animated rainbow line", "Start playing at program start",
+                              "Show in system tray",      "Start maximized",
+                              "Use ReplayGain",           "No scrolling banner text"};
+    for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(OptionText(form, i), options[i]);
         EXPECT_EQ(OptionCheck(form, i), i == goUseReplayGain ? Qt::Checked : Qt::Unchecked);
     }
@@ -389,4 +386,26 @@ TEST(FormLayout, APictureCoveringItsImageHidesWhatLiesBeneath) {
     EXPECT_FALSE(picture->testAttribute(Qt::WA_OpaquePaintEvent));
     picture->ClearPicture();
     EXPECT_FALSE(picture->testAttribute(Qt::WA_OpaquePaintEvent));
+}
+
+TEST(FormLayout, EveryControlOfAPageLiesWithinIt) {
+    platform::TestDialogs dialogs;
+    PlayerServices services;
+    services.dialogs = &dialogs;
+    TPlayerForm form(TAVRO_TEST_TMP, services);
+    form.show();
+    for (QTabWidget* tabs : {Controls(form).PlayerControl, Controls(form).SongControl}) {
+        for (int i = 0; i < tabs->count(); ++i) {
+            tabs->setCurrentIndex(i);
+            QWidget* page = tabs->widget(i);
+            for (QWidget* control : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                if (control->objectName().isEmpty() || control->isHidden()) {
+                    continue;
+                }
+                EXPECT_TRUE(page->rect().contains(control->geometry()))
+                    << control->objectName().toStdString() << " on "
+                    << page->objectName().toStdString();
+            }
+        }
+    }
 }

@@ -218,6 +218,9 @@ TEST(LanguageScripts, BothScriptsGiveEveryTextOfTheWindowAndNameOnlyItsControls)
             }
         }
     }
+    // The progress bar is made at start-up, not designed; a screen reader reads the name the
+    // script gives it.
+    taken[QStringLiteral("ProgressBar.Name")];
 
     for (const char* script : {"English.lng", "German.lng"}) {
         SCOPED_TRACE(script);
@@ -271,7 +274,7 @@ TEST(LanguageScripts, SwitchingToAShorterScriptKeepsItsMissingComponentTexts) {
     const fs::path dir = ProgramDir("Switch");
     WriteAll(dir / "LScripts" / "Short.lng",
              "[PlayerForm]\r\nbtnPlay.Caption=Los\r\nLoudnessBar.Hint=\r\n"
-             "GeneralOptList.Items=Eins,Zwei,Drei,Vier,Fünf,Sechs,Sieben,Acht\r\n"
+             "GeneralOptList.Items=Eins,Zwei,Drei,Vier,Fünf,Sechs,Sieben,Acht,Neun\r\n"
              "ProgNameMemo.Lines=a,b\r\n[Messages]\r\nAre you sure?=Wirklich?\r\n");
     Session run(dir, "German.lng");
     run.Start();
@@ -296,12 +299,12 @@ TEST(LanguageScripts, SwitchingToAShorterScriptKeepsItsMissingComponentTexts) {
     EXPECT_EQ(DetailText(*run.form, 0, 0), "Khz");
     // An empty hint leaves the earlier one.
     EXPECT_EQ(Controls(run.form).LoudnessBar->toolTip(), "Lautstärke");
-    // Seven options take seven texts and keep their check marks (ReplayGain is on in a new
-    // settings file); the eighth text is ignored.
-    ASSERT_EQ(OptionCount(*run.form), 7);
-    const QStringList seven = {"Eins", "Zwei", "Drei", "Vier", "Fünf", "Sechs", "Sieben"};
-    for (int i = 0; i < 7; ++i) {
-        EXPECT_EQ(OptionText(*run.form, i), seven[i]);
+    // Eight options take eight texts and keep their check marks (ReplayGain is on in a new
+    // settings file); the ninth text is ignored.
+    ASSERT_EQ(OptionCount(*run.form), 8);
+    const QStringList eight = {"Eins", "Zwei", "Drei", "Vier", "Fünf", "Sechs", "Sieben", "Acht"};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(OptionText(*run.form, i), eight[i]);
         EXPECT_EQ(OptionCheck(*run.form, i),
                   i == 1 || i == 4 || i == goUseReplayGain ? Qt::Checked : Qt::Unchecked)
             << i;

@@ -179,7 +179,7 @@ TEST(StartUp, WithoutSettingsFileClosingWritesTheDefaultFile) {
         "Progress Bar Color 2=16711680\r\n"
         "[General Options]\r\n"
         "Option 0=0\r\nOption 1=0\r\nOption 2=0\r\nOption 3=0\r\nOption 4=0\r\nOption 5=0\r\n"
-        "Use ReplayGain=1\r\n"
+        "Use ReplayGain=1\r\nNo Scrolling Banner=0\r\n"
         "[Top picture]\r\nPath=TAVRO.bmp\r\n"
         "[Background picture]\r\nPath=BackImg.bmp\r\n"
         // Where the designed face is missing, a stand-in is shown, but the name is kept.

@@ -142,7 +142,12 @@ QVariant TAlbumListModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section != kNameColumn) {
         return {};
     }
-    return QStringLiteral("AlbumName");
+    return m_nameCaption;
+}
+
+void TAlbumListModel::SetCaption(const QString& name) {
+    m_nameCaption = name;
+    emit headerDataChanged(Qt::Horizontal, kNameColumn, kNameColumn);
 }
 
 TSongListModel::TSongListModel(TLibrary& library)

@@ -63,6 +63,13 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+
+    // The column's caption, in the language of the window. The view hides its header, but a
+    // screen reader reads it out with every album.
+    void SetCaption(const QString& name);
+
+private:
+    QString m_nameCaption = QStringLiteral("Albums");
 };
 
 class TSongListModel final : public TLibraryListModel {

@@ -20,6 +20,9 @@ std::string OptionKey(size_t index) {
     if (index == goUseReplayGain) {
         return "Use ReplayGain";
     }
+    if (index == goNoScrollingBanner) {
+        return "No Scrolling Banner";
+    }
     return "Option " + std::to_string(index);
 }
 

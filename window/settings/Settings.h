@@ -43,7 +43,8 @@ struct TSettings {
         16776960,                         // aqua
         16711680,                         // blue
     };
-    std::array<bool, kGeneralOptionCount> Options{false, false, false, false, false, false, true};
+    std::array<bool, kGeneralOptionCount> Options{false, false, false, false,
+                                                  false, false, true,  false};
     // File names in the program directory (pictures) and in "LScripts" (the language), kept
     // as the bytes the file holds.
     std::string TopPicture = "TAVRO.bmp";

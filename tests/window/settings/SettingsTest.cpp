@@ -63,7 +63,7 @@ const std::string kDefaultFile = "[Position]\r\nLeft=83\r\nTop=61\r\n"
                                  "[General Options]\r\n"
                                  "Option 0=0\r\nOption 1=0\r\nOption 2=0\r\n"
                                  "Option 3=0\r\nOption 4=0\r\nOption 5=0\r\n"
-                                 "Use ReplayGain=1\r\n"
+                                 "Use ReplayGain=1\r\nNo Scrolling Banner=0\r\n"
                                  "[Top picture]\r\nPath=TAVRO.bmp\r\n"
                                  "[Background picture]\r\nPath=BackImg.bmp\r\n"
                                  "[Font]\r\nName=MS Sans Serif\r\n"
@@ -184,6 +184,34 @@ TEST(Settings, ReplayGainIsOnUnlessItsOwnKeySaysOff) {
     const fs::path file = FreshDir("ReplayGain") / "TAVRO.INI";
     ASSERT_TRUE(settings::Save(file, off));
     EXPECT_FALSE(settings::Load(file, kLeft, kTop).Option(goUseReplayGain));
+}
+
+// The banner's stop came after ReplayGain: off unless its own key says on, so files written
+// before it keep their moving banner; no numbered key reaches it.
+TEST(Settings, TheStillBannerIsOffUnlessItsOwnKeySaysOn) {
+    const struct {
+        const char* text;
+        bool on;
+    } cases[] = {
+        {"", false},
+        {"[General Options]\r\nOption 7=1\r\nUse ReplayGain=1\r\n", false},
+        {"[General Options]\r\nNo Scrolling Banner=1\r\n", true},
+        {"[general options]\r\nno scrolling banner=1\r\n", true},
+        {"[General Options]\r\nNo Scrolling Banner=0\r\n", false},
+        {"[General Options]\r\nNo Scrolling Banner=\r\n", false},
+    };
+    for (const auto& c : cases) {
+        const TSettings read = FromText(c.text);
+        EXPECT_EQ(read.Option(goNoScrollingBanner), c.on) << c.text;
+        EXPECT_TRUE(read.Option(goUseReplayGain)) << c.text;
+        EXPECT_EQ(FromText(Written("", read)), read) << c.text;
+    }
+    TSettings on;
+    on.SetOption(goNoScrollingBanner, true);
+    const std::string written = Written("", on);
+    EXPECT_NE(written.find("Use ReplayGain=1\r\nNo Scrolling Banner=1\r\n"), std::string::npos)
+        << written;
+    EXPECT_EQ(written.find("Option 7"), std::string::npos) << written;
 }
 
 TEST(Settings, ThePositionIsKeptWithinWhatTheWindowSystemAddresses) {
