@@ -32,7 +32,8 @@ std::string TFlacStream::LibraryVersion() {
     return FLAC__VERSION_STRING;
 }
 
-std::unique_ptr<TFlacStream> TFlacStream::Open(const std::string& FileName) {
+std::unique_ptr<TFlacStream> TFlacStream::WithHeader(const std::string& FileName,
+                                                     int64_t& fileSize) {
     const int fd = platform::OpenRegularFile(FileName);
     if (fd < 0) {
         return nullptr;
@@ -43,6 +44,7 @@ std::unique_ptr<TFlacStream> TFlacStream::Open(const std::string& FileName) {
         ::close(fd);
         return nullptr;
     }
+    fileSize = st.st_size;
     auto stream = std::make_unique<TFlacStream>();
     stream->m_decoder.reset(FLAC__stream_decoder_new());
     if (!stream->m_decoder) {
@@ -58,6 +60,21 @@ std::unique_ptr<TFlacStream> TFlacStream::Open(const std::string& FileName) {
         return nullptr;
     }
     if (!FLAC__stream_decoder_process_until_end_of_metadata(decoder) || !stream->m_haveInfo) {
+        return nullptr;
+    }
+    return stream;
+}
+
+int32_t TFlacStream::ChannelsRefused(const std::string& FileName) {
+    int64_t fileSize = 0;
+    const std::unique_ptr<TFlacStream> stream = WithHeader(FileName, fileSize);
+    return stream && stream->m_info.Channels > 2 ? stream->m_info.Channels : 0;
+}
+
+std::unique_ptr<TFlacStream> TFlacStream::Open(const std::string& FileName) {
+    int64_t fileSize = 0;
+    std::unique_ptr<TFlacStream> stream = WithHeader(FileName, fileSize);
+    if (!stream) {
         return nullptr;
     }
     const TStreamInfo& info = stream->m_info;
@@ -76,11 +93,10 @@ std::unique_ptr<TFlacStream> TFlacStream::Open(const std::string& FileName) {
 
     TStreamInfo& out = stream->m_info;
     out.FileName = FileName;
-    out.FileSize = static_cast<int32_t>(std::min<int64_t>(st.st_size, INT32_MAX));
+    out.FileSize = static_cast<int32_t>(std::min<int64_t>(fileSize, INT32_MAX));
     out.Duration = stream->Ms(stream->m_totalSamples);
     out.BitRate = static_cast<int32_t>(std::min<int64_t>(
-        int64_t{st.st_size} * 8 * out.SampleRate / static_cast<int64_t>(stream->m_totalSamples),
-        INT32_MAX));
+        fileSize * 8 * out.SampleRate / static_cast<int64_t>(stream->m_totalSamples), INT32_MAX));
     return stream;
 }
 

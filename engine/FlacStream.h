@@ -29,6 +29,10 @@ public:
     int BitsPerSample() const { return m_bits; }
     uint64_t TotalSamples() const { return m_totalSamples; }
 
+    // The channel count of a FLAC file with more than two channels, read from its stream
+    // header; 0 for any other file.
+    static int32_t ChannelsRefused(const std::string& FileName);
+
     // libFLAC's version, as its library names itself.
     static std::string LibraryVersion();
 
@@ -42,6 +46,9 @@ private:
     static void Metadata(const FLAC__StreamDecoder*, const FLAC__StreamMetadata*, void* client);
     static void Error(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus, void* client);
 
+    // The stream with its decoder on the file and the stream header read; null when either
+    // fails. `fileSize` gets the file's size.
+    static std::unique_ptr<TFlacStream> WithHeader(const std::string& FileName, int64_t& fileSize);
     bool Refill();
     bool MoveTo(uint64_t sample);
     uint32_t Ms(uint64_t samples) const;

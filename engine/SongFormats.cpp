@@ -49,7 +49,7 @@ constexpr std::array<TSongFormat, 4> kFormats{{
      [](const std::string& fileName, TOggVorbis&) -> std::unique_ptr<TSongStream> {
          return TFlacStream::Open(fileName);
      },
-     "", "libFLAC", TFlacStream::LibraryVersion},
+     "", "libFLAC", TFlacStream::LibraryVersion, TFlacStream::ChannelsRefused},
     {"Opus", kOpusExtensions, kOpusMimeTypes, Linked,
      [](const std::string& fileName, TOggVorbis&) -> std::unique_ptr<TSongStream> {
          return TOpusStream::Open(fileName);
@@ -177,6 +177,15 @@ TUsableFormats TUsableFormats::Loaded() {
         }
     }
     return usable;
+}
+
+int32_t RefusedChannels(const std::string& FileName) {
+    const TSongFormat* format = FormatOfPath(FileName);
+    if (format == nullptr || format->ChannelsRefused == nullptr ||
+        !platform::IsReadableRegularFile(FileName)) {
+        return 0;
+    }
+    return format->ChannelsRefused(FileName);
 }
 
 std::unique_ptr<TSongStream> OpenSongStream(const std::string& FileName, TUsableFormats usable,

@@ -33,6 +33,9 @@ struct TSongFormat {
     std::string_view Decoder; // the library that decodes it, as the program directory holds it
     // The decoder's own word on its version; asked only while its library is usable.
     std::string (*DecoderVersion)();
+    // For a file of the format that did not open: its channel count when that is more than
+    // the player plays, 0 otherwise or when the format takes any count. Null: takes any.
+    int32_t (*ChannelsRefused)(const std::string& FileName) = nullptr;
 };
 
 // In the order the add dialog lists them.
@@ -76,6 +79,10 @@ public:
 private:
     uint32_t m_rows = 0; // bit i: row i of the table
 };
+
+// Why a song that did not open was refused, where its format can tell: the channel count of
+// a song with more channels than the player plays (mono and stereo), else 0.
+int32_t RefusedChannels(const std::string& FileName);
 
 // Opens FileName as the stream of its format, when that format is usable. Null for any other
 // file, and when the file or its decoder does not open. Opening an MP3 file handles the

@@ -34,10 +34,17 @@ public:
     int32_t ProgressMaximum() const override {
         return m_form.ProgressBar != nullptr ? m_form.ProgressBar->MaxValue() : 0;
     }
-    void ReportOpenFailure() override {
-        m_form.m_services.dialogs->MessageBox(
-            &m_form, QStringLiteral("Error : Invalid stream file"), QStringLiteral("Open Error"),
-            platform::MsgIcon::Error, platform::MsgButtons::Ok);
+    void ReportOpenFailure(int32_t refusedChannels) override {
+        QString text = QStringLiteral("Error : Invalid stream file");
+        if (refusedChannels > 0) {
+            text += QStringLiteral("\n%1 %2")
+                        .arg(refusedChannels)
+                        .arg(m_form.LanguageText(
+                            QStringLiteral("Messages"),
+                            QStringLiteral("channels: TAVRO plays songs of one or two channels.")));
+        }
+        m_form.m_services.dialogs->MessageBox(&m_form, text, QStringLiteral("Open Error"),
+                                              platform::MsgIcon::Error, platform::MsgButtons::Ok);
     }
     void ReportPlayFailure(const QString& reason) override {
         QString text = m_form.LanguageText(QStringLiteral("Messages"),

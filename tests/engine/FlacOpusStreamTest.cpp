@@ -201,30 +201,33 @@ TEST_F(FlacOpusStreamTest, UnfitAndDamagedFilesAreRefusedOrEndQuietly) {
         std::fill(bytes.begin() + 8300, bytes.end(), '\0');
         std::ofstream(dir / "no audio.flac", std::ios::binary) << bytes;
     }
-    const char* refused[] = {
-        "three channels.flac",
-        "six channels.flac",
-        "4 kHz.flac",
-        "text.flac",
-        "text.opus",
-        "empty.flac",
-        "empty.opus",
-        "vorbis.opus",
-        "opus.flac",
-        "flac.opus",
-        "no audio.flac",
-        "only the header.flac",
-        "only the header.opus",
+    // Each refused file, and the channel count the table names as the reason (0: none told).
+    const std::pair<const char*, int32_t> refused[] = {
+        {"three channels.flac", 3},
+        {"six channels.flac", 6},
+        {"4 kHz.flac", 0},
+        {"text.flac", 0},
+        {"text.opus", 0},
+        {"empty.flac", 0},
+        {"empty.opus", 0},
+        {"vorbis.opus", 0},
+        {"opus.flac", 0},
+        {"flac.opus", 0},
+        {"no audio.flac", 0},
+        {"only the header.flac", 0},
+        {"only the header.opus", 0},
     };
-    for (const char* name : refused) {
+    for (const auto& [name, channels] : refused) {
         SCOPED_TRACE(name);
         EXPECT_EQ(Open(dir / name), nullptr);
+        EXPECT_EQ(RefusedChannels((dir / name).string()), channels);
     }
     // Their own checks hold without the table's: a FIFO never holds the open up.
     ASSERT_EQ(::mkfifo((dir / "pipe.flac").c_str(), 0600), 0);
     ASSERT_EQ(::mkfifo((dir / "pipe.opus").c_str(), 0600), 0);
     EXPECT_EQ(TFlacStream::Open((dir / "pipe.flac").string()), nullptr);
     EXPECT_EQ(TOpusStream::Open((dir / "pipe.opus").string()), nullptr);
+    EXPECT_EQ(TFlacStream::ChannelsRefused((dir / "pipe.flac").string()), 0);
 
     // Cut short, or with garbage in the middle: what opens plays to an end within its length.
     const size_t flacSize = fs::file_size(flac);

@@ -615,10 +615,24 @@ TEST_F(Editing, BothScriptsGiveEveryRunTimeTextTheWindowLooksUp) {
         TFormSeam::ListenToLanguageTexts(bare, record);
         ASSERT_TRUE(bare.FormCreate());
     }
-    WriteDatabase(kLibrary);
+    // Jazz's song is a FLAC of three channels: only its stream header is needed to tell why.
+    std::string library = kLibrary;
+    library.replace(library.find("Blue.ogg"), 8, "Blue.flac");
+    WriteDatabase(library);
+    const unsigned char threeChannels[] = {
+        'f',  'L',  'a',  'C',  0x80, 0x00, 0x00, 0x22, 0x10, 0x00, 0x10, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x0a, 0xc4, 0x44, 0xf0, 0x00, 0x00, 0xac, 0x44, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    WriteFile("Jazz/Blue.flac",
+              std::string(reinterpret_cast<const char*>(threeChannels), sizeof threeChannels));
     form = std::make_unique<TPlayerForm>(ProgramDirText(), services);
     TFormSeam::ListenToLanguageTexts(*form, record);
     ASSERT_TRUE(form->FormCreate());
+    Click(Albums(), 1);
+    TFormSeam::btnPlayClick(*form);
+    ASSERT_FALSE(dialogs.shown.empty());
+    EXPECT_EQ(dialogs.shown.back().text, "Error : Invalid stream file\n3 channels: TAVRO plays "
+                                         "songs of one or two channels.");
     Click(Albums(), 0);
     // Play with the song there and the device refusing it: the sound device's message.
     MakeOgg("Rock", "Intro.ogg");

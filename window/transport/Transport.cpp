@@ -2,6 +2,7 @@
 #include "window/transport/Transport.h"
 
 #include "engine/OggPlayer.h"
+#include "engine/SongFormats.h"
 #include "platform/RegularFile.h"
 #include "platform/TimeText.h"
 #include "window/library/AlbumFolder.h"
@@ -281,7 +282,7 @@ std::optional<int32_t> TTransport::OpenSong(const std::string& path) {
     }
     if (path.empty() || !m_player || !platform::IsReadableRegularFile(path) ||
         !m_player->Open(path) || !m_player) {
-        m_view->ReportOpenFailure();
+        m_view->ReportOpenFailure(path.empty() ? 0 : RefusedChannels(path));
         SetPlayable(false);
         return std::nullopt;
     }

@@ -79,8 +79,9 @@ public:
     virtual ~TTransportView() = default;
     virtual bool Option(TGeneralOption option) const = 0;
     virtual int32_t ProgressMaximum() const = 0; // 0 without a progress bar
-    // The selected song could not be opened.
-    virtual void ReportOpenFailure() = 0;
+    // The selected song could not be opened. `refusedChannels`: its channel count when it
+    // has more than the player plays, else 0.
+    virtual void ReportOpenFailure(int32_t refusedChannels) = 0;
     // Play found the song open but the sound device would not start.
     virtual void ReportPlayFailure(const QString& reason) = 0;
 };

@@ -39,13 +39,17 @@ class FakeView final : public TTransportView {
 public:
     std::array<bool, kGeneralOptionCount> options{};
     int openFailures = 0;
+    std::vector<int32_t> refusedChannelCounts;
     QStringList failures;
 
     bool Option(TGeneralOption option) const override {
         return options[static_cast<size_t>(option)];
     }
     int32_t ProgressMaximum() const override { return 100; }
-    void ReportOpenFailure() override { ++openFailures; }
+    void ReportOpenFailure(int32_t refusedChannels) override {
+        ++openFailures;
+        refusedChannelCounts.push_back(refusedChannels);
+    }
     void ReportPlayFailure(const QString& reason) override { failures << reason; }
 };
 
@@ -587,6 +591,7 @@ TEST_F(TransportPart, TheStateAndTheSongThatPlaysFollowEachRequest) {
         }
     }
     EXPECT_EQ(view->openFailures, 1);
+    EXPECT_EQ(view->refusedChannelCounts, std::vector<int32_t>{0}) << "an Ogg song tells none";
 }
 
 // Pause pressed while paused goes on where the song stands, the count with it; the window's
