@@ -15,11 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         __builtin_trap();
     }
     fuzz::StreamDriver driver;
-    driver.DecodeToEnd(*stream);
-    const TSeekCalls calls{[] {}, [] { return true; }};
-    (void)stream->Seek(info.Duration / 2, true, calls);
-    driver.DecodeToEnd(*stream);
-    stream->Rewind();
-    driver.DecodeToEnd(*stream);
+    driver.DecodeSeekAndRewind(*stream);
     return 0;
 }

@@ -49,6 +49,16 @@ public:
         }
     }
 
+    // To the end, again from the middle, and again from the start after a rewind.
+    void DecodeSeekAndRewind(TSongStream& stream) {
+        DecodeToEnd(stream);
+        const TSeekCalls calls{[] {}, [] { return true; }};
+        (void)stream.Seek(stream.Info().Duration / 2, true, calls);
+        DecodeToEnd(stream);
+        stream.Rewind();
+        DecodeToEnd(stream);
+    }
+
 private:
     uint32_t m_duration = 0;
 };

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 namespace mediainfo {
 
@@ -153,22 +154,29 @@ std::string DescribeMP3(const std::string& fileName) {
 }
 
 // FLAC and Opus have no reader of their own in media/: their streams read the headers.
+std::string DescribeStream(const TStreamInfo& info, std::optional<int64_t> bitsPerSample,
+                           int64_t samples) {
+    Object object;
+    object.Flag("opened", true)
+        .Number("FileSize", info.FileSize)
+        .Number("Channels", info.Channels)
+        .Number("SampleRate", info.SampleRate);
+    if (bitsPerSample) {
+        object.Number("BitsPerSample", *bitsPerSample);
+    }
+    return object.Number("Samples", samples)
+        .Number("BitRate", info.BitRate)
+        .Number("Duration", info.Duration)
+        .Done();
+}
+
 std::string DescribeFlac(const std::string& fileName) {
     const std::unique_ptr<TFlacStream> stream = TFlacStream::Open(fileName);
     if (!stream) {
         return Object().Flag("opened", false).Done();
     }
-    const TStreamInfo& info = stream->Info();
-    return Object()
-        .Flag("opened", true)
-        .Number("FileSize", info.FileSize)
-        .Number("Channels", info.Channels)
-        .Number("SampleRate", info.SampleRate)
-        .Number("BitsPerSample", stream->BitsPerSample())
-        .Number("Samples", static_cast<int64_t>(stream->TotalSamples()))
-        .Number("BitRate", info.BitRate)
-        .Number("Duration", info.Duration)
-        .Done();
+    return DescribeStream(stream->Info(), stream->BitsPerSample(),
+                          static_cast<int64_t>(stream->TotalSamples()));
 }
 
 std::string DescribeOpus(const std::string& fileName) {
@@ -176,16 +184,7 @@ std::string DescribeOpus(const std::string& fileName) {
     if (!stream) {
         return Object().Flag("opened", false).Done();
     }
-    const TStreamInfo& info = stream->Info();
-    return Object()
-        .Flag("opened", true)
-        .Number("FileSize", info.FileSize)
-        .Number("Channels", info.Channels)
-        .Number("SampleRate", info.SampleRate)
-        .Number("Samples", stream->TotalSamples())
-        .Number("BitRate", info.BitRate)
-        .Number("Duration", info.Duration)
-        .Done();
+    return DescribeStream(stream->Info(), std::nullopt, stream->TotalSamples());
 }
 
 // The player's verdict: whether it opens the song, through the same path and with the decoder
