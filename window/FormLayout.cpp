@@ -88,6 +88,10 @@ void TPlayerForm::BuildLayout() {
     SongDetails = new TSongDetails(this);
     DetailsView->setModel(SongDetails);
     DetailsView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // With no header text to measure, an empty value column would shrink to nothing before a
+    // song is opened; it keeps the room of a value.
+    DetailsView->header()->setMinimumSectionSize(
+        DetailsView->fontMetrics().horizontalAdvance(QStringLiteral("Stereo")) + 8);
     DetailsView->setStyleSheet(QStringLiteral("QTreeView::item { border: 1px solid #c0c0c0; }"));
     GeneralOptions = new TGeneralOptionsModel(m_settings.Options, this);
     GeneralOptList->setModel(GeneralOptions);

@@ -48,9 +48,8 @@ QVariant TSongDetails::data(const QModelIndex& index, int role) const {
     return index.column() == 0 ? row.Caption : row.Value;
 }
 
-QVariant TSongDetails::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section > 1) {
-        return {};
-    }
-    return section == 0 ? QStringLiteral("Caption") : QStringLiteral("Value");
+QVariant TSongDetails::headerData(int, Qt::Orientation, int) const {
+    // The table shows no header; one with words (or the numbers a model gives by default)
+    // would be read out by a screen reader before each cell, in English whatever the script.
+    return {};
 }

@@ -218,6 +218,13 @@ TEST_F(Accessibility, TheListsExposeNoInternalColumnOrLibraryLine) {
         }
         EXPECT_FALSE(libraryLine.match(text).hasMatch()) << text.toStdString();
     }
+    // Nor the song details' columns, whose header is not shown.
+    Controls(*form).PlayerControl->setCurrentWidget(Controls(*form).Player);
+    texts.clear();
+    CollectTexts(Accessible(form.get()), texts);
+    ASSERT_TRUE(texts.contains("Khz")) << texts.join('|').toStdString();
+    EXPECT_FALSE(texts.contains("Caption"));
+    EXPECT_FALSE(texts.contains("Value"));
 }
 
 TEST_F(Accessibility, TabFollowsThePageAndReachesTheColoursButNotTheCoveredExit) {
