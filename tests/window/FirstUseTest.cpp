@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -35,6 +36,9 @@ class UserFolders {
 public:
     UserFolders(const fs::path& root, const fs::path& music, const fs::path& pictures)
         : m_saved(qgetenv("XDG_CONFIG_HOME")), m_had(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {
+        // The fonts are looked up once under the machine's own configuration; fontconfig set
+        // up under the test's folders would keep memory it never gives back.
+        (void)QFontDatabase::families();
         fs::create_directories(root / "config");
         std::ofstream(root / "config" / "user-dirs.dirs")
             << "XDG_MUSIC_DIR=\"" << music.string() << "\"\n"
