@@ -79,6 +79,17 @@ std::vector<int16_t> Samples(const Pcm& pcm) {
     return s;
 }
 
+// Plays the first song on a manual device until the second one's decoding has begun behind it.
+void DecodeIntoTheNext(TOggPlayer& p, TestWaveOut& manual, const Cut& cut) {
+    ASSERT_TRUE(p.Open(cut.first.string()));
+    p.Play();
+    ASSERT_TRUE(p.QueueNext(cut.second.string()));
+    while (!p.NextDecoding()) {
+        ASSERT_EQ(manual.Complete(1), 1);
+        platform::PumpMessages();
+    }
+}
+
 class GaplessTest : public PlayerTest {
 protected:
     void SetUp() override {
@@ -276,13 +287,7 @@ TEST_F(GaplessTest, StopCloseAndClearNextForgetTheNextSongAndPauseKeepsIt) {
     TOggPlayer p(&manual);
     int followed = 0;
     p.OnSongChange = [&](TOggPlayer*) { ++followed; };
-    ASSERT_TRUE(p.Open(cut.first.string()));
-    p.Play();
-    ASSERT_TRUE(p.QueueNext(cut.second.string()));
-    while (!p.NextDecoding()) {
-        ASSERT_EQ(manual.Complete(1), 1);
-        platform::PumpMessages();
-    }
+    ASSERT_NO_FATAL_FAILURE(DecodeIntoTheNext(p, manual, cut));
     p.ClearNext();
     EXPECT_FALSE(p.QueueNext(cut.first.string())) << "nor is it replaced";
     EXPECT_EQ(p.NextFile(), cut.second.string());
@@ -306,13 +311,7 @@ TEST_F(GaplessTest, ASeekOverTakenByTheJoinIsDroppedAndTheNextSongPlaysOn) {
     TOggPlayer p(&manual);
     int followed = 0;
     p.OnSongChange = [&](TOggPlayer*) { ++followed; };
-    ASSERT_TRUE(p.Open(cut.first.string()));
-    p.Play();
-    ASSERT_TRUE(p.QueueNext(cut.second.string()));
-    while (!p.NextDecoding()) {
-        ASSERT_EQ(manual.Complete(1), 1);
-        platform::PumpMessages();
-    }
+    ASSERT_NO_FATAL_FAILURE(DecodeIntoTheNext(p, manual, cut));
     // The device goes on playing through the seek's waits.
     QTimer device;
     QObject::connect(&device, &QTimer::timeout, [&] { manual.Complete(8); });
